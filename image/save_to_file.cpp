@@ -1,0 +1,1 @@
+#include "image/save_to_file.hpp"

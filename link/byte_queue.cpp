@@ -1,0 +1,1 @@
+#include "link/byte_queue.hpp"

@@ -1,0 +1,1 @@
+#include "link/command_primitives.hpp"

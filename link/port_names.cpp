@@ -1,0 +1,1 @@
+#include "link/port_names.hpp"

@@ -1,0 +1,20 @@
+#pragma once
+#include <map>
+#include <optional>
+#include <string>
+
+namespace brisko {
+
+// "COM<n>" names stay the operator's names for ports; on this platform each
+// resolves to a device: an explicit mapping in the user's configuration
+// ("COM5=/dev/ttyUSB0", one per line, in <config dir>/ports.conf) wins, else
+// /dev/ttyS<n-1>. Anything that is not "COM<n>" is taken as a device path.
+
+std::optional<int> ParseComName(const std::string& name);
+std::string ComName(int portNumber);
+std::map<int, std::string> ReadPortMap(const std::string& path);
+std::string ResolvePortName(const std::string& name, const std::map<int, std::string>& map);
+// The mapping file of the current user (see link/user_paths.hpp).
+std::string PortMapPath();
+
+}  // namespace brisko

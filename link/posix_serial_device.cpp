@@ -1,0 +1,1 @@
+#include "link/posix_serial_device.hpp"

@@ -1,0 +1,1 @@
+#include "link/queue_ops.hpp"

@@ -1,0 +1,1 @@
+#include "link/read_routines.hpp"

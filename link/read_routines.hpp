@@ -1,0 +1,38 @@
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <span>
+
+#include "link/link_timing.hpp"
+#include "link/message_sink.hpp"
+#include "link/queue_ops.hpp"
+#include "link/serial_port.hpp"
+
+namespace brisko {
+
+// Block-0 areas the host keeps while a helper program occupies them.
+struct SavedAreas {
+  std::array<std::uint8_t, 128> savedSector0{};    // 0000h-007Fh
+  std::array<std::uint8_t, 384> savedArea2000{};   // 2000h-217Fh
+  std::array<std::uint8_t, 1280> savedUserCode{};  // 0000h-04FFh (legacy loader)
+};
+
+// 10 on success, -1 with "Failed to Send Read Command!" or
+// "Failed to Read data byte from the chip!" told to the port's owner.
+int SaveSector0(SerialPort& port, SavedAreas& saved);
+int SaveArea2000(SerialPort& port, SavedAreas& saved);
+
+// Through the worker's queues. Each reply byte is polled from replyQueue for
+// at most timing.queueReplyWait, and the wait ends early once operationFailed
+// is set; a byte that does not come is "Failed to Read data byte from the
+// chip!" and -1.
+int SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
+                 const std::atomic<bool>& operationFailed, SavedAreas& saved);
+
+// Reads the external low bank's first 1152 bytes (03h frames) and compares the
+// first 1144 with `image`. 10 equal, -1 a mismatch (stops after the chunk that
+// holds it), 9 a frame not sent or a byte missing.
+int VerifyExternalLoaderImage(SerialPort& port, std::span<const std::uint8_t> image);
+
+}  // namespace brisko

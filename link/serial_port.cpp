@@ -1,0 +1,1 @@
+#include "link/serial_port.hpp"

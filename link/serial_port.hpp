@@ -1,0 +1,90 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "link/link_timing.hpp"
+#include "link/message_sink.hpp"
+#include "link/serial_device.hpp"
+
+namespace brisko {
+
+class WireTrace;
+
+// The one RS-232 link to the chip's loader. Bytes go one at a time with fixed
+// time limits; the modem lines follow fixed sequences per memory mode.
+// Results: Open 10 / 14, Close 10 / 1, transfers 1 / 0.
+class SerialPort {
+ public:
+  static constexpr unsigned kDefaultBaudRate = 38400;
+
+  SerialPort(MessageSink& owner, DeviceOpener opener, LinkTiming timing = {});
+  ~SerialPort();
+  SerialPort(const SerialPort&) = delete;
+  SerialPort& operator=(const SerialPort&) = delete;
+
+  int Open();
+  int Close();
+  int Shutdown();
+  bool IsOpen() const { return device_ != nullptr; }
+
+  int ReadByte(std::uint8_t& out);
+  int WriteByte(std::uint8_t byte);
+  int WriteBytes(const std::uint8_t* data, std::size_t count);
+  int WaitForInput();
+  int PollInput();
+  bool PurgeInput();
+  bool PurgeOutput();
+
+  void SetLinesForInternalMode();
+  void SetLinesForExternalMode();
+  void PulseRts();
+
+  void SetLinkUp() { linkUp_ = true; }
+  void ClearLinkUp() { linkUp_ = false; }
+  bool IsLinkUp() const { return linkUp_; }
+
+  int GetPortNumber() const { return portNumber_; }
+  void SetPortNumber(int n) { portNumber_ = n; }
+  unsigned GetBaudRate() const { return baudRate_; }
+  void SetBaudRate(unsigned b) { baudRate_ = b; }
+  // The rate the last Open applied (38400 when the stored rate is not one the
+  // loader accepts).
+  unsigned AppliedBaudRate() const { return appliedBaudRate_; }
+  static bool IsAcceptedBaudRate(unsigned b);
+
+  // A device path that replaces "COM<n>" (the command line's --port PATH).
+  void SetDevicePath(std::string path) { devicePath_ = std::move(path); }
+  const std::string& DevicePath() const { return devicePath_; }
+  // The name Open resolves: the device path if one is set, else "COM<n>".
+  std::string DeviceName() const;
+  // Why the last Open failed, for the operator ("" after a success).
+  const std::string& LastOpenError() const { return lastOpenError_; }
+
+  void SetOwner(MessageSink& owner) { owner_ = &owner; }
+  MessageSink& Owner() { return *owner_; }
+  void SetOpener(DeviceOpener opener) { opener_ = std::move(opener); }
+  void SetTrace(std::shared_ptr<WireTrace> trace) { trace_ = std::move(trace); }
+
+  const LinkTiming& Timing() const { return timing_; }
+  void SetTiming(const LinkTiming& timing) { timing_ = timing; }
+
+ private:
+  bool Drain();
+  int WriteRaw(const std::uint8_t* data, std::size_t count, Millis limit);
+
+  MessageSink* owner_;
+  DeviceOpener opener_;
+  LinkTiming timing_;
+  std::unique_ptr<SerialDevice> device_;
+  std::shared_ptr<WireTrace> trace_;
+  bool linkUp_ = false;
+  unsigned baudRate_ = kDefaultBaudRate;
+  unsigned appliedBaudRate_ = kDefaultBaudRate;
+  int portNumber_ = 1;
+  std::string devicePath_;
+  std::string lastOpenError_;
+};
+
+}  // namespace brisko

@@ -1,0 +1,1 @@
+#include "link/user_paths.hpp"

@@ -1,0 +1,1 @@
+#include "link/wire_trace.hpp"

@@ -1,0 +1,1 @@
+#include "shell/baud_calculator.hpp"

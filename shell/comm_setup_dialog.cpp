@@ -1,0 +1,1 @@
+#include "shell/comm_setup_dialog.hpp"

@@ -1,0 +1,48 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace brisko {
+
+class MainWindow;
+
+// "RS232 Configuration and  Detect Target MCU": port and rate lists, the
+// crystal and the calculator. A new dialog object each time it is shown.
+class CommSetupDialog {
+ public:
+  static constexpr const char* kTitle = "RS232 Configuration and  Detect Target MCU";
+
+  // Fills the lists and takes the session's port and crystal.
+  explicit CommSetupDialog(MainWindow& window);
+
+  const std::vector<std::string>& PortEntries() const { return portEntries_; }
+  const std::vector<std::string>& RateEntries() const { return rateEntries_; }
+  int selectedPort = 0;  // 0-based entry of "Comm Port"
+  int selectedRate = 0;  // 0-based entry of "Baud Rate"
+
+  // The edit fields as the operator typed them. Compute and Next Baud read
+  // them; a value out of range is refused with the range message.
+  double crystalMHz = 11.0592;
+  unsigned recommendedBaud = 38400;
+  std::uint32_t reloadValue = 0xFFF7;
+
+  // Validates the edit fields; returns "" or the range message to show.
+  std::string CheckFields() const;
+  void Compute();
+  void NextBaud();
+
+  enum class Outcome { Confirmed, Cancelled, KeepOpen };
+  // "&Detect MCU": stores port, rate and crystal in the session and the
+  // settings; KeepOpen when the chosen rate is above the recommendation or a
+  // field is out of range (the message has been told).
+  Outcome Confirm();
+
+ private:
+  MainWindow& window_;
+  double confirmedCrystal_;  // the crystal of the last Compute / Next Baud, or of the fill
+  std::vector<std::string> portEntries_;
+  std::vector<std::string> rateEntries_;
+};
+
+}  // namespace brisko

@@ -1,0 +1,1 @@
+#include "shell/dialog_lists.hpp"

@@ -1,0 +1,1 @@
+#include "shell/main_window.hpp"

@@ -1,0 +1,117 @@
+#pragma once
+#include <ctime>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "link/link_timing.hpp"
+#include "link/serial_device.hpp"
+#include "shell/operator.hpp"
+#include "shell/window_state.hpp"
+#include "target/flash_engine.hpp"
+#include "target/progress_sink.hpp"
+#include "target/session_record.hpp"
+#include "target/session_state.hpp"
+
+namespace brisko {
+
+// The operator shell without pixels: owns the session record and the session
+// state, keeps the window's state, offers the services every command uses,
+// and reports through the operator. Commands live in their own files as
+// functions taking the MainWindow.
+class MainWindow final : public ProgressSink {
+ public:
+  MainWindow(Operator& op, DeviceOpener opener, LinkTiming timing = {});
+  ~MainWindow() override;
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // --- what the commands work with -------------------------------------
+  Operator& Op() { return *op_; }
+  // Null when the record could not be created (every chip command then
+  // reports ReportNoChip).
+  SessionRecord* Record() { return record_.get(); }
+  SessionState& State() { return state_; }
+  FlashEngine Engine();
+  void DestroyRecordForTest() { record_.reset(); }
+
+  // --- window services ---------------------------------------------------
+  void ClearStatusText();
+  void SetStatusText(const std::string& text);
+  const std::string& StatusText() const { return window_.statusText; }
+  void ResetChipInfo();
+  void SetChipInfo(const ChipInfoTexts& info);
+  ChipInfoTexts ChipInfo() const;
+  void ShowSecurityText(const std::string& text);
+  void UpdateDoubleClockPane();
+  void ResetTarget();
+  void SetCaption(const std::string& caption);
+  std::string Caption() const;
+  void SetButton(IapButton button, bool enabled);
+  void ApplyButtonChanges(const ButtonChanges& changes);
+  bool ButtonEnabled(IapButton button) const;
+  // Selects the Block 0 / Block 1 tab without refilling the views.
+  void SelectTab(int tab);
+  void SetViews(std::vector<SectorRow> table, int hotRow, std::string dumpHeader, std::vector<DumpRow> dump);
+  // The application ends (the window is destroyed).
+  void RequestClose();
+  bool CloseRequested() const { return closeRequested_; }
+
+  // --- progress pane ------------------------------------------------------
+  void ProgressSetRange(int max) override;
+  void ProgressReset() override;
+  void ProgressAdvance() override;
+  void ProgressSetText(const std::string& label) override;
+
+  // --- the one-second timer ------------------------------------------------
+  // Clock, port and baud panes, and the keep-alive at seconds 00, 10, ... 50.
+  // Run it between commands only.
+  void TimerTick(const std::tm& localTime);
+  void UpdateClockPane(const std::tm& localTime);
+  void UpdatePortPane();
+  void UpdateBaudPane();
+
+  // --- common entry checks -------------------------------------------------
+  // ClearStatusText, record present (ReportNoChip) and applyGeometry, then as
+  // asked: link up (ReportNoTargetBoard), user code not started
+  // (ReportNoChip). True when the command may go on.
+  bool EntryChecks(bool needLink, bool refuseUserCode);
+
+  // --- message helpers ------------------------------------------------------
+  void ReportNoChip();
+  void ReportDownloadFailed();
+  void ReportNoTargetBoard();
+  void ReportChipAlreadyDetected();
+  void ReportChipInfoIncomplete();
+  void ReportVerifyFailed();
+  void ReportReadFailed();
+  void ReportIllegalBlock();
+  void ReportCannotOpenFile();
+  void ReportFileOversize();
+  void ReportReadCommandFailed();
+  void ReportReadCommandByteFailed2();
+  void ReportReadCommandByteFailed3();
+  void ReportSectorEraseFailed();
+  void ReportQueueWriteError();
+  void ReportQueueReadError();
+  void ReportQueueFull();
+  void ReportWaitError();
+  void ReportPurgeWarning();
+
+  // --- front ends -------------------------------------------------------------
+  void SetObserver(WindowObserver* observer);
+  WindowState Snapshot() const;
+
+ private:
+  void Changed(WindowAspect aspect);
+
+  Operator* op_;
+  std::unique_ptr<SessionRecord> record_;
+  SessionState state_;
+  mutable std::mutex windowMutex_;
+  WindowState window_;
+  WindowObserver* observer_ = nullptr;
+  bool closeRequested_ = false;
+};
+
+}  // namespace brisko

@@ -1,0 +1,63 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "link/message_sink.hpp"
+
+namespace brisko {
+
+class CommSetupDialog;
+
+// The chip selection dialog's data ("Select MCU Chip Type and Memory Mode").
+struct ChipSelection {
+  int model = 0;
+  int memoryMode = 0;
+};
+
+// The download and compare dialogs: a "Starting Sector" list and a file name.
+struct FileSectorDialog {
+  std::string title;
+  std::vector<std::string> entries;
+  std::string fileName;
+  int chosen = 0;
+};
+
+// The range dialog of Read, Sector Erase and Print.
+struct RangeDialog {
+  std::vector<std::string> starts;
+  std::vector<std::string> ranges;
+  int start = 0;
+  int range = 0;
+};
+
+// The save dialog: range lists, a target path and the file mode.
+struct SaveDialog {
+  std::vector<std::string> starts;
+  std::vector<std::string> ranges;
+  std::string path;
+  int start = 0;
+  int range = 0;
+  bool textMode = true;
+};
+
+// The person at the controls, as the commands see them. Every call blocks
+// until answered. The desktop window answers with real dialogs, the command
+// line from its arguments, tests from a script. The dialog calls fill in the
+// struct they are given and return true for OK, false for Cancel.
+class Operator : public MessageSink {
+ public:
+  // One message box with an OK button.
+  void Tell(const std::string& text) override = 0;
+  // A Yes/No question; No is the default.
+  virtual bool Ask(const std::string& question) = 0;
+
+  virtual bool SelectChip(ChipSelection& selection) = 0;
+  // The operator works the dialog (Compute, Next Baud, choices) and confirms
+  // it; true when it closed confirmed.
+  virtual bool CommSetup(CommSetupDialog& dialog) = 0;
+  virtual bool ChooseFileAndSector(FileSectorDialog& dialog) = 0;
+  virtual bool ChooseRange(RangeDialog& dialog) = 0;
+  virtual bool ChooseSave(SaveDialog& dialog) = 0;
+};
+
+}  // namespace brisko

@@ -1,0 +1,1 @@
+#include "shell/settings_file.hpp"

@@ -1,0 +1,32 @@
+#pragma once
+#include <optional>
+#include <string>
+
+#include "target/session_record.hpp"
+
+namespace brisko {
+
+// "COM%d$BAUD%d$CRYSTAL%f$$"
+std::string FormatSettings(int portNumber, unsigned baudRate, double crystalMHz);
+
+struct Settings {
+  int portNumber = 1;
+  unsigned baudRate = 38400;
+  double crystalMHz = 11.0592;
+};
+// The three fields of a settings text, or none when it is not of that form.
+std::optional<Settings> ParseSettings(const std::string& text);
+
+// Creates or truncates the settings file and writes the text, without a line
+// end; does nothing when the file cannot be created.
+void WriteSettingsFile(const std::string& text);
+// Applies a valid settings file to the record's port and crystal; a missing
+// or malformed file changes nothing.
+void ApplySettingsFile(SessionRecord& record);
+
+// The two string values "COMMPORT" and "BAUDRATE", written only, kept under
+// the organisation "Orvex" in the same place the desktop toolkit's settings
+// would put them (<config home>/Orvex/Brisko.conf, section [General]).
+bool SaveRegistryValue(const std::string& name, const std::string& text);
+
+}  // namespace brisko

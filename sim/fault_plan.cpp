@@ -1,0 +1,1 @@
+#include "sim/fault_plan.hpp"

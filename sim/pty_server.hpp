@@ -1,0 +1,30 @@
+#pragma once
+#include <atomic>
+#include <memory>
+#include <string>
+
+#include "sim/sim_target.hpp"
+
+namespace brisko::sim {
+
+// Serves one SimTarget on a pseudo-terminal. A pty has no modem lines, so the
+// chip resets itself when the baud-detect pattern arrives while it is idle
+// (the stand-in for the operator's reset button).
+class PtyServer {
+ public:
+  explicit PtyServer(std::shared_ptr<SimTarget> target);
+  ~PtyServer();
+
+  // Opens the pty; returns false with a reason. SlavePath() is then valid, and
+  // a symlink at linkPath (if not empty) points to it.
+  bool Start(const std::string& linkPath, std::string& whyNot);
+  const std::string& SlavePath() const;
+  // Serves until `stop` becomes true (checked at least every 50 ms).
+  void Run(const std::atomic<bool>& stop);
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+}  // namespace brisko::sim

@@ -1,0 +1,88 @@
+#pragma once
+#include <chrono>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "image/flash_image.hpp"
+#include "sim/fault_plan.hpp"
+#include "target/chip_catalogue.hpp"
+
+namespace brisko::sim {
+
+using SimClock = std::chrono::steady_clock;
+
+// How the simulated chip starts.
+struct SimConfig {
+  int model = kKT420;
+  int memoryMode = kInternalMemory;
+  std::uint8_t versionByte = 0x11;
+  char versionLetter = 'F';   // 'F' for loader 1.1F
+  std::uint8_t securityBits = 0x00;  // bits 7..5 of the status byte
+  std::uint8_t remapBits = 0;        // bits 1..0
+  bool doubleClock = false;
+  FaultPlan faults;
+};
+
+// A reply byte and how long after the byte that caused it it leaves the chip.
+struct SimReply {
+  std::uint8_t byte;
+  Millis delay{0};
+};
+
+// A Talon51 chip with its boot-strap loader, byte by byte. Strict: a byte the
+// loader would not understand in its current state gets no answer.
+class SimTarget {
+ public:
+  enum class Phase {
+    AwaitPattern,   // after reset: waiting for the baud-detect pattern
+    AwaitReady,     // "OK" sent, waiting for "BSL"
+    AwaitMode,      // "RDY" sent, waiting for 05h and the mode byte
+    Loader,         // answering commands
+    Programmer,     // the parked block-1 programmer runs from 2027h
+    UserCode,       // the user's program runs (62h 62h); silent until reset
+    Halted,         // the chip runs code that is not a loader; silent
+  };
+
+  explicit SimTarget(SimConfig config);
+
+  // One byte from the host, arriving at `now`. Reply bytes are appended to
+  // `replies` in the order they leave the chip.
+  void Receive(std::uint8_t byte, SimClock::time_point now, std::vector<SimReply>& replies);
+  // Power-on or reset: the loader starts again; flash and configuration stay.
+  void Reset();
+
+  Phase CurrentPhase() const;
+  const SimConfig& Config() const;
+  FaultPlan& Faults();
+
+  // The chip's flash, by block, offset 0 = the block's base address.
+  FlashImage& Flash(int block);
+  const FlashImage& Flash(int block) const;
+  // The block-1 bytes that hold the loader (the BSL sectors).
+  std::size_t LoaderSize() const;
+  bool LoaderIntact() const;
+
+  // Non-volatile configuration, as the next status byte will show it.
+  std::uint8_t StatusByte() const;
+  std::uint8_t SecurityBits() const;
+  std::uint8_t RemapBits() const;
+  bool DoubleClock() const;
+  int SelectedBlock() const;
+
+  // Every host byte since construction, for tests that check the wire.
+  const std::vector<std::uint8_t>& HostBytes() const;
+  void ClearHostBytes();
+
+  ~SimTarget();
+  SimTarget(const SimTarget&) = delete;
+  SimTarget& operator=(const SimTarget&) = delete;
+
+ private:
+  struct State;
+  std::unique_ptr<State> s_;
+};
+
+}  // namespace brisko::sim

@@ -1,0 +1,1 @@
+#include "target/chip_catalogue.hpp"

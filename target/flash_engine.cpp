@@ -1,0 +1,1 @@
+#include "target/flash_engine.hpp"

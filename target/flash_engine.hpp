@@ -1,0 +1,56 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+#include "link/message_sink.hpp"
+#include "link/queue_ops.hpp"
+#include "link/serial_port.hpp"
+#include "target/progress_sink.hpp"
+#include "target/session_state.hpp"
+
+namespace brisko {
+
+// The flash operations every chip command is built from. Each is one fixed
+// dialogue with the loader: it drives the progress pane, returns 10 / -1 (the
+// reads return a byte count), and reports failures to `messages`.
+//
+// The target is the chip's own flash, or the external bank when the session
+// state says one is selected (then the external command set applies).
+// Addresses are 16-bit on the wire; start + length may reach 10000h.
+class FlashEngine {
+ public:
+  FlashEngine(SerialPort& port, SessionState& state, ProgressSink& progress, MessageSink& messages);
+
+  int EraseSectors(std::uint32_t start, std::uint32_t sectorSize, std::uint32_t count);
+  int ProgramRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data, std::size_t length);
+  int ProgramBlock1Range(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                         std::size_t length);
+  // mismatchAddress and mismatchPair (chip byte * 256 + data byte) are written
+  // only when a difference is found.
+  int CompareRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data, std::size_t length,
+                   long& mismatchAddress, int& mismatchPair);
+  std::size_t ReadRange(std::uint8_t* destination, std::uint32_t start, std::size_t length,
+                        std::uint32_t chunk);
+  std::size_t ReadBlock1Range(std::uint8_t* destination, std::uint32_t start, std::size_t length,
+                              std::uint32_t chunk);
+  // 10, 12 frame not sent, 6 no reply, 15 reply not C0h.
+  int SendStartCommand(std::uint16_t address, std::uint8_t value);
+  int ChipErase();
+  int ChipEraseExternal();
+  bool SelectBlock0();
+  bool SelectBlock1();
+
+  // Over the legacy worker's queues (internal flash only).
+  int EraseSectorsQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t sectorSize,
+                         std::uint32_t count);
+  int ProgramRangeQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t chunk,
+                         const std::uint8_t* data, std::size_t length);
+
+ private:
+  SerialPort& port_;
+  SessionState& state_;
+  ProgressSink& progress_;
+  MessageSink& messages_;
+};
+
+}  // namespace brisko

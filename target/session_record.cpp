@@ -1,0 +1,1 @@
+#include "target/session_record.hpp"

@@ -1,0 +1,33 @@
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "link/read_routines.hpp"
+
+namespace brisko {
+
+// The facts and flags that live for the whole run beside the session record.
+// One object per session, passed down; never global.
+struct SessionState {
+  std::uint8_t securityBits = 0;     // status byte AND E0h
+  std::string savedRemapText;
+  bool doubleClockOn = false;
+  bool doubleClockAsked = false;     // offered once per run, never cleared
+  std::atomic<bool> linkBusy{false}; // a long operation owns the link
+  std::atomic<bool> operationFailed{false};
+  bool userCodeStarted = false;
+  bool legacyWorkerRunning = false;
+
+  // Window flags read by the engine and the commands.
+  bool loaderUpdateInProgress = false;
+  bool rangeIncludesBlock1 = false;
+  bool externalLowBankSelected = false;
+  bool externalHighBankSelected = false;
+
+  SavedAreas saved;
+
+  bool ExternalBankSelected() const { return externalLowBankSelected || externalHighBankSelected; }
+};
+
+}  // namespace brisko

@@ -1,0 +1,1 @@
+#include "target/status_decoding.hpp"

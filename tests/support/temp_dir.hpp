@@ -1,0 +1,39 @@
+#pragma once
+#include <string>
+
+namespace brisko::test {
+
+// A fresh directory below the system's temporary directory, removed with all
+// its contents when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::string& Path() const { return path_; }
+  std::string File(const std::string& name) const { return path_ + "/" + name; }
+
+ private:
+  std::string path_;
+};
+
+// Points XDG_CONFIG_HOME, XDG_CACHE_HOME and XDG_DATA_HOME into a TempDir for
+// the lifetime of the object, so tests never touch the user's files.
+class UserDirsInTemp {
+ public:
+  UserDirsInTemp();
+  ~UserDirsInTemp();
+  const TempDir& Dir() const { return dir_; }
+
+ private:
+  TempDir dir_;
+  std::string saved_[3];
+  bool had_[3] = {false, false, false};
+};
+
+// Whole-file helpers.
+std::string ReadFile(const std::string& path);
+void WriteFile(const std::string& path, const std::string& bytes);
+
+}  // namespace brisko::test
