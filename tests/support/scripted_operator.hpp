@@ -1,0 +1,76 @@
+#pragma once
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "shell/comm_setup_dialog.hpp"
+#include "shell/operator.hpp"
+
+namespace brisko::test {
+
+// An operator for tests: records every message and question in order, and
+// answers from what the test set up. Unscripted questions are answered No,
+// unscripted dialogs are cancelled, so a test never waits.
+class ScriptedOperator final : public Operator {
+ public:
+  void Tell(const std::string& text) override {
+    messages.push_back(text);
+    log.push_back("tell: " + text);
+  }
+  bool Ask(const std::string& question) override {
+    questions.push_back(question);
+    log.push_back("ask: " + question);
+    if (answers.empty()) return false;
+    bool answer = answers.front();
+    answers.pop_front();
+    return answer;
+  }
+  bool SelectChip(ChipSelection& selection) override {
+    log.push_back("dialog: select chip");
+    return onSelectChip ? onSelectChip(selection) : false;
+  }
+  bool CommSetup(CommSetupDialog& dialog) override {
+    log.push_back("dialog: comm setup");
+    if (onCommSetup) return onCommSetup(dialog);
+    return dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
+  }
+  bool ChooseFileAndSector(FileSectorDialog& dialog) override {
+    log.push_back("dialog: " + dialog.title);
+    return onFileAndSector ? onFileAndSector(dialog) : false;
+  }
+  bool ChooseRange(RangeDialog& dialog) override {
+    log.push_back("dialog: range");
+    return onRange ? onRange(dialog) : false;
+  }
+  bool ChooseSave(SaveDialog& dialog) override {
+    log.push_back("dialog: save");
+    return onSave ? onSave(dialog) : false;
+  }
+
+  bool Saw(const std::string& text) const {
+    for (const auto& m : messages)
+      if (m == text) return true;
+    return false;
+  }
+  bool Asked(const std::string& text) const {
+    for (const auto& q : questions)
+      if (q == text) return true;
+    return false;
+  }
+
+  // Answers to Ask, in order (true = Yes).
+  std::deque<bool> answers;
+  std::function<bool(ChipSelection&)> onSelectChip;
+  // Default: confirm the dialog as filled.
+  std::function<bool(CommSetupDialog&)> onCommSetup;
+  std::function<bool(FileSectorDialog&)> onFileAndSector;
+  std::function<bool(RangeDialog&)> onRange;
+  std::function<bool(SaveDialog&)> onSave;
+
+  std::vector<std::string> messages;
+  std::vector<std::string> questions;
+  std::vector<std::string> log;
+};
+
+}  // namespace brisko::test
