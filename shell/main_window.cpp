@@ -1,1 +1,286 @@
 #include "shell/main_window.hpp"
+
+#include <cstdio>
+
+#include "link/command_primitives.hpp"
+#include "link/result_codes.hpp"
+#include "shell/settings_file.hpp"
+
+namespace brisko {
+
+MainWindow::MainWindow(Operator& op, DeviceOpener opener, LinkTiming timing)
+    : op_(&op), record_(std::make_unique<SessionRecord>(op, std::move(opener), timing)) {
+  ApplySettingsFile(*record_);
+  UpdatePortPane();
+  UpdateBaudPane();
+}
+
+MainWindow::~MainWindow() {
+  if (record_) record_->Port().Shutdown();
+}
+
+FlashEngine MainWindow::Engine() { return FlashEngine(record_->Port(), state_, *this, *op_); }
+
+// --- window state ----------------------------------------------------------
+
+void MainWindow::Changed(WindowAspect aspect) {
+  // Called with windowMutex_ held: the observer must not call back into the
+  // window; it copies what it needs.
+  if (observer_) observer_->WindowChanged(aspect, window_);
+}
+
+void MainWindow::SetObserver(WindowObserver* observer) {
+  std::lock_guard lock(windowMutex_);
+  observer_ = observer;
+}
+
+WindowState MainWindow::Snapshot() const {
+  std::lock_guard lock(windowMutex_);
+  return window_;
+}
+
+void MainWindow::ClearStatusText() { SetStatusText(""); }
+
+void MainWindow::SetStatusText(const std::string& text) {
+  std::lock_guard lock(windowMutex_);
+  window_.statusText = text;
+  Changed(WindowAspect::Status);
+}
+
+void MainWindow::SetChipInfo(const ChipInfoTexts& info) {
+  std::lock_guard lock(windowMutex_);
+  window_.chipInfo = info;
+  Changed(WindowAspect::ChipInfo);
+}
+
+ChipInfoTexts MainWindow::ChipInfo() const {
+  std::lock_guard lock(windowMutex_);
+  return window_.chipInfo;
+}
+
+void MainWindow::ResetChipInfo() {
+  std::lock_guard lock(windowMutex_);
+  window_.chipInfo = ChipInfoTexts{};
+  window_.statusText.clear();
+  window_.securityText = kUnknownSecurityText;
+  Changed(WindowAspect::ChipInfo);
+  Changed(WindowAspect::Status);
+  Changed(WindowAspect::Security);
+}
+
+void MainWindow::ShowSecurityText(const std::string& text) {
+  std::lock_guard lock(windowMutex_);
+  window_.securityText = text;
+  Changed(WindowAspect::Security);
+}
+
+void MainWindow::UpdateDoubleClockPane() {
+  char pane[32];
+  std::snprintf(pane, sizeof pane, "Double Clock %3s", state_.doubleClockOn ? "ON" : "OFF");
+  std::lock_guard lock(windowMutex_);
+  window_.doubleClockPane = pane;
+  Changed(WindowAspect::Panes);
+}
+
+void MainWindow::SetCaption(const std::string& caption) {
+  std::lock_guard lock(windowMutex_);
+  window_.caption = caption;
+  Changed(WindowAspect::Caption);
+}
+
+std::string MainWindow::Caption() const {
+  std::lock_guard lock(windowMutex_);
+  return window_.caption;
+}
+
+void MainWindow::SetButton(IapButton button, bool enabled) {
+  std::lock_guard lock(windowMutex_);
+  window_.buttons[static_cast<int>(button)] = enabled;
+  Changed(WindowAspect::Buttons);
+}
+
+void MainWindow::ApplyButtonChanges(const ButtonChanges& changes) {
+  std::lock_guard lock(windowMutex_);
+  for (int i = 0; i < kIapButtonCount; ++i)
+    if (changes[i]) window_.buttons[i] = *changes[i];
+  Changed(WindowAspect::Buttons);
+}
+
+bool MainWindow::ButtonEnabled(IapButton button) const {
+  std::lock_guard lock(windowMutex_);
+  return window_.buttons[static_cast<int>(button)];
+}
+
+void MainWindow::SelectTab(int tab) {
+  if (record_) record_->SetCurrentBlock(tab);
+  std::lock_guard lock(windowMutex_);
+  window_.selectedTab = tab;
+  Changed(WindowAspect::Tab);
+}
+
+void MainWindow::SetViews(std::vector<SectorRow> table, int hotRow, std::string dumpHeader,
+                          std::vector<DumpRow> dump) {
+  std::lock_guard lock(windowMutex_);
+  window_.sectorTable = std::move(table);
+  window_.hotSectorRow = hotRow;
+  window_.dumpHeader = std::move(dumpHeader);
+  window_.dump = std::move(dump);
+  Changed(WindowAspect::Views);
+}
+
+void MainWindow::RequestClose() {
+  closeRequested_ = true;
+  std::lock_guard lock(windowMutex_);
+  Changed(WindowAspect::Closed);
+}
+
+// --- progress pane -------------------------------------------------------
+
+void MainWindow::ProgressSetRange(int max) {
+  std::lock_guard lock(windowMutex_);
+  window_.progress.max = max;
+  Changed(WindowAspect::Progress);
+}
+
+void MainWindow::ProgressReset() {
+  std::lock_guard lock(windowMutex_);
+  window_.progress.position = 0;
+  window_.progress.barVisible = true;
+  Changed(WindowAspect::Progress);
+}
+
+void MainWindow::ProgressAdvance() {
+  std::lock_guard lock(windowMutex_);
+  if (window_.progress.position < window_.progress.max) ++window_.progress.position;
+  window_.progress.barVisible = true;
+  Changed(WindowAspect::Progress);
+}
+
+void MainWindow::ProgressSetText(const std::string& label) {
+  std::lock_guard lock(windowMutex_);
+  window_.progress.label = label;
+  Changed(WindowAspect::Progress);
+}
+
+// --- RESET ------------------------------------------------------------------
+
+void MainWindow::ResetTarget() {
+  // The legacy link worker, when it runs, is told to stop here (its owner
+  // clears legacyWorkerRunning).
+  state_.legacyWorkerRunning = false;
+  ResetChipInfo();
+  if (!record_) return;
+  SerialPort& port = record_->Port();
+  port.ClearLinkUp();
+  port.PurgeInput();
+  port.PurgeOutput();
+  state_.operationFailed = false;
+  ResetChipInfo();
+  // The RTS pulse restarts the board through its reset circuit.
+  port.PulseRts();
+  if (record_->GetMemoryMode() == kExternalMemory) {
+    port.WriteByte(cmd::kCloseSequence);
+    port.WriteByte(cmd::kCloseSequence);
+  }
+}
+
+// --- timer ------------------------------------------------------------------
+
+void MainWindow::TimerTick(const std::tm& localTime) {
+  UpdateClockPane(localTime);
+  UpdatePortPane();
+  UpdateBaudPane();
+}
+
+void MainWindow::UpdateClockPane(const std::tm& localTime) {
+  int hour = localTime.tm_hour;
+  const char* suffix = "AM";
+  if (hour >= 13) {
+    hour -= 12;
+    suffix = "PM";
+  }
+  char text[32];
+  std::snprintf(text, sizeof text, "%02i:%02i:%02i%2s", hour, localTime.tm_min, localTime.tm_sec, suffix);
+  {
+    std::lock_guard lock(windowMutex_);
+    window_.clockPane = text;
+    Changed(WindowAspect::Panes);
+  }
+
+  // Keep-alive: every ten seconds while a chip is detected and no long
+  // operation owns the link, the loader must echo 63h.
+  if (!record_ || localTime.tm_sec % 10 != 0) return;
+  SerialPort& port = record_->Port();
+  if (!port.IsLinkUp() || state_.linkBusy) return;
+  std::uint8_t echo = 0;
+  if (port.WriteByte(cmd::kKeepAlive) == kByteOk && port.ReadByte(echo) == kByteOk && echo == cmd::kKeepAlive)
+    return;
+  ResetChipInfo();
+  state_.operationFailed = false;
+  port.ClearLinkUp();
+  port.PurgeOutput();
+  port.PurgeInput();
+  op_->Tell("A timeout error detected and resets the host Application.\nPlease re-detect the Chiptype.");
+}
+
+void MainWindow::UpdatePortPane() {
+  if (!record_) return;
+  char text[32];
+  std::snprintf(text, sizeof text, "COM%d", record_->Port().GetPortNumber());
+  std::lock_guard lock(windowMutex_);
+  window_.portPane = text;
+  Changed(WindowAspect::Panes);
+}
+
+void MainWindow::UpdateBaudPane() {
+  if (!record_) return;
+  char text[40];
+  std::snprintf(text, sizeof text, "Baud Rate: %u", record_->Port().GetBaudRate());
+  std::lock_guard lock(windowMutex_);
+  window_.baudPane = text;
+  Changed(WindowAspect::Panes);
+}
+
+// --- entry checks -------------------------------------------------------------
+
+bool MainWindow::EntryChecks(bool needLink, bool refuseUserCode) {
+  ClearStatusText();
+  if (!record_) {
+    ReportNoChip();
+    return false;
+  }
+  record_->applyGeometry();
+  if (needLink && !record_->Port().IsLinkUp()) {
+    ReportNoTargetBoard();
+    return false;
+  }
+  if (refuseUserCode && state_.userCodeStarted) {
+    ReportNoChip();
+    return false;
+  }
+  return true;
+}
+
+// --- message helpers ------------------------------------------------------------
+
+void MainWindow::ReportNoChip() { op_->Tell("No flash chip has been selected/detected!!!"); }
+void MainWindow::ReportDownloadFailed() { op_->Tell("Failed to Download Data!!!"); }
+void MainWindow::ReportNoTargetBoard() { op_->Tell("No target board has been located!!!"); }
+void MainWindow::ReportChipAlreadyDetected() { op_->Tell("ChipType had been detected earlier."); }
+void MainWindow::ReportChipInfoIncomplete() { op_->Tell("Chip Info is not completed!!!"); }
+void MainWindow::ReportVerifyFailed() { op_->Tell("Failed to Verify Data!!!"); }
+void MainWindow::ReportReadFailed() { op_->Tell("Failed to Read Data!!!"); }
+void MainWindow::ReportIllegalBlock() { op_->Tell("Illegal Block Number Detected!!!"); }
+void MainWindow::ReportCannotOpenFile() { op_->Tell("Can't open the selected file!!!"); }
+void MainWindow::ReportFileOversize() { op_->Tell("The selected file is over size!!!"); }
+void MainWindow::ReportReadCommandFailed() { op_->Tell("Fail to write ORVEX_CMD_READ to MCU!!!"); }
+void MainWindow::ReportReadCommandByteFailed2() { op_->Tell("2:Fail to write ORVEX_CMD_READ CMD byte!!!"); }
+void MainWindow::ReportReadCommandByteFailed3() { op_->Tell("3:Fail to write ORVEX_CMD_READ CMD byte!!!"); }
+void MainWindow::ReportSectorEraseFailed() { op_->Tell("Sector erase failed!!!"); }
+void MainWindow::ReportQueueWriteError() { op_->Tell("Error! Queue is not full but unable to write."); }
+void MainWindow::ReportQueueReadError() { op_->Tell("Error! Queue is not empty but unable to read."); }
+void MainWindow::ReportQueueFull() { op_->Tell("Error! Queue is Full."); }
+void MainWindow::ReportWaitError() { op_->Tell("Error in calling WaitForSingleObject()."); }
+void MainWindow::ReportPurgeWarning() { op_->Tell("Warning! Failed to purge in_buffer."); }
+
+}  // namespace brisko
