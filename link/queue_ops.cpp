@@ -1,1 +1,46 @@
 #include "link/queue_ops.hpp"
+
+#include <system_error>
+
+namespace brisko {
+namespace {
+
+// std::mutex reports a failed lock only by throwing; turn that into the
+// result code the callers expect instead of letting it escape.
+bool Lock(std::mutex& mutex, MessageSink& owner) {
+  try {
+    mutex.lock();
+    return true;
+  } catch (const std::system_error&) {
+    owner.Tell("Error in calling WaitForSingleObject().");
+    return false;
+  }
+}
+
+}  // namespace
+
+int QueuePut(ByteQueue& queue, std::mutex& mutex, std::uint8_t byte, MessageSink& owner) {
+  if (!Lock(mutex, owner)) return kQueueWaitFailed;
+  std::unique_lock held(mutex, std::adopt_lock);
+  if (queue.IsFull()) {
+    held.unlock();
+    owner.Tell("Error! Queue is Full.");
+    return kQueueFullOrEmpty;
+  }
+  if (queue.Put(byte)) return kQueueOk;
+  held.unlock();
+  owner.Tell("Error! Queue is not full but unable to write.");
+  return kQueueBroken;
+}
+
+int QueueGet(ByteQueue& queue, std::mutex& mutex, std::uint8_t& byte, MessageSink& owner) {
+  if (!Lock(mutex, owner)) return kQueueWaitFailed;
+  std::unique_lock held(mutex, std::adopt_lock);
+  if (queue.IsEmpty()) return kQueueFullOrEmpty;
+  if (queue.Get(byte)) return kQueueOk;
+  held.unlock();
+  owner.Tell("Error! Queue is not empty but unable to read.");
+  return kQueueBroken;
+}
+
+}  // namespace brisko
