@@ -1,1 +1,64 @@
 #include "link/port_names.hpp"
+
+#include <cctype>
+#include <fstream>
+
+#include "link/user_paths.hpp"
+
+namespace brisko {
+namespace {
+
+std::string Trim(const std::string& s) {
+  auto first = s.find_first_not_of(" \t\r\n");
+  if (first == std::string::npos) return "";
+  auto last = s.find_last_not_of(" \t\r\n");
+  return s.substr(first, last - first + 1);
+}
+
+}  // namespace
+
+std::optional<int> ParseComName(const std::string& name) {
+  if (name.size() < 4 || name.size() > 12) return std::nullopt;
+  for (int i = 0; i < 3; ++i)
+    if (std::toupper(static_cast<unsigned char>(name[i])) != "COM"[i]) return std::nullopt;
+  int number = 0;
+  for (std::size_t i = 3; i < name.size(); ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return std::nullopt;
+    number = number * 10 + (name[i] - '0');
+    if (number > 9999) return std::nullopt;
+  }
+  if (number < 1) return std::nullopt;
+  return number;
+}
+
+std::string ComName(int portNumber) { return "COM" + std::to_string(portNumber); }
+
+std::map<int, std::string> ReadPortMap(const std::string& path) {
+  std::map<int, std::string> map;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    line = Trim(line);
+    if (line.empty() || line[0] == '#') continue;
+    auto equals = line.find('=');
+    if (equals == std::string::npos) continue;
+    auto number = ParseComName(Trim(line.substr(0, equals)));
+    std::string device = Trim(line.substr(equals + 1));
+    if (number && !device.empty()) map[*number] = device;
+  }
+  return map;
+}
+
+std::string ResolvePortName(const std::string& name, const std::map<int, std::string>& map) {
+  auto number = ParseComName(name);
+  if (!number) return name;
+  if (auto it = map.find(*number); it != map.end()) return it->second;
+  return "/dev/ttyS" + std::to_string(*number - 1);
+}
+
+std::string PortMapPath() {
+  std::string dir = ConfigDir();
+  return dir.empty() ? "" : dir + "/ports.conf";
+}
+
+}  // namespace brisko
