@@ -1,4 +1,5 @@
 #pragma once
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -8,6 +9,10 @@
 #include "link/link_timing.hpp"
 
 namespace brisko {
+
+// How a write ended: every byte handed over, refused at once by the device, or
+// not finished within the limit.
+enum class WriteResult { Done, Refused, TimedOut };
 
 // One open serial device: a real port, a pseudo-terminal, or the in-process
 // simulated target. All calls return promptly; every wait is bounded by the
@@ -29,6 +34,14 @@ class SerialDevice {
 
   // Hands all bytes to the driver within `limit`; false if it could not.
   virtual bool Write(const std::uint8_t* data, std::size_t count, Millis limit) = 0;
+  // Write, telling a refusal from a time-out. A device that cannot tell them
+  // apart itself is judged by how long the failed attempt took.
+  virtual WriteResult WriteWithin(const std::uint8_t* data, std::size_t count, Millis limit) {
+    auto start = std::chrono::steady_clock::now();
+    if (Write(data, count, limit)) return WriteResult::Done;
+    return std::chrono::steady_clock::now() - start < limit ? WriteResult::Refused
+                                                            : WriteResult::TimedOut;
+  }
   // Waits at most `limit` until the output queue has been sent; true when it
   // is empty.
   virtual bool DrainOutput(Millis limit) = 0;

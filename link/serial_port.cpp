@@ -1,1 +1,193 @@
 #include "link/serial_port.hpp"
+
+#include <array>
+#include <chrono>
+
+#include "link/port_names.hpp"
+#include "link/result_codes.hpp"
+#include "link/wire_trace.hpp"
+
+namespace brisko {
+namespace {
+
+constexpr std::array<unsigned, 9> kAcceptedBaudRates = {110,  300,  600,   1200, 2400,
+                                                        4800, 9600, 19200, 38400};
+
+const char* const kWriteRefused = "2:Fail to write ORVEX_CMD_READ CMD byte!!!";
+const char* const kWriteTimedOut = "3:Fail to write ORVEX_CMD_READ CMD byte!!!";
+
+}  // namespace
+
+SerialPort::SerialPort(MessageSink& owner, DeviceOpener opener, LinkTiming timing)
+    : owner_(&owner), opener_(std::move(opener)), timing_(timing) {}
+
+SerialPort::~SerialPort() { Close(); }
+
+bool SerialPort::IsAcceptedBaudRate(unsigned b) {
+  for (unsigned rate : kAcceptedBaudRates)
+    if (rate == b) return true;
+  return false;
+}
+
+std::string SerialPort::DeviceName() const {
+  return devicePath_.empty() ? ComName(portNumber_) : devicePath_;
+}
+
+int SerialPort::Open() {
+  if (IsOpen()) Close();
+  // A re-open always starts with the link down, even when it fails.
+  linkUp_ = false;
+
+  std::string name = DeviceName();
+  std::string whyNot;
+  std::unique_ptr<SerialDevice> device;
+  if (opener_)
+    device = opener_(name, whyNot);
+  else
+    whyNot = name + ": no serial device backend";
+  if (!device) {
+    lastOpenError_ = whyNot.empty() ? name + ": cannot be opened" : whyNot;
+    if (trace_) trace_->Note("open " + name + " failed: " + lastOpenError_);
+    return kResultPortNotOpened;
+  }
+  device_ = std::move(device);
+  lastOpenError_.clear();
+
+  appliedBaudRate_ = IsAcceptedBaudRate(baudRate_) ? baudRate_ : kDefaultBaudRate;
+  if (trace_) {
+    trace_->Restart();
+    trace_->Note("open " + name + " " + std::to_string(appliedBaudRate_) + " bit/s 8-N-1");
+  }
+  // The configuration brings both modem lines up; RTS then goes down so that
+  // the line-setting sequence that follows starts from a known state. Results
+  // are not checked: a device that lacks a setting still carries bytes.
+  device_->Configure(appliedBaudRate_);
+  SetLine(Line::Dtr, true);
+  SetLine(Line::Rts, true);
+  device_->PurgeInput();
+  device_->PurgeOutput();
+  SetLine(Line::Rts, false);
+  return kResultOk;
+}
+
+int SerialPort::Close() {
+  linkUp_ = false;
+  if (!IsOpen()) return kResultNotOpen;
+  SetLine(Line::Dtr, false);
+  SetLine(Line::Rts, false);
+  device_->PurgeInput();
+  device_->PurgeOutput();
+  device_.reset();
+  if (trace_) trace_->Note("close");
+  return kResultOk;
+}
+
+int SerialPort::Shutdown() {
+  if (IsOpen()) Close();
+  return kResultOk;
+}
+
+int SerialPort::ReadByte(std::uint8_t& out) {
+  if (WaitForInput() != kByteOk) return kByteFail;
+  auto deadline = std::chrono::steady_clock::now() + timing_.readCompletion;
+  for (;;) {
+    std::uint8_t byte = 0;
+    long taken = device_->ReadAvailable(&byte, 1);
+    if (taken == 1) {
+      out = byte;
+      if (trace_) trace_->Received(&byte, 1);
+      return kByteOk;
+    }
+    if (taken < 0) return kByteFail;
+    auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
+    if (left <= Millis{0}) return kByteFail;
+    device_->WaitForInput(left);
+  }
+}
+
+int SerialPort::WriteByte(std::uint8_t byte) {
+  return WriteRaw(&byte, 1, timing_.writeCompletion);
+}
+
+int SerialPort::WriteBytes(const std::uint8_t* data, std::size_t count) {
+  return WriteRaw(data, count, timing_.writeBytesCompletion);
+}
+
+// The loader takes one byte at a time: waiting for the previous byte to leave
+// keeps at most one byte in the output queue. The write goes ahead even when
+// the queue did not empty in time.
+bool SerialPort::Drain() { return device_->DrainOutput(timing_.drainWait); }
+
+int SerialPort::WriteRaw(const std::uint8_t* data, std::size_t count, Millis limit) {
+  if (!IsOpen()) {
+    owner_->Tell(kWriteRefused);
+    return kByteFail;
+  }
+  Drain();
+  switch (device_->WriteWithin(data, count, limit)) {
+    case WriteResult::Done:
+      if (trace_) trace_->Sent(data, count);
+      return kByteOk;
+    case WriteResult::Refused:
+      if (trace_) trace_->Note("write refused");
+      owner_->Tell(kWriteRefused);
+      return kByteFail;
+    case WriteResult::TimedOut:
+      if (trace_) trace_->Note("write timed out");
+      owner_->Tell(kWriteTimedOut);
+      return kByteFail;
+  }
+  return kByteFail;
+}
+
+int SerialPort::WaitForInput() {
+  if (!IsOpen()) return kByteFail;
+  return device_->WaitForInput(timing_.inputWait) ? kByteOk : kByteFail;
+}
+
+int SerialPort::PollInput() {
+  if (!IsOpen()) return kByteFail;
+  return device_->WaitForInput(timing_.pollWait) ? kByteOk : kByteFail;
+}
+
+bool SerialPort::PurgeInput() {
+  if (!IsOpen()) return false;
+  device_->PurgeInput();
+  return true;
+}
+
+bool SerialPort::PurgeOutput() {
+  if (!IsOpen()) return false;
+  device_->PurgeOutput();
+  return true;
+}
+
+void SerialPort::SetLinesForInternalMode() {
+  SetLine(Line::Rts, false);
+  SetLine(Line::Dtr, false);
+  SetLine(Line::Rts, true);
+}
+
+void SerialPort::SetLinesForExternalMode() {
+  SetLine(Line::Rts, false);
+  SetLine(Line::Dtr, true);
+  SetLine(Line::Rts, true);
+}
+
+// The board's reset circuit hangs on RTS: a falling then rising edge restarts
+// the chip into its loader.
+void SerialPort::PulseRts() {
+  SetLine(Line::Rts, false);
+  SetLine(Line::Rts, true);
+}
+
+void SerialPort::SetLine(Line line, bool on) {
+  if (!IsOpen()) return;
+  if (line == Line::Dtr)
+    device_->SetDtr(on);
+  else
+    device_->SetRts(on);
+  if (trace_) trace_->Note(std::string(line == Line::Dtr ? "DTR" : "RTS") + (on ? " on" : " off"));
+}
+
+}  // namespace brisko

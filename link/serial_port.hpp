@@ -71,6 +71,8 @@ class SerialPort {
   void SetTiming(const LinkTiming& timing) { timing_ = timing; }
 
  private:
+  enum class Line { Dtr, Rts };
+  void SetLine(Line line, bool on);
   bool Drain();
   int WriteRaw(const std::uint8_t* data, std::size_t count, Millis limit);
 
