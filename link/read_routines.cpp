@@ -1,1 +1,109 @@
 #include "link/read_routines.hpp"
+
+#include <chrono>
+#include <thread>
+
+#include "link/command_primitives.hpp"
+#include "link/result_codes.hpp"
+
+namespace brisko {
+namespace {
+
+constexpr std::size_t kSector = 128;
+constexpr std::size_t kExternalLoaderChunks = 9;
+// Of the 1152 bytes read back, the last eight are not part of the comparison.
+constexpr std::size_t kExternalLoaderCompared = 1144;
+
+const char* const kSendFailed = "Failed to Send Read Command!";
+const char* const kReadFailed = "Failed to Read data byte from the chip!";
+
+bool ReadSector(SerialPort& port, std::uint8_t* out) {
+  for (std::size_t i = 0; i < kSector; ++i)
+    if (port.ReadByte(out[i]) != kByteOk) return false;
+  return true;
+}
+
+// One 0Ch frame per sector from `first`, each answered by exactly 128 bytes.
+int ReadBlock0Sectors(SerialPort& port, std::uint16_t first, std::uint8_t* out,
+                      std::size_t sectors) {
+  for (std::size_t k = 0; k < sectors; ++k) {
+    auto address = static_cast<std::uint16_t>(first + k * kSector);
+    if (SendFrame(port, cmd::kRead, address, kSector) != kByteOk) {
+      port.Owner().Tell(kSendFailed);
+      return kResultFail;
+    }
+    if (!ReadSector(port, out + k * kSector)) {
+      port.Owner().Tell(kReadFailed);
+      return kResultFail;
+    }
+  }
+  return kResultOk;
+}
+
+// The worker puts reply bytes into replyQueue as the chip sends them; a byte
+// that has not come within the limit never will.
+bool TakeReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
+               const std::atomic<bool>& operationFailed, std::uint8_t& byte) {
+  auto deadline = std::chrono::steady_clock::now() + timing.queueReplyWait;
+  for (;;) {
+    int result = QueueGet(queues.replyQueue, queues.replyMutex, byte, owner);
+    if (result == kQueueOk) return true;
+    if (result != kQueueFullOrEmpty) return false;
+    if (operationFailed.load() || std::chrono::steady_clock::now() >= deadline) return false;
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+}
+
+}  // namespace
+
+int SaveSector0(SerialPort& port, SavedAreas& saved) {
+  return ReadBlock0Sectors(port, 0x0000, saved.savedSector0.data(), 1);
+}
+
+int SaveArea2000(SerialPort& port, SavedAreas& saved) {
+  return ReadBlock0Sectors(port, 0x2000, saved.savedArea2000.data(), 3);
+}
+
+int SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
+                 const std::atomic<bool>& operationFailed, SavedAreas& saved) {
+  constexpr std::size_t kSectors = 1280 / kSector;
+  for (std::size_t k = 0; k < kSectors; ++k) {
+    auto address = static_cast<std::uint16_t>(k * kSector);
+    if (QueueFrame(queues, owner, cmd::kRead, address, kSector) != kByteOk) {
+      owner.Tell(kSendFailed);
+      return kResultFail;
+    }
+    for (std::size_t i = 0; i < kSector; ++i) {
+      if (!TakeReply(queues, owner, timing, operationFailed, saved.savedUserCode[k * kSector + i])) {
+        owner.Tell(kReadFailed);
+        return kResultFail;
+      }
+    }
+  }
+  return kResultOk;
+}
+
+int VerifyExternalLoaderImage(SerialPort& port, std::span<const std::uint8_t> image) {
+  for (std::size_t k = 0; k < kExternalLoaderChunks; ++k) {
+    auto address = static_cast<std::uint16_t>(k * kSector);
+    if (SendFrame(port, cmd::kStartOrExternalRead, address, kSector) != kByteOk) {
+      port.Owner().Tell(kSendFailed);
+      return kResultCommFailure;
+    }
+    int mismatches = 0;
+    for (std::size_t j = 0; j < kSector; ++j) {
+      std::uint8_t byte = 0;
+      if (port.ReadByte(byte) != kByteOk) {
+        port.Owner().Tell(kReadFailed);
+        return kResultCommFailure;
+      }
+      std::size_t i = k * kSector + j;
+      // An image shorter than the compared range cannot be the one on the chip.
+      if (i < kExternalLoaderCompared && (i >= image.size() || byte != image[i])) ++mismatches;
+    }
+    if (mismatches > 0) return kResultFail;
+  }
+  return kResultOk;
+}
+
+}  // namespace brisko
