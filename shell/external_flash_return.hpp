@@ -1,0 +1,23 @@
+#pragma once
+
+namespace brisko {
+
+class MainWindow;
+
+// Leaves an entered external flash bank after a detection in internal memory
+// mode: tells the loader to return, puts the chip's information back and, on
+// the KT400 family, restores the block-0 areas the bank helper displaced.
+void ReturnToMcuFlashAfterDetect(MainWindow& window);
+
+// The restore of the KT400 family's block-0 areas (sector 0 and 2000h-217Fh)
+// from the saved buffers, repeated while it fails. Results of the last run, in
+// order; all 10 for the other families.
+struct RestoreResults {
+  int sector0 = 10;
+  int erase2000 = 10;
+  int area2000 = 10;
+  bool AllOk() const { return sector0 == 10 && erase2000 == 10 && area2000 == 10; }
+};
+RestoreResults RestoreBlock0Areas(MainWindow& window, int attempts);
+
+}  // namespace brisko
