@@ -1,1 +1,316 @@
 #include "target/flash_engine.hpp"
+
+#include <algorithm>
+#include <cstdio>
+#include <thread>
+#include <vector>
+
+#include "link/command_primitives.hpp"
+#include "link/result_codes.hpp"
+#include "target/engine_commands.hpp"
+#include "target/engine_labels.hpp"
+
+namespace brisko {
+
+namespace {
+
+constexpr const char* kEraseBlock1Failed = "Erase block 1 failed";
+constexpr const char* kEraseStatusMissing = "Failed to Read the Erase Status byte!";
+constexpr const char* kReadFrameNotSent = "Fail to write ORVEX_CMD_READ to MCU!!!";
+constexpr const char* kDataByteMissing = "Failed to Read data byte from the chip!";
+constexpr const char* kVerifyFailed = "Failed to Verify Data!!!";
+constexpr const char* kChipEraseNotConfirmed = "\nChip-erase confirmation failed\n";
+
+bool Usable(std::uint32_t chunk, const void* buffer, std::size_t length) {
+  return chunk > 0 && (length == 0 || buffer != nullptr);
+}
+
+bool Sent(int result) { return result == kByteOk; }
+
+}  // namespace
+
+FlashEngine::FlashEngine(SerialPort& port, SessionState& state, ProgressSink& progress, MessageSink& messages)
+    : port_(port), state_(state), progress_(progress), messages_(messages) {}
+
+// ---- progress and byte transfers ----
+
+void FlashEngine::BeginProgress(std::size_t steps, const char* label) {
+  progress_.ProgressSetRange(static_cast<int>(steps));
+  progress_.ProgressReset();
+  if (label != nullptr) progress_.ProgressSetText(label);
+}
+
+int FlashEngine::Finish(bool ok) {
+  progress_.ProgressReset();
+  progress_.ProgressSetText(ok ? label::kDone : label::kAbort);
+  return ok ? kResultOk : kResultFail;
+}
+
+bool FlashEngine::ReadOnce(std::uint8_t& byte) { return port_.ReadByte(byte) == kByteOk; }
+
+bool FlashEngine::ReadPatiently(std::uint8_t& byte) {
+  for (int wait = 0; wait <= Timing().readRetries; ++wait)
+    if (ReadOnce(byte)) return true;
+  return false;
+}
+
+bool FlashEngine::ReadAck() {
+  std::uint8_t reply = 0;
+  return ReadOnce(reply) && reply == kAck;
+}
+
+bool FlashEngine::ReadAllOnce(std::span<std::uint8_t> out) {
+  return std::all_of(out.begin(), out.end(), [this](std::uint8_t& b) { return ReadOnce(b); });
+}
+
+bool FlashEngine::ReadAllPatiently(std::span<std::uint8_t> out) {
+  return std::all_of(out.begin(), out.end(), [this](std::uint8_t& b) { return ReadPatiently(b); });
+}
+
+bool FlashEngine::WriteAll(std::span<const std::uint8_t> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [this](std::uint8_t b) { return Sent(port_.WriteByte(b)); });
+}
+
+// ---- erase ----
+
+bool FlashEngine::EraseOneSector(std::uint32_t address) {
+  const EngineCommands& commands = CommandsFor(ExternalBank());
+  if (!Sent(SendFrame(port_, commands.eraseSector, WireAddress(address), 0x01))) return false;
+  if (commands.pauseAfterErase) std::this_thread::sleep_for(Timing().externalErasePause);
+  return ReadAck();
+}
+
+int FlashEngine::EraseSectors(std::uint32_t start, std::uint32_t sectorSize, std::uint32_t count) {
+  BeginProgress(count, label::kErasing);
+  std::uint32_t address = start;
+  for (std::uint32_t i = 0; i < count; ++i, address += sectorSize) {
+    if (!EraseOneSector(address)) {
+      // The bar stays where the erase stopped, so the operator sees how far it got.
+      progress_.ProgressSetText(label::kAbort);
+      return kResultFail;
+    }
+    progress_.ProgressAdvance();
+  }
+  return Finish(true);
+}
+
+int FlashEngine::ChipErase() {
+  const bool sent = Sent(SendFrame(port_, cmd::kChipErase, 0x0000, 0x01));
+  // The loader does not answer a chip erase; it needs this long to finish it.
+  std::this_thread::sleep_for(Timing().chipErasePause);
+  return sent ? kResultOk : kResultFail;
+}
+
+int FlashEngine::ChipEraseExternal() {
+  if (!Sent(port_.WriteByte(0x02)) || !Sent(port_.WriteByte(0x02))) return kResultFail;
+  std::this_thread::sleep_for(Timing().externalChipErasePause);
+  std::uint8_t reply = 0;
+  if (!ReadOnce(reply)) return kResultFail;
+  if (reply == kAck) return kResultOk;
+  std::fputs(kChipEraseNotConfirmed, stderr);
+  return kResultFail;
+}
+
+// ---- program ----
+
+bool FlashEngine::ProgramAndVerifyChunk(std::uint32_t address, std::span<const std::uint8_t> working,
+                                        std::span<std::uint8_t> readBack) {
+  const EngineCommands& commands = CommandsFor(ExternalBank());
+  const std::uint8_t count = CountByte(working.size());
+  return Sent(SendFrame(port_, commands.programChunk, WireAddress(address), count)) && WriteAll(working) &&
+         Sent(SendFrame(port_, commands.readChunk, WireAddress(address), count)) && ReadAllOnce(readBack) &&
+         std::equal(readBack.begin(), readBack.end(), working.begin());
+}
+
+int FlashEngine::ProgramRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                              std::size_t length) {
+  if (!Usable(chunk, data, length)) return Finish(false);
+  BeginProgress(ChunkCount(length, chunk), label::kWriting);
+  std::vector<std::uint8_t> working(chunk);
+  std::vector<std::uint8_t> readBack(chunk);
+  std::uint32_t address = start;
+  for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
+    FillChunk(working, data + done, length - done);
+    // Erased flash already holds FFh: blank chunks are neither programmed nor verified.
+    if (!IsBlank(working) && !ProgramAndVerifyChunk(address, working, readBack)) return Finish(false);
+    progress_.ProgressAdvance();
+  }
+  return Finish(true);
+}
+
+bool FlashEngine::VerifyBlock1Chunk(std::span<const std::uint8_t> working) {
+  for (std::uint8_t expected : working) {
+    std::uint8_t got = 0;
+    if (!ReadPatiently(got) || got != expected) return false;
+  }
+  return true;
+}
+
+bool FlashEngine::ProgramAndVerifyBlock1Chunk(std::uint32_t address, std::span<const std::uint8_t> working,
+                                              const char* workLabel) {
+  const std::uint8_t count = CountByte(working.size());
+  if (!Sent(SendFrame(port_, cmd::kProgramBlock1, WireAddress(address), count))) {
+    progress_.ProgressSetText(label::kBlock1WriteFailed);
+    return false;
+  }
+  const bool written = WriteAll(working);
+  progress_.ProgressSetText(label::kWritingCompleted);
+  if (!written) return false;
+  if (!Sent(SendFrame(port_, cmd::kReadBlock1, WireAddress(address), count))) {
+    progress_.ProgressSetText(label::kFailed);
+    return false;
+  }
+  if (!VerifyBlock1Chunk(working)) return false;
+  progress_.ProgressSetText(label::kInProcess);
+  progress_.ProgressSetText(workLabel);
+  return true;
+}
+
+int FlashEngine::ProgramBlock1Range(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                                    std::size_t length) {
+  if (!Usable(chunk, data, length)) return Finish(false);
+  const std::size_t chunks = ChunkCount(length, chunk);
+  // Block 1 is erased with one multi-sector frame before anything is written.
+  if (!Sent(SendFrame(port_, cmd::kErase, WireAddress(start), CountByte(chunks)))) {
+    messages_.Tell(kEraseBlock1Failed);
+    return kResultFail;
+  }
+  if (!ReadAck()) {
+    messages_.Tell(kEraseStatusMissing);
+    return kResultFail;
+  }
+  const char* workLabel = state_.loaderUpdateInProgress ? label::kInProcess : label::kWriting;
+  BeginProgress(chunks, workLabel);
+  std::vector<std::uint8_t> working(chunk);
+  std::uint32_t address = start;
+  for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
+    FillChunk(working, data + done, length - done);
+    if (IsBlank(working)) {
+      progress_.ProgressAdvance();
+      continue;
+    }
+    if (!ProgramAndVerifyBlock1Chunk(address, working, workLabel)) return Finish(false);
+    progress_.ProgressAdvance();
+    progress_.ProgressSetText(workLabel);
+  }
+  return Finish(true);
+}
+
+// ---- compare and read ----
+
+int FlashEngine::CompareRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                              std::size_t length, long& mismatchAddress, int& mismatchPair) {
+  if (!Usable(chunk, data, length)) return Finish(false);
+  const std::uint8_t readCommand = CommandsFor(ExternalBank()).readChunk;
+  BeginProgress(ChunkCount(length, chunk), label::kComparing);
+  std::vector<std::uint8_t> readBack(chunk);
+  std::uint32_t address = start;
+  for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
+    if (!Sent(SendFrame(port_, readCommand, WireAddress(address), CountByte(chunk)))) {
+      messages_.Tell(kReadFrameNotSent);
+      return Finish(false);
+    }
+    // A byte that did not come has no value to compare; it must never pass as equal.
+    if (!ReadAllOnce(readBack)) {
+      messages_.Tell(kDataByteMissing);
+      return Finish(false);
+    }
+    const std::size_t n = std::min<std::size_t>(length - done, chunk);
+    const auto [chip, expected] = std::mismatch(readBack.begin(), readBack.begin() + static_cast<std::ptrdiff_t>(n),
+                                                data + done);
+    if (chip != readBack.begin() + static_cast<std::ptrdiff_t>(n)) {
+      mismatchAddress = static_cast<long>(address) + (chip - readBack.begin());
+      mismatchPair = *chip * 256 + *expected;
+      messages_.Tell(kVerifyFailed);
+      return Finish(false);
+    }
+    progress_.ProgressAdvance();
+  }
+  return Finish(true);
+}
+
+std::size_t FlashEngine::ReadRange(std::uint8_t* destination, std::uint32_t start, std::size_t length,
+                                   std::uint32_t chunk) {
+  if (!Usable(chunk, destination, length)) {
+    Finish(false);
+    return 0;
+  }
+  const std::uint8_t readCommand = CommandsFor(ExternalBank()).readChunk;
+  BeginProgress(ChunkCount(length, chunk), label::kReading);
+  std::size_t done = 0;
+  std::uint32_t address = start;
+  bool ok = true;
+  while (done < length) {
+    const std::size_t n = std::min<std::size_t>(chunk, length - done);
+    ok = Sent(SendFrame(port_, readCommand, WireAddress(address), CountByte(n))) &&
+         ReadAllPatiently({destination + done, n});
+    if (!ok) break;
+    done += n;
+    address += static_cast<std::uint32_t>(n);
+    progress_.ProgressAdvance();
+  }
+  Finish(ok);
+  return done;
+}
+
+std::size_t FlashEngine::ReadBlock1Range(std::uint8_t* destination, std::uint32_t start, std::size_t length,
+                                         std::uint32_t chunk) {
+  if (!Usable(chunk, destination, length)) {
+    Finish(false);
+    return 0;
+  }
+  BeginProgress(ChunkCount(length, chunk), nullptr);
+  std::size_t done = 0;
+  std::uint32_t address = start;
+  bool ok = true;
+  while (done < length) {
+    const std::size_t n = std::min<std::size_t>(chunk, length - done);
+    if (!Sent(SendFrame(port_, cmd::kReadBlock1, WireAddress(address), CountByte(n)))) {
+      progress_.ProgressSetText(label::kError);
+      ok = false;
+      break;
+    }
+    // Each byte is read once; a missing one ends the read short, so the caller
+    // sees a failure rather than a hole in its buffer.
+    if (!ReadAllOnce({destination + done, n})) {
+      ok = false;
+      break;
+    }
+    done += n;
+    address += static_cast<std::uint32_t>(n);
+    progress_.ProgressAdvance();
+  }
+  // Bytes of a chunk that was given up must not reach the next command.
+  port_.PurgeInput();
+  Finish(ok);
+  return done;
+}
+
+// ---- control exchanges ----
+
+int FlashEngine::SendStartCommand(std::uint16_t address, std::uint8_t value) {
+  progress_.ProgressReset();
+  progress_.ProgressSetText(label::kStart);
+  if (!Sent(SendFrame(port_, cmd::kStartOrExternalRead, address, value))) return kResultFrameNotSent;
+  std::uint8_t reply = 0;
+  if (!ReadOnce(reply)) return kResultNoReply;
+  if (reply != kAck) return kResultWrongReply;
+  progress_.ProgressAdvance();
+  progress_.ProgressReset();
+  return kResultOk;
+}
+
+namespace {
+
+bool SelectBlock(SerialPort& port, std::uint8_t selectByte) {
+  if (!Sent(port.WriteByte(selectByte)) || !Sent(port.WriteByte(selectByte))) return false;
+  std::uint8_t reply = 0;
+  return port.ReadByte(reply) == kByteOk && reply == kAck;
+}
+
+}  // namespace
+
+bool FlashEngine::SelectBlock0() { return SelectBlock(port_, cmd::kSelectBlock0); }
+bool FlashEngine::SelectBlock1() { return SelectBlock(port_, cmd::kSelectBlock1); }
+
+}  // namespace brisko

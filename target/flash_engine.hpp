@@ -1,6 +1,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "link/message_sink.hpp"
 #include "link/queue_ops.hpp"
@@ -47,6 +48,38 @@ class FlashEngine {
                          const std::uint8_t* data, std::size_t length);
 
  private:
+  bool ExternalBank() const { return state_.ExternalBankSelected(); }
+  const LinkTiming& Timing() const { return port_.Timing(); }
+
+  // Range, reset, and the label when there is one.
+  void BeginProgress(std::size_t steps, const char* label);
+  // Reset, then "Done" and 10, or "Abort" and -1.
+  int Finish(bool ok);
+
+  bool ReadOnce(std::uint8_t& byte);
+  // A byte that did not come is waited for again, at most timing.readRetries
+  // more times.
+  bool ReadPatiently(std::uint8_t& byte);
+  bool ReadAck();
+  bool ReadAllOnce(std::span<std::uint8_t> out);
+  bool ReadAllPatiently(std::span<std::uint8_t> out);
+  bool WriteAll(std::span<const std::uint8_t> bytes);
+
+  bool EraseOneSector(std::uint32_t address);
+  bool ProgramAndVerifyChunk(std::uint32_t address, std::span<const std::uint8_t> working,
+                             std::span<std::uint8_t> readBack);
+  bool ProgramAndVerifyBlock1Chunk(std::uint32_t address, std::span<const std::uint8_t> working,
+                                   const char* workLabel);
+  bool VerifyBlock1Chunk(std::span<const std::uint8_t> working);
+
+  // Queued transport: a reply byte is taken from replyQueue within
+  // timing.queueReplyWait, and never once operationFailed is set.
+  bool TakeReply(LegacyQueues& queues, std::uint8_t& byte);
+  bool TakeReplies(LegacyQueues& queues, std::span<std::uint8_t> out);
+  bool QueueData(LegacyQueues& queues, std::span<const std::uint8_t> bytes);
+  bool QueueProgramAndVerifyChunk(LegacyQueues& queues, std::uint32_t address,
+                                  std::span<const std::uint8_t> working, std::span<std::uint8_t> readBack);
+
   SerialPort& port_;
   SessionState& state_;
   ProgressSink& progress_;

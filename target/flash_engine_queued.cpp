@@ -1,0 +1,81 @@
+#include <algorithm>
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "link/command_primitives.hpp"
+#include "link/result_codes.hpp"
+#include "target/engine_commands.hpp"
+#include "target/engine_labels.hpp"
+#include "target/flash_engine.hpp"
+
+// The flash operations over the legacy worker's queues. The worker owns the
+// port; the window thread puts frames and data into the queues and polls the
+// reply queue for each byte it expects.
+
+namespace brisko {
+
+bool FlashEngine::TakeReply(LegacyQueues& queues, std::uint8_t& byte) {
+  using Clock = std::chrono::steady_clock;
+  const auto deadline = Clock::now() + Timing().queueReplyWait;
+  for (;;) {
+    const bool got = QueueGet(queues.replyQueue, queues.replyMutex, byte, messages_) == kQueueOk;
+    // The worker sets the latch when it has given up: nothing more will come.
+    if (state_.operationFailed.load()) return false;
+    if (got) return true;
+    if (Clock::now() >= deadline) return false;
+    std::this_thread::yield();
+  }
+}
+
+bool FlashEngine::TakeReplies(LegacyQueues& queues, std::span<std::uint8_t> out) {
+  return std::all_of(out.begin(), out.end(), [&](std::uint8_t& b) { return TakeReply(queues, b); });
+}
+
+bool FlashEngine::QueueData(LegacyQueues& queues, std::span<const std::uint8_t> bytes) {
+  return std::all_of(bytes.begin(), bytes.end(), [&](std::uint8_t b) {
+    return QueuePut(queues.parameterQueue, queues.parameterMutex, b, messages_) == kQueueOk;
+  });
+}
+
+int FlashEngine::EraseSectorsQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t sectorSize,
+                                    std::uint32_t count) {
+  BeginProgress(count, label::kErasing);
+  std::uint32_t address = start;
+  for (std::uint32_t i = 0; i < count; ++i, address += sectorSize) {
+    std::uint8_t reply = 0;
+    const bool erased = QueueFrame(queues, messages_, cmd::kErase, WireAddress(address), 0x01) == kByteOk &&
+                        TakeReply(queues, reply) && reply == kAck;
+    if (!erased) return Finish(false);
+    progress_.ProgressAdvance();
+  }
+  return Finish(true);
+}
+
+bool FlashEngine::QueueProgramAndVerifyChunk(LegacyQueues& queues, std::uint32_t address,
+                                             std::span<const std::uint8_t> working,
+                                             std::span<std::uint8_t> readBack) {
+  const std::uint8_t count = CountByte(working.size());
+  return QueueFrame(queues, messages_, cmd::kProgram, WireAddress(address), count) == kByteOk &&
+         QueueData(queues, working) &&
+         QueueFrame(queues, messages_, cmd::kRead, WireAddress(address), count) == kByteOk &&
+         TakeReplies(queues, readBack) && std::equal(readBack.begin(), readBack.end(), working.begin());
+}
+
+int FlashEngine::ProgramRangeQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t chunk,
+                                    const std::uint8_t* data, std::size_t length) {
+  if (chunk == 0 || (length > 0 && data == nullptr)) return Finish(false);
+  BeginProgress(ChunkCount(length, chunk), label::kWriting);
+  std::vector<std::uint8_t> working(chunk);
+  std::vector<std::uint8_t> readBack(chunk);
+  std::uint32_t address = start;
+  for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
+    FillChunk(working, data + done, length - done);
+    if (!IsBlank(working) && !QueueProgramAndVerifyChunk(queues, address, working, readBack))
+      return Finish(false);
+    progress_.ProgressAdvance();
+  }
+  return Finish(true);
+}
+
+}  // namespace brisko
