@@ -1,1 +1,110 @@
 #include "shell/comm_setup_dialog.hpp"
+
+#include <algorithm>
+#include <string>
+
+#include "shell/baud_calculator.hpp"
+#include "shell/main_window.hpp"
+#include "shell/settings_file.hpp"
+
+namespace brisko {
+namespace {
+
+constexpr int kPortCount = 256;
+constexpr double kMinCrystalMHz = 1.0;
+constexpr double kMaxCrystalMHz = 40.0;
+
+constexpr const char* kCrystalRangeMessage = "Please enter a number between 1.0 and 40.0.";
+constexpr const char* kRateRangeMessage = "Please enter an integer between 600 and 38400.";
+constexpr const char* kRateTooHigh =
+    "You can't choose a baudrate which is higher than the computed best baudrate!\n";
+constexpr const char* kCannotSave = "Unable to save the configuration";
+
+int ClampPortEntry(int entry) { return std::clamp(entry, 0, kPortCount - 1); }
+
+}  // namespace
+
+CommSetupDialog::CommSetupDialog(MainWindow& window) : window_(window) {
+  for (int n = 1; n <= kPortCount; ++n) portEntries_.push_back("COM" + std::to_string(n));
+  for (unsigned rate : kRateTable) rateEntries_.push_back(std::to_string(rate));
+  if (const SessionRecord* record = window_.Record()) {
+    selectedPort = ClampPortEntry(record->Port().GetPortNumber() - 1);
+    // A settings file whose crystal did not parse leaves 0; the default
+    // stands in for it.
+    if (record->GetCrystal() != 0.0) crystalMHz = record->GetCrystal();
+  }
+  selectedRate = RateIndex(recommendedBaud);
+  confirmedCrystal_ = crystalMHz;
+}
+
+std::string CommSetupDialog::CheckFields() const {
+  // Written so that a crystal that is not a number fails too.
+  if (!(crystalMHz >= kMinCrystalMHz && crystalMHz <= kMaxCrystalMHz)) return kCrystalRangeMessage;
+  if (recommendedBaud < kRateTable.back() || recommendedBaud > kRateTable.front()) return kRateRangeMessage;
+  return "";
+}
+
+// Reading the edit fields: a value out of range is reported, yet the
+// calculator still works with it. The crystal read here is what OK stores.
+void CommSetupDialog::ReadFields() {
+  if (const std::string message = CheckFields(); !message.empty()) window_.Op().Tell(message);
+  confirmedCrystal_ = crystalMHz;
+}
+
+void CommSetupDialog::ShowRecommendation(unsigned bitRate, std::uint32_t reload) {
+  recommendedBaud = bitRate;
+  reloadValue = reload;
+  selectedRate = RateIndex(recommendedBaud);
+}
+
+void CommSetupDialog::Compute() {
+  ReadFields();
+  const BaudRecommendation best = ComputeBaud(crystalMHz);
+  ShowRecommendation(best.bitRate, best.reload);
+}
+
+void CommSetupDialog::NextBaud() {
+  ReadFields();
+  if (const std::optional<BaudRecommendation> next = brisko::NextBaud(crystalMHz, recommendedBaud))
+    ShowRecommendation(next->bitRate, next->reload);
+}
+
+CommSetupDialog::Outcome CommSetupDialog::Confirm() {
+  SessionRecord* record = window_.Record();
+  if (!record) return Outcome::Confirmed;
+  SerialPort& port = record->Port();
+  if (port.IsLinkUp()) {
+    window_.ReportChipAlreadyDetected();
+    return Outcome::Cancelled;
+  }
+
+  const int portNumber = ClampPortEntry(selectedPort) + 1;
+  const bool validRate = selectedRate >= 0 && selectedRate < static_cast<int>(kRateTable.size());
+  const unsigned rate = validRate ? kRateTable[static_cast<std::size_t>(selectedRate)] : kRateTable.front();
+
+  record->SetCrystal(confirmedCrystal_);
+  if (!SaveRegistryValue("COMMPORT", std::to_string(portNumber))) window_.Op().Tell(kCannotSave);
+  port.SetPortNumber(portNumber);
+  port.SetBaudRate(rate);
+  window_.UpdatePortPane();
+  window_.UpdateBaudPane();
+
+  if (rate > recommendedBaud) {
+    // The port number, the refused rate and COMMPORT stay as set; the
+    // settings file and BAUDRATE wait for an accepted rate.
+    window_.Op().Tell(kRateTooHigh);
+    selectedRate = RateIndex(recommendedBaud);
+    return Outcome::KeepOpen;
+  }
+
+  WriteSettingsFile(FormatSettings(portNumber, rate, record->GetCrystal()));
+  if (!SaveRegistryValue("BAUDRATE", std::to_string(rate))) window_.Op().Tell(kCannotSave);
+
+  if (const std::string message = CheckFields(); !message.empty()) {
+    window_.Op().Tell(message);
+    return Outcome::KeepOpen;
+  }
+  return Outcome::Confirmed;
+}
+
+}  // namespace brisko

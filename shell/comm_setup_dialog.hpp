@@ -39,6 +39,9 @@ class CommSetupDialog {
   Outcome Confirm();
 
  private:
+  void ReadFields();
+  void ShowRecommendation(unsigned bitRate, std::uint32_t reload);
+
   MainWindow& window_;
   double confirmedCrystal_;  // the crystal of the last Compute / Next Baud, or of the fill
   std::vector<std::string> portEntries_;
