@@ -1,1 +1,10 @@
-int main() { return 1; }
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "cli/runner.hpp"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args(argv + 1, argv + argc);
+  return brisko::cli::RunCli(args, stdin, stdout, stderr);
+}

@@ -1,0 +1,12 @@
+#pragma once
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace brisko::cli {
+
+// Runs one brisko-cli invocation; returns the exit status (0 success, 1 the
+// command failed or was declined, 2 a usage error).
+int RunCli(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
+
+}  // namespace brisko::cli
