@@ -1,0 +1,13 @@
+#!/usr/bin/env bash
+# Builds Brisko and runs the main job. Without arguments it detects the
+# built-in simulated chip; any arguments are passed to brisko-cli instead
+# (e.g. scripts/run.sh --port /dev/ttyUSB0 --model KT540 detect).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/deps.sh
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DBRISKO_BUILD_TESTS=OFF >/dev/null
+cmake --build build --target brisko-cli brisko-sim
+if [ $# -eq 0 ]; then
+  set -- --simulate KT540 --model KT540 detect
+fi
+exec build/brisko-cli "$@"
