@@ -37,10 +37,15 @@ struct FaultPlan {
   // more until the next reset. Negative: never.
   long stopAfterHostBytes = -1;
 
-  // Parses one fault description of the command line, e.g.
-  //   "drop:0C:3:5"  "corrupt:0C:3:5:FF"  "delay:60:1:0:300"
-  //   "refuse-erase:2"  "ok-delay:3000"  "no-ok"  "stop-after:500"
-  // Returns an error text, or "" when it was taken.
+  // Parses one fault description of the command line and adds it:
+  //   drop:CMD:OCC:IDX             drop byte IDX of the reply
+  //   corrupt:CMD:OCC:IDX[:MASK]   XOR it with MASK (hex, default 01)
+  //   delay:CMD:OCC:IDX:MS         hold it back MS milliseconds
+  //   refuse-erase:N   ok-delay:MS   no-ok   stop-after:N
+  // CMD and MASK are hexadecimal bytes (42 is 'B' for "BSL"/"RDY", 80 the
+  // "OK", 05 the status byte); OCC, IDX, N and MS are decimal, OCC 0 meaning
+  // every occurrence. E.g. "drop:0C:3:5", "corrupt:0C:3:5:FF",
+  // "delay:60:1:0:300". Returns an error text, or "" when it was taken.
   std::string Apply(const std::string& description);
 };
 

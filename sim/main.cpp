@@ -1,1 +1,56 @@
-int main() { return 1; }
+// brisko-sim: one simulated chip on a pseudo-terminal.
+#include <csignal>
+#include <iostream>
+
+#include "sim/pty_server.hpp"
+#include "sim/sim_options.hpp"
+
+namespace {
+
+std::atomic<bool> stopRequested{false};
+
+void RequestStop(int) { stopRequested.store(true); }
+
+void InstallStopHandlers() {
+  struct sigaction action {};
+  action.sa_handler = RequestStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  using namespace brisko::sim;
+  SimOptions options;
+  const std::string error = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options);
+  if (!error.empty()) {
+    std::cerr << "brisko-sim: " << error << "\n" << SimUsage();
+    return 2;
+  }
+  if (options.help) {
+    std::cout << SimUsage();
+    return 0;
+  }
+
+  static_assert(std::atomic<bool>::is_always_lock_free);
+  InstallStopHandlers();
+  auto target = std::make_shared<SimTarget>(options.config);
+  PtyServer server(target);
+  std::string whyNot;
+  if (!server.Start(options.linkPath, whyNot)) {
+    std::cerr << "brisko-sim: " << whyNot << "\n";
+    return 1;
+  }
+  if (options.verbose) {
+    server.SetLog([](const std::string& line) { std::cerr << "brisko-sim: " << line << std::endl; });
+    std::cerr << "brisko-sim: " << brisko::DescribeChip(options.config.model).chipTypeText << ", "
+              << brisko::MemoryModeText(options.config.memoryMode) << " memory, status "
+              << std::hex << unsigned(target->StatusByte()) << std::dec << "h, on "
+              << server.SlavePath() << std::endl;
+  }
+  std::cout << server.SlavePath() << std::endl;
+  server.Run(stopRequested);
+  return 0;
+}

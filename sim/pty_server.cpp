@@ -1,1 +1,166 @@
 #include "sim/pty_server.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstring>
+#include <deque>
+#include <thread>
+
+namespace brisko::sim {
+namespace {
+
+using TimePoint = SimClock::time_point;
+
+constexpr Millis kStopCheck{50};
+
+struct DueByte {
+  std::uint8_t byte;
+  TimePoint due;
+};
+
+std::string Why(const std::string& what) { return what + ": " + std::strerror(errno); }
+
+// The slave's line discipline must pass every byte as it is: no echo, no
+// CR/LF mapping, no signals on ^C.
+bool MakeRaw(int fd) {
+  termios t{};
+  if (tcgetattr(fd, &t) != 0) return false;
+  cfmakeraw(&t);
+  t.c_cc[VMIN] = 1;
+  t.c_cc[VTIME] = 0;
+  return tcsetattr(fd, TCSANOW, &t) == 0;
+}
+
+bool IsSymlink(const std::string& path) {
+  struct stat st{};
+  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+bool Exists(const std::string& path) {
+  struct stat st{};
+  return lstat(path.c_str(), &st) == 0;
+}
+
+}  // namespace
+
+struct PtyServer::State {
+  std::shared_ptr<SimTarget> target;
+  int master = -1;
+  // Held open for the server's life: with no slave open the master reports
+  // a hang-up at once after every client closes, and poll would spin.
+  int slave = -1;
+  std::string slavePath;
+  std::string linkPath;
+  bool linkMade = false;
+  std::deque<DueByte> replies;
+  std::function<void(const std::string&)> log;
+
+  void Receive(const std::uint8_t* bytes, std::size_t n, TimePoint now) {
+    for (std::size_t i = 0; i < n; ++i) {
+      const SimTarget::Phase before = target->CurrentPhase();
+      std::vector<SimReply> out;
+      target->Receive(bytes[i], now, out);
+      for (const SimReply& r : out) {
+        TimePoint due = now + r.delay;
+        if (!replies.empty()) due = std::max(due, replies.back().due);
+        replies.push_back({r.byte, due});
+      }
+      const SimTarget::Phase after = target->CurrentPhase();
+      if (after != before && log) log(std::string(PhaseName(before)) + " -> " + PhaseName(after));
+    }
+  }
+
+  void SendDue(TimePoint now) {
+    while (!replies.empty() && replies.front().due <= now) {
+      const ssize_t n = ::write(master, &replies.front().byte, 1);
+      if (n != 1) return;  // the terminal's buffer is full: try again later
+      replies.pop_front();
+    }
+  }
+
+  int PollTimeout(TimePoint now) const {
+    Millis wait = kStopCheck;
+    if (!replies.empty()) {
+      auto untilDue = std::chrono::ceil<Millis>(replies.front().due - now);
+      wait = std::clamp(untilDue, Millis{0}, kStopCheck);
+    }
+    return static_cast<int>(wait.count());
+  }
+};
+
+PtyServer::PtyServer(std::shared_ptr<SimTarget> target) : s_(std::make_unique<State>()) {
+  s_->target = std::move(target);
+  s_->target->SetRestartOnPattern(true);
+}
+
+PtyServer::~PtyServer() {
+  if (s_->linkMade) {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink(s_->linkPath.c_str(), buf, sizeof buf);
+    if (n > 0 && std::string(buf, static_cast<std::size_t>(n)) == s_->slavePath) unlink(s_->linkPath.c_str());
+  }
+  if (s_->slave >= 0) close(s_->slave);
+  if (s_->master >= 0) close(s_->master);
+}
+
+bool PtyServer::Start(const std::string& linkPath, std::string& whyNot) {
+  s_->master = posix_openpt(O_RDWR | O_NOCTTY);
+  if (s_->master < 0) return whyNot = Why("posix_openpt"), false;
+  if (grantpt(s_->master) != 0) return whyNot = Why("grantpt"), false;
+  if (unlockpt(s_->master) != 0) return whyNot = Why("unlockpt"), false;
+  char name[PATH_MAX];
+  if (ptsname_r(s_->master, name, sizeof name) != 0) return whyNot = Why("ptsname"), false;
+  s_->slavePath = name;
+  s_->slave = open(name, O_RDWR | O_NOCTTY);
+  if (s_->slave < 0) return whyNot = Why("open " + s_->slavePath), false;
+  if (!MakeRaw(s_->slave)) return whyNot = Why("raw mode on " + s_->slavePath), false;
+  const int flags = fcntl(s_->master, F_GETFL);
+  if (flags < 0 || fcntl(s_->master, F_SETFL, flags | O_NONBLOCK) != 0)
+    return whyNot = Why("non-blocking pty"), false;
+
+  if (linkPath.empty()) return true;
+  // A link left by an earlier run is replaced; anything else at that path
+  // is not ours to remove.
+  if (Exists(linkPath)) {
+    if (!IsSymlink(linkPath)) return whyNot = linkPath + " exists and is not a symbolic link", false;
+    if (unlink(linkPath.c_str()) != 0) return whyNot = Why("remove old link " + linkPath), false;
+  }
+  if (symlink(s_->slavePath.c_str(), linkPath.c_str()) != 0) return whyNot = Why("link " + linkPath), false;
+  s_->linkPath = linkPath;
+  s_->linkMade = true;
+  return true;
+}
+
+const std::string& PtyServer::SlavePath() const { return s_->slavePath; }
+
+void PtyServer::SetLog(std::function<void(const std::string&)> log) { s_->log = std::move(log); }
+
+void PtyServer::Run(const std::atomic<bool>& stop) {
+  std::uint8_t buffer[512];
+  while (!stop.load()) {
+    const TimePoint now = SimClock::now();
+    s_->SendDue(now);
+    pollfd fd{s_->master, POLLIN, 0};
+    if (!s_->replies.empty() && s_->replies.front().due <= now) fd.events |= POLLOUT;
+    const int ready = poll(&fd, 1, s_->PollTimeout(now));
+    if (ready < 0 && errno != EINTR) return;
+    if (ready <= 0) continue;
+    if (!(fd.revents & POLLIN)) {
+      // Only an error or hang-up: do not spin on it.
+      if (fd.revents & (POLLERR | POLLHUP | POLLNVAL)) std::this_thread::sleep_for(kStopCheck / 5);
+      continue;
+    }
+    const ssize_t n = read(s_->master, buffer, sizeof buffer);
+    if (n > 0) s_->Receive(buffer, static_cast<std::size_t>(n), SimClock::now());
+  }
+}
+
+}  // namespace brisko::sim

@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -9,7 +10,8 @@ namespace brisko::sim {
 
 // Serves one SimTarget on a pseudo-terminal. A pty has no modem lines, so the
 // chip resets itself when the baud-detect pattern arrives while it is idle
-// (the stand-in for the operator's reset button).
+// (the stand-in for the operator's reset button): the server turns the
+// target's restartOnPattern on.
 class PtyServer {
  public:
   explicit PtyServer(std::shared_ptr<SimTarget> target);
@@ -21,6 +23,9 @@ class PtyServer {
   const std::string& SlavePath() const;
   // Serves until `stop` becomes true (checked at least every 50 ms).
   void Run(const std::atomic<bool>& stop);
+  // Where to report the chip's phase changes ("AwaitPattern -> AwaitReady");
+  // none by default.
+  void SetLog(std::function<void(const std::string&)> log);
 
  private:
   struct State;

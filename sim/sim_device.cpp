@@ -1,1 +1,206 @@
 #include "sim/sim_device.hpp"
+
+#include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+
+namespace brisko::sim {
+namespace {
+
+using TimePoint = SimClock::time_point;
+
+// A host byte on its way to the chip: on the line from `starts`, in the
+// chip's receiver once its stop bit is in at `arrives`.
+struct OutgoingByte {
+  std::uint8_t byte;
+  TimePoint starts;
+  TimePoint arrives;
+};
+
+// A chip byte on its way to the host, readable from `readable` on.
+struct IncomingByte {
+  std::uint8_t byte;
+  TimePoint readable;
+};
+
+}  // namespace
+
+// Bytes are handed to the chip lazily, when their last bit is due, so a
+// reset in between finds them still on the wire as on a real line. Every
+// call first brings the model up to the present (Advance).
+struct SimDevice::State {
+  std::shared_ptr<SimTarget> target;
+  std::chrono::microseconds lineTime;
+  std::mutex mutex;
+  std::condition_variable changed;
+  bool connected = true;
+  bool rts = false;
+  std::deque<OutgoingByte> toChip;
+  TimePoint hostLineFreeAt{};
+  std::deque<IncomingByte> toHost;
+  TimePoint chipLineFreeAt{};
+
+  void Deliver(const OutgoingByte& b) {
+    std::vector<SimReply> replies;
+    target->Receive(b.byte, b.arrives, replies);
+    for (const SimReply& r : replies) {
+      const TimePoint starts = std::max(b.arrives + r.delay, chipLineFreeAt);
+      chipLineFreeAt = starts + lineTime;
+      toHost.push_back({r.byte, chipLineFreeAt});
+    }
+  }
+
+  void Advance(TimePoint now) {
+    while (!toChip.empty() && toChip.front().arrives <= now) {
+      const OutgoingByte b = toChip.front();
+      toChip.pop_front();
+      Deliver(b);
+    }
+  }
+
+  std::size_t Readable(TimePoint now) const {
+    std::size_t n = 0;
+    while (n < toHost.size() && toHost[n].readable <= now) ++n;
+    return n;
+  }
+
+  // The next moment at which something changes on its own.
+  TimePoint NextEvent(TimePoint limit) const {
+    TimePoint next = limit;
+    if (!toHost.empty()) next = std::min(next, toHost.front().readable);
+    if (!toChip.empty()) next = std::min(next, toChip.front().arrives);
+    return next;
+  }
+};
+
+SimDevice::SimDevice(std::shared_ptr<SimTarget> target, std::chrono::microseconds lineTimePerByte)
+    : s_(std::make_unique<State>()) {
+  s_->target = std::move(target);
+  s_->lineTime = lineTimePerByte;
+}
+
+SimDevice::~SimDevice() = default;
+
+bool SimDevice::Configure(unsigned) {
+  std::lock_guard lock(s_->mutex);
+  return s_->connected;
+}
+
+std::size_t SimDevice::InputAvailable() {
+  std::lock_guard lock(s_->mutex);
+  if (!s_->connected) return 0;
+  const TimePoint now = SimClock::now();
+  s_->Advance(now);
+  return s_->Readable(now);
+}
+
+bool SimDevice::WaitForInput(Millis limit) {
+  std::unique_lock lock(s_->mutex);
+  const TimePoint deadline = SimClock::now() + limit;
+  while (s_->connected) {
+    const TimePoint now = SimClock::now();
+    s_->Advance(now);
+    if (s_->Readable(now) > 0) return true;
+    if (now >= deadline) return false;
+    s_->changed.wait_until(lock, s_->NextEvent(deadline));
+  }
+  return false;
+}
+
+long SimDevice::ReadAvailable(std::uint8_t* out, std::size_t count) {
+  std::lock_guard lock(s_->mutex);
+  if (!s_->connected) return -1;
+  const TimePoint now = SimClock::now();
+  s_->Advance(now);
+  const std::size_t n = std::min(count, s_->Readable(now));
+  for (std::size_t i = 0; i < n; ++i) {
+    out[i] = s_->toHost.front().byte;
+    s_->toHost.pop_front();
+  }
+  return static_cast<long>(n);
+}
+
+// The driver takes every byte at once; each then waits for the line.
+bool SimDevice::Write(const std::uint8_t* data, std::size_t count, Millis) {
+  std::lock_guard lock(s_->mutex);
+  if (!s_->connected) return false;
+  const TimePoint now = SimClock::now();
+  for (std::size_t i = 0; i < count; ++i) {
+    const TimePoint starts = std::max(now, s_->hostLineFreeAt);
+    s_->hostLineFreeAt = starts + s_->lineTime;
+    s_->toChip.push_back({data[i], starts, s_->hostLineFreeAt});
+  }
+  s_->Advance(now);
+  s_->changed.notify_all();
+  return true;
+}
+
+bool SimDevice::DrainOutput(Millis limit) {
+  std::unique_lock lock(s_->mutex);
+  const TimePoint deadline = SimClock::now() + limit;
+  while (s_->connected) {
+    const TimePoint now = SimClock::now();
+    s_->Advance(now);
+    if (now >= s_->hostLineFreeAt) return true;
+    if (now >= deadline) return false;
+    s_->changed.wait_until(lock, std::min(s_->hostLineFreeAt, deadline));
+  }
+  return false;
+}
+
+// Bytes already received are discarded; those still on the wire arrive later.
+void SimDevice::PurgeInput() {
+  std::lock_guard lock(s_->mutex);
+  const TimePoint now = SimClock::now();
+  s_->Advance(now);
+  s_->toHost.erase(s_->toHost.begin(), s_->toHost.begin() + static_cast<long>(s_->Readable(now)));
+}
+
+// Bytes not yet on the line are discarded; the one being sent completes.
+void SimDevice::PurgeOutput() {
+  std::lock_guard lock(s_->mutex);
+  const TimePoint now = SimClock::now();
+  s_->Advance(now);
+  auto& q = s_->toChip;
+  q.erase(std::find_if(q.begin(), q.end(), [&](const OutgoingByte& b) { return b.starts > now; }), q.end());
+  s_->hostLineFreeAt = q.empty() ? std::min(s_->hostLineFreeAt, now) : q.back().arrives;
+  s_->changed.notify_all();
+}
+
+void SimDevice::SetDtr(bool) {}
+
+// The board's reset circuit restarts the chip on the rising edge of RTS; what
+// the chip had not yet sent is lost.
+void SimDevice::SetRts(bool on) {
+  std::lock_guard lock(s_->mutex);
+  if (!s_->connected) return;
+  const TimePoint now = SimClock::now();
+  s_->Advance(now);
+  if (on && !s_->rts) {
+    s_->target->Reset();
+    s_->toHost.erase(s_->toHost.begin() + static_cast<long>(s_->Readable(now)), s_->toHost.end());
+    s_->chipLineFreeAt = std::min(s_->chipLineFreeAt, now);
+    s_->changed.notify_all();
+  }
+  s_->rts = on;
+}
+
+void SimDevice::Disconnect() {
+  std::lock_guard lock(s_->mutex);
+  s_->connected = false;
+  s_->changed.notify_all();
+}
+
+DeviceOpener SimOpener(std::shared_ptr<SimTarget> target, std::chrono::microseconds lineTimePerByte) {
+  return [target, lineTimePerByte](const std::string&, std::string&) -> std::unique_ptr<SerialDevice> {
+    return std::make_unique<SimDevice>(target, lineTimePerByte);
+  };
+}
+
+std::chrono::microseconds LineTimeFor(unsigned bitsPerSecond) {
+  if (bitsPerSecond == 0) return std::chrono::microseconds{0};
+  return std::chrono::microseconds{(10'000'000ull + bitsPerSecond / 2) / bitsPerSecond};
+}
+
+}  // namespace brisko::sim

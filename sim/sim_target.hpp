@@ -24,6 +24,12 @@ struct SimConfig {
   std::uint8_t remapBits = 0;        // bits 1..0
   bool doubleClock = false;
   FaultPlan faults;
+  // The baud-detect group arriving between two commands once the handshake
+  // is past "RDY" resets the chip and starts its synchronisation: the
+  // stand-in for the reset button where there are no modem lines (a pty).
+  // 80h, E0h, F8h and FEh start no command, so no dialogue can be mistaken
+  // for it.
+  bool restartOnPattern = false;
 };
 
 // A reply byte and how long after the byte that caused it it leaves the chip.
@@ -34,6 +40,10 @@ struct SimReply {
 
 // A Talon51 chip with its boot-strap loader, byte by byte. Strict: a byte the
 // loader would not understand in its current state gets no answer.
+//
+// Every call is serialised by an internal mutex, so a test may look at the
+// chip while another thread drives it; references returned by Flash(),
+// HostBytes(), Config() and Faults() are only safe while no byte arrives.
 class SimTarget {
  public:
   enum class Phase {
@@ -57,6 +67,7 @@ class SimTarget {
   Phase CurrentPhase() const;
   const SimConfig& Config() const;
   FaultPlan& Faults();
+  void SetRestartOnPattern(bool on);
 
   // The chip's flash, by block, offset 0 = the block's base address.
   FlashImage& Flash(int block);
@@ -75,6 +86,8 @@ class SimTarget {
   // Every host byte since construction, for tests that check the wire.
   const std::vector<std::uint8_t>& HostBytes() const;
   void ClearHostBytes();
+  // Host bytes since the last reset (what the stop-after fault counts).
+  long HostBytesSinceReset() const;
 
   ~SimTarget();
   SimTarget(const SimTarget&) = delete;
@@ -84,5 +97,8 @@ class SimTarget {
   struct State;
   std::unique_ptr<State> s_;
 };
+
+// "AwaitPattern", "Loader", ... for logs and test output.
+const char* PhaseName(SimTarget::Phase phase);
 
 }  // namespace brisko::sim
