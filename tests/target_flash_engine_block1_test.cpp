@@ -1,0 +1,136 @@
+// Block 1 through the programmer parked in block 0, on a KT540 whose blocks
+// share their addresses.
+#include <algorithm>
+#include <vector>
+
+#include "firmware/firmware.hpp"
+#include "target_flash_engine_fixture.hpp"
+
+namespace brisko::test {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Log = std::vector<std::string>;
+using Kind = sim::ReplyFault::Kind;
+
+class Block1Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(rig.Connect());
+    ParkProgrammer();
+    rig.target->ClearHostBytes();
+    rig.progress.Clear();
+  }
+
+  void ParkProgrammer() {
+    const auto& image = firmware::Block1ProgrammerKT500;
+    ASSERT_TRUE(rig.engine.SelectBlock0());
+    ASSERT_EQ(rig.engine.EraseSectors(0x2000, 128, 3), kResultOk);
+    ASSERT_EQ(rig.engine.ProgramRange(0x2000, 128, image.data(), image.size()), kResultOk);
+    rig.progress.Clear();
+    ASSERT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), kResultOk);
+    EXPECT_EQ(rig.progress.log, (Log{"reset", "Start", "advance", "reset"}));
+    ASSERT_EQ(rig.target->CurrentPhase(), sim::SimTarget::Phase::Programmer);
+  }
+
+  Bytes Block1(std::size_t offset, std::size_t n) const {
+    const FlashImage& image = rig.target->Flash(1);
+    return Bytes(image.Data() + offset, image.Data() + offset + n);
+  }
+
+  SimRig rig{SimRig::Model(kKT540)};
+  const Bytes data = [] {
+    Bytes d = Pattern(3 * 128, 11);
+    std::fill(d.begin() + 128, d.begin() + 256, 0xFF);  // a blank middle chunk
+    return d;
+  }();
+};
+
+TEST_F(Block1Test, ProgramErasesOnceThenProgramsAndVerifiesEachChunk) {
+  std::fill_n(rig.target->Flash(1).Data() + 0x0400, 3 * 128, 0x00);
+
+  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultOk);
+
+  EXPECT_EQ(Block1(0x0400, data.size()), data) << "the blank chunk is erased, not written";
+  const Bytes first(data.begin(), data.begin() + 128);
+  const Bytes last(data.begin() + 256, data.end());
+  EXPECT_EQ(rig.Wire(), Concat({FrameBytes(0x0B, 0x0400, 3), FrameBytes(0x09, 0x0400, 0x80), first,
+                                FrameBytes(0x0A, 0x0400, 0x80), FrameBytes(0x09, 0x0500, 0x80), last,
+                                FrameBytes(0x0A, 0x0500, 0x80)}));
+  EXPECT_EQ(rig.progress.log,
+            (Log{"range 3", "reset", "Writing",                                                   //
+                 "Writing completed", "In process", "Writing", "advance", "Writing",              //
+                 "advance",                                                                       //
+                 "Writing completed", "In process", "Writing", "advance", "Writing",              //
+                 "reset", "Done"}));
+  EXPECT_TRUE(rig.messages.messages.empty());
+}
+
+TEST_F(Block1Test, LoaderUpdateLabelsItsWorkInProcess) {
+  rig.state.loaderUpdateInProgress = true;
+  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultOk);
+  EXPECT_EQ(std::count(rig.progress.labels.begin(), rig.progress.labels.end(), "Writing"), 0);
+  EXPECT_EQ(rig.progress.labels.front(), "In process");
+}
+
+TEST_F(Block1Test, ReadBlock1RangeReadsWithTheBlock1Command) {
+  const Bytes content = Pattern(300, 12);
+  std::copy(content.begin(), content.end(), rig.target->Flash(1).Data() + 0x0400);
+  Bytes destination(300);
+
+  EXPECT_EQ(rig.engine.ReadBlock1Range(destination.data(), 0x0400, 300, 128), 300u);
+
+  EXPECT_EQ(destination, content);
+  EXPECT_EQ(rig.Wire(), Concat({FrameBytes(0x0A, 0x0400, 128), FrameBytes(0x0A, 0x0480, 128),
+                                FrameBytes(0x0A, 0x0500, 44)}));
+  EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "advance", "advance", "advance", "reset", "Done"}));
+}
+
+TEST_F(Block1Test, ProgramThenReadBackRoundTrip) {
+  const Bytes code = Pattern(512, 13);
+  ASSERT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, code.data(), code.size()), kResultOk);
+  Bytes destination(512);
+  EXPECT_EQ(rig.engine.ReadBlock1Range(destination.data(), 0x0400, 512, 128), 512u);
+  EXPECT_EQ(destination, code);
+}
+
+TEST_F(Block1Test, RefusedEraseIsReportedBeforeAnythingIsWritten) {
+  // Three erases parked the programmer; the block-1 erase is the fourth.
+  rig.target->Faults().refuseEraseOccurrence = 4;
+  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultFail);
+  EXPECT_EQ(rig.messages.messages, (Log{"Failed to Read the Erase Status byte!"}));
+  EXPECT_TRUE(rig.progress.log.empty());
+  EXPECT_EQ(rig.Wire(), FrameBytes(0x0B, 0x0400, 3));
+}
+
+TEST_F(Block1Test, CorruptReadBackStopsAsFailed) {
+  rig.target->Faults().replyFaults.push_back({Kind::Corrupt, 0x0A, 0, 7, 0x10, Millis{0}});
+  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultFail);
+  EXPECT_EQ(rig.progress.log,
+            (Log{"range 3", "reset", "Writing", "Writing completed", "reset", "Abort"}));
+}
+
+TEST_F(Block1Test, ReadBackByteThatNeverComesEndsInBoundedTime) {
+  rig.target->Faults().replyFaults.push_back({Kind::Drop, 0x0A, 0, 127, 0x01, Millis{0}});
+  Stopwatch watch;
+  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultFail);
+  EXPECT_LT(watch.Elapsed(), kGenerousBound);
+  EXPECT_EQ(rig.progress.LastLabel(), "Abort");
+}
+
+TEST_F(Block1Test, MissingByteLeavesTheReadShort) {
+  rig.target->Faults().replyFaults.push_back({Kind::Drop, 0x0A, 2, 50, 0x01, Millis{0}});
+  Bytes destination(384);
+  EXPECT_EQ(rig.engine.ReadBlock1Range(destination.data(), 0x0400, 384, 128), 128u);
+  EXPECT_EQ(rig.progress.LastLabel(), "Abort");
+
+  // The next read starts afresh.
+  const Bytes content = Pattern(128, 14);
+  std::copy(content.begin(), content.end(), rig.target->Flash(1).Data() + 0x0600);
+  Bytes again(128);
+  EXPECT_EQ(rig.engine.ReadBlock1Range(again.data(), 0x0600, 128, 128), 128u);
+  EXPECT_EQ(again, content);
+}
+
+}  // namespace
+}  // namespace brisko::test
