@@ -1,0 +1,92 @@
+#include "shell/recovery_file.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+
+#include "link/user_paths.hpp"
+
+namespace brisko {
+namespace {
+
+static_assert(sizeof(SavedAreas::savedSector0) == kRecoverySector0Size);
+static_assert(sizeof(SavedAreas::savedArea2000) == kRecoveryArea2000Size);
+
+std::string CandidateName(const std::string& directory, std::time_t now, int attempt) {
+  std::tm local{};
+  ::localtime_r(&now, &local);
+  char stamp[32];
+  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+  std::string name = directory + "/block0-recovery-" + stamp;
+  if (attempt > 1) name += "-" + std::to_string(attempt);
+  return name + ".bin";
+}
+
+bool WriteAll(int fd, const std::uint8_t* data, std::size_t count) {
+  while (count > 0) {
+    ssize_t written = ::write(fd, data, count);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    data += written;
+    count -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool ReadAll(int fd, std::uint8_t* data, std::size_t count) {
+  while (count > 0) {
+    ssize_t got = ::read(fd, data, count);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    data += got;
+    count -= static_cast<std::size_t>(got);
+  }
+  return true;
+}
+
+}  // namespace
+
+std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
+  if (directory.empty()) return "";
+  constexpr int kMaxAttempts = 100;
+  for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
+    std::string path = CandidateName(directory, now, attempt);
+    // O_EXCL: never reuse (and so overwrite) an older recovery file.
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return "";
+    }
+    // The chip is erased right after this returns: the bytes must be on the
+    // disk, not in a cache, before that.
+    bool ok = WriteAll(fd, saved.savedSector0.data(), saved.savedSector0.size()) &&
+              WriteAll(fd, saved.savedArea2000.data(), saved.savedArea2000.size()) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok) return path;
+    ::unlink(path.c_str());
+    return "";
+  }
+  return "";
+}
+
+std::string WriteBlock0RecoveryFile(const SavedAreas& saved) {
+  return WriteBlock0RecoveryFile(DataDir(), saved, std::time(nullptr));
+}
+
+bool ReadBlock0RecoveryFile(const std::string& path, SavedAreas& saved) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  SavedAreas read = saved;
+  std::uint8_t extra = 0;
+  bool ok = ReadAll(fd, read.savedSector0.data(), read.savedSector0.size()) &&
+            ReadAll(fd, read.savedArea2000.data(), read.savedArea2000.size()) && ::read(fd, &extra, 1) == 0;
+  ::close(fd);
+  if (ok) saved = read;
+  return ok;
+}
+
+bool RemoveBlock0RecoveryFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
+
+}  // namespace brisko
