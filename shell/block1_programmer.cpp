@@ -1,0 +1,114 @@
+#include "shell/block1_programmer.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "firmware/firmware.hpp"
+#include "link/read_routines.hpp"
+#include "link/result_codes.hpp"
+#include "shell/main_window.hpp"
+#include "shell/recovery_file.hpp"
+
+namespace brisko {
+namespace {
+
+constexpr std::uint32_t kSectorSize = 128;
+constexpr std::uint32_t kArea2000 = 0x2000;
+constexpr std::uint32_t kArea2000Sectors = 3;
+constexpr std::uint16_t kProgrammerEntry = 0x2027;
+constexpr std::uint8_t kProgrammerStartValue = 0x10;
+constexpr std::uint8_t kReentryValue = 0x01;
+
+// The programmer padded with FFh to whole 128-byte sectors, as erased flash
+// holds it anyway.
+std::array<std::uint8_t, kSectorSize * kArea2000Sectors> PaddedProgrammer(int model) {
+  const auto image = IsKT400(model) ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500;
+  std::array<std::uint8_t, kSectorSize * kArea2000Sectors> padded;
+  padded.fill(0xFF);
+  std::copy_n(image.begin(), std::min(image.size(), padded.size()), padded.begin());
+  return padded;
+}
+
+// The parking itself. Its steps are not checked one by one: a failure shows
+// in the engine's "Abort" label and makes the work fail, and the put-back
+// afterwards is checked.
+void ParkProgrammer(FlashEngine& engine, int model) {
+  const auto programmer = PaddedProgrammer(model);
+  engine.EraseSectors(0x0000, kSectorSize, 1);
+  engine.EraseSectors(kArea2000, kSectorSize, kArea2000Sectors);
+  engine.ProgramRange(kArea2000, kSectorSize, programmer.data(), programmer.size());
+  engine.SendStartCommand(kProgrammerEntry, kProgrammerStartValue);
+}
+
+bool PutBlock0Back(FlashEngine& engine, const SavedAreas& saved) {
+  const bool sector0 =
+      engine.ProgramRange(0x0000, kSectorSize, saved.savedSector0.data(), saved.savedSector0.size()) == kResultOk;
+  const bool erased = engine.EraseSectors(kArea2000, kSectorSize, kArea2000Sectors) == kResultOk;
+  const bool area2000 = erased && engine.ProgramRange(kArea2000, kSectorSize, saved.savedArea2000.data(),
+                                                      saved.savedArea2000.size()) == kResultOk;
+  return sector0 && area2000;
+}
+
+}  // namespace
+
+std::string Block0BackupFailedText() {
+  return "Failed to save block 0 data (0000h-007Fh, 2000h-217Fh)\nbefore parking the block-1 programmer.\n"
+         "Nothing has been erased.";
+}
+
+std::string RecoveryFileFailedText() {
+  return "Failed to write the block 0 recovery file\ninto the user's data directory.\nNothing has been erased.";
+}
+
+std::string Block0NotRestoredText(const std::string& recoveryPath) {
+  return "Block 0 could not be restored after the block-1 operation!\nIts saved data are in the file\n" +
+         recoveryPath + "\n(128 bytes for 0000h-007Fh, then 384 bytes for 2000h-217Fh).";
+}
+
+ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, const Block1Parking& how,
+                                        const std::function<int()>& work) {
+  ParkedRun run;
+  SessionRecord& record = *w.Record();
+  SessionState& state = w.State();
+  SerialPort& port = record.Port();
+
+  if (how.selectBlock0 && !engine.SelectBlock0()) {
+    w.Op().Tell(how.selectFailedText);
+    return run;
+  }
+  if (SaveSector0(port, state.saved) != kResultOk || SaveArea2000(port, state.saved) != kResultOk) {
+    w.Op().Tell(Block0BackupFailedText());
+    return run;
+  }
+  const std::string recoveryPath = WriteBlock0RecoveryFile(state.saved);
+  if (recoveryPath.empty()) {
+    w.Op().Tell(RecoveryFileFailedText());
+    return run;
+  }
+
+  ParkProgrammer(engine, record.GetChipModel());
+  run.parked = true;
+  // The programmer owns the link: no keep-alive byte may cut into its dialogue.
+  state.linkBusy = true;
+  run.workResult = work();
+  state.linkBusy = false;
+  // Whatever the programmer left unread or unsent belongs to a finished
+  // dialogue.
+  port.PurgeInput();
+  port.PurgeOutput();
+
+  if (how.reentryAddress) engine.SendStartCommand(*how.reentryAddress, kReentryValue);
+  if (how.selectBlock0 && !engine.SelectBlock0()) {
+    w.Op().Tell(how.reselectFailedText);
+    w.Op().Tell(Block0NotRestoredText(recoveryPath));
+    return run;
+  }
+  run.block0Restored = PutBlock0Back(engine, state.saved);
+  if (run.block0Restored)
+    RemoveBlock0RecoveryFile(recoveryPath);
+  else
+    w.Op().Tell(Block0NotRestoredText(recoveryPath));
+  return run;
+}
+
+}  // namespace brisko

@@ -1,0 +1,50 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+
+namespace brisko {
+
+class MainWindow;
+class FlashEngine;
+
+// The loader cannot rewrite the block it runs from. To program or erase
+// block 1 in internal memory mode a small programmer is parked in block 0 at
+// 2000h and started at 2027h; it serves the block-1 commands until the host
+// re-enters the loader. The block-0 bytes it displaces (0000h-007Fh, whose
+// sector is erased as well, and 2000h-217Fh) are kept in the session state
+// and in a recovery file meanwhile, and are put back afterwards.
+
+struct Block1Parking {
+  // Told when block 0 cannot be selected before the programmer is parked.
+  std::string selectFailedText;
+  // Told when block 0 cannot be selected again once the loader is back.
+  std::string reselectFailedText;
+  // Where the loader is re-entered (value 01h); none: nothing is sent.
+  std::optional<std::uint16_t> reentryAddress;
+  // Models whose loader shows one block at a time select block 0 before the
+  // parking and again before the put-back.
+  bool selectBlock0 = true;
+};
+
+struct ParkedRun {
+  bool parked = false;          // the programmer was started and `work` ran
+  int workResult = -1;          // what `work` returned
+  bool block0Restored = false;  // both areas were programmed back and verified
+};
+
+// Parks the model's programmer, runs `work` (with linkBusy set) while it owns
+// the link, re-enters the loader and puts block 0 back. Stops before anything
+// is erased when block 0 cannot be selected or saved, or the recovery file
+// cannot be written. A put-back that fails is told to the operator with the
+// recovery file's path; one that succeeds removes the file.
+ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, const Block1Parking& how,
+                                        const std::function<int()>& work);
+
+// Operator texts of the safeguards around the parking.
+std::string Block0BackupFailedText();
+std::string RecoveryFileFailedText();
+std::string Block0NotRestoredText(const std::string& recoveryPath);
+
+}  // namespace brisko
