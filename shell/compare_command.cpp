@@ -1,0 +1,132 @@
+#include "shell/compare_command.hpp"
+
+#include <cstdio>
+#include <string>
+
+#include "image/file_routines.hpp"
+#include "link/result_codes.hpp"
+#include "link/user_paths.hpp"
+#include "shell/dialog_lists.hpp"
+#include "shell/main_window.hpp"
+
+namespace brisko {
+namespace {
+
+constexpr const char* kDialogTitle = "Compare Hex or Binary File with Flash Memory";
+constexpr std::uint32_t kBankSectorSize = 4096;
+
+class CaptionKeeper {
+ public:
+  explicit CaptionKeeper(MainWindow& w) : w_(w), saved_(w.Caption()) {}
+  ~CaptionKeeper() { w_.SetCaption(saved_); }
+  CaptionKeeper(const CaptionKeeper&) = delete;
+  CaptionKeeper& operator=(const CaptionKeeper&) = delete;
+
+ private:
+  MainWindow& w_;
+  std::string saved_;
+};
+
+bool Chosen(const FileSectorDialog& dialog) {
+  return dialog.chosen >= 0 && static_cast<std::size_t>(dialog.chosen) < dialog.entries.size();
+}
+
+std::string Hex(unsigned value, const char* format) {
+  char text[16];
+  std::snprintf(text, sizeof text, format, value);
+  return text;
+}
+
+// The high bank's addresses carry a leading "1" in front of the four digits
+// within the bank.
+std::string AddressText(std::uint32_t address, bool highBank) {
+  return (highBank ? "1" : "") + Hex(address & 0xFFFF, "%04X");
+}
+
+std::string ComparingCaption(const std::string& file, std::uint32_t address, bool highBank) {
+  return "Comparing \"" + BaseName(file) + "\" with memory starting address " + AddressText(address, highBank) +
+         "h...";
+}
+
+std::string OutcomeText(const std::string& file, int result, long mismatchAddress, int mismatchPair, bool highBank) {
+  const std::string base = BaseName(file);
+  if (mismatchAddress >= 0) {
+    const auto chip = static_cast<unsigned>(mismatchPair / 256) & 0xFF;
+    const auto data = static_cast<unsigned>(mismatchPair % 256) & 0xFF;
+    return "Unmatched data at memory address " + AddressText(static_cast<std::uint32_t>(mismatchAddress), highBank) +
+           "h: " + Hex(chip, "%02X") + "h(MCU) vs. " + Hex(data, "%02X") + "h in File " + base;
+  }
+  return "File " + base + (result == kResultOk ? " Compare OK!" : " Compare failed!");
+}
+
+// Compares and reports; the caption names the file meanwhile.
+void CompareAndReport(MainWindow& w, const std::string& file, int block, std::uint32_t address, bool highBank) {
+  w.SetCaption(ComparingCaption(file, address, highBank));
+  long mismatchAddress = -1;
+  int mismatchPair = 0;
+  FlashEngine engine = w.Engine();
+  FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
+  const int result = CompareFileWithRange(ctx, file, block, address, mismatchAddress, mismatchPair);
+  w.SetStatusText(OutcomeText(file, result, mismatchAddress, mismatchPair, highBank));
+  if (result == kResultFail) w.State().operationFailed = true;
+}
+
+// Lets the loader show the compared block; false (told) when it would not.
+bool SelectComparedBlock(MainWindow& w, FlashEngine& engine, int block) {
+  const SessionRecord& record = *w.Record();
+  const int model = record.GetChipModel();
+  const bool internal = record.IsInternalMode();
+  const bool selects = SharesBlockAddresses(model) || (HasBlock1AtE000(model) && internal);
+  if (!selects) return true;
+  if (block == 0 ? engine.SelectBlock0() : engine.SelectBlock1()) return true;
+  w.Op().Tell(block == 0 ? "Comparing Block0 data failed!" : "Comparing Block1 data failed!");
+  return false;
+}
+
+bool HardLockedBlock0(int model, std::uint8_t bits) {
+  if (IsKT400(model)) return bits == 0x80 || bits == 0xA0 || bits == 0xC0 || bits == 0xE0;
+  if (model == kKT530 || model == kKT540 || model == kKT550 || model == kKT560)
+    return bits == 0x60 || bits == 0xA0 || bits == 0xE0;
+  return false;
+}
+
+}  // namespace
+
+void OnCompare(MainWindow& w) {
+  if (!w.EntryChecks(true, true)) return;
+  if (w.State().ExternalBankSelected()) return CompareWithExternalBank(w);
+  const SessionRecord& record = *w.Record();
+  const std::uint8_t bits = w.State().securityBits;
+  if (!record.IsInternalMode()) {
+    if (bits != 0) return w.Op().Tell("File Compare doesn't work if chip is locked!\n");
+  } else if (HardLockedBlock0(record.GetChipModel(), bits)) {
+    w.Op().Tell("You can only compare files in Block1, since chip is hardlocked.\n");
+  }
+  CompareWithFlash(w);
+}
+
+void CompareWithFlash(MainWindow& w) {
+  SessionRecord& record = *w.Record();
+  if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) return w.ReportIllegalBlock();
+  CaptionKeeper caption(w);
+  FileSectorDialog dialog{kDialogTitle, StartSectorList(record, true, BankView::None), "", 0};
+  if (!w.Op().ChooseFileAndSector(dialog) || !Chosen(dialog)) return;
+
+  const StartChoice start = ResolveStartIndex(record, dialog.chosen);
+  w.SelectTab(start.block);
+  FlashEngine engine = w.Engine();
+  if (!SelectComparedBlock(w, engine, start.block)) return;
+  CompareAndReport(w, dialog.fileName, start.block, start.address, false);
+}
+
+void CompareWithExternalBank(MainWindow& w) {
+  SessionRecord& record = *w.Record();
+  const bool high = !w.State().externalLowBankSelected;
+  CaptionKeeper caption(w);
+  FileSectorDialog dialog{kDialogTitle, StartSectorList(record, false, high ? BankView::High : BankView::Low), "",
+                          0};
+  if (!w.Op().ChooseFileAndSector(dialog) || !Chosen(dialog)) return;
+  CompareAndReport(w, dialog.fileName, 0, static_cast<std::uint32_t>(dialog.chosen) * kBankSectorSize, high);
+}
+
+}  // namespace brisko

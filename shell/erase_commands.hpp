@@ -1,0 +1,18 @@
+#pragma once
+
+namespace brisko {
+
+class MainWindow;
+
+// "Sector Erase": a range of sectors of one block, or of the selected
+// external bank (EraseExternalBankSectors). Block 1 in internal memory mode
+// is erased through the programmer parked in block 0, never the sectors that
+// hold the loader.
+void OnSectorErase(MainWindow& w);
+void EraseExternalBankSectors(MainWindow& w);
+
+// "Chip Erase": after a Yes, the whole chip (or the external flash); ends
+// with a new detection whatever the answer.
+void OnChipErase(MainWindow& w);
+
+}  // namespace brisko

@@ -1,0 +1,109 @@
+#include "shell/read_command.hpp"
+
+#include "shell/dialog_lists.hpp"
+#include "shell/main_window.hpp"
+#include "shell/memory_views.hpp"
+
+namespace brisko {
+namespace {
+
+constexpr std::uint32_t kBankSectorCount = 16;
+constexpr std::uint32_t kBankSectorSize = 4096;
+constexpr std::uint32_t kBankReadChunk = 128;
+
+bool Chosen(const RangeDialog& dialog) {
+  return dialog.start >= 0 && static_cast<std::size_t>(dialog.start) < dialog.starts.size() && dialog.range >= 0 &&
+         static_cast<std::size_t>(dialog.range) < dialog.ranges.size();
+}
+
+// Lets the loader show the block about to be read; false (told) when it
+// would not.
+bool MakeReadable(MainWindow& w, FlashEngine& engine, int block) {
+  const SessionRecord& record = *w.Record();
+  const int model = record.GetChipModel();
+  const bool internal = record.IsInternalMode();
+  if (block == 0) {
+    const bool selects = model == kKT530 || model == kKT540 || model == kKT550 || model == kKT560 ||
+                         ((model == kKT570 || model == kKT580) && internal);
+    if (selects && !engine.SelectBlock0()) {
+      w.Op().Tell("Reading Block0 of KT530/540 failed!");
+      return false;
+    }
+    return true;
+  }
+  if (HasBlock1AtE000(model) && internal && !engine.SelectBlock1()) {
+    w.Op().Tell("Reading Block1 failed!");
+    return false;
+  }
+  if (SharesBlockAddresses(model) && !engine.SelectBlock1()) {
+    w.Op().Tell("Reading Block1 of KT540 failed!");
+    return false;
+  }
+  return true;
+}
+
+// The range dialog, block selection, read and views, with
+// rangeIncludesBlock1 set by the caller.
+void ReadChosenRange(MainWindow& w) {
+  SessionRecord& record = *w.Record();
+  RangeDialog dialog{StartSectorList(record, true, BankView::None), RangeList(record, BankView::None), 0, 0};
+  if (!w.Op().ChooseRange(dialog) || !Chosen(dialog)) return;
+
+  const StartChoice start = ResolveStartIndex(record, dialog.start);
+  const std::uint32_t count = ResolveSectorCount(record, start, dialog.range);
+  w.SelectTab(start.block);
+
+  FlashEngine engine = w.Engine();
+  if (!MakeReadable(w, engine, start.block)) return;
+
+  const std::uint32_t sectorSize = record.SectorSize(start.block);
+  const std::uint32_t offset = start.address - record.BaseAddress(start.block);
+  const std::size_t length = static_cast<std::size_t>(count) * sectorSize;
+  FlashImage& image = record.BlockImage(start.block);
+  image.Fill();
+  bool failed = offset + length > image.Size();
+  if (!failed) failed = engine.ReadRange(image.Data() + offset, start.address, length, sectorSize) != length;
+
+  ShowReadRange(w, start.block, static_cast<int>(offset / sectorSize), static_cast<int>(count));
+  w.ClearStatusText();
+  if (failed) w.State().operationFailed = true;
+}
+
+}  // namespace
+
+void OnRead(MainWindow& w) {
+  if (!w.EntryChecks(true, true)) return;
+  SessionState& state = w.State();
+  if (state.ExternalBankSelected()) return ReadExternalBank(w);
+  const int block = w.Record()->GetCurrentBlock();
+  if (block != 0 && block != 1) return w.ReportIllegalBlock();
+  state.rangeIncludesBlock1 = true;
+  ReadChosenRange(w);
+  state.rangeIncludesBlock1 = false;
+}
+
+void ReadExternalBank(MainWindow& w) {
+  SessionRecord& record = *w.Record();
+  SessionState& state = w.State();
+  const BankView bank = state.externalLowBankSelected ? BankView::Low : BankView::High;
+  RangeDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), 0, 0};
+  if (!w.Op().ChooseRange(dialog) || !Chosen(dialog)) return;
+
+  const auto first = static_cast<std::uint32_t>(dialog.start);
+  std::uint32_t count = dialog.range == 0 ? kBankSectorCount : static_cast<std::uint32_t>(dialog.range);
+  if (first + count > kBankSectorCount) count = kBankSectorCount - first;
+  const std::uint32_t address = first * kBankSectorSize;
+  w.SelectTab(0);
+
+  FlashImage& image = record.ExternalBankImage();
+  image.Fill();
+  const std::size_t length = static_cast<std::size_t>(count) * kBankSectorSize;
+  FlashEngine engine = w.Engine();
+  bool failed = address + length > image.Size();
+  if (!failed) failed = engine.ReadRange(image.Data() + address, address, length, kBankReadChunk) != length;
+
+  ShowExternalReadRange(w, static_cast<int>(first), static_cast<int>(count));
+  if (failed) state.operationFailed = true;
+}
+
+}  // namespace brisko

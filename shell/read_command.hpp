@@ -1,0 +1,13 @@
+#pragma once
+
+namespace brisko {
+
+class MainWindow;
+
+// "Read": a range of sectors of one block into that block's image (the rest
+// of the image FFh) and into the memory views, the first sector read shown
+// in the dump. With an external bank selected, ReadExternalBank instead.
+void OnRead(MainWindow& w);
+void ReadExternalBank(MainWindow& w);
+
+}  // namespace brisko

@@ -1,0 +1,12 @@
+#pragma once
+
+namespace brisko {
+
+class MainWindow;
+
+// "Execute User Code": the chip leaves its loader and runs the user's program
+// (62h 62h), or, with an external bank selected, the board is restarted into
+// external memory. Until the next detection the chip commands refuse.
+void ExecuteUserCode(MainWindow& w);
+
+}  // namespace brisko

@@ -1,0 +1,96 @@
+#include "shell/save_command.hpp"
+
+#include "image/save_to_file.hpp"
+#include "link/result_codes.hpp"
+#include "shell/dialog_lists.hpp"
+#include "shell/main_window.hpp"
+
+namespace brisko {
+namespace {
+
+constexpr std::uint32_t kBankSectorCount = 16;
+constexpr std::uint32_t kBankSectorSize = 4096;
+constexpr std::uint32_t kBankReadChunk = 128;
+
+bool Chosen(const SaveDialog& dialog) {
+  return dialog.start >= 0 && static_cast<std::size_t>(dialog.start) < dialog.starts.size() && dialog.range >= 0 &&
+         static_cast<std::size_t>(dialog.range) < dialog.ranges.size();
+}
+
+void ReportOutcome(MainWindow& w, int result) {
+  if (w.State().operationFailed) return;
+  w.Op().Tell(result == kResultOk ? "Save data has completed" : "Save data failed");
+}
+
+// Warns or refuses by the chip's lock state; false when the save may not run.
+bool PassesLockRules(MainWindow& w) {
+  const SessionRecord& record = *w.Record();
+  const std::uint8_t bits = w.State().securityBits;
+  const int model = record.GetChipModel();
+  if (!record.IsInternalMode()) {
+    if (bits == 0) return true;
+    w.Op().Tell("File Save doesn't work if chip is locked!\n");
+    return false;
+  }
+  const bool hardLocked = FamilyOf(model) == ChipFamily::KT500
+                              ? bits == 0x60 || bits == 0xA0 || bits == 0xE0
+                              : IsKT400(model) && (bits == 0x80 || bits == 0xA0 || bits == 0xC0 || bits == 0xE0);
+  if (hardLocked) w.Op().Tell("You can only save files in Block1, since chip is hardlocked.\n");
+  return true;
+}
+
+bool SelectSavedBlock(MainWindow& w, FlashEngine& engine, int block) {
+  const SessionRecord& record = *w.Record();
+  const int model = record.GetChipModel();
+  const bool selects = SharesBlockAddresses(model) || (HasBlock1AtE000(model) && record.IsInternalMode());
+  if (!selects) return true;
+  if (block == 0 ? engine.SelectBlock0() : engine.SelectBlock1()) return true;
+  w.Op().Tell(block == 0 ? "Saving Block0 data failed!" : "Saving Block1 data failed!");
+  return false;
+}
+
+}  // namespace
+
+void OnSave(MainWindow& w) {
+  SessionRecord* record = w.Record();
+  if (!record || w.State().userCodeStarted) return w.ReportNoChip();
+  if (w.State().ExternalBankSelected()) return SaveExternalBank(w);
+  w.ClearStatusText();
+  record->applyGeometry();
+  if (!PassesLockRules(w)) return;
+
+  SaveDialog dialog{StartSectorList(*record, true, BankView::None), RangeList(*record, BankView::None), "", 0, 0,
+                    true};
+  if (!w.Op().ChooseSave(dialog) || !Chosen(dialog)) return;
+
+  const StartChoice start = ResolveStartIndex(*record, dialog.start);
+  const std::uint32_t count = ResolveSectorCount(*record, start, dialog.range);
+  const std::uint32_t sectorSize = record->SectorSize(start.block);
+  w.SelectTab(start.block);
+
+  FlashEngine engine = w.Engine();
+  if (!SelectSavedBlock(w, engine, start.block)) return;
+  FileRoutineContext ctx{*record, w.State(), engine, w.Op()};
+  ReportOutcome(w, SaveToFile(ctx, dialog.path, start.address, static_cast<std::size_t>(count) * sectorSize,
+                              sectorSize, dialog.textMode));
+}
+
+void SaveExternalBank(MainWindow& w) {
+  SessionRecord& record = *w.Record();
+  w.ClearStatusText();
+  const BankView bank = w.State().externalLowBankSelected ? BankView::Low : BankView::High;
+  SaveDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), "", 0, 0, true};
+  if (!w.Op().ChooseSave(dialog) || !Chosen(dialog)) return;
+
+  // The range stops at the bank's last sector: bank addresses are 16-bit.
+  const auto first = static_cast<std::uint32_t>(dialog.start);
+  std::uint32_t count = dialog.range == 0 ? kBankSectorCount : static_cast<std::uint32_t>(dialog.range);
+  if (first + count > kBankSectorCount) count = kBankSectorCount - first;
+
+  FlashEngine engine = w.Engine();
+  FileRoutineContext ctx{record, w.State(), engine, w.Op()};
+  ReportOutcome(w, SaveToFile(ctx, dialog.path, first * kBankSectorSize,
+                              static_cast<std::size_t>(count) * kBankSectorSize, kBankReadChunk, dialog.textMode));
+}
+
+}  // namespace brisko
