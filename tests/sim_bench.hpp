@@ -1,0 +1,81 @@
+#pragma once
+// Drives a SimTarget directly, byte by byte, on a clock the test moves.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "sim/sim_target.hpp"
+
+namespace brisko::test {
+
+using Bytes = std::vector<std::uint8_t>;
+
+inline Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
+inline Bytes Cat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+inline Bytes Frame(std::uint8_t command, std::uint16_t address, std::uint8_t parameter) {
+  return {command, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address), parameter};
+}
+inline const Bytes kSyncGroup{0x80, 0xE0, 0xF8, 0xFE};
+
+// The mode-select pair a board of this model and memory mode understands.
+inline Bytes ModeSelect(int model, int mode) {
+  if (mode == kInternalMemory) return {0x05, 0x55};
+  switch (model) {
+    case kKT540:
+    case kKT550: return {0x05, 0x02};
+    case kKT410:
+    case kKT420: return {0x05, 0x01};
+    default: return {0x05, 0x03};
+  }
+}
+
+class SimBench {
+ public:
+  explicit SimBench(sim::SimConfig config) : chip(std::make_shared<sim::SimTarget>(std::move(config))) {}
+  SimBench(int model, int mode) : SimBench(Config(model, mode)) {}
+
+  static sim::SimConfig Config(int model, int mode) {
+    sim::SimConfig c;
+    c.model = model;
+    c.memoryMode = mode;
+    return c;
+  }
+
+  // Sends the bytes and returns the reply bytes with their delays.
+  std::vector<sim::SimReply> SendTimed(const Bytes& bytes) {
+    std::vector<sim::SimReply> replies;
+    for (std::uint8_t b : bytes) chip->Receive(b, now, replies);
+    return replies;
+  }
+  Bytes Send(const Bytes& bytes) {
+    Bytes out;
+    for (const auto& r : SendTimed(bytes)) out.push_back(r.byte);
+    return out;
+  }
+  void Wait(Millis m) { now += m; }
+
+  // Reset, synchronisation, ready check and mode select; returns the status
+  // byte, or -1 when some step went unanswered.
+  int Detect() {
+    chip->Reset();
+    if (Send(Cat(Cat(kSyncGroup, kSyncGroup), Cat(kSyncGroup, kSyncGroup))) != Text("OK")) return -1;
+    if (Send(Text("BSL")) != Text("RDY")) return -1;
+    const auto& c = chip->Config();
+    Bytes status = Send(ModeSelect(c.model, c.memoryMode));
+    return status.size() == 1 ? status[0] : -1;
+  }
+
+  Bytes Read(std::uint16_t address, std::uint8_t count) { return Send(Frame(0x0C, address, count)); }
+  void Program(std::uint16_t address, const Bytes& data) {
+    Send(Cat(Frame(0x0E, address, static_cast<std::uint8_t>(data.size())), data));
+  }
+
+  std::shared_ptr<sim::SimTarget> chip;
+  sim::SimClock::time_point now = sim::SimClock::now();
+};
+
+}  // namespace brisko::test
