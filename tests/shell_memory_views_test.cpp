@@ -1,0 +1,164 @@
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "shell/main_window.hpp"
+#include "shell/memory_views.hpp"
+#include "support/scripted_operator.hpp"
+#include "support/temp_dir.hpp"
+
+namespace brisko {
+namespace {
+
+std::vector<std::uint8_t> Bytes(std::size_t n, std::uint8_t value) { return std::vector<std::uint8_t>(n, value); }
+
+TEST(SectorStatusWord, BlankZerosUnknownAndNotBlank) {
+  auto sector = Bytes(128, 0xFF);
+  EXPECT_STREQ(SectorStatusWord(sector, false), "Blank");
+  EXPECT_STREQ(SectorStatusWord(sector, true), "Blank");
+  sector[77] = 0x00;
+  EXPECT_STREQ(SectorStatusWord(sector, true), "Not Blank");
+
+  auto zeros = Bytes(128, 0x00);
+  EXPECT_STREQ(SectorStatusWord(zeros, true), "All Zeros");
+  EXPECT_STREQ(SectorStatusWord(zeros, false), "Unknown");
+  zeros[127] = 0x01;
+  EXPECT_STREQ(SectorStatusWord(zeros, true), "Not Blank");
+}
+
+TEST(BuildSectorTable, RowsCarryNumbersAddressesAndTheReadRange) {
+  auto bytes = Bytes(4 * 128, 0xFF);
+  std::fill(bytes.begin() + 128, bytes.begin() + 384, 0x00);  // sectors 1 and 2 zero
+  const auto rows = BuildSectorTable(bytes, SectorTableLayout{4, 128, 0x0000, 0, false}, 1, 1);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].cells, (std::array<std::string, 5>{"000", "0000", "007F", "00000", "Blank"}));
+  EXPECT_EQ(rows[1].cells, (std::array<std::string, 5>{"001", "0080", "00FF", "00128", "All Zeros"}));
+  EXPECT_EQ(rows[2].cells[4], "Unknown");  // zeros, but not read just now
+  EXPECT_EQ(rows[3].cells[3], "00384");
+
+  const auto noRange = BuildSectorTable(bytes, SectorTableLayout{4, 128, 0x0000, 0, false}, -1, -1);
+  EXPECT_EQ(noRange[1].cells[4], "Unknown");
+}
+
+TEST(BuildSectorTable, ExternalHighBankIsNumberedOnWithWideAddresses) {
+  const auto bytes = Bytes(16 * 4096, 0xFF);
+  const auto rows = BuildSectorTable(bytes, SectorTableLayout{16, 4096, 0x10000, 16, true}, -1, -1);
+  ASSERT_EQ(rows.size(), 16u);
+  EXPECT_EQ(rows.front().cells, (std::array<std::string, 5>{"016", "10000", "10FFF", "065536", "Blank"}));
+  EXPECT_EQ(rows.back().cells[0], "031");
+  EXPECT_EQ(rows.back().cells[2], "1FFFF");
+}
+
+TEST(BuildSectorTable, RefusesBytesThatDoNotHoldEverySector) {
+  const auto bytes = Bytes(3 * 128, 0xFF);
+  EXPECT_TRUE(BuildSectorTable(bytes, SectorTableLayout{4, 128, 0, 0, false}, -1, -1).empty());
+}
+
+TEST(BuildSectorDump, HexCellsAndAsciiUpToTheFirstZero) {
+  auto sector = Bytes(64, 0xFF);
+  const std::uint8_t row0[16] = {0x41, 0x42, 0x00, 0x43, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
+  std::copy(std::begin(row0), std::end(row0), sector.begin());
+  const auto rows = BuildSectorDump(sector, 0xF040, false);
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(rows[0].cells[0], "F040 - F04F");
+  EXPECT_EQ(rows[0].cells[1], "41 42 00 43 04 05 06 07 - 08 09 0A 0B 0C 0D 0E 0F");
+  EXPECT_EQ(rows[0].cells[2], "AB");
+  EXPECT_EQ(rows[3].cells[0], "F070 - F07F");
+  EXPECT_EQ(rows[3].cells[2], std::string(16, '\xFF'));
+
+  const auto wide = BuildSectorDump(Bytes(4096, 0x00), 0x1F000, true);
+  ASSERT_EQ(wide.size(), 256u);
+  EXPECT_EQ(wide.back().cells[0], "1FFF0 - 1FFFF");
+  EXPECT_EQ(wide.back().cells[2], "");
+  EXPECT_EQ(DumpHeaderText(7), "SECTOR 007");
+}
+
+class MemoryViews : public ::testing::Test {
+ protected:
+  MemoryViews()
+      : window(op, [](const std::string&, std::string& whyNot) {
+          whyNot = "no device in this test";
+          return std::unique_ptr<SerialDevice>();
+        }) {}
+
+  void Use(int model) {
+    window.Record()->SetChipModel(model);
+    window.Record()->applyGeometry();
+    window.Record()->AllocateImages();
+  }
+
+  test::UserDirsInTemp dirs;
+  test::ScriptedOperator op;
+  MainWindow window;
+};
+
+TEST_F(MemoryViews, NothingHappensBeforeTheImagesExist) {
+  FillSectorTable(window, 0, -1, -1);
+  ShowSectorDump(window, 0, 0);
+  FillExternalSectorTable(window, -1, -1);
+  ShowReadRange(window, 0, 0, 1);
+  const WindowState state = window.Snapshot();
+  EXPECT_TRUE(state.sectorTable.empty());
+  EXPECT_TRUE(state.dump.empty());
+  EXPECT_EQ(state.dumpHeader, "SECTOR ???");
+}
+
+TEST_F(MemoryViews, ReadRangeShowsItsFirstSectorAndLaterFillsKeepTheOtherView) {
+  Use(kKT410);
+  FlashImage& block1 = window.Record()->BlockImage(1);
+  block1.Fill(3 * 64, 64, 0x00);
+  ShowReadRange(window, 1, 3, 2);
+  WindowState state = window.Snapshot();
+  ASSERT_EQ(state.sectorTable.size(), 64u);
+  EXPECT_EQ(state.sectorTable[3].cells[1], "F0C0");
+  EXPECT_EQ(state.sectorTable[3].cells[4], "All Zeros");
+  EXPECT_EQ(state.hotSectorRow, 3);
+  EXPECT_EQ(state.dumpHeader, "SECTOR 003");
+  ASSERT_EQ(state.dump.size(), 4u);
+  EXPECT_EQ(state.dump[0].cells[0], "F0C0 - F0CF");
+
+  // A fill without a read range (the tab switch) shows the zeros as unknown
+  // and leaves the dump alone.
+  FillSectorTable(window, 1, -1, -1);
+  state = window.Snapshot();
+  EXPECT_EQ(state.sectorTable[3].cells[4], "Unknown");
+  EXPECT_EQ(state.hotSectorRow, 0);
+  EXPECT_EQ(state.dumpHeader, "SECTOR 003");
+
+  ShowSectorDump(window, 0, 127);
+  state = window.Snapshot();
+  EXPECT_EQ(state.dumpHeader, "SECTOR 127");
+  EXPECT_EQ(state.dump[7].cells[0], "3FF0 - 3FFF");
+  EXPECT_EQ(state.sectorTable[0].cells[1], "F000");
+
+  ShowSectorDump(window, 0, 128);  // no such sector: nothing changes
+  EXPECT_EQ(window.Snapshot().dumpHeader, "SECTOR 127");
+}
+
+TEST_F(MemoryViews, ExternalBankViewsFollowTheSelectedBank) {
+  Use(kKT540);
+  FlashImage& bank = window.Record()->ExternalBankImage();
+  bank[2 * 4096] = 'Z';
+  bank[2 * 4096 + 1] = 0x00;
+  window.State().externalHighBankSelected = true;
+  ShowExternalReadRange(window, 2, 1);
+  WindowState state = window.Snapshot();
+  EXPECT_EQ(state.sectorTable[2].cells[0], "018");
+  EXPECT_EQ(state.sectorTable[2].cells[4], "Not Blank");
+  EXPECT_EQ(state.hotSectorRow, 2);
+  EXPECT_EQ(state.dumpHeader, "SECTOR 018");
+  EXPECT_EQ(state.dump[0].cells[0], "12000 - 1200F");
+  EXPECT_EQ(state.dump[0].cells[2], "Z");
+
+  window.State().externalHighBankSelected = false;
+  window.State().externalLowBankSelected = true;
+  FillExternalSectorTable(window, -1, -1);
+  ShowExternalSectorDump(window, 15);
+  state = window.Snapshot();
+  EXPECT_EQ(state.sectorTable[15].cells, (std::array<std::string, 5>{"015", "F000", "FFFF", "61440", "Blank"}));
+  EXPECT_EQ(state.dumpHeader, "SECTOR 015");
+  EXPECT_EQ(state.dump.back().cells[0], "FFF0 - FFFF");
+}
+
+}  // namespace
+}  // namespace brisko
