@@ -81,7 +81,7 @@ TEST_F(FlashEngineFaultTest, DroppedOrRefusedEraseReplyLeavesTheBarWhereItStoppe
 
 TEST_F(FlashEngineFaultTest, ReadRangeWaitsAgainForALateByte) {
   // Late by more than one input wait, well within the re-waits.
-  Faults().replyFaults.push_back(Fault(Kind::Delay, 0x0C, 2, 10, rig.timing.inputWait * 3 / 2));
+  Faults().replyFaults.push_back(Fault(Kind::Delay, 0x0C, 2, 10, rig.timing.inputWait * 5 / 2));
   const Bytes content = Pattern(300, 8);
   std::copy(content.begin(), content.end(), rig.target->Flash(0).Data());
   Bytes destination(300);
@@ -101,7 +101,7 @@ TEST_F(FlashEngineFaultTest, ReadRangeGivesUpOnAByteThatNeverComes) {
 
 TEST_F(FlashEngineFaultTest, CompareNeverTakesAMissingByteForAnEqualOne) {
   // Late by more than a read: the compare does not wait again.
-  Faults().replyFaults.push_back(Fault(Kind::Delay, 0x0C, 1, 4, rig.timing.inputWait * 3 / 2));
+  Faults().replyFaults.push_back(Fault(Kind::Delay, 0x0C, 1, 4, rig.timing.inputWait * 5));
   const Bytes content(128, 0xFF);
   long address = -7;
   int pair = -7;

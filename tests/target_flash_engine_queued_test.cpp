@@ -100,7 +100,14 @@ class QueuedTest : public ::testing::Test {
   sim::SimTarget target{SimRig::Model(kKT410)};
   LegacyQueues queues;
   RecordingSink messages;
-  SerialPort port{messages, DeviceOpener{}, FastTiming()};
+  // The worker is a real thread that a loaded machine may hold back for a
+  // while: replies get a long wait unless a test is about the wait itself.
+  static LinkTiming Timing() {
+    LinkTiming t = FastTiming();
+    t.queueReplyWait = Millis{1000};
+    return t;
+  }
+  SerialPort port{messages, DeviceOpener{}, Timing()};
   SessionState state;
   RecordingProgress progress;
   FlashEngine engine{port, state, progress, messages};
@@ -133,6 +140,9 @@ TEST_F(QueuedTest, EraseThenProgramThroughTheQueues) {
 
 TEST_F(QueuedTest, MissingEraseReplyEndsAfterTheReplyWaitWithTheBarReset) {
   target.Faults().replyFaults.push_back({Kind::Drop, 0x0B, 2, 0, 0x01, Millis{0}});
+  LinkTiming quick = Timing();
+  quick.queueReplyWait = Millis{50};
+  port.SetTiming(quick);
   StandInWorker worker(target, queues, state.operationFailed);
   Stopwatch watch;
   EXPECT_EQ(engine.EraseSectorsQueued(queues, 0x0000, 128, 3), kResultFail);
@@ -160,7 +170,7 @@ TEST_F(QueuedTest, WorkerThatGivesUpStopsTheProgramAtOnce) {
   // Gives up in the middle of the third chunk's data.
   StandInWorker worker(target, queues, state.operationFailed, 2 * 136 + 40);
   // A reply wait this long would show if the engine ignored the latch.
-  LinkTiming slow = FastTiming();
+  LinkTiming slow = Timing();
   slow.queueReplyWait = Millis{60000};
   port.SetTiming(slow);
   Stopwatch watch;
