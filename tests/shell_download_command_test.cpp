@@ -257,5 +257,27 @@ TEST(OnDownloadAndRun, RunsTheUserCodeOnlyAfterASuccess) {
   EXPECT_EQ(rig.target->CurrentPhase(), sim::SimTarget::Phase::UserCode);
 }
 
+
+TEST(DownloadToExternalBank, OffersTheBankSectorsUnderTheBankWarning) {
+  CommandRig rig(kKT540);
+  ASSERT_TRUE(rig.Ready());
+  rig.State().externalHighBankSelected = true;
+  const std::string before = rig.Window().Caption();
+  std::vector<std::string> entries;
+  std::string caption;
+  rig.op.onFileAndSector = [&](FileSectorDialog& d) {
+    entries = d.entries;
+    caption = rig.Window().Caption();
+    EXPECT_EQ(d.title, "Download Hex or Binary File into Flash Memory");
+    return false;
+  };
+  EXPECT_EQ(OnDownload(rig.Window()), kResultFail);
+  ASSERT_EQ(entries.size(), 16u);
+  EXPECT_EQ(entries.front(), "Sector 016    Addr=10000");
+  EXPECT_EQ(caption, "WARNING! DATA IN EXTERNAL HIGH 64KB MEMORY WILL BE ERASED. PLEASE BACK THEM UP FIRST.");
+  EXPECT_EQ(rig.Window().Caption(), before);
+  EXPECT_TRUE(rig.Wire().empty());
+}
+
 }  // namespace
 }  // namespace brisko
