@@ -1,0 +1,235 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "link/posix_serial_device.hpp"
+#include "link/result_codes.hpp"
+#include "link/serial_port.hpp"
+#include "support/fast_timing.hpp"
+#include "support/recording_sink.hpp"
+#include "support/temp_dir.hpp"
+
+// The real termios backend on a pseudo-terminal; the test plays the chip on
+// the master side.
+namespace brisko {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using test::FastTiming;
+using test::RecordingSink;
+using Bytes = std::vector<std::uint8_t>;
+
+class PtyPair {
+ public:
+  PtyPair() {
+    master_ = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    char name[128] = {};
+    if (master_ >= 0 && ::grantpt(master_) == 0 && ::unlockpt(master_) == 0 &&
+        ::ptsname_r(master_, name, sizeof name) == 0)
+      slave_ = name;
+  }
+  ~PtyPair() { CloseMaster(); }
+  PtyPair(const PtyPair&) = delete;
+  PtyPair& operator=(const PtyPair&) = delete;
+
+  const std::string& Slave() const { return slave_; }
+  void CloseMaster() {
+    if (master_ >= 0) ::close(master_);
+    master_ = -1;
+  }
+  void Send(const Bytes& bytes) {
+    ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+  }
+  // What the host sent, up to `count` bytes or until `limit` passes.
+  Bytes Take(std::size_t count, Millis limit = Millis{2000}) {
+    Bytes got;
+    auto deadline = Clock::now() + limit;
+    while (got.size() < count && Clock::now() < deadline) {
+      pollfd p{master_, POLLIN, 0};
+      if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN)) continue;
+      std::uint8_t buf[256];
+      ssize_t n = ::read(master_, buf, std::min(sizeof buf, count - got.size()));
+      if (n > 0) got.insert(got.end(), buf, buf + n);
+    }
+    return got;
+  }
+
+ private:
+  int master_ = -1;
+  std::string slave_;
+};
+
+class PtyPortTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_FALSE(pty.Slave().empty());
+    port.SetDevicePath(pty.Slave());
+  }
+  double MillisSince(Clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+  }
+
+  PtyPair pty;
+  RecordingSink sink;
+  SerialPort port{sink, OpenPosixSerialDevice, FastTiming()};
+};
+
+// Raw mode matters: a cooked terminal would swallow ^C, turn CR into LF and
+// stop on XON/XOFF, all of which are ordinary bytes of flash contents.
+TEST_F(PtyPortTest, EveryByteValuePassesUnchangedBothWays) {
+  ASSERT_EQ(port.Open(), kResultOk);
+  EXPECT_EQ(port.LastOpenError(), "");
+  // A pseudo-terminal has no modem lines; the sequences must not disturb it.
+  port.SetLinesForInternalMode();
+  port.SetLinesForExternalMode();
+  port.PulseRts();
+
+  Bytes all(256);
+  for (int i = 0; i < 256; ++i) all[i] = static_cast<std::uint8_t>(i);
+  for (std::uint8_t b : {0x0C, 0x0D, 0x0A, 0x03, 0x11, 0x13, 0x7F, 0xFF})
+    ASSERT_EQ(port.WriteByte(b), kByteOk);
+  EXPECT_EQ(pty.Take(8), (Bytes{0x0C, 0x0D, 0x0A, 0x03, 0x11, 0x13, 0x7F, 0xFF}));
+  ASSERT_EQ(port.WriteBytes(all.data(), all.size()), kByteOk);
+  EXPECT_EQ(pty.Take(256), all);
+
+  pty.Send(all);
+  Bytes got;
+  for (int i = 0; i < 256; ++i) {
+    std::uint8_t b = 0;
+    ASSERT_EQ(port.ReadByte(b), kByteOk) << i;
+    got.push_back(b);
+  }
+  EXPECT_EQ(got, all);
+  EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(PtyPortTest, OpenPurgesWhatWasWaiting) {
+  ASSERT_EQ(port.Open(), kResultOk);
+  pty.Send({0x4F, 0x4B});
+  ASSERT_EQ(port.WaitForInput(), kByteOk);
+  ASSERT_EQ(port.Open(), kResultOk);
+  std::uint8_t b = 0;
+  EXPECT_EQ(port.ReadByte(b), kByteFail);
+}
+
+TEST_F(PtyPortTest, ReadWithNothingArrivingEndsAfterTheInputWait) {
+  ASSERT_EQ(port.Open(), kResultOk);
+  std::uint8_t b = 0;
+  auto start = Clock::now();
+  EXPECT_EQ(port.ReadByte(b), kByteFail);
+  double took = MillisSince(start);
+  EXPECT_GE(took, FastTiming().inputWait.count() * 0.9);
+  EXPECT_LT(took, 2000);
+  EXPECT_TRUE(sink.messages.empty());
+}
+
+TEST_F(PtyPortTest, PollGlancesWhileWaitWaitsAndBothEndWhenAByteComes) {
+  LinkTiming timing;
+  timing.pollWait = Millis{30};
+  timing.inputWait = Millis{5000};
+  port.SetTiming(timing);
+  ASSERT_EQ(port.Open(), kResultOk);
+
+  auto start = Clock::now();
+  EXPECT_EQ(port.PollInput(), kByteFail);
+  double took = MillisSince(start);
+  EXPECT_GE(took, 25);
+  EXPECT_LT(took, 1500);
+
+  std::thread chip([&] {
+    std::this_thread::sleep_for(Millis{20});
+    pty.Send({0x63});
+  });
+  start = Clock::now();
+  EXPECT_EQ(port.WaitForInput(), kByteOk);
+  EXPECT_LT(MillisSince(start), 2500);
+  chip.join();
+  std::uint8_t b = 0;
+  EXPECT_EQ(port.ReadByte(b), kByteOk);
+  EXPECT_EQ(b, 0x63);
+}
+
+TEST_F(PtyPortTest, AWriteThatCannotLeaveTimesOutWithinItsLimit) {
+  ASSERT_EQ(port.Open(), kResultOk);
+  // Nobody reads the master: the terminal's buffer fills and stays full.
+  Bytes lots(1 << 20, 0x55);
+  auto start = Clock::now();
+  EXPECT_EQ(port.WriteBytes(lots.data(), lots.size()), kByteFail);
+  EXPECT_LT(MillisSince(start), 3000);
+  EXPECT_EQ(sink.messages,
+            std::vector<std::string>{"3:Fail to write ORVEX_CMD_READ CMD byte!!!"});
+}
+
+TEST_F(PtyPortTest, TheFarEndGoingAwayFailsTransfersWithoutHanging) {
+  ASSERT_EQ(port.Open(), kResultOk);
+  pty.CloseMaster();
+  std::uint8_t b = 0;
+  auto start = Clock::now();
+  EXPECT_EQ(port.ReadByte(b), kByteFail);
+  EXPECT_EQ(port.WriteByte(0x63), kByteFail);
+  EXPECT_LT(MillisSince(start), 3000);
+  EXPECT_EQ(sink.messages,
+            std::vector<std::string>{"2:Fail to write ORVEX_CMD_READ CMD byte!!!"});
+  EXPECT_EQ(port.Close(), kResultOk);
+}
+
+TEST_F(PtyPortTest, ASecondOpenOfTheSameDeviceIsBusy) {
+  ASSERT_EQ(port.Open(), kResultOk);
+  RecordingSink otherSink;
+  SerialPort other(otherSink, OpenPosixSerialDevice, FastTiming());
+  other.SetDevicePath(pty.Slave());
+  EXPECT_EQ(other.Open(), kResultPortNotOpened);
+  EXPECT_EQ(other.LastOpenError(), pty.Slave() + ": busy: another program has it open");
+
+  ASSERT_EQ(port.WriteByte(0x60), kByteOk);
+  EXPECT_EQ(pty.Take(1), Bytes{0x60});
+  port.Close();
+  EXPECT_EQ(other.Open(), kResultOk);
+}
+
+TEST(PosixDeviceTest, ReasonsAUserCanActOn) {
+  std::string why;
+  EXPECT_EQ(OpenPosixSerialDevice("/dev/brisko-no-such-port", why), nullptr);
+  EXPECT_EQ(why, "/dev/brisko-no-such-port: no such device");
+  EXPECT_EQ(OpenPosixSerialDevice("/dev/null", why), nullptr);
+  EXPECT_EQ(why, "/dev/null: not a serial device");
+
+  RecordingSink sink;
+  SerialPort port(sink, OpenPosixSerialDevice, FastTiming());
+  port.SetDevicePath("/dev/brisko-no-such-port");
+  EXPECT_EQ(port.Open(), kResultPortNotOpened);
+  EXPECT_EQ(port.LastOpenError(), "/dev/brisko-no-such-port: no such device");
+  EXPECT_FALSE(port.IsOpen());
+}
+
+TEST(PosixDeviceTest, ComNamesGoThroughTheUsersPortMap) {
+  test::UserDirsInTemp dirs;
+  PtyPair pty;
+  ASSERT_FALSE(pty.Slave().empty());
+  std::string config = std::string(std::getenv("XDG_CONFIG_HOME")) + "/brisko";
+  ASSERT_EQ(::mkdir(config.c_str(), 0700), 0);
+  test::WriteFile(config + "/ports.conf", "# adapters\nCOM7=" + pty.Slave() + "\n");
+
+  RecordingSink sink;
+  SerialPort port(sink, OpenPosixSerialDevice, FastTiming());
+  port.SetPortNumber(7);
+  ASSERT_EQ(port.Open(), kResultOk) << port.LastOpenError();
+  ASSERT_EQ(port.WriteByte(0x63), kByteOk);
+  EXPECT_EQ(pty.Take(1), Bytes{0x63});
+
+  std::string why;
+  EXPECT_EQ(OpenPosixSerialDevice("COM200", why), nullptr);
+  EXPECT_EQ(why, "/dev/ttyS199: no such device");
+}
+
+}  // namespace
+}  // namespace brisko
