@@ -86,14 +86,6 @@ TEST_F(Block1Test, ReadBlock1RangeReadsWithTheBlock1Command) {
   EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "advance", "advance", "advance", "reset", "Done"}));
 }
 
-TEST_F(Block1Test, ProgramThenReadBackRoundTrip) {
-  const Bytes code = Pattern(512, 13);
-  ASSERT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, code.data(), code.size()), kResultOk);
-  Bytes destination(512);
-  EXPECT_EQ(rig.engine.ReadBlock1Range(destination.data(), 0x0400, 512, 128), 512u);
-  EXPECT_EQ(destination, code);
-}
-
 TEST_F(Block1Test, RefusedEraseIsReportedBeforeAnythingIsWritten) {
   // Three erases parked the programmer; the block-1 erase is the fourth.
   rig.target->Faults().refuseEraseOccurrence = 4;

@@ -17,7 +17,6 @@ using Log = std::vector<std::string>;
 // erases everything.
 struct ExternalBank {
   Bytes flash = Bytes(0x10000, 0xFF);
-  std::uint8_t eraseAnswer = 0xC0;
   std::uint8_t chipEraseAnswer = 0xC0;
   bool silent = false;
 
@@ -40,7 +39,7 @@ struct ExternalBank {
     switch (frame[0]) {
       case 0x04:
         std::fill_n(flash.begin() + static_cast<std::ptrdiff_t>(address & 0xF000), 0x1000, 0xFF);
-        Answer(replies, eraseAnswer);
+        Answer(replies, 0xC0);
         break;
       case 0x06:
         dataAddress = address;
@@ -93,13 +92,6 @@ TEST_F(ExternalBankTest, SectorEraseUses04hAndPausesBeforeTheReply) {
       ++looksAfterFrames;
     }
   EXPECT_EQ(looksAfterFrames, 2);
-}
-
-TEST_F(ExternalBankTest, RefusedSectorEraseStopsWithTheBarWhereItWas) {
-  bank->eraseAnswer = 0x00;
-  EXPECT_EQ(rig.engine.EraseSectors(0x0000, 4096, 3), kResultFail);
-  EXPECT_EQ(rig.device->sent, FrameBytes(0x04, 0x0000, 0x01));
-  EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Erasing", "Abort"}));
 }
 
 TEST_F(ExternalBankTest, ProgramUses06hAndReadsBackWith03h) {

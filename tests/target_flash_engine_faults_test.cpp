@@ -47,16 +47,6 @@ TEST_F(FlashEngineFaultTest, CorruptReadBackInTheThirdChunkStopsThere) {
   EXPECT_TRUE(rig.messages.messages.empty());
 }
 
-TEST_F(FlashEngineFaultTest, MissingReadBackByteFailsTheProgram) {
-  const Bytes data = Pattern(256);
-  Faults().replyFaults.push_back(Fault(Kind::Drop, 0x0C, 1, 127));
-  Stopwatch watch;
-  EXPECT_EQ(rig.engine.ProgramRange(0x0000, 128, data.data(), data.size()), kResultFail);
-  EXPECT_LT(watch.Elapsed(), kGenerousBound);
-  EXPECT_EQ(rig.progress.LastLabel(), "Abort");
-  EXPECT_EQ(rig.progress.Advances(), 0);
-}
-
 TEST_F(FlashEngineFaultTest, DroppedOrRefusedEraseReplyLeavesTheBarWhereItStopped) {
   for (bool refuse : {false, true}) {
     SCOPED_TRACE(refuse ? "refused" : "dropped");

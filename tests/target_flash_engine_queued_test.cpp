@@ -150,13 +150,6 @@ TEST_F(QueuedTest, MissingEraseReplyEndsAfterTheReplyWaitWithTheBarReset) {
   EXPECT_EQ(progress.log, (Log{"range 3", "reset", "Erasing", "advance", "reset", "Abort"}));
 }
 
-TEST_F(QueuedTest, RefusedEraseFails) {
-  target.Faults().refuseEraseOccurrence = 1;
-  StandInWorker worker(target, queues, state.operationFailed);
-  EXPECT_EQ(engine.EraseSectorsQueued(queues, 0x0000, 128, 2), kResultFail);
-  EXPECT_EQ(progress.LastLabel(), "Abort");
-}
-
 TEST_F(QueuedTest, CorruptReadBackFailsTheProgram) {
   target.Faults().replyFaults.push_back({Kind::Corrupt, 0x0C, 2, 0, 0x01, Millis{0}});
   const Bytes data = Pattern(384, 22);
