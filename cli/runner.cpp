@@ -90,6 +90,12 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
     std::fprintf(err, "brisko-cli: no command given\n(see brisko-cli --help)\n");
     return kExitUsage;
   }
+  const bool needsFile = args.command == "download" || args.command == "download-run" || args.command == "save" ||
+                         args.command == "compare";
+  if (needsFile && args.operands.size() != 1) {
+    std::fprintf(err, "brisko-cli: %s needs one FILE\n(see brisko-cli --help)\n", args.command.c_str());
+    return kExitUsage;
+  }
   if (args.baud && RateIndex(*args.baud) == 0 && *args.baud != 38400) {
     std::fprintf(err, "brisko-cli: %u bit/s is not one of 38400, 19200, 9600, 4800, 2400, 1200, 600\n", *args.baud);
     return kExitUsage;

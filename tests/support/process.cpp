@@ -1,0 +1,111 @@
+#include "support/process.hpp"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace brisko::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+pid_t Spawn(const std::vector<std::string>& argv, int outFd, int errFd) {
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  const int devNull = ::open("/dev/null", O_RDONLY);
+  ::dup2(devNull, 0);
+  ::dup2(outFd, 1);
+  ::dup2(errFd, 2);
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  ::execv(args[0], args.data());
+  ::_exit(127);
+}
+
+void Drain(int fd, std::string& into, bool& open) {
+  char buffer[4096];
+  const ssize_t n = ::read(fd, buffer, sizeof buffer);
+  if (n > 0)
+    into.append(buffer, static_cast<std::size_t>(n));
+  else
+    open = false;
+}
+
+}  // namespace
+
+ProcessResult RunProcess(const std::vector<std::string>& argv, std::chrono::milliseconds limit) {
+  ProcessResult result;
+  int out[2], err[2];
+  if (::pipe(out) != 0 || ::pipe(err) != 0) return result;
+  const auto start = Clock::now();
+  const pid_t pid = Spawn(argv, out[1], err[1]);
+  ::close(out[1]);
+  ::close(err[1]);
+  bool outOpen = true, errOpen = true, killed = false;
+  while (outOpen || errOpen) {
+    const auto left = limit - std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+    if (left.count() <= 0) {
+      ::kill(pid, SIGKILL);
+      killed = true;
+      break;
+    }
+    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
+    if (::poll(fds, 2, static_cast<int>(left.count())) <= 0) continue;
+    if (outOpen && (fds[0].revents & (POLLIN | POLLHUP))) Drain(out[0], result.out, outOpen);
+    if (errOpen && (fds[1].revents & (POLLIN | POLLHUP))) Drain(err[0], result.err, errOpen);
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(out[0]);
+  ::close(err[0]);
+  result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  result.exitCode = (!killed && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
+  return result;
+}
+
+BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
+  int out[2];
+  if (::pipe(out) != 0) return;
+  const int devNull = ::open("/dev/null", O_WRONLY);
+  pid_ = Spawn(argv, out[1], devNull);
+  ::close(devNull);
+  ::close(out[1]);
+  out_ = out[0];
+}
+
+BackgroundProcess::~BackgroundProcess() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGTERM);
+    for (int i = 0; i < 100; ++i) {
+      if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
+        break;
+      }
+      ::usleep(10000);
+    }
+    if (pid_ > 0) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
+  }
+  if (out_ >= 0) ::close(out_);
+}
+
+std::string BackgroundProcess::FirstLine(std::chrono::milliseconds limit) {
+  std::string line;
+  const auto start = Clock::now();
+  while (Clock::now() - start < limit) {
+    pollfd fd{out_, POLLIN, 0};
+    if (::poll(&fd, 1, 50) <= 0) continue;
+    char c;
+    if (::read(out_, &c, 1) != 1) break;
+    if (c == '\n') return line;
+    line += c;
+  }
+  return line;
+}
+
+}  // namespace brisko::test
