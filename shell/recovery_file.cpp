@@ -4,7 +4,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdio>
+#include <ctime>
+#include <string>
 
 #include "link/user_paths.hpp"
 
@@ -31,17 +32,6 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t count) {
     if (written <= 0) return false;
     data += written;
     count -= static_cast<std::size_t>(written);
-  }
-  return true;
-}
-
-bool ReadAll(int fd, std::uint8_t* data, std::size_t count) {
-  while (count > 0) {
-    ssize_t got = ::read(fd, data, count);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) return false;
-    data += got;
-    count -= static_cast<std::size_t>(got);
   }
   return true;
 }
@@ -73,18 +63,6 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
 
 std::string WriteBlock0RecoveryFile(const SavedAreas& saved) {
   return WriteBlock0RecoveryFile(DataDir(), saved, std::time(nullptr));
-}
-
-bool ReadBlock0RecoveryFile(const std::string& path, SavedAreas& saved) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
-  SavedAreas read = saved;
-  std::uint8_t extra = 0;
-  bool ok = ReadAll(fd, read.savedSector0.data(), read.savedSector0.size()) &&
-            ReadAll(fd, read.savedArea2000.data(), read.savedArea2000.size()) && ::read(fd, &extra, 1) == 0;
-  ::close(fd);
-  if (ok) saved = read;
-  return ok;
 }
 
 bool RemoveBlock0RecoveryFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }

@@ -27,10 +27,6 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
 // The same in DataDir() at the current time.
 std::string WriteBlock0RecoveryFile(const SavedAreas& saved);
 
-// Reads a recovery file back into savedSector0 and savedArea2000; false when
-// it is not exactly kRecoveryFileSize bytes.
-bool ReadBlock0RecoveryFile(const std::string& path, SavedAreas& saved);
-
 bool RemoveBlock0RecoveryFile(const std::string& path);
 
 }  // namespace brisko

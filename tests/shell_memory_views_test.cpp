@@ -49,11 +49,6 @@ TEST(BuildSectorTable, ExternalHighBankIsNumberedOnWithWideAddresses) {
   EXPECT_EQ(rows.back().cells[2], "1FFFF");
 }
 
-TEST(BuildSectorTable, RefusesBytesThatDoNotHoldEverySector) {
-  const auto bytes = Bytes(3 * 128, 0xFF);
-  EXPECT_TRUE(BuildSectorTable(bytes, SectorTableLayout{4, 128, 0, 0, false}, -1, -1).empty());
-}
-
 TEST(BuildSectorDump, HexCellsAndAsciiUpToTheFirstZero) {
   auto sector = Bytes(64, 0xFF);
   const std::uint8_t row0[16] = {0x41, 0x42, 0x00, 0x43, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15};
