@@ -242,6 +242,20 @@ TEST(DownloadToFlash, NoPlaceForTheRecoveryFileStopsBeforeAnythingIsErased) {
   EXPECT_FALSE(rig.WireHas({0x0B}));
 }
 
+TEST(DownloadToFlash, WritingOverTheLoaderDuringAnUpdateEndsTheApplication) {
+  CommandRig rig(kKT410);
+  ASSERT_TRUE(rig.Ready());
+  rig.State().loaderUpdateInProgress = true;
+  rig.PickFile(rig.WriteImage("bsl.bin", Pattern(64, 18)), rig.Block1Entry(0));
+  rig.op.answers = {true, true};
+  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
+  EXPECT_EQ(rig.op.questions, (std::vector<std::string>{kBslQuestion, kEraseQuestion}));
+  EXPECT_EQ(rig.op.messages.back(), "BSL is erased. Please re-program BSL before use Bootstrap Loader again!");
+  EXPECT_TRUE(rig.Window().CloseRequested());
+  EXPECT_EQ(rig.captions.at(0), "WARNING! DATA IN BLOCK 0/1 WILL BE ERASED. PLEASE BACK THEM UP FIRST.");
+  EXPECT_FALSE(rig.WireHas({0x03, 0x20, 0x27, 0x10}));  // no programmer parked by the download itself
+}
+
 TEST(OnDownloadAndRun, RunsTheUserCodeOnlyAfterASuccess) {
   CommandRig rig(kKT420);
   ASSERT_TRUE(rig.Ready());
