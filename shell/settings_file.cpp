@@ -1,5 +1,6 @@
 #include "shell/settings_file.hpp"
 
+#include <charconv>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -29,14 +30,20 @@ std::string RegistryFilePath() {
   std::error_code error;
   std::filesystem::create_directories(dir, error);
   if (error) return "";
+  std::filesystem::permissions(dir, std::filesystem::perms::owner_all, error);
   return (dir / "Brisko.conf").string();
 }
 
 }  // namespace
 
+// The crystal is written and read with a '.' whatever the user's locale, so a
+// file written under one locale reads back under another.
 std::string FormatSettings(int portNumber, unsigned baudRate, double crystalMHz) {
-  char text[96];
-  std::snprintf(text, sizeof text, "COM%d$BAUD%u$CRYSTAL%f$$", portNumber, baudRate, crystalMHz);
+  char crystal[64];
+  const auto written = std::to_chars(crystal, crystal + sizeof crystal - 1, crystalMHz, std::chars_format::fixed, 6);
+  *written.ptr = '\0';
+  char text[128];
+  std::snprintf(text, sizeof text, "COM%d$BAUD%u$CRYSTAL%s$$", portNumber, baudRate, crystal);
   return text;
 }
 
@@ -55,7 +62,12 @@ std::optional<Settings> ParseSettings(const std::string& whole) {
   Settings settings;
   settings.portNumber = static_cast<int>(std::strtol(fields[0].c_str() + 3, nullptr, 10));
   settings.baudRate = static_cast<unsigned>(std::strtoul(fields[1].c_str() + 4, nullptr, 10));
-  settings.crystalMHz = std::strtod(fields[2].c_str() + 7, nullptr);
+  const std::string& crystal = fields[2];
+  double mhz = 0;
+  if (std::from_chars(crystal.data() + 7, crystal.data() + crystal.size(), mhz).ec == std::errc{})
+    settings.crystalMHz = mhz;
+  else
+    settings.crystalMHz = 0;
   return settings;
 }
 
@@ -95,7 +107,8 @@ bool SaveRegistryValue(const std::string& name, const std::string& text) {
   std::ofstream out(path, std::ios::trunc);
   out << "[General]\n";
   for (const auto& line : lines) out << line << '\n';
-  return static_cast<bool>(out);
+  out.close();
+  return !out.fail();
 }
 
 }  // namespace brisko
