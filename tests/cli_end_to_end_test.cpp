@@ -1,6 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <chrono>
+#include <thread>
 #include <random>
 #include <string>
 #include <vector>
@@ -75,6 +82,32 @@ TEST_F(CliTest, AMissingPortFailsAtOnceWithAReason) {
   EXPECT_TRUE(Has(r.err, "Failed to setup Serial Comm with Target MCU!!!"));
   EXPECT_TRUE(Has(r.out, "no such device")) << r.out;
   EXPECT_LT(r.elapsed, 5s);
+}
+
+// The shipped program keeps the real limits: with nothing answering, the
+// synchronisation gives up after a little more than 12 s.
+TEST_F(CliTest, NothingAnsweringFailsAfterTheSynchronisationLimit) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  const std::string slave = ::ptsname(master);
+  std::atomic<bool> done{false};
+  std::thread sink([&] {  // swallows the pattern rounds so the host's writes never block
+    char buffer[256];
+    while (!done) {
+      pollfd fd{master, POLLIN, 0};
+      if (::poll(&fd, 1, 50) > 0 && ::read(master, buffer, sizeof buffer) < 0) ::usleep(10000);
+    }
+  });
+  auto r = Cli({"--port", slave, "detect"}, 40s);
+  done = true;
+  sink.join();
+  ::close(master);
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_TRUE(Has(r.err, "Failed to setup RS232 connection with Target MCU!!!")) << r.err;
+  EXPECT_GE(r.elapsed, 12s);
+  EXPECT_LT(r.elapsed, 20s);
 }
 
 TEST_F(CliTest, UsageErrors) {
