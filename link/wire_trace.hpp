@@ -8,9 +8,11 @@
 namespace brisko {
 
 // A record of every byte on the wire, one line per byte:
-//   "<direction> <milliseconds since open> <hex byte>"
-// with direction "TX" (host to chip) or "RX" (chip to host). Lines marked
-// "--" note events such as opening the port or a modem-line change.
+//   "<direction> <milliseconds since open> <hex byte>"   e.g. "TX 12.345 0C"
+// with direction "TX" (host to chip) or "RX" (chip to host), the time with
+// three decimals and the byte as two upper-case hex digits. Lines marked "--"
+// note events such as opening the port or a modem-line change:
+//   "-- 0.012 RTS off". Every line is flushed at once, so a crash keeps it.
 class WireTrace {
  public:
   // Opens (truncates) the trace file; IsOpen() tells whether that worked.
