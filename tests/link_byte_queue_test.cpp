@@ -40,7 +40,7 @@ TEST(ByteQueueTest, HoldsOneByteLessThanItsCells) {
   EXPECT_FALSE(q.IsFull());
 }
 
-TEST(ByteQueueTest, EmptyGetIsThreeWithoutAMessageAndChangesNothing) {
+TEST(ByteQueueTest, EmptyGetIsThreeWithoutAMessageAndAPutGetPairAdvancesBoth) {
   ByteQueue q;
   std::mutex m;
   RecordingSink sink;
@@ -50,14 +50,9 @@ TEST(ByteQueueTest, EmptyGetIsThreeWithoutAMessageAndChangesNothing) {
   EXPECT_TRUE(sink.messages.empty());
   EXPECT_EQ(q.ReadIndex(), 0u);
   EXPECT_EQ(q.WriteIndex(), 0u);
-}
 
-TEST(ByteQueueTest, PutThenGetAdvancesBothIndicesAndLeavesItEmpty) {
-  ByteQueue q;
-  std::uint8_t byte = 0;
-  ASSERT_TRUE(q.Put(0x42));
-  EXPECT_FALSE(q.IsEmpty());
-  ASSERT_TRUE(q.Get(byte));
+  ASSERT_EQ(QueuePut(q, m, 0x42, sink), kQueueOk);
+  ASSERT_EQ(QueueGet(q, m, byte, sink), kQueueOk);
   EXPECT_EQ(byte, 0x42);
   EXPECT_TRUE(q.IsEmpty());
   EXPECT_EQ(q.ReadIndex(), 1u);

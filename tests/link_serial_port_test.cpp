@@ -276,14 +276,6 @@ TEST_F(SerialPortTest, EveryTransferOnAClosedPortFails) {
             std::vector<std::string>{"2:Fail to write ORVEX_CMD_READ CMD byte!!!"});
 }
 
-TEST_F(SerialPortTest, PurgesReachTheOpenDevice) {
-  port.Open();
-  wire->log.clear();
-  EXPECT_TRUE(port.PurgeInput());
-  EXPECT_TRUE(port.PurgeOutput());
-  EXPECT_EQ(wire->log, (std::vector<std::string>{"purge in", "purge out"}));
-}
-
 TEST_F(SerialPortTest, TraceRecordsOpenLinesAndBytesBothWays) {
   test::TempDir dir;
   auto trace = std::make_shared<WireTrace>(dir.File("wire.txt"));
