@@ -15,6 +15,7 @@ namespace {
 constexpr std::uint32_t kSectorSize = 128;
 constexpr std::uint32_t kArea2000 = 0x2000;
 constexpr std::uint32_t kArea2000Sectors = 3;
+constexpr std::uint32_t kProgrammerAreaEnd = kArea2000 + kArea2000Sectors * kSectorSize;
 constexpr std::uint16_t kProgrammerEntry = 0x2027;
 constexpr std::uint8_t kProgrammerStartValue = 0x10;
 constexpr std::uint8_t kReentryValue = 0x01;
@@ -72,6 +73,13 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
   SessionState& state = w.State();
   SerialPort& port = record.Port();
 
+  // The programmer runs from 2000h-216Fh of block 0. KT580's block 0 ends at
+  // 1FFFh, so there is nowhere to park it (nor a loader re-entry point): the
+  // chip would be left running erased flash.
+  if (record.BlockSize(0) < kProgrammerAreaEnd) {
+    w.Op().Tell("KT580 doesn't support update block 1 in internal memory mode!");
+    return run;
+  }
   if (how.selectBlock0 && !engine.SelectBlock0()) {
     w.Op().Tell(how.selectFailedText);
     return run;

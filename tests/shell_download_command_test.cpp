@@ -295,3 +295,22 @@ TEST(DownloadToExternalBank, OffersTheBankSectorsUnderTheBankWarning) {
 
 }  // namespace
 }  // namespace brisko
+
+namespace brisko {
+namespace {
+
+// KT580's block 0 ends at 1FFFh: the block-1 programmer has no place at 2000h,
+// so block 1 cannot be written in internal memory mode and nothing is erased.
+TEST(DownloadToFlash, KT580RefusesBlock1InInternalModeBeforeErasingAnything) {
+  test::CommandRig rig(kKT580);
+  ASSERT_TRUE(rig.Ready());
+  rig.PickFile(rig.WriteImage("app.bin", test::Pattern(256, 4)), 64 + 20);  // block 1, EA00h
+  rig.op.answers = {true};
+  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
+  EXPECT_TRUE(rig.op.Saw("KT580 doesn't support update block 1 in internal memory mode!"));
+  for (std::uint8_t byte : rig.Wire()) EXPECT_NE(byte, 0x0B) << "an erase frame went out";
+  EXPECT_EQ(rig.target->CurrentPhase(), sim::SimTarget::Phase::Loader);
+}
+
+}  // namespace
+}  // namespace brisko
