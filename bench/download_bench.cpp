@@ -30,7 +30,10 @@ using namespace brisko;
 
 class QuietOperator final : public Operator {
  public:
-  void Tell(const std::string& text) override { std::fprintf(stderr, "  message: %s\n", text.c_str()); }
+  // The detection's reset prompt needs nobody here; anything else is shown.
+  void Tell(const std::string& text) override {
+    if (text.rfind("Click on OK then Reset MCU", 0) != 0) std::fprintf(stderr, "  message: %s\n", text.c_str());
+  }
   bool Ask(const std::string&) override { return true; }
   bool SelectChip(ChipSelection&) override { return true; }
   bool CommSetup(CommSetupDialog&) override { return true; }

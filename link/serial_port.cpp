@@ -4,6 +4,7 @@
 #include <chrono>
 
 #include "link/port_names.hpp"
+#include "link/precise_timers.hpp"
 #include "link/result_codes.hpp"
 #include "link/wire_trace.hpp"
 
@@ -116,7 +117,10 @@ int SerialPort::WriteBytes(const std::uint8_t* data, std::size_t count) {
 // The loader takes one byte at a time: waiting for the previous byte to leave
 // keeps at most one byte in the output queue. The write goes ahead even when
 // the queue did not empty in time.
-bool SerialPort::Drain() { return device_->DrainOutput(timing_.drainWait); }
+bool SerialPort::Drain() {
+  UsePreciseTimersOnThisThread();
+  return device_->DrainOutput(timing_.drainWait);
+}
 
 int SerialPort::WriteRaw(const std::uint8_t* data, std::size_t count, Millis limit) {
   if (!IsOpen()) {
@@ -142,6 +146,7 @@ int SerialPort::WriteRaw(const std::uint8_t* data, std::size_t count, Millis lim
 
 int SerialPort::WaitForInput() {
   if (!IsOpen()) return kByteFail;
+  UsePreciseTimersOnThisThread();
   return device_->WaitForInput(timing_.inputWait) ? kByteOk : kByteFail;
 }
 
