@@ -7,29 +7,13 @@
 #include "link/result_codes.hpp"
 #include "link/user_paths.hpp"
 #include "shell/dialog_lists.hpp"
+#include "shell/caption_keeper.hpp"
 #include "shell/main_window.hpp"
 
 namespace brisko {
 namespace {
 
 constexpr const char* kDialogTitle = "Compare Hex or Binary File with Flash Memory";
-constexpr std::uint32_t kBankSectorSize = 4096;
-
-class CaptionKeeper {
- public:
-  explicit CaptionKeeper(MainWindow& w) : w_(w), saved_(w.Caption()) {}
-  ~CaptionKeeper() { w_.SetCaption(saved_); }
-  CaptionKeeper(const CaptionKeeper&) = delete;
-  CaptionKeeper& operator=(const CaptionKeeper&) = delete;
-
- private:
-  MainWindow& w_;
-  std::string saved_;
-};
-
-bool Chosen(const FileSectorDialog& dialog) {
-  return dialog.chosen >= 0 && static_cast<std::size_t>(dialog.chosen) < dialog.entries.size();
-}
 
 std::string Hex(unsigned value, const char* format) {
   char text[16];
@@ -110,7 +94,7 @@ void CompareWithFlash(MainWindow& w) {
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) return w.ReportIllegalBlock();
   CaptionKeeper caption(w);
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, true, BankView::None), "", 0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !Chosen(dialog)) return;
+  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return;
 
   const StartChoice start = ResolveStartIndex(record, dialog.chosen);
   w.SelectTab(start.block);
@@ -125,7 +109,7 @@ void CompareWithExternalBank(MainWindow& w) {
   CaptionKeeper caption(w);
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, false, high ? BankView::High : BankView::Low), "",
                           0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !Chosen(dialog)) return;
+  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return;
   CompareAndReport(w, dialog.fileName, 0, static_cast<std::uint32_t>(dialog.chosen) * kBankSectorSize, high);
 }
 

@@ -5,8 +5,6 @@
 namespace brisko {
 namespace {
 
-constexpr std::uint32_t kBankSectorCount = 16;
-constexpr std::uint32_t kBankSectorSize = 4096;
 // The high bank's sectors are numbered on from the low bank's, so their
 // addresses run past FFFFh and print with five digits.
 constexpr std::uint32_t kHighBankFirstSector = 16;

@@ -9,6 +9,12 @@ namespace brisko {
 
 enum class BankView { None, Low, High };
 
+// An external flash bank: 16 sectors of 4096 bytes, read and programmed in
+// 128-byte chunks.
+inline constexpr std::uint32_t kBankSectorCount = 16;
+inline constexpr std::uint32_t kBankSectorSize = 4096;
+inline constexpr std::uint32_t kBankChunk = 128;
+
 // "Starting Sector" entries: block 0's sectors ("Sector %03d    Addr=%04X"),
 // then, when includeBlock1, block 1's ("B1 Str %03d    Addr=%04X"); with a
 // bank view, 16 bank sectors (high bank numbered 16..31, five-digit addresses).

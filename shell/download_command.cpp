@@ -10,6 +10,7 @@
 #include "link/user_paths.hpp"
 #include "shell/block1_programmer.hpp"
 #include "shell/dialog_lists.hpp"
+#include "shell/caption_keeper.hpp"
 #include "shell/main_window.hpp"
 #include "shell/run_user_code.hpp"
 
@@ -35,20 +36,6 @@ constexpr const char* kParkSelectFailed = "Download to Block1 Failed!";
 constexpr const char* kReselectFailed = "BSL in block1 is erased!";
 constexpr const char* kBslErased = "BSL is erased. Please re-program BSL before use Bootstrap Loader again!";
 
-constexpr std::uint32_t kBankSectorSize = 4096;
-
-// Puts the window's caption back on every way out of a command.
-class CaptionKeeper {
- public:
-  explicit CaptionKeeper(MainWindow& w) : w_(w), saved_(w.Caption()) {}
-  ~CaptionKeeper() { w_.SetCaption(saved_); }
-  CaptionKeeper(const CaptionKeeper&) = delete;
-  CaptionKeeper& operator=(const CaptionKeeper&) = delete;
-
- private:
-  MainWindow& w_;
-  std::string saved_;
-};
 
 // Where block 1 holds the loader: a download starting in the question range
 // overwrites its entry; one starting in the refusal range is not allowed.
@@ -63,10 +50,6 @@ LoaderGuard LoaderGuardOf(int model) {
   if (IsKT400(model)) return {0xF000, 0xF2D4, 0xF400, kBslRefusal16};
   if (HasBlock1AtE000(model)) return {0xE000, 0xE480, 0xE480, kBslRefusal9};
   return {0x0000, 0x0400, 0x0480, kBslRefusal9};
-}
-
-bool Chosen(const FileSectorDialog& dialog) {
-  return dialog.chosen >= 0 && static_cast<std::size_t>(dialog.chosen) < dialog.entries.size();
 }
 
 std::string DownloadingCaption(const std::string& file, const char* suffix) {
@@ -159,7 +142,7 @@ int DownloadToFlash(MainWindow& w) {
   w.SetCaption(internal && !state.loaderUpdateInProgress ? kBlock0Warning : kBlock01Warning);
 
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, true, BankView::None), "", 0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !Chosen(dialog))
+  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid())
     return state.loaderUpdateInProgress ? kResultCancelled : kResultFail;
 
   const StartChoice start = ResolveStartIndex(record, dialog.chosen);
@@ -214,7 +197,7 @@ int DownloadToExternalBank(MainWindow& w) {
   w.SetCaption(bank == BankView::Low ? kExternalLowWarning : kExternalHighWarning);
 
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, false, bank), "", 0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !Chosen(dialog)) return kResultFail;
+  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return kResultFail;
   if (dialog.chosen == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == kResultOk) {
     w.Op().Tell(kExternalBslRefusal);
     return kResultFail;

@@ -13,13 +13,6 @@ namespace {
 
 constexpr const char* kCompleted = "Sectors erase completed!!!";
 constexpr const char* kParkingFailed = "Erase Block1 Sectors Failed!";
-constexpr std::uint32_t kBankSectorCount = 16;
-constexpr std::uint32_t kBankSectorSize = 4096;
-
-bool Chosen(const RangeDialog& dialog) {
-  return dialog.start >= 0 && static_cast<std::size_t>(dialog.start) < dialog.starts.size() && dialog.range >= 0 &&
-         static_cast<std::size_t>(dialog.range) < dialog.ranges.size();
-}
 
 // The loader's own sectors at the start of block 1, which an erase may not
 // touch; "" when `address` lies outside them.
@@ -89,7 +82,7 @@ void EraseBlock1ThroughProgrammer(MainWindow& w, FlashEngine& engine, std::uint3
 void EraseChosenRange(MainWindow& w) {
   SessionRecord& record = *w.Record();
   RangeDialog dialog{StartSectorList(record, true, BankView::None), RangeList(record, BankView::None), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !Chosen(dialog)) return;
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return;
 
   const StartChoice start = ResolveStartIndex(record, dialog.start);
   const std::uint32_t count = ResolveSectorCount(record, start, dialog.range);
@@ -126,7 +119,7 @@ void EraseExternalBankSectors(MainWindow& w) {
   SessionState& state = w.State();
   const BankView bank = state.externalLowBankSelected ? BankView::Low : BankView::High;
   RangeDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !Chosen(dialog)) return;
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return;
   if (dialog.start == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == kResultOk) {
     w.Op().Tell("You can't erase external BSL firmware\nwhich resides in the first sector of Low64K memory!");
     return;

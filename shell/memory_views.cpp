@@ -4,13 +4,12 @@
 #include <cstdio>
 #include <optional>
 
+#include "shell/dialog_lists.hpp"
 #include "shell/main_window.hpp"
 
 namespace brisko {
 namespace {
 
-constexpr std::uint32_t kBankSectorCount = 16;
-constexpr std::uint32_t kBankSectorSize = 4096;
 constexpr int kHighBankFirstSector = 16;
 constexpr std::size_t kDumpRowBytes = 16;
 

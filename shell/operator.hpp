@@ -20,7 +20,16 @@ struct FileSectorDialog {
   std::vector<std::string> entries;
   std::string fileName;
   int chosen = 0;
+
+  // The operator's choice lies inside the list.
+  bool Valid() const { return chosen >= 0 && static_cast<std::size_t>(chosen) < entries.size(); }
 };
+
+namespace detail {
+inline bool InLists(int start, int range, std::size_t starts, std::size_t ranges) {
+  return start >= 0 && static_cast<std::size_t>(start) < starts && range >= 0 && static_cast<std::size_t>(range) < ranges;
+}
+}  // namespace detail
 
 // The range dialog of Read, Sector Erase and Print.
 struct RangeDialog {
@@ -28,6 +37,8 @@ struct RangeDialog {
   std::vector<std::string> ranges;
   int start = 0;
   int range = 0;
+
+  bool Valid() const { return detail::InLists(start, range, starts.size(), ranges.size()); }
 };
 
 // The save dialog: range lists, a target path and the file mode.
@@ -38,6 +49,8 @@ struct SaveDialog {
   int start = 0;
   int range = 0;
   bool textMode = true;
+
+  bool Valid() const { return detail::InLists(start, range, starts.size(), ranges.size()); }
 };
 
 // The person at the controls, as the commands see them. Every call blocks

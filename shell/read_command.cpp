@@ -7,14 +7,6 @@
 namespace brisko {
 namespace {
 
-constexpr std::uint32_t kBankSectorCount = 16;
-constexpr std::uint32_t kBankSectorSize = 4096;
-constexpr std::uint32_t kBankReadChunk = 128;
-
-bool Chosen(const RangeDialog& dialog) {
-  return dialog.start >= 0 && static_cast<std::size_t>(dialog.start) < dialog.starts.size() && dialog.range >= 0 &&
-         static_cast<std::size_t>(dialog.range) < dialog.ranges.size();
-}
 
 // Lets the loader show the block about to be read; false (told) when it
 // would not.
@@ -47,7 +39,7 @@ bool MakeReadable(MainWindow& w, FlashEngine& engine, int block) {
 void ReadChosenRange(MainWindow& w) {
   SessionRecord& record = *w.Record();
   RangeDialog dialog{StartSectorList(record, true, BankView::None), RangeList(record, BankView::None), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !Chosen(dialog)) return;
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return;
 
   const StartChoice start = ResolveStartIndex(record, dialog.start);
   const std::uint32_t count = ResolveSectorCount(record, start, dialog.range);
@@ -87,7 +79,7 @@ void ReadExternalBank(MainWindow& w) {
   SessionState& state = w.State();
   const BankView bank = state.externalLowBankSelected ? BankView::Low : BankView::High;
   RangeDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !Chosen(dialog)) return;
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return;
 
   const auto first = static_cast<std::uint32_t>(dialog.start);
   std::uint32_t count = dialog.range == 0 ? kBankSectorCount : static_cast<std::uint32_t>(dialog.range);
@@ -100,7 +92,7 @@ void ReadExternalBank(MainWindow& w) {
   const std::size_t length = static_cast<std::size_t>(count) * kBankSectorSize;
   FlashEngine engine = w.Engine();
   bool failed = address + length > image.Size();
-  if (!failed) failed = engine.ReadRange(image.Data() + address, address, length, kBankReadChunk) != length;
+  if (!failed) failed = engine.ReadRange(image.Data() + address, address, length, kBankChunk) != length;
 
   ShowExternalReadRange(w, static_cast<int>(first), static_cast<int>(count));
   if (failed) state.operationFailed = true;

@@ -8,14 +8,6 @@
 namespace brisko {
 namespace {
 
-constexpr std::uint32_t kBankSectorCount = 16;
-constexpr std::uint32_t kBankSectorSize = 4096;
-constexpr std::uint32_t kBankReadChunk = 128;
-
-bool Chosen(const SaveDialog& dialog) {
-  return dialog.start >= 0 && static_cast<std::size_t>(dialog.start) < dialog.starts.size() && dialog.range >= 0 &&
-         static_cast<std::size_t>(dialog.range) < dialog.ranges.size();
-}
 
 void ReportOutcome(MainWindow& w, int result) {
   if (w.State().operationFailed) return;
@@ -61,7 +53,7 @@ void OnSave(MainWindow& w) {
 
   SaveDialog dialog{StartSectorList(*record, true, BankView::None), RangeList(*record, BankView::None), "", 0, 0,
                     true};
-  if (!w.Op().ChooseSave(dialog) || !Chosen(dialog)) return;
+  if (!w.Op().ChooseSave(dialog) || !dialog.Valid()) return;
 
   const StartChoice start = ResolveStartIndex(*record, dialog.start);
   const std::uint32_t count = ResolveSectorCount(*record, start, dialog.range);
@@ -80,7 +72,7 @@ void SaveExternalBank(MainWindow& w) {
   w.ClearStatusText();
   const BankView bank = w.State().externalLowBankSelected ? BankView::Low : BankView::High;
   SaveDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), "", 0, 0, true};
-  if (!w.Op().ChooseSave(dialog) || !Chosen(dialog)) return;
+  if (!w.Op().ChooseSave(dialog) || !dialog.Valid()) return;
 
   // The range stops at the bank's last sector: bank addresses are 16-bit.
   const auto first = static_cast<std::uint32_t>(dialog.start);
@@ -90,7 +82,7 @@ void SaveExternalBank(MainWindow& w) {
   FlashEngine engine = w.Engine();
   FileRoutineContext ctx{record, w.State(), engine, w.Op()};
   ReportOutcome(w, SaveToFile(ctx, dialog.path, first * kBankSectorSize,
-                              static_cast<std::size_t>(count) * kBankSectorSize, kBankReadChunk, dialog.textMode));
+                              static_cast<std::size_t>(count) * kBankSectorSize, kBankChunk, dialog.textMode));
 }
 
 }  // namespace brisko
