@@ -122,8 +122,8 @@ bool FlashEngine::ProgramAndVerifyChunk(std::uint32_t address, std::span<const s
          std::equal(readBack.begin(), readBack.end(), working.begin());
 }
 
-int FlashEngine::ProgramRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
-                              std::size_t length) {
+int FlashEngine::ProgramChunks(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                               std::size_t length, const ChunkProgrammer& programChunk) {
   if (!Usable(chunk, data, length)) return Finish(false);
   BeginProgress(ChunkCount(length, chunk), label::kWriting);
   std::vector<std::uint8_t> working(chunk);
@@ -132,10 +132,17 @@ int FlashEngine::ProgramRange(std::uint32_t start, std::uint32_t chunk, const st
   for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
     FillChunk(working, data + done, length - done);
     // Erased flash already holds FFh: blank chunks are neither programmed nor verified.
-    if (!IsBlank(working) && !ProgramAndVerifyChunk(address, working, readBack)) return Finish(false);
+    if (!IsBlank(working) && !programChunk(address, working, readBack)) return Finish(false);
     progress_.ProgressAdvance();
   }
   return Finish(true);
+}
+
+int FlashEngine::ProgramRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                              std::size_t length) {
+  return ProgramChunks(start, chunk, data, length, [this](std::uint32_t address, auto working, auto readBack) {
+    return ProgramAndVerifyChunk(address, working, readBack);
+  });
 }
 
 bool FlashEngine::VerifyBlock1Chunk(std::span<const std::uint8_t> working) {

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <span>
 #include <span>
 
 #include "link/message_sink.hpp"
@@ -66,6 +68,12 @@ class FlashEngine {
   bool WriteAll(std::span<const std::uint8_t> bytes);
 
   bool EraseOneSector(std::uint32_t address);
+  // Programs `length` bytes chunk by chunk with `programChunk` (program and
+  // verify one non-blank chunk), skipping blank chunks, with the progress.
+  using ChunkProgrammer =
+      std::function<bool(std::uint32_t address, std::span<const std::uint8_t> working, std::span<std::uint8_t> readBack)>;
+  int ProgramChunks(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data, std::size_t length,
+                    const ChunkProgrammer& programChunk);
   bool ProgramAndVerifyChunk(std::uint32_t address, std::span<const std::uint8_t> working,
                              std::span<std::uint8_t> readBack);
   bool ProgramAndVerifyBlock1Chunk(std::uint32_t address, std::span<const std::uint8_t> working,

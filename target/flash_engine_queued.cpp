@@ -64,18 +64,9 @@ bool FlashEngine::QueueProgramAndVerifyChunk(LegacyQueues& queues, std::uint32_t
 
 int FlashEngine::ProgramRangeQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t chunk,
                                     const std::uint8_t* data, std::size_t length) {
-  if (chunk == 0 || (length > 0 && data == nullptr)) return Finish(false);
-  BeginProgress(ChunkCount(length, chunk), label::kWriting);
-  std::vector<std::uint8_t> working(chunk);
-  std::vector<std::uint8_t> readBack(chunk);
-  std::uint32_t address = start;
-  for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
-    FillChunk(working, data + done, length - done);
-    if (!IsBlank(working) && !QueueProgramAndVerifyChunk(queues, address, working, readBack))
-      return Finish(false);
-    progress_.ProgressAdvance();
-  }
-  return Finish(true);
+  return ProgramChunks(start, chunk, data, length, [this, &queues](std::uint32_t address, auto working, auto readBack) {
+    return QueueProgramAndVerifyChunk(queues, address, working, readBack);
+  });
 }
 
 }  // namespace brisko
