@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
 #include "link/byte_queue.hpp"
-#include "link/command_primitives.hpp"
+#include "link/read_routines.hpp"
+#include "link/result_codes.hpp"
+#include "support/fast_timing.hpp"
 #include "link/queue_ops.hpp"
 #include "support/recording_sink.hpp"
 
@@ -13,82 +17,42 @@ namespace brisko {
 namespace {
 
 using test::RecordingSink;
+using Bytes = std::vector<std::uint8_t>;
+using Log = std::vector<std::string>;
+using Clock = std::chrono::steady_clock;
 
-class CountingSink final : public MessageSink {
- public:
-  void Tell(const std::string&) override { ++count; }
-  long count = 0;
-};
-
-TEST(ByteQueueTest, HoldsOneByteLessThanItsCells) {
-  ByteQueue q;
-  std::mutex m;
-  RecordingSink sink;
-  for (int i = 0; i < 4095; ++i)
-    ASSERT_EQ(QueuePut(q, m, static_cast<std::uint8_t>(i), sink), kQueueOk);
-  EXPECT_TRUE(q.IsFull());
-  EXPECT_TRUE(sink.messages.empty());
-
-  EXPECT_EQ(QueuePut(q, m, 0xAA, sink), kQueueFullOrEmpty);
-  EXPECT_EQ(sink.messages, std::vector<std::string>{"Error! Queue is Full."});
-  EXPECT_EQ(q.WriteIndex(), 4095u);
-  EXPECT_EQ(q.ReadIndex(), 0u);
-
-  std::uint8_t byte = 0;
-  ASSERT_EQ(QueueGet(q, m, byte, sink), kQueueOk);
-  EXPECT_EQ(byte, 0);
-  EXPECT_FALSE(q.IsFull());
-}
-
-TEST(ByteQueueTest, EmptyGetIsThreeWithoutAMessageAndAPutGetPairAdvancesBoth) {
+TEST(ByteQueueTest, EmptyGetIsQuietAndAFullQueueHoldsOneByteLessThanItsCells) {
   ByteQueue q;
   std::mutex m;
   RecordingSink sink;
   std::uint8_t byte = 0x5A;
   EXPECT_EQ(QueueGet(q, m, byte, sink), kQueueFullOrEmpty);
   EXPECT_EQ(byte, 0x5A);
+  for (int i = 0; i < 4095; ++i) ASSERT_EQ(QueuePut(q, m, static_cast<std::uint8_t>(i), sink), kQueueOk);
+  EXPECT_TRUE(q.IsFull());
   EXPECT_TRUE(sink.messages.empty());
-  EXPECT_EQ(q.ReadIndex(), 0u);
-  EXPECT_EQ(q.WriteIndex(), 0u);
 
-  ASSERT_EQ(QueuePut(q, m, 0x42, sink), kQueueOk);
+  EXPECT_EQ(QueuePut(q, m, 0xAA, sink), kQueueFullOrEmpty);
+  EXPECT_EQ(sink.messages, std::vector<std::string>{"Error! Queue is Full."});
+  EXPECT_EQ(q.WriteIndex(), 4095u);
   ASSERT_EQ(QueueGet(q, m, byte, sink), kQueueOk);
-  EXPECT_EQ(byte, 0x42);
-  EXPECT_TRUE(q.IsEmpty());
-  EXPECT_EQ(q.ReadIndex(), 1u);
-  EXPECT_EQ(q.WriteIndex(), 1u);
-}
-
-TEST(ByteQueueTest, OrderSurvivesTheWrapFromTheLastCellToTheFirst) {
-  ByteQueue q;
-  std::uint8_t byte = 0;
-  for (int i = 0; i < 4090; ++i) {
-    ASSERT_TRUE(q.Put(0));
-    ASSERT_TRUE(q.Get(byte));
-  }
-  for (int i = 0; i < 300; ++i) ASSERT_TRUE(q.Put(static_cast<std::uint8_t>(i * 7)));
-  EXPECT_LT(q.WriteIndex(), q.ReadIndex());
-  for (int i = 0; i < 300; ++i) {
-    ASSERT_TRUE(q.Get(byte));
-    ASSERT_EQ(byte, static_cast<std::uint8_t>(i * 7)) << i;
-  }
-  EXPECT_TRUE(q.IsEmpty());
-  EXPECT_FALSE(q.Get(byte));
+  EXPECT_EQ(byte, 0);
+  EXPECT_FALSE(q.IsFull());
 }
 
 // One producer and one consumer on separate threads, as the window thread and
-// the link worker use a queue; the consumer must see every byte once, in order.
+// the link worker use a queue; the consumer must see every byte once, in order,
+// across many wraps from the last cell to the first.
 TEST(ByteQueueTest, TwoThreadsPassAHundredThousandBytesInOrder) {
   constexpr int kCount = 100000;
   ByteQueue q;
   std::mutex m;
-  CountingSink producerSink;
+  SilentSink producerSink;
   RecordingSink consumerSink;
 
   std::thread producer([&] {
     for (int i = 0; i < kCount;) {
-      int r = QueuePut(q, m, static_cast<std::uint8_t>(i * 31 + i / 256), producerSink);
-      if (r == kQueueOk)
+      if (QueuePut(q, m, static_cast<std::uint8_t>(i * 31 + i / 256), producerSink) == kQueueOk)
         ++i;
       else
         std::this_thread::yield();
@@ -106,42 +70,68 @@ TEST(ByteQueueTest, TwoThreadsPassAHundredThousandBytesInOrder) {
   }
   producer.join();
 
-  for (int i = 0; i < kCount; ++i)
-    ASSERT_EQ(got[i], static_cast<std::uint8_t>(i * 31 + i / 256)) << i;
+  for (int i = 0; i < kCount; ++i) ASSERT_EQ(got[i], static_cast<std::uint8_t>(i * 31 + i / 256)) << i;
   EXPECT_TRUE(consumerSink.messages.empty());
   std::lock_guard lock(m);
   EXPECT_TRUE(q.IsEmpty());
 }
 
-TEST(QueueFrameTest, CommandByteAndParametersGoToTheirOwnQueues) {
+// The legacy loader's user code is read through the worker's queues; the
+// worker's side is played by filling the reply queue beforehand.
+class SaveUserCodeTest : public ::testing::Test {
+ protected:
+  int Save(const LinkTiming& timing = test::FastTiming()) { return SaveUserCode(queues, sink, timing, failed, saved); }
+  void Reply(const Bytes& bytes) {
+    for (std::uint8_t b : bytes) ASSERT_TRUE(queues.replyQueue.Put(b));
+  }
   LegacyQueues queues;
   RecordingSink sink;
-  ASSERT_EQ(QueueFrame(queues, sink, 0x0C, 0x0480, 128), 1);
+  SavedAreas saved;
+  std::atomic<bool> failed{false};
+};
+
+TEST_F(SaveUserCodeTest, AsksForTenSectorsThroughTheQueuesAndGivesUpOnAByteThatNeverComes) {
+  Bytes memory(1280);
+  for (std::size_t i = 0; i < memory.size(); ++i) memory[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
+  Reply(memory);
+  ASSERT_EQ(Save(), kResultOk);
+  EXPECT_TRUE(std::equal(saved.savedUserCode.begin(), saved.savedUserCode.end(), memory.begin()));
+  Bytes commands, parameters, expected;
   std::uint8_t byte = 0;
-  ASSERT_TRUE(queues.commandQueue.Get(byte));
-  EXPECT_EQ(byte, 0x0C);
-  EXPECT_TRUE(queues.commandQueue.IsEmpty());
-  std::vector<std::uint8_t> parameters;
+  while (queues.commandQueue.Get(byte)) commands.push_back(byte);
   while (queues.parameterQueue.Get(byte)) parameters.push_back(byte);
-  EXPECT_EQ(parameters, (std::vector<std::uint8_t>{0x04, 0x80, 0x80}));
-  EXPECT_TRUE(queues.replyQueue.IsEmpty());
+  for (std::uint8_t k = 0; k < 10; ++k)
+    expected.insert(expected.end(), {std::uint8_t(k / 2), std::uint8_t(k % 2 * 0x80), 0x80});
+  EXPECT_EQ(commands, Bytes(10, 0x0C));
+  EXPECT_EQ(parameters, expected);
+  EXPECT_TRUE(sink.messages.empty());
+
+  Reply(Bytes(300, 0x42));
+  auto start = Clock::now();
+  EXPECT_EQ(Save(), kResultFail);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
+  EXPECT_EQ(sink.messages, Log{"Failed to Read data byte from the chip!"});
 }
 
-TEST(QueueFrameTest, AFullQueueStopsTheFrame) {
-  LegacyQueues queues;
-  RecordingSink sink;
-  for (int i = 0; i < 4094; ++i) ASSERT_TRUE(queues.parameterQueue.Put(0));
-  EXPECT_EQ(QueueFrame(queues, sink, 0x0C, 0x0000, 128), 0);
-  EXPECT_EQ(sink.messages, std::vector<std::string>{"Error! Queue is Full."});
-  // The address high byte took the last cell; the low byte found it full and
-  // the parameter was never tried.
-  EXPECT_EQ(queues.parameterQueue.WriteIndex(), 4095u);
+TEST_F(SaveUserCodeTest, AFailedOperationEndsTheWaitEarlyAndAFullQueueFails) {
+  LinkTiming slow;
+  slow.queueReplyWait = Millis{60000};
+  std::thread failer([&] {
+    std::this_thread::sleep_for(Millis{30});
+    failed = true;
+  });
+  auto start = Clock::now();
+  EXPECT_EQ(Save(slow), kResultFail);
+  EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
+  failer.join();
+  EXPECT_EQ(sink.messages, Log{"Failed to Read data byte from the chip!"});
 
-  RecordingSink other;
-  LegacyQueues fresh;
-  for (int i = 0; i < 4095; ++i) ASSERT_TRUE(fresh.commandQueue.Put(0));
-  EXPECT_EQ(QueueFrame(fresh, other, 0x0C, 0x0000, 128), 0);
-  EXPECT_TRUE(fresh.parameterQueue.IsEmpty());
+  sink.messages.clear();
+  failed = false;
+  while (queues.commandQueue.Put(0)) {
+  }
+  EXPECT_EQ(Save(), kResultFail);
+  EXPECT_EQ(sink.messages, (Log{"Error! Queue is Full.", "Failed to Send Read Command!"}));
 }
 
 }  // namespace

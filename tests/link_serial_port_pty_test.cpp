@@ -1,3 +1,5 @@
+// The real termios backend on a pseudo-terminal; the test plays the chip on
+// the master side.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <poll.h>
@@ -18,8 +20,6 @@
 #include "support/recording_sink.hpp"
 #include "support/temp_dir.hpp"
 
-// The real termios backend on a pseudo-terminal; the test plays the chip on
-// the master side.
 namespace brisko {
 namespace {
 
@@ -49,11 +49,10 @@ class PtyPair {
   void Send(const Bytes& bytes) {
     ASSERT_EQ(::write(master_, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
   }
-  // What the host sent, up to `count` bytes or until `limit` passes.
-  Bytes Take(std::size_t count, Millis limit = Millis{2000}) {
+  // What the host sent, up to `count` bytes or until two seconds pass.
+  Bytes Take(std::size_t count) {
     Bytes got;
-    auto deadline = Clock::now() + limit;
-    while (got.size() < count && Clock::now() < deadline) {
+    for (auto deadline = Clock::now() + Millis{2000}; got.size() < count && Clock::now() < deadline;) {
       pollfd p{master_, POLLIN, 0};
       if (::poll(&p, 1, 10) <= 0 || !(p.revents & POLLIN)) continue;
       std::uint8_t buf[256];
@@ -68,14 +67,16 @@ class PtyPair {
   std::string slave_;
 };
 
+double MillisSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
 class PtyPortTest : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_FALSE(pty.Slave().empty());
     port.SetDevicePath(pty.Slave());
-  }
-  double MillisSince(Clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+    ASSERT_EQ(port.Open(), kResultOk) << port.LastOpenError();
   }
 
   PtyPair pty;
@@ -85,9 +86,7 @@ class PtyPortTest : public ::testing::Test {
 
 // Raw mode matters: a cooked terminal would swallow ^C, turn CR into LF and
 // stop on XON/XOFF, all of which are ordinary bytes of flash contents.
-TEST_F(PtyPortTest, EveryByteValuePassesUnchangedBothWays) {
-  ASSERT_EQ(port.Open(), kResultOk);
-  EXPECT_EQ(port.LastOpenError(), "");
+TEST_F(PtyPortTest, EveryByteValuePassesUnchangedBothWaysAndOpenPurges) {
   // A pseudo-terminal has no modem lines; the sequences must not disturb it.
   port.SetLinesForInternalMode();
   port.SetLinesForExternalMode();
@@ -95,55 +94,40 @@ TEST_F(PtyPortTest, EveryByteValuePassesUnchangedBothWays) {
 
   Bytes all(256);
   for (int i = 0; i < 256; ++i) all[i] = static_cast<std::uint8_t>(i);
-  for (std::uint8_t b : {0x0C, 0x0D, 0x0A, 0x03, 0x11, 0x13, 0x7F, 0xFF})
-    ASSERT_EQ(port.WriteByte(b), kByteOk);
-  EXPECT_EQ(pty.Take(8), (Bytes{0x0C, 0x0D, 0x0A, 0x03, 0x11, 0x13, 0x7F, 0xFF}));
+  const Bytes special{0x0C, 0x0D, 0x0A, 0x03, 0x11, 0x13, 0x7F, 0xFF};
+  for (std::uint8_t b : special) ASSERT_EQ(port.WriteByte(b), kByteOk);
+  EXPECT_EQ(pty.Take(8), special);
   ASSERT_EQ(port.WriteBytes(all.data(), all.size()), kByteOk);
   EXPECT_EQ(pty.Take(256), all);
 
   pty.Send(all);
-  Bytes got;
-  for (int i = 0; i < 256; ++i) {
-    std::uint8_t b = 0;
-    ASSERT_EQ(port.ReadByte(b), kByteOk) << i;
-    got.push_back(b);
-  }
+  Bytes got(256);
+  for (int i = 0; i < 256; ++i) ASSERT_EQ(port.ReadByte(got[i]), kByteOk) << i;
   EXPECT_EQ(got, all);
   EXPECT_TRUE(sink.messages.empty());
-}
 
-TEST_F(PtyPortTest, OpenPurgesWhatWasWaiting) {
-  ASSERT_EQ(port.Open(), kResultOk);
+  // What waits when the port opens is purged.
   pty.Send({0x4F, 0x4B});
   ASSERT_EQ(port.WaitForInput(), kByteOk);
   ASSERT_EQ(port.Open(), kResultOk);
-  std::uint8_t b = 0;
-  EXPECT_EQ(port.ReadByte(b), kByteFail);
+  EXPECT_EQ(port.ReadByte(got[0]), kByteFail);
 }
 
-TEST_F(PtyPortTest, ReadWithNothingArrivingEndsAfterTheInputWait) {
-  ASSERT_EQ(port.Open(), kResultOk);
+TEST_F(PtyPortTest, ReadAndPollEndAfterTheirWaitsAndAWaitEndsWhenAByteComes) {
   std::uint8_t b = 0;
   auto start = Clock::now();
   EXPECT_EQ(port.ReadByte(b), kByteFail);
-  double took = MillisSince(start);
-  EXPECT_GE(took, FastTiming().inputWait.count() * 0.9);
-  EXPECT_LT(took, 2000);
-  EXPECT_TRUE(sink.messages.empty());
-}
+  EXPECT_GE(MillisSince(start), FastTiming().inputWait.count() * 0.9);
+  EXPECT_LT(MillisSince(start), 2000);
 
-TEST_F(PtyPortTest, PollGlancesWhileWaitWaitsAndBothEndWhenAByteComes) {
   LinkTiming timing;
   timing.pollWait = Millis{30};
   timing.inputWait = Millis{5000};
   port.SetTiming(timing);
-  ASSERT_EQ(port.Open(), kResultOk);
-
-  auto start = Clock::now();
+  start = Clock::now();
   EXPECT_EQ(port.PollInput(), kByteFail);
-  double took = MillisSince(start);
-  EXPECT_GE(took, 25);
-  EXPECT_LT(took, 1500);
+  EXPECT_GE(MillisSince(start), 25);
+  EXPECT_LT(MillisSince(start), 1500);
 
   std::thread chip([&] {
     std::this_thread::sleep_for(Millis{20});
@@ -153,37 +137,32 @@ TEST_F(PtyPortTest, PollGlancesWhileWaitWaitsAndBothEndWhenAByteComes) {
   EXPECT_EQ(port.WaitForInput(), kByteOk);
   EXPECT_LT(MillisSince(start), 2500);
   chip.join();
-  std::uint8_t b = 0;
   EXPECT_EQ(port.ReadByte(b), kByteOk);
   EXPECT_EQ(b, 0x63);
+  EXPECT_TRUE(sink.messages.empty());
 }
 
 TEST_F(PtyPortTest, AWriteThatCannotLeaveTimesOutWithinItsLimit) {
-  ASSERT_EQ(port.Open(), kResultOk);
   // Nobody reads the master: the terminal's buffer fills and stays full.
   Bytes lots(1 << 20, 0x55);
   auto start = Clock::now();
   EXPECT_EQ(port.WriteBytes(lots.data(), lots.size()), kByteFail);
   EXPECT_LT(MillisSince(start), 3000);
-  EXPECT_EQ(sink.messages,
-            std::vector<std::string>{"3:Fail to write ORVEX_CMD_READ CMD byte!!!"});
+  EXPECT_EQ(sink.messages, std::vector<std::string>{"3:Fail to write ORVEX_CMD_READ CMD byte!!!"});
 }
 
 TEST_F(PtyPortTest, TheFarEndGoingAwayFailsTransfersWithoutHanging) {
-  ASSERT_EQ(port.Open(), kResultOk);
   pty.CloseMaster();
   std::uint8_t b = 0;
   auto start = Clock::now();
   EXPECT_EQ(port.ReadByte(b), kByteFail);
   EXPECT_EQ(port.WriteByte(0x63), kByteFail);
   EXPECT_LT(MillisSince(start), 3000);
-  EXPECT_EQ(sink.messages,
-            std::vector<std::string>{"2:Fail to write ORVEX_CMD_READ CMD byte!!!"});
+  EXPECT_EQ(sink.messages, std::vector<std::string>{"2:Fail to write ORVEX_CMD_READ CMD byte!!!"});
   EXPECT_EQ(port.Close(), kResultOk);
 }
 
 TEST_F(PtyPortTest, ASecondOpenOfTheSameDeviceIsBusy) {
-  ASSERT_EQ(port.Open(), kResultOk);
   RecordingSink otherSink;
   SerialPort other(otherSink, OpenPosixSerialDevice, FastTiming());
   other.SetDevicePath(pty.Slave());
@@ -196,22 +175,13 @@ TEST_F(PtyPortTest, ASecondOpenOfTheSameDeviceIsBusy) {
   EXPECT_EQ(other.Open(), kResultOk);
 }
 
-TEST(PosixDeviceTest, ReasonsAUserCanActOn) {
+TEST(PosixDeviceTest, ReasonsAUserCanActOnAndComNamesThroughTheUsersPortMap) {
   std::string why;
   EXPECT_EQ(OpenPosixSerialDevice("/dev/brisko-no-such-port", why), nullptr);
   EXPECT_EQ(why, "/dev/brisko-no-such-port: no such device");
   EXPECT_EQ(OpenPosixSerialDevice("/dev/null", why), nullptr);
   EXPECT_EQ(why, "/dev/null: not a serial device");
 
-  RecordingSink sink;
-  SerialPort port(sink, OpenPosixSerialDevice, FastTiming());
-  port.SetDevicePath("/dev/brisko-no-such-port");
-  EXPECT_EQ(port.Open(), kResultPortNotOpened);
-  EXPECT_EQ(port.LastOpenError(), "/dev/brisko-no-such-port: no such device");
-  EXPECT_FALSE(port.IsOpen());
-}
-
-TEST(PosixDeviceTest, ComNamesGoThroughTheUsersPortMap) {
   test::UserDirsInTemp dirs;
   PtyPair pty;
   ASSERT_FALSE(pty.Slave().empty());
@@ -225,8 +195,6 @@ TEST(PosixDeviceTest, ComNamesGoThroughTheUsersPortMap) {
   ASSERT_EQ(port.Open(), kResultOk) << port.LastOpenError();
   ASSERT_EQ(port.WriteByte(0x63), kByteOk);
   EXPECT_EQ(pty.Take(1), Bytes{0x63});
-
-  std::string why;
   EXPECT_EQ(OpenPosixSerialDevice("COM200", why), nullptr);
   EXPECT_EQ(why, "/dev/ttyS199: no such device");
 }

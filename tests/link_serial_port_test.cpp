@@ -1,13 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <deque>
 #include <memory>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "link/command_primitives.hpp"
+#include "link/read_routines.hpp"
 #include "link/result_codes.hpp"
 #include "link/serial_port.hpp"
 #include "link/wire_trace.hpp"
@@ -19,20 +22,27 @@ namespace brisko {
 namespace {
 
 using test::FastTiming;
-using test::RecordingSink;
+using Log = std::vector<std::string>;
+using Bytes = std::vector<std::uint8_t>;
+using Writes = std::vector<Bytes>;
 
 // What the port did to its device, in order, and what the device should do.
 struct Wire {
-  std::vector<std::string> log;
-  std::vector<std::vector<std::uint8_t>> writes;  // every write attempted
+  Log log;
+  Writes writes;  // every write attempted
   std::vector<Millis> writeLimits;
   std::deque<std::uint8_t> input;
-  int failWriteAt = -1;       // index into writes of the one that fails
+  int failWriteAt = -1;         // index into writes of the one that fails
   bool failBySlowness = false;  // fail after the whole limit instead of at once
   int devicesAlive = 0;
 
-  std::vector<std::string> Lines() const {
-    std::vector<std::string> lines;
+  Bytes Sent() const {
+    Bytes all;
+    for (const auto& w : writes) all.insert(all.end(), w.begin(), w.end());
+    return all;
+  }
+  Log Lines() const {
+    Log lines;
     for (const auto& e : log)
       if (e.rfind("DTR", 0) == 0 || e.rfind("RTS", 0) == 0) lines.push_back(e);
     return lines;
@@ -59,10 +69,7 @@ class FakeDevice final : public SerialDevice {
   }
   long ReadAvailable(std::uint8_t* out, std::size_t count) override {
     std::size_t n = 0;
-    while (n < count && !w_->input.empty()) {
-      out[n++] = w_->input.front();
-      w_->input.pop_front();
-    }
+    for (; n < count && !w_->input.empty(); w_->input.pop_front()) out[n++] = w_->input.front();
     return static_cast<long>(n);
   }
   bool Write(const std::uint8_t* data, std::size_t count, Millis limit) override {
@@ -89,8 +96,6 @@ class FakeDevice final : public SerialDevice {
 
 class SerialPortTest : public ::testing::Test {
  protected:
-  SerialPortTest() : port(sink, Opener(), FastTiming()) {}
-
   DeviceOpener Opener() {
     return [this](const std::string& name, std::string& whyNot) -> std::unique_ptr<SerialDevice> {
       opened.push_back(name);
@@ -102,102 +107,72 @@ class SerialPortTest : public ::testing::Test {
     };
   }
 
-  std::vector<std::vector<std::uint8_t>> Writes() const { return wire->writes; }
-
   std::shared_ptr<Wire> wire = std::make_shared<Wire>();
-  std::vector<std::string> opened;
+  Log opened;
   bool refuseOpen = false;
-  RecordingSink sink;
-  SerialPort port;
+  test::RecordingSink sink;
+  SerialPort port{sink, Opener(), FastTiming()};
 };
 
-using Bytes = std::vector<std::vector<std::uint8_t>>;
-
-TEST_F(SerialPortTest, OpenConfiguresPurgesAndEndsWithRtsOff) {
-  ASSERT_EQ(port.Open(), kResultOk);
-  EXPECT_EQ(opened, std::vector<std::string>{"COM1"});
-  EXPECT_EQ(port.LastOpenError(), "");
-  EXPECT_EQ(wire->log, (std::vector<std::string>{"configure 38400", "DTR on", "RTS on", "purge in",
-                                                 "purge out", "RTS off"}));
-  EXPECT_FALSE(port.IsLinkUp());
-}
-
-TEST_F(SerialPortTest, RateOutsideTheAcceptedSetOpensAt38400AndIsKept) {
+TEST_F(SerialPortTest, OpenConfiguresPurgesAndEndsWithRtsOffAt38400UnlessTheRateIsAccepted) {
   port.SetBaudRate(57600);
   ASSERT_EQ(port.Open(), kResultOk);
-  EXPECT_EQ(wire->log.front(), "configure 38400");
+  EXPECT_EQ(opened, Log{"COM1"});
+  EXPECT_EQ(port.LastOpenError(), "");
+  EXPECT_EQ(wire->log, (Log{"configure 38400", "DTR on", "RTS on", "purge in", "purge out", "RTS off"}));
   EXPECT_EQ(port.AppliedBaudRate(), 38400u);
-  EXPECT_EQ(port.GetBaudRate(), 57600u);
+  EXPECT_EQ(port.GetBaudRate(), 57600u) << "the operator's choice is kept";
+  EXPECT_FALSE(port.IsLinkUp());
 
   port.SetBaudRate(9600);
+  port.SetDevicePath("/dev/ttyUSB1");
   ASSERT_EQ(port.Open(), kResultOk);
   EXPECT_EQ(port.AppliedBaudRate(), 9600u);
-  EXPECT_FALSE(SerialPort::IsAcceptedBaudRate(115200));
-  EXPECT_TRUE(SerialPort::IsAcceptedBaudRate(110));
-}
-
-TEST_F(SerialPortTest, DeviceNameIsThePathWhenSetElseComN) {
-  port.SetPortNumber(4);
-  EXPECT_EQ(port.DeviceName(), "COM4");
-  port.SetDevicePath("/dev/ttyUSB1");
-  EXPECT_EQ(port.DeviceName(), "/dev/ttyUSB1");
-  port.Open();
   EXPECT_EQ(opened.back(), "/dev/ttyUSB1");
 }
 
-TEST_F(SerialPortTest, ReopenClosesTheFirstDeviceAndLeavesTheLinkDown) {
+TEST_F(SerialPortTest, ReopenFailedOpenAndCloseAllTakeTheLinkDown) {
   ASSERT_EQ(port.Open(), kResultOk);
   port.SetLinkUp();
   wire->log.clear();
   ASSERT_EQ(port.Open(), kResultOk);
   EXPECT_EQ(wire->devicesAlive, 1);
-  std::vector<std::string> closing(wire->log.begin(), wire->log.begin() + 5);
-  EXPECT_EQ(closing,
-            (std::vector<std::string>{"DTR off", "RTS off", "purge in", "purge out", "gone"}));
+  EXPECT_EQ(Log(wire->log.begin(), wire->log.begin() + 5),
+            (Log{"DTR off", "RTS off", "purge in", "purge out", "gone"}));
   EXPECT_FALSE(port.IsLinkUp());
-}
 
-TEST_F(SerialPortTest, FailedOpenReturns14WithReasonAndThePreviousDeviceClosed) {
-  ASSERT_EQ(port.Open(), kResultOk);
   port.SetLinkUp();
   refuseOpen = true;
   EXPECT_EQ(port.Open(), kResultPortNotOpened);
   EXPECT_FALSE(port.IsOpen());
   EXPECT_FALSE(port.IsLinkUp());
-  EXPECT_EQ(wire->devicesAlive, 0);
+  EXPECT_EQ(wire->devicesAlive, 0) << "the previous device is closed";
   EXPECT_EQ(port.LastOpenError(), "COM1: no such device");
   EXPECT_TRUE(sink.messages.empty());
+  port.SetLinkUp();
+  EXPECT_EQ(port.Close(), kResultNotOpen);
+  EXPECT_FALSE(port.IsLinkUp());
 
   refuseOpen = false;
   ASSERT_EQ(port.Open(), kResultOk);
   EXPECT_EQ(port.LastOpenError(), "");
-}
-
-TEST_F(SerialPortTest, CloseAlwaysClearsTheLinkAndTellsWhetherItWasOpen) {
-  port.SetLinkUp();
-  EXPECT_EQ(port.Close(), kResultNotOpen);
-  EXPECT_FALSE(port.IsLinkUp());
-
-  port.Open();
   port.SetLinkUp();
   EXPECT_EQ(port.Close(), kResultOk);
   EXPECT_FALSE(port.IsLinkUp());
-  EXPECT_FALSE(port.IsOpen());
   EXPECT_EQ(port.Close(), kResultNotOpen);
-  EXPECT_EQ(port.Shutdown(), kResultOk);
 }
 
 TEST_F(SerialPortTest, ModemLineSequences) {
   port.Open();
   wire->log.clear();
   port.SetLinesForInternalMode();
-  EXPECT_EQ(wire->Lines(), (std::vector<std::string>{"RTS off", "DTR off", "RTS on"}));
+  EXPECT_EQ(wire->Lines(), (Log{"RTS off", "DTR off", "RTS on"}));
   wire->log.clear();
   port.SetLinesForExternalMode();
-  EXPECT_EQ(wire->Lines(), (std::vector<std::string>{"RTS off", "DTR on", "RTS on"}));
+  EXPECT_EQ(wire->Lines(), (Log{"RTS off", "DTR on", "RTS on"}));
   wire->log.clear();
   port.PulseRts();
-  EXPECT_EQ(wire->Lines(), (std::vector<std::string>{"RTS off", "RTS on"}));
+  EXPECT_EQ(wire->Lines(), (Log{"RTS off", "RTS on"}));
 }
 
 TEST_F(SerialPortTest, WritesDrainFirstAndUseTheirOwnCompletionLimits) {
@@ -207,10 +182,9 @@ TEST_F(SerialPortTest, WritesDrainFirstAndUseTheirOwnCompletionLimits) {
   const std::uint8_t pattern[4] = {0x80, 0xE0, 0xF8, 0xFE};
   EXPECT_EQ(port.WriteBytes(pattern, 4), kByteOk);
   auto drain = "drain " + std::to_string(FastTiming().drainWait.count());
-  EXPECT_EQ(wire->log, (std::vector<std::string>{drain, "write", drain, "write"}));
-  EXPECT_EQ(Writes(), (Bytes{{0x63}, {0x80, 0xE0, 0xF8, 0xFE}}));
-  EXPECT_EQ(wire->writeLimits,
-            (std::vector<Millis>{FastTiming().writeCompletion, FastTiming().writeBytesCompletion}));
+  EXPECT_EQ(wire->log, (Log{drain, "write", drain, "write"}));
+  EXPECT_EQ(wire->writes, (Writes{{0x63}, {0x80, 0xE0, 0xF8, 0xFE}}));
+  EXPECT_EQ(wire->writeLimits, (std::vector<Millis>{FastTiming().writeCompletion, FastTiming().writeBytesCompletion}));
   EXPECT_TRUE(sink.messages.empty());
 }
 
@@ -218,23 +192,31 @@ TEST_F(SerialPortTest, RefusedWriteTellsTwoAndSlowWriteTellsThree) {
   port.Open();
   wire->failWriteAt = 0;
   EXPECT_EQ(port.WriteByte(0x60), kByteFail);
-  EXPECT_EQ(sink.messages,
-            std::vector<std::string>{"2:Fail to write ORVEX_CMD_READ CMD byte!!!"});
+  EXPECT_EQ(sink.messages, Log{"2:Fail to write ORVEX_CMD_READ CMD byte!!!"});
 
   sink.messages.clear();
   wire->failWriteAt = 1;
   wire->failBySlowness = true;
   const std::uint8_t bsl[3] = {'B', 'S', 'L'};
   EXPECT_EQ(port.WriteBytes(bsl, 3), kByteFail);
-  EXPECT_EQ(sink.messages,
-            std::vector<std::string>{"3:Fail to write ORVEX_CMD_READ CMD byte!!!"});
+  EXPECT_EQ(sink.messages, Log{"3:Fail to write ORVEX_CMD_READ CMD byte!!!"});
   EXPECT_TRUE(port.IsOpen());
 }
 
-TEST_F(SerialPortTest, ReadTakesOneByteAfterWaitingForInput) {
+TEST_F(SerialPortTest, ReadWaitAndPollEachUseTheirOwnLimitAndFailOnAClosedPort) {
+  std::uint8_t byte = 0;
+  EXPECT_EQ(port.ReadByte(byte), kByteFail);
+  EXPECT_EQ(port.WaitForInput(), kByteFail);
+  EXPECT_EQ(port.PollInput(), kByteFail);
+  EXPECT_FALSE(port.PurgeInput());
+  port.PulseRts();
+
+  LinkTiming timing;
+  timing.inputWait = Millis{1999};
+  timing.pollWait = Millis{9};
+  port.SetTiming(timing);
   port.Open();
   wire->input = {0x11, 'F'};
-  std::uint8_t byte = 0;
   ASSERT_EQ(port.ReadByte(byte), kByteOk);
   EXPECT_EQ(byte, 0x11);
   ASSERT_EQ(port.ReadByte(byte), kByteOk);
@@ -242,102 +224,155 @@ TEST_F(SerialPortTest, ReadTakesOneByteAfterWaitingForInput) {
 
   wire->log.clear();
   EXPECT_EQ(port.ReadByte(byte), kByteFail);
-  EXPECT_EQ(wire->log,
-            std::vector<std::string>{"wait " + std::to_string(FastTiming().inputWait.count())});
-  EXPECT_TRUE(sink.messages.empty());
-}
-
-TEST_F(SerialPortTest, WaitAndPollUseTheirOwnLimits) {
-  LinkTiming timing;
-  timing.inputWait = Millis{1999};
-  timing.pollWait = Millis{9};
-  port.SetTiming(timing);
-  port.Open();
-  wire->log.clear();
   EXPECT_EQ(port.WaitForInput(), kByteFail);
   EXPECT_EQ(port.PollInput(), kByteFail);
   wire->input = {0x4F};
   EXPECT_EQ(port.PollInput(), kByteOk);
-  EXPECT_EQ(wire->log, (std::vector<std::string>{"wait 1999", "wait 9", "wait 9"}));
-}
-
-TEST_F(SerialPortTest, EveryTransferOnAClosedPortFails) {
-  std::uint8_t byte = 0;
-  EXPECT_EQ(port.ReadByte(byte), kByteFail);
-  EXPECT_EQ(port.WaitForInput(), kByteFail);
-  EXPECT_EQ(port.PollInput(), kByteFail);
-  EXPECT_FALSE(port.PurgeInput());
-  EXPECT_FALSE(port.PurgeOutput());
-  port.SetLinesForInternalMode();
-  port.PulseRts();
+  EXPECT_EQ(wire->log, (Log{"wait 1999", "wait 1999", "wait 9", "wait 9"}));
   EXPECT_TRUE(sink.messages.empty());
-  EXPECT_EQ(port.WriteByte(0x63), kByteFail);
-  EXPECT_EQ(sink.messages,
-            std::vector<std::string>{"2:Fail to write ORVEX_CMD_READ CMD byte!!!"});
 }
 
+// One line per event: direction, seconds since the open with milliseconds,
+// and a byte in hex or a note; each on disk as soon as it happened.
 TEST_F(SerialPortTest, TraceRecordsOpenLinesAndBytesBothWays) {
   test::TempDir dir;
-  auto trace = std::make_shared<WireTrace>(dir.File("wire.txt"));
-  port.SetTrace(trace);
+  const std::string path = dir.File("wire.txt");
+  port.SetTrace(std::make_shared<WireTrace>(path));
+  auto lines = [&] {
+    Log out;
+    std::istringstream text(test::ReadFile(path));
+    std::smatch m;
+    for (std::string l; std::getline(text, l);) {
+      EXPECT_TRUE(std::regex_match(l, m, std::regex(R"(^(TX|RX|--) \d+\.\d{3} (.*)$)"))) << l;
+      out.push_back(m[1].str() + " " + m[2].str());
+    }
+    return out;
+  };
   port.Open();
   port.PulseRts();
-  port.WriteByte(0x0C);
+  const std::uint8_t frame[2] = {0x0C, 0xA5};
+  port.WriteBytes(frame, 2);
   wire->input = {0xC0};
   std::uint8_t byte = 0;
   port.ReadByte(byte);
+  EXPECT_EQ(lines(), (Log{"-- open COM1 38400 bit/s 8-N-1", "-- DTR on", "-- RTS on", "-- RTS off", "-- RTS off",
+                          "-- RTS on", "TX 0C", "TX A5", "RX C0"}));
   port.Close();
+  const Log all = lines();
+  ASSERT_GE(all.size(), 3u);
+  EXPECT_EQ(Log(all.end() - 3, all.end()), (Log{"-- DTR off", "-- RTS off", "-- close"}));
 
-  std::string text = test::ReadFile(dir.File("wire.txt"));
-  std::vector<std::string> lines;
-  std::regex line(R"(^(TX|RX|--) \d+\.\d{3} (.*)$)");
-  std::size_t start = 0;
-  while (start < text.size()) {
-    auto end = text.find('\n', start);
-    std::string l = text.substr(start, end - start);
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(l, m, line)) << l;
-    lines.push_back(m[1].str() + " " + m[2].str());
-    start = end + 1;
-  }
-  EXPECT_EQ(lines, (std::vector<std::string>{
-                       "-- open COM1 38400 bit/s 8-N-1", "-- DTR on", "-- RTS on", "-- RTS off",
-                       "-- RTS off", "-- RTS on", "TX 0C", "RX C0", "-- DTR off", "-- RTS off",
-                       "-- close"}));
+  // A trace that cannot be written changes nothing on the line.
+  auto nowhere = std::make_shared<WireTrace>("/nonexistent-dir/trace.txt");
+  EXPECT_FALSE(nowhere->IsOpen());
+  port.SetTrace(nowhere);
+  ASSERT_EQ(port.Open(), kResultOk);
+  EXPECT_EQ(port.WriteByte(0x63), kByteOk);
 }
 
-// Frames and short sequences: the loader reads each byte on its own, so every
-// byte must be a separate write, in wire order.
-TEST_F(SerialPortTest, FrameGoesOutAsFourWritesHighAddressByteFirst) {
+// The loader reads each byte of a frame or short sequence on its own, so
+// every byte must be a separate write, in wire order.
+TEST_F(SerialPortTest, FramesAndShortSequencesGoOutByteByByteHighAddressByteFirst) {
   port.Open();
   EXPECT_EQ(SendFrame(port, 0x0C, 0x2080, 128), kByteOk);
-  EXPECT_EQ(Writes(), (Bytes{{0x0C}, {0x20}, {0x80}, {0x80}}));
-  Frame f = MakeFrame(0x0B, 0x1F80, 0x01);
-  EXPECT_EQ(std::vector<std::uint8_t>(f.bytes, f.bytes + 4),
-            (std::vector<std::uint8_t>{0x0B, 0x1F, 0x80, 0x01}));
+  EXPECT_EQ(SendPair04(port, 0x03), kByteOk);
+  EXPECT_EQ(SendTriple04FF(port, 0x05), kByteOk);
+  EXPECT_EQ(SendPair02(port, 0x01), kByteOk);
+  EXPECT_EQ(SendRunUserCode(port), kByteOk);
+  EXPECT_EQ(
+      wire->writes,
+      (Writes{{0x0C}, {0x20}, {0x80}, {0x80}, {0x04}, {0x03}, {0x04}, {0x05}, {0xFF}, {0x02}, {0x01}, {0x62}, {0x62}}));
 }
 
 TEST_F(SerialPortTest, AFailedByteStopsTheRestOfTheFrame) {
   port.Open();
   wire->failWriteAt = 1;
   EXPECT_EQ(SendFrame(port, 0x0E, 0x0100, 128), kByteFail);
-  EXPECT_EQ(Writes(), (Bytes{{0x0E}, {0x01}}));
+  EXPECT_EQ(wire->writes, (Writes{{0x0E}, {0x01}}));
   EXPECT_EQ(sink.messages.size(), 1u);
 
   wire->writes.clear();
   wire->failWriteAt = 0;
   EXPECT_EQ(SendTriple04FF(port, 0x0F), kByteFail);
-  EXPECT_EQ(Writes(), (Bytes{{0x04}}));
+  EXPECT_EQ(wire->writes, (Writes{{0x04}}));
 }
 
-TEST_F(SerialPortTest, ShortSequences) {
+
+// The read routines ask for 128-byte chunks; the fake device holds the chip's
+// replies from the start.
+Bytes Memory(std::size_t size, unsigned seed) {
+  Bytes b(size);
+  for (std::size_t i = 0; i < size; ++i) b[i] = static_cast<std::uint8_t>(i * 13 + i / 256 + seed);
+  return b;
+}
+Bytes ReadFrames(std::uint8_t command, std::uint16_t first, int count) {
+  Bytes frames;
+  for (int k = 0; k < count; ++k, first += 128)
+    frames.insert(frames.end(), {command, std::uint8_t(first >> 8), std::uint8_t(first), 128});
+  return frames;
+}
+
+TEST_F(SerialPortTest, SectorZeroAndArea2000LandWhereTheyBelongAndAMissingByteFails) {
+  const Bytes block0 = Memory(0x2180, 1);
   port.Open();
-  EXPECT_EQ(SendPair04(port, 0x03), kByteOk);
-  EXPECT_EQ(SendTriple04FF(port, 0x05), kByteOk);
-  EXPECT_EQ(SendPair02(port, 0x01), kByteOk);
-  EXPECT_EQ(SendRunUserCode(port), kByteOk);
-  EXPECT_EQ(Writes(), (Bytes{{0x04}, {0x03}, {0x04}, {0x05}, {0xFF}, {0x02}, {0x01}, {0x62},
-                             {0x62}}));
+  wire->input.assign(block0.begin(), block0.begin() + 128);
+  wire->input.insert(wire->input.end(), block0.begin() + 0x2000, block0.end());
+  SavedAreas saved;
+  ASSERT_EQ(SaveSector0(port, saved), kResultOk);
+  ASSERT_EQ(SaveArea2000(port, saved), kResultOk);
+  EXPECT_TRUE(std::equal(saved.savedSector0.begin(), saved.savedSector0.end(), block0.begin()));
+  EXPECT_TRUE(std::equal(saved.savedArea2000.begin(), saved.savedArea2000.end(), block0.begin() + 0x2000));
+  Bytes frames = ReadFrames(0x0C, 0x0000, 1);
+  for (std::uint8_t b : ReadFrames(0x0C, 0x2000, 3)) frames.push_back(b);
+  EXPECT_EQ(wire->Sent(), frames);
+  EXPECT_TRUE(sink.messages.empty());
+
+  wire->writes.clear();
+  wire->input.assign(128 + 60, 0x00);
+  EXPECT_EQ(SaveArea2000(port, saved), kResultFail);
+  EXPECT_EQ(sink.messages, Log{"Failed to Read data byte from the chip!"});
+  EXPECT_EQ(wire->Sent(), ReadFrames(0x0C, 0x2000, 2));
+
+  // A frame that cannot be sent: the write complains, then the routine.
+  sink.messages.clear();
+  port.Close();
+  EXPECT_EQ(SaveSector0(port, saved), kResultFail);
+  EXPECT_EQ(sink.messages, (Log{"2:Fail to write ORVEX_CMD_READ CMD byte!!!", "Failed to Send Read Command!"}));
+  EXPECT_EQ(VerifyExternalLoaderImage(port, Memory(1152, 3)), kResultCommFailure);
+  EXPECT_EQ(sink.messages.back(), "Failed to Send Read Command!");
+}
+
+// The external loader image is read in nine chunks of 128 bytes; only its
+// first 1144 bytes are compared.
+TEST_F(SerialPortTest, ExternalLoaderVerification) {
+  struct Case {
+    const char* what;
+    int flipFrom, flipTo;  // bytes of the chip's copy that differ
+    std::size_t replies;
+    int result;
+    int frames;
+    Log messages;
+  };
+  const Case cases[] = {
+      {"differs only in its last eight bytes", 1144, 1152, 1152, kResultOk, 9, {}},
+      {"differs in its third chunk", 300, 301, 1152, kResultFail, 3, {}},
+      {"a byte is missing", 0, 0, 128 * 4 + 5, kResultCommFailure, 5, {"Failed to Read data byte from the chip!"}},
+  };
+  const Bytes image = Memory(1152, 3);
+  port.Open();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Bytes chip = image;
+    for (int i = c.flipFrom; i < c.flipTo; ++i) chip[i] ^= 0x5A;
+    wire->input.assign(chip.begin(), chip.begin() + static_cast<long>(c.replies));
+    wire->writes.clear();
+    sink.messages.clear();
+    EXPECT_EQ(VerifyExternalLoaderImage(port, image), c.result);
+    EXPECT_EQ(wire->Sent(), ReadFrames(0x03, 0x0000, c.frames));
+    EXPECT_EQ(sink.messages, c.messages);
+    // A mismatch still reads its whole chunk, so the next dialogue starts clean.
+    EXPECT_EQ(wire->input.size(), c.replies - std::min<std::size_t>(c.replies, c.frames * 128u));
+  }
 }
 
 }  // namespace

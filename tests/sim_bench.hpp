@@ -1,6 +1,8 @@
 #pragma once
-// Drives a SimTarget directly, byte by byte, on a clock the test moves.
+// Drives a SimTarget directly, byte by byte, on a clock the test moves; shared
+// by the sim and the flash engine tests.
 #include <cstdint>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,40 +14,53 @@ namespace brisko::test {
 using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
-inline Bytes Cat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
+inline Bytes Cat(std::initializer_list<Bytes> parts) {
+  Bytes all;
+  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
+  return all;
 }
+// A command frame: command, address high byte first, parameter.
 inline Bytes Frame(std::uint8_t command, std::uint16_t address, std::uint8_t parameter) {
   return {command, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address), parameter};
 }
+// n bytes of a pattern that differs per seed and holds no FFh, so no chunk of
+// it passes for blank flash.
+inline Bytes Pattern(std::size_t n, std::uint8_t seed = 1) {
+  Bytes bytes(n);
+  for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>((i * 7 + seed) % 0xF0);
+  return bytes;
+}
 inline const Bytes kSyncGroup{0x80, 0xE0, 0xF8, 0xFE};
+inline const Bytes kSyncRound = Cat({kSyncGroup, kSyncGroup, kSyncGroup, kSyncGroup});
 
 // The mode-select pair a board of this model and memory mode understands.
 inline Bytes ModeSelect(int model, int mode) {
   if (mode == kInternalMemory) return {0x05, 0x55};
   switch (model) {
     case kKT540:
-    case kKT550: return {0x05, 0x02};
+    case kKT550:
+      return {0x05, 0x02};
     case kKT410:
-    case kKT420: return {0x05, 0x01};
-    default: return {0x05, 0x03};
+    case kKT420:
+      return {0x05, 0x01};
+    default:
+      return {0x05, 0x03};
   }
 }
 
 class SimBench {
  public:
-  explicit SimBench(sim::SimConfig config) : chip(std::make_shared<sim::SimTarget>(std::move(config))) {}
+  explicit SimBench(std::shared_ptr<sim::SimTarget> c) : chip(std::move(c)) {}
+  explicit SimBench(sim::SimConfig config) : SimBench(std::make_shared<sim::SimTarget>(std::move(config))) {}
   SimBench(int model, int mode) : SimBench(Config(model, mode)) {}
 
-  static sim::SimConfig Config(int model, int mode) {
+  static sim::SimConfig Config(int model, int mode = kInternalMemory) {
     sim::SimConfig c;
     c.model = model;
     c.memoryMode = mode;
     return c;
   }
 
-  // Sends the bytes and returns the reply bytes with their delays.
   std::vector<sim::SimReply> SendTimed(const Bytes& bytes) {
     std::vector<sim::SimReply> replies;
     for (std::uint8_t b : bytes) chip->Receive(b, now, replies);
@@ -62,16 +77,14 @@ class SimBench {
   // byte, or -1 when some step went unanswered.
   int Detect() {
     chip->Reset();
-    if (Send(Cat(Cat(kSyncGroup, kSyncGroup), Cat(kSyncGroup, kSyncGroup))) != Text("OK")) return -1;
-    if (Send(Text("BSL")) != Text("RDY")) return -1;
-    const auto& c = chip->Config();
-    Bytes status = Send(ModeSelect(c.model, c.memoryMode));
+    if (Send(kSyncRound) != Text("OK") || Send(Text("BSL")) != Text("RDY")) return -1;
+    const Bytes status = Send(ModeSelect(chip->Config().model, chip->Config().memoryMode));
     return status.size() == 1 ? status[0] : -1;
   }
 
   Bytes Read(std::uint16_t address, std::uint8_t count) { return Send(Frame(0x0C, address, count)); }
   void Program(std::uint16_t address, const Bytes& data) {
-    Send(Cat(Frame(0x0E, address, static_cast<std::uint8_t>(data.size())), data));
+    Send(Cat({Frame(0x0E, address, static_cast<std::uint8_t>(data.size())), data}));
   }
 
   std::shared_ptr<sim::SimTarget> chip;

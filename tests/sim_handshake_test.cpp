@@ -1,37 +1,29 @@
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "sim_bench.hpp"
 
 namespace brisko::test {
 namespace {
 
-using sim::SimTarget;
-using Phase = SimTarget::Phase;
+using Phase = sim::SimTarget::Phase;
 
-struct Board {
-  int model;
-  int mode;
-};
-
-std::string BoardName(const testing::TestParamInfo<Board>& info) {
-  return std::string(DescribeChip(info.param.model).chipTypeText) +
-         (info.param.mode == kInternalMemory ? "Internal" : "External");
-}
-
-class EveryBoard : public testing::TestWithParam<Board> {};
+class EveryBoard : public testing::TestWithParam<std::tuple<int, int>> {};
 
 TEST_P(EveryBoard, AnswersTheWholeHandshakeAndNothingOutOfTurn) {
-  SimBench b(GetParam().model, GetParam().mode);
+  const auto [model, mode] = GetParam();
+  SimBench b(model, mode);
   EXPECT_TRUE(b.Send(Text("BSL")).empty()) << "no ready answer before synchronisation";
   EXPECT_TRUE(b.Send({0x80, 0xE0, 0xF8}).empty());
   EXPECT_EQ(b.Send({0xFE}), Text("OK")) << "answered at the first complete group";
-  EXPECT_TRUE(b.Send(Cat(kSyncGroup, Cat(kSyncGroup, kSyncGroup))).empty()) << "the rest of the round";
+  EXPECT_TRUE(b.Send(Cat({kSyncGroup, kSyncGroup, kSyncGroup})).empty()) << "the rest of the round";
   EXPECT_TRUE(b.Send({0x05, 0x55, 0x60}).empty()) << "nothing but BSL is understood now";
   EXPECT_EQ(b.Send(Text("BSL")), Text("RDY"));
   EXPECT_EQ(b.chip->CurrentPhase(), Phase::AwaitMode);
 
   // Every mode byte but the right one leaves the loader waiting.
-  const Bytes right = ModeSelect(GetParam().model, GetParam().mode);
+  const Bytes right = ModeSelect(model, mode);
   for (std::uint8_t wrong : {0x55, 0x01, 0x02, 0x03}) {
     if (wrong == right[1]) continue;
     EXPECT_TRUE(b.Send({0x05, wrong}).empty()) << "mode byte " << int(wrong);
@@ -43,36 +35,29 @@ TEST_P(EveryBoard, AnswersTheWholeHandshakeAndNothingOutOfTurn) {
   EXPECT_EQ(b.Send({0x63}), Bytes{0x63});
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Sim, EveryBoard,
-    testing::Values(Board{kKT410, kInternalMemory}, Board{kKT410, kExternalMemory},
-                    Board{kKT420, kInternalMemory}, Board{kKT420, kExternalMemory},
-                    Board{kKT540, kInternalMemory}, Board{kKT540, kExternalMemory},
-                    Board{kKT550, kInternalMemory}, Board{kKT550, kExternalMemory},
-                    Board{kKT530, kInternalMemory}, Board{kKT530, kExternalMemory},
-                    Board{kKT560, kInternalMemory}, Board{kKT560, kExternalMemory},
-                    Board{kKT570, kInternalMemory}, Board{kKT570, kExternalMemory},
-                    Board{kKT580, kInternalMemory}, Board{kKT580, kExternalMemory}),
-    BoardName);
+INSTANTIATE_TEST_SUITE_P(Sim, EveryBoard,
+                         testing::Combine(testing::Values(kKT410, kKT420, kKT540, kKT550, kKT530, kKT560, kKT570,
+                                                          kKT580),
+                                          testing::Values(kInternalMemory, kExternalMemory)),
+                         [](const auto& info) {
+                           return std::string(DescribeChip(std::get<0>(info.param)).chipTypeText) +
+                                  (std::get<1>(info.param) == kInternalMemory ? "Internal" : "External");
+                         });
 
-TEST(SimHandshake, StatusByteCarriesSecurityDoubleClockAndRemap) {
-  auto config = SimBench::Config(kKT560, kInternalMemory);
+TEST(SimHandshake, StatusByteCarriesSecurityDoubleClockAndRemapAndVersionLetterIsSet) {
+  auto config = SimBench::Config(kKT560);
   config.securityBits = 0xA0;
   config.remapBits = 2;
   config.doubleClock = true;
-  EXPECT_EQ(SimBench(config).Detect(), 0xAA);
+  config.versionLetter = 'E';
+  SimBench b(config);
+  EXPECT_EQ(b.Detect(), 0xAA);
+  EXPECT_EQ(b.Send({0x60}), (Bytes{0x11, 'E'}));
 
   // The KT400 family has no double clock to report.
   config.model = kKT410;
   EXPECT_EQ(SimBench(config).Detect(), 0xA2);
-}
-
-TEST(SimHandshake, VersionLetterIsConfigurable) {
-  auto config = SimBench::Config(kKT540, kInternalMemory);
-  config.versionLetter = 'E';
-  SimBench b(config);
-  ASSERT_EQ(b.Detect(), 0x00);
-  EXPECT_EQ(b.Send({0x60}), (Bytes{0x11, 'E'}));
+  EXPECT_EQ(SimBench(0, kInternalMemory).Detect(), -1) << "an unknown model never passes the mode select";
 }
 
 TEST(SimHandshake, ResetKeepsFlashAndConfigurationButRestartsTheLoader) {
@@ -87,9 +72,9 @@ TEST(SimHandshake, ResetKeepsFlashAndConfigurationButRestartsTheLoader) {
   EXPECT_EQ(b.Read(0x0100, 1), Bytes{0x12});
 }
 
-TEST(SimHandshake, OkComesOnlyAfterTheConfiguredDelay) {
-  auto config = SimBench::Config(kKT530, kInternalMemory);
-  config.faults.okDelay = Millis{3000};
+TEST(SimHandshake, OkComesOnlyAfterTheConfiguredDelayAndNeverWithNoOk) {
+  auto config = SimBench::Config(kKT530);
+  ASSERT_EQ(config.faults.Apply("ok-delay:3000"), "");
   SimBench b(config);
   EXPECT_TRUE(b.Send(kSyncGroup).empty());
   b.Wait(Millis{2999});
@@ -102,21 +87,15 @@ TEST(SimHandshake, OkComesOnlyAfterTheConfiguredDelay) {
   b.chip->Reset();
   b.Wait(Millis{10000});
   EXPECT_TRUE(b.Send(kSyncGroup).empty());
-}
 
-TEST(SimHandshake, NoOkMeansSilenceForever) {
-  auto config = SimBench::Config(kKT410, kInternalMemory);
-  config.faults.noOk = true;
-  SimBench b(config);
-  for (int i = 0; i < 50; ++i) {
-    EXPECT_TRUE(b.Send(kSyncGroup).empty());
-    b.Wait(Millis{300});
-  }
+  ASSERT_EQ(b.chip->Faults().Apply("no-ok"), "");
+  b.chip->Reset();
+  for (int i = 0; i < 50; ++i, b.Wait(Millis{300})) EXPECT_TRUE(b.Send(kSyncGroup).empty());
   EXPECT_EQ(b.chip->CurrentPhase(), Phase::AwaitPattern);
 }
 
 TEST(SimHandshake, PatternRestartsAnIdleChipOnlyWhenEnabled) {
-  auto config = SimBench::Config(kKT540, kInternalMemory);
+  auto config = SimBench::Config(kKT540);
   SimBench off(config);
   ASSERT_EQ(off.Detect(), 0x00);
   EXPECT_TRUE(off.Send(kSyncGroup).empty());
@@ -138,10 +117,18 @@ TEST(SimHandshake, PatternRestartsAnIdleChipOnlyWhenEnabled) {
   on.Send({0x62, 0x62});
   ASSERT_EQ(on.chip->CurrentPhase(), Phase::UserCode);
   EXPECT_EQ(on.Send(kSyncGroup), Text("OK"));
+
+  // A restart starts the OK delay.
+  ASSERT_EQ(on.Detect(), 0x00);
+  on.chip->Faults().okDelay = Millis{500};
+  EXPECT_TRUE(on.Send(kSyncGroup).empty());
+  EXPECT_EQ(on.chip->CurrentPhase(), Phase::AwaitPattern);
+  on.Wait(Millis{500});
+  EXPECT_EQ(on.Send(kSyncGroup), Text("OK"));
 }
 
 TEST(SimHandshake, PatternBytesInsideACommandAreData) {
-  auto config = SimBench::Config(kKT420, kInternalMemory);
+  auto config = SimBench::Config(kKT420);
   config.restartOnPattern = true;
   SimBench b(config);
   ASSERT_EQ(b.Detect(), 0x00);
@@ -151,35 +138,6 @@ TEST(SimHandshake, PatternBytesInsideACommandAreData) {
   // The group read back as data is not taken for a restart either, and a
   // broken group does not hide the command after it.
   EXPECT_EQ(b.Send({0x80, 0xE0, 0x60}), (Bytes{0x11, 'F'}));
-}
-
-TEST(SimHandshake, RestartStartsTheOkDelay) {
-  auto config = SimBench::Config(kKT420, kInternalMemory);
-  config.restartOnPattern = true;
-  SimBench b(config);
-  ASSERT_EQ(b.Detect(), 0x00);
-  b.chip->Faults().okDelay = Millis{500};
-  EXPECT_TRUE(b.Send(kSyncGroup).empty());
-  EXPECT_EQ(b.chip->CurrentPhase(), Phase::AwaitPattern);
-  b.Wait(Millis{500});
-  EXPECT_EQ(b.Send(kSyncGroup), Text("OK"));
-}
-
-TEST(SimHandshake, UnknownModelNeverPassesTheModeSelect) {
-  SimBench b(0, kInternalMemory);
-  EXPECT_EQ(b.Detect(), -1);
-  EXPECT_EQ(b.chip->CurrentPhase(), Phase::AwaitMode);
-}
-
-TEST(SimHandshake, HostBytesRecordsEverythingAcrossResets) {
-  SimBench b(kKT410, kInternalMemory);
-  b.Send({0x01, 0x02});
-  b.chip->Reset();
-  b.Send({0x03});
-  EXPECT_EQ(b.chip->HostBytes(), (Bytes{0x01, 0x02, 0x03}));
-  EXPECT_EQ(b.chip->HostBytesSinceReset(), 1);
-  b.chip->ClearHostBytes();
-  EXPECT_TRUE(b.chip->HostBytes().empty());
 }
 
 }  // namespace

@@ -1,28 +1,17 @@
 // Block 1 through the programmer parked in block 0, on a KT540 whose blocks
 // share their addresses.
-#include <algorithm>
-#include <vector>
-
 #include "firmware/firmware.hpp"
 #include "target_flash_engine_fixture.hpp"
 
 namespace brisko::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using Log = std::vector<std::string>;
 using Kind = sim::ReplyFault::Kind;
 
 class Block1Test : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(rig.Connect());
-    ParkProgrammer();
-    rig.target->ClearHostBytes();
-    rig.progress.Clear();
-  }
-
-  void ParkProgrammer() {
     const auto& image = firmware::Block1ProgrammerKT500;
     ASSERT_TRUE(rig.engine.SelectBlock0());
     ASSERT_EQ(rig.engine.EraseSectors(0x2000, 128, 3), kResultOk);
@@ -31,14 +20,12 @@ class Block1Test : public ::testing::Test {
     ASSERT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), kResultOk);
     EXPECT_EQ(rig.progress.log, (Log{"reset", "Start", "advance", "reset"}));
     ASSERT_EQ(rig.target->CurrentPhase(), sim::SimTarget::Phase::Programmer);
+    rig.target->ClearHostBytes();
+    rig.progress.Clear();
   }
+  int Program() { return rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()); }
 
-  Bytes Block1(std::size_t offset, std::size_t n) const {
-    const FlashImage& image = rig.target->Flash(1);
-    return Bytes(image.Data() + offset, image.Data() + offset + n);
-  }
-
-  SimRig rig{SimRig::Model(kKT540)};
+  SimRig rig{kKT540};
   const Bytes data = [] {
     Bytes d = Pattern(3 * 128, 11);
     std::fill(d.begin() + 128, d.begin() + 256, 0xFF);  // a blank middle chunk
@@ -47,81 +34,67 @@ class Block1Test : public ::testing::Test {
 };
 
 TEST_F(Block1Test, ProgramErasesOnceThenProgramsAndVerifiesEachChunk) {
-  std::fill_n(rig.target->Flash(1).Data() + 0x0400, 3 * 128, 0x00);
+  rig.Poke(1, 0x0400, Bytes(3 * 128, 0x00));
 
-  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultOk);
+  EXPECT_EQ(Program(), kResultOk);
 
-  EXPECT_EQ(Block1(0x0400, data.size()), data) << "the blank chunk is erased, not written";
+  EXPECT_EQ(rig.Flash(1, 0x0400, data.size()), data) << "the blank chunk is erased, not written";
   const Bytes first(data.begin(), data.begin() + 128);
   const Bytes last(data.begin() + 256, data.end());
-  EXPECT_EQ(rig.Wire(), Concat({FrameBytes(0x0B, 0x0400, 3), FrameBytes(0x09, 0x0400, 0x80), first,
-                                FrameBytes(0x0A, 0x0400, 0x80), FrameBytes(0x09, 0x0500, 0x80), last,
-                                FrameBytes(0x0A, 0x0500, 0x80)}));
-  EXPECT_EQ(rig.progress.log,
-            (Log{"range 3", "reset", "Writing",                                                   //
-                 "Writing completed", "In process", "Writing", "advance", "Writing",              //
-                 "advance",                                                                       //
-                 "Writing completed", "In process", "Writing", "advance", "Writing",              //
-                 "reset", "Done"}));
+  EXPECT_EQ(rig.Wire(), Cat({Frame(0x0B, 0x0400, 3), Frame(0x09, 0x0400, 0x80), first, Frame(0x0A, 0x0400, 0x80),
+                             Frame(0x09, 0x0500, 0x80), last, Frame(0x0A, 0x0500, 0x80)}));
+  EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Writing",                                       //
+                                   "Writing completed", "In process", "Writing", "advance", "Writing",  //
+                                   "advance",                                                           //
+                                   "Writing completed", "In process", "Writing", "advance", "Writing",  //
+                                   "reset", "Done"}));
   EXPECT_TRUE(rig.messages.messages.empty());
-}
 
-TEST_F(Block1Test, LoaderUpdateLabelsItsWorkInProcess) {
+  // A loader update labels its work "In process" throughout.
+  rig.progress.Clear();
   rig.state.loaderUpdateInProgress = true;
-  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultOk);
+  EXPECT_EQ(Program(), kResultOk);
   EXPECT_EQ(std::count(rig.progress.labels.begin(), rig.progress.labels.end(), "Writing"), 0);
   EXPECT_EQ(rig.progress.labels.front(), "In process");
 }
 
-TEST_F(Block1Test, ReadBlock1RangeReadsWithTheBlock1Command) {
+TEST_F(Block1Test, ReadBlock1RangeReadsWithTheBlock1CommandAndStopsShortAtAMissingByte) {
   const Bytes content = Pattern(300, 12);
-  std::copy(content.begin(), content.end(), rig.target->Flash(1).Data() + 0x0400);
+  rig.Poke(1, 0x0400, content);
   Bytes destination(300);
-
   EXPECT_EQ(rig.engine.ReadBlock1Range(destination.data(), 0x0400, 300, 128), 300u);
-
   EXPECT_EQ(destination, content);
-  EXPECT_EQ(rig.Wire(), Concat({FrameBytes(0x0A, 0x0400, 128), FrameBytes(0x0A, 0x0480, 128),
-                                FrameBytes(0x0A, 0x0500, 44)}));
+  EXPECT_EQ(rig.Wire(), Cat({Frame(0x0A, 0x0400, 128), Frame(0x0A, 0x0480, 128), Frame(0x0A, 0x0500, 44)}));
   EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "advance", "advance", "advance", "reset", "Done"}));
+
+  // Occurrences count from the reset: three reads so far, the fifth loses a byte.
+  rig.Faults().replyFaults.push_back({Kind::Drop, 0x0A, 5, 50, 0x01, Millis{0}});
+  EXPECT_EQ(rig.engine.ReadBlock1Range(destination.data(), 0x0400, 300, 128), 128u);
+  EXPECT_EQ(rig.progress.LastLabel(), "Abort");
+  Bytes again(128);
+  EXPECT_EQ(rig.engine.ReadBlock1Range(again.data(), 0x0400, 128, 128), 128u) << "the next read starts afresh";
+  EXPECT_EQ(again, Bytes(content.begin(), content.begin() + 128));
 }
 
 TEST_F(Block1Test, RefusedEraseIsReportedBeforeAnythingIsWritten) {
   // Three erases parked the programmer; the block-1 erase is the fourth.
-  rig.target->Faults().refuseEraseOccurrence = 4;
-  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultFail);
+  rig.Faults().refuseEraseOccurrence = 4;
+  EXPECT_EQ(Program(), kResultFail);
   EXPECT_EQ(rig.messages.messages, (Log{"Failed to Read the Erase Status byte!"}));
   EXPECT_TRUE(rig.progress.log.empty());
-  EXPECT_EQ(rig.Wire(), FrameBytes(0x0B, 0x0400, 3));
+  EXPECT_EQ(rig.Wire(), Frame(0x0B, 0x0400, 3));
 }
 
-TEST_F(Block1Test, CorruptReadBackStopsAsFailed) {
-  rig.target->Faults().replyFaults.push_back({Kind::Corrupt, 0x0A, 0, 7, 0x10, Millis{0}});
-  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultFail);
-  EXPECT_EQ(rig.progress.log,
-            (Log{"range 3", "reset", "Writing", "Writing completed", "reset", "Abort"}));
-}
+TEST_F(Block1Test, CorruptOrMissingReadBackFailsInBoundedTime) {
+  rig.Faults().replyFaults = {{Kind::Corrupt, 0x0A, 0, 7, 0x10, Millis{0}}};
+  EXPECT_EQ(Program(), kResultFail);
+  EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Writing", "Writing completed", "reset", "Abort"}));
 
-TEST_F(Block1Test, ReadBackByteThatNeverComesEndsInBoundedTime) {
-  rig.target->Faults().replyFaults.push_back({Kind::Drop, 0x0A, 0, 127, 0x01, Millis{0}});
+  rig.Faults().replyFaults = {{Kind::Drop, 0x0A, 0, 127, 0x01, Millis{0}}};
   Stopwatch watch;
-  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultFail);
+  EXPECT_EQ(Program(), kResultFail);
   EXPECT_LT(watch.Elapsed(), kGenerousBound);
   EXPECT_EQ(rig.progress.LastLabel(), "Abort");
-}
-
-TEST_F(Block1Test, MissingByteLeavesTheReadShort) {
-  rig.target->Faults().replyFaults.push_back({Kind::Drop, 0x0A, 2, 50, 0x01, Millis{0}});
-  Bytes destination(384);
-  EXPECT_EQ(rig.engine.ReadBlock1Range(destination.data(), 0x0400, 384, 128), 128u);
-  EXPECT_EQ(rig.progress.LastLabel(), "Abort");
-
-  // The next read starts afresh.
-  const Bytes content = Pattern(128, 14);
-  std::copy(content.begin(), content.end(), rig.target->Flash(1).Data() + 0x0600);
-  Bytes again(128);
-  EXPECT_EQ(rig.engine.ReadBlock1Range(again.data(), 0x0600, 128, 128), 128u);
-  EXPECT_EQ(again, content);
 }
 
 }  // namespace

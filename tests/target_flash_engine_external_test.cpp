@@ -1,71 +1,64 @@
 // The external command set, used while an external flash bank is selected,
-// against a scripted far end that serves a 64 KB bank the way the loader does.
-#include <algorithm>
-#include <memory>
-#include <vector>
+// against a scripted far end: 04h erases a 4096-byte sector, 06h programs the
+// bytes that follow, 03h reads, 02h 02h erases the whole device.
+#include <deque>
+#include <thread>
 
 #include "target_flash_engine_fixture.hpp"
 
 namespace brisko::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using Log = std::vector<std::string>;
+// The far end of the line: records what the host sends and serves `replies`,
+// which are there from the start. After each write it notes how long the
+// host left the line alone before it first looked for a reply.
+class ScriptedDevice final : public SerialDevice {
+ public:
+  using Clock = std::chrono::steady_clock;
 
-// One 64 KB bank behind the loader's external command set: 04h erases a
-// 4096-byte sector, 06h programs the bytes that follow, 03h reads, 02h 02h
-// erases everything.
-struct ExternalBank {
-  Bytes flash = Bytes(0x10000, 0xFF);
-  std::uint8_t chipEraseAnswer = 0xC0;
-  bool silent = false;
-
-  void operator()(std::uint8_t byte, std::deque<std::uint8_t>& replies) {
-    if (dataLeft > 0) {
-      flash[dataAddress++ & 0xFFFF] = byte;
-      --dataLeft;
-      return;
-    }
-    frame.push_back(byte);
-    if (frame.size() == 2 && frame[0] == 0x02 && frame[1] == 0x02) {
-      std::fill(flash.begin(), flash.end(), 0xFF);
-      Answer(replies, chipEraseAnswer);
-      frame.clear();
-      return;
-    }
-    if (frame.size() < 4) return;
-    const std::size_t address = frame[1] * 256u + frame[2];
-    const std::size_t count = frame[3] == 0 ? 256 : frame[3];
-    switch (frame[0]) {
-      case 0x04:
-        std::fill_n(flash.begin() + static_cast<std::ptrdiff_t>(address & 0xF000), 0x1000, 0xFF);
-        Answer(replies, 0xC0);
-        break;
-      case 0x06:
-        dataAddress = address;
-        dataLeft = count;
-        break;
-      case 0x03:
-        for (std::size_t i = 0; i < count; ++i) Answer(replies, flash[(address + i) & 0xFFFF]);
-        break;
-      default:
-        break;
-    }
-    frame.clear();
+  bool Configure(unsigned) override { return true; }
+  std::size_t InputAvailable() override { return Look(), replies.size(); }
+  bool WaitForInput(Millis limit) override {
+    if (Look(), !replies.empty()) return true;
+    std::this_thread::sleep_for(limit);
+    return false;
   }
+  long ReadAvailable(std::uint8_t* out, std::size_t count) override {
+    Look();
+    std::size_t n = 0;
+    for (; n < count && !replies.empty(); replies.pop_front()) out[n++] = replies.front();
+    return static_cast<long>(n);
+  }
+  bool Write(const std::uint8_t* data, std::size_t count, Millis) override {
+    sent.insert(sent.end(), data, data + count);
+    lastWrite_ = Clock::now();
+    looked_ = false;
+    return true;
+  }
+  bool DrainOutput(Millis) override { return true; }
+  void PurgeInput() override { replies.clear(); }
+  void PurgeOutput() override {}
+  void SetDtr(bool) override {}
+  void SetRts(bool) override {}
+
+  Bytes sent;
+  std::deque<std::uint8_t> replies;
+  std::vector<std::pair<std::size_t, Millis>> firstLookAfterWrite;  // host bytes sent by then, quiet time
 
  private:
-  void Answer(std::deque<std::uint8_t>& replies, std::uint8_t b) const {
-    if (!silent) replies.push_back(b);
+  void Look() {
+    if (!looked_)
+      firstLookAfterWrite.emplace_back(sent.size(), std::chrono::duration_cast<Millis>(Clock::now() - lastWrite_));
+    looked_ = true;
   }
-  Bytes frame;
-  std::size_t dataAddress = 0;
-  std::size_t dataLeft = 0;
+  Clock::time_point lastWrite_ = Clock::now();
+  bool looked_ = true;
 };
 
 class ExternalBankTest : public ::testing::Test {
  protected:
-  ExternalBankTest() {
+  void SetUp() override {
+    ASSERT_EQ(rig.port.Open(), kResultOk);
     rig.state.externalHighBankSelected = true;
   }
   static LinkTiming Timing() {
@@ -73,20 +66,20 @@ class ExternalBankTest : public ::testing::Test {
     t.externalErasePause = Millis{25};
     return t;
   }
-  std::shared_ptr<ExternalBank> bank = std::make_shared<ExternalBank>();
-  ScriptedRig rig{[b = bank](std::uint8_t byte, std::deque<std::uint8_t>& r) { (*b)(byte, r); }, Timing()};
+  ScriptedDevice& Line() { return static_cast<ScriptedDevice&>(*rig.device); }
+  void Reply(const Bytes& bytes) { Line().replies.assign(bytes.begin(), bytes.end()); }
+
+  EngineRig rig{[](const std::string&, std::string&) { return std::make_unique<ScriptedDevice>(); }, Timing()};
 };
 
 TEST_F(ExternalBankTest, SectorEraseUses04hAndPausesBeforeTheReply) {
-  std::fill_n(bank->flash.begin() + 0x1000, 0x2000, 0x12);
+  Reply({0xC0, 0xC0});
   EXPECT_EQ(rig.engine.EraseSectors(0x1000, 4096, 2), kResultOk);
-  EXPECT_EQ(rig.device->sent, Concat({FrameBytes(0x04, 0x1000, 0x01), FrameBytes(0x04, 0x2000, 0x01)}));
-  EXPECT_TRUE(std::all_of(bank->flash.begin() + 0x1000, bank->flash.begin() + 0x3000,
-                          [](std::uint8_t b) { return b == 0xFF; }));
+  EXPECT_EQ(Line().sent, Cat({Frame(0x04, 0x1000, 0x01), Frame(0x04, 0x2000, 0x01)}));
   // The external flash answers only once the erase has run: the host must
   // not start the reply's read time-out before the pause is over.
   int looksAfterFrames = 0;
-  for (const auto& [sentSoFar, quiet] : rig.device->firstLookAfterWrite)
+  for (const auto& [sentSoFar, quiet] : Line().firstLookAfterWrite)
     if (sentSoFar % 4 == 0) {
       EXPECT_GE(quiet, rig.timing.externalErasePause);
       ++looksAfterFrames;
@@ -96,28 +89,25 @@ TEST_F(ExternalBankTest, SectorEraseUses04hAndPausesBeforeTheReply) {
 
 TEST_F(ExternalBankTest, ProgramUses06hAndReadsBackWith03h) {
   const Bytes data = Pattern(200, 5);
-  EXPECT_EQ(rig.engine.ProgramRange(0x8000, 128, data.data(), data.size()), kResultOk);
-
   Bytes last(data.begin() + 128, data.end());
   last.resize(128, 0xFF);
-  EXPECT_EQ(rig.device->sent,
-            Concat({FrameBytes(0x06, 0x8000, 0x80), Bytes(data.begin(), data.begin() + 128),
-                    FrameBytes(0x03, 0x8000, 0x80), FrameBytes(0x06, 0x8080, 0x80), last,
-                    FrameBytes(0x03, 0x8080, 0x80)}));
-  EXPECT_TRUE(std::equal(data.begin(), data.end(), bank->flash.begin() + 0x8000));
+  const Bytes first(data.begin(), data.begin() + 128);
+  Reply(Cat({first, last}));
+  EXPECT_EQ(rig.engine.ProgramRange(0x8000, 128, data.data(), data.size()), kResultOk);
+  EXPECT_EQ(Line().sent, Cat({Frame(0x06, 0x8000, 0x80), first, Frame(0x03, 0x8000, 0x80), Frame(0x06, 0x8080, 0x80),
+                              last, Frame(0x03, 0x8080, 0x80)}));
 }
 
-TEST_F(ExternalBankTest, ReadAndCompareUse03h) {
+TEST_F(ExternalBankTest, ReadAndCompareUse03hWhileABankIsSelected) {
   const Bytes content = Pattern(300, 6);
-  std::copy(content.begin(), content.end(), bank->flash.begin() + 0xF000);
-
+  Reply(content);
   Bytes destination(300);
   EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0xF000, 300, 128), 300u);
   EXPECT_EQ(destination, content);
-  EXPECT_EQ(rig.device->sent, Concat({FrameBytes(0x03, 0xF000, 128), FrameBytes(0x03, 0xF080, 128),
-                                      FrameBytes(0x03, 0xF100, 44)}));
+  EXPECT_EQ(Line().sent, Cat({Frame(0x03, 0xF000, 128), Frame(0x03, 0xF080, 128), Frame(0x03, 0xF100, 44)}));
 
-  rig.device->sent.clear();
+  Line().sent.clear();
+  Reply(content);
   Bytes file = content;
   file[5] ^= 0xFF;
   long address = -1;
@@ -125,40 +115,36 @@ TEST_F(ExternalBankTest, ReadAndCompareUse03h) {
   EXPECT_EQ(rig.engine.CompareRange(0xF000, 128, file.data(), file.size(), address, pair), kResultFail);
   EXPECT_EQ(address, 0xF005);
   EXPECT_EQ(pair, content[5] * 256 + file[5]);
-  EXPECT_EQ(rig.device->sent, FrameBytes(0x03, 0xF000, 128));
-}
+  EXPECT_EQ(Line().sent, Frame(0x03, 0xF000, 128));
 
-TEST_F(ExternalBankTest, TheCommandSetFollowsTheBankFlags) {
-  Bytes destination(16);
+  // The low bank uses the same set; with no bank selected the loader's own
+  // read command is back.
+  Line().sent.clear();
   rig.state.externalHighBankSelected = false;
   rig.state.externalLowBankSelected = true;
   rig.engine.ReadRange(destination.data(), 0x0000, 16, 16);
   rig.state.externalLowBankSelected = false;
   rig.engine.ReadRange(destination.data(), 0x0000, 16, 16);
-  ASSERT_EQ(rig.device->sent.size(), 8u);
-  EXPECT_EQ(rig.device->sent[0], 0x03);
-  EXPECT_EQ(rig.device->sent[4], 0x0C);
+  EXPECT_EQ(Line().sent, Cat({Frame(0x03, 0x0000, 16), Frame(0x0C, 0x0000, 16)}));
 }
 
 TEST_F(ExternalBankTest, ChipEraseWantsItsConfirmation) {
-  std::fill_n(bank->flash.begin(), 0x100, 0x00);
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(rig.engine.ChipEraseExternal(), kResultOk);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
-  EXPECT_EQ(rig.device->sent, (Bytes{0x02, 0x02}));
-  EXPECT_EQ(bank->flash[0], 0xFF);
-
-  bank->chipEraseAnswer = 0x55;
-  ::testing::internal::CaptureStderr();
-  EXPECT_EQ(rig.engine.ChipEraseExternal(), kResultFail);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "\nChip-erase confirmation failed\n");
-
-  bank->silent = true;
-  ::testing::internal::CaptureStderr();
-  Stopwatch watch;
-  EXPECT_EQ(rig.engine.ChipEraseExternal(), kResultFail);
-  EXPECT_LT(watch.Elapsed(), kGenerousBound);
-  EXPECT_EQ(::testing::internal::GetCapturedStderr(), "") << "an unanswered erase fails silently";
+  struct Case {
+    Bytes reply;
+    int result;
+    std::string diagnostic;
+  };
+  for (const Case& c : {Case{{0xC0}, kResultOk, ""}, Case{{0x55}, kResultFail, "\nChip-erase confirmation failed\n"},
+                        Case{{}, kResultFail, ""}}) {
+    Reply(c.reply);
+    Line().sent.clear();
+    ::testing::internal::CaptureStderr();
+    Stopwatch watch;
+    EXPECT_EQ(rig.engine.ChipEraseExternal(), c.result);
+    EXPECT_LT(watch.Elapsed(), kGenerousBound);
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), c.diagnostic) << "an unanswered erase fails silently";
+    EXPECT_EQ(Line().sent, (Bytes{0x02, 0x02}));
+  }
 }
 
 }  // namespace

@@ -3,181 +3,123 @@
 // simulated chip and the chip's replies into the reply queue.
 #include <atomic>
 #include <thread>
-#include <vector>
 
+#include "link/queue_ops.hpp"
 #include "target_flash_engine_fixture.hpp"
 
 namespace brisko::test {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-using Log = std::vector<std::string>;
 using Kind = sim::ReplyFault::Kind;
 
-// Takes the loader from reset to its command loop, byte by byte.
-bool DriveToLoader(sim::SimTarget& target) {
-  std::vector<sim::SimReply> replies;
-  auto send = [&](std::initializer_list<std::uint8_t> bytes) {
-    for (std::uint8_t b : bytes) target.Receive(b, sim::SimClock::now(), replies);
-  };
-  target.Reset();
-  for (int round = 0; round < 8 && replies.empty(); ++round) send({0x80, 0xE0, 0xF8, 0xFE, 0x80, 0xE0, 0xF8, 0xFE,
-                                                                   0x80, 0xE0, 0xF8, 0xFE, 0x80, 0xE0, 0xF8, 0xFE});
-  send({'B', 'S', 'L'});
-  send({0x05, 0x55});
-  return target.CurrentPhase() == sim::SimTarget::Phase::Loader;
-}
-
-// The worker's side of the queues. A frame is a command byte from
-// commandQueue and three parameter bytes; a program frame's count of data
-// bytes follows it in parameterQueue.
-class StandInWorker {
- public:
-  StandInWorker(sim::SimTarget& target, LegacyQueues& queues, std::atomic<bool>& operationFailed,
-                long giveUpAfterHostBytes = -1)
-      : target_(target), queues_(queues), operationFailed_(operationFailed), giveUpAfter_(giveUpAfterHostBytes) {
-    thread_ = std::thread([this] { Run(); });
-  }
-  ~StandInWorker() { Stop(); }
-  void Stop() {
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-  }
-
- private:
-  void Run() {
-    SilentSink quiet;
-    std::vector<sim::SimReply> replies;
-    long hostBytes = 0;
-    std::size_t parametersLeft = 0;
-    std::uint8_t command = 0;
-    while (!stop_) {
-      std::uint8_t byte = 0;
-      const bool got = parametersLeft == 0
-                           ? QueueGet(queues_.commandQueue, queues_.commandMutex, byte, quiet) == kQueueOk
-                           : QueueGet(queues_.parameterQueue, queues_.parameterMutex, byte, quiet) == kQueueOk;
-      if (!got) {
-        std::this_thread::yield();
-        continue;
-      }
-      if (parametersLeft == 0) {
-        command = byte;
-        parametersLeft = 3;
-      } else if (--parametersLeft == 0 && command == 0x0E) {
-        parametersLeft = byte == 0 ? 256 : byte;
-        command = 0;
-      }
-      if (giveUpAfter_ >= 0 && ++hostBytes > giveUpAfter_) {
-        operationFailed_ = true;  // the worker lost the chip and says so
-        return;
-      }
-      replies.clear();
-      target_.Receive(byte, sim::SimClock::now(), replies);
-      for (const auto& reply : replies) QueuePut(queues_.replyQueue, queues_.replyMutex, reply.byte, quiet);
-    }
-  }
-
-  sim::SimTarget& target_;
-  LegacyQueues& queues_;
-  std::atomic<bool>& operationFailed_;
-  long giveUpAfter_;
-  std::atomic<bool> stop_{false};
-  std::thread thread_;
-};
-
-// The engine's port is never touched by the queued operations: the worker
-// owns the link.
+// The engine's port is never opened: the worker owns the link.
 class QueuedTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(DriveToLoader(target));
+    ASSERT_EQ(bench.Detect(), 0x00);
     target.ClearHostBytes();
   }
-  Bytes Flash(std::size_t offset, std::size_t n) const {
-    return Bytes(target.Flash(0).Data() + offset, target.Flash(0).Data() + offset + n);
+  // The worker's side of the queues: a frame is a command byte from
+  // commandQueue and three parameter bytes; a program frame's count of data
+  // bytes follows it in parameterQueue. After `giveUpAfter` host bytes the
+  // worker loses the chip and says so through the latch.
+  void StartWorker(long giveUpAfter = -1) {
+    worker = std::jthread([this, giveUpAfter](std::stop_token stop) {
+      SilentSink quiet;
+      std::vector<sim::SimReply> replies;
+      std::size_t parametersLeft = 0;
+      std::uint8_t command = 0;
+      for (long hostBytes = 0; !stop.stop_requested();) {
+        std::uint8_t byte = 0;
+        if ((parametersLeft == 0 ? QueueGet(queues.commandQueue, queues.commandMutex, byte, quiet)
+                                 : QueueGet(queues.parameterQueue, queues.parameterMutex, byte, quiet)) != kQueueOk) {
+          std::this_thread::yield();
+          continue;
+        }
+        if (parametersLeft == 0)
+          command = byte, parametersLeft = 3;
+        else if (--parametersLeft == 0 && command == 0x0E)
+          parametersLeft = byte == 0 ? 256 : byte, command = 0;
+        if (giveUpAfter >= 0 && ++hostBytes > giveUpAfter) {
+          rig.state.operationFailed = true;
+          return;
+        }
+        replies.clear();
+        target.Receive(byte, sim::SimClock::now(), replies);
+        for (const auto& reply : replies) QueuePut(queues.replyQueue, queues.replyMutex, reply.byte, quiet);
+      }
+    });
   }
-
-  sim::SimTarget target{SimRig::Model(kKT410)};
-  LegacyQueues queues;
-  RecordingSink messages;
   // The worker is a real thread that a loaded machine may hold back for a
   // while: replies get a long wait unless a test is about the wait itself.
-  static LinkTiming Timing() {
+  static LinkTiming Timing(Millis replyWait = Millis{1000}) {
     LinkTiming t = FastTiming();
-    t.queueReplyWait = Millis{1000};
+    t.queueReplyWait = replyWait;
     return t;
   }
-  SerialPort port{messages, DeviceOpener{}, Timing()};
-  SessionState state;
-  RecordingProgress progress;
-  FlashEngine engine{port, state, progress, messages};
+  int Program(const Bytes& data) {
+    return rig.engine.ProgramRangeQueued(queues, 0x0000, 128, data.data(), data.size());
+  }
+
+  SimBench bench{kKT410, kInternalMemory};
+  sim::SimTarget& target = *bench.chip;
+  LegacyQueues queues;
+  EngineRig rig{DeviceOpener{}, Timing()};
+  std::jthread worker;
 };
 
 TEST_F(QueuedTest, EraseThenProgramThroughTheQueues) {
   std::fill_n(target.Flash(0).Data(), 384, 0x00);
   Bytes data = Pattern(300, 21);
   std::fill(data.begin() + 128, data.begin() + 256, 0xFF);
-  {
-    StandInWorker worker(target, queues, state.operationFailed);
-    EXPECT_EQ(engine.EraseSectorsQueued(queues, 0x0000, 128, 3), kResultOk);
-    EXPECT_EQ(engine.ProgramRangeQueued(queues, 0x0000, 128, data.data(), data.size()), kResultOk);
-  }
-  Bytes expected = data;
-  expected.resize(384, 0xFF);
-  EXPECT_EQ(Flash(0, 384), expected);
-
+  StartWorker();
+  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 3), kResultOk);
+  EXPECT_EQ(Program(data), kResultOk);
+  worker = std::jthread();  // stopped before the wire is read
   Bytes last(data.begin() + 256, data.end());
   last.resize(128, 0xFF);
+  EXPECT_EQ(Bytes(target.Flash(0).Data(), target.Flash(0).Data() + 384),
+            Cat({Bytes(data.begin(), data.begin() + 256), last}));
   EXPECT_EQ(target.HostBytes(),
-            Concat({FrameBytes(0x0B, 0x0000, 1), FrameBytes(0x0B, 0x0080, 1), FrameBytes(0x0B, 0x0100, 1),
-                    FrameBytes(0x0E, 0x0000, 0x80), Bytes(data.begin(), data.begin() + 128),
-                    FrameBytes(0x0C, 0x0000, 0x80), FrameBytes(0x0E, 0x0100, 0x80), last,
-                    FrameBytes(0x0C, 0x0100, 0x80)}));
-  EXPECT_EQ(progress.log, (Log{"range 3", "reset", "Erasing", "advance", "advance", "advance", "reset", "Done",
-                               "range 3", "reset", "Writing", "advance", "advance", "advance", "reset", "Done"}));
-  EXPECT_TRUE(messages.messages.empty());
+            Cat({Frame(0x0B, 0x0000, 1), Frame(0x0B, 0x0080, 1), Frame(0x0B, 0x0100, 1), Frame(0x0E, 0x0000, 0x80),
+                 Bytes(data.begin(), data.begin() + 128), Frame(0x0C, 0x0000, 0x80), Frame(0x0E, 0x0100, 0x80), last,
+                 Frame(0x0C, 0x0100, 0x80)}));
+  EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Erasing", "advance", "advance", "advance", "reset", "Done",
+                                   "range 3", "reset", "Writing", "advance", "advance", "advance", "reset", "Done"}));
+  EXPECT_TRUE(rig.messages.messages.empty());
 }
 
-TEST_F(QueuedTest, MissingEraseReplyEndsAfterTheReplyWaitWithTheBarReset) {
-  target.Faults().replyFaults.push_back({Kind::Drop, 0x0B, 2, 0, 0x01, Millis{0}});
-  LinkTiming quick = Timing();
-  quick.queueReplyWait = Millis{50};
-  port.SetTiming(quick);
-  StandInWorker worker(target, queues, state.operationFailed);
+TEST_F(QueuedTest, MissingEraseReplyEndsAfterTheReplyWaitAndACorruptReadBackFails) {
+  target.Faults().replyFaults = {{Kind::Drop, 0x0B, 2, 0, 0x01, Millis{0}},
+                                 {Kind::Corrupt, 0x0C, 2, 0, 0x01, Millis{0}}};
+  rig.port.SetTiming(Timing(Millis{50}));
+  StartWorker();
   Stopwatch watch;
-  EXPECT_EQ(engine.EraseSectorsQueued(queues, 0x0000, 128, 3), kResultFail);
+  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 3), kResultFail);
   EXPECT_LT(watch.Elapsed(), kGenerousBound);
-  EXPECT_EQ(progress.log, (Log{"range 3", "reset", "Erasing", "advance", "reset", "Abort"}));
-}
+  EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Erasing", "advance", "reset", "Abort"}));
 
-TEST_F(QueuedTest, CorruptReadBackFailsTheProgram) {
-  target.Faults().replyFaults.push_back({Kind::Corrupt, 0x0C, 2, 0, 0x01, Millis{0}});
-  const Bytes data = Pattern(384, 22);
-  StandInWorker worker(target, queues, state.operationFailed);
-  EXPECT_EQ(engine.ProgramRangeQueued(queues, 0x0000, 128, data.data(), data.size()), kResultFail);
-  EXPECT_EQ(progress.log, (Log{"range 3", "reset", "Writing", "advance", "reset", "Abort"}));
+  rig.port.SetTiming(Timing());
+  rig.progress.Clear();
+  EXPECT_EQ(Program(Pattern(384, 22)), kResultFail);
+  EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Writing", "advance", "reset", "Abort"}));
 }
 
 TEST_F(QueuedTest, WorkerThatGivesUpStopsTheProgramAtOnce) {
-  const Bytes data = Pattern(10 * 128, 23);
   // Gives up in the middle of the third chunk's data.
-  StandInWorker worker(target, queues, state.operationFailed, 2 * 136 + 40);
+  StartWorker(2 * 136 + 40);
   // A reply wait this long would show if the engine ignored the latch.
-  LinkTiming slow = Timing();
-  slow.queueReplyWait = Millis{60000};
-  port.SetTiming(slow);
+  rig.port.SetTiming(Timing(Millis{60000}));
   Stopwatch watch;
-  EXPECT_EQ(engine.ProgramRangeQueued(queues, 0x0000, 128, data.data(), data.size()), kResultFail);
+  EXPECT_EQ(Program(Pattern(10 * 128, 23)), kResultFail);
   EXPECT_LT(watch.Elapsed(), kGenerousBound);
-  EXPECT_EQ(progress.Advances(), 2);
-  EXPECT_EQ(progress.LastLabel(), "Abort");
-}
+  EXPECT_EQ(std::count(rig.progress.log.begin(), rig.progress.log.end(), "advance"), 2);
+  EXPECT_EQ(rig.progress.LastLabel(), "Abort");
 
-TEST_F(QueuedTest, NothingIsTakenOnceTheLatchIsSet) {
-  state.operationFailed = true;
-  StandInWorker worker(target, queues, state.operationFailed);
-  EXPECT_EQ(engine.EraseSectorsQueued(queues, 0x0000, 128, 2), kResultFail);
-  EXPECT_EQ(progress.log, (Log{"range 2", "reset", "Erasing", "reset", "Abort"}));
+  // With the latch set nothing more is taken.
+  rig.progress.Clear();
+  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 2), kResultFail);
+  EXPECT_EQ(rig.progress.log, (Log{"range 2", "reset", "Erasing", "reset", "Abort"}));
 }
 
 }  // namespace
