@@ -6,75 +6,72 @@
 #include "shell/download_command.hpp"
 #include "shell/memory_views.hpp"
 #include "shell/read_command.hpp"
-#include "shell_command_rig.hpp"
+#include "support/sim_session.hpp"
 
 namespace brisko {
 namespace {
 
-using test::CommandRig;
+using test::Bytes;
 using test::Pattern;
-using Bytes = std::vector<std::uint8_t>;
+using test::SimSession;
+using Messages = std::vector<std::string>;
 
 TEST(OnCompare, ReportsTheFirstDifferenceWithBothBytesAndTheBaseName) {
-  CommandRig rig(kKT540);
+  SimSession rig(kKT540);
   ASSERT_TRUE(rig.Ready());
   Bytes file = Pattern(0x200, 31);
   file[0x123] = 0xA5;
   Bytes chip = file;
   chip[0x123] = 0x5A;
-  rig.SetChipBytes(0, 0, chip);
-  rig.PickFile(rig.WriteImage("cmp.bin", file), 0);
+  rig.SetFlash(0, 0, chip);
+  rig.PickFile(rig.Write("cmp.bin", file), 0);
   const std::string before = rig.Window().Caption();
 
   OnCompare(rig.Window());
   EXPECT_EQ(rig.Window().StatusText(), "Unmatched data at memory address 0123h: 5Ah(MCU) vs. A5h in File cmp.bin");
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"Failed to Verify Data!!!"});
+  EXPECT_EQ(rig.op.messages, Messages{"Failed to Verify Data!!!"});
   EXPECT_EQ(rig.captions.at(0), "Comparing \"cmp.bin\" with memory starting address 0000h...");
   EXPECT_EQ(rig.Window().Caption(), before);
   EXPECT_EQ(rig.Wire().front(), 0x68);
   EXPECT_FALSE(rig.State().operationFailed);
 }
 
-TEST(OnCompare, KT410LockedAtLevel80ShowsTheNoticeAndStillCompares) {
-  CommandRig rig(kKT410);
+TEST(OnCompare, LockRulesNoticeInInternalModeAndRefuseInExternalMode) {
+  SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
   rig.State().securityBits = 0x80;
   const Bytes file = Pattern(100, 32);
-  rig.SetChipBytes(1, 0x500, file);
-  rig.PickFile(rig.WriteImage("b1.bin", file), rig.Block1Entry(20));  // F500h
+  rig.SetFlash(1, 0x500, file);
+  rig.PickFile(rig.Write("b1.bin", file), rig.Block1Entry(20));  // F500h
   OnCompare(rig.Window());
-  EXPECT_EQ(rig.op.messages,
-            std::vector<std::string>{"You can only compare files in Block1, since chip is hardlocked.\n"});
+  EXPECT_EQ(rig.op.messages, Messages{"You can only compare files in Block1, since chip is hardlocked.\n"});
   EXPECT_EQ(rig.Window().StatusText(), "File b1.bin Compare OK!");
   EXPECT_EQ(rig.captions.at(0), "Comparing \"b1.bin\" with memory starting address F500h...");
   EXPECT_EQ(rig.Record().GetCurrentBlock(), 1);
-}
 
-TEST(OnCompare, ExternalMemoryModeRefusesAnyLockLevel) {
-  CommandRig rig(kKT530, kExternalMemory);
-  ASSERT_TRUE(rig.Ready());
-  rig.State().securityBits = 0x40;
-  rig.PickFile(rig.WriteImage("x.bin", Pattern(16, 33)), 0);
-  OnCompare(rig.Window());
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"File Compare doesn't work if chip is locked!\n"});
-  EXPECT_TRUE(rig.Wire().empty());
-  EXPECT_EQ(rig.op.log, std::vector<std::string>{"tell: File Compare doesn't work if chip is locked!\n"});
+  SimSession external(kKT530, kExternalMemory);
+  ASSERT_TRUE(external.Ready());
+  external.State().securityBits = 0x40;
+  external.PickFile(external.Write("x.bin", Pattern(16, 33)), 0);
+  OnCompare(external.Window());
+  EXPECT_EQ(external.op.log, Messages{"tell: File Compare doesn't work if chip is locked!\n"});
+  EXPECT_TRUE(external.Wire().empty());
 }
 
 TEST(OnCompare, UnreadableAndOverSizeFilesFailOnlyTheFirstLatches) {
-  CommandRig rig(kKT410);
+  SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
-  rig.PickFile(rig.dirs.Dir().File("missing.bin"), 0);
+  rig.PickFile(rig.Path("missing.bin"), 0);
   OnCompare(rig.Window());
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"Can't open the selected file!!!"});
+  EXPECT_EQ(rig.op.messages, Messages{"Can't open the selected file!!!"});
   EXPECT_EQ(rig.Window().StatusText(), "File missing.bin Compare failed!");
   EXPECT_TRUE(rig.State().operationFailed);
 
   rig.State().operationFailed = false;
   rig.op.messages.clear();
-  rig.PickFile(rig.WriteImage("big.bin", Pattern(0x5000, 34)), 0);
+  rig.PickFile(rig.Write("big.bin", Pattern(0x5000, 34)), 0);
   OnCompare(rig.Window());
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"The selected file is over size!!!"});
+  EXPECT_EQ(rig.op.messages, Messages{"The selected file is over size!!!"});
   EXPECT_EQ(rig.Window().StatusText(), "File big.bin Compare failed!");
   EXPECT_FALSE(rig.State().operationFailed);
 }
@@ -88,16 +85,15 @@ struct RoundTrip {
 
 class FlashRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
 
-void DownloadReadCompare(CommandRig& rig, int entry, const Bytes& file, const std::string& name) {
-  const std::string path = rig.WriteImage(name, file);
+void DownloadReadCompare(SimSession& rig, int entry, const Bytes& file, const std::string& name) {
+  const std::string path = rig.Write(name, file);
   rig.PickFile(path, entry);
   rig.op.answers = {true};
   ASSERT_EQ(OnDownload(rig.Window()), kResultOk) << name;
 
   const StartChoice start = ResolveStartIndex(rig.Record(), entry);
   const std::uint32_t sectorSize = rig.Record().SectorSize(start.block);
-  const auto sectors = static_cast<int>((file.size() + sectorSize - 1) / sectorSize);
-  rig.PickRange(entry, sectors);
+  rig.PickRange(entry, static_cast<int>((file.size() + sectorSize - 1) / sectorSize));
   OnRead(rig.Window());
   const FlashImage& image = rig.Record().BlockImage(start.block);
   const std::size_t offset = start.address - rig.Record().BaseAddress(start.block);
@@ -111,15 +107,15 @@ void DownloadReadCompare(CommandRig& rig, int entry, const Bytes& file, const st
 }
 
 TEST_P(FlashRoundTrip, Block0AndBlock1) {
-  CommandRig rig(GetParam().model);
+  SimSession rig(GetParam().model);
   ASSERT_TRUE(rig.Ready());
   const Bytes sector0 = Pattern(128, 41);
   DownloadReadCompare(rig, 0, sector0, "b0.bin");
   DownloadReadCompare(rig, 40, Pattern(1000, 42), "b0-40.bin");
   DownloadReadCompare(rig, rig.Block1Entry(GetParam().block1Sector), Pattern(300, 43), "b1.bin");
-  EXPECT_EQ(rig.ChipBytes(0, 0, 128), sector0);
+  EXPECT_EQ(rig.Flash(0, 0, 128), sector0);
   EXPECT_TRUE(rig.target->LoaderIntact());
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{});
+  EXPECT_EQ(rig.op.messages, Messages{});
 }
 
 INSTANTIATE_TEST_SUITE_P(Models, FlashRoundTrip,

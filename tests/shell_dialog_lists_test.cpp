@@ -18,51 +18,35 @@ class DialogListsTest : public ::testing::Test {
   SessionRecord record{sink, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }};
 };
 
-TEST_F(DialogListsTest, BlockZeroThenBlockOneEntries) {
-  const auto entries = StartSectorList(Model(kKT420), true, BankView::None);
-  ASSERT_EQ(entries.size(), 256u + 64u);
-  EXPECT_EQ(entries[0], "Sector 000    Addr=0000");
-  EXPECT_EQ(entries[1], "Sector 001    Addr=0080");
-  EXPECT_EQ(entries[255], "Sector 255    Addr=7F80");
-  EXPECT_EQ(entries[256], "B1 Str 000    Addr=F000");
-  EXPECT_EQ(entries[319], "B1 Str 063    Addr=FFC0");  // 64-byte sectors
-
-  EXPECT_EQ(StartSectorList(record, false, BankView::None).size(), 256u);
-}
-
-TEST_F(DialogListsTest, BlockOneStartFollowsTheModel) {
-  auto entries = StartSectorList(Model(kKT410), true, BankView::None);
-  ASSERT_EQ(entries.size(), 128u + 64u);
-  EXPECT_EQ(entries[128], "B1 Str 000    Addr=F000");
-  EXPECT_EQ(entries[129], "B1 Str 001    Addr=F040");
-
-  entries = StartSectorList(Model(kKT540), true, BankView::None);
-  ASSERT_EQ(entries.size(), 512u + 64u);
-  EXPECT_EQ(entries[511], "Sector 511    Addr=FF80");
-  EXPECT_EQ(entries[512], "B1 Str 000    Addr=0000");
-  EXPECT_EQ(entries[513], "B1 Str 001    Addr=0080");
-
-  entries = StartSectorList(Model(kKT530), true, BankView::None);
-  EXPECT_EQ(entries[300], "B1 Str 044    Addr=F600");
-
-  entries = StartSectorList(Model(kKT580), true, BankView::None);
-  ASSERT_EQ(entries.size(), 64u + 64u);
-  EXPECT_EQ(entries[64], "B1 Str 000    Addr=E000");
-  EXPECT_EQ(entries[127], "B1 Str 063    Addr=FF80");
-}
-
-TEST_F(DialogListsTest, BankViewsListSixteenSectorsOfFourKilobytes) {
-  Model(kKT540);
-  const auto low = StartSectorList(record, true, BankView::Low);
-  ASSERT_EQ(low.size(), 16u);
-  EXPECT_EQ(low[0], "Sector 000    Addr=0000");
-  EXPECT_EQ(low[1], "Sector 001    Addr=1000");
-  EXPECT_EQ(low[15], "Sector 015    Addr=F000");
-
-  const auto high = StartSectorList(record, false, BankView::High);
-  ASSERT_EQ(high.size(), 16u);
-  EXPECT_EQ(high[0], "Sector 016    Addr=10000");
-  EXPECT_EQ(high[15], "Sector 031    Addr=1F000");
+TEST_F(DialogListsTest, StartEntriesListBlock0ThenBlock1OrTheBankSectors) {
+  struct Case {
+    int model;
+    BankView view;
+    std::size_t size;
+    std::size_t index;
+    const char* text;
+  } cases[] = {
+      {kKT420, BankView::None, 256 + 64, 0, "Sector 000    Addr=0000"},
+      {kKT420, BankView::None, 256 + 64, 255, "Sector 255    Addr=7F80"},
+      {kKT420, BankView::None, 256 + 64, 256, "B1 Str 000    Addr=F000"},
+      {kKT420, BankView::None, 256 + 64, 319, "B1 Str 063    Addr=FFC0"},  // 64-byte sectors
+      {kKT410, BankView::None, 128 + 64, 129, "B1 Str 001    Addr=F040"},
+      {kKT540, BankView::None, 512 + 64, 511, "Sector 511    Addr=FF80"},
+      {kKT540, BankView::None, 512 + 64, 513, "B1 Str 001    Addr=0080"},
+      {kKT530, BankView::None, 256 + 64, 300, "B1 Str 044    Addr=F600"},
+      {kKT580, BankView::None, 64 + 64, 64, "B1 Str 000    Addr=E000"},
+      {kKT580, BankView::None, 64 + 64, 127, "B1 Str 063    Addr=FF80"},
+      {kKT540, BankView::Low, 16, 1, "Sector 001    Addr=1000"},
+      {kKT540, BankView::Low, 16, 15, "Sector 015    Addr=F000"},
+      {kKT540, BankView::High, 16, 0, "Sector 016    Addr=10000"},
+      {kKT540, BankView::High, 16, 15, "Sector 031    Addr=1F000"},
+  };
+  for (const auto& c : cases) {
+    const auto entries = StartSectorList(Model(c.model), true, c.view);
+    ASSERT_EQ(entries.size(), c.size) << c.text;
+    EXPECT_EQ(entries[c.index], c.text);
+  }
+  EXPECT_EQ(StartSectorList(Model(kKT420), false, BankView::None).size(), 256u);
 }
 
 TEST_F(DialogListsTest, RangeListStopsOneShortOfTheBlock) {
@@ -71,65 +55,33 @@ TEST_F(DialogListsTest, RangeListStopsOneShortOfTheBlock) {
   EXPECT_EQ(ranges[0], "All Sectors");
   EXPECT_EQ(ranges[1], "001 sectors");
   EXPECT_EQ(ranges[255], "255 sectors");
-
-  ranges = RangeList(Model(kKT580), BankView::None);
-  ASSERT_EQ(ranges.size(), 64u);
-  EXPECT_EQ(ranges.back(), "063 sectors");
-
-  ranges = RangeList(Model(kKT540), BankView::High);
-  ASSERT_EQ(ranges.size(), 16u);
-  EXPECT_EQ(ranges.back(), "015 sectors");
+  EXPECT_EQ(RangeList(Model(kKT580), BankView::None).back(), "063 sectors");
+  EXPECT_EQ(RangeList(Model(kKT540), BankView::High).back(), "015 sectors");
 }
 
-TEST_F(DialogListsTest, StartIndexTurnsIntoBlockAndAddress) {
-  Model(kKT530);
-  StartChoice start = ResolveStartIndex(record, 250);
-  EXPECT_EQ(start.block, 0);
-  EXPECT_EQ(start.address, 0x7D00u);
-  start = ResolveStartIndex(record, 300);
-  EXPECT_EQ(start.block, 1);
-  EXPECT_EQ(start.address, 0xF600u);
-  start = ResolveStartIndex(record, 256);
-  EXPECT_EQ(start.block, 1);
-  EXPECT_EQ(start.address, 0xE000u);
-
-  start = ResolveStartIndex(Model(kKT410), 128 + 15);
-  EXPECT_EQ(start.block, 1);
-  EXPECT_EQ(start.address, 0xF3C0u);
-
-  start = ResolveStartIndex(Model(kKT540), 512 + 9);
-  EXPECT_EQ(start.block, 1);
-  EXPECT_EQ(start.address, 0x0480u);
-}
-
-TEST_F(DialogListsTest, SectorCountIsClippedAtTheEndOfTheBlock) {
-  Model(kKT530);
-  const StartChoice s250 = ResolveStartIndex(record, 250);
-  EXPECT_EQ(ResolveSectorCount(record, s250, 10), 6u);  // 250..255
-  EXPECT_EQ(ResolveSectorCount(record, s250, 3), 3u);
-  EXPECT_EQ(ResolveSectorCount(record, s250, 0), 6u);
-  EXPECT_EQ(ResolveSectorCount(record, ResolveStartIndex(record, 0), 0), 256u);
-  // Block 1 counts its own sectors, whatever the range list offered.
-  EXPECT_EQ(ResolveSectorCount(record, ResolveStartIndex(record, 256), 0), 64u);
-  EXPECT_EQ(ResolveSectorCount(record, ResolveStartIndex(record, 256 + 60), 200), 4u);
-
-  EXPECT_EQ(ResolveSectorCount(Model(kKT570), ResolveStartIndex(record, 120), 0), 8u);
-
-  Model(kKT410);
-  EXPECT_EQ(ResolveSectorCount(record, ResolveStartIndex(record, 128 + 60), 0), 4u);
-
-  Model(kKT540);
-  const StartChoice b1 = ResolveStartIndex(record, 512 + 10);
-  EXPECT_EQ(b1.address, 0x0500u);
-  EXPECT_EQ(ResolveSectorCount(record, b1, 5), 5u);
-}
-
-TEST_F(DialogListsTest, NoSelectionCountsAsTheFirstEntry) {
-  Model(kKT420);
-  const StartChoice start = ResolveStartIndex(record, -1);
-  EXPECT_EQ(start.block, 0);
-  EXPECT_EQ(start.address, 0u);
-  EXPECT_EQ(ResolveSectorCount(record, start, -1), 256u);
+TEST_F(DialogListsTest, ChoicesTurnIntoBlockAddressAndSectorCountClippedAtTheBlockEnd) {
+  struct Case {
+    int model;
+    int start;
+    int range;
+    int block;
+    std::uint32_t address;
+    std::size_t sectors;
+  } cases[] = {
+      {kKT530, 250, 10, 0, 0x7D00, 6},      {kKT530, 250, 3, 0, 0x7D00, 3},
+      {kKT530, 250, 0, 0, 0x7D00, 6},       {kKT530, 0, 0, 0, 0x0000, 256},
+      {kKT530, 256, 0, 1, 0xE000, 64},      // block 1 counts its own sectors
+      {kKT530, 300, 1, 1, 0xF600, 1},       {kKT530, 256 + 60, 200, 1, 0xFE00, 4},
+      {kKT570, 120, 0, 0, 0x3C00, 8},       {kKT410, 128 + 15, 1, 1, 0xF3C0, 1},
+      {kKT410, 128 + 60, 0, 1, 0xFF00, 4},  {kKT540, 512 + 9, 1, 1, 0x0480, 1},
+      {kKT540, 512 + 10, 5, 1, 0x0500, 5},  {kKT420, -1, -1, 0, 0x0000, 256},  // no selection: the first entry
+  };
+  for (const auto& c : cases) {
+    const StartChoice start = ResolveStartIndex(Model(c.model), c.start);
+    EXPECT_EQ(start.block, c.block) << c.model << " entry " << c.start;
+    EXPECT_EQ(start.address, c.address) << c.model << " entry " << c.start;
+    EXPECT_EQ(ResolveSectorCount(record, start, c.range), c.sectors) << c.model << " entry " << c.start;
+  }
 }
 
 }  // namespace

@@ -3,313 +3,227 @@
 #include "link/result_codes.hpp"
 #include "shell/block1_programmer.hpp"
 #include "shell/download_command.hpp"
-#include "shell_command_rig.hpp"
+#include "support/sim_session.hpp"
 
 namespace brisko {
 namespace {
 
-using test::CommandRig;
+using test::Bytes;
+using test::ChipConfig;
 using test::Pattern;
-using Bytes = std::vector<std::uint8_t>;
+using test::SimSession;
+using Messages = std::vector<std::string>;
+using Phase = sim::SimTarget::Phase;
 
 constexpr const char* kEraseQuestion = "Data in corresponding sectors will be erased.\nProceed to download?";
 constexpr const char* kBslQuestion = "Downloading to BSL address. BSL will be erased.\nProceed to download?";
+constexpr const char* kBothBlocksWarning = "WARNING! DATA IN BLOCK 0/1 WILL BE ERASED. PLEASE BACK THEM UP FIRST.";
+const Bytes kParkedStart{0x03, 0x20, 0x27, 0x10};
 
-TEST(OnDownload, EntryChecksRefuseWithoutLinkOrAfterUserCode) {
-  CommandRig rig(kKT540);
-  EXPECT_EQ(OnDownload(rig.Window()), kResultFail);
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"No target board has been located!!!"});
-
-  ASSERT_TRUE(rig.Ready());
-  rig.State().userCodeStarted = true;
-  EXPECT_EQ(OnDownload(rig.Window()), kResultFail);
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"No flash chip has been selected/detected!!!"});
-  EXPECT_TRUE(rig.Wire().empty());
+// Downloads `bytes` as app.bin from dialog entry `entry`, answering the questions in turn.
+int Download(SimSession& rig, const Bytes& bytes, int entry, std::deque<bool> answers = {true}) {
+  rig.PickFile(rig.Write("app.bin", bytes), entry);
+  rig.op.answers = std::move(answers);
+  return DownloadToFlash(rig.Window());
 }
 
-TEST(DownloadToFlash, Block0OfKT540SelectsBlock0AndShowsTheFileInTheCaption) {
-  CommandRig rig(kKT540);
-  ASSERT_TRUE(rig.Ready());
-  const Bytes file = Pattern(300, 1);
-  rig.PickFile(rig.WriteImage("app.bin", file), 4);
-  rig.op.answers = {true};
-  const std::string before = rig.Window().Caption();
-
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultOk);
-  EXPECT_EQ(rig.ChipBytes(0, 4 * 128, 300), file);
-  EXPECT_EQ(rig.ChipBytes(0, 4 * 128 + 300, 84), Bytes(84, 0xFF));
-  EXPECT_EQ(rig.op.questions, std::vector<std::string>{kEraseQuestion});
-  const Bytes expected{0x68, 0x68, 0x0B, 0x02, 0x00, 0x01};  // block 0, then the first erase frame
-  EXPECT_TRUE(std::equal(expected.begin(), expected.end(), rig.Wire().begin()));
-  EXPECT_EQ(rig.captions.at(0), "WARNING! DATA IN BLOCK 0 WILL BE ERASED. PLEASE BACK THEM UP FIRST.");
-  EXPECT_EQ(rig.captions.at(1), "Downloading \"app.bin\"");
-  EXPECT_EQ(rig.Window().Caption(), before);
-  EXPECT_FALSE(rig.State().operationFailed);
-}
-
-TEST(DownloadToFlash, DecliningTheEraseTouchesNothingAndRestoresTheCaption) {
-  CommandRig rig(kKT420);
-  ASSERT_TRUE(rig.Ready());
-  rig.PickFile(rig.WriteImage("app.bin", Pattern(128, 2)), 0);
-  const std::string before = rig.Window().Caption();
-
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultOk);
-  EXPECT_TRUE(rig.Wire().empty());
-  EXPECT_EQ(rig.ChipBytes(0, 0, 128), Bytes(128, 0xFF));
-  EXPECT_EQ(rig.Window().Caption(), before);
-  EXPECT_EQ(rig.op.questions, std::vector<std::string>{kEraseQuestion});
-}
-
-TEST(DownloadToFlash, CancelAndFailureEndWithTheCaptionBack) {
-  CommandRig rig(kKT420);
+TEST(DownloadToFlash, EntryChecksCancelAndFailuresEndWithTheCaptionBack) {
+  SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
   const std::string before = rig.Window().Caption();
   EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);  // the dialog is cancelled
-  EXPECT_EQ(rig.Window().Caption(), before);
-
+  EXPECT_EQ(OnDownloadAndRun(rig.Window()), kResultFail);
+  EXPECT_FALSE(rig.State().userCodeStarted);
   rig.State().loaderUpdateInProgress = true;
   EXPECT_EQ(DownloadToFlash(rig.Window()), kResultCancelled);
   rig.State().loaderUpdateInProgress = false;
 
-  rig.PickFile(rig.dirs.Dir().File("missing.bin"), 0);
+  rig.PickFile(rig.Path("missing.bin"), 0);
   rig.op.answers = {true};
   EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
-  EXPECT_TRUE(rig.op.Saw("Can't open the selected file!!!"));
+  EXPECT_EQ(rig.op.messages, Messages{"Can't open the selected file!!!"});
   EXPECT_TRUE(rig.State().operationFailed);
   EXPECT_EQ(rig.Window().Caption(), before);
 
   rig.Record().SetCurrentBlock(2);
   EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
   EXPECT_EQ(rig.op.messages.back(), "Illegal Block Number Detected!!!");
+  rig.State().userCodeStarted = true;
+  EXPECT_EQ(OnDownload(rig.Window()), kResultFail);
+  EXPECT_EQ(rig.op.messages.back(), "No flash chip has been selected/detected!!!");
+  EXPECT_TRUE(rig.Wire().empty());
 }
 
-TEST(DownloadToFlash, Entry300OfKT530IsBlock1AtF600ThroughTheParkedProgrammer) {
-  CommandRig rig(kKT530);
+TEST(DownloadToFlash, Block0OfKT540AsksSelectsBlock0ShowsTheFileInTheCaptionAndRuns) {
+  SimSession rig(kKT540);
   ASSERT_TRUE(rig.Ready());
-  const Bytes sector0 = Pattern(128, 3), area2000 = Pattern(384, 4);
-  rig.SetChipBytes(0, 0x0000, sector0);
-  rig.SetChipBytes(0, 0x2000, area2000);
-  const Bytes file = Pattern(256, 5);
-  rig.PickFile(rig.WriteImage("b1.bin", file), 300);
-  rig.op.answers = {true};
-
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultOk);
-  EXPECT_EQ(rig.Record().GetCurrentBlock(), 1);
-  EXPECT_EQ(rig.Window().Snapshot().selectedTab, 1);
-  EXPECT_EQ(rig.ChipBytes(1, 0x1600, 256), file);
-  EXPECT_EQ(rig.ChipBytes(0, 0x0000, 128), sector0);
-  EXPECT_EQ(rig.ChipBytes(0, 0x2000, 384), area2000);
-  EXPECT_TRUE(rig.target->LoaderIntact());
-  EXPECT_EQ(rig.target->CurrentPhase(), sim::SimTarget::Phase::Loader);
-  EXPECT_EQ(rig.op.questions, std::vector<std::string>{kEraseQuestion});
-  EXPECT_TRUE(rig.op.messages.empty());
-
-  const Bytes start{0x03, 0x20, 0x27, 0x10}, reentry{0x03, 0xE2, 0xCA, 0x01};
-  EXPECT_TRUE(rig.WireHas(start));
-  EXPECT_TRUE(rig.WireHas(reentry));
-  EXPECT_EQ(rig.Wire().front(), 0x69);  // block 1 first, then block 0 for the parking
-  EXPECT_TRUE(rig.RecoveryFiles().empty());
-  EXPECT_FALSE(rig.State().linkBusy);
-}
-
-TEST(DownloadToFlash, KT410LoaderSectorsAskThenRefuseOrJustRefuse) {
-  CommandRig rig(kKT410);
-  ASSERT_TRUE(rig.Ready());
-  const std::string file = rig.WriteImage("b1.bin", Pattern(64, 6));
+  const Bytes file = Pattern(300, 1);
   const std::string before = rig.Window().Caption();
+  EXPECT_EQ(Download(rig, file, 4, {false}), kResultOk);  // No: nothing is erased
+  EXPECT_FALSE(rig.WireHas({0x0B}));
+  EXPECT_EQ(rig.Flash(0, 4 * 128, 384), Bytes(384, 0xFF));
+  EXPECT_EQ(rig.Window().Caption(), before);
 
-  rig.PickFile(file, rig.Block1Entry(0x2C0 / 64));  // F2C0h
-  rig.op.answers = {true, true};
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
-  EXPECT_EQ(rig.op.questions, (std::vector<std::string>{kBslQuestion, kEraseQuestion}));
-  EXPECT_EQ(rig.op.messages,
-            std::vector<std::string>{"You can not erase BSL which resides in the first 16 sectors of Block1!"});
-  EXPECT_FALSE(rig.Window().CloseRequested());
-
+  rig.ClearWire();
+  rig.captions.clear();
   rig.op.questions.clear();
-  rig.op.messages.clear();
-  rig.PickFile(file, rig.Block1Entry(0x300 / 64));  // F300h: no question, still refused
   rig.op.answers = {true};
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
-  EXPECT_EQ(rig.op.questions, std::vector<std::string>{kEraseQuestion});
-  EXPECT_EQ(rig.op.messages,
-            std::vector<std::string>{"You can not erase BSL which resides in the first 16 sectors of Block1!"});
+  EXPECT_EQ(OnDownloadAndRun(rig.Window()), kResultOk);
+  EXPECT_EQ(rig.Flash(0, 4 * 128, 300), file);
+  EXPECT_EQ(rig.Flash(0, 4 * 128 + 300, 84), Bytes(84, 0xFF));
+  EXPECT_EQ(rig.op.questions, Messages{kEraseQuestion});
+  EXPECT_EQ(Bytes(rig.Wire().begin(), rig.Wire().begin() + 6), (Bytes{0x68, 0x68, 0x0B, 0x02, 0x00, 0x01}));
+  EXPECT_EQ(rig.captions, (Messages{"WARNING! DATA IN BLOCK 0 WILL BE ERASED. PLEASE BACK THEM UP FIRST.",
+                                    "Downloading \"app.bin\"", before}));
+  EXPECT_FALSE(rig.State().operationFailed);
+  EXPECT_EQ(rig.Wire().back(), 0x62);
+  EXPECT_EQ(rig.target->CurrentPhase(), Phase::UserCode);
+}
 
-  rig.op.answers = {false};  // No to the BSL question
-  rig.PickFile(file, rig.Block1Entry(0));
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
+// Block 1 in internal memory mode: the programmer is parked at 2000h of block
+// 0, started at 2027h, hands back to the loader, and block 0 is put back.
+TEST(DownloadToFlash, Block1GoesThroughTheParkedProgrammerAndBlock0IsPutBack) {
+  struct Case {
+    int model;
+    int entry;
+    std::size_t offset;  // in block 1
+    Bytes reentry;
+    std::uint8_t firstByte;  // KT500: block 1 selected first; KT410 selects no block
+  } cases[] = {{kKT530, 300, 0x1600, {0x03, 0xE2, 0xCA, 0x01}, 0x69},       // F600h
+               {kKT410, 128 + 16, 0x400, {0x03, 0xF0, 0x80, 0x01}, 0x0C}};  // F400h
+  for (const auto& c : cases) {
+    SimSession rig(c.model);
+    ASSERT_TRUE(rig.Ready());
+    const test::DisplacedAreas areas(rig);
+    const Bytes file = Pattern(256, 5);
+    EXPECT_EQ(Download(rig, file, c.entry), kResultOk) << c.model;
+    EXPECT_EQ(rig.Record().GetCurrentBlock(), 1);
+    EXPECT_EQ(rig.Window().Snapshot().selectedTab, 1);
+    EXPECT_EQ(rig.Flash(1, c.offset, 256), file) << c.model;
+    EXPECT_TRUE(areas.PutBack(rig)) << c.model;
+    EXPECT_TRUE(rig.target->LoaderIntact());
+    EXPECT_EQ(rig.target->CurrentPhase(), Phase::Loader);
+    EXPECT_EQ(rig.op.log, (Messages{"dialog: Download Hex or Binary File into Flash Memory",
+                                    std::string("ask: ") + kEraseQuestion}));
+    EXPECT_TRUE(rig.WireHas(kParkedStart));
+    EXPECT_TRUE(rig.WireHas(c.reentry)) << c.model;
+    EXPECT_EQ(rig.Wire().front(), c.firstByte) << c.model;
+    EXPECT_EQ(IsKT400(c.model), !rig.WireHas({0x68, 0x68}) && !rig.WireHas({0x69, 0x69}));
+    EXPECT_TRUE(rig.RecoveryFiles().empty());
+    EXPECT_FALSE(rig.State().linkBusy);
+  }
+}
 
+TEST(DownloadToFlash, LoaderSectorsAreRefusedBeforeAnythingIsErased) {
+  const std::string kt410Refusal = "You can not erase BSL which resides in the first 16 sectors of Block1!";
+  SimSession rig(kKT410);
+  ASSERT_TRUE(rig.Ready());
+  const std::string before = rig.Window().Caption();
+  // F2C0h: the loader's own address asks first; F300h asks nothing more.
+  EXPECT_EQ(Download(rig, Pattern(64, 6), rig.Block1Entry(0x2C0 / 64), {true, true}), kResultFail);
+  EXPECT_EQ(Download(rig, Pattern(64, 6), rig.Block1Entry(0x300 / 64)), kResultFail);
+  EXPECT_EQ(rig.op.questions, (Messages{kBslQuestion, kEraseQuestion, kEraseQuestion}));
+  EXPECT_EQ(rig.op.messages, (Messages{kt410Refusal, kt410Refusal}));
+  EXPECT_EQ(Download(rig, Pattern(64, 6), rig.Block1Entry(0), {false}), kResultFail);  // No to the loader question
+  EXPECT_FALSE(rig.Window().CloseRequested());
   EXPECT_TRUE(rig.Wire().empty());
   EXPECT_TRUE(rig.target->LoaderIntact());
   EXPECT_EQ(rig.Window().Caption(), before);
+
+  SimSession kt540(kKT540);
+  ASSERT_TRUE(kt540.Ready());
+  EXPECT_EQ(Download(kt540, Pattern(128, 7), kt540.Block1Entry(8)), kResultFail);  // 0400h
+  EXPECT_EQ(kt540.op.questions, Messages{kEraseQuestion});
+  EXPECT_EQ(kt540.op.messages, Messages{"You can not erase BSL which resides in the first 9 sectors of Block1!"});
+  EXPECT_EQ(kt540.Wire(), (Bytes{0x69, 0x69}));
+  EXPECT_TRUE(kt540.target->LoaderIntact());
+
+  // KT580's block 0 ends at 1FFFh: no room for the programmer at 2000h.
+  SimSession kt580(kKT580);
+  ASSERT_TRUE(kt580.Ready());
+  EXPECT_EQ(Download(kt580, Pattern(256, 8), kt580.Block1Entry(20)), kResultFail);  // EA00h
+  EXPECT_TRUE(kt580.op.Saw("KT580 doesn't support update block 1 in internal memory mode!"));
+  EXPECT_FALSE(kt580.WireHas({0x0B}));
+  EXPECT_EQ(kt580.target->CurrentPhase(), Phase::Loader);
 }
 
-TEST(DownloadToFlash, KT540At0400IsRefusedWithoutAQuestion) {
-  CommandRig rig(kKT540);
-  ASSERT_TRUE(rig.Ready());
-  rig.PickFile(rig.WriteImage("b1.bin", Pattern(128, 7)), rig.Block1Entry(8));
-  rig.op.answers = {true};
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
-  EXPECT_EQ(rig.op.questions, std::vector<std::string>{kEraseQuestion});
-  EXPECT_EQ(rig.op.messages,
-            std::vector<std::string>{"You can not erase BSL which resides in the first 9 sectors of Block1!"});
-  EXPECT_EQ(rig.Wire(), (Bytes{0x69, 0x69}));
-  EXPECT_TRUE(rig.target->LoaderIntact());
-}
-
-TEST(DownloadToFlash, ExternalMemoryModeWritesBlock1DirectlyWithoutTheBslQuestion) {
-  CommandRig rig(kKT530, kExternalMemory);
+TEST(DownloadToFlash, ExternalMemoryModeWritesBlock1DirectlyWithoutTheLoaderQuestion) {
+  SimSession rig(kKT530, kExternalMemory);
   ASSERT_TRUE(rig.Ready());
   const Bytes file = Pattern(200, 8);
-  rig.PickFile(rig.WriteImage("b1.bin", file), rig.Block1Entry(0));  // E000h, the loader's own sectors
-  rig.op.answers = {true};
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultOk);
-  EXPECT_EQ(rig.op.questions, std::vector<std::string>{kEraseQuestion});
-  EXPECT_EQ(rig.ChipBytes(1, 0, 200), file);
-  EXPECT_FALSE(rig.WireHas({0x03, 0x20, 0x27, 0x10}));
-  EXPECT_EQ(rig.captions.at(0), "WARNING! DATA IN BLOCK 0/1 WILL BE ERASED. PLEASE BACK THEM UP FIRST.");
+  EXPECT_EQ(Download(rig, file, rig.Block1Entry(0)), kResultOk);  // E000h, the loader's own sectors
+  EXPECT_EQ(rig.op.questions, Messages{kEraseQuestion});
+  EXPECT_EQ(rig.Flash(1, 0, 200), file);
+  EXPECT_FALSE(rig.WireHas(kParkedStart));
+  EXPECT_EQ(rig.captions.at(0), kBothBlocksWarning);
 }
-
-TEST(DownloadToFlash, KT410Block1LeavesTheBlockSelectionAlone) {
-  CommandRig rig(kKT410);
-  ASSERT_TRUE(rig.Ready());
-  const Bytes sector0 = Pattern(128, 9);
-  rig.SetChipBytes(0, 0, sector0);
-  const Bytes file = Pattern(100, 10);
-  rig.PickFile(rig.WriteImage("b1.bin", file), rig.Block1Entry(16));  // F400h
-  rig.op.answers = {true};
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultOk);
-  EXPECT_EQ(rig.ChipBytes(1, 0x400, 100), file);
-  EXPECT_EQ(rig.ChipBytes(0, 0, 128), sector0);
-  EXPECT_TRUE(rig.WireHas({0x03, 0xF0, 0x80, 0x01}));
-  EXPECT_FALSE(rig.WireHas({0x68, 0x68}));
-  EXPECT_FALSE(rig.WireHas({0x69, 0x69}));
-}
-
-// --- the safeguards around the parked programmer -------------------------------
 
 // KT410, a 64-byte file at F400h. Erase frames (0Bh) in order: 1 at 0000h,
 // 2-4 at 2000h (parking), 5 the file's sector, 6 the programmer's own erase
 // before programming, 7-9 at 2000h again (put-back).
 TEST(DownloadToFlash, AFailedPutBackIsReportedWithTheRecoveryFile) {
-  sim::SimConfig config = CommandRig::MakeConfig(kKT410);
+  sim::SimConfig config = ChipConfig(kKT410);
   config.faults.refuseEraseOccurrence = 7;
-  CommandRig rig(config);
+  SimSession rig(config);
   ASSERT_TRUE(rig.Ready());
-  const Bytes sector0 = Pattern(128, 11), area2000 = Pattern(384, 12);
-  rig.SetChipBytes(0, 0x0000, sector0);
-  rig.SetChipBytes(0, 0x2000, area2000);
-  rig.PickFile(rig.WriteImage("b1.bin", Pattern(64, 13)), rig.Block1Entry(16));
-  rig.op.answers = {true};
-
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
+  const test::DisplacedAreas areas(rig);
+  EXPECT_EQ(Download(rig, Pattern(64, 13), rig.Block1Entry(16)), kResultFail);
   EXPECT_TRUE(rig.State().operationFailed);
   const auto files = rig.RecoveryFiles();
   ASSERT_EQ(files.size(), 1u);
   EXPECT_TRUE(rig.op.Saw(Block0NotRestoredText(files[0])));
-  const std::string saved = test::ReadFile(files[0]);
-  EXPECT_EQ(saved, std::string(sector0.begin(), sector0.end()) + std::string(area2000.begin(), area2000.end()));
+  EXPECT_EQ(test::ReadFile(files[0]), areas.Saved());
 }
 
 TEST(DownloadToFlash, ABlock0ThatCannotBeSavedStopsBeforeAnythingIsErased) {
-  sim::SimConfig config = CommandRig::MakeConfig(kKT530);
+  sim::SimConfig config = ChipConfig(kKT530);
   config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Drop, 0x0C, 2, 5});  // in 2000h-207Fh
-  CommandRig rig(config);
+  SimSession rig(config);
   ASSERT_TRUE(rig.Ready());
-  const Bytes sector0 = Pattern(128, 14);
-  rig.SetChipBytes(0, 0, sector0);
-  rig.PickFile(rig.WriteImage("b1.bin", Pattern(128, 15)), rig.Block1Entry(20));
-  rig.op.answers = {true};
-
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
+  const test::DisplacedAreas areas(rig);
+  EXPECT_EQ(Download(rig, Pattern(128, 15), rig.Block1Entry(20)), kResultFail);
   EXPECT_TRUE(rig.op.Saw(Block0BackupFailedText()));
   EXPECT_FALSE(rig.WireHas({0x0B}));
-  EXPECT_EQ(rig.ChipBytes(0, 0, 128), sector0);
+  EXPECT_TRUE(areas.PutBack(rig));
   EXPECT_TRUE(rig.RecoveryFiles().empty());
-}
 
-TEST(DownloadToFlash, NoPlaceForTheRecoveryFileStopsBeforeAnythingIsErased) {
-  CommandRig rig(kKT540);
-  ASSERT_TRUE(rig.Ready());
-  // A data directory below a plain file cannot be made.
-  test::WriteFile(rig.dirs.Dir().File("plain"), "x");
-  ::setenv("XDG_DATA_HOME", rig.dirs.Dir().File("plain").c_str(), 1);
-  rig.PickFile(rig.WriteImage("b1.bin", Pattern(128, 16)), rig.Block1Entry(20));
-  rig.op.answers = {true};
-
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
-  EXPECT_TRUE(rig.op.Saw(RecoveryFileFailedText()));
-  EXPECT_FALSE(rig.WireHas({0x0B}));
+  // No place for the recovery file: a data folder below a plain file.
+  SimSession kt540(kKT540);
+  ASSERT_TRUE(kt540.Ready());
+  ::setenv("XDG_DATA_HOME", kt540.Write("plain", std::string("x")).c_str(), 1);
+  EXPECT_EQ(Download(kt540, Pattern(128, 16), kt540.Block1Entry(20)), kResultFail);
+  EXPECT_TRUE(kt540.op.Saw(RecoveryFileFailedText()));
+  EXPECT_FALSE(kt540.WireHas({0x0B}));
 }
 
 TEST(DownloadToFlash, WritingOverTheLoaderDuringAnUpdateEndsTheApplication) {
-  CommandRig rig(kKT410);
+  SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
   rig.State().loaderUpdateInProgress = true;
-  rig.PickFile(rig.WriteImage("bsl.bin", Pattern(64, 18)), rig.Block1Entry(0));
-  rig.op.answers = {true, true};
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
-  EXPECT_EQ(rig.op.questions, (std::vector<std::string>{kBslQuestion, kEraseQuestion}));
+  EXPECT_EQ(Download(rig, Pattern(64, 18), rig.Block1Entry(0), {true, true}), kResultFail);
+  EXPECT_EQ(rig.op.questions, (Messages{kBslQuestion, kEraseQuestion}));
   EXPECT_EQ(rig.op.messages.back(), "BSL is erased. Please re-program BSL before use Bootstrap Loader again!");
   EXPECT_TRUE(rig.Window().CloseRequested());
-  EXPECT_EQ(rig.captions.at(0), "WARNING! DATA IN BLOCK 0/1 WILL BE ERASED. PLEASE BACK THEM UP FIRST.");
-  EXPECT_FALSE(rig.WireHas({0x03, 0x20, 0x27, 0x10}));  // no programmer parked by the download itself
+  EXPECT_EQ(rig.captions.at(0), kBothBlocksWarning);
+  EXPECT_FALSE(rig.WireHas(kParkedStart));  // no programmer parked by the download itself
 }
-
-TEST(OnDownloadAndRun, RunsTheUserCodeOnlyAfterASuccess) {
-  CommandRig rig(kKT420);
-  ASSERT_TRUE(rig.Ready());
-  EXPECT_EQ(OnDownloadAndRun(rig.Window()), kResultFail);  // cancelled
-  EXPECT_FALSE(rig.State().userCodeStarted);
-
-  rig.PickFile(rig.WriteImage("app.bin", Pattern(64, 17)), 0);
-  rig.op.answers = {true};
-  EXPECT_EQ(OnDownloadAndRun(rig.Window()), kResultOk);
-  EXPECT_TRUE(rig.State().userCodeStarted);
-  EXPECT_FALSE(rig.Record().Port().IsLinkUp());
-  EXPECT_EQ(rig.Wire().back(), 0x62);
-  EXPECT_EQ(rig.target->CurrentPhase(), sim::SimTarget::Phase::UserCode);
-}
-
 
 TEST(DownloadToExternalBank, OffersTheBankSectorsUnderTheBankWarning) {
-  CommandRig rig(kKT540);
+  SimSession rig(kKT540);
   ASSERT_TRUE(rig.Ready());
   rig.State().externalHighBankSelected = true;
-  const std::string before = rig.Window().Caption();
-  std::vector<std::string> entries;
-  std::string caption;
+  FileSectorDialog seen;
   rig.op.onFileAndSector = [&](FileSectorDialog& d) {
-    entries = d.entries;
-    caption = rig.Window().Caption();
-    EXPECT_EQ(d.title, "Download Hex or Binary File into Flash Memory");
+    seen = d;
+    seen.fileName = rig.Window().Caption();
     return false;
   };
   EXPECT_EQ(OnDownload(rig.Window()), kResultFail);
-  ASSERT_EQ(entries.size(), 16u);
-  EXPECT_EQ(entries.front(), "Sector 016    Addr=10000");
-  EXPECT_EQ(caption, "WARNING! DATA IN EXTERNAL HIGH 64KB MEMORY WILL BE ERASED. PLEASE BACK THEM UP FIRST.");
-  EXPECT_EQ(rig.Window().Caption(), before);
+  EXPECT_EQ(seen.title, "Download Hex or Binary File into Flash Memory");
+  EXPECT_EQ(seen.entries.size(), 16u);
+  EXPECT_EQ(seen.fileName, "WARNING! DATA IN EXTERNAL HIGH 64KB MEMORY WILL BE ERASED. PLEASE BACK THEM UP FIRST.");
+  EXPECT_EQ(rig.captions.back(), rig.Window().Caption());
   EXPECT_TRUE(rig.Wire().empty());
-}
-
-}  // namespace
-}  // namespace brisko
-
-namespace brisko {
-namespace {
-
-// KT580's block 0 ends at 1FFFh: the block-1 programmer has no place at 2000h,
-// so block 1 cannot be written in internal memory mode and nothing is erased.
-TEST(DownloadToFlash, KT580RefusesBlock1InInternalModeBeforeErasingAnything) {
-  test::CommandRig rig(kKT580);
-  ASSERT_TRUE(rig.Ready());
-  rig.PickFile(rig.WriteImage("app.bin", test::Pattern(256, 4)), 64 + 20);  // block 1, EA00h
-  rig.op.answers = {true};
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
-  EXPECT_TRUE(rig.op.Saw("KT580 doesn't support update block 1 in internal memory mode!"));
-  for (std::uint8_t byte : rig.Wire()) EXPECT_NE(byte, 0x0B) << "an erase frame went out";
-  EXPECT_EQ(rig.target->CurrentPhase(), sim::SimTarget::Phase::Loader);
 }
 
 }  // namespace

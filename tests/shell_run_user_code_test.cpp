@@ -1,39 +1,34 @@
 #include <gtest/gtest.h>
 
 #include "shell/run_user_code.hpp"
-#include "shell_command_rig.hpp"
+#include "support/sim_session.hpp"
 
 namespace brisko {
 namespace {
 
-using test::CommandRig;
-using Bytes = std::vector<std::uint8_t>;
+using test::SimSession;
+using Messages = std::vector<std::string>;
 
-TEST(ExecuteUserCode, StartsTheProgramAndForgetsTheChip) {
-  CommandRig rig(kKT550);
+TEST(ExecuteUserCode, StartsTheProgramAndForgetsTheChipInInternalModeOnly) {
+  SimSession rig(kKT550);
   ASSERT_TRUE(rig.Ready());
   ExecuteUserCode(rig.Window());
-  EXPECT_EQ(rig.Wire(), (Bytes{0x62, 0x62}));
+  EXPECT_EQ(rig.Wire(), (test::Bytes{0x62, 0x62}));
   EXPECT_EQ(rig.target->CurrentPhase(), sim::SimTarget::Phase::UserCode);
   EXPECT_TRUE(rig.State().userCodeStarted);
   EXPECT_FALSE(rig.Record().Port().IsLinkUp());
-  const WindowState w = rig.Window().Snapshot();
-  EXPECT_EQ(w.chipInfo.chipType, "");
-  EXPECT_EQ(w.securityText, "SECURITY : UNKNOWN");
+  EXPECT_EQ(rig.Window().Snapshot().securityText, "SECURITY : UNKNOWN");
   EXPECT_TRUE(rig.op.messages.empty());
-
   ExecuteUserCode(rig.Window());
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"No flash chip has been selected/detected!!!"});
+  EXPECT_EQ(rig.op.messages, Messages{"No flash chip has been selected/detected!!!"});
   EXPECT_EQ(rig.Wire().size(), 2u);
-}
 
-TEST(ExecuteUserCode, OnlyInInternalMemoryMode) {
-  CommandRig rig(kKT530, kExternalMemory);
-  ASSERT_TRUE(rig.Ready());
-  ExecuteUserCode(rig.Window());
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"Run User Code only works in internal memory mode!"});
-  EXPECT_TRUE(rig.Wire().empty());
-  EXPECT_FALSE(rig.State().userCodeStarted);
+  SimSession external(kKT530, kExternalMemory);
+  ASSERT_TRUE(external.Ready());
+  ExecuteUserCode(external.Window());
+  EXPECT_EQ(external.op.messages, Messages{"Run User Code only works in internal memory mode!"});
+  EXPECT_TRUE(external.Wire().empty());
+  EXPECT_FALSE(external.State().userCodeStarted);
 }
 
 }  // namespace

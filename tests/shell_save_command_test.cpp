@@ -1,16 +1,15 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "shell/save_command.hpp"
-#include "shell_command_rig.hpp"
+#include "support/sim_session.hpp"
 
 namespace brisko {
 namespace {
 
-using test::CommandRig;
+using test::Bytes;
 using test::Pattern;
-using Bytes = std::vector<std::uint8_t>;
+using test::SimSession;
+using Messages = std::vector<std::string>;
 
 constexpr const char* kDone = "Save data has completed";
 
@@ -22,97 +21,84 @@ std::vector<std::string> Lines(const std::string& text) {
   return lines;
 }
 
-TEST(OnSave, WholeKT410Block0AsTextIs1024ListingLines) {
-  CommandRig rig(kKT410);
+TEST(OnSave, WholeKT410Block0AsTextIs1024ListingLinesAndBinaryIsTheBytes) {
+  SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
   Bytes chip(0x4000, 0xFF);
   chip[0x100] = 0x02;
   chip[0x102] = 0x30;
-  rig.SetChipBytes(0, 0, chip);
-  const std::string path = rig.dirs.Dir().File("block0.txt");
-  rig.PickSave(0, 0, path, true);
-
+  rig.SetFlash(0, 0, chip);
+  rig.PickSave(0, 0, rig.Path("block0.txt"), true);
   OnSave(rig.Window());
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{kDone});
-  const auto lines = Lines(test::ReadFile(path));
+  EXPECT_EQ(rig.op.messages, Messages{kDone});
+  const auto lines = Lines(test::ReadFile(rig.Path("block0.txt")));
   ASSERT_EQ(lines.size(), 1024u);
   EXPECT_EQ(lines[0].substr(0, 13), "0000 - 000F  ");
   EXPECT_EQ(lines[16], "0100 - 010F  02 FF 30 FF FF FF FF FF - FF FF FF FF FF FF FF FF\n");
-  EXPECT_EQ(lines[16].size(), 63u);
   EXPECT_EQ(lines.back().substr(0, 13), "3FF0 - 3FFF  ");
   EXPECT_EQ(rig.Window().Snapshot().selectedTab, 0);
+
+  // From sector 120 with "All Sectors": the last eight sectors.
+  const Bytes pattern = Pattern(0x4000, 51);
+  rig.SetFlash(0, 0, pattern);
+  rig.PickSave(120, 0, rig.Path("tail.bin"), false);
+  OnSave(rig.Window());
+  EXPECT_EQ(test::ReadFile(rig.Path("tail.bin")), std::string(pattern.begin() + 120 * 128, pattern.end()));
 }
 
 TEST(OnSave, Block1ListingsStartAtTheBlocksAddresses) {
-  CommandRig kt410(kKT410);
+  SimSession kt410(kKT410);
   ASSERT_TRUE(kt410.Ready());
-  const std::string path410 = kt410.dirs.Dir().File("b1.txt");
-  kt410.PickSave(kt410.Block1Entry(0), 1, path410, true);
+  kt410.PickSave(kt410.Block1Entry(0), 1, kt410.Path("b1.txt"), true);
   OnSave(kt410.Window());
-  EXPECT_EQ(test::ReadFile(path410).substr(0, 13), "F000 - F00F  ");
-  EXPECT_EQ(Lines(test::ReadFile(path410)).size(), 4u);
+  const std::string text = test::ReadFile(kt410.Path("b1.txt"));
+  EXPECT_EQ(text.substr(0, 13), "F000 - F00F  ");
+  EXPECT_EQ(Lines(text).size(), 4u);
   EXPECT_EQ(kt410.Record().GetCurrentBlock(), 1);
   EXPECT_EQ(kt410.Wire().front(), 0x0C);  // no block selection
 
-  CommandRig kt540(kKT540);
+  SimSession kt540(kKT540);
   ASSERT_TRUE(kt540.Ready());
-  const std::string path540 = kt540.dirs.Dir().File("b1.txt");
-  kt540.PickSave(kt540.Block1Entry(0), 2, path540, true);
+  kt540.PickSave(kt540.Block1Entry(0), 2, kt540.Path("b1.txt"), true);
   OnSave(kt540.Window());
-  EXPECT_EQ(test::ReadFile(path540).substr(0, 13), "0000 - 000F  ");
+  EXPECT_EQ(test::ReadFile(kt540.Path("b1.txt")).substr(0, 13), "0000 - 000F  ");
   EXPECT_EQ(Bytes(kt540.Wire().begin(), kt540.Wire().begin() + 2), (Bytes{0x69, 0x69}));
 }
 
-TEST(OnSave, BinaryFromSector120WithAllSectorsHoldsTheLastEightSectors) {
-  CommandRig rig(kKT410);
-  ASSERT_TRUE(rig.Ready());
-  const Bytes chip = Pattern(0x4000, 51);
-  rig.SetChipBytes(0, 0, chip);
-  const std::string path = rig.dirs.Dir().File("tail.bin");
-  rig.PickSave(120, 0, path, false);
-  OnSave(rig.Window());
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{kDone});
-  EXPECT_EQ(test::ReadFile(path), std::string(chip.begin() + 120 * 128, chip.end()));
-}
-
-TEST(OnSave, NoFileNameFailsAndCancelDoesNothing) {
-  CommandRig rig(kKT420);
+TEST(OnSave, CancelNoFileNameAndStartedUserCode) {
+  SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
   OnSave(rig.Window());  // cancelled
   EXPECT_TRUE(rig.op.messages.empty());
   EXPECT_TRUE(rig.Wire().empty());
-
   rig.PickSave(0, 1, "", true);
   OnSave(rig.Window());
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"Save data failed"});
+  EXPECT_EQ(rig.op.messages, Messages{"Save data failed"});
+
+  rig.op.messages.clear();
+  rig.op.log.clear();
+  rig.State().userCodeStarted = true;
+  rig.PickSave(0, 1, rig.Path("x.bin"), false);
+  OnSave(rig.Window());
+  EXPECT_EQ(rig.op.log, Messages{"tell: No flash chip has been selected/detected!!!"});  // no dialog
 }
 
 TEST(OnSave, LockRulesRefuseInExternalModeAndWarnInInternalMode) {
-  CommandRig external(kKT530, kExternalMemory);
+  SimSession external(kKT530, kExternalMemory);
   ASSERT_TRUE(external.Ready());
   external.State().securityBits = 0x20;
-  external.PickSave(0, 1, external.dirs.Dir().File("x.bin"), false);
+  external.PickSave(0, 1, external.Path("x.bin"), false);
   OnSave(external.Window());
-  EXPECT_EQ(external.op.messages, std::vector<std::string>{"File Save doesn't work if chip is locked!\n"});
+  EXPECT_EQ(external.op.messages, Messages{"File Save doesn't work if chip is locked!\n"});
   EXPECT_TRUE(external.Wire().empty());
 
-  CommandRig internal(kKT530);
+  SimSession internal(kKT530);
   ASSERT_TRUE(internal.Ready());
   internal.State().securityBits = 0xA0;
-  internal.PickSave(0, 1, internal.dirs.Dir().File("x.bin"), false);
+  internal.PickSave(0, 1, internal.Path("x.bin"), false);
   OnSave(internal.Window());
   EXPECT_EQ(internal.op.messages,
-            (std::vector<std::string>{"You can only save files in Block1, since chip is hardlocked.\n", kDone}));
-}
-
-TEST(OnSave, RefusedAfterTheUserCodeWasStarted) {
-  CommandRig rig(kKT420);
-  ASSERT_TRUE(rig.Ready());
-  rig.State().userCodeStarted = true;
-  rig.PickSave(0, 1, rig.dirs.Dir().File("x.bin"), false);
-  OnSave(rig.Window());
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"No flash chip has been selected/detected!!!"});
-  EXPECT_EQ(rig.op.log.size(), 1u);  // no dialog
+            (Messages{"You can only save files in Block1, since chip is hardlocked.\n", kDone}));
 }
 
 }  // namespace

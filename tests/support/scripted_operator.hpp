@@ -19,6 +19,7 @@ class ScriptedOperator final : public Operator {
     log.push_back("tell: " + text);
   }
   bool Ask(const std::string& question) override {
+    if (onAsk) onAsk();
     questions.push_back(question);
     log.push_back("ask: " + question);
     if (answers.empty()) return false;
@@ -59,8 +60,9 @@ class ScriptedOperator final : public Operator {
     return false;
   }
 
-  // Answers to Ask, in order (true = Yes).
+  // Answers to Ask, in order (true = Yes); onAsk runs while a question is open.
   std::deque<bool> answers;
+  std::function<void()> onAsk;
   std::function<bool(ChipSelection&)> onSelectChip;
   // Default: confirm the dialog as filled.
   std::function<bool(CommSetupDialog&)> onCommSetup;

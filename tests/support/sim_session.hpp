@@ -1,51 +1,118 @@
 #pragma once
+#include <filesystem>
 #include <memory>
+#include <string>
+#include <vector>
 
+#include "link/user_paths.hpp"
 #include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
 #include "sim/sim_device.hpp"
-#include "sim/sim_target.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"
-#include "support/temp_dir.hpp"
+#include "support/sim_chip.hpp"
 
 namespace brisko::test {
 
 // A main window wired to an in-process simulated chip, with scaled-down
 // timing and the user's directories in a temporary folder. Detect() runs the
-// detection the way the menu command's last step does.
-class SimSession {
+// detection the way the menu command's last step does; Ready() detects and
+// then forgets what the detection sent, told and showed, so a command's test
+// sees only the command. Captions are recorded as they change.
+class SimSession : public SimChip, public WindowObserver {
  public:
-  explicit SimSession(sim::SimConfig config = {}, LinkTiming timing = FastTiming())
-      : target(std::make_shared<sim::SimTarget>(config)),
-        window(std::make_unique<MainWindow>(op, sim::SimOpener(target), timing)) {
-    window->Record()->SetChipModel(config.model);
-    window->Record()->SetMemoryMode(config.memoryMode);
-    window->Record()->applyGeometry();
+  explicit SimSession(const sim::SimConfig& config = {}, LinkTiming timing = FastTiming())
+      : SimChip(config), window(std::make_unique<MainWindow>(op, sim::SimOpener(target), timing)) {
+    Record().SetChipModel(config.model);
+    Record().SetMemoryMode(config.memoryMode);
+    Record().applyGeometry();
+    window->SetObserver(this);
   }
-  SimSession(int model, int memoryMode = kInternalMemory) : SimSession(MakeConfig(model, memoryMode)) {}
+  SimSession(int model, int memoryMode = kInternalMemory) : SimSession(ChipConfig(model, memoryMode)) {}
+  ~SimSession() override { window->SetObserver(nullptr); }
 
   static sim::SimConfig MakeConfig(int model, int memoryMode = kInternalMemory) {
-    sim::SimConfig config;
-    config.model = model;
-    config.memoryMode = memoryMode;
-    return config;
+    return ChipConfig(model, memoryMode);
   }
 
   // True when the link came up with the loader's expected version.
   bool Detect() {
     DetectTarget(*window);
-    return window->Record()->Port().IsLinkUp() && window->StatusText() == "Detect target MCU is successful!";
+    return Record().Port().IsLinkUp() && window->StatusText() == "Detect target MCU is successful!";
+  }
+  bool Ready() {
+    if (!Detect()) return false;
+    ClearWire();
+    op.messages.clear();
+    op.questions.clear();
+    op.log.clear();
+    captions.clear();
+    return true;
   }
 
   MainWindow& Window() { return *window; }
   SessionRecord& Record() { return *window->Record(); }
   SessionState& State() { return window->State(); }
 
-  UserDirsInTemp dirs;
+  // The operator's choices in the next dialogs.
+  void PickFile(const std::string& path, int entry) {
+    op.onFileAndSector = [path, entry](FileSectorDialog& d) {
+      d.fileName = path;
+      d.chosen = entry;
+      return true;
+    };
+  }
+  void PickRange(int start, int range) {
+    op.onRange = [start, range](RangeDialog& d) {
+      d.start = start;
+      d.range = range;
+      return true;
+    };
+  }
+  void PickSave(int start, int range, const std::string& path, bool textMode) {
+    op.onSave = [=](SaveDialog& d) {
+      d.start = start;
+      d.range = range;
+      d.path = path;
+      d.textMode = textMode;
+      return true;
+    };
+  }
+  // The dialog entry of a block-1 sector: block 0's sectors come first.
+  int Block1Entry(int sector) { return static_cast<int>(Record().SectorCount(0)) + sector; }
+
+  std::vector<std::string> RecoveryFiles() const {
+    std::vector<std::string> files;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(DataDir(), ignored))
+      if (entry.path().filename().string().rfind("block0-recovery-", 0) == 0) files.push_back(entry.path().string());
+    return files;
+  }
+
+  void WindowChanged(WindowAspect aspect, const WindowState& state) override {
+    if (aspect == WindowAspect::Caption) captions.push_back(state.caption);
+  }
+
   ScriptedOperator op;
-  std::shared_ptr<sim::SimTarget> target;
   std::unique_ptr<MainWindow> window;
+  std::vector<std::string> captions;
+};
+
+// The block-0 areas that the parked block-1 programmer displaces (sector 0 and
+// 2000h-217Fh), filled with a pattern so that their put-back can be checked.
+struct DisplacedAreas {
+  explicit DisplacedAreas(SimChip& chip) {
+    chip.SetFlash(0, 0x0000, sector0);
+    chip.SetFlash(0, 0x2000, area2000);
+  }
+  bool PutBack(const SimChip& chip) const {
+    return chip.Flash(0, 0x0000, 128) == sector0 && chip.Flash(0, 0x2000, 384) == area2000;
+  }
+  // As the recovery file holds them.
+  std::string Saved() const { return std::string(sector0.begin(), sector0.end()) + std::string(area2000.begin(), area2000.end()); }
+
+  Bytes sector0 = Pattern(128, 21);
+  Bytes area2000 = Pattern(384, 22);
 };
 
 }  // namespace brisko::test

@@ -36,4 +36,17 @@ class UserDirsInTemp {
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
 
+// A test's user directories in a TempDir, and the files it puts there.
+class TestFiles {
+ public:
+  std::string Path(const std::string& name) const { return dirs.Dir().File(name); }
+  template <class Bytes>
+  std::string Write(const std::string& name, const Bytes& bytes) const {
+    WriteFile(Path(name), std::string(bytes.begin(), bytes.end()));
+    return Path(name);
+  }
+
+  UserDirsInTemp dirs;
+};
+
 }  // namespace brisko::test
