@@ -11,65 +11,49 @@ using Messages = std::vector<std::string>;
 struct Outcome {
   int result = 0;
   long address = -1;
-  int pair = -1;
+  int pair = -1;  // flash byte * 256 + file byte
 };
 
-Outcome Compare(ImageRig& rig, const std::string& file, int block, std::uint32_t start) {
+Outcome Compare(RoutineParts& rig, const std::string& file, int block, std::uint32_t start) {
   Outcome o;
   o.result = CompareFileWithRange(rig.ctx, file, block, start, o.address, o.pair);
   return o;
 }
 
-TEST(CompareFile, EqualFlashIsTenAndTheFirstDifferenceComesWithBothBytes) {
-  SimImageRig rig(kKT420);
+// The first difference with both bytes for a binary file is checked through
+// the compare command; here a HEX file, compared as its image.
+TEST(CompareFile, HexFileIsComparedAsItsImageWithTheFirstDifference) {
+  SimImageRig rig(kKT580);
   ASSERT_TRUE(rig.Connect());
-  const Bytes data = RandomData(1000, 1);
-  rig.SetFlash(0, 0x100, data);
-  const std::string file = rig.WriteBytes("same.bin", data);
-  EXPECT_EQ(Compare(rig, file, 0, 0x100).result, kResultOk);
-
-  rig.SetFlash(0, 0x100 + 300, {static_cast<std::uint8_t>(~data[300])});
-  rig.SetFlash(0, 0x100 + 200, {0x5A});
-  Outcome o = Compare(rig, file, 0, 0x100);
+  const std::string hex = rig.Write("fw.hex", std::string(":0300050011223392\n:00000001FF\n"));
+  rig.SetFlash(0, 0x80, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x11, 0x22, 0x33});
+  EXPECT_EQ(Compare(rig, hex, 0, 0x80).result, kResultOk);
+  rig.SetFlash(0, 0x86, {0x20});
+  const Outcome o = Compare(rig, hex, 0, 0x80);
   EXPECT_EQ(o.result, kResultProgramFailed);
-  EXPECT_EQ(o.address, 0x100 + 200);
-  EXPECT_EQ(o.pair, 0x5A * 256 + data[200]);
+  EXPECT_EQ(o.address, 0x86);
+  EXPECT_EQ(o.pair, 0x2022);
   EXPECT_EQ(rig.messages.messages, Messages{"Failed to Verify Data!!!"});
 }
 
-TEST(CompareFile, HexFileIsComparedAsItsImage) {
-  SimImageRig rig(kKT580);
-  ASSERT_TRUE(rig.Connect());
-  WriteFile(rig.Path("fw.hex"), ":0300050011223392\n:00000001FF\n");
-  rig.SetFlash(0, 0x80, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x11, 0x22, 0x33});
-  EXPECT_EQ(Compare(rig, rig.Path("fw.hex"), 0, 0x80).result, kResultOk);
-  rig.SetFlash(0, 0x80 + 6, {0x20});
-  Outcome o = Compare(rig, rig.Path("fw.hex"), 0, 0x80);
-  EXPECT_EQ(o.address, 0x86);
-  EXPECT_EQ(o.pair, 0x2022);
-}
-
-TEST(CompareFile, Kt410FileRunningIntoBlock1IsComparedThere) {
-  SimImageRig rig(kKT410);
-  ASSERT_TRUE(rig.Connect());
-  const Bytes data = RandomData(0xF100, 2);
-  rig.SetFlash(0, 0, Bytes(data.begin(), data.begin() + 0x4000));
-  rig.SetFlash(1, 0, Bytes(data.begin() + 0xF000, data.end()));
-  const std::string file = rig.WriteBytes("spill.bin", data);
-  EXPECT_EQ(Compare(rig, file, 0, 0).result, kResultOk);
-
-  rig.SetFlash(1, 0x10, {static_cast<std::uint8_t>(data[0xF010] ^ 0x80)});
-  Outcome o = Compare(rig, file, 0, 0);
+TEST(CompareFile, KT410FileRunningIntoBlock1IsComparedThereAndKT540StopsAtItsBlockEnd) {
+  SimImageRig kt410(kKT410);
+  ASSERT_TRUE(kt410.Connect());
+  const Bytes data = Pattern(0xF100, 2);
+  kt410.SetFlash(0, 0, Bytes(data.begin(), data.begin() + 0x4000));
+  kt410.SetFlash(1, 0, Bytes(data.begin() + 0xF000, data.end()));
+  const std::string file = kt410.Write("spill.bin", data);
+  EXPECT_EQ(Compare(kt410, file, 0, 0).result, kResultOk);
+  kt410.SetFlash(1, 0x10, {static_cast<std::uint8_t>(data[0xF010] ^ 0x80)});
+  const Outcome o = Compare(kt410, file, 0, 0);
   EXPECT_EQ(o.result, kResultProgramFailed);
   EXPECT_EQ(o.address, 0xF010);
-}
 
-TEST(CompareFile, Kt540ComparesOnlyThePartInsideItsBlock) {
-  SimImageRig rig(kKT540);
-  ASSERT_TRUE(rig.Connect());
-  Bytes data = RandomData(0x300, 3);
-  rig.SetFlash(0, 0xFE00, Bytes(data.begin(), data.begin() + 0x200));
-  EXPECT_EQ(Compare(rig, rig.WriteBytes("long.bin", data), 0, 0xFE00).result, kResultOk);
+  SimImageRig kt540(kKT540);
+  ASSERT_TRUE(kt540.Connect());
+  const Bytes tail = Pattern(0x300, 3);
+  kt540.SetFlash(0, 0xFE00, Bytes(tail.begin(), tail.begin() + 0x200));
+  EXPECT_EQ(Compare(kt540, kt540.Write("long.bin", tail), 0, 0xFE00).result, kResultOk);
 }
 
 TEST(CompareFile, OverSizeIsRefusedWithoutReading) {
@@ -89,34 +73,25 @@ TEST(CompareFile, OverSizeIsRefusedWithoutReading) {
   for (const auto& c : cases) {
     SimImageRig rig(c.model, c.mode);
     ASSERT_TRUE(rig.Connect());
-    Outcome o = Compare(rig, rig.WriteBytes("big.bin", RandomData(c.size, 4)), c.block, c.start);
-    EXPECT_EQ(o.result, kResultOverSize) << c.model << " block " << c.block;
+    EXPECT_EQ(Compare(rig, rig.Write("big.bin", Pattern(c.size, 4)), c.block, c.start).result, kResultOverSize)
+        << c.model << " block " << c.block;
     EXPECT_EQ(rig.messages.messages, Messages{"The selected file is over size!!!"}) << c.model;
     EXPECT_TRUE(rig.Wire().empty()) << c.model;
   }
 }
 
-TEST(CompareFile, FileThatCannotBeOpenedIsMinusOne) {
-  SimImageRig rig(kKT420);
-  ASSERT_TRUE(rig.Connect());
-  EXPECT_EQ(Compare(rig, rig.Path("none.bin"), 0, 0).result, kResultFail);
-  EXPECT_EQ(rig.messages.messages, Messages{"Can't open the selected file!!!"});
-}
-
 TEST(CompareFile, ExternalBankIsComparedToItsEnd) {
   BankImageRig rig(kKT530);
-  const Bytes data = RandomData(0x1800, 5);
+  const Bytes data = Pattern(0x1800, 5);
   std::copy(data.begin(), data.end(), rig.bank->flash.begin() + 0xE000);
-  const std::string file = rig.WriteBytes("bank.bin", data);
+  const std::string file = rig.Write("bank.bin", data);
   EXPECT_EQ(Compare(rig, file, 0, 0xE000).result, kResultOk);
   rig.bank->flash[0xE000 + 0x1234] = static_cast<std::uint8_t>(data[0x1234] + 1);
-  Outcome o = Compare(rig, file, 0, 0xE000);
+  const Outcome o = Compare(rig, file, 0, 0xE000);
   EXPECT_EQ(o.result, kResultProgramFailed);
   EXPECT_EQ(o.address, 0xE000 + 0x1234);
-  EXPECT_EQ(o.pair, (data[0x1234] + 1) % 256 * 256 + data[0x1234]);
-
-  rig.messages.messages.clear();
-  EXPECT_EQ(Compare(rig, rig.WriteBytes("over.bin", RandomData(0x2001, 6)), 0, 0xE000).result, kResultOverSize);
+  EXPECT_EQ(o.pair, (data[0x1234] + 1) * 256 + data[0x1234]);
+  EXPECT_EQ(Compare(rig, rig.Write("over.bin", Pattern(0x2001, 6)), 0, 0xE000).result, kResultOverSize);
 }
 
 }  // namespace

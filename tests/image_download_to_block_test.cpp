@@ -14,73 +14,57 @@ Bytes Slice(const Bytes& bytes, std::size_t from, std::size_t n) {
   return Bytes(bytes.begin() + static_cast<long>(from), bytes.begin() + static_cast<long>(from + n));
 }
 
-Bytes ImageBytes(FlashImage& image, std::size_t from, std::size_t n) {
-  return Bytes(image.Data() + from, image.Data() + from + n);
-}
-
-TEST(DownloadToBlock, Kt530FileOf64KbSpillsItsTopIntoBlock1) {
-  SimImageRig rig(kKT530, kExternalMemory);
-  ASSERT_TRUE(rig.Connect());
-  const Bytes data = RandomData(0x10000, 1);
-
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("all.bin", data), 0, 0x0000), kResultOk);
-
-  EXPECT_EQ(rig.Flash(0, 0, 0x8000), Slice(data, 0, 0x8000));
-  EXPECT_EQ(rig.Flash(1, 0, 0x2000), Slice(data, 0xE000, 0x2000));
-  EXPECT_EQ(ImageBytes(rig.record.BlockImage(0), 0, 0x8000), Slice(data, 0, 0x8000));
-  EXPECT_EQ(ImageBytes(rig.record.BlockImage(1), 0, 0x2000), Slice(data, 0xE000, 0x2000));
-  EXPECT_TRUE(rig.messages.messages.empty());
-}
-
-TEST(DownloadToBlock, Kt530FileEndingBetweenTheBlocksIsOverSize) {
+TEST(DownloadToBlock, KT530SpillsFromE000AndRefusesAFileEndingBetweenTheBlocks) {
   SimImageRig rig(kKT530, kExternalMemory);
   ASSERT_TRUE(rig.Connect());
   const Bytes before = rig.Flash(0, 0, 0x8000);
-  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("40k.bin", RandomData(40 * 1024, 2)), 0, 0),
-            kResultOverSize);
+  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("40k.bin", Pattern(40 * 1024, 1)), 0, 0), kResultOverSize);
   EXPECT_EQ(rig.messages.messages, Messages{"The selected file is over size!!!"});
   EXPECT_TRUE(rig.Wire().empty());
   EXPECT_EQ(rig.Flash(0, 0, 0x8000), before);
-}
 
-TEST(DownloadToBlock, SpillFromAStartAboveZeroKeepsEveryByteAtItsAddress) {
-  SimImageRig rig(kKT530, kExternalMemory);
-  ASSERT_TRUE(rig.Connect());
-  const Bytes data = RandomData(0xE100 - 0x7F00, 3);  // 7F00h..E0FFh
+  const Bytes all = Pattern(0x10000, 2);
+  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("all.bin", all), 0, 0x0000), kResultOk);
+  EXPECT_EQ(rig.Flash(0, 0, 0x8000), Slice(all, 0, 0x8000));
+  EXPECT_EQ(rig.Flash(1, 0, 0x2000), Slice(all, 0xE000, 0x2000));
+  const FlashImage& image1 = rig.record.BlockImage(1);
+  EXPECT_EQ(Bytes(image1.Data(), image1.Data() + 0x2000), Slice(all, 0xE000, 0x2000));
+
+  // From 7F00h to E0FFh: every byte at its own address, the rest of block 1 kept.
+  const Bytes late = Pattern(0xE100 - 0x7F00, 3);
   const Bytes rest = rig.Flash(1, 0x100, 0x1F00);
-
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("late.bin", data), 0, 0x7F00), kResultOk);
-
-  EXPECT_EQ(rig.Flash(0, 0x7F00, 0x100), Slice(data, 0, 0x100));
-  EXPECT_EQ(rig.Flash(1, 0, 0x100), Slice(data, 0xE000 - 0x7F00, 0x100));
+  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("late.bin", late), 0, 0x7F00), kResultOk);
+  EXPECT_EQ(rig.Flash(0, 0x7F00, 0x100), Slice(late, 0, 0x100));
+  EXPECT_EQ(rig.Flash(1, 0, 0x100), Slice(late, 0xE000 - 0x7F00, 0x100));
   EXPECT_EQ(rig.Flash(1, 0x100, 0x1F00), rest);
+  EXPECT_EQ(rig.messages.messages.size(), 1u);
 }
 
-TEST(DownloadToBlock, Kt410SpillsFromF000AndRefusesAFileEndingBelowIt) {
+TEST(DownloadToBlock, KT410SpillsFromF000AndRefusesAFileEndingBelowIt) {
   SimImageRig rig(kKT410, kExternalMemory);
   ASSERT_TRUE(rig.Connect());
-  const Bytes data = RandomData(0xF800, 4);
+  const Bytes data = Pattern(0xF800, 4);
   const Bytes rest = rig.Flash(1, 0x800, 0x800);
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("spill.bin", data), 0, 0), kResultOk);
+  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("spill.bin", data), 0, 0), kResultOk);
   EXPECT_EQ(rig.Flash(0, 0, 0x4000), Slice(data, 0, 0x4000));
   EXPECT_EQ(rig.Flash(1, 0, 0x800), Slice(data, 0xF000, 0x800));
   EXPECT_EQ(rig.Flash(1, 0x800, 0x800), rest);
 
   rig.ClearWire();
-  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("mid.bin", RandomData(0x5000, 5)), 0, 0),
-            kResultOverSize);
+  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("mid.bin", Pattern(0x5000, 5)), 0, 0), kResultOverSize);
   EXPECT_TRUE(rig.Wire().empty());
 }
 
-TEST(DownloadToBlock, Kt540Block0ReachesFFFFhButNeverSpills) {
+TEST(DownloadToBlock, KT540Block0ReachesFFFFhWithoutSpill) {
   SimImageRig rig(kKT540, kExternalMemory);
   ASSERT_TRUE(rig.Connect());
-  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("over.bin", RandomData(0x101, 6)), 0, 0xFF00),
-            kResultOverSize);
+  const Bytes block1 = rig.Flash(1, 0, 0x2000);
+  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("over.bin", Pattern(0x101, 6)), 0, 0xFF00), kResultOverSize);
   EXPECT_TRUE(rig.Wire().empty());
-  const Bytes data = RandomData(0x100, 7);
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("top.bin", data), 0, 0xFF00), kResultOk);
-  EXPECT_EQ(rig.Flash(0, 0xFF00, 0x100), data);
+  const Bytes top = Pattern(0x100, 7);
+  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("top.bin", top), 0, 0xFF00), kResultOk);
+  EXPECT_EQ(rig.Flash(0, 0xFF00, 0x100), top);
+  EXPECT_EQ(rig.Flash(1, 0, 0x2000), block1);
 }
 
 TEST(DownloadToBlock, Block1LimitsPerModel) {
@@ -88,68 +72,49 @@ TEST(DownloadToBlock, Block1LimitsPerModel) {
     int model;
     std::uint32_t base;
     std::size_t size;
-  } cases[] = {{kKT410, 0xF000, 0x1000}, {kKT530, 0xE000, 0x2000}, {kKT580, 0xE000, 0x2000}};
+  } cases[] = {{kKT410, 0xF000, 0x1000}, {kKT530, 0xE000, 0x2000}, {kKT580, 0xE000, 0x2000}, {kKT540, 0x0000, 0x2000}};
   for (const auto& c : cases) {
     SimImageRig rig(c.model, kExternalMemory);
     ASSERT_TRUE(rig.Connect());
-    EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("over.bin", RandomData(c.size + 1, 8)), 1, c.base),
-              kResultOverSize)
+    const Bytes block0 = rig.Flash(0, 0, 0x2000);
+    ASSERT_TRUE(!SharesBlockAddresses(c.model) || rig.engine.SelectBlock1());
+    rig.ClearWire();
+    const auto half = static_cast<std::uint32_t>(c.size / 2);
+    EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("over.bin", Pattern(c.size + 1, 10)), 1, c.base), kResultOverSize)
         << c.model;
-    EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("late.bin", RandomData(c.size / 2 + 1, 8)), 1,
-                                  c.base + static_cast<std::uint32_t>(c.size / 2)),
+    EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("late.bin", Pattern(half + 1, 10)), 1, c.base + half),
               kResultOverSize)
         << c.model;
     EXPECT_TRUE(rig.Wire().empty()) << c.model;
-
-    const Bytes data = RandomData(c.size, 9);
-    ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("fit.bin", data), 1, c.base), kResultOk) << c.model;
+    const Bytes data = Pattern(c.size, 11);
+    ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("fit.bin", data), 1, c.base), kResultOk) << c.model;
     EXPECT_EQ(rig.Flash(1, 0, c.size), data) << c.model;
+    EXPECT_EQ(rig.Flash(0, 0, 0x2000), block0) << c.model;
   }
 }
 
-TEST(DownloadToBlock, Kt540Block1AfterSelectingIt) {
-  SimImageRig rig(kKT540, kExternalMemory);
-  ASSERT_TRUE(rig.Connect());
-  const Bytes block0 = rig.Flash(0, 0, 0x2000);
-  ASSERT_TRUE(rig.engine.SelectBlock1());
-  const Bytes data = RandomData(700, 10);
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("b1.bin", data), 1, 0x0400), kResultOk);
-  EXPECT_EQ(rig.Flash(1, 0x400, 700), data);
-  EXPECT_EQ(rig.Flash(0, 0, 0x2000), block0);
-  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.WriteBytes("over.bin", RandomData(0x1C01, 11)), 1, 0x0400),
-            kResultOverSize);
-}
-
-class DownloadToBlockFaults : public ::testing::Test {
- protected:
-  void SetUp() override { ASSERT_TRUE(rig.Connect()); }
-  int Download() { return DownloadFileToBlock(rig.ctx, rig.WriteBytes("a.bin", RandomData(128, 12)), 0, 0); }
-  SimImageRig rig{kKT420, kExternalMemory};
-};
-
-// The program step verifies the chunk with the first 0Ch; the full read-back
-// is the second.
-TEST_F(DownloadToBlockFaults, ReadBackThatDiffersIsAFailure) {
-  rig.target->Faults().replyFaults.push_back({Kind::Corrupt, 0x0C, 2, 5, 0x10, Millis{0}});
-  EXPECT_EQ(Download(), kResultProgramFailed);
-  EXPECT_EQ(rig.messages.messages, Messages{"Failed to Verify Data!!!"});
-}
-
-TEST_F(DownloadToBlockFaults, ShortReadBackIsSix) {
-  rig.target->Faults().replyFaults.push_back({Kind::Drop, 0x0C, 2, 0, 0x01, Millis{0}});
-  EXPECT_EQ(Download(), kResultNoReply);
-  EXPECT_EQ(rig.messages.messages, Messages{"Failed to Read Data!!!"});
-}
-
-TEST_F(DownloadToBlockFaults, EraseAndProgramFailuresSayWhich) {
-  rig.target->Faults().refuseEraseOccurrence = 1;
-  EXPECT_EQ(Download(), kResultFail);
-  EXPECT_EQ(rig.messages.messages, Messages{"Sector erase failed!!!"});
-
-  rig.messages.messages.clear();
-  rig.target->Faults().replyFaults.push_back({Kind::Corrupt, 0x0C, 1, 0, 0x01, Millis{0}});
-  EXPECT_EQ(Download(), kResultProgramFailed);
-  EXPECT_EQ(rig.messages.messages, Messages{"Failed to Download Data!!!"});
+// The program step verifies each chunk with the first 0Ch; the full read-back
+// after the file is the second.
+TEST(DownloadToBlock, FailuresSayWhichStepFailed) {
+  struct Case {
+    int refuseErase;
+    sim::ReplyFault fault;
+    int result;
+    const char* message;
+  } cases[] = {
+      {1, {}, kResultFail, "Sector erase failed!!!"},
+      {0, {Kind::Corrupt, 0x0C, 1, 0, 0x01, Millis{0}}, kResultProgramFailed, "Failed to Download Data!!!"},
+      {0, {Kind::Corrupt, 0x0C, 2, 5, 0x10, Millis{0}}, kResultProgramFailed, "Failed to Verify Data!!!"},
+      {0, {Kind::Drop, 0x0C, 2, 0, 0x01, Millis{0}}, kResultNoReply, "Failed to Read Data!!!"},
+  };
+  for (const auto& c : cases) {
+    SimImageRig rig(kKT420, kExternalMemory);
+    ASSERT_TRUE(rig.Connect());
+    rig.target->Faults().refuseEraseOccurrence = c.refuseErase;
+    if (c.fault.command != 0) rig.target->Faults().replyFaults.push_back(c.fault);
+    EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("a.bin", Pattern(128, 12)), 0, 0), c.result) << c.message;
+    EXPECT_EQ(rig.messages.messages, Messages{c.message});
+  }
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 namespace brisko::test {
 namespace {
 
+using Messages = std::vector<std::string>;
+
 class DownloadToRange : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_TRUE(rig.Connect()); }
@@ -16,10 +18,9 @@ class DownloadToRange : public ::testing::Test {
 };
 
 TEST_F(DownloadToRange, HundredBytesEraseOneSectorAndProgramOnePaddedChunk) {
-  const Bytes data = RandomData(100, 1);
+  const Bytes data = Pattern(100, 1);
   rig.SetFlash(0, 0, Bytes(128, 0x00));
-
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.WriteBytes("app.bin", data), 0, 0x0000), kResultOk);
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("app.bin", data), 0, 0x0000), kResultOk);
 
   Bytes chunk = data;
   chunk.resize(128, 0xFF);
@@ -29,90 +30,70 @@ TEST_F(DownloadToRange, HundredBytesEraseOneSectorAndProgramOnePaddedChunk) {
   EXPECT_TRUE(rig.messages.messages.empty());
 }
 
-TEST_F(DownloadToRange, FileEndingExactlyAtTheBlockEndFits) {
-  const Bytes data = RandomData(3 * 128, 2);
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.WriteBytes("top.bin", data), 0, 0x8000 - 3 * 128), kResultOk);
-  EXPECT_EQ(rig.Flash(0, 0x8000 - 3 * 128, data.size()), data);
-}
-
-TEST_F(DownloadToRange, OverSizeIsRefusedBeforeAnythingIsSent) {
-  const Bytes before = rig.Flash(0, 0, 0x8000);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.WriteBytes("big.bin", RandomData(0x8001, 3)), 0, 0x0000),
-            kResultOverSize);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.WriteBytes("late.bin", RandomData(129, 4)), 0, 0x7F80),
-            kResultOverSize);
-  EXPECT_EQ(rig.messages.messages,
-            (std::vector<std::string>{"The selected file is over size!!!", "The selected file is over size!!!"}));
-  EXPECT_TRUE(rig.Wire().empty());
-  EXPECT_EQ(rig.Flash(0, 0, 0x8000), before);
-}
-
 TEST_F(DownloadToRange, HexFileGoesThroughTheTemporaryImageInTheUserCache) {
   // 16 bytes at 0100h: a 272-byte image, so three sectors from 0200h.
-  const std::string hex = ":10010000000102030405060708090A0B0C0D0E0F77\n:00000001FF\n";
-  WriteFile(rig.Path("fw.HEX"), hex);
+  const std::string hex = rig.Write("fw.HEX", std::string(":10010000000102030405060708090A0B0C0D0E0F77\n:00000001FF\n"));
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, hex, 0, 0x0200), kResultOk);
 
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Path("fw.HEX"), 0, 0x0200), kResultOk);
-
-  const std::string temp = TempImagePath();
-  EXPECT_EQ(temp.rfind(rig.dirs.Dir().Path(), 0), 0u) << temp;
-  EXPECT_EQ(ReadFile(temp).size(), 272u);
+  EXPECT_EQ(TempImagePath().rfind(rig.dirs.Dir().Path(), 0), 0u) << TempImagePath();
+  EXPECT_EQ(ReadFile(TempImagePath()).size(), 272u);
   Bytes expected(0x100, 0xFF);
-  for (int i = 0; i < 16; ++i) expected.push_back(static_cast<std::uint8_t>(i));
+  for (std::uint8_t i = 0; i < 16; ++i) expected.push_back(i);
   EXPECT_EQ(rig.Flash(0, 0x200, 272), expected);
-  EXPECT_EQ(rig.Wire().front(), 0x0B);
 }
 
 TEST_F(DownloadToRange, RefusedFilesChangeNothingOnTheChip) {
   const Bytes before = rig.Flash(0, 0, 0x8000);
-  WriteFile(rig.Path("bad.hex"), ":0100000011EE\n:0100010022FF\n");
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Path("bad.hex"), 0, 0), kResultFail);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("big.bin", Pattern(0x8001, 2)), 0, 0x0000), kResultOverSize);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("late.bin", Pattern(129, 3)), 0, 0x7F80), kResultOverSize);
+  const std::string bad = rig.Write("bad.hex", std::string(":0100000011EE\n:0100010022FF\n"));
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, bad, 0, 0), kResultFail);
   EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Path("missing.bin"), 0, 0), kResultFail);
   EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.dirs.Dir().Path(), 0, 0), kResultFail);
   EXPECT_EQ(rig.messages.messages,
-            (std::vector<std::string>{"Bad Intel HEX record at line 2 of \"bad.hex\": checksum mismatch",
-                                      "Can't open the selected file!!!", "Can't open the selected file!!!"}));
+            (Messages{"The selected file is over size!!!", "The selected file is over size!!!",
+                      "Bad Intel HEX record at line 2 of \"bad.hex\": checksum mismatch",
+                      "Can't open the selected file!!!", "Can't open the selected file!!!"}));
   EXPECT_TRUE(rig.Wire().empty());
   EXPECT_EQ(rig.Flash(0, 0, 0x8000), before);
   EXPECT_FALSE(std::filesystem::exists(TempImagePath()));
+
+  // A file ending exactly at the block's end fits.
+  const Bytes top = Pattern(3 * 128, 4);
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("top.bin", top), 0, 0x8000 - 3 * 128), kResultOk);
+  EXPECT_EQ(rig.Flash(0, 0x8000 - 3 * 128, top.size()), top);
 }
 
 TEST_F(DownloadToRange, FailedEraseIsMinusOneAndFailedProgramIsFour) {
   rig.target->Faults().refuseEraseOccurrence = 1;
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.WriteBytes("a.bin", RandomData(300, 5)), 0, 0), kResultFail);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("a.bin", Pattern(300, 5)), 0, 0), kResultFail);
 
   // The read-back of the second chunk comes back with one bit changed.
   rig.target->Faults().refuseEraseOccurrence = 0;
   rig.target->Faults().replyFaults.push_back({sim::ReplyFault::Kind::Corrupt, 0x0C, 2, 7, 0x01, Millis{0}});
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.WriteBytes("b.bin", RandomData(300, 6)), 0, 0), kResultProgramFailed);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("b.bin", Pattern(300, 6)), 0, 0), kResultProgramFailed);
 }
 
-TEST(DownloadToBank, ErasesWholeBankSectorsAndProgramsIn128ByteChunks) {
-  BankImageRig rig;
-  const Bytes data = RandomData(5000, 7);
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.WriteBytes("ext.bin", data), 0, 0x1000), kResultOk);
-
+TEST(DownloadToBank, ErasesWholeBankSectorsAndProgramsIn128ByteChunksUpToTheBankEnd) {
+  BankImageRig rig(kKT410);  // the bank, not the chip's 16 KB block, sets the limit
+  const Bytes data = Pattern(5000, 7);
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("ext.bin", data), 0, 0x1000), kResultOk);
   EXPECT_TRUE(std::equal(data.begin(), data.end(), rig.bank->flash.begin() + 0x1000));
-  Bytes expectedStart = Cat({FrameOf(0x04, 0x1000, 0x01), FrameOf(0x04, 0x2000, 0x01), FrameOf(0x06, 0x1000, 0x80)});
-  ASSERT_GE(rig.bank->hostBytes.size(), expectedStart.size());
-  EXPECT_TRUE(std::equal(expectedStart.begin(), expectedStart.end(), rig.bank->hostBytes.begin()));
+  const Bytes& wire = rig.bank->hostBytes;
+  const Bytes start = Cat({FrameOf(0x04, 0x1000, 0x01), FrameOf(0x04, 0x2000, 0x01), FrameOf(0x06, 0x1000, 0x80)});
+  ASSERT_GE(wire.size(), start.size());
+  EXPECT_TRUE(std::equal(start.begin(), start.end(), wire.begin()));
   // 5000 bytes are 40 chunks of 128 with data; the padding to 8192 is blank.
   std::size_t programFrames = 0;
-  for (std::size_t i = 8; i + 4 <= rig.bank->hostBytes.size();) {
-    const Bytes& w = rig.bank->hostBytes;
-    ASSERT_TRUE(w[i] == 0x06 || w[i] == 0x03) << i;
-    programFrames += w[i] == 0x06;
-    i += 4 + (w[i] == 0x06 ? 128 : 0);
+  for (std::size_t i = 8; i + 4 <= wire.size(); i += 4 + (wire[i] == 0x06 ? 128 : 0)) {
+    ASSERT_TRUE(wire[i] == 0x06 || wire[i] == 0x03) << i;
+    programFrames += wire[i] == 0x06;
   }
   EXPECT_EQ(programFrames, 40u);
-}
 
-TEST(DownloadToBank, LimitIsTheEndOfTheBank) {
-  BankImageRig rig(kKT410);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.WriteBytes("fit.bin", RandomData(0x1000, 8)), 0, 0xF000), kResultOk);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.WriteBytes("over.bin", RandomData(0x1001, 9)), 0, 0xF000),
-            kResultOverSize);
-  EXPECT_EQ(rig.messages.messages, std::vector<std::string>{"The selected file is over size!!!"});
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("fit.bin", Pattern(0x1000, 8)), 0, 0xF000), kResultOk);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("over.bin", Pattern(0x1001, 9)), 0, 0xF000), kResultOverSize);
+  EXPECT_EQ(rig.messages.messages, Messages{"The selected file is over size!!!"});
 }
 
 }  // namespace

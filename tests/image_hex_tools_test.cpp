@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <random>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,20 +17,14 @@ namespace {
 
 using Bytes = std::string;
 
-constexpr const char* kSrecCat = "/usr/bin/srec_cat";
-constexpr const char* kObjcopy = "/usr/bin/objcopy";
-
-bool Have(const char* tool) { return std::filesystem::exists(tool); }
-
 Bytes RandomBytes(std::size_t n, unsigned seed) {
   std::mt19937 generator(seed);
-  std::uniform_int_distribution<int> byte(0, 255);
   Bytes bytes(n, '\0');
-  for (auto& b : bytes) b = static_cast<char>(byte(generator));
+  for (auto& b : bytes) b = static_cast<char>(generator() & 0xFF);
   return bytes;
 }
 
-// What the image must be: the pieces at their offsets, FFh between them.
+// The pieces at their offsets, FFh between them.
 Bytes Expected(const std::vector<std::pair<std::size_t, Bytes>>& pieces) {
   Bytes image;
   for (const auto& [offset, bytes] : pieces) {
@@ -43,28 +36,34 @@ Bytes Expected(const std::vector<std::pair<std::size_t, Bytes>>& pieces) {
 
 // Compares without dumping whole images: sizes and the first difference.
 ::testing::AssertionResult SameImage(const Bytes& actual, const Bytes& expected) {
-  if (actual == "<failed>") return ::testing::AssertionFailure() << "conversion failed";
-  std::size_t n = std::min(actual.size(), expected.size());
-  for (std::size_t i = 0; i < n; ++i)
-    if (actual[i] != expected[i])
-      return ::testing::AssertionFailure() << "first difference at offset " << i;
-  if (actual.size() != expected.size())
-    return ::testing::AssertionFailure() << "size " << actual.size() << ", expected " << expected.size();
-  return ::testing::AssertionSuccess();
+  const auto diff = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+  if (diff.first == actual.end() && diff.second == expected.end()) return ::testing::AssertionSuccess();
+  return ::testing::AssertionFailure() << "size " << actual.size() << " (expected " << expected.size()
+                                       << "), first difference at " << (diff.first - actual.begin());
 }
 
 class ToolMadeHex : public ::testing::Test {
  protected:
-  void Run(const std::string& command) {
+  void SetUp() override {
+    for (const char* tool : {"/usr/bin/srec_cat", "/usr/bin/objcopy"})
+      if (!std::filesystem::exists(tool)) GTEST_SKIP() << tool << " (packages srecord, binutils) is not installed";
+  }
+  // Runs a tool from /usr/bin with {a}, {b}, {c} and {out} replaced by the input files and the HEX file.
+  void Run(std::string command) {
+    command = "/usr/bin/" + command;
+    const std::vector<std::pair<std::string, std::string>> names{
+        {"{out}", Hex()}, {"{a}", In("a.bin", a)}, {"{b}", In("b.bin", b)}, {"{c}", In("c.bin", c)}};
+    for (const auto& [name, path] : names)
+      for (std::size_t at; (at = command.find(name)) != std::string::npos;) command.replace(at, name.size(), path);
     ASSERT_EQ(std::system((command + " 2>" + dir.File("tool.err")).c_str()), 0)
         << command << "\n" << test::ReadFile(dir.File("tool.err"));
   }
-  std::string Binary(const std::string& name, const Bytes& bytes) {
-    std::string path = dir.File(name);
-    test::WriteFile(path, bytes);
-    return path;
+  std::string Hex() const { return dir.File("tool.ihx"); }
+  std::string In(const std::string& name, const Bytes& bytes) const {
+    test::WriteFile(dir.File(name), bytes);
+    return dir.File(name);
   }
-  // Converts and returns the image, or "<failed>" with the message kept.
+  // The converted image, or "<failed>" with the message kept.
   Bytes Convert(const std::string& hex) {
     if (ConvertHexToBinary(hex, dir.File("out.bin"), sink) != 1) return "<failed>";
     return test::ReadFile(dir.File("out.bin"));
@@ -72,110 +71,45 @@ class ToolMadeHex : public ::testing::Test {
 
   test::TempDir dir;
   test::RecordingSink sink;
+  const Bytes a = RandomBytes(3001, 1), b = RandomBytes(129, 2), c = RandomBytes(40000, 3);
 };
 
-TEST_F(ToolMadeHex, SrecCatOffsetsAndRecordLengths) {
-  if (!Have(kSrecCat)) GTEST_SKIP() << "srec_cat (package srecord) is not installed";
-  Bytes data = RandomBytes(3001, 1);
-  std::string in = Binary("in.bin", data);
+TEST_F(ToolMadeHex, OffsetsRecordLengthsGapsFillsAndFarWindows) {
   struct Case {
-    const char* options;
-    std::size_t offset;
+    std::string command;
+    Bytes expected;
   } cases[] = {
-      {"-offset 0x100 -o OUT -intel -line-length=44", 0x100},
-      {"-offset 0 -o OUT -intel -output_block_size=7", 0},
-      {"-offset 0x7F3 -o OUT -intel -output_block_size=255", 0x7F3},
-      {"-offset 0xF000 -o OUT -intel -address-length=4 -output_block_size=32", 0xF000},
+      {"srec_cat {a} -binary -offset 0x100 -o {out} -intel -line-length=44", Expected({{0x100, a}})},
+      {"srec_cat {a} -binary -o {out} -intel -output_block_size=7", a},
+      {"srec_cat {a} -binary -offset 0x7F3 -o {out} -intel -output_block_size=255", Expected({{0x7F3, a}})},
+      {"srec_cat {a} -binary -offset 0xF000 -o {out} -intel -address-length=4 -output_block_size=32",
+       Expected({{0xF000, a}})},
+      {"srec_cat {a} -binary -offset 0x20 {b} -binary -offset 0x3001 -o {out} -intel", Expected({{0x20, a}, {0x3001, b}})},
+      {"srec_cat '(' {a} -binary -offset 0x20 {b} -binary -offset 0x3001 ')' -fill 0x5A 0 0x3400 -o {out} -intel",
+       Expected({{0, Bytes(0x3400, '\x5A')}, {0x20, a}, {0x3001, b}})},
+      // Far windows keep the 16-bit offsets inside them.
+      {"srec_cat {a} -binary -offset 0x1A000 -o {out} -intel -address-length=4", Expected({{0xA000, a}})},
+      {"objcopy -I binary -O ihex {c} {out}", c},
+      {"objcopy -I binary -O ihex --change-addresses 0x20010 {c} {out}", Expected({{0x10, c}})},
   };
   for (const auto& c : cases) {
-    std::string out = dir.File("case.hex");
-    std::string options = c.options;
-    options.replace(options.find("OUT"), 3, out);
-    Run(std::string(kSrecCat) + " " + in + " -binary " + options);
-    EXPECT_TRUE(SameImage(Convert(out), Expected({{c.offset, data}}))) << c.options;
+    Run(c.command);
+    EXPECT_TRUE(SameImage(Convert(Hex()), c.expected)) << c.command;
   }
+  EXPECT_TRUE(sink.messages.empty());
 }
 
-TEST_F(ToolMadeHex, SrecCatGapsAndFills) {
-  if (!Have(kSrecCat)) GTEST_SKIP() << "srec_cat (package srecord) is not installed";
-  Bytes a = RandomBytes(700, 2);
-  Bytes b = RandomBytes(129, 3);
-  std::string inA = Binary("a.bin", a);
-  std::string inB = Binary("b.bin", b);
-  std::string out = dir.File("gaps.hex");
-  Run(std::string(kSrecCat) + " " + inA + " -binary -offset 0x20 " + inB + " -binary -offset 0x3001 -o " +
-      out + " -intel");
-  EXPECT_TRUE(SameImage(Convert(out), Expected({{0x20, a}, {0x3001, b}})));
-
-  // Gaps filled with 5Ah by the tool from 0000h to 3400h.
-  Run(std::string(kSrecCat) + " '(' " + inA + " -binary -offset 0x20 " + inB +
-      " -binary -offset 0x3001 ')' -fill 0x5A 0 0x3400 -o " + out + " -intel -output_block_size=64");
-  EXPECT_TRUE(SameImage(Convert(out), Expected({{0, Bytes(0x3400, '\x5A')}, {0x20, a}, {0x3001, b}})));
-}
-
-TEST_F(ToolMadeHex, SrecCatRecordsInShuffledOrder) {
-  if (!Have(kSrecCat)) GTEST_SKIP() << "srec_cat (package srecord) is not installed";
-  Bytes data = RandomBytes(2048, 4);
-  std::string out = dir.File("ordered.hex");
-  Run(std::string(kSrecCat) + " " + Binary("in.bin", data) +
-      " -binary -offset 0x400 -crop 0x400 0x600 0x700 0xC00 -o " + out + " -intel -output_block_size=20");
-  Bytes expected = Convert(out);
-  ASSERT_NE(expected, "<failed>");
-
-  std::vector<std::string> records;
-  std::istringstream lines(test::ReadFile(out));
-  std::string end;
-  for (std::string line; std::getline(lines, line);)
-    (line.rfind(":00000001", 0) == 0 ? end : records.emplace_back()) = line;
-  std::shuffle(records.begin(), records.end(), std::mt19937(5));
-  std::string shuffled;
-  for (const auto& r : records) shuffled += r + "\r\n";
-  test::WriteFile(dir.File("shuffled.hex"), shuffled + end + "\r\n");
-  EXPECT_TRUE(SameImage(Convert(dir.File("shuffled.hex")), expected));
-  EXPECT_TRUE(SameImage(expected, Expected({{0x400, data.substr(0, 0x200)}, {0x700, data.substr(0x300, 0x500)}})));
-}
-
-TEST_F(ToolMadeHex, SrecCatHighWindowKeepsSixteenBitOffsets) {
-  if (!Have(kSrecCat)) GTEST_SKIP() << "srec_cat (package srecord) is not installed";
-  Bytes data = RandomBytes(5000, 6);
-  std::string out = dir.File("high.hex");
-  Run(std::string(kSrecCat) + " " + Binary("in.bin", data) + " -binary -offset 0x1A000 -o " + out +
-      " -intel -address-length=4");
-  EXPECT_TRUE(SameImage(Convert(out), Expected({{0xA000, data}})));
-}
-
-TEST_F(ToolMadeHex, SrecCatDataAcrossWindowsIsRefused) {
-  if (!Have(kSrecCat)) GTEST_SKIP() << "srec_cat (package srecord) is not installed";
-  test::WriteFile(dir.File("out.bin"), "old");
-  std::string out = dir.File("across.hex");
-  Run(std::string(kSrecCat) + " " + Binary("in.bin", RandomBytes(0x2000, 7)) + " -binary -offset 0xF000 -o " +
-      out + " -intel -address-length=4");
-  EXPECT_TRUE(Convert(out) == "<failed>");
-  ASSERT_EQ(sink.messages.size(), 1u);
-  EXPECT_NE(sink.messages[0].find("\"across.hex\" has data in more than one 64 KB window"), std::string::npos);
-  EXPECT_EQ(test::ReadFile(dir.File("out.bin")), "old");
-}
-
-TEST_F(ToolMadeHex, ObjcopyPlainAndRelocated) {
-  if (!Have(kObjcopy)) GTEST_SKIP() << "objcopy (package binutils) is not installed";
-  Bytes data = RandomBytes(40000, 8);
-  std::string in = Binary("in.bin", data);
-  std::string out = dir.File("objcopy.ihx");
-  Run(std::string(kObjcopy) + " -I binary -O ihex " + in + " " + out);
-  EXPECT_TRUE(SameImage(Convert(out), data));
-
-  // Moved to 2_0000h: objcopy writes a segment record, the data keep their
-  // offsets inside that window.
-  Run(std::string(kObjcopy) + " -I binary -O ihex --change-addresses 0x20010 " + in + " " + out);
-  EXPECT_TRUE(SameImage(Convert(out), Expected({{0x10, data}})));
-}
-
-TEST_F(ToolMadeHex, ObjcopyFileLargerThanOneWindowIsRefused) {
-  if (!Have(kObjcopy)) GTEST_SKIP() << "objcopy (package binutils) is not installed";
-  std::string out = dir.File("big.hex");
-  Run(std::string(kObjcopy) + " -I binary -O ihex " + Binary("big.bin", RandomBytes(70000, 9)) + " " + out);
-  EXPECT_TRUE(Convert(out) == "<failed>");
-  EXPECT_EQ(sink.messages.size(), 1u);
+TEST_F(ToolMadeHex, DataAcrossWindowsIsRefusedAndTheOldImageKept) {
+  for (const char* command : {"srec_cat {a} -binary -offset 0xF800 -o {out} -intel -address-length=4",
+                              "objcopy -I binary -O ihex --change-addresses 0xF800 {a} {out}"}) {
+    test::WriteFile(dir.File("out.bin"), "old");
+    sink.messages.clear();
+    Run(command);
+    EXPECT_EQ(Convert(Hex()), "<failed>") << command;
+    ASSERT_EQ(sink.messages.size(), 1u) << command;
+    EXPECT_NE(sink.messages[0].find("\"tool.ihx\" has data in more than one 64 KB window"), std::string::npos);
+    EXPECT_EQ(test::ReadFile(dir.File("out.bin")), "old");
+  }
 }
 
 }  // namespace
