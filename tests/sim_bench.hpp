@@ -36,16 +36,8 @@ inline const Bytes kSyncRound = Cat({kSyncGroup, kSyncGroup, kSyncGroup, kSyncGr
 // The mode-select pair a board of this model and memory mode understands.
 inline Bytes ModeSelect(int model, int mode) {
   if (mode == kInternalMemory) return {0x05, 0x55};
-  switch (model) {
-    case kKT540:
-    case kKT550:
-      return {0x05, 0x02};
-    case kKT410:
-    case kKT420:
-      return {0x05, 0x01};
-    default:
-      return {0x05, 0x03};
-  }
+  if (model == kKT540 || model == kKT550) return {0x05, 0x02};
+  return {0x05, std::uint8_t(FamilyOf(model) == ChipFamily::KT400 ? 0x01 : 0x03)};
 }
 
 class SimBench {

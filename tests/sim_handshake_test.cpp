@@ -36,12 +36,11 @@ TEST_P(EveryBoard, AnswersTheWholeHandshakeAndNothingOutOfTurn) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Sim, EveryBoard,
-                         testing::Combine(testing::Values(kKT410, kKT420, kKT540, kKT550, kKT530, kKT560, kKT570,
-                                                          kKT580),
+                         testing::Combine(testing::Range(int{kKT410}, kKT580 + 1),
                                           testing::Values(kInternalMemory, kExternalMemory)),
                          [](const auto& info) {
                            return std::string(DescribeChip(std::get<0>(info.param)).chipTypeText) +
-                                  (std::get<1>(info.param) == kInternalMemory ? "Internal" : "External");
+                                  MemoryModeText(std::get<1>(info.param));
                          });
 
 TEST(SimHandshake, StatusByteCarriesSecurityDoubleClockAndRemapAndVersionLetterIsSet) {
