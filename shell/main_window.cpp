@@ -193,12 +193,10 @@ void MainWindow::TimerTick(const std::tm& localTime) {
 }
 
 void MainWindow::UpdateClockPane(const std::tm& localTime) {
+  // Hours 00-11 are AM; noon shows as 12 PM and later hours count from 01 PM.
   int hour = localTime.tm_hour;
-  const char* suffix = "AM";
-  if (hour >= 13) {
-    hour -= 12;
-    suffix = "PM";
-  }
+  const char* suffix = hour >= 12 ? "PM" : "AM";
+  if (hour >= 13) hour -= 12;
   char text[32];
   std::snprintf(text, sizeof text, "%02i:%02i:%02i%2s", hour, localTime.tm_min, localTime.tm_sec, suffix);
   {
