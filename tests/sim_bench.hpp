@@ -8,10 +8,9 @@
 #include <vector>
 
 #include "sim/sim_target.hpp"
+#include "support/sim_chip.hpp"
 
 namespace brisko::test {
-
-using Bytes = std::vector<std::uint8_t>;
 
 inline Bytes Text(const std::string& s) { return Bytes(s.begin(), s.end()); }
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
@@ -22,13 +21,6 @@ inline Bytes Cat(std::initializer_list<Bytes> parts) {
 // A command frame: command, address high byte first, parameter.
 inline Bytes Frame(std::uint8_t command, std::uint16_t address, std::uint8_t parameter) {
   return {command, static_cast<std::uint8_t>(address >> 8), static_cast<std::uint8_t>(address), parameter};
-}
-// n bytes of a pattern that differs per seed and holds no FFh, so no chunk of
-// it passes for blank flash.
-inline Bytes Pattern(std::size_t n, std::uint8_t seed = 1) {
-  Bytes bytes(n);
-  for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>((i * 7 + seed) % 0xF0);
-  return bytes;
 }
 inline const Bytes kSyncGroup{0x80, 0xE0, 0xF8, 0xFE};
 inline const Bytes kSyncRound = Cat({kSyncGroup, kSyncGroup, kSyncGroup, kSyncGroup});
@@ -44,14 +36,7 @@ class SimBench {
  public:
   explicit SimBench(std::shared_ptr<sim::SimTarget> c) : chip(std::move(c)) {}
   explicit SimBench(sim::SimConfig config) : SimBench(std::make_shared<sim::SimTarget>(std::move(config))) {}
-  SimBench(int model, int mode) : SimBench(Config(model, mode)) {}
-
-  static sim::SimConfig Config(int model, int mode = kInternalMemory) {
-    sim::SimConfig c;
-    c.model = model;
-    c.memoryMode = mode;
-    return c;
-  }
+  SimBench(int model, int mode) : SimBench(ChipConfig(model, mode)) {}
 
   std::vector<sim::SimReply> SendTimed(const Bytes& bytes) {
     std::vector<sim::SimReply> replies;

@@ -16,7 +16,7 @@ using Clock = std::chrono::steady_clock;
 
 // A chip already past the handshake (21 host bytes), so the device carries
 // loader commands.
-std::shared_ptr<sim::SimTarget> LoaderChip(sim::SimConfig config = SimBench::Config(kKT540)) {
+std::shared_ptr<sim::SimTarget> LoaderChip(sim::SimConfig config = ChipConfig(kKT540)) {
   auto chip = std::make_shared<sim::SimTarget>(std::move(config));
   EXPECT_EQ(SimBench(chip).Detect(), 0x00);
   return chip;
@@ -48,7 +48,7 @@ TEST(SimDevice, DrainWaitsUntilTheLastByteHasLeft) {
 }
 
 TEST(SimDevice, RisingRtsResetsTheChipAndLosesWhatItHadNotSent) {
-  auto config = SimBench::Config(kKT420);
+  auto config = ChipConfig(kKT420);
   config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x60, 0, 0, 0x01, Millis{200}});
   auto chip = LoaderChip(config);
   SimDevice d(chip);

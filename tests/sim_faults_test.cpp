@@ -15,7 +15,7 @@ using sim::FaultPlan;
 using sim::ReplyFault;
 
 SimBench WithFaults(int model, const std::vector<std::string>& descriptions) {
-  auto config = SimBench::Config(model);
+  auto config = ChipConfig(model);
   for (const auto& d : descriptions) EXPECT_EQ(config.faults.Apply(d), "") << d;
   return SimBench(config);
 }
@@ -23,7 +23,7 @@ SimBench WithFaults(int model, const std::vector<std::string>& descriptions) {
 TEST(SimFaults, DropAndCorruptHitOneByteOfOneOccurrenceCountedFromTheReset) {
   SimBench b = WithFaults(kKT420, {"drop:0c:2:5", "corrupt:0C:3:0"});
   ASSERT_EQ(b.Detect(), 0x00);
-  const Bytes data = Pattern(8);
+  const Bytes data = Pattern(8, 1);
   b.Program(0x0000, data);
   EXPECT_EQ(b.Read(0x0000, 8), data);
   Bytes dropped = data;

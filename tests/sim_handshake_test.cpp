@@ -44,7 +44,7 @@ INSTANTIATE_TEST_SUITE_P(Sim, EveryBoard,
                          });
 
 TEST(SimHandshake, StatusByteCarriesSecurityDoubleClockAndRemapAndVersionLetterIsSet) {
-  auto config = SimBench::Config(kKT560);
+  auto config = ChipConfig(kKT560);
   config.securityBits = 0xA0;
   config.remapBits = 2;
   config.doubleClock = true;
@@ -72,7 +72,7 @@ TEST(SimHandshake, ResetKeepsFlashAndConfigurationButRestartsTheLoader) {
 }
 
 TEST(SimHandshake, OkComesOnlyAfterTheConfiguredDelayAndNeverWithNoOk) {
-  auto config = SimBench::Config(kKT530);
+  auto config = ChipConfig(kKT530);
   ASSERT_EQ(config.faults.Apply("ok-delay:3000"), "");
   SimBench b(config);
   EXPECT_TRUE(b.Send(kSyncGroup).empty());
@@ -94,7 +94,7 @@ TEST(SimHandshake, OkComesOnlyAfterTheConfiguredDelayAndNeverWithNoOk) {
 }
 
 TEST(SimHandshake, PatternRestartsAnIdleChipOnlyWhenEnabled) {
-  auto config = SimBench::Config(kKT540);
+  auto config = ChipConfig(kKT540);
   SimBench off(config);
   ASSERT_EQ(off.Detect(), 0x00);
   EXPECT_TRUE(off.Send(kSyncGroup).empty());
@@ -127,7 +127,7 @@ TEST(SimHandshake, PatternRestartsAnIdleChipOnlyWhenEnabled) {
 }
 
 TEST(SimHandshake, PatternBytesInsideACommandAreData) {
-  auto config = SimBench::Config(kKT420);
+  auto config = ChipConfig(kKT420);
   config.restartOnPattern = true;
   SimBench b(config);
   ASSERT_EQ(b.Detect(), 0x00);

@@ -43,7 +43,7 @@ TEST(SimLoaderFlash, FramesOutsideTheBlockAreConsumedUnanswered) {
 }
 
 TEST(SimLoaderFlash, ChipEraseEmptiesBlock0AndUnlocksButKeepsConfiguration) {
-  auto config = SimBench::Config(kKT530, kExternalMemory);
+  auto config = ChipConfig(kKT530, kExternalMemory);
   config.securityBits = 0xC0;
   config.remapBits = 1;
   config.doubleClock = true;

@@ -74,7 +74,7 @@ TEST(SimPty, ProgramServesTheHandshakeRestartsOnThePatternAndRemovesItsLink) {
 }
 
 TEST(SimPty, ServerHoldsDelayedRepliesUntilTheyAreDue) {
-  auto config = SimBench::Config(kKT410, kExternalMemory);
+  auto config = ChipConfig(kKT410, kExternalMemory);
   config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x63, 1, 0, 0x01, Millis{150}});
   sim::PtyServer server(std::make_shared<sim::SimTarget>(config));
   std::string why;

@@ -34,7 +34,7 @@ class Block1Test : public ::testing::Test {
 };
 
 TEST_F(Block1Test, ProgramErasesOnceThenProgramsAndVerifiesEachChunk) {
-  rig.Poke(1, 0x0400, Bytes(3 * 128, 0x00));
+  rig.SetFlash(1, 0x0400, Bytes(3 * 128, 0x00));
 
   EXPECT_EQ(Program(), kResultOk);
 
@@ -60,7 +60,7 @@ TEST_F(Block1Test, ProgramErasesOnceThenProgramsAndVerifiesEachChunk) {
 
 TEST_F(Block1Test, ReadBlock1RangeReadsWithTheBlock1CommandAndStopsShortAtAMissingByte) {
   const Bytes content = Pattern(300, 12);
-  rig.Poke(1, 0x0400, content);
+  rig.SetFlash(1, 0x0400, content);
   Bytes destination(300);
   EXPECT_EQ(rig.engine.ReadBlock1Range(destination.data(), 0x0400, 300, 128), 300u);
   EXPECT_EQ(destination, content);

@@ -34,7 +34,7 @@ TEST_F(FlashEngineFaultTest, DroppedOrRefusedEraseReplyLeavesTheBarWhereItStoppe
   for (bool refuse : {false, true}) {
     SCOPED_TRACE(refuse ? "refused" : "dropped");
     ASSERT_TRUE(rig.Connect());
-    rig.Poke(0, 0, Bytes(4 * 128, 0x00));
+    rig.SetFlash(0, 0, Bytes(4 * 128, 0x00));
     rig.Faults() = {};
     if (refuse)
       rig.Faults().refuseEraseOccurrence = 2;
@@ -56,7 +56,7 @@ TEST_F(FlashEngineFaultTest, ReadRangeWaitsAgainForALateByteButNotForOneThatNeve
   // Late by more than one input wait, well within the re-waits.
   rig.Faults().replyFaults.push_back(Fault(Kind::Delay, 0x0C, 2, 10, rig.timing.inputWait * 5 / 2));
   const Bytes content = Pattern(300, 8);
-  rig.Poke(0, 0, content);
+  rig.SetFlash(0, 0, content);
   Bytes destination(300);
   EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 300, 128), 300u);
   EXPECT_EQ(destination, content);
@@ -84,7 +84,7 @@ TEST_F(FlashEngineFaultTest, CompareNeverTakesAMissingByteForAnEqualOne) {
 }
 
 TEST_F(FlashEngineFaultTest, ChipThatStopsAnsweringMidOperation) {
-  const Bytes data = Pattern(4 * 128);
+  const Bytes data = Pattern(4 * 128, 1);
   // Silent from the middle of the second chunk's data on.
   rig.Faults().stopAfterHostBytes = rig.target->HostBytesSinceReset() + 136 + 60;
   Stopwatch watch;
@@ -106,7 +106,7 @@ TEST_F(FlashEngineFaultTest, ChipThatStopsAnsweringMidOperation) {
 TEST_F(FlashEngineFaultTest, PulledCableFailsEveryOperationAtItsFirstFrame) {
   ASSERT_NE(rig.device, nullptr);
   static_cast<sim::SimDevice*>(rig.device)->Disconnect();
-  const Bytes data = Pattern(256);
+  const Bytes data = Pattern(256, 1);
   Bytes destination(256);
   long address = -1;
   int pair = -1;

@@ -3,7 +3,6 @@
 // with a progress pane and a message sink that record every call.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -78,32 +77,19 @@ struct EngineRig {
 };
 
 // The engine over an in-process simulated chip.
-struct SimRig : EngineRig {
-  explicit SimRig(int model) : SimRig(std::make_shared<sim::SimTarget>(SimBench::Config(model))) {}
+struct SimRig : SimChip, EngineRig {
+  explicit SimRig(int model) : SimChip(ChipConfig(model)), EngineRig(sim::SimOpener(target)) {}
 
   // Opens the port (whose rising RTS resets the chip) and takes the loader
   // through its handshake. The wire log, progress and messages start empty.
   bool Connect() {
     if (port.Open() != kResultOk || SimBench(target).Detect() != 0x00) return false;
-    target->ClearHostBytes();
+    ClearWire();
     progress.Clear();
     messages.messages.clear();
     return true;
   }
-  Bytes Wire() const { return target->HostBytes(); }
-  Bytes Flash(int block, std::size_t offset, std::size_t n) const {
-    const FlashImage& image = target->Flash(block);
-    return Bytes(image.Data() + offset, image.Data() + offset + n);
-  }
-  void Poke(int block, std::size_t offset, const Bytes& bytes) {
-    std::copy(bytes.begin(), bytes.end(), target->Flash(block).Data() + offset);
-  }
   sim::FaultPlan& Faults() { return target->Faults(); }
-
-  std::shared_ptr<sim::SimTarget> target;
-
- private:
-  explicit SimRig(std::shared_ptr<sim::SimTarget> t) : EngineRig(sim::SimOpener(t)), target(std::move(t)) {}
 };
 
 }  // namespace brisko::test

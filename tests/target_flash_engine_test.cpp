@@ -14,7 +14,7 @@ class FlashEngineTest : public ::testing::Test {
 };
 
 TEST_F(FlashEngineTest, ProgramSkipsBlankChunksPadsTheLastAndVerifiesEachChunk) {
-  Bytes data = Pattern(300);
+  Bytes data = Pattern(300, 1);
   std::fill(data.begin() + 128, data.begin() + 256, 0xFF);  // the second chunk is blank
 
   EXPECT_EQ(rig.engine.ProgramRange(0x1000, 128, data.data(), data.size()), kResultOk);
@@ -38,7 +38,7 @@ TEST_F(FlashEngineTest, ProgramSkipsBlankChunksPadsTheLastAndVerifiesEachChunk) 
 }
 
 TEST_F(FlashEngineTest, EraseSendsOneFramePerSectorAndWantsTheAcknowledgement) {
-  rig.Poke(0, 0x0100, Pattern(384));
+  rig.SetFlash(0, 0x0100, Pattern(384, 1));
   EXPECT_EQ(rig.engine.EraseSectors(0x0100, 128, 3), kResultOk);
   EXPECT_EQ(rig.Wire(), Cat({Frame(0x0B, 0x0100, 0x01), Frame(0x0B, 0x0180, 0x01), Frame(0x0B, 0x0200, 0x01)}));
   EXPECT_EQ(rig.Flash(0, 0x0100, 384), Blank(384));
@@ -47,7 +47,7 @@ TEST_F(FlashEngineTest, EraseSendsOneFramePerSectorAndWantsTheAcknowledgement) {
 
 TEST_F(FlashEngineTest, ReadRangeAsksForWholeChunksAndTheRemainder) {
   const Bytes content = Pattern(300, 9);
-  rig.Poke(0, 0x0200, content);
+  rig.SetFlash(0, 0x0200, content);
   Bytes destination(300, 0);
   EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0200, 300, 128), 300u);
   EXPECT_EQ(destination, content);
@@ -57,7 +57,7 @@ TEST_F(FlashEngineTest, ReadRangeAsksForWholeChunksAndTheRemainder) {
 
 TEST_F(FlashEngineTest, CompareReportsTheFirstDifferenceWithTheChipByteHigh) {
   const Bytes content = Pattern(512, 3);
-  rig.Poke(0, 0x1000, content);
+  rig.SetFlash(0, 0x1000, content);
   // The last chunk is partial: only the file's bytes count, not the flash
   // beyond them.
   const Bytes head(content.begin(), content.begin() + 450);
@@ -82,7 +82,7 @@ TEST_F(FlashEngineTest, CompareReportsTheFirstDifferenceWithTheChipByteHigh) {
 }
 
 TEST_F(FlashEngineTest, ChipEraseAndStartCommandFramesAndTheStartsAcknowledgement) {
-  rig.Poke(0, 0x0000, Pattern(256));
+  rig.SetFlash(0, 0x0000, Pattern(256, 1));
   EXPECT_EQ(rig.engine.ChipErase(), kResultOk);
   EXPECT_EQ(rig.Wire(), Frame(0x01, 0x0000, 0x01));
   EXPECT_EQ(rig.Flash(0, 0x0000, 256), Blank(256));
