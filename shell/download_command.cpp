@@ -193,7 +193,7 @@ int DownloadToExternalBank(MainWindow& w) {
   SessionRecord& record = *w.Record();
   SessionState& state = w.State();
   CaptionKeeper caption(w);
-  const BankView bank = state.externalLowBankSelected ? BankView::Low : BankView::High;
+  const BankView bank = EnteredBank(state.externalLowBankSelected);
   w.SetCaption(bank == BankView::Low ? kExternalLowWarning : kExternalHighWarning);
 
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, false, bank), "", 0};

@@ -117,7 +117,7 @@ void OnSectorErase(MainWindow& w) {
 void EraseExternalBankSectors(MainWindow& w) {
   SessionRecord& record = *w.Record();
   SessionState& state = w.State();
-  const BankView bank = state.externalLowBankSelected ? BankView::Low : BankView::High;
+  const BankView bank = EnteredBank(state.externalLowBankSelected);
   RangeDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), 0, 0};
   if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return;
   if (dialog.start == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == kResultOk) {
@@ -125,8 +125,7 @@ void EraseExternalBankSectors(MainWindow& w) {
     return;
   }
   const auto first = static_cast<std::uint32_t>(dialog.start);
-  std::uint32_t count = dialog.range == 0 ? kBankSectorCount : static_cast<std::uint32_t>(dialog.range);
-  if (first + count > kBankSectorCount) count = kBankSectorCount - first;
+  const std::uint32_t count = BankSectorCount(dialog.start, dialog.range);
 
   if (w.Engine().EraseSectors(first * kBankSectorSize, kBankSectorSize, count) == kResultOk)
     w.Op().Tell(kCompleted);

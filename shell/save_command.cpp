@@ -70,14 +70,12 @@ void OnSave(MainWindow& w) {
 void SaveExternalBank(MainWindow& w) {
   SessionRecord& record = *w.Record();
   w.ClearStatusText();
-  const BankView bank = w.State().externalLowBankSelected ? BankView::Low : BankView::High;
+  const BankView bank = EnteredBank(w.State().externalLowBankSelected);
   SaveDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), "", 0, 0, true};
   if (!w.Op().ChooseSave(dialog) || !dialog.Valid()) return;
 
-  // The range stops at the bank's last sector: bank addresses are 16-bit.
   const auto first = static_cast<std::uint32_t>(dialog.start);
-  std::uint32_t count = dialog.range == 0 ? kBankSectorCount : static_cast<std::uint32_t>(dialog.range);
-  if (first + count > kBankSectorCount) count = kBankSectorCount - first;
+  const std::uint32_t count = BankSectorCount(dialog.start, dialog.range);
 
   FlashEngine engine = w.Engine();
   FileRoutineContext ctx{record, w.State(), engine, w.Op()};
