@@ -1,4 +1,5 @@
 #include "image/file_routines.hpp"
+#include "link/report_texts.hpp"
 
 #include <algorithm>
 #include <optional>
@@ -11,11 +12,6 @@
 namespace brisko {
 namespace {
 
-constexpr const char* kOverSize = "The selected file is over size!!!";
-constexpr const char* kSectorEraseFailed = "Sector erase failed!!!";
-constexpr const char* kDownloadFailed = "Failed to Download Data!!!";
-constexpr const char* kReadFailed = "Failed to Read Data!!!";
-constexpr const char* kVerifyFailed = "Failed to Verify Data!!!";
 constexpr const char* kEraseFailedOnChip = "Erase failed on talon51!";
 
 // An external bank is one 64 KB window, erased in 4096-byte sectors but
@@ -36,7 +32,7 @@ struct Part {
 };
 
 int OverSize(FileRoutineContext& ctx) {
-  ctx.messages.Tell(kOverSize);
+  ctx.messages.Tell(text::kFileOverSize);
   return kResultOverSize;
 }
 
@@ -84,11 +80,11 @@ int WriteAndVerify(FileRoutineContext& ctx, ImageFile& file, const Part& part) {
   if (!readBack.Allocate(padded)) return kResultNoMemory;
 
   if (ctx.engine.EraseSectors(part.address, unit, static_cast<std::uint32_t>(padded / unit)) != kResultOk) {
-    ctx.messages.Tell(kSectorEraseFailed);
+    ctx.messages.Tell(text::kSectorEraseFailed);
     return kResultFail;
   }
   if (ctx.engine.ProgramRange(part.address, unit, data.Data(), padded) != kResultOk) {
-    ctx.messages.Tell(kDownloadFailed);
+    ctx.messages.Tell(text::kDownloadFailed);
     return kResultProgramFailed;
   }
   const std::size_t got = ctx.engine.ReadRange(readBack.Data(), part.address, padded, unit);
@@ -100,11 +96,11 @@ int WriteAndVerify(FileRoutineContext& ctx, ImageFile& file, const Part& part) {
     std::copy_n(readBack.Data(), std::min(got, image.Size() - offset), image.Data() + offset);
 
   if (got != padded) {
-    ctx.messages.Tell(kReadFailed);
+    ctx.messages.Tell(text::kReadFailed);
     return kResultNoReply;
   }
   if (!std::equal(data.Data(), data.Data() + padded, readBack.Data())) {
-    ctx.messages.Tell(kVerifyFailed);
+    ctx.messages.Tell(text::kVerifyFailed);
     return kResultProgramFailed;
   }
   return kResultOk;
@@ -182,12 +178,12 @@ int DownloadFileToBlock1(FileRoutineContext& ctx, const std::string& fileName, s
   // A loader rewrite leaves the erase to ProgramBlock1Range's own frame.
   if (!ctx.state.loaderUpdateInProgress &&
       ctx.engine.EraseSectors(startAddress, unit, static_cast<std::uint32_t>(padded / unit)) != kResultOk) {
-    ctx.messages.Tell(kSectorEraseFailed);
+    ctx.messages.Tell(text::kSectorEraseFailed);
     record.Port().Owner().Tell(kEraseFailedOnChip);
     return kResultFail;
   }
   if (ctx.engine.ProgramBlock1Range(startAddress, unit, data.Data(), padded) != kResultOk) {
-    ctx.messages.Tell(kDownloadFailed);
+    ctx.messages.Tell(text::kDownloadFailed);
     return kResultProgramFailed;
   }
   return kResultOk;

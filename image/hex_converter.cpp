@@ -1,4 +1,5 @@
 #include "image/hex_converter.hpp"
+#include "link/report_texts.hpp"
 
 #include <unistd.h>
 
@@ -63,7 +64,7 @@ int ConvertHexToBinary(const std::string& hexName, const std::string& binName, M
   std::error_code ignored;
   std::ifstream source(hexName, std::ios::binary);
   if (!source || std::filesystem::is_directory(hexName, ignored)) {
-    messages.Tell("Can't open the selected file!!!");
+    messages.Tell(text::kCannotOpenFile);
     return 0;
   }
   HexImage image = BuildImageFromHex(source, BaseName(hexName));

@@ -1,4 +1,5 @@
 #include "image/image_file.hpp"
+#include "link/report_texts.hpp"
 
 #include <sys/stat.h>
 
@@ -10,10 +11,6 @@
 #include "link/result_codes.hpp"
 
 namespace brisko {
-namespace {
-constexpr const char* kCantOpen = "Can't open the selected file!!!";
-}
-
 int ImageFile::Open(const std::string& fileName, const std::string& tempPath, MessageSink& messages) {
   std::string path = fileName;
   if (IsHexFileName(fileName)) {
@@ -25,7 +22,7 @@ int ImageFile::Open(const std::string& fileName, const std::string& tempPath, Me
   // Only a regular file has a length to size the image by.
   if (!file_ || ::fstat(::fileno(file_.get()), &status) != 0 || !S_ISREG(status.st_mode)) {
     file_.reset();
-    messages.Tell(kCantOpen);
+    messages.Tell(text::kCannotOpenFile);
     return kResultFail;
   }
   length_ = static_cast<std::uint64_t>(status.st_size);
@@ -49,7 +46,7 @@ int LoadImage(ImageFile& file, std::uint64_t offset, std::size_t count, std::siz
               ImageBuffer& buffer, MessageSink& messages) {
   if (!buffer.Allocate(std::max(count, padded))) return kResultNoMemory;
   if (count > 0 && !file.Read(offset, buffer.Data(), count)) {
-    messages.Tell(kCantOpen);
+    messages.Tell(text::kCannotOpenFile);
     return kResultFail;
   }
   return kResultOk;

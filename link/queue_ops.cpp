@@ -1,4 +1,5 @@
 #include "link/queue_ops.hpp"
+#include "link/report_texts.hpp"
 
 #include <system_error>
 
@@ -12,7 +13,7 @@ bool Lock(std::mutex& mutex, MessageSink& owner) {
     mutex.lock();
     return true;
   } catch (const std::system_error&) {
-    owner.Tell("Error in calling WaitForSingleObject().");
+    owner.Tell(text::kQueueWaitFailed);
     return false;
   }
 }
@@ -24,12 +25,12 @@ int QueuePut(ByteQueue& queue, std::mutex& mutex, std::uint8_t byte, MessageSink
   std::unique_lock held(mutex, std::adopt_lock);
   if (queue.IsFull()) {
     held.unlock();
-    owner.Tell("Error! Queue is Full.");
+    owner.Tell(text::kQueueFull);
     return kQueueFullOrEmpty;
   }
   if (queue.Put(byte)) return kQueueOk;
   held.unlock();
-  owner.Tell("Error! Queue is not full but unable to write.");
+  owner.Tell(text::kQueueWriteFailed);
   return kQueueBroken;
 }
 
@@ -39,7 +40,7 @@ int QueueGet(ByteQueue& queue, std::mutex& mutex, std::uint8_t& byte, MessageSin
   if (queue.IsEmpty()) return kQueueFullOrEmpty;
   if (queue.Get(byte)) return kQueueOk;
   held.unlock();
-  owner.Tell("Error! Queue is not empty but unable to read.");
+  owner.Tell(text::kQueueReadFailed);
   return kQueueBroken;
 }
 

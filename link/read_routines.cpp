@@ -1,4 +1,5 @@
 #include "link/read_routines.hpp"
+#include "link/report_texts.hpp"
 
 #include <chrono>
 #include <thread>
@@ -14,8 +15,6 @@ constexpr std::size_t kExternalLoaderChunks = 9;
 // Of the 1152 bytes read back, the last eight are not part of the comparison.
 constexpr std::size_t kExternalLoaderCompared = 1144;
 
-const char* const kSendFailed = "Failed to Send Read Command!";
-const char* const kReadFailed = "Failed to Read data byte from the chip!";
 
 bool ReadSector(SerialPort& port, std::uint8_t* out) {
   for (std::size_t i = 0; i < kSector; ++i)
@@ -29,11 +28,11 @@ int ReadBlock0Sectors(SerialPort& port, std::uint16_t first, std::uint8_t* out,
   for (std::size_t k = 0; k < sectors; ++k) {
     auto address = static_cast<std::uint16_t>(first + k * kSector);
     if (SendFrame(port, cmd::kRead, address, kSector) != kByteOk) {
-      port.Owner().Tell(kSendFailed);
+      port.Owner().Tell(text::kSendReadCommandFailed);
       return kResultFail;
     }
     if (!ReadSector(port, out + k * kSector)) {
-      port.Owner().Tell(kReadFailed);
+      port.Owner().Tell(text::kDataByteMissing);
       return kResultFail;
     }
   }
@@ -70,12 +69,12 @@ int SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& tim
   for (std::size_t k = 0; k < kSectors; ++k) {
     auto address = static_cast<std::uint16_t>(k * kSector);
     if (QueueFrame(queues, owner, cmd::kRead, address, kSector) != kByteOk) {
-      owner.Tell(kSendFailed);
+      owner.Tell(text::kSendReadCommandFailed);
       return kResultFail;
     }
     for (std::size_t i = 0; i < kSector; ++i) {
       if (!TakeReply(queues, owner, timing, operationFailed, saved.savedUserCode[k * kSector + i])) {
-        owner.Tell(kReadFailed);
+        owner.Tell(text::kDataByteMissing);
         return kResultFail;
       }
     }
@@ -87,14 +86,14 @@ int VerifyExternalLoaderImage(SerialPort& port, std::span<const std::uint8_t> im
   for (std::size_t k = 0; k < kExternalLoaderChunks; ++k) {
     auto address = static_cast<std::uint16_t>(k * kSector);
     if (SendFrame(port, cmd::kStartOrExternalRead, address, kSector) != kByteOk) {
-      port.Owner().Tell(kSendFailed);
+      port.Owner().Tell(text::kSendReadCommandFailed);
       return kResultCommFailure;
     }
     int mismatches = 0;
     for (std::size_t j = 0; j < kSector; ++j) {
       std::uint8_t byte = 0;
       if (port.ReadByte(byte) != kByteOk) {
-        port.Owner().Tell(kReadFailed);
+        port.Owner().Tell(text::kDataByteMissing);
         return kResultCommFailure;
       }
       std::size_t i = k * kSector + j;

@@ -1,4 +1,5 @@
 #include "link/serial_port.hpp"
+#include "link/report_texts.hpp"
 
 #include <array>
 #include <chrono>
@@ -14,8 +15,6 @@ namespace {
 constexpr std::array<unsigned, 9> kAcceptedBaudRates = {110,  300,  600,   1200, 2400,
                                                         4800, 9600, 19200, 38400};
 
-const char* const kWriteRefused = "2:Fail to write ORVEX_CMD_READ CMD byte!!!";
-const char* const kWriteTimedOut = "3:Fail to write ORVEX_CMD_READ CMD byte!!!";
 
 }  // namespace
 
@@ -124,7 +123,7 @@ bool SerialPort::Drain() {
 
 int SerialPort::WriteRaw(const std::uint8_t* data, std::size_t count, Millis limit) {
   if (!IsOpen()) {
-    owner_->Tell(kWriteRefused);
+    owner_->Tell(text::kWriteRefused);
     return kByteFail;
   }
   Drain();
@@ -134,11 +133,11 @@ int SerialPort::WriteRaw(const std::uint8_t* data, std::size_t count, Millis lim
       return kByteOk;
     case WriteResult::Refused:
       if (trace_) trace_->Note("write refused");
-      owner_->Tell(kWriteRefused);
+      owner_->Tell(text::kWriteRefused);
       return kByteFail;
     case WriteResult::TimedOut:
       if (trace_) trace_->Note("write timed out");
-      owner_->Tell(kWriteTimedOut);
+      owner_->Tell(text::kWriteTimedOut);
       return kByteFail;
   }
   return kByteFail;

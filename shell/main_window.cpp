@@ -1,4 +1,5 @@
 #include "shell/main_window.hpp"
+#include "link/report_texts.hpp"
 
 #include <cstdio>
 
@@ -262,23 +263,23 @@ bool MainWindow::EntryChecks(bool needLink, bool refuseUserCode) {
 // --- message helpers ------------------------------------------------------------
 
 void MainWindow::ReportNoChip() { op_->Tell("No flash chip has been selected/detected!!!"); }
-void MainWindow::ReportDownloadFailed() { op_->Tell("Failed to Download Data!!!"); }
+void MainWindow::ReportDownloadFailed() { op_->Tell(text::kDownloadFailed); }
 void MainWindow::ReportNoTargetBoard() { op_->Tell("No target board has been located!!!"); }
 void MainWindow::ReportChipAlreadyDetected() { op_->Tell("ChipType had been detected earlier."); }
 void MainWindow::ReportChipInfoIncomplete() { op_->Tell("Chip Info is not completed!!!"); }
-void MainWindow::ReportVerifyFailed() { op_->Tell("Failed to Verify Data!!!"); }
-void MainWindow::ReportReadFailed() { op_->Tell("Failed to Read Data!!!"); }
+void MainWindow::ReportVerifyFailed() { op_->Tell(text::kVerifyFailed); }
+void MainWindow::ReportReadFailed() { op_->Tell(text::kReadFailed); }
 void MainWindow::ReportIllegalBlock() { op_->Tell("Illegal Block Number Detected!!!"); }
-void MainWindow::ReportCannotOpenFile() { op_->Tell("Can't open the selected file!!!"); }
-void MainWindow::ReportFileOversize() { op_->Tell("The selected file is over size!!!"); }
-void MainWindow::ReportReadCommandFailed() { op_->Tell("Fail to write ORVEX_CMD_READ to MCU!!!"); }
-void MainWindow::ReportReadCommandByteFailed2() { op_->Tell("2:Fail to write ORVEX_CMD_READ CMD byte!!!"); }
-void MainWindow::ReportReadCommandByteFailed3() { op_->Tell("3:Fail to write ORVEX_CMD_READ CMD byte!!!"); }
-void MainWindow::ReportSectorEraseFailed() { op_->Tell("Sector erase failed!!!"); }
-void MainWindow::ReportQueueWriteError() { op_->Tell("Error! Queue is not full but unable to write."); }
-void MainWindow::ReportQueueReadError() { op_->Tell("Error! Queue is not empty but unable to read."); }
-void MainWindow::ReportQueueFull() { op_->Tell("Error! Queue is Full."); }
-void MainWindow::ReportWaitError() { op_->Tell("Error in calling WaitForSingleObject()."); }
+void MainWindow::ReportCannotOpenFile() { op_->Tell(text::kCannotOpenFile); }
+void MainWindow::ReportFileOversize() { op_->Tell(text::kFileOverSize); }
+void MainWindow::ReportReadCommandFailed() { op_->Tell(text::kReadCommandNotSent); }
+void MainWindow::ReportReadCommandByteFailed2() { op_->Tell(text::kWriteRefused); }
+void MainWindow::ReportReadCommandByteFailed3() { op_->Tell(text::kWriteTimedOut); }
+void MainWindow::ReportSectorEraseFailed() { op_->Tell(text::kSectorEraseFailed); }
+void MainWindow::ReportQueueWriteError() { op_->Tell(text::kQueueWriteFailed); }
+void MainWindow::ReportQueueReadError() { op_->Tell(text::kQueueReadFailed); }
+void MainWindow::ReportQueueFull() { op_->Tell(text::kQueueFull); }
+void MainWindow::ReportWaitError() { op_->Tell(text::kQueueWaitFailed); }
 void MainWindow::ReportPurgeWarning() { op_->Tell("Warning! Failed to purge in_buffer."); }
 
 }  // namespace brisko

@@ -1,4 +1,5 @@
 #include "target/flash_engine.hpp"
+#include "link/report_texts.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,9 +17,6 @@ namespace {
 
 constexpr const char* kEraseBlock1Failed = "Erase block 1 failed";
 constexpr const char* kEraseStatusMissing = "Failed to Read the Erase Status byte!";
-constexpr const char* kReadFrameNotSent = "Fail to write ORVEX_CMD_READ to MCU!!!";
-constexpr const char* kDataByteMissing = "Failed to Read data byte from the chip!";
-constexpr const char* kVerifyFailed = "Failed to Verify Data!!!";
 constexpr const char* kChipEraseNotConfirmed = "\nChip-erase confirmation failed\n";
 
 bool Usable(std::uint32_t chunk, const void* buffer, std::size_t length) {
@@ -214,12 +212,12 @@ int FlashEngine::CompareRange(std::uint32_t start, std::uint32_t chunk, const st
   std::uint32_t address = start;
   for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
     if (!Sent(SendFrame(port_, readCommand, WireAddress(address), CountByte(chunk)))) {
-      messages_.Tell(kReadFrameNotSent);
+      messages_.Tell(text::kReadCommandNotSent);
       return Finish(false);
     }
     // A byte that did not come has no value to compare; it must never pass as equal.
     if (!ReadAllOnce(readBack)) {
-      messages_.Tell(kDataByteMissing);
+      messages_.Tell(text::kDataByteMissing);
       return Finish(false);
     }
     const std::size_t n = std::min<std::size_t>(length - done, chunk);
@@ -228,7 +226,7 @@ int FlashEngine::CompareRange(std::uint32_t start, std::uint32_t chunk, const st
     if (chip != readBack.begin() + static_cast<std::ptrdiff_t>(n)) {
       mismatchAddress = static_cast<long>(address) + (chip - readBack.begin());
       mismatchPair = *chip * 256 + *expected;
-      messages_.Tell(kVerifyFailed);
+      messages_.Tell(text::kVerifyFailed);
       return Finish(false);
     }
     progress_.ProgressAdvance();
