@@ -1,10 +1,10 @@
 #include "image/file_routines.hpp"
-#include "link/report_texts.hpp"
 
 #include <algorithm>
 #include <optional>
 
 #include "image/image_file.hpp"
+#include "link/report_texts.hpp"
 #include "link/result_codes.hpp"
 #include "link/user_paths.hpp"
 #include "target/chip_catalogue.hpp"

@@ -1,5 +1,4 @@
 #include "image/hex_converter.hpp"
-#include "link/report_texts.hpp"
 
 #include <unistd.h>
 
@@ -12,6 +11,7 @@
 #include <fstream>
 
 #include "image/intel_hex_image.hpp"
+#include "link/report_texts.hpp"
 #include "link/user_paths.hpp"
 
 namespace brisko {

@@ -1,5 +1,4 @@
 #include "image/image_file.hpp"
-#include "link/report_texts.hpp"
 
 #include <sys/stat.h>
 
@@ -8,9 +7,11 @@
 
 #include "image/flash_image.hpp"
 #include "image/hex_converter.hpp"
+#include "link/report_texts.hpp"
 #include "link/result_codes.hpp"
 
 namespace brisko {
+
 int ImageFile::Open(const std::string& fileName, const std::string& tempPath, MessageSink& messages) {
   std::string path = fileName;
   if (IsHexFileName(fileName)) {

@@ -1,7 +1,8 @@
 #include "link/queue_ops.hpp"
-#include "link/report_texts.hpp"
 
 #include <system_error>
+
+#include "link/report_texts.hpp"
 
 namespace brisko {
 namespace {

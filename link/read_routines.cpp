@@ -1,10 +1,10 @@
 #include "link/read_routines.hpp"
-#include "link/report_texts.hpp"
 
 #include <chrono>
 #include <thread>
 
 #include "link/command_primitives.hpp"
+#include "link/report_texts.hpp"
 #include "link/result_codes.hpp"
 
 namespace brisko {

@@ -1,11 +1,11 @@
 #include "link/serial_port.hpp"
-#include "link/report_texts.hpp"
 
 #include <array>
 #include <chrono>
 
 #include "link/port_names.hpp"
 #include "link/precise_timers.hpp"
+#include "link/report_texts.hpp"
 #include "link/result_codes.hpp"
 #include "link/wire_trace.hpp"
 

@@ -1,9 +1,9 @@
 #include "shell/main_window.hpp"
-#include "link/report_texts.hpp"
 
 #include <cstdio>
 
 #include "link/command_primitives.hpp"
+#include "link/report_texts.hpp"
 #include "link/result_codes.hpp"
 #include "shell/settings_file.hpp"
 

@@ -1,5 +1,4 @@
 #include "target/flash_engine.hpp"
-#include "link/report_texts.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -7,6 +6,7 @@
 #include <vector>
 
 #include "link/command_primitives.hpp"
+#include "link/report_texts.hpp"
 #include "link/result_codes.hpp"
 #include "target/engine_commands.hpp"
 #include "target/engine_labels.hpp"
