@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <set>
 
-#include "target/chip_catalogue.hpp"
+#include "chip/chip_catalogue.hpp"
 
 namespace brisko::cli {
 namespace {

@@ -7,7 +7,7 @@
 #include "link/report_texts.hpp"
 #include "link/result_codes.hpp"
 #include "link/user_paths.hpp"
-#include "target/chip_catalogue.hpp"
+#include "chip/chip_catalogue.hpp"
 
 namespace brisko {
 namespace {

@@ -2,9 +2,9 @@
 #include <string>
 
 #include "link/message_sink.hpp"
-#include "target/flash_engine.hpp"
-#include "target/session_record.hpp"
-#include "target/session_state.hpp"
+#include "chip/flash_engine.hpp"
+#include "chip/session_record.hpp"
+#include "chip/session_state.hpp"
 
 namespace brisko {
 

@@ -4,8 +4,8 @@
 #include "shell/comm_setup_dialog.hpp"
 #include "shell/external_flash_return.hpp"
 #include "shell/main_window.hpp"
-#include "target/handshake.hpp"
-#include "target/status_decoding.hpp"
+#include "chip/handshake.hpp"
+#include "chip/status_decoding.hpp"
 
 namespace brisko {
 namespace {

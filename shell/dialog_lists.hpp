@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "target/session_record.hpp"
+#include "chip/session_record.hpp"
 
 namespace brisko {
 

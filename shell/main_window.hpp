@@ -8,10 +8,10 @@
 #include "link/serial_device.hpp"
 #include "shell/operator.hpp"
 #include "shell/window_state.hpp"
-#include "target/flash_engine.hpp"
-#include "target/progress_sink.hpp"
-#include "target/session_record.hpp"
-#include "target/session_state.hpp"
+#include "chip/flash_engine.hpp"
+#include "chip/progress_sink.hpp"
+#include "chip/session_record.hpp"
+#include "chip/session_state.hpp"
 
 namespace brisko {
 

@@ -2,7 +2,7 @@
 #include <optional>
 #include <string>
 
-#include "target/session_record.hpp"
+#include "chip/session_record.hpp"
 
 namespace brisko {
 

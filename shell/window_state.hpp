@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "target/status_decoding.hpp"
+#include "chip/status_decoding.hpp"
 
 namespace brisko {
 

@@ -1,6 +1,6 @@
 #include "sim/sim_chip.hpp"
 
-#include "target/chip_catalogue.hpp"
+#include "chip/chip_catalogue.hpp"
 
 namespace brisko::sim {
 namespace {

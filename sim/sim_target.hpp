@@ -8,7 +8,7 @@
 
 #include "image/flash_image.hpp"
 #include "sim/fault_plan.hpp"
-#include "target/chip_catalogue.hpp"
+#include "chip/chip_catalogue.hpp"
 
 namespace brisko::sim {
 

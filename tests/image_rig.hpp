@@ -12,8 +12,8 @@
 #include "support/fast_timing.hpp"
 #include "support/recording_sink.hpp"
 #include "support/sim_chip.hpp"
-#include "target/handshake.hpp"
-#include "target/progress_sink.hpp"
+#include "chip/handshake.hpp"
+#include "chip/progress_sink.hpp"
 
 namespace brisko::test {
 

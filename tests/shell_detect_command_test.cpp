@@ -6,7 +6,7 @@
 
 #include "shell/detect_command.hpp"
 #include "support/sim_session.hpp"
-#include "target/handshake.hpp"
+#include "chip/handshake.hpp"
 
 namespace brisko {
 namespace {

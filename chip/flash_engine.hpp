@@ -8,8 +8,8 @@
 #include "link/message_sink.hpp"
 #include "link/queue_ops.hpp"
 #include "link/serial_port.hpp"
-#include "target/progress_sink.hpp"
-#include "target/session_state.hpp"
+#include "chip/progress_sink.hpp"
+#include "chip/session_state.hpp"
 
 namespace brisko {
 

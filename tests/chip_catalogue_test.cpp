@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
 #include "support/recording_sink.hpp"
-#include "target/chip_catalogue.hpp"
-#include "target/session_record.hpp"
-#include "target/status_decoding.hpp"
+#include "chip/chip_catalogue.hpp"
+#include "chip/session_record.hpp"
+#include "chip/status_decoding.hpp"
 
 namespace brisko {
 namespace {

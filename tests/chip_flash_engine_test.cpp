@@ -1,6 +1,6 @@
 // The flash engine against a healthy simulated chip: the bytes on the wire,
 // what lands in flash, the results and the progress pane.
-#include "target_flash_engine_fixture.hpp"
+#include "chip_flash_engine_fixture.hpp"
 
 namespace brisko::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "target/session_record.hpp"
+#include "chip/session_record.hpp"
 
 namespace brisko {
 

@@ -14,9 +14,9 @@
 #include "sim_bench.hpp"
 #include "support/fast_timing.hpp"
 #include "support/recording_sink.hpp"
-#include "target/flash_engine.hpp"
-#include "target/progress_sink.hpp"
-#include "target/session_state.hpp"
+#include "chip/flash_engine.hpp"
+#include "chip/progress_sink.hpp"
+#include "chip/session_state.hpp"
 
 namespace brisko::test {
 

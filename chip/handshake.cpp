@@ -1,10 +1,10 @@
-#include "target/handshake.hpp"
+#include "chip/handshake.hpp"
 
 #include <chrono>
 
 #include "link/command_primitives.hpp"
 #include "link/result_codes.hpp"
-#include "target/chip_catalogue.hpp"
+#include "chip/chip_catalogue.hpp"
 
 namespace brisko {
 

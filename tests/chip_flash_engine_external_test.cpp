@@ -4,7 +4,7 @@
 #include <deque>
 #include <thread>
 
-#include "target_flash_engine_fixture.hpp"
+#include "chip_flash_engine_fixture.hpp"
 
 namespace brisko::test {
 namespace {

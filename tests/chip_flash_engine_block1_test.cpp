@@ -1,7 +1,7 @@
 // Block 1 through the programmer parked in block 0, on a KT540 whose blocks
 // share their addresses.
 #include "firmware/firmware.hpp"
-#include "target_flash_engine_fixture.hpp"
+#include "chip_flash_engine_fixture.hpp"
 
 namespace brisko::test {
 namespace {

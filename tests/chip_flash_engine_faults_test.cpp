@@ -1,6 +1,6 @@
 // The flash engine when the chip misbehaves: every failure ends with its label,
 // message and result, and in bounded time.
-#include "target_flash_engine_fixture.hpp"
+#include "chip_flash_engine_fixture.hpp"
 
 namespace brisko::test {
 namespace {

@@ -3,7 +3,7 @@
 
 #include "image/flash_image.hpp"
 #include "link/serial_port.hpp"
-#include "target/chip_catalogue.hpp"
+#include "chip/chip_catalogue.hpp"
 
 namespace brisko {
 

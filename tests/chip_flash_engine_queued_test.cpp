@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "link/queue_ops.hpp"
-#include "target_flash_engine_fixture.hpp"
+#include "chip_flash_engine_fixture.hpp"
 
 namespace brisko::test {
 namespace {

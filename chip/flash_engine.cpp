@@ -1,4 +1,4 @@
-#include "target/flash_engine.hpp"
+#include "chip/flash_engine.hpp"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,8 +8,8 @@
 #include "link/command_primitives.hpp"
 #include "link/report_texts.hpp"
 #include "link/result_codes.hpp"
-#include "target/engine_commands.hpp"
-#include "target/engine_labels.hpp"
+#include "chip/engine_commands.hpp"
+#include "chip/engine_labels.hpp"
 
 namespace brisko {
 

@@ -5,9 +5,9 @@
 
 #include "link/command_primitives.hpp"
 #include "link/result_codes.hpp"
-#include "target/engine_commands.hpp"
-#include "target/engine_labels.hpp"
-#include "target/flash_engine.hpp"
+#include "chip/engine_commands.hpp"
+#include "chip/engine_labels.hpp"
+#include "chip/flash_engine.hpp"
 
 // The flash operations over the legacy worker's queues. The worker owns the
 // port; the window thread puts frames and data into the queues and polls the

@@ -1,4 +1,4 @@
-#include "target/chip_catalogue.hpp"
+#include "chip/chip_catalogue.hpp"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "target/chip_catalogue.hpp"
+#include "chip/chip_catalogue.hpp"
 
 namespace brisko {
 

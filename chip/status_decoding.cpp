@@ -1,4 +1,4 @@
-#include "target/status_decoding.hpp"
+#include "chip/status_decoding.hpp"
 
 namespace brisko {
 namespace {
