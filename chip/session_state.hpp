@@ -16,6 +16,9 @@ struct SessionState {
   bool doubleClockAsked = false;     // offered once per run, never cleared
   std::atomic<bool> linkBusy{false}; // a long operation owns the link
   std::atomic<bool> operationFailed{false};
+  // Set by a cancel request (any thread); long operations stop at their next
+  // safe point. Cleared when a command starts.
+  std::atomic<bool> cancelRequested{false};
   bool userCodeStarted = false;
   bool legacyWorkerRunning = false;
 

@@ -187,12 +187,6 @@ void MainWindow::ResetTarget() {
 
 // --- timer ------------------------------------------------------------------
 
-void MainWindow::TimerTick(const std::tm& localTime) {
-  UpdateClockPane(localTime);
-  UpdatePortPane();
-  UpdateBaudPane();
-}
-
 void MainWindow::UpdateClockPane(const std::tm& localTime) {
   // Hours 00-11 are AM; noon shows as 12 PM and later hours count from 01 PM.
   int hour = localTime.tm_hour;
@@ -200,15 +194,13 @@ void MainWindow::UpdateClockPane(const std::tm& localTime) {
   if (hour >= 13) hour -= 12;
   char text[32];
   std::snprintf(text, sizeof text, "%02i:%02i:%02i%2s", hour, localTime.tm_min, localTime.tm_sec, suffix);
-  {
-    std::lock_guard lock(windowMutex_);
-    window_.clockPane = text;
-    Changed(WindowAspect::Panes);
-  }
+  std::lock_guard lock(windowMutex_);
+  window_.clockPane = text;
+  Changed(WindowAspect::Panes);
+}
 
-  // Keep-alive: every ten seconds while a chip is detected and no long
-  // operation owns the link, the loader must echo 63h.
-  if (!record_ || localTime.tm_sec % 10 != 0) return;
+void MainWindow::KeepAlive() {
+  if (!record_) return;
   SerialPort& port = record_->Port();
   if (!port.IsLinkUp() || state_.linkBusy) return;
   std::uint8_t echo = 0;

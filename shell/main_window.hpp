@@ -63,11 +63,12 @@ class MainWindow final : public ProgressSink {
   void ProgressAdvance() override;
   void ProgressSetText(const std::string& label) override;
 
-  // --- the one-second timer ------------------------------------------------
-  // Clock, port and baud panes, and the keep-alive at seconds 00, 10, ... 50.
-  // Run it between commands only.
-  void TimerTick(const std::tm& localTime);
+  // --- the one-second timer (driven by CommandRunner::Tick) ------------------
   void UpdateClockPane(const std::tm& localTime);
+  // While a chip is detected and no long operation owns the link, the loader
+  // must echo 63h; a missing echo drops the link and tells the operator.
+  // A short command: run on the command thread, between commands only.
+  void KeepAlive();
   void UpdatePortPane();
   void UpdateBaudPane();
 

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <tuple>
 
+#include "shell/command_runner.hpp"
 #include "shell/detect_command.hpp"
 #include "support/sim_session.hpp"
 #include "chip/handshake.hpp"
@@ -185,26 +186,31 @@ TEST(DetectMenu, SelectionAndSetupComeFirst) {
 TEST(KeepAlive, EchoEveryTenSecondsOrTheLinkIsDropped) {
   SimSession s(kKT420);
   ASSERT_TRUE(s.Ready());
+  CommandRunner runner(s.Window());
+  const auto tick = [&](const std::tm& at) {
+    runner.Tick(at);
+    runner.WaitIdle();
+  };
   std::tm at{};
   std::tie(at.tm_hour, at.tm_min, at.tm_sec) = std::tuple{13, 5, 9};
-  s.Window().TimerTick(at);
+  tick(at);
   EXPECT_EQ(s.Window().Snapshot().clockPane, "01:05:09PM");
   EXPECT_TRUE(s.Wire().empty());
 
   at.tm_sec = 10;
-  s.Window().TimerTick(at);
+  tick(at);
   EXPECT_EQ(s.Wire(), Bytes{0x63});
   EXPECT_TRUE(s.Record().Port().IsLinkUp());
 
   s.State().linkBusy = true;
   s.ClearWire();
-  s.Window().TimerTick(at);
+  tick(at);
   EXPECT_TRUE(s.Wire().empty());
   s.State().linkBusy = false;
 
   s.target->Faults().replyFaults.push_back({Kind::Drop, 0x63, 0, 0});
   s.State().operationFailed = true;
-  s.Window().TimerTick(at);
+  tick(at);
   EXPECT_FALSE(s.Record().Port().IsLinkUp());
   EXPECT_FALSE(s.State().operationFailed);
   EXPECT_TRUE(s.op.Saw("A timeout error detected and resets the host Application.\nPlease re-detect the Chiptype."));

@@ -1,0 +1,81 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace brisko {
+
+// How a command ended. Front ends decide exit status, colours and summaries
+// from this alone, never from the text of a message the command told.
+enum class OutcomeKind {
+  Succeeded,
+  Declined,   // the operator answered No or closed a dialog with Cancel
+  Refused,    // an entry check or a rule stopped it before the chip was touched
+  Failed,     // a step failed; `step` and `code` say which and how
+  Cancelled,  // a cancel request stopped it at a safe point
+};
+
+// Which check refused a command.
+enum class Refusal {
+  None,
+  NoChip,           // no session record, or the user's program was started
+  NoTarget,         // no detection has succeeded (link down)
+  IllegalBlock,     // the current block is neither 0 nor 1
+  LoaderArea,       // the range would erase or overwrite the loader
+  SecurityLock,     // the chip's lock level forbids it
+  BadInput,         // a file, an address or a value the command cannot use
+  NotSupported,     // the model or memory mode has no such operation
+};
+
+struct CommandOutcome {
+  OutcomeKind kind = OutcomeKind::Succeeded;
+  Refusal refusal = Refusal::None;
+  // The failed (or cancelled) step in a few words ("erase", "program and
+  // verify", "select block 1", "restore block 0") and its result code.
+  std::string step;
+  int code = 0;
+
+  // What was done, for a one-line summary: "downloaded", "read", "erased"...
+  std::string action;
+  std::size_t bytes = 0;
+  std::uint32_t address = 0;
+  int block = -1;         // 0 or 1; -1 for neither (external bank, whole chip)
+  bool verified = false;  // every written byte was read back and matched
+
+  bool Ok() const { return kind == OutcomeKind::Succeeded; }
+
+  static CommandOutcome Success(std::string action = {}) {
+    CommandOutcome o;
+    o.action = std::move(action);
+    return o;
+  }
+  static CommandOutcome Declined() {
+    CommandOutcome o;
+    o.kind = OutcomeKind::Declined;
+    return o;
+  }
+  static CommandOutcome Refused(Refusal why) {
+    CommandOutcome o;
+    o.kind = OutcomeKind::Refused;
+    o.refusal = why;
+    return o;
+  }
+  static CommandOutcome Failed(std::string step, int code) {
+    CommandOutcome o;
+    o.kind = OutcomeKind::Failed;
+    o.step = std::move(step);
+    o.code = code;
+    return o;
+  }
+  static CommandOutcome Cancelled(std::string step = {}) {
+    CommandOutcome o;
+    o.kind = OutcomeKind::Cancelled;
+    o.step = std::move(step);
+    return o;
+  }
+};
+
+const char* OutcomeKindName(OutcomeKind kind);
+const char* RefusalText(Refusal why);
+
+}  // namespace brisko
