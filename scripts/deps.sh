@@ -7,6 +7,9 @@ packages=(
   g++ cmake ninja-build pkg-config  # compiler and build
   libgtest-dev googletest           # unit tests
   srecord binutils                  # tests convert binaries to Intel HEX with srec_cat and objcopy
+  qt6-base-dev qt6-svg-dev          # the desktop window (Widgets, PrintSupport, Network, Test, Svg)
+  libcli11-dev                      # brisko-cli's argument parsing
+  poppler-utils                     # tests read the text of printed PDF pages (pdftotext)
 )
 
 missing=()
