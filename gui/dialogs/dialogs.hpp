@@ -1,0 +1,31 @@
+#pragma once
+// The modal dialogs of the window. Each runs on the UI thread, fills the data
+// it is given and returns true for OK, false for Cancel. The Qt operator calls
+// them when a command (on the command thread) asks the operator.
+#include <string>
+
+class QWidget;
+
+namespace brisko {
+
+struct ChipSelection;
+class CommSetupDialog;
+struct FileSectorDialog;
+struct RangeDialog;
+struct SaveDialog;
+
+namespace gui {
+
+bool ShowChipSelectionDialog(QWidget* parent, ChipSelection& selection);
+bool ShowCommSetupDialog(QWidget* parent, CommSetupDialog& dialog);
+bool ShowFileSectorDialog(QWidget* parent, FileSectorDialog& dialog);
+bool ShowRangeDialog(QWidget* parent, RangeDialog& dialog);
+bool ShowSaveDialog(QWidget* parent, SaveDialog& dialog);
+
+// Prints a listing with the print dialog; true when printed or when the
+// operator cancelled the print dialog (the command counts both as done),
+// false when the printer failed.
+bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing);
+
+}  // namespace gui
+}  // namespace brisko
