@@ -24,6 +24,9 @@ class TerminalOperator final : public Operator {
   bool ChooseFileAndSector(FileSectorDialog& dialog) override;
   bool ChooseRange(RangeDialog& dialog) override;
   bool ChooseSave(SaveDialog& dialog) override;
+  bool ChooseLockOption(LockMenu& menu) override;
+  bool ChooseRemap(RemapMenu& menu) override;
+  ByteEditButton EditBytes(ByteEditDialog& dialog) override;
 
   // What happened since the last Mark(): messages told, questions declined,
   // dialogs the arguments could not answer.

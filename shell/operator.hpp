@@ -53,6 +53,47 @@ struct SaveDialog {
   bool Valid() const { return detail::InLists(start, range, starts.size(), ranges.size()); }
 };
 
+// A lock menu ("C Type Lock Menu" or "Dialog", group "Lock Chip Menu"): one
+// radio per option, none checked when it opens. lockOption is 1-based; 0
+// when OK was pressed without a choice.
+struct LockMenu {
+  std::string title;
+  std::string group;
+  std::vector<std::string> options;
+  int lockOption = 0;
+};
+
+// One radio of the remap menu: its label, the remapOption it stands for and
+// whether the detected model may choose it.
+struct RemapRadio {
+  std::string label;
+  int value = 0;
+  bool enabled = false;
+};
+
+// The "Memory Remap Menu". remapOption starts at 0, which is also the value
+// of the SC0 radio: OK without a choice means SC0.
+struct RemapMenu {
+  std::string title;
+  std::string group;
+  std::vector<RemapRadio> radios;
+  int remapOption = 0;
+};
+
+// The buttons of the byte-edit dialog.
+enum class ByteEditButton { ReturnToMainMenu, DisplayData, ReplaceData };
+
+// The byte-edit dialog ("Byte Edit in Block 0"). The command shows it, the
+// operator edits the texts and presses a button; the command then does the
+// button's work on its own thread (messages through Tell, the display text
+// filled in) and shows the dialog again, until "Return to Main Menu".
+struct ByteEditDialog {
+  std::string title = "Byte Edit in Block 0";
+  std::string addressText;   // at most 4 characters
+  std::string displayText;   // at most 48 characters, written by the command
+  std::string newDataText;   // at most 48 characters
+};
+
 // The person at the controls, as the commands see them. Every call blocks
 // until answered. The desktop window answers with real dialogs, the command
 // line from its arguments, tests from a script. The dialog calls fill in the
@@ -71,6 +112,12 @@ class Operator : public MessageSink {
   virtual bool ChooseFileAndSector(FileSectorDialog& dialog) = 0;
   virtual bool ChooseRange(RangeDialog& dialog) = 0;
   virtual bool ChooseSave(SaveDialog& dialog) = 0;
+  // true for OK, false for Cancel; the choice is in the menu's field.
+  virtual bool ChooseLockOption(LockMenu& menu) = 0;
+  virtual bool ChooseRemap(RemapMenu& menu) = 0;
+  // Shows the dialog with its texts; returns the button pressed, with the
+  // operator's texts in the dialog. Closing the dialog is ReturnToMainMenu.
+  virtual ByteEditButton EditBytes(ByteEditDialog& dialog) = 0;
 };
 
 }  // namespace brisko

@@ -48,6 +48,23 @@ class ScriptedOperator final : public Operator {
     log.push_back("dialog: save");
     return onSave ? onSave(dialog) : false;
   }
+  bool ChooseLockOption(LockMenu& menu) override {
+    log.push_back("dialog: " + menu.title);
+    return onLockMenu ? onLockMenu(menu) : false;
+  }
+  bool ChooseRemap(RemapMenu& menu) override {
+    log.push_back("dialog: " + menu.title);
+    return onRemapMenu ? onRemapMenu(menu) : false;
+  }
+  // Presses the scripted buttons in order, then "Return to Main Menu".
+  ByteEditButton EditBytes(ByteEditDialog& dialog) override {
+    log.push_back("dialog: " + dialog.title);
+    shownDisplayTexts.push_back(dialog.displayText);
+    if (byteEditPresses.empty()) return ByteEditButton::ReturnToMainMenu;
+    auto press = byteEditPresses.front();
+    byteEditPresses.pop_front();
+    return press(dialog);
+  }
 
   bool Saw(const std::string& text) const {
     for (const auto& m : messages)
@@ -69,6 +86,12 @@ class ScriptedOperator final : public Operator {
   std::function<bool(FileSectorDialog&)> onFileAndSector;
   std::function<bool(RangeDialog&)> onRange;
   std::function<bool(SaveDialog&)> onSave;
+  std::function<bool(LockMenu&)> onLockMenu;
+  std::function<bool(RemapMenu&)> onRemapMenu;
+  // Each entry fills in the dialog's texts and names the button pressed.
+  std::deque<std::function<ByteEditButton(ByteEditDialog&)>> byteEditPresses;
+  // The display text each time the byte-edit dialog was shown.
+  std::vector<std::string> shownDisplayTexts;
 
   std::vector<std::string> messages;
   std::vector<std::string> questions;
