@@ -5,15 +5,16 @@
 
 namespace brisko::sim {
 
-// The external flash of the demonstration board (KF010, two 64 KB banks):
-// 66h 66h b enters a bank; while one is entered, 01h 01h leaves it, 04h
-// frames erase a 4 KB sector, 06h frames program, 03h frames read and
-// 02h 02h erases the whole device. In external memory mode 03h frames read
-// external memory as well.
-//
-// Not modelled yet: the forms that need no entered bank are taken off the
-// line whole (so their bytes cannot pass for other commands) and answered
-// with nothing; a bank is never entered.
+// The loader's way to the board's external flash (KF010). 66h 66h b enters
+// the flash (b, the host's block number, is 0 or 1; which 64 KB half answers
+// is the board's A16 switch, not b). While it is entered the loader's command
+// set changes: 04h frames erase 4 KB sectors (answer C0h), 06h frames
+// program, 03h frames read, 02h 02h erases the whole device (answer C0h), and
+// 01h 01h returns to the chip's own flash. The other commands (60h, 63h ...)
+// keep their meaning. 01h 01h outside the external flash is a return that has
+// nothing to do, never the start of a chip-erase frame (whose address byte is
+// 00h). In external memory mode 03h frames read the external flash as the
+// chip's program memory.
 
 // True when the bytes in `state.pending` begin an external-flash command.
 bool ExternalBankStarts(const SimChipState& state);

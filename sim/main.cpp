@@ -1,6 +1,8 @@
 // brisko-sim: one simulated chip on a pseudo-terminal.
 #include <csignal>
 #include <iostream>
+#include <string>
+#include <thread>
 
 #include "sim/pty_server.hpp"
 #include "sim/sim_options.hpp"
@@ -17,6 +19,22 @@ void InstallStopHandlers() {
   sigemptyset(&action.sa_mask);
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+}
+
+// The operator's hand on the board: "a16 0" / "a16 1" on standard input
+// flips the external flash's A16 switch while the chip runs.
+void WatchSwitchLines(std::shared_ptr<brisko::sim::SimTarget> target, bool verbose) {
+  std::thread([target, verbose] {
+    std::string line;
+    while (std::getline(std::cin, line)) {
+      if (line == "a16 0" || line == "a16 1") {
+        target->SetA16(line.back() == '1');
+        if (verbose) std::cerr << "brisko-sim: A16 = " << line.back() << std::endl;
+      } else if (!line.empty() && verbose) {
+        std::cerr << "brisko-sim: unknown input \"" << line << "\" (a16 0 | a16 1)" << std::endl;
+      }
+    }
+  }).detach();
 }
 
 }  // namespace
@@ -51,6 +69,7 @@ int main(int argc, char** argv) {
               << server.SlavePath() << std::endl;
   }
   std::cout << server.SlavePath() << std::endl;
+  WatchSwitchLines(target, options.verbose);
   server.Run(stopRequested);
   return 0;
 }

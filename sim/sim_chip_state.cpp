@@ -21,6 +21,7 @@ SimChipState::SimChipState(SimConfig c)
       security(static_cast<std::uint8_t>(config.securityBits & 0xE0)),
       remap(static_cast<std::uint8_t>(config.remapBits & 0x03)),
       doubleClock(config.doubleClock) {
+  kf010.SetA16(config.a16);
   flash[0] = FlashImage(chip.block0Size);
   flash[1] = FlashImage(chip.block1Size);
   loaderImage = LoaderPattern(chip.LoaderBytes());

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "image/flash_image.hpp"
+#include "sim/external_flash.hpp"
 #include "sim/reply_faults.hpp"
 #include "sim/sim_chip.hpp"
 #include "sim/sim_target.hpp"
@@ -33,6 +34,7 @@ struct SimChipState {
   std::uint8_t security = 0;              // bits 7..5
   std::uint8_t remap = 0;                 // bits 1..0
   bool doubleClock = false;
+  ExternalFlash kf010;                    // on the board, behind the chip
 
   // Volatile, cleared by a reset.
   SimTarget::Phase phase = SimTarget::Phase::AwaitPattern;
@@ -54,6 +56,8 @@ struct SimChipState {
   bool Silenced() const;
   std::uint8_t StatusByte() const;
   bool LoaderIntact() const;
+  // SC0/SC1 can keep the loader from answering in internal memory mode.
+  bool HiddenByConfiguration() const;
 
   // The sector-aligned range of `sectors` sectors from the sector holding
   // `spot`, if it lies inside the block.

@@ -41,6 +41,9 @@ std::string ApplyOption(const std::string& option, const std::string& value, Sim
   } else if (option == "--remap") {
     if (!ParseUnsigned(value, 10, number) || number > 3) return "--remap is 0 to 3";
     c.remapBits = static_cast<std::uint8_t>(number);
+  } else if (option == "--a16") {
+    if (value != "0" && value != "1") return "--a16 is 0 or 1";
+    c.a16 = value == "1";
   } else if (option == "--letter") {
     if (value.size() != 1) return "--letter is one character";
     c.versionLetter = value[0];
@@ -67,6 +70,9 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o)
       o.verbose = false;
     } else if (arg == "--double-clock") {
       o.config.doubleClock = true;
+    } else if (arg == "--loopback") {
+      o.config.loopback = true;
+      sawModel = true;
     } else {
       std::string value;
       std::string error = TakeValue(args, i, value);
@@ -82,11 +88,13 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o)
 std::string SimUsage() {
   return "usage: brisko-sim --model KT540 [--mode internal|external] [--link PATH]\n"
          "                  [--security HEX] [--remap N] [--double-clock] [--letter C]\n"
+         "                  [--a16 0|1] [--loopback]\n"
          "                  [--fault SPEC]... [--quiet] [--help]\n"
          "\n"
          "Serves one simulated Talon51 chip with its boot-strap loader on a\n"
          "pseudo-terminal, prints the terminal's path and runs until interrupted.\n"
          "The baud-detect pattern resets the chip once it is past the handshake.\n"
+         "With --loopback no --model is needed.\n"
          "\n"
          "  --model M        KT410 KT420 KT530 KT540 KT550 KT560 KT570 KT580\n"
          "  --mode           memory mode the board is strapped for (default internal)\n"
@@ -95,6 +103,10 @@ std::string SimUsage() {
          "  --remap N        remap bits 1..0 of the status byte (0..3)\n"
          "  --double-clock   the chip runs in double-clock mode\n"
          "  --letter C       loader version letter answered to 60h (default F)\n"
+         "  --a16 0|1        DIP switch A16 of the board's 128 KB external flash:\n"
+         "                   which 64 KB half answers (default 0); while running,\n"
+         "                   the line \"a16 0\" or \"a16 1\" on standard input flips it\n"
+         "  --loopback       no chip: a cable with TXD joined to RXD echoes every byte\n"
          "  --fault SPEC     drop:CMD:OCC:IDX  corrupt:CMD:OCC:IDX[:MASK]\n"
          "                   delay:CMD:OCC:IDX:MS  refuse-erase:N  ok-delay:MS\n"
          "                   no-ok  stop-after:N\n"

@@ -27,6 +27,7 @@ void SyncGroupComplete(SimChipState& c, SimClock::time_point now, Out& out) {
 }
 
 void AwaitPatternByte(SimChipState& c, std::uint8_t byte, SimClock::time_point now, Out& out) {
+  if (c.HiddenByConfiguration()) return;
   const bool complete = c.sync.Feed(byte, now);
   if (!c.syncStart && (complete || c.sync.InGroup())) c.syncStart = c.sync.GroupStart();
   if (complete) SyncGroupComplete(c, now, out);
@@ -114,6 +115,10 @@ void SimTarget::Receive(std::uint8_t byte, SimClock::time_point now, std::vector
   SimChipState& c = s_->chip;
   c.hostBytes.push_back(byte);
   ++c.hostBytesSinceReset;
+  if (c.config.loopback) {
+    replies.push_back({byte});
+    return;
+  }
   if (RestartByte(c, byte, now, replies)) return;
   if (c.Silenced()) return;
   switch (c.phase) {
@@ -178,6 +183,32 @@ bool SimTarget::DoubleClock() const {
 int SimTarget::SelectedBlock() const {
   std::lock_guard lock(s_->mutex);
   return s_->chip.selectedBlock;
+}
+
+void SimTarget::SetA16(bool high) {
+  std::lock_guard lock(s_->mutex);
+  s_->chip.kf010.SetA16(high);
+}
+
+bool SimTarget::A16() const {
+  std::lock_guard lock(s_->mutex);
+  return s_->chip.kf010.A16();
+}
+
+bool SimTarget::ExternalBankEntered() const {
+  std::lock_guard lock(s_->mutex);
+  return s_->chip.externalBankEntered;
+}
+
+std::vector<std::uint8_t> SimTarget::ExternalFlashBytes() const {
+  std::lock_guard lock(s_->mutex);
+  return s_->chip.kf010.Bytes();
+}
+
+void SimTarget::SetExternalFlashBytes(std::uint32_t offset, std::span<const std::uint8_t> bytes) {
+  std::lock_guard lock(s_->mutex);
+  auto& flash = s_->chip.kf010.Bytes();
+  for (std::size_t i = 0; i < bytes.size() && offset + i < flash.size(); ++i) flash[offset + i] = bytes[i];
 }
 
 const std::vector<std::uint8_t>& SimTarget::HostBytes() const { return s_->chip.hostBytes; }

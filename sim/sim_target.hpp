@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct SimConfig {
   std::uint8_t securityBits = 0x00;  // bits 7..5 of the status byte
   std::uint8_t remapBits = 0;        // bits 1..0
   bool doubleClock = false;
+  bool a16 = false;        // the board's A16 switch: the high half of the KF010
+  // A cable with TXD joined to RXD and no chip: every byte comes back.
+  bool loopback = false;
   FaultPlan faults;
   // The baud-detect group arriving between two commands once the handshake
   // is past "RDY" resets the chip and starts its synchronisation: the
@@ -82,6 +86,14 @@ class SimTarget {
   std::uint8_t RemapBits() const;
   bool DoubleClock() const;
   int SelectedBlock() const;
+
+  // The board's external flash (KF010, 128 KB) and its A16 switch, which
+  // the operator may flip at any time.
+  void SetA16(bool high);
+  bool A16() const;
+  bool ExternalBankEntered() const;
+  std::vector<std::uint8_t> ExternalFlashBytes() const;
+  void SetExternalFlashBytes(std::uint32_t offset, std::span<const std::uint8_t> bytes);
 
   // Every host byte since construction, for tests that check the wire.
   const std::vector<std::uint8_t>& HostBytes() const;

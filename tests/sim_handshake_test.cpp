@@ -44,7 +44,8 @@ INSTANTIATE_TEST_SUITE_P(Sim, EveryBoard,
                          });
 
 TEST(SimHandshake, StatusByteCarriesSecurityDoubleClockAndRemapAndVersionLetterIsSet) {
-  auto config = ChipConfig(kKT560);
+  // External memory mode: SC1 would keep the loader silent in internal mode.
+  auto config = ChipConfig(kKT560, kExternalMemory);
   config.securityBits = 0xA0;
   config.remapBits = 2;
   config.doubleClock = true;

@@ -92,7 +92,8 @@ TEST(SimProgrammer, OnlyTheFamilysExactImageRunsAndOnlyWhereThereIsRoom) {
       {"garbled image", kKT560, kInternalMemory, garbled, {0xC0}, Phase::Halted},
       // Block 0 ends at 1FFFh: no room at 2000h and no loader entry to come back to.
       {"KT580", kKT580, kInternalMemory, Programmer(kKT580), {0xC0}, Phase::Halted},
-      {"external memory mode", kKT420, kExternalMemory, Programmer(kKT420), {}, Phase::Loader},
+      // 03h reads the (blank) external memory instead of starting anything.
+      {"external memory mode", kKT420, kExternalMemory, Programmer(kKT420), Bytes(16, 0xFF), Phase::Loader},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
