@@ -1,0 +1,12 @@
+#pragma once
+#include "shell/command_outcome.hpp"
+
+namespace brisko {
+
+class MainWindow;
+
+// The 2xCLK tool-bar button: puts a KT500 chip into double-clock mode and
+// re-detects (after No as well).
+CommandOutcome OnDoubleClock(MainWindow& w);
+
+}  // namespace brisko
