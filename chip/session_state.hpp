@@ -29,6 +29,9 @@ struct SessionState {
   bool externalHighBankSelected = false;
 
   SavedAreas saved;
+  // The recovery file that holds `saved` while the bank helper occupies
+  // block 0 (an external flash bank is entered); "" when there is none.
+  std::string bankRecoveryFile;
 
   bool ExternalBankSelected() const { return externalLowBankSelected || externalHighBankSelected; }
 };

@@ -3,6 +3,7 @@
 #include "link/command_primitives.hpp"
 #include "link/result_codes.hpp"
 #include "shell/main_window.hpp"
+#include "shell/recovery_file.hpp"
 
 namespace brisko {
 namespace {
@@ -67,6 +68,8 @@ void ReturnToMcuFlashAfterDetect(MainWindow& window) {
     window.ProgressReset();
     return;
   }
+  RemoveBlock0RecoveryFile(state.bankRecoveryFile);
+  state.bankRecoveryFile.clear();
   window.ProgressReset();
   window.ClearStatusText();
 }

@@ -1,0 +1,57 @@
+#include "shell/bank_helper.hpp"
+
+#include "firmware/firmware.hpp"
+#include "link/result_codes.hpp"
+#include "shell/block1_programmer.hpp"
+#include "shell/main_window.hpp"
+#include "shell/recovery_file.hpp"
+
+namespace brisko {
+namespace {
+
+constexpr int kAttempts = 12;
+
+bool SaveAreas(SerialPort& port, SavedAreas& saved) {
+  for (int attempt = 0; attempt < kAttempts; ++attempt)
+    if (SaveSector0(port, saved) == kResultOk && SaveArea2000(port, saved) == kResultOk) return true;
+  return false;
+}
+
+bool WriteHelper(FlashEngine& engine, std::uint32_t sectorSize) {
+  const auto& image = firmware::BankHelper;
+  for (int attempt = 0; attempt < kAttempts; ++attempt) {
+    const bool ok = engine.EraseSectors(0x0000, sectorSize, 1) == kResultOk &&
+                    engine.EraseSectors(0x2000, sectorSize, 3) == kResultOk &&
+                    engine.ProgramRange(0x2000, sectorSize, image.data(), image.size()) == kResultOk;
+    if (ok) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+int InstallBankHelper(MainWindow& w) {
+  SessionState& state = w.State();
+  if (state.ExternalBankSelected()) return kResultOk;
+  SessionRecord& record = *w.Record();
+  state.operationFailed = false;
+  if (!SaveAreas(record.Port(), state.saved)) {
+    state.operationFailed = true;
+    return kResultFail;
+  }
+  // Until a return puts them back, these bytes exist nowhere else.
+  state.bankRecoveryFile = WriteBlock0RecoveryFile(state.saved);
+  if (state.bankRecoveryFile.empty()) {
+    w.Op().Tell(RecoveryFileFailedText());
+    state.operationFailed = true;
+    return kResultFail;
+  }
+  FlashEngine engine = w.Engine();
+  const bool ok = WriteHelper(engine, record.SectorSize(0));
+  state.operationFailed = !ok;
+  if (!ok) return kResultFail;
+  w.ProgressSetText("Done");
+  return kResultOk;
+}
+
+}  // namespace brisko

@@ -1,0 +1,14 @@
+#pragma once
+
+namespace brisko {
+
+class MainWindow;
+
+// Prepares a KT400-family chip for its external flash: saves block-0 sector 0
+// and 2000h-217Fh into the session (and a recovery file), then erases sector
+// 0 and writes the bank helper at 2000h. While a bank is already entered the
+// helper is in place and the saved bytes are the user's: nothing is saved or
+// written again. 10 or -1.
+int InstallBankHelper(MainWindow& w);
+
+}  // namespace brisko
