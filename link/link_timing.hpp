@@ -32,6 +32,9 @@ struct LinkTiming {
   Millis lockPause{100};           // after each security or remap program command
   Millis configPause{20};          // after SC0/SC1/double clock
 
+  // Serial cable test: rounds of the loop-back pattern until it comes back.
+  Millis cableTestLimit{3000};
+
   // Legacy loader.
   Millis legacyWait{30000};
   Millis legacyPromptWait{6000};
@@ -60,6 +63,7 @@ inline LinkTiming LinkTiming::Scaled(double factor) {
   t.externalChipErasePause = scale(t.externalChipErasePause);
   t.lockPause = scale(t.lockPause);
   t.configPause = scale(t.configPause);
+  t.cableTestLimit = scale(t.cableTestLimit);
   t.legacyWait = scale(t.legacyWait);
   t.legacyPromptWait = scale(t.legacyPromptWait);
   return t;
