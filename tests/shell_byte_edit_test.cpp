@@ -1,0 +1,180 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "shell/byte_edit_command.hpp"
+#include "shell/byte_edit_parsing.hpp"
+#include "support/sim_session.hpp"
+
+namespace brisko {
+namespace {
+
+using test::Bytes;
+using test::ChipConfig;
+using test::Pattern;
+using test::SimSession;
+using Messages = std::vector<std::string>;
+using Verdict = EditData::Verdict;
+
+constexpr const char* kIllegal = "Illegal Hex number detected!\nPlease verify your input.";
+constexpr const char* kFormat = "Wrong string format detected!\nPlease verify your input.";
+constexpr const char* kOversize = "Input string is oversize!\nPlease shorten your input.";
+
+TEST(ParseEditAddress, AddressesAndTheirByteCounts) {
+  struct Case {
+    const char* text;
+    int model;
+    std::uint32_t address, count;
+    std::string refusal;
+  };
+  const Case cases[] = {
+      {"03E6", kKT420, 0x03E6, 16, ""},
+      {"3FE0", kKT410, 0x3FE0, 16, ""},
+      {"3FF8", kKT410, 0x3FF8, 8, ""},
+      {"4000", kKT410, 0x4000, 0, "Memory address is invalid!"},
+      {"abcd", kKT540, 0xABCD, 16, ""},
+      {"abcd", kKT420, 0xABCD, 0, "Memory address is invalid!"},
+      {"FFF8", kKT550, 0xFFF8, 8, ""},
+      {"3E6", kKT420, 0, 0, "Address string should be in 4-digit Hex format!"},
+      {"03G6", kKT540, 0, 0, "Memory address is invalid!"},
+      {"1FFF", kKT580, 0x1FFF, 1, ""},
+  };
+  for (const Case& c : cases) {
+    const EditAddress at = ParseEditAddress(c.text, c.model);
+    EXPECT_EQ(at.refusal, c.refusal) << c.text;
+    if (!c.refusal.empty()) continue;
+    EXPECT_EQ(at.address, c.address) << c.text;
+    EXPECT_EQ(at.count, c.count) << c.text;
+  }
+}
+
+TEST(ParseEditData, InputsToBytesOrMessages) {
+  struct Case {
+    const char* text;
+    std::size_t display;
+    Verdict verdict;
+    Bytes bytes;
+    std::string refusal;
+  };
+  const Case cases[] = {
+      {"72 4F 5D 00", 48, Verdict::Ok, {0x72, 0x4F, 0x5D, 0x00}, ""},
+      {"72 4f 5d 00 ", 48, Verdict::Ok, {0x72, 0x4F, 0x5D, 0x00}, ""},
+      {"7234F", 48, Verdict::Ok, {0x72, 0x4F}, ""},  // position 2 is skipped
+      {"72 4", 48, Verdict::Ok, {0x72, 0x04}, ""},   // a lone last digit is its value
+      {"7", 48, Verdict::ClearField, {}, ""},
+      {"72,4F", 48, Verdict::Refused, {}, kIllegal},
+      {"72X4F", 48, Verdict::Refused, {}, kIllegal},
+      {"724F5D", 48, Verdict::Refused, {}, kFormat},
+      {"72    4F", 48, Verdict::Refused, {}, kFormat},
+      {"00 11 22 33 44 55 66 77 88", 24, Verdict::Refused, {}, kOversize},
+      {"00 11 22 33 44 55 66 77", 24, Verdict::Ok, {0, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}, ""},
+  };
+  for (const Case& c : cases) {
+    const EditData data = ParseEditData(c.text, c.display);
+    EXPECT_EQ(data.verdict, c.verdict) << c.text;
+    EXPECT_EQ(data.bytes, c.bytes) << c.text;
+    EXPECT_EQ(data.refusal, c.refusal) << c.text;
+  }
+  EXPECT_EQ(ParseEditData(std::string(49, '0'), 48).verdict, Verdict::ClearField);
+}
+
+// Presses Display or Replace with the texts given.
+void Press(SimSession& rig, ByteEditButton button, std::string address, std::string data = "") {
+  rig.op.byteEditPresses.push_back([=](ByteEditDialog& d) {
+    d.addressText = address;
+    d.newDataText = data;
+    return button;
+  });
+}
+
+TEST(OnEditBlock0, OneSectorEditKeepsTheRestOfTheSector) {
+  SimSession rig(kKT420);
+  ASSERT_TRUE(rig.Ready());
+  const Bytes before = Pattern(128, 41);
+  rig.SetFlash(0, 0x0380, before);
+  Press(rig, ByteEditButton::DisplayData, "03E6");
+  Press(rig, ByteEditButton::ReplaceData, "03E6", "72 4F 5D 00");
+  rig.op.answers = {true};
+  const CommandOutcome outcome = OnEditBlock0(rig.Window());
+  EXPECT_TRUE(outcome.Ok());
+  EXPECT_TRUE(rig.op.messages.empty());
+  EXPECT_EQ(rig.op.questions, Messages{"Data in block 0 will be modified.\nProceed to modify?"});
+  Bytes after = before;
+  std::copy_n(Bytes{0x72, 0x4F, 0x5D, 0x00}.begin(), 4, after.begin() + 0x66);
+  EXPECT_EQ(rig.Flash(0, 0x0380, 128), after);
+  EXPECT_EQ(rig.op.shownDisplayTexts.at(1), FormatEditBytes(std::span(before.data() + 0x66, 16)));
+  EXPECT_EQ(rig.Window().Snapshot().progress.label, "Writing");
+  EXPECT_TRUE(rig.WireHas({0x0B, 0x03, 0x80, 0x01}));
+  EXPECT_FALSE(rig.WireHas({0x0B, 0x04, 0x00, 0x01}));
+}
+
+TEST(OnEditBlock0, TwoSectorEditEndsOnDoneAndShowsTheNewBytes) {
+  SimSession rig(kKT540);
+  ASSERT_TRUE(rig.Ready());
+  const Bytes before = Pattern(256, 42);
+  rig.SetFlash(0, 0x0380, before);
+  Press(rig, ByteEditButton::ReplaceData, "03FC", "01 02 03 04 05 06 07 08");
+  rig.op.answers = {true};
+  EXPECT_TRUE(OnEditBlock0(rig.Window()).Ok());
+  EXPECT_EQ(rig.Flash(0, 0x03FC, 8), (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
+  EXPECT_EQ(rig.Flash(0, 0x0404, 4), Bytes(before.begin() + 0x84, before.begin() + 0x88));
+  EXPECT_EQ(rig.Window().Snapshot().progress.label, "Done");
+  EXPECT_EQ(rig.op.shownDisplayTexts.back().substr(0, 24), "01 02 03 04 05 06 07 08 ");
+  EXPECT_EQ(test::Bytes(rig.Wire().begin(), rig.Wire().begin() + 2), (Bytes{0x68, 0x68})) << "block 0 selected first";
+}
+
+TEST(OnEditBlock0, NoAndRefusalsLeaveTheChipAlone) {
+  SimSession rig(kKT410);
+  ASSERT_TRUE(rig.Ready());
+  Press(rig, ByteEditButton::ReplaceData, "4000", "00 00");
+  Press(rig, ByteEditButton::ReplaceData, "3FF8", "00 11 22 33 44 55 66 77 88");
+  Press(rig, ByteEditButton::ReplaceData, "0000", "00 00");  // answered No
+  EXPECT_EQ(OnEditBlock0(rig.Window()).kind, OutcomeKind::Declined);
+  EXPECT_EQ(rig.op.messages, (Messages{"Memory address is invalid!", kOversize}));
+  EXPECT_FALSE(rig.WireHas({0x0B}));
+  EXPECT_EQ(rig.Flash(0, 0, 2), (Bytes{0xFF, 0xFF}));
+
+  auto config = ChipConfig(kKT410);
+  config.securityBits = 0x80;
+  SimSession locked(config);
+  ASSERT_TRUE(locked.Ready());
+  EXPECT_EQ(OnEditBlock0(locked.Window()).kind, OutcomeKind::Refused);
+  EXPECT_EQ(locked.op.messages, Messages{"Byte Edit doesn't work if Block0 is hardlocked!"});
+
+  SimSession external(kKT560, kExternalMemory);
+  ASSERT_TRUE(external.Ready());
+  OnEditBlock0(external.Window());
+  EXPECT_EQ(external.op.messages, Messages{"Byte Edit only works in Internal Memory Mode!"});
+}
+
+// The sector is erased by the time the program fails: its bytes exist only
+// in the host and go to a recovery file.
+TEST(OnEditBlock0, ASectorLostAfterTheEraseGoesToARecoveryFile) {
+  auto config = ChipConfig(kKT420);
+  SimSession rig(config);
+  ASSERT_TRUE(rig.Ready());
+  const Bytes before = Pattern(128, 43);
+  rig.SetFlash(0, 0x0000, before);
+  // The chip stops listening right after the erase.
+  rig.target->Faults().stopAfterHostBytes = rig.target->HostBytesSinceReset() + 4 + 4 + 4;
+  Press(rig, ByteEditButton::ReplaceData, "0010", "AA BB");
+  rig.op.answers = {true};
+  const CommandOutcome outcome = OnEditBlock0(rig.Window());
+  EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
+  EXPECT_EQ(outcome.step, "verify");
+  ASSERT_EQ(rig.op.messages.size(), 2u);
+  EXPECT_EQ(rig.op.messages[0], "Sector 0000h does not hold the edited data after the write!");
+  const std::string prefix = "The data of sector 0000h-007Fh are in the file\n";
+  ASSERT_EQ(rig.op.messages[1].rfind(prefix, 0), 0u) << rig.op.messages[1];
+  const std::string path = rig.op.messages[1].substr(prefix.size(), rig.op.messages[1].find('\n', prefix.size()) - prefix.size());
+  std::ifstream in(path, std::ios::binary);
+  const std::string saved((std::istreambuf_iterator<char>(in)), {});
+  Bytes expected = before;
+  expected[0x10] = 0xAA;
+  expected[0x11] = 0xBB;
+  EXPECT_EQ(Bytes(saved.begin(), saved.end()), expected);
+}
+
+}  // namespace
+}  // namespace brisko

@@ -1,0 +1,135 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "firmware/firmware.hpp"
+#include "shell/download_command.hpp"
+#include "shell/external_bank_commands.hpp"
+#include "support/sim_session.hpp"
+
+namespace brisko {
+namespace {
+
+using test::Bytes;
+using test::ChipConfig;
+using test::Pattern;
+using test::SimSession;
+using Messages = std::vector<std::string>;
+
+std::string FileText(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// A KT400-family chip: the bank helper takes block 0's sector 0 and 2000h
+// while the high half of the external flash is entered; a download lands in
+// the half the switch selects, and the return puts block 0 back.
+TEST(ExternalBanks, DownloadIntoTheHighBankAndBack) {
+  SimSession rig(kKT420);
+  rig.target->SetA16(true);
+  ASSERT_TRUE(rig.Ready());
+  const test::DisplacedAreas areas(rig);
+
+  EXPECT_TRUE(OnEnterHighBank(rig.Window()).Ok());
+  EXPECT_EQ(rig.op.messages, (Messages{BankSwitchText(true), "Entering High 64KB of External Flash Successful!"}));
+  EXPECT_TRUE(rig.WireHas({0x66, 0x66, 0x00}));
+  EXPECT_TRUE(rig.target->ExternalBankEntered());
+  EXPECT_EQ(rig.Flash(0, 0x2000, firmware::BankHelper.size()),
+            Bytes(firmware::BankHelper.begin(), firmware::BankHelper.end()));
+  const ChipInfoTexts info = rig.Window().ChipInfo();
+  EXPECT_EQ(info.chipType + "|" + info.flashSize + "|" + info.memMode + "|" + info.remap,
+            "KF010|High 64KB|External Flash|Not Applicable");
+  EXPECT_FALSE(rig.Window().ButtonEnabled(IapButton::ChipErase));
+  ASSERT_EQ(rig.RecoveryFiles().size(), 1u) << "the user's block-0 bytes are on disk meanwhile";
+  EXPECT_EQ(FileText(rig.RecoveryFiles()[0]), areas.Saved());
+
+  const Bytes app = Pattern(300, 31);
+  rig.PickFile(rig.Write("bank.bin", app), 1);  // sector 1: 1000h
+  rig.op.answers = {true, true};
+  rig.op.messages.clear();
+  EXPECT_EQ(OnDownload(rig.Window()), 10);
+  const Bytes kf010 = rig.target->ExternalFlashBytes();
+  EXPECT_EQ(Bytes(kf010.begin() + 0x11000, kf010.begin() + 0x11000 + 300), app);
+  EXPECT_EQ(Bytes(kf010.begin() + 0x1000, kf010.begin() + 0x1000 + 300), Bytes(300, 0xFF)) << "low half untouched";
+
+  rig.op.answers = {true};
+  rig.op.messages.clear();
+  EXPECT_TRUE(OnReturnToMcuFlash(rig.Window()).Ok());
+  EXPECT_EQ(rig.op.questions.back(), "Do you really want to return to internal memory mode?\n");
+  EXPECT_EQ(rig.op.messages, Messages{"Return to MCU Flash Successful!"});
+  EXPECT_FALSE(rig.target->ExternalBankEntered());
+  EXPECT_FALSE(rig.State().ExternalBankSelected());
+  EXPECT_TRUE(areas.PutBack(rig));
+  EXPECT_TRUE(rig.RecoveryFiles().empty());
+  EXPECT_EQ(rig.Window().ChipInfo().chipType, "KT420");
+}
+
+// Entering the other half while one is entered must not save the helper and
+// the erased sector over the user's bytes.
+TEST(ExternalBanks, ASecondEntryKeepsTheFirstSavedCopy) {
+  SimSession rig(kKT410);
+  ASSERT_TRUE(rig.Ready());
+  const test::DisplacedAreas areas(rig);
+  ASSERT_TRUE(OnEnterLowBank(rig.Window()).Ok());
+  ASSERT_TRUE(OnEnterHighBank(rig.Window()).Ok());
+  EXPECT_TRUE(rig.State().externalHighBankSelected);
+  EXPECT_FALSE(rig.State().externalLowBankSelected);
+  EXPECT_EQ(rig.RecoveryFiles().size(), 1u);
+  rig.op.answers = {true};
+  EXPECT_TRUE(OnReturnToMcuFlash(rig.Window()).Ok());
+  EXPECT_TRUE(areas.PutBack(rig));
+}
+
+// A detection while a bank is entered leaves it and puts block 0 back.
+TEST(ExternalBanks, DetectionReturnsToMcuFlash) {
+  SimSession rig(kKT420);
+  ASSERT_TRUE(rig.Ready());
+  const test::DisplacedAreas areas(rig);
+  ASSERT_TRUE(OnEnterLowBank(rig.Window()).Ok());
+  rig.Window().ResetTarget();
+  rig.Detect();
+  EXPECT_TRUE(rig.Record().Port().IsLinkUp());
+  EXPECT_FALSE(rig.State().ExternalBankSelected());
+  EXPECT_TRUE(areas.PutBack(rig));
+  EXPECT_TRUE(rig.RecoveryFiles().empty());
+}
+
+TEST(ExternalBanks, Refusals) {
+  struct Case {
+    int model, mode;
+    std::uint8_t security;
+    bool high;
+    std::string message;
+  };
+  const Case cases[] = {
+      {kKT560, kExternalMemory, 0x00, false,
+       "Entering Low 64KB of external flash only works in internal memory mode!"},
+      {kKT560, kExternalMemory, 0x00, true,
+       "Entering High 64KB of external flash only works in internal memory mode!"},
+      {kKT410, kInternalMemory, 0x80, false, "External Flash can't be accessed if Block0 hard locked!"},
+  };
+  for (const Case& c : cases) {
+    auto config = ChipConfig(c.model, c.mode);
+    config.securityBits = c.security;
+    SimSession rig(config);
+    ASSERT_TRUE(rig.Ready());
+    const CommandOutcome outcome = c.high ? OnEnterHighBank(rig.Window()) : OnEnterLowBank(rig.Window());
+    EXPECT_EQ(outcome.kind, OutcomeKind::Refused);
+    EXPECT_EQ(rig.op.messages, Messages{c.message});
+    EXPECT_TRUE(rig.Wire().empty());
+  }
+  auto locked = ChipConfig(kKT560);
+  locked.securityBits = 0x80;
+  SimSession kt560(locked);
+  ASSERT_TRUE(kt560.Ready());
+  EXPECT_TRUE(OnEnterLowBank(kt560.Window()).Ok()) << "SB1 only stops the KT400 family";
+  kt560.op.messages.clear();
+  kt560.op.answers = {true};
+  EXPECT_TRUE(OnReturnToMcuFlash(kt560.Window()).Ok());
+  EXPECT_EQ(OnReturnToMcuFlash(kt560.Window()).kind, OutcomeKind::Refused);
+  EXPECT_EQ(kt560.op.messages.back(), "You are in Internal Memory mode already!");
+}
+
+}  // namespace
+}  // namespace brisko
