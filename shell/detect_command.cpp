@@ -1,6 +1,7 @@
 #include "shell/detect_command.hpp"
 
 #include "link/result_codes.hpp"
+#include "shell/block0_recovery_offer.hpp"
 #include "shell/comm_setup_dialog.hpp"
 #include "shell/external_flash_return.hpp"
 #include "shell/main_window.hpp"
@@ -167,6 +168,7 @@ void DetectTarget(MainWindow& window) {
   if (!answers) return;
   if (!ApplyAnswers(window, *record, *answers)) return;
   LeaveExternalFlashView(window, *record);
+  OfferBlock0Recovery(window);
   OfferDoubleClockCrystal(window, *record);
 }
 

@@ -125,8 +125,8 @@ CommandStep ConfigProgram04(SimChipState& c) {
     case 0x03FF: c.security |= 0x40; break;
     case 0x05FF: c.security |= 0x20; break;
     case 0x0855: c.doubleClock = true; break;
-    case 0x095A: c.remap |= 0x01; break;
-    case 0x09AA: c.remap |= 0x02; break;
+    case 0x095A: c.ConfigBitProgrammedInternally(0x01); break;
+    case 0x09AA: c.ConfigBitProgrammedInternally(0x02); break;
     default: return CommandStep::NotUnderstood;
   }
   c.counters.Count(p[0]);

@@ -56,8 +56,11 @@ struct SimChipState {
   bool Silenced() const;
   std::uint8_t StatusByte() const;
   bool LoaderIntact() const;
-  // SC0/SC1 can keep the loader from answering in internal memory mode.
-  bool HiddenByConfiguration() const;
+  // SC0/SC1 programmed in internal memory mode can keep the loader from
+  // answering there after the next reset.
+  bool loaderHidden = false;
+  void ConfigBitProgrammedInternally(std::uint8_t remapBit);
+  bool HiddenByConfiguration() const { return loaderHidden && Internal(); }
 
   // The sector-aligned range of `sectors` sectors from the sector holding
   // `spot`, if it lies inside the block.

@@ -133,3 +133,39 @@ TEST(ExternalBanks, Refusals) {
 
 }  // namespace
 }  // namespace brisko
+
+namespace brisko {
+namespace {
+
+// The host died while a bank was entered: a new session knows nothing of it,
+// but the recovery file and the helper at 2000h tell the detection.
+TEST(ExternalBanks, ANewSessionOffersTheRecoveryFileBack) {
+  SimSession rig(kKT420);
+  ASSERT_TRUE(rig.Ready());
+  const test::DisplacedAreas areas(rig);
+  ASSERT_TRUE(OnEnterLowBank(rig.Window()).Ok());
+  rig.State().externalLowBankSelected = false;
+  rig.State().bankRecoveryFile.clear();
+  rig.State().saved = SavedAreas{};
+  rig.Window().ResetTarget();
+
+  rig.op.answers = {false};
+  rig.Detect();
+  ASSERT_EQ(rig.op.questions.size(), 1u);
+  EXPECT_NE(rig.op.questions[0].find(rig.RecoveryFiles().at(0)), std::string::npos);
+  EXPECT_FALSE(areas.PutBack(rig)) << "No leaves block 0 and the file alone";
+
+  rig.Window().ResetTarget();
+  rig.op.answers = {true};
+  rig.Detect();
+  EXPECT_TRUE(areas.PutBack(rig));
+  EXPECT_TRUE(rig.RecoveryFiles().empty());
+
+  rig.Window().ResetTarget();
+  rig.op.questions.clear();
+  rig.Detect();
+  EXPECT_TRUE(rig.op.questions.empty()) << "nothing left to offer";
+}
+
+}  // namespace
+}  // namespace brisko

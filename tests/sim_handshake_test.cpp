@@ -44,8 +44,7 @@ INSTANTIATE_TEST_SUITE_P(Sim, EveryBoard,
                          });
 
 TEST(SimHandshake, StatusByteCarriesSecurityDoubleClockAndRemapAndVersionLetterIsSet) {
-  // External memory mode: SC1 would keep the loader silent in internal mode.
-  auto config = ChipConfig(kKT560, kExternalMemory);
+  auto config = ChipConfig(kKT560);
   config.securityBits = 0xA0;
   config.remapBits = 2;
   config.doubleClock = true;
