@@ -11,11 +11,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-pid_t Spawn(const std::vector<std::string>& argv, int outFd, int errFd) {
+pid_t Spawn(const std::vector<std::string>& argv, int outFd, int errFd, int inFd = -1) {
   const pid_t pid = ::fork();
   if (pid != 0) return pid;
   const int devNull = ::open("/dev/null", O_RDONLY);
-  ::dup2(devNull, 0);
+  ::dup2(inFd >= 0 ? inFd : devNull, 0);
   ::dup2(outFd, 1);
   ::dup2(errFd, 2);
   std::vector<char*> args;
@@ -68,12 +68,20 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, std::chrono::mill
 
 BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
   int out[2];
+  int in[2];
   if (::pipe(out) != 0) return;
+  if (::pipe2(in, O_CLOEXEC) != 0) return;
   const int devNull = ::open("/dev/null", O_WRONLY);
-  pid_ = Spawn(argv, out[1], devNull);
+  pid_ = Spawn(argv, out[1], devNull, in[0]);
   ::close(devNull);
   ::close(out[1]);
+  ::close(in[0]);
   out_ = out[0];
+  in_ = in[1];
+}
+
+bool BackgroundProcess::WriteInput(const std::string& text) {
+  return in_ >= 0 && ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
 }
 
 BackgroundProcess::~BackgroundProcess() {
@@ -92,6 +100,7 @@ BackgroundProcess::~BackgroundProcess() {
     }
   }
   if (out_ >= 0) ::close(out_);
+  if (in_ >= 0) ::close(in_);
 }
 
 std::string BackgroundProcess::FirstLine(std::chrono::milliseconds limit) {

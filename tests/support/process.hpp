@@ -27,10 +27,13 @@ class BackgroundProcess {
   // The first line it writes to stdout, waiting at most `limit`.
   std::string FirstLine(std::chrono::milliseconds limit);
   bool Running() const { return pid_ > 0; }
+  // Writes to its standard input.
+  bool WriteInput(const std::string& text);
 
  private:
   int pid_ = -1;
   int out_ = -1;
+  int in_ = -1;
 };
 
 }  // namespace brisko::test
