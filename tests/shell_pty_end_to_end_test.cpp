@@ -98,9 +98,10 @@ TEST(PtyEndToEnd, DownloadIntoTheHighBankAndBack) {
   EXPECT_EQ(OnDownload(*board.window), 10);
   EXPECT_EQ(board.Read(0x1000, 300), app);
   board.FlipA16(false);
-  // The switch line reaches the simulator on its own channel: wait for it.
+  // The switch line reaches the simulator on its own channel, at some point
+  // of a read: look until a whole read comes from the low half.
   Bytes low;
-  for (int look = 0; look < 200 && (low = board.Read(0x1000, 300)) == app; ++look)
+  for (int look = 0; look < 200 && (low = board.Read(0x1000, 300)) != Bytes(300, 0xFF); ++look)
     std::this_thread::sleep_for(10ms);
   EXPECT_EQ(low, Bytes(300, 0xFF)) << "the low half does not hold it";
 
