@@ -1,5 +1,7 @@
 #include "shell/bank_helper.hpp"
 
+#include <ctime>
+
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
 #include "shell/block1_programmer.hpp"
@@ -40,7 +42,7 @@ int InstallBankHelper(MainWindow& w) {
     return kResultFail;
   }
   // Until a return puts them back, these bytes exist nowhere else.
-  state.bankRecoveryFile = WriteBlock0RecoveryFile(state.saved);
+  state.bankRecoveryFile = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr));
   if (state.bankRecoveryFile.empty()) {
     w.Op().Tell(RecoveryFileFailedText());
     state.operationFailed = true;

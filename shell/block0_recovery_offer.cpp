@@ -7,7 +7,6 @@
 
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
-#include "link/user_paths.hpp"
 #include "shell/main_window.hpp"
 #include "shell/recovery_file.hpp"
 
@@ -76,7 +75,7 @@ void OfferBlock0Recovery(MainWindow& w) {
   SessionState& state = w.State();
   if (!record || !record->Port().IsLinkUp() || record->GetMemoryMode() != kInternalMemory) return;
   if (state.ExternalBankSelected() || record->SectorSize(0) * record->SectorCount(0) < kHelperEnd) return;
-  const std::string path = NewestBlock0RecoveryFile(DataDir());
+  const std::string path = NewestBlock0RecoveryFile(w.Places().dataDir);
   if (path.empty() || !HelperInBlock0(record->Port())) return;
   SavedAreas saved;
   if (!ReadBlock0RecoveryFile(path, saved)) return;

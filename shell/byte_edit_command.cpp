@@ -153,7 +153,7 @@ class ByteEditSession {
   // The sector on the chip is erased or half written: its bytes go to a file.
   CommandOutcome Lost(std::uint32_t sector, const std::uint8_t* data, const std::string& text, const char* step) {
     w_.Op().Tell(text);
-    const std::string path = WriteEditRecoveryFile(DataDir(), sector, data, kEditSectorSize);
+    const std::string path = WriteEditRecoveryFile(w_.Places().dataDir, sector, data, kEditSectorSize);
     char range[32];
     std::snprintf(range, sizeof range, "%04Xh-%04Xh", static_cast<unsigned>(sector),
                   static_cast<unsigned>(sector + kEditSectorSize - 1));
@@ -183,7 +183,8 @@ bool EditAllowed(int model, std::uint8_t securityBits) {
 
 std::string WriteEditRecoveryFile(const std::string& directory, std::uint32_t firstSector, const std::uint8_t* data,
                                   std::size_t length) {
-  if (directory.empty()) return "";
+  std::string whyNot;
+  if (!EnsureDir(directory, whyNot)) return "";
   const std::time_t now = std::time(nullptr);
   std::tm local{};
   ::localtime_r(&now, &local);

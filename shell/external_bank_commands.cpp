@@ -32,12 +32,6 @@ bool SendLeave(SerialPort& port) {
   return false;
 }
 
-// Which of the common entry checks refused.
-Refusal EntryRefusal(MainWindow& w) {
-  if (!w.Record()) return Refusal::NoChip;
-  return w.Record()->Port().IsLinkUp() ? Refusal::NoChip : Refusal::NoTarget;
-}
-
 bool HardLocked(std::uint8_t securityBits) { return (securityBits & 0x80) != 0; }
 
 // Where the user's block-0 bytes are when the chip still holds the helper.
@@ -64,8 +58,7 @@ void ShowBankEntered(MainWindow& w, bool high) {
 }
 
 CommandOutcome EnterBank(MainWindow& w, bool high) {
-  if (!w.EntryChecks(true, true))
-    return CommandOutcome::Refused(EntryRefusal(w));
+  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   SessionRecord& record = *w.Record();
   const std::string half = HalfName(high);
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
@@ -134,8 +127,7 @@ CommandOutcome OnEnterLowBank(MainWindow& w) { return EnterBank(w, false); }
 CommandOutcome OnEnterHighBank(MainWindow& w) { return EnterBank(w, true); }
 
 CommandOutcome OnReturnToMcuFlash(MainWindow& w) {
-  if (!w.EntryChecks(true, true))
-    return CommandOutcome::Refused(EntryRefusal(w));
+  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   SessionState& state = w.State();
   if (!state.ExternalBankSelected()) {
     w.Op().Tell("You are in Internal Memory mode already!");

@@ -48,7 +48,7 @@ TEST(ExternalBanks, DownloadIntoTheHighBankAndBack) {
   rig.PickFile(rig.Write("bank.bin", app), 1);  // sector 1: 1000h
   rig.op.answers = {true, true};
   rig.op.messages.clear();
-  EXPECT_EQ(OnDownload(rig.Window()), 10);
+  EXPECT_TRUE(OnDownload(rig.Window()).Ok());
   const Bytes kf010 = rig.target->ExternalFlashBytes();
   EXPECT_EQ(Bytes(kf010.begin() + 0x11000, kf010.begin() + 0x11000 + 300), app);
   EXPECT_EQ(Bytes(kf010.begin() + 0x1000, kf010.begin() + 0x1000 + 300), Bytes(300, 0xFF)) << "low half untouched";

@@ -27,7 +27,7 @@ class PtyBoard : public TestFiles {
       : sim_(Args(model, std::move(extra))), path_(sim_.FirstLine(5000ms)) {
     window = std::make_unique<MainWindow>(
         op, [path = path_](const std::string&, std::string& why) { return OpenPosixSerialDevice(path, why); },
-        LinkTiming::Scaled(0.25));
+        LinkTiming::Scaled(0.25), dirs.Places());
     window->Record()->SetChipModel(model);
     window->Record()->SetMemoryMode(kInternalMemory);
     window->Record()->applyGeometry();
@@ -95,7 +95,7 @@ TEST(PtyEndToEnd, DownloadIntoTheHighBankAndBack) {
     return true;
   };
   board.op.answers = {true, true};
-  EXPECT_EQ(OnDownload(*board.window), 10);
+  EXPECT_TRUE(OnDownload(*board.window).Ok());
   EXPECT_EQ(board.Read(0x1000, 300), app);
   board.FlipA16(false);
   // The switch line reaches the simulator on its own channel, at some point
