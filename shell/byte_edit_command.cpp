@@ -24,8 +24,13 @@ constexpr std::uint8_t kAck = 0xC0;
 bool ReadBytes(SerialPort& port, std::uint32_t address, std::uint32_t count, std::uint8_t* out) {
   if (SendFrame(port, cmd::kRead, static_cast<std::uint16_t>(address), static_cast<std::uint8_t>(count)) != 1)
     return false;
-  for (std::uint32_t i = 0; i < count; ++i)
-    if (port.ReadByte(out[i]) != kByteOk) return false;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (port.ReadByte(out[i]) != kByteOk) {
+      // Late bytes of this answer must not pass for the next one.
+      port.PurgeInput();
+      return false;
+    }
+  }
   return true;
 }
 

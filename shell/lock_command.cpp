@@ -28,8 +28,7 @@ CommandOutcome Lock(MainWindow& w, int model, int lockOption, std::uint8_t secur
   w.ResetTarget();
   // A level-4 combination is refused on the host: the chip kept its bits.
   if (level4) return CommandOutcome::Refused(Refusal::SecurityLock);
-  CommandOutcome done = CommandOutcome::Success("locked");
-  return done;
+  return CommandOutcome::Success("locked");
 }
 
 }  // namespace
