@@ -4,8 +4,12 @@
 #include <iterator>
 
 #include "firmware/firmware.hpp"
+#include "shell/compare_command.hpp"
 #include "shell/download_command.hpp"
+#include "shell/erase_commands.hpp"
 #include "shell/external_bank_commands.hpp"
+#include "shell/read_command.hpp"
+#include "shell/save_command.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {
@@ -165,6 +169,47 @@ TEST(ExternalBanks, ANewSessionOffersTheRecoveryFileBack) {
   rig.op.questions.clear();
   rig.Detect();
   EXPECT_TRUE(rig.op.questions.empty()) << "nothing left to offer";
+}
+
+}  // namespace
+}  // namespace brisko
+
+namespace brisko {
+namespace {
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// The ordinary flash commands on an entered bank, through the external
+// command set of the simulated board.
+TEST(ExternalBanks, ReadSaveCompareAndEraseWorkOnTheEnteredBank) {
+  auto config = ChipConfig(kKT560);
+  config.a16 = true;
+  SimSession rig(config);
+  ASSERT_TRUE(rig.Ready());
+  ASSERT_TRUE(OnEnterHighBank(rig.Window()).Ok());
+  const Bytes content = Pattern(4096, 71);
+  rig.target->SetExternalFlashBytes(0x12000, content);
+
+  rig.PickRange(2, 1);  // 2000h, one 4 KB sector
+  EXPECT_TRUE(OnRead(rig.Window()).Ok());
+  const std::string saved = rig.Path("bank.bin");
+  rig.PickSave(2, 1, saved, false);
+  EXPECT_TRUE(OnSave(rig.Window()).Ok());
+  EXPECT_EQ(ReadFile(saved), std::string(content.begin(), content.end()));
+
+  rig.PickFile(saved, 2);
+  EXPECT_TRUE(OnCompare(rig.Window()).Ok());
+
+  rig.PickRange(2, 1);
+  rig.op.answers = {true};
+  EXPECT_TRUE(OnSectorErase(rig.Window()).Ok());
+  const Bytes after = rig.target->ExternalFlashBytes();
+  EXPECT_EQ(Bytes(after.begin() + 0x12000, after.begin() + 0x13000), Bytes(4096, 0xFF));
+  rig.PickFile(saved, 2);
+  EXPECT_FALSE(OnCompare(rig.Window()).Ok()) << "the erased sector no longer matches";
 }
 
 }  // namespace
