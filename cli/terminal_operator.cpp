@@ -119,12 +119,6 @@ bool TerminalOperator::ChooseSave(SaveDialog& dialog) {
   return true;
 }
 
-// The configuration and byte-edit commands answer these from their own
-// arguments; until then the menus are cancelled and the dialog closed.
-bool TerminalOperator::ChooseLockOption(LockMenu&) { return false; }
-bool TerminalOperator::ChooseRemap(RemapMenu&) { return false; }
-ByteEditButton TerminalOperator::EditBytes(ByteEditDialog&) { return ByteEditButton::ReturnToMainMenu; }
-
 void TerminalOperator::Mark() {
   messages_.clear();
   declined_ = false;

@@ -28,6 +28,17 @@ class TerminalOperator final : public Operator {
   bool ChooseRemap(RemapMenu& menu) override;
   ByteEditButton EditBytes(ByteEditDialog& dialog) override;
 
+  // The choices of the lock, remap and byte-edit commands (terminal_dialogs.cpp).
+  struct DialogAnswers {
+    std::optional<int> lockOption;   // 1-based menu option
+    std::optional<int> remapOption;  // the radio's value
+    std::string editAddress;
+    std::optional<std::string> editData;  // Replace Data with it; none: Display Data
+  };
+  DialogAnswers answers;
+  // The byte-edit dialog's display text when it was last shown.
+  const std::string& EditDisplayText() const { return editDisplay_; }
+
   // What happened since the last Mark(): messages told, questions declined,
   // dialogs the arguments could not answer.
   void Mark();
@@ -46,6 +57,8 @@ class TerminalOperator final : public Operator {
   bool interactive_;
   std::vector<std::string> messages_;
   bool declined_ = false;
+  std::string editDisplay_;
+  bool editPressed_ = false;
 };
 
 // Draws the engine's progress label and bar on a terminal.

@@ -126,14 +126,17 @@ const char* BankSwitchText(bool high) {
 CommandOutcome OnEnterLowBank(MainWindow& w) { return EnterBank(w, false); }
 CommandOutcome OnEnterHighBank(MainWindow& w) { return EnterBank(w, true); }
 
-CommandOutcome OnReturnToMcuFlash(MainWindow& w) {
+CommandOutcome OnReturnToMcuFlash(MainWindow& w) { return ReturnToMcuFlash(w, true); }
+CommandOutcome ReturnToMcuFlashUnasked(MainWindow& w) { return ReturnToMcuFlash(w, false); }
+
+CommandOutcome ReturnToMcuFlash(MainWindow& w, bool ask) {
   if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   SessionState& state = w.State();
   if (!state.ExternalBankSelected()) {
     w.Op().Tell("You are in Internal Memory mode already!");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
-  if (!w.Op().Ask("Do you really want to return to internal memory mode?\n")) return CommandOutcome::Declined();
+  if (ask && !w.Op().Ask("Do you really want to return to internal memory mode?\n")) return CommandOutcome::Declined();
   if (!SendLeave(w.Record()->Port())) {
     w.Op().Tell("Return to MCU Flash Failed!");
     return CommandOutcome::Failed("return to MCU flash", kResultFail);

@@ -12,6 +12,10 @@ CommandOutcome OnEnterLowBank(MainWindow& w);
 CommandOutcome OnEnterHighBank(MainWindow& w);
 // "&Back to MCU Flash", after a question.
 CommandOutcome OnReturnToMcuFlash(MainWindow& w);
+// The same without the question: for a front end that entered the bank for
+// one command and must leave it whatever the command did.
+CommandOutcome ReturnToMcuFlashUnasked(MainWindow& w);
+CommandOutcome ReturnToMcuFlash(MainWindow& w, bool ask);
 
 // The switch settings the operator is asked to make for a half.
 const char* BankSwitchText(bool high);

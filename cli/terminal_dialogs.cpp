@@ -1,0 +1,63 @@
+// The terminal operator's answers to the lock and remap menus and the
+// byte-edit dialog, taken from the command's arguments.
+#include "cli/terminal_dialogs.hpp"
+
+#include "cli/terminal_operator.hpp"
+
+namespace brisko::cli {
+
+std::optional<int> RemapOptionFromName(const std::string& name) {
+  if (name == "1k") return 1;
+  if (name == "2k") return 2;
+  if (name == "4k") return 3;
+  if (name == "sc0") return 0;
+  if (name == "sc1") return 4;
+  return std::nullopt;
+}
+
+std::string LockMenuText(const LockMenu& menu) {
+  std::string text = menu.group + ":\n";
+  for (std::size_t i = 0; i < menu.options.size(); ++i)
+    text += "  " + std::to_string(i + 1) + "  " + menu.options[i] + "\n";
+  return text;
+}
+
+bool TerminalOperator::ChooseLockOption(LockMenu& menu) {
+  if (!answers.lockOption) return false;
+  const int option = *answers.lockOption;
+  if (option < 1 || option > static_cast<int>(menu.options.size())) {
+    Tell("Lock option " + std::to_string(option) + " is not in the menu (1.." + std::to_string(menu.options.size()) +
+         ").");
+    return false;
+  }
+  menu.lockOption = option;
+  return true;
+}
+
+bool TerminalOperator::ChooseRemap(RemapMenu& menu) {
+  if (!answers.remapOption) return false;
+  for (const RemapRadio& radio : menu.radios) {
+    if (radio.value != *answers.remapOption) continue;
+    if (!radio.enabled) {
+      Tell("\"" + radio.label + "\" is not offered for this chip.");
+      return false;
+    }
+    menu.remapOption = radio.value;
+    return true;
+  }
+  return false;
+}
+
+// One press: Replace Data with the new bytes, or Display Data; then the
+// dialog closes.
+ByteEditButton TerminalOperator::EditBytes(ByteEditDialog& dialog) {
+  editDisplay_ = dialog.displayText;
+  if (editPressed_ || answers.editAddress.empty()) return ByteEditButton::ReturnToMainMenu;
+  editPressed_ = true;
+  dialog.addressText = answers.editAddress;
+  if (!answers.editData) return ByteEditButton::DisplayData;
+  dialog.newDataText = *answers.editData;
+  return ByteEditButton::ReplaceData;
+}
+
+}  // namespace brisko::cli
