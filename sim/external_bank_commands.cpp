@@ -56,7 +56,10 @@ bool ExternalBankStarts(const SimChipState& c) {
     case 0x01: return c.externalBankEntered || (p.size() >= 2 && p[1] == 0x01);
     case 0x02:
     case 0x03:
-    case 0x04: return c.externalBankEntered;
+    case 0x04:
+    case 0x0B:
+    case 0x0C:
+    case 0x0E: return c.externalBankEntered;
     default: return false;
   }
 }
@@ -91,6 +94,18 @@ CommandStep ExternalBankStep(SimChipState& c, Out& out) {
       EraseSectors(c, out);
       return CommandStep::Done;
     case 0x06: return Program(c);
+    // The chip's own flash frames mean nothing to the external command set:
+    // taken whole, so their bytes cannot pass for other commands, and
+    // unanswered.
+    case 0x0B:
+    case 0x0C:
+      if (!FrameComplete(c)) return CommandStep::Wait;
+      c.counters.Count(p[0]);
+      return CommandStep::Done;
+    case 0x0E:
+      if (!FrameComplete(c) || p.size() < 4 + FrameCount(p[3])) return CommandStep::Wait;
+      c.counters.Count(p[0]);
+      return CommandStep::Done;
     default: return CommandStep::NotUnderstood;
   }
 }

@@ -44,6 +44,10 @@ TEST(SimExternalFlash, BankCommandsReachTheHalfTheSwitchSelects) {
   EXPECT_EQ(b.Send({0x02, 0x02}), Bytes{0xC0});
   EXPECT_EQ(b.chip->ExternalFlashBytes(), Bytes(0x20000, 0xFF));
   EXPECT_EQ(b.Send({0x63}), Bytes{0x63}) << "the keep-alive still answers";
+  b.chip->Flash(0)[0] = 0x5A;
+  EXPECT_EQ(b.Send(Cat({Frame(0x0C, 0x0000, 0x01), Frame(0x0B, 0x0000, 0x01), {0x63}})), Bytes{0x63})
+      << "the chip's own read and erase are not understood here";
+  EXPECT_EQ(b.chip->Flash(0)[0], 0x5A);
 }
 
 TEST(SimExternalFlash, LeavingRestoresTheChipsOwnCommandSet) {
