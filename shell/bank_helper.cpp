@@ -37,16 +37,20 @@ int InstallBankHelper(MainWindow& w) {
   if (state.ExternalBankSelected()) return kResultOk;
   SessionRecord& record = *w.Record();
   state.operationFailed = false;
-  if (!SaveAreas(record.Port(), state.saved)) {
-    state.operationFailed = true;
-    return kResultFail;
-  }
-  // Until a return puts them back, these bytes exist nowhere else.
-  state.bankRecoveryFile = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr));
+  // An earlier entry that failed after its saves left the helper in block 0:
+  // saving now would keep the helper instead of the user's bytes.
   if (state.bankRecoveryFile.empty()) {
-    w.Op().Tell(RecoveryFileFailedText());
-    state.operationFailed = true;
-    return kResultFail;
+    if (!SaveAreas(record.Port(), state.saved)) {
+      state.operationFailed = true;
+      return kResultFail;
+    }
+    // Until a return puts them back, these bytes exist nowhere else.
+    state.bankRecoveryFile = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr));
+    if (state.bankRecoveryFile.empty()) {
+      w.Op().Tell(RecoveryFileFailedText());
+      state.operationFailed = true;
+      return kResultFail;
+    }
   }
   FlashEngine engine = w.Engine();
   const bool ok = WriteHelper(engine, record.SectorSize(0));

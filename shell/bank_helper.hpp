@@ -8,7 +8,8 @@ class MainWindow;
 // and 2000h-217Fh into the session (and a recovery file), then erases sector
 // 0 and writes the bank helper at 2000h. While a bank is already entered the
 // helper is in place and the saved bytes are the user's: nothing is saved or
-// written again. 10 or -1.
+// written again. After an entry that failed once its bytes were saved, the
+// first saved copy is kept as well. 10 or -1.
 int InstallBankHelper(MainWindow& w);
 
 }  // namespace brisko

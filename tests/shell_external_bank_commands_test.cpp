@@ -214,3 +214,28 @@ TEST(ExternalBanks, ReadSaveCompareAndEraseWorkOnTheEnteredBank) {
 
 }  // namespace
 }  // namespace brisko
+
+namespace brisko {
+namespace {
+
+// An entry whose bytes did not go out after the helper went in: the next
+// attempt must not take the helper for the user's code.
+TEST(ExternalBanks, AFailedEntryKeepsTheFirstSavedCopyForTheNextOne) {
+  SimSession rig(kKT420);
+  ASSERT_TRUE(rig.Ready());
+  const test::DisplacedAreas areas(rig);
+  ASSERT_TRUE(OnEnterLowBank(rig.Window()).Ok());
+  // The state such a failure leaves: chip in its own flash, no bank flag.
+  rig.Record().Port().WriteByte(0x01);
+  rig.Record().Port().WriteByte(0x01);
+  rig.State().externalLowBankSelected = false;
+  const std::string firstFile = rig.State().bankRecoveryFile;
+  ASSERT_TRUE(OnEnterHighBank(rig.Window()).Ok());
+  EXPECT_EQ(rig.State().bankRecoveryFile, firstFile);
+  rig.op.answers = {true};
+  ASSERT_TRUE(OnReturnToMcuFlash(rig.Window()).Ok());
+  EXPECT_TRUE(areas.PutBack(rig));
+}
+
+}  // namespace
+}  // namespace brisko
