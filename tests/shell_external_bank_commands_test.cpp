@@ -36,7 +36,11 @@ TEST(ExternalBanks, DownloadIntoTheHighBankAndBack) {
   const test::DisplacedAreas areas(rig);
 
   EXPECT_TRUE(OnEnterHighBank(rig.Window()).Ok());
-  EXPECT_EQ(rig.op.messages, (Messages{BankSwitchText(true), "Entering High 64KB of External Flash Successful!"}));
+  EXPECT_EQ(rig.op.messages,
+            (Messages{"Please set DIP switch on SW2 of\nBSL Demo Board v2.0 as follows:\n\na.    EA1# = 1  or  #1 = OFF\n"
+                      "b.    CE# = 0    or  #2 = ON\nc.    A16 = 1     or  #3 = OFF\nd.    RST1 = 1  or  #8 = OFF\n"
+                      "e.    Vcc >= 3.3V",
+                      "Entering High 64KB of External Flash Successful!"}));
   EXPECT_TRUE(rig.WireHas({0x66, 0x66, 0x00}));
   EXPECT_TRUE(rig.target->ExternalBankEntered());
   EXPECT_EQ(rig.Flash(0, 0x2000, firmware::BankHelper.size()),
