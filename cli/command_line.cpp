@@ -148,6 +148,8 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& argv, Argume
     std::fprintf(out, "%s\n", version.what());
     return kExitOk;
   } catch (const CLI::ParseError& e) {
+    const auto left = app.remaining();
+    if (app.get_subcommands().empty() && !left.empty()) return UsageError("unknown command \"" + left[0] + "\"", err);
     return UsageError(e.what(), err);
   }
   if (args.command == "baud" && !args.crystal) return UsageError("baud needs --crystal MHZ", err);

@@ -67,6 +67,8 @@ CommandOutcome RunOnRunner(const CliCommand& command, CommandContext& context, C
       if (detected.step.empty()) detected.step = "detect";
       return detected;
     }
+    // Run hands back the outcome just before the runner takes a new command.
+    runner.WaitIdle();
   }
   return runner.Run([&](MainWindow&) { return command.run(context); });
 }
