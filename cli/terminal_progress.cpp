@@ -23,7 +23,7 @@ void TerminalProgress::WindowChanged(WindowAspect aspect, const WindowState& sta
     // first step of the phase then starts its bar again.
   }
   if (p.position > 0 || reached_ == 0) reached_ = p.position;
-  Draw(p.label, p.max, reached_);
+  if (!label_.empty()) Draw(p.label, p.max, reached_);
 }
 
 void TerminalProgress::Draw(const std::string& label, int max, int position) {
