@@ -12,6 +12,7 @@
 #include "cli/interrupt_watch.hpp"
 #include "cli/outcome_lines.hpp"
 #include "cli/pending_handlers.hpp"
+#include "cli/scratch_settings.hpp"
 #include "cli/terminal_operator.hpp"
 #include "cli/terminal_progress.hpp"
 #include "link/posix_serial_device.hpp"
@@ -95,6 +96,8 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
     trace = std::make_shared<WireTrace>(*args.trace);
   }
 
+  std::optional<ScratchSettings> scratch;
+  if (chip && !args.saveSettings) scratch.emplace();
   TerminalOperator op(args, in, err);
   DeviceOpener opener = chip ? sim::SimOpener(chip) : DeviceOpener(OpenPosixSerialDevice);
   MainWindow window(op, opener);

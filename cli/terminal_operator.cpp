@@ -84,7 +84,8 @@ std::optional<int> TerminalOperator::StartEntry(const std::vector<std::string>& 
       Reject("No sector of the list starts at address " + address + ".");
     } else {  // KT540 and KT550: both blocks start at 0000h
       Reject("Address " + address + " starts a sector in block 0 and in block 1: use --sector " +
-             std::to_string(found[0]) + " or --sector " + std::to_string(found[1]) + " (or add --block 0 or --block 1).");
+             std::to_string(found[0]) + " or --sector " + std::to_string(found[1]) +
+             " (or add --block 0 or --block 1).");
     }
     return std::nullopt;
   }
