@@ -32,6 +32,7 @@ void TerminalOperator::Tell(const std::string& text) { Note(text); }
 
 bool TerminalOperator::Reject(const std::string& why) {
   argumentsRejected_ = true;
+  ++refusals_;
   Note(why);
   return false;
 }
@@ -43,12 +44,15 @@ bool TerminalOperator::Ask(const std::string& question) {
   }
   if (!interactive_) {
     Note(question + " [answered No: not a terminal; use --yes]");
+    ++refusals_;
     return false;
   }
   std::fprintf(err_, "%s [y/N] ", question.c_str());
   std::fflush(err_);
   char line[64] = {0};
-  return std::fgets(line, sizeof line, in_) != nullptr && (line[0] == 'y' || line[0] == 'Y');
+  const bool yes = std::fgets(line, sizeof line, in_) != nullptr && (line[0] == 'y' || line[0] == 'Y');
+  if (!yes) ++refusals_;
+  return yes;
 }
 
 bool TerminalOperator::SelectChip(ChipSelection& selection) {
