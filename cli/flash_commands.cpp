@@ -1,14 +1,18 @@
 #include "cli/cli_command.hpp"
 #include "cli/command_options.hpp"
 #include "cli/result_printing.hpp"
-#include "cli/pending_handlers.hpp"
+#include "shell/compare_command.hpp"
+#include "shell/download_command.hpp"
+#include "shell/erase_commands.hpp"
 #include "shell/main_window.hpp"
+#include "shell/read_command.hpp"
+#include "shell/save_command.hpp"
 
 namespace brisko::cli {
 namespace {
 
 CommandOutcome ReadAndShow(CommandContext& c) {
-  CommandOutcome outcome = pending::OnRead(c.window);
+  CommandOutcome outcome = OnRead(c.window);
   if (outcome.Ok()) PrintViews(c.window.Snapshot(), c.out);
   return outcome;
 }
@@ -38,17 +42,17 @@ std::vector<CliCommand> FlashCommands() {
   };
   return {
       {"download", "download an Intel HEX or binary file into flash", download, true,
-       [](CommandContext& c) { return pending::OnDownload(c.window); }},
+       [](CommandContext& c) { return OnDownload(c.window); }},
       {"download-run", "download, then start the user's program", download, true,
-       [](CommandContext& c) { return pending::OnDownloadAndRun(c.window); }},
+       [](CommandContext& c) { return OnDownloadAndRun(c.window); }},
       {"read", "read sectors; prints the sector table and the first sector", range, true, ReadAndShow},
       {"save", "read sectors and save them to a file", SaveOptions, true,
-       [](CommandContext& c) { return pending::OnSave(c.window); }},
+       [](CommandContext& c) { return OnSave(c.window); }},
       {"compare", "compare a file with flash",
        [](CLI::App& c, Arguments& a) { FileAndStart(c, a, "the file to compare"); }, true,
-       [](CommandContext& c) { return pending::OnCompare(c.window); }},
-      {"erase", "erase sectors", range, true, [](CommandContext& c) { return pending::OnSectorErase(c.window); }},
-      {"chip-erase", "erase the whole chip", {}, true, [](CommandContext& c) { return pending::OnChipErase(c.window); }},
+       [](CommandContext& c) { return OnCompare(c.window); }},
+      {"erase", "erase sectors", range, true, [](CommandContext& c) { return OnSectorErase(c.window); }},
+      {"chip-erase", "erase the whole chip", {}, true, [](CommandContext& c) { return OnChipErase(c.window); }},
   };
 }
 

@@ -11,14 +11,14 @@
 #include "cli/command_line.hpp"
 #include "cli/interrupt_watch.hpp"
 #include "cli/outcome_lines.hpp"
-#include "cli/pending_handlers.hpp"
-#include "cli/scratch_settings.hpp"
 #include "cli/terminal_operator.hpp"
 #include "cli/terminal_progress.hpp"
 #include "link/posix_serial_device.hpp"
 #include "link/wire_trace.hpp"
 #include "shell/command_runner.hpp"
+#include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
+#include "shell/user_places.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 
@@ -63,7 +63,7 @@ std::string TraceProblem(const std::string& path) {
 // one run of the runner.
 CommandOutcome RunOnRunner(const CliCommand& command, CommandContext& context, CommandRunner& runner) {
   if (command.detectFirst) {
-    CommandOutcome detected = runner.Run([](MainWindow& w) { return pending::OnDetectMenu(w); });
+    CommandOutcome detected = runner.Run(OnDetectMenu);
     if (!detected.Ok()) {
       if (detected.step.empty()) detected.step = "detect";
       return detected;
@@ -96,11 +96,12 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
     trace = std::make_shared<WireTrace>(*args.trace);
   }
 
-  std::optional<ScratchSettings> scratch;
-  if (chip && !args.saveSettings) scratch.emplace();
   TerminalOperator op(args, in, err);
-  DeviceOpener opener = chip ? sim::SimOpener(chip) : DeviceOpener(OpenPosixSerialDevice);
-  MainWindow window(op, opener);
+  SessionPlaces places = UserPlaces();
+  // A simulated run leaves the user's saved port, rate and crystal alone.
+  places.keepSettings = !chip || args.saveSettings;
+  DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(places.PortMapFile());
+  MainWindow window(op, opener, LinkTiming{}, places);
   SerialPort& port = window.Record()->Port();
   ApplyPortOption(args, port);
   if (trace) port.SetTrace(trace);

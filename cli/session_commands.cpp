@@ -1,15 +1,16 @@
 #include "cli/cli_command.hpp"
 #include "cli/command_options.hpp"
 #include "cli/result_printing.hpp"
-#include "cli/pending_handlers.hpp"
 #include "shell/comm_setup_dialog.hpp"
+#include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
+#include "shell/run_user_code.hpp"
 
 namespace brisko::cli {
 namespace {
 
 CommandOutcome DetectAndShow(CommandContext& c) {
-  CommandOutcome outcome = pending::OnDetectMenu(c.window);
+  CommandOutcome outcome = OnDetectMenu(c.window);
   // A failed detection leaves the panel empty: nothing to show.
   if (outcome.Ok()) PrintChipInformation(c.window.Snapshot(), c.out);
   return outcome;
@@ -32,7 +33,7 @@ CommandOutcome Calculate(CommandContext& c) {
 std::vector<CliCommand> SessionCommands() {
   return {
       {"detect", "detect the chip and print its information", {}, false, DetectAndShow},
-      {"run", "start the user's program", {}, true, [](CommandContext& c) { return pending::ExecuteUserCode(c.window); }},
+      {"run", "start the user's program", {}, true, [](CommandContext& c) { return ExecuteUserCode(c.window); }},
       {"baud", "the best bit rate and timer-2 reload for --crystal MHZ",
        [](CLI::App& c, Arguments& a) {
          c.add_flag("--next", a.next, "the next lower bit rate that fits the crystal");

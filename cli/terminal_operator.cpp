@@ -32,7 +32,6 @@ void TerminalOperator::Tell(const std::string& text) { Note(text); }
 
 bool TerminalOperator::Reject(const std::string& why) {
   argumentsRejected_ = true;
-  ++refusals_;
   Note(why);
   return false;
 }
@@ -44,15 +43,12 @@ bool TerminalOperator::Ask(const std::string& question) {
   }
   if (!interactive_) {
     Note(question + " [answered No: not a terminal; use --yes]");
-    ++refusals_;
     return false;
   }
   std::fprintf(err_, "%s [y/N] ", question.c_str());
   std::fflush(err_);
   char line[64] = {0};
-  const bool yes = std::fgets(line, sizeof line, in_) != nullptr && (line[0] == 'y' || line[0] == 'Y');
-  if (!yes) ++refusals_;
-  return yes;
+  return std::fgets(line, sizeof line, in_) != nullptr && (line[0] == 'y' || line[0] == 'Y');
 }
 
 bool TerminalOperator::SelectChip(ChipSelection& selection) {
@@ -71,7 +67,9 @@ bool TerminalOperator::CommSetup(CommSetupDialog& dialog) {
   if (args_.baud) dialog.selectedRate = RateIndex(*args_.baud);
   // Without a choice of rate the dialog keeps its selection: the
   // recommendation after --crystal, else the port's rate.
-  return dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
+  const bool confirmed = dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
+  for (const std::string& message : dialog.TakeMessages()) Tell(message);
+  return confirmed;
 }
 
 std::optional<int> TerminalOperator::StartEntry(const std::vector<std::string>& entries) {

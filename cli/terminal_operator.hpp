@@ -28,8 +28,6 @@ class TerminalOperator final : public Operator {
   // choice (a sector past the list, an address that starts no sector or
   // two): a usage error, not a choice of the operator.
   bool ArgumentsRejected() const { return argumentsRejected_; }
-  // Questions answered No and dialogs left unanswered so far.
-  int Refusals() const { return refusals_; }
 
  private:
   // The entry a --sector or --address names in a "Starting Sector" list.
@@ -42,7 +40,6 @@ class TerminalOperator final : public Operator {
   std::FILE* err_;
   bool interactive_;
   bool argumentsRejected_ = false;
-  int refusals_ = 0;
 };
 
 }  // namespace brisko::cli
