@@ -1,86 +1,97 @@
 #include "cli/configuration_commands.hpp"
 
-#include <algorithm>
-#include <cctype>
+#include <CLI/CLI.hpp>
 
 #include "cli/terminal_dialogs.hpp"
+#include "cli/terminal_operator.hpp"
 #include "shell/byte_edit_command.hpp"
 #include "shell/cable_test_command.hpp"
-#include "shell/configuration_menus.hpp"
-#include "shell/detect_command.hpp"
 #include "shell/double_clock_command.hpp"
 #include "shell/external_bank_commands.hpp"
 #include "shell/lock_command.hpp"
+#include "shell/main_window.hpp"
 #include "shell/remap_command.hpp"
 
 namespace brisko::cli {
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
-
-bool AllDigits(const std::string& text) {
-  return !text.empty() && text.size() < 4 &&
-         std::all_of(text.begin(), text.end(), [](char c) { return std::isdigit(static_cast<unsigned char>(c)); });
+void LockOptions(CLI::App& command, Arguments& args) {
+  command
+      .add_option_function<int>(
+          "N", [&args](int n) { args.lockOption = n; },
+          "the lock menu's option; without it the chip's menu is listed")
+      ->check(CLI::Range(1, 6));
 }
 
-int Exit(const CommandOutcome& outcome) { return outcome.Ok() ? kExitOk : kExitFailed; }
+void RemapOptions(CLI::App& command, Arguments& args) {
+  command
+      .add_option_function<std::string>(
+          "WHAT",
+          [&args](const std::string& name) {
+            const auto option = RemapOptionFromName(name);
+            if (!option) throw CLI::ValidationError("WHAT", "\"" + name + "\" is not one of 1k, 2k, 4k, sc0, sc1");
+            args.remapOption = *option;
+          },
+          "1k, 2k, 4k (KT410/420: PROG-RB0, RB1, both), sc0 or sc1 (KT500 family)")
+      ->required();
+}
+
+void EditOptions(CLI::App& command, Arguments& args) {
+  command
+      .add_option_function<std::string>(
+          "ADDRESS", [&args](const std::string& a) { args.editAddress = a; },
+          "block-0 address, four hexadecimal digits (e.g. 03E6)")
+      ->required();
+  command.add_option_function<std::string>(
+      "DATA", [&args](const std::string& d) { args.editData = d; },
+      "new bytes, e.g. \"72 4F 5D 00\"; without it the bytes there are shown");
+}
+
+// Without new bytes the command shows the bytes at the address.
+CommandOutcome EditAndShow(CommandContext& c) {
+  const CommandOutcome outcome = OnEditBlock0(c.window);
+  if (c.args.editData) return outcome;
+  if (auto* op = dynamic_cast<TerminalOperator*>(&c.window.Op()); op && !op->EditDisplayText().empty())
+    std::fprintf(c.out, "%s: %s\n", c.args.editAddress->c_str(), op->EditDisplayText().c_str());
+  return outcome;
+}
 
 }  // namespace
 
-bool IsConfigurationCommand(const std::string& command) {
-  return command == "lock" || command == "remap" || command == "double-clock" || command == "edit" ||
-         command == "cable-test";
+void AddBankOption(CLI::App& command, Arguments& args) {
+  command
+      .add_option_function<std::string>(
+          "--bank",
+          [&args](const std::string& half) {
+            if (half != "low" && half != "high") throw CLI::ValidationError("--bank", "is low or high");
+            args.bankHigh = half == "high";
+          },
+          "run on the low or high 64 KB of the board's external flash (set its A16 switch as told)")
+      ->type_name("low|high");
 }
 
-std::string CheckConfigurationOperands(const std::string& command, const std::vector<std::string>& operands) {
-  const std::size_t n = operands.size();
-  if (command == "lock" && (n > 1 || (n == 1 && !AllDigits(operands[0]))))
-    return "lock takes the menu's option number N (without it, the menu is listed)";
-  if (command == "remap" && (n != 1 || !RemapOptionFromName(operands[0])))
-    return "remap takes one of 1k, 2k, 4k, sc0, sc1";
-  if ((command == "double-clock" || command == "cable-test") && n != 0) return command + " takes no operands";
-  if (command == "edit" && (n < 1 || n > 2)) return "edit takes ADDRESS (4 hex digits) and optionally \"72 4F 5D 00\"";
-  return "";
-}
-
-int RunConfigurationCommand(const std::string& command, const std::vector<std::string>& operands,
-                            MainWindow& window, TerminalOperator& op, CommandRunner& runner, std::FILE* out) {
-  if (command == "cable-test") return Exit(runner.Run(OnCableTest));
-  if (!runner.Run(OnDetectMenu).Ok()) return kExitFailed;
-
-  if (command == "lock") {
-    if (operands.empty()) {
-      const LockMenu menu = LockMenuFor(window.Record()->GetChipModel());
-      if (menu.options.empty()) return kExitFailed;
-      std::fputs(LockMenuText(menu).c_str(), out);
-      return kExitUsage;
-    }
-    op.answers.lockOption = std::stoi(operands[0]);
-    return Exit(runner.Run(OnLockChip));
-  }
-  if (command == "remap") {
-    op.answers.remapOption = RemapOptionFromName(operands[0]);
-    return Exit(runner.Run(OnMemoryRemap));
-  }
-  if (command == "double-clock") return Exit(runner.Run(OnDoubleClock));
-  if (command == "edit") {
-    op.answers.editAddress = operands[0];
-    if (operands.size() > 1) op.answers.editData = operands[1];
-    const CommandOutcome outcome = runner.Run(OnEditBlock0);
-    if (!op.EditDisplayText().empty()) std::fprintf(out, "%s: %s\n", operands[0].c_str(), op.EditDisplayText().c_str());
-    return Exit(outcome);
-  }
-  return kExitUsage;
-}
-
-CommandOutcome RunOnBank(CommandRunner& runner, bool high, CommandRunner::Command command) {
+CommandOutcome RunOnBank(CommandRunner& runner, bool high, const CommandRunner::Command& command) {
   const CommandOutcome entered = runner.Run(high ? OnEnterHighBank : OnEnterLowBank);
   if (!entered.Ok()) return entered;
+  runner.WaitIdle();
   const CommandOutcome outcome = runner.Run(command);
+  runner.WaitIdle();
   const CommandOutcome back = runner.Run(ReturnToMcuFlashUnasked);
   return outcome.Ok() && !back.Ok() ? back : outcome;
+}
+
+std::vector<CliCommand> ConfigurationCommands() {
+  return {
+      {"lock", "program the security bits: option N of the chip's lock menu", LockOptions, true,
+       [](CommandContext& c) { return OnLockChip(c.window); }},
+      {"remap", "remap memory (KT410/420) or program SC0/SC1 (KT500 family)", RemapOptions, true,
+       [](CommandContext& c) { return OnMemoryRemap(c.window); }},
+      {"double-clock", "switch a KT500-family chip to double-clock mode", {}, true,
+       [](CommandContext& c) { return OnDoubleClock(c.window); }},
+      {"edit", "show up to 16 bytes of block 0, or replace them", EditOptions, true, EditAndShow},
+      {"cable-test", "test the serial cable by loop-back (chip removed, TXD joined to RXD)", {}, false,
+       [](CommandContext& c) { return OnCableTest(c.window); }, false},
+  };
 }
 
 }  // namespace brisko::cli

@@ -16,32 +16,27 @@ std::optional<int> RemapOptionFromName(const std::string& name) {
 }
 
 std::string LockMenuText(const LockMenu& menu) {
-  std::string text = menu.group + ":\n";
+  std::string text = menu.group + " (brisko-cli lock N):";
   for (std::size_t i = 0; i < menu.options.size(); ++i)
-    text += "  " + std::to_string(i + 1) + "  " + menu.options[i] + "\n";
+    text += "\n  " + std::to_string(i + 1) + "  " + menu.options[i];
   return text;
 }
 
+// Without an option number the menu is listed, and that is a usage error.
 bool TerminalOperator::ChooseLockOption(LockMenu& menu) {
-  if (!answers.lockOption) return false;
-  const int option = *answers.lockOption;
-  if (option < 1 || option > static_cast<int>(menu.options.size())) {
-    Tell("Lock option " + std::to_string(option) + " is not in the menu (1.." + std::to_string(menu.options.size()) +
-         ").");
-    return false;
-  }
+  if (!args_.lockOption) return Reject(LockMenuText(menu));
+  const int option = *args_.lockOption;
+  if (option < 1 || option > static_cast<int>(menu.options.size()))
+    return Reject("Lock option " + std::to_string(option) + " is not in the menu.\n" + LockMenuText(menu));
   menu.lockOption = option;
   return true;
 }
 
 bool TerminalOperator::ChooseRemap(RemapMenu& menu) {
-  if (!answers.remapOption) return false;
+  if (!args_.remapOption) return false;
   for (const RemapRadio& radio : menu.radios) {
-    if (radio.value != *answers.remapOption) continue;
-    if (!radio.enabled) {
-      Tell("\"" + radio.label + "\" is not offered for this chip.");
-      return false;
-    }
+    if (radio.value != *args_.remapOption) continue;
+    if (!radio.enabled) return Reject("\"" + radio.label + "\" is not offered for this chip.");
     menu.remapOption = radio.value;
     return true;
   }
@@ -52,11 +47,11 @@ bool TerminalOperator::ChooseRemap(RemapMenu& menu) {
 // dialog closes.
 ByteEditButton TerminalOperator::EditBytes(ByteEditDialog& dialog) {
   editDisplay_ = dialog.displayText;
-  if (editPressed_ || answers.editAddress.empty()) return ByteEditButton::ReturnToMainMenu;
+  if (editPressed_ || !args_.editAddress) return ByteEditButton::ReturnToMainMenu;
   editPressed_ = true;
-  dialog.addressText = answers.editAddress;
-  if (!answers.editData) return ByteEditButton::DisplayData;
-  dialog.newDataText = *answers.editData;
+  dialog.addressText = *args_.editAddress;
+  if (!args_.editData) return ByteEditButton::DisplayData;
+  dialog.newDataText = *args_.editData;
   return ByteEditButton::ReplaceData;
 }
 

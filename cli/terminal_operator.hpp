@@ -6,13 +6,12 @@
 
 #include "cli/arguments.hpp"
 #include "shell/operator.hpp"
-#include "shell/window_state.hpp"
 
 namespace brisko::cli {
 
 // The operator of the command line: messages go to stderr with their exact
 // text, questions are answered by --yes, at a terminal prompt, or No; dialogs
-// are answered from the arguments.
+// are answered from the arguments. Called on the runner's thread only.
 class TerminalOperator final : public Operator {
  public:
   TerminalOperator(const Arguments& args, std::FILE* in, std::FILE* err);
@@ -28,51 +27,29 @@ class TerminalOperator final : public Operator {
   bool ChooseRemap(RemapMenu& menu) override;
   ByteEditButton EditBytes(ByteEditDialog& dialog) override;
 
-  // The choices of the lock, remap and byte-edit commands (terminal_dialogs.cpp).
-  struct DialogAnswers {
-    std::optional<int> lockOption;   // 1-based menu option
-    std::optional<int> remapOption;  // the radio's value
-    std::string editAddress;
-    std::optional<std::string> editData;  // Replace Data with it; none: Display Data
-  };
-  DialogAnswers answers;
-  // The byte-edit dialog's display text when it was last shown.
+  // The lock and remap menus and the byte-edit dialog are answered in
+  // terminal_dialogs.cpp. The byte-edit dialog's display text when it was
+  // last shown:
   const std::string& EditDisplayText() const { return editDisplay_; }
 
-  // What happened since the last Mark(): messages told, questions declined,
-  // dialogs the arguments could not answer.
-  void Mark();
-  const std::vector<std::string>& Messages() const { return messages_; }
-  bool Declined() const { return declined_; }
-  bool Saw(const std::string& text) const;
+  // A dialog could not be answered because the arguments name no valid
+  // choice (a sector past the list, an address that starts no sector or
+  // two): a usage error, not a choice of the operator.
+  bool ArgumentsRejected() const { return argumentsRejected_; }
 
  private:
   // The entry a --sector or --address names in a "Starting Sector" list.
   std::optional<int> StartEntry(const std::vector<std::string>& entries);
+  bool Reject(const std::string& why);
   void Note(const std::string& text);
 
   const Arguments& args_;
   std::FILE* in_;
   std::FILE* err_;
   bool interactive_;
-  std::vector<std::string> messages_;
-  bool declined_ = false;
+  bool argumentsRejected_ = false;
   std::string editDisplay_;
   bool editPressed_ = false;
-};
-
-// Draws the engine's progress label and bar on a terminal.
-class TerminalProgress final : public WindowObserver {
- public:
-  explicit TerminalProgress(std::FILE* out);
-  void WindowChanged(WindowAspect aspect, const WindowState& state) override;
-  // Ends a bar that is on the screen with a line feed.
-  void Finish();
-
- private:
-  std::FILE* out_;
-  bool drawn_ = false;
-  std::string lastLine_;
 };
 
 }  // namespace brisko::cli
