@@ -23,7 +23,7 @@ using namespace std::chrono_literals;
 
 class PtyBoard : public TestFiles {
  public:
-  explicit PtyBoard(int model, std::vector<std::string> extra = {})
+  explicit PtyBoard(ChipModel model, std::vector<std::string> extra = {})
       : sim_(Args(model, std::move(extra))), path_(sim_.FirstLine(5000ms)) {
     window = std::make_unique<MainWindow>(
         op, [path = path_](const std::string&, std::string& why) { return OpenPosixSerialDevice(path, why); },
@@ -55,7 +55,7 @@ class PtyBoard : public TestFiles {
   std::unique_ptr<MainWindow> window;
 
  private:
-  static std::vector<std::string> Args(int model, std::vector<std::string> extra) {
+  static std::vector<std::string> Args(ChipModel model, std::vector<std::string> extra) {
     std::vector<std::string> args{BRISKO_SIM_PATH, "--model", DescribeChip(model).chipTypeText, "--quiet"};
     args.insert(args.end(), extra.begin(), extra.end());
     return args;
