@@ -22,7 +22,7 @@ namespace brisko::test {
 class SimSession : public SimChip, public WindowObserver {
  public:
   explicit SimSession(const sim::SimConfig& config = {}, LinkTiming timing = FastTiming())
-      : SimChip(config), window(std::make_unique<MainWindow>(op, sim::SimOpener(target), timing)) {
+      : SimChip(BusyFor(config, timing)), window(std::make_unique<MainWindow>(op, sim::SimOpener(target), timing)) {
     Record().SetChipModel(config.model);
     Record().SetMemoryMode(config.memoryMode);
     Record().applyGeometry();
@@ -31,6 +31,11 @@ class SimSession : public SimChip, public WindowObserver {
   SimSession(int model, int memoryMode = kInternalMemory) : SimSession(ChipConfig(model, memoryMode)) {}
   ~SimSession() override { window->SetObserver(nullptr); }
 
+  // The chip's erase time follows the host's pauses.
+  static sim::SimConfig BusyFor(sim::SimConfig config, const LinkTiming& timing) {
+    config.chipEraseBusy = sim::SimConfig::ChipEraseBusyFor(timing);
+    return config;
+  }
   static sim::SimConfig MakeConfig(int model, int memoryMode = kInternalMemory) {
     return ChipConfig(model, memoryMode);
   }
