@@ -20,8 +20,8 @@ TEST_F(FlashEngineTest, ProgramSkipsBlankChunksPadsTheLastAndVerifiesEachChunk) 
   EXPECT_EQ(rig.engine.ProgramRange(0x1000, 128, data.data(), data.size()), kResultOk);
 
   const Bytes first(data.begin(), data.begin() + 128);
-  Bytes last(data.begin() + 256, data.end());
-  last.resize(128, 0xFF);
+  Bytes last(128, 0xFF);
+  std::copy(data.begin() + 256, data.end(), last.begin());
   EXPECT_EQ(rig.Wire(), Cat({Frame(0x0E, 0x1000, 0x80), first, Frame(0x0C, 0x1000, 0x80), Frame(0x0E, 0x1100, 0x80),
                              last, Frame(0x0C, 0x1100, 0x80)}));
   EXPECT_EQ(rig.Flash(0, 0x1000, 384), Cat({first, Blank(128), last}));
