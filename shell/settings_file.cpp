@@ -5,8 +5,6 @@
 #include <fstream>
 #include <vector>
 
-#include "link/user_paths.hpp"
-
 namespace brisko {
 namespace {
 
@@ -14,8 +12,7 @@ namespace {
 // cut the way the registry writer always cut them.
 std::string CutRegistryText(const std::string& text) { return text.size() >= 32 ? text.substr(0, 30) : text; }
 
-std::string RegistryFilePath() {
-  const std::string config = ConfigDir();
+std::string RegistryFilePath(const std::string& config) {
   if (config.empty()) return "";
   const std::filesystem::path dir = std::filesystem::path(config).parent_path() / "Orvex";
   std::error_code error;
@@ -26,8 +23,7 @@ std::string RegistryFilePath() {
 }
 
 // The first bytes of the settings file; false when there is none.
-bool ReadSettingsFile(std::string& text) {
-  const std::string path = SettingsFilePath();
+bool ReadSettingsFile(const std::string& path, std::string& text) {
   if (path.empty()) return false;
   std::ifstream in(path, std::ios::binary);
   if (!in) return false;
@@ -39,10 +35,10 @@ bool ReadSettingsFile(std::string& text) {
 
 }  // namespace
 
-bool WriteSettingsFile(const std::string& text) {
-  if (!ParseSettings(text)) return false;
-  const std::string path = SettingsFilePath();
-  if (path.empty()) return false;
+bool WriteSettingsFile(const std::string& path, const std::string& text) {
+  std::string whyNot;
+  if (path.empty() || !ParseSettings(text)) return false;
+  if (!EnsureDir(std::filesystem::path(path).parent_path().string(), whyNot)) return false;
   const std::string fresh = path + ".new";
   {
     std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
@@ -59,27 +55,28 @@ bool WriteSettingsFile(const std::string& text) {
   return false;
 }
 
-std::string SettingsFileProblem() {
+std::string SettingsFileProblem(const std::string& path) {
   std::string text;
   std::string whyNot;
-  if (!ReadSettingsFile(text) || ParseSettings(text, whyNot)) return "";
-  return SettingsFilePath() + " is ignored: " + whyNot;
+  if (!ReadSettingsFile(path, text) || ParseSettings(text, whyNot)) return "";
+  return path + " is ignored: " + whyNot;
 }
 
-std::string ApplySettingsFile(SessionRecord& record) {
+std::string ApplySettingsFile(SessionRecord& record, const std::string& path) {
   std::string text;
   std::string whyNot;
-  if (!ReadSettingsFile(text)) return "";
+  if (!ReadSettingsFile(path, text)) return "";
   const std::optional<Settings> settings = ParseSettings(text, whyNot);
-  if (!settings) return SettingsFilePath() + " is ignored: " + whyNot;
+  if (!settings) return path + " is ignored: " + whyNot;
   record.Port().SetPortNumber(settings->portNumber);
   record.Port().SetBaudRate(settings->baudRate);
   record.SetCrystal(settings->crystalMHz);
   return "";
 }
 
-bool SaveRegistryValue(const std::string& name, const std::string& text) {
-  const std::string path = RegistryFilePath();
+bool SaveRegistryValue(const SessionPlaces& places, const std::string& name, const std::string& text) {
+  if (!places.keepSettings) return true;
+  const std::string path = RegistryFilePath(places.configDir);
   if (path.empty()) return false;
   // Keep the other values of the section; replace or add this one.
   std::vector<std::string> lines;
