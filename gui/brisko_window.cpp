@@ -19,6 +19,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <thread>
 
 #include "gui/memory_view.hpp"
 #include "gui/progress_pane.hpp"
@@ -287,6 +288,11 @@ bool BriskoWindow::StartCommand(CommandRunner::Command command) {
 }
 
 void BriskoWindow::OnCommandEnded(const CommandOutcome& outcome) {
+  // The runner frees its slot just after the command's `done` returned; the
+  // command thread needs nothing from this thread for that, so the wait is
+  // short and cannot deadlock. Then whoever hears CommandEnded may start the
+  // next command.
+  while (runner_->Busy()) std::this_thread::yield();
   lastOutcome_ = outcome;
   emit CommandEnded();
   if (closeAfterCommand_ || shell_->CloseRequested()) {
