@@ -5,6 +5,8 @@
 // `longest UI stall: N ms` and the download's ratio to the line-time bound.
 // Run by hand on the offscreen platform:
 //   QT_QPA_PLATFORM=offscreen build/bench/gui_stall_bench [bytes]
+#include <unistd.h>
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
@@ -16,7 +18,6 @@
 #include <random>
 
 #include "gui/brisko_window.hpp"
-#include "link/user_paths.hpp"
 #include "shell/detect_command.hpp"
 #include "shell/download_command.hpp"
 #include "shell/read_command.hpp"
@@ -74,7 +75,9 @@ int main(int argc, char** argv) {
   std::vector<char> data(bytes);
   std::mt19937 random(51);
   for (char& c : data) c = static_cast<char>(random() % 0xFF);  // never FFh: no chunk is skipped
-  const std::string file = CacheDir() + "/gui_stall_bench.bin";
+  char folder[] = "/tmp/brisko-bench-XXXXXX";
+  if (!::mkdtemp(folder)) return 1;
+  const std::string file = std::string(folder) + "/gui_stall_bench.bin";
   std::ofstream(file, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
 
   sim::SimConfig config;
@@ -119,5 +122,6 @@ int main(int argc, char** argv) {
   std::printf("read into the views %.3f s, %d sector rows\n", read, window.SectorModel().rowCount());
   std::printf("longest UI stall: %lld ms\n", static_cast<long long>(longest));
   std::remove(file.c_str());
+  ::rmdir(folder);
   return 0;
 }
