@@ -42,9 +42,6 @@ class QuietOperator final : public Operator {
   bool ChooseFileAndSector(FileSectorDialog&) override { return false; }
   bool ChooseRange(RangeDialog&) override { return false; }
   bool ChooseSave(SaveDialog&) override { return false; }
-  bool ChooseLockOption(LockMenu&) override { return false; }
-  bool ChooseRemap(RemapMenu&) override { return false; }
-  ByteEditButton EditBytes(ByteEditDialog&) override { return ByteEditButton::ReturnToMainMenu; }
 };
 
 double CpuSeconds() {

@@ -45,9 +45,10 @@ int InstallBankHelper(MainWindow& w) {
       return kResultFail;
     }
     // Until a return puts them back, these bytes exist nowhere else.
-    state.bankRecoveryFile = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr));
+    std::string whyNot;
+    state.bankRecoveryFile = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr), whyNot);
     if (state.bankRecoveryFile.empty()) {
-      w.Op().Tell(RecoveryFileFailedText());
+      w.Op().Tell(RecoveryFileFailedText(whyNot));
       state.operationFailed = true;
       return kResultFail;
     }

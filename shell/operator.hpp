@@ -114,11 +114,12 @@ class Operator : public MessageSink {
   virtual bool ChooseRange(RangeDialog& dialog) = 0;
   virtual bool ChooseSave(SaveDialog& dialog) = 0;
   // true for OK, false for Cancel; the choice is in the menu's field.
-  virtual bool ChooseLockOption(LockMenu& menu) = 0;
-  virtual bool ChooseRemap(RemapMenu& menu) = 0;
+  // A front end that does not show these dialogs yet cancels them.
+  virtual bool ChooseLockOption(LockMenu&) { return false; }
+  virtual bool ChooseRemap(RemapMenu&) { return false; }
   // Shows the dialog with its texts; returns the button pressed, with the
   // operator's texts in the dialog. Closing the dialog is ReturnToMainMenu.
-  virtual ByteEditButton EditBytes(ByteEditDialog& dialog) = 0;
+  virtual ByteEditButton EditBytes(ByteEditDialog&) { return ByteEditButton::ReturnToMainMenu; }
 };
 
 }  // namespace brisko
