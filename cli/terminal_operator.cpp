@@ -117,6 +117,11 @@ bool TerminalOperator::ChooseSave(SaveDialog& dialog) {
   return true;
 }
 
+bool TerminalOperator::PrintListing(const std::string& listing) {
+  const bool written = std::fwrite(listing.data(), 1, listing.size(), stdout) == listing.size();
+  return std::fflush(stdout) == 0 && written;
+}
+
 void TerminalOperator::Mark() {
   messages_.clear();
   declined_ = false;

@@ -24,6 +24,8 @@ class TerminalOperator final : public Operator {
   bool ChooseFileAndSector(FileSectorDialog& dialog) override;
   bool ChooseRange(RangeDialog& dialog) override;
   bool ChooseSave(SaveDialog& dialog) override;
+  // The terminal's printer is standard output.
+  bool PrintListing(const std::string& listing) override;
 
   // What happened since the last Mark(): messages told, questions declined,
   // dialogs the arguments could not answer.
