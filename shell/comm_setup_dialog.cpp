@@ -18,6 +18,7 @@ constexpr const char* kCrystalRangeMessage = "Please enter a number between 1.0 
 constexpr const char* kRateRangeMessage = "Please enter an integer between 600 and 38400.";
 constexpr const char* kRateTooHigh =
     "You can't choose a baudrate which is higher than the computed best baudrate!\n";
+constexpr const char* kAlreadyDetected = "ChipType had been detected earlier.";
 constexpr const char* kCannotSave = "Unable to save the configuration";
 
 int ClampPortEntry(int entry) { return std::clamp(entry, 0, kPortCount - 1); }
@@ -37,17 +38,31 @@ CommSetupDialog::CommSetupDialog(MainWindow& window) : window_(window) {
   confirmedCrystal_ = crystalMHz;
 }
 
-std::string CommSetupDialog::CheckFields() const {
+CommSetupDialog::Field CommSetupDialog::BadField() const {
   // Written so that a crystal that is not a number fails too.
-  if (!(crystalMHz >= kMinCrystalMHz && crystalMHz <= kMaxCrystalMHz)) return kCrystalRangeMessage;
-  if (recommendedBaud < kRateTable.back() || recommendedBaud > kRateTable.front()) return kRateRangeMessage;
+  if (!(crystalMHz >= kMinCrystalMHz && crystalMHz <= kMaxCrystalMHz)) return Field::Crystal;
+  if (recommendedBaud < kRateTable.back() || recommendedBaud > kRateTable.front()) return Field::RecommendedBaud;
+  return Field::None;
+}
+
+std::string CommSetupDialog::CheckFields() const {
+  switch (BadField()) {
+    case Field::Crystal: return kCrystalRangeMessage;
+    case Field::RecommendedBaud: return kRateRangeMessage;
+    case Field::None: break;
+  }
   return "";
+}
+
+void CommSetupDialog::Tell(const std::string& text) {
+  if (sink_) sink_->Tell(text);
+  else window_.Op().Tell(text);
 }
 
 // Reading the edit fields: a value out of range is reported, yet the
 // calculator still works with it. The crystal read here is what OK stores.
 void CommSetupDialog::ReadFields() {
-  if (const std::string message = CheckFields(); !message.empty()) window_.Op().Tell(message);
+  if (const std::string message = CheckFields(); !message.empty()) Tell(message);
   confirmedCrystal_ = crystalMHz;
 }
 
@@ -74,7 +89,7 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   if (!record) return Outcome::Confirmed;
   SerialPort& port = record->Port();
   if (port.IsLinkUp()) {
-    window_.ReportChipAlreadyDetected();
+    Tell(kAlreadyDetected);
     return Outcome::Cancelled;
   }
 
@@ -83,7 +98,7 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   const unsigned rate = validRate ? kRateTable[static_cast<std::size_t>(selectedRate)] : kRateTable.front();
 
   record->SetCrystal(confirmedCrystal_);
-  if (!SaveRegistryValue("COMMPORT", std::to_string(portNumber))) window_.Op().Tell(kCannotSave);
+  if (!SaveRegistryValue("COMMPORT", std::to_string(portNumber))) Tell(kCannotSave);
   port.SetPortNumber(portNumber);
   port.SetBaudRate(rate);
   window_.UpdatePortPane();
@@ -92,16 +107,16 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   if (rate > recommendedBaud) {
     // The port number, the refused rate and COMMPORT stay as set; the
     // settings file and BAUDRATE wait for an accepted rate.
-    window_.Op().Tell(kRateTooHigh);
+    Tell(kRateTooHigh);
     selectedRate = RateIndex(recommendedBaud);
     return Outcome::KeepOpen;
   }
 
   WriteSettingsFile(FormatSettings(portNumber, rate, record->GetCrystal()));
-  if (!SaveRegistryValue("BAUDRATE", std::to_string(rate))) window_.Op().Tell(kCannotSave);
+  if (!SaveRegistryValue("BAUDRATE", std::to_string(rate))) Tell(kCannotSave);
 
   if (const std::string message = CheckFields(); !message.empty()) {
-    window_.Op().Tell(message);
+    Tell(message);
     return Outcome::KeepOpen;
   }
   return Outcome::Confirmed;

@@ -6,6 +6,7 @@
 namespace brisko {
 
 class MainWindow;
+class MessageSink;
 
 // "RS232 Configuration and  Detect Target MCU": port and rate lists, the
 // crystal and the calculator. A new dialog object each time it is shown.
@@ -29,6 +30,14 @@ class CommSetupDialog {
 
   // Validates the edit fields; returns "" or the range message to show.
   std::string CheckFields() const;
+  // The edit field the range message is about.
+  enum class Field { None, Crystal, RecommendedBaud };
+  Field BadField() const;
+
+  // Where the dialog's messages go: the window's operator, unless a front end
+  // that works the dialog on its own UI thread takes them and shows them
+  // itself (the operator may only be called from the command thread).
+  void TellTo(MessageSink* sink) { sink_ = sink; }
   void Compute();
   void NextBaud();
 
@@ -40,9 +49,11 @@ class CommSetupDialog {
 
  private:
   void ReadFields();
+  void Tell(const std::string& text);
   void ShowRecommendation(unsigned bitRate, std::uint32_t reload);
 
   MainWindow& window_;
+  MessageSink* sink_ = nullptr;
   double confirmedCrystal_;  // the crystal of the last Compute / Next Baud, or of the fill
   std::vector<std::string> portEntries_;
   std::vector<std::string> rateEntries_;

@@ -34,7 +34,13 @@ std::string RegistryFilePath() {
   return (dir / "Brisko.conf").string();
 }
 
+// The registry is one store for the whole process, as it is on the system
+// that has one; so is the choice of its writer.
+RegistryWriter registryWriter = nullptr;
+
 }  // namespace
+
+void SetRegistryWriter(RegistryWriter writer) { registryWriter = writer; }
 
 // The crystal is written and read with a '.' whatever the user's locale, so a
 // file written under one locale reads back under another.
@@ -94,6 +100,7 @@ void ApplySettingsFile(SessionRecord& record) {
 }
 
 bool SaveRegistryValue(const std::string& name, const std::string& text) {
+  if (registryWriter) return registryWriter(name, CutRegistryText(text));
   const std::string path = RegistryFilePath();
   if (path.empty()) return false;
   // Keep the other values of the section; replace or add this one.

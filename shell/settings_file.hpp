@@ -28,5 +28,10 @@ void ApplySettingsFile(SessionRecord& record);
 // the organisation "Orvex" in the same place the desktop toolkit's settings
 // would put them (<config home>/Orvex/Brisko.conf, section [General]).
 bool SaveRegistryValue(const std::string& name, const std::string& text);
+// The desktop window writes the two values through its toolkit's settings
+// store instead (same place, same form); null goes back to the file writer.
+// The writer gets the text already cut.
+using RegistryWriter = bool (*)(const std::string& name, const std::string& text);
+void SetRegistryWriter(RegistryWriter writer);
 
 }  // namespace brisko
