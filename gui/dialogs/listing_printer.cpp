@@ -2,7 +2,6 @@
 
 #include <QFont>
 #include <QFontDatabase>
-#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 #include <QPrinter>
@@ -46,12 +45,29 @@ qsizetype PageLength(const QFontMetrics& metrics, const QRect& page, const QStri
   return std::max<qsizetype>(low, 1);
 }
 
+// Font information does not always say so; equal advances do.
+bool FixedPitch(const QFont& font) {
+  const QFontMetrics metrics(font);
+  return metrics.horizontalAdvance('i') == metrics.horizontalAdvance('M');
+}
+
 }  // namespace
 
+// "Courier New" where it is installed or stood in for by a font of the same
+// metrics; else the system's fixed font; else whatever the font matcher
+// offers as monospace. The listing's columns need a fixed pitch.
 QFont ListingFont() {
-  QFont font("Courier New");
-  font.setStyleHint(QFont::TypeWriter);
-  if (!QFontInfo(font).exactMatch()) font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  QFont courier("Courier New");
+  courier.setStyleHint(QFont::TypeWriter);
+  QFont monospace("monospace");
+  monospace.setStyleHint(QFont::Monospace);
+  QFont font = courier;
+  for (const QFont& candidate : {courier, QFontDatabase::systemFont(QFontDatabase::FixedFont), monospace}) {
+    if (FixedPitch(candidate)) {
+      font = candidate;
+      break;
+    }
+  }
   font.setPointSize(kListingPoints);
   return font;
 }
