@@ -174,6 +174,7 @@ class DialogsTest : public QObject {
       QTest::mouseClick(c.button, Qt::LeftButton);
       QCOMPARE(shown, QStringList{c.message});
       QCOMPARE(form.focusWidget(), c.field);
+      QCOMPARE(form.CrystalField()->text(), QString(c.crystal));  // as typed
     }
     QCOMPARE(form.result(), int(QDialog::Rejected));  // still open after the refused close
     QVERIFY(op.messages.empty());

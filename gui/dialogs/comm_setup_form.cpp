@@ -10,7 +10,6 @@
 #include <QLocale>
 #include <QPushButton>
 #include <QVBoxLayout>
-#include <cmath>
 #include <limits>
 
 #include "gui/dialogs/form_parts.hpp"
@@ -99,8 +98,11 @@ CommSetupForm::CommSetupForm(QWidget* parent, CommSetupDialog& dialog, std::vect
   layout->addWidget(commBox);
   layout->addWidget(calcBox);
   layout->addWidget(buttons);
+  crystal_->setText(QString::number(dialog_.crystalMHz, 'g', 15));
   ShowFields();
 }
+
+CommSetupForm::~CommSetupForm() { dialog_.TellTo(nullptr); }
 
 void CommSetupForm::Tell(const std::string& text) { ShowMessage(this, text); }
 
@@ -111,8 +113,9 @@ void CommSetupForm::ReadControls() {
   dialog_.recommendedBaud = ReadRate(recommended_->text());
 }
 
+// The crystal field keeps what the operator typed; only the calculator's
+// results and the rate list's selection change.
 void CommSetupForm::ShowFields() {
-  crystal_->setText(std::isfinite(dialog_.crystalMHz) ? QString::number(dialog_.crystalMHz, 'g', 15) : QString());
   recommended_->setText(QString::number(dialog_.recommendedBaud));
   if (dialog_.selectedRate >= 0 && dialog_.selectedRate < rate_->count()) rate_->setCurrentIndex(dialog_.selectedRate);
 }

@@ -23,6 +23,7 @@ class CommSetupForm final : public QDialog, private MessageSink {
  public:
   CommSetupForm(QWidget* parent, CommSetupDialog& dialog, std::vector<std::string> adapters,
                 std::string portMapPath);
+  ~CommSetupForm() override;
 
   QComboBox* PortCombo() const { return port_; }
   QComboBox* DeviceCombo() const { return device_; }

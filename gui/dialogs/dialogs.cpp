@@ -26,9 +26,7 @@ bool ShowChipSelectionDialog(QWidget* parent, ChipSelection& selection) {
 bool ShowCommSetupDialog(QWidget* parent, CommSetupDialog& dialog) {
   UseToolkitRegistry();
   CommSetupForm form(parent, dialog, FindSerialAdapters(), PortMapPath());
-  const bool confirmed = form.exec() == QDialog::Accepted;
-  dialog.TellTo(nullptr);
-  return confirmed;
+  return form.exec() == QDialog::Accepted;
 }
 
 bool ShowFileSectorDialog(QWidget* parent, FileSectorDialog& dialog) {
