@@ -1,5 +1,6 @@
 #include "shell/settings_file.hpp"
 
+#include <atomic>
 #include <charconv>
 #include <cstdio>
 #include <cstdlib>
@@ -36,7 +37,7 @@ std::string RegistryFilePath() {
 
 // The registry is one store for the whole process, as it is on the system
 // that has one; so is the choice of its writer.
-RegistryWriter registryWriter = nullptr;
+std::atomic<RegistryWriter> registryWriter{nullptr};
 
 }  // namespace
 
@@ -100,7 +101,7 @@ void ApplySettingsFile(SessionRecord& record) {
 }
 
 bool SaveRegistryValue(const std::string& name, const std::string& text) {
-  if (registryWriter) return registryWriter(name, CutRegistryText(text));
+  if (const RegistryWriter writer = registryWriter.load()) return writer(name, CutRegistryText(text));
   const std::string path = RegistryFilePath();
   if (path.empty()) return false;
   // Keep the other values of the section; replace or add this one.
