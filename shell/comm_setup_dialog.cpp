@@ -18,7 +18,6 @@ constexpr const char* kCrystalRangeMessage = "Please enter a number between 1.0 
 constexpr const char* kRateRangeMessage = "Please enter an integer between 600 and 38400.";
 constexpr const char* kRateTooHigh =
     "You can't choose a baudrate which is higher than the computed best baudrate!\n";
-constexpr const char* kAlreadyDetected = "ChipType had been detected earlier.";
 constexpr const char* kCannotSave = "Unable to save the configuration";
 
 int ClampPortEntry(int entry) { return std::clamp(entry, 0, kPortCount - 1); }
@@ -54,17 +53,14 @@ std::string CommSetupDialog::CheckFields() const {
   return "";
 }
 
-void CommSetupDialog::Tell(const std::string& text) {
-  if (sink_) sink_->Tell(text);
-  else window_.Op().Tell(text);
-}
-
 // Reading the edit fields: a value out of range is reported, yet the
 // calculator still works with it. The crystal read here is what OK stores.
 void CommSetupDialog::ReadFields() {
-  if (const std::string message = CheckFields(); !message.empty()) Tell(message);
+  if (const std::string message = CheckFields(); !message.empty()) messages_.push_back(message);
   confirmedCrystal_ = crystalMHz;
 }
+
+std::string CommSetupDialog::PortMapFile() const { return window_.Places().PortMapFile(); }
 
 void CommSetupDialog::ShowRecommendation(unsigned bitRate, std::uint32_t reload) {
   recommendedBaud = bitRate;
@@ -89,7 +85,7 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   if (!record) return Outcome::Confirmed;
   SerialPort& port = record->Port();
   if (port.IsLinkUp()) {
-    Tell(kAlreadyDetected);
+    messages_.push_back(kChipAlreadyDetectedText);
     return Outcome::Cancelled;
   }
 
@@ -98,7 +94,7 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   const unsigned rate = validRate ? kRateTable[static_cast<std::size_t>(selectedRate)] : kRateTable.front();
 
   record->SetCrystal(confirmedCrystal_);
-  if (!SaveRegistryValue("COMMPORT", std::to_string(portNumber))) Tell(kCannotSave);
+  if (!SaveRegistryValue(window_.Places(), "COMMPORT", std::to_string(portNumber))) messages_.push_back(kCannotSave);
   port.SetPortNumber(portNumber);
   port.SetBaudRate(rate);
   window_.UpdatePortPane();
@@ -107,16 +103,16 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   if (rate > recommendedBaud) {
     // The port number, the refused rate and COMMPORT stay as set; the
     // settings file and BAUDRATE wait for an accepted rate.
-    Tell(kRateTooHigh);
+    messages_.push_back(kRateTooHigh);
     selectedRate = RateIndex(recommendedBaud);
     return Outcome::KeepOpen;
   }
 
-  WriteSettingsFile(FormatSettings(portNumber, rate, record->GetCrystal()));
-  if (!SaveRegistryValue("BAUDRATE", std::to_string(rate))) Tell(kCannotSave);
+  WriteSettingsFile(window_.Places().SettingsFile(), FormatSettings(portNumber, rate, record->GetCrystal()));
+  if (!SaveRegistryValue(window_.Places(), "BAUDRATE", std::to_string(rate))) messages_.push_back(kCannotSave);
 
   if (const std::string message = CheckFields(); !message.empty()) {
-    Tell(message);
+    messages_.push_back(message);
     return Outcome::KeepOpen;
   }
   return Outcome::Confirmed;

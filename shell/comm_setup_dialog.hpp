@@ -6,7 +6,6 @@
 namespace brisko {
 
 class MainWindow;
-class MessageSink;
 
 // "RS232 Configuration and  Detect Target MCU": port and rate lists, the
 // crystal and the calculator. A new dialog object each time it is shown.
@@ -33,30 +32,31 @@ class CommSetupDialog {
   // The edit field the range message is about.
   enum class Field { None, Crystal, RecommendedBaud };
   Field BadField() const;
-
-  // Where the dialog's messages go: the window's operator, unless a front end
-  // that works the dialog on its own UI thread takes them and shows them
-  // itself (the operator may only be called from the command thread).
-  void TellTo(MessageSink* sink) { sink_ = sink; }
   void Compute();
   void NextBaud();
 
   enum class Outcome { Confirmed, Cancelled, KeepOpen };
   // "&Detect MCU": stores port, rate and crystal in the session and the
   // settings; KeepOpen when the chosen rate is above the recommendation or a
-  // field is out of range (the message has been told).
+  // field is out of range. It tells nobody: the messages it has for the
+  // operator wait in TakeMessages, for whoever shows the dialog (it may run
+  // on a UI thread, where the operator must not be called).
   Outcome Confirm();
+  std::vector<std::string> TakeMessages() { return std::move(messages_); }
+
+  // The session's port map ("COMn=/dev/..."), where a front end records the
+  // device the operator chose for an entry; "" when the session keeps none.
+  std::string PortMapFile() const;
 
  private:
   void ReadFields();
-  void Tell(const std::string& text);
   void ShowRecommendation(unsigned bitRate, std::uint32_t reload);
 
   MainWindow& window_;
-  MessageSink* sink_ = nullptr;
   double confirmedCrystal_;  // the crystal of the last Compute / Next Baud, or of the fill
   std::vector<std::string> portEntries_;
   std::vector<std::string> rateEntries_;
+  std::vector<std::string> messages_;
 };
 
 }  // namespace brisko

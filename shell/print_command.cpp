@@ -15,6 +15,7 @@ constexpr const char* kPrintFailed = "Print data failed";
 // Tells the result unless the engine has already told its own failure.
 CommandOutcome ReportOutcome(MainWindow& w, int result, std::uint32_t address, std::size_t length, int block) {
   if (!w.State().operationFailed) w.Op().Tell(result == kResultOk ? kPrinted : kPrintFailed);
+  if (w.State().cancelRequested && result != kResultOk) return CommandOutcome::Cancelled("read");
   if (result != kResultOk) return CommandOutcome::Failed(result == kResultFail ? "print" : "read", result);
   CommandOutcome outcome = CommandOutcome::Success("printed");
   outcome.address = address;
@@ -65,10 +66,7 @@ CommandOutcome PrintChosenRange(MainWindow& w) {
 }  // namespace
 
 CommandOutcome OnPrint(MainWindow& w) {
-  if (!w.EntryChecks(true, true)) {
-    const bool linkDown = w.Record() && !w.Record()->Port().IsLinkUp();
-    return CommandOutcome::Refused(linkDown ? Refusal::NoTarget : Refusal::NoChip);
-  }
+  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   SessionState& state = w.State();
   if (state.ExternalBankSelected()) return PrintExternalBank(w);
   SessionRecord& record = *w.Record();

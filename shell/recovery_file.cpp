@@ -39,7 +39,8 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t count) {
 }  // namespace
 
 std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
-  if (directory.empty()) return "";
+  std::string whyNot;
+  if (!EnsureDir(directory, whyNot)) return "";
   constexpr int kMaxAttempts = 100;
   for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
     std::string path = CandidateName(directory, now, attempt);
@@ -61,9 +62,6 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
   return "";
 }
 
-std::string WriteBlock0RecoveryFile(const SavedAreas& saved) {
-  return WriteBlock0RecoveryFile(DataDir(), saved, std::time(nullptr));
-}
 
 bool RemoveBlock0RecoveryFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
 

@@ -24,8 +24,6 @@ inline constexpr std::size_t kRecoveryFileSize = kRecoverySector0Size + kRecover
 // returns its path; "" when it could not be written completely (a partial
 // file is removed).
 std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now);
-// The same in DataDir() at the current time.
-std::string WriteBlock0RecoveryFile(const SavedAreas& saved);
 
 bool RemoveBlock0RecoveryFile(const std::string& path);
 

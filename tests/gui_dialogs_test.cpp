@@ -77,7 +77,8 @@ class DialogsTest : public QObject {
   void init() {
     op = test::ScriptedOperator();
     window = std::make_unique<MainWindow>(
-        op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }, test::FastTiming());
+        op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }, test::FastTiming(),
+        files.dirs.Places());
   }
 
   void chipSelectionShowsTheStoredChoiceAndStoresClicksAtOnce() {
@@ -197,8 +198,8 @@ class DialogsTest : public QObject {
 
     QTest::mouseClick(form.DetectButton(), Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
-    QCOMPARE(QString::fromStdString(test::ReadFile(SettingsFilePath())), QString("COM2$BAUD2400$CRYSTAL1.000000$$"));
-    QSettings registry("Orvex", "Brisko");
+    QCOMPARE(QString::fromStdString(test::ReadFile(files.dirs.Places().SettingsFile())), QString("COM2$BAUD2400$CRYSTAL1.000000$$"));
+    QSettings registry("Orvex", "Brisko");  // where the toolkit keeps the organisation's values
     QCOMPARE(registry.value("COMMPORT").toString(), QString("2"));
     QCOMPARE(registry.value("BAUDRATE").toString(), QString("2400"));
     QCOMPARE(window->Record()->Port().GetBaudRate(), 2400u);

@@ -57,7 +57,6 @@ CommSetupForm::CommSetupForm(QWidget* parent, CommSetupDialog& dialog, std::vect
       nextBaud_(new QPushButton("&Next Baud")),
       detect_(new QPushButton("&Detect MCU")) {
   setWindowTitle(CommSetupDialog::kTitle);
-  dialog_.TellTo(this);
 
   device_->addItem(QString());  // the default device, named by ShowDevice
   for (const std::string& adapter : adapters) device_->addItem(Text(adapter), Text(adapter));
@@ -102,9 +101,9 @@ CommSetupForm::CommSetupForm(QWidget* parent, CommSetupDialog& dialog, std::vect
   ShowFields();
 }
 
-CommSetupForm::~CommSetupForm() { dialog_.TellTo(nullptr); }
-
-void CommSetupForm::Tell(const std::string& text) { ShowMessage(this, text); }
+void CommSetupForm::ShowMessages() {
+  for (const std::string& message : dialog_.TakeMessages()) ShowMessage(this, message);
+}
 
 void CommSetupForm::ReadControls() {
   dialog_.selectedPort = port_->currentIndex();
@@ -135,13 +134,16 @@ void CommSetupForm::Calculate(void (CommSetupDialog::*step)()) {
   ReadControls();
   const CommSetupDialog::Field bad = dialog_.BadField();
   (dialog_.*step)();
+  ShowMessages();
   ShowFields();
   FocusField(bad);
 }
 
 void CommSetupForm::accept() {
   ReadControls();
-  switch (dialog_.Confirm()) {
+  const CommSetupDialog::Outcome outcome = dialog_.Confirm();
+  ShowMessages();
+  switch (outcome) {
     case CommSetupDialog::Outcome::Confirmed:
       for (const auto& [number, device] : changedMappings_) SavePortMapping(portMapPath_, number, device);
       QDialog::accept();

@@ -3,7 +3,6 @@
 #include <map>
 #include <string>
 
-#include "link/message_sink.hpp"
 #include "shell/comm_setup_dialog.hpp"
 
 class QComboBox;
@@ -14,16 +13,16 @@ namespace brisko::gui {
 
 // "RS232 Configuration and  Detect Target MCU" on the screen. The shell's
 // CommSetupDialog holds the lists, the calculator and the checks; this form
-// moves the controls into it and back, and shows its messages itself, on the
-// UI thread, instead of through the operator. Next to each "COMn" entry it
+// moves the controls into it and back, and shows the messages it collects on
+// the UI thread (never through the operator, which belongs to the command
+// thread). Next to each "COMn" entry it
 // offers the serial adapters of this machine; the choice is saved to the
 // port map when the dialog is confirmed.
-class CommSetupForm final : public QDialog, private MessageSink {
+class CommSetupForm final : public QDialog {
   Q_OBJECT
  public:
   CommSetupForm(QWidget* parent, CommSetupDialog& dialog, std::vector<std::string> adapters,
                 std::string portMapPath);
-  ~CommSetupForm() override;
 
   QComboBox* PortCombo() const { return port_; }
   QComboBox* DeviceCombo() const { return device_; }
@@ -37,7 +36,7 @@ class CommSetupForm final : public QDialog, private MessageSink {
   void accept() override;
 
  private:
-  void Tell(const std::string& text) override;
+  void ShowMessages();
   void ReadControls();
   void ShowFields();
   void FocusField(CommSetupDialog::Field field);

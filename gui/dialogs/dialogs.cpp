@@ -12,7 +12,6 @@
 #include "gui/dialogs/registry_values.hpp"
 #include "gui/dialogs/save_form.hpp"
 #include "gui/dialogs/serial_adapters.hpp"
-#include "link/port_names.hpp"
 #include "shell/comm_setup_dialog.hpp"
 #include "shell/operator.hpp"
 
@@ -25,7 +24,7 @@ bool ShowChipSelectionDialog(QWidget* parent, ChipSelection& selection) {
 
 bool ShowCommSetupDialog(QWidget* parent, CommSetupDialog& dialog) {
   UseToolkitRegistry();
-  CommSetupForm form(parent, dialog, FindSerialAdapters(), PortMapPath());
+  CommSetupForm form(parent, dialog, FindSerialAdapters(), dialog.PortMapFile());
   return form.exec() == QDialog::Accepted;
 }
 

@@ -6,8 +6,8 @@
 
 namespace brisko::gui {
 
-bool WriteRegistryValue(const std::string& name, const std::string& text) {
-  QSettings settings(QSettings::NativeFormat, QSettings::UserScope, "Orvex", "Brisko");
+bool WriteRegistryValue(const std::string& file, const std::string& name, const std::string& text) {
+  QSettings settings(QString::fromStdString(file), QSettings::IniFormat);
   settings.setValue(QString::fromStdString(name), QString::fromStdString(text));
   settings.sync();
   return settings.status() == QSettings::NoError;

@@ -3,10 +3,11 @@
 
 namespace brisko::gui {
 
-// The two written-only values "COMMPORT" and "BAUDRATE", kept in the
-// toolkit's settings store of the organisation "Orvex" (the registry on
-// Windows, <config home>/Orvex/Brisko.conf here).
-bool WriteRegistryValue(const std::string& name, const std::string& text);
+// Writes one of the written-only values "COMMPORT" and "BAUDRATE" with the
+// toolkit's settings store into the session's registry file (for the user's
+// own folders that is <config home>/Orvex/Brisko.conf, where the toolkit
+// keeps the settings of the organisation "Orvex" itself).
+bool WriteRegistryValue(const std::string& file, const std::string& name, const std::string& text);
 // From now on the shell's SaveRegistryValue writes through the above.
 void UseToolkitRegistry();
 
