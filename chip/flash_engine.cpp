@@ -148,7 +148,6 @@ int FlashEngine::ProgramChunks(std::uint32_t start, std::uint32_t chunk, const s
     if (programmed && !programChunk(address, working, readBack)) return Finish(false);
     progress_.ProgressAdvance();
     if (programmed && relabel != nullptr) progress_.ProgressSetText(relabel);
-    if (afterChunk_) afterChunk_();
   }
   return Finish(true);
 }

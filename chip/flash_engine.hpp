@@ -47,8 +47,6 @@ class FlashEngine {
   // A copy that ignores cancel requests: for the steps that put back what a
   // command displaced, and for parking, which must not stop half way.
   FlashEngine Uncancellable() const;
-  // Called after every programmed chunk (tests use it to cancel at a point).
-  void SetAfterChunk(std::function<void()> hook) { afterChunk_ = std::move(hook); }
 
   // Over the legacy worker's queues (internal flash only).
   int EraseSectorsQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t sectorSize,
@@ -108,7 +106,6 @@ class FlashEngine {
   ProgressSink& progress_;
   MessageSink& messages_;
   bool cancellable_ = true;
-  std::function<void()> afterChunk_;
 };
 
 }  // namespace brisko

@@ -1,5 +1,6 @@
 #pragma once
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -100,12 +101,15 @@ class SimSession : public SimChip, public WindowObserver {
 
   void WindowChanged(WindowAspect aspect, const WindowState& state) override {
     if (aspect == WindowAspect::Caption) captions.push_back(state.caption);
+    if (aspect == WindowAspect::Progress && onProgress) onProgress(state.progress);
   }
 
   ScriptedOperator op;
   std::unique_ptr<MainWindow> window;
   std::unique_ptr<CommandRunner> runner;
   std::vector<std::string> captions;
+  // Called on the command thread at every change of the progress pane.
+  std::function<void(const ProgressPane&)> onProgress;
 };
 
 // The block-0 areas that the parked block-1 programmer displaces (sector 0 and
