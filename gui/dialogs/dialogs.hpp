@@ -17,6 +17,10 @@ struct SaveDialog;
 namespace gui {
 
 bool ShowChipSelectionDialog(QWidget* parent, ChipSelection& selection);
+// Compute, Next Baud and "&Detect MCU" work the dialog; its messages (range,
+// refused rate, settings not saved) are shown here, on the UI thread, and the
+// registry values go through the toolkit's settings store. The device chosen
+// for a "COMn" entry is saved to the session's port map on confirmation.
 bool ShowCommSetupDialog(QWidget* parent, CommSetupDialog& dialog);
 bool ShowFileSectorDialog(QWidget* parent, FileSectorDialog& dialog);
 bool ShowRangeDialog(QWidget* parent, RangeDialog& dialog);
