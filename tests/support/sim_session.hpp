@@ -25,8 +25,8 @@ class SimSession : public SimChip, public WindowObserver {
  public:
   explicit SimSession(const sim::SimConfig& config = {}, LinkTiming timing = FastTiming())
       : SimChip(config), window(std::make_unique<MainWindow>(op, sim::SimOpener(target), timing, dirs.Places())) {
-    Record().SetChipModel(config.model);
-    Record().SetMemoryMode(config.memoryMode);
+    Record().SetChipModel(static_cast<ChipModel>(config.model));
+    Record().SetMemoryMode(static_cast<MemoryMode>(config.memoryMode));
     Record().applyGeometry();
     window->SetObserver(this);
     runner = std::make_unique<CommandRunner>(*window);
