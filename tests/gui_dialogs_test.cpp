@@ -82,7 +82,7 @@ class DialogsTest : public QObject {
   }
 
   void chipSelectionShowsTheStoredChoiceAndStoresClicksAtOnce() {
-    ChipSelection selection{kKT530, 2};
+    ChipSelection selection{kKT530, kExternalMemory};
     gui::ChipSelectionForm form(nullptr, selection);
     QCOMPARE(form.windowTitle(), QString("Select MCU Chip Type and Memory Mode"));
     QStringList checked;
@@ -104,8 +104,8 @@ class DialogsTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(&form));
     QTest::mouseClick(form.ModelRadio(kKT570), Qt::LeftButton);
     QTest::mouseClick(form.ModeRadio(1), Qt::LeftButton);
-    QCOMPARE(selection.model, int(kKT570));
-    QCOMPARE(selection.memoryMode, 1);
+    QCOMPARE(selection.model, kKT570);
+    QCOMPARE(selection.memoryMode, kInternalMemory);
     QVERIFY(!form.ModelRadio(kKT530)->isChecked());
 
     OnNextModal<QDialog>([](QDialog* d) {
@@ -114,7 +114,7 @@ class DialogsTest : public QObject {
       QTest::mouseClick(d->findChild<QDialogButtonBox*>()->buttons().at(0), Qt::LeftButton);  // "&OK"
     });
     QVERIFY(gui::ShowChipSelectionDialog(nullptr, selection));
-    QCOMPARE(selection.model, int(kKT410));
+    QCOMPARE(selection.model, kKT410);
   }
 
   void commSetupOpensWithListsAndTheCalculatorFills() {

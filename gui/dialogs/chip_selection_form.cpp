@@ -13,15 +13,17 @@
 namespace brisko::gui {
 namespace {
 
+template <class Value>
 struct RadioEntry {
   const char* text;
-  int value;
+  Value value;
 };
 
 // The dialog's order, which is not the order of the model codes.
-constexpr RadioEntry kModels[] = {{"KT410", kKT410}, {"KT420", kKT420}, {"KT530", kKT530}, {"KT540", kKT540},
+constexpr RadioEntry<ChipModel> kModels[] = {{"KT410", kKT410}, {"KT420", kKT420}, {"KT530", kKT530}, {"KT540", kKT540},
                                   {"KT550", kKT550}, {"KT560", kKT560}, {"KT570", kKT570}, {"KT580", kKT580}};
-constexpr RadioEntry kModes[] = {{"Internal Memory (EA#=1)", 1}, {"External Memory (EA#=0)", 2}};
+constexpr RadioEntry<MemoryMode> kModes[] = {{"Internal Memory (EA#=1)", kInternalMemory},
+                                             {"External Memory (EA#=0)", kExternalMemory}};
 
 QLabel* Note(const char* text) {
   auto* label = new QLabel(QString::fromUtf8(text));
@@ -38,10 +40,10 @@ ChipSelectionForm::ChipSelectionForm(QWidget* parent, ChipSelection& selection)
 
   auto* chipBox = new QGroupBox("Chip Type");
   auto* chipLayout = new QVBoxLayout(chipBox);
-  for (const RadioEntry& entry : kModels) {
+  for (const auto& entry : kModels) {
     auto* radio = new QRadioButton(entry.text);
     radio->setChecked(selection_.model == entry.value);
-    const int model = entry.value;
+    const ChipModel model = entry.value;
     connect(radio, &QRadioButton::clicked, this, [this, model] { selection_.model = model; });
     chipLayout->addWidget(radio);
     modelRadios_.push_back(radio);
@@ -49,10 +51,10 @@ ChipSelectionForm::ChipSelectionForm(QWidget* parent, ChipSelection& selection)
 
   auto* modeBox = new QGroupBox("Memory Mode");
   auto* modeLayout = new QVBoxLayout(modeBox);
-  for (const RadioEntry& entry : kModes) {
+  for (const auto& entry : kModes) {
     auto* radio = new QRadioButton(entry.text);
     radio->setChecked(selection_.memoryMode == entry.value);
-    const int mode = entry.value;
+    const MemoryMode mode = entry.value;
     connect(radio, &QRadioButton::clicked, this, [this, mode] { selection_.memoryMode = mode; });
     modeLayout->addWidget(radio);
     modeRadios_.push_back(radio);
