@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <ctime>
 #include <string>
+#include <system_error>
 
 #include "link/user_paths.hpp"
 
@@ -40,6 +41,11 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t count) {
 
 std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
   std::string whyNot;
+  return WriteBlock0RecoveryFile(directory, saved, now, whyNot);
+}
+
+std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
+                                    std::string& whyNot) {
   if (!EnsureDir(directory, whyNot)) return "";
   constexpr int kMaxAttempts = 100;
   for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
@@ -48,6 +54,7 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
+      whyNot = path + ": " + std::generic_category().message(errno);
       return "";
     }
     // The chip is erased right after this returns: the bytes must be on the
@@ -56,9 +63,11 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
               WriteAll(fd, saved.savedArea2000.data(), saved.savedArea2000.size()) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) return path;
+    whyNot = path + ": " + std::generic_category().message(errno);
     ::unlink(path.c_str());
     return "";
   }
+  whyNot = directory + ": no free recovery file name";
   return "";
 }
 

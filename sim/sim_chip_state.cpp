@@ -39,6 +39,7 @@ void SimChipState::Reset() {
   counters.Clear();
   hostBytesSinceReset = 0;
   externalBankEntered = false;
+  busyUntil.reset();
 }
 
 bool SimChipState::Silenced() const {

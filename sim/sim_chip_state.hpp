@@ -46,6 +46,8 @@ struct SimChipState {
   ReplyFaults counters;
   long hostBytesSinceReset = 0;
   bool externalBankEntered = false;  // see external_bank_commands.hpp
+  SimClock::time_point now{};         // when the byte being handled came in
+  std::optional<SimClock::time_point> busyUntil;  // erasing itself: deaf till then
 
   std::vector<std::uint8_t> hostBytes;
 

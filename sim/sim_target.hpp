@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "chip/flash_image.hpp"
+#include "link/link_timing.hpp"
 #include "sim/fault_plan.hpp"
 #include "chip/chip_catalogue.hpp"
 
@@ -30,6 +31,16 @@ struct SimConfig {
   // 80h, E0h, F8h and FEh start no command, so no dialogue can be mistaken
   // for it.
   bool restartOnPattern = false;
+  // How long the chip erases itself after the chip-erase frame, ignoring
+  // every byte meanwhile as a busy chip does. Four fifths of the pause the
+  // host keeps after that frame, so that a host that keeps the pause is never
+  // ignored and one that does not is; ChipEraseBusyFor() derives it from the
+  // host's timing.
+  std::chrono::microseconds chipEraseBusy = ChipEraseBusyFor(LinkTiming{});
+
+  static std::chrono::microseconds ChipEraseBusyFor(const LinkTiming& timing) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(timing.chipErasePause) * 4 / 5;
+  }
 };
 
 // A reply byte and how long after the byte that caused it it leaves the chip.
