@@ -31,6 +31,8 @@ class TerminalOperator final : public Operator {
   // terminal_dialogs.cpp. The byte-edit dialog's display text when it was
   // last shown:
   const std::string& EditDisplayText() const { return editDisplay_; }
+  // The terminal's printer is standard output.
+  bool PrintListing(const std::string& listing) override;
 
   // A dialog could not be answered because the arguments name no valid
   // choice (a sector past the list, an address that starts no sector or

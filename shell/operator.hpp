@@ -120,6 +120,11 @@ class Operator : public MessageSink {
   // Shows the dialog with its texts; returns the button pressed, with the
   // operator's texts in the dialog. Closing the dialog is ReturnToMainMenu.
   virtual ByteEditButton EditBytes(ByteEditDialog&) { return ByteEditButton::ReturnToMainMenu; }
+
+  // Prints a text listing (the print dialog, then the pages). True when it
+  // was printed or the operator cancelled the print dialog; false when the
+  // printer failed.
+  virtual bool PrintListing(const std::string& listing) = 0;
 };
 
 }  // namespace brisko

@@ -65,6 +65,11 @@ class ScriptedOperator final : public Operator {
     byteEditPresses.pop_front();
     return press(dialog);
   }
+  bool PrintListing(const std::string& listing) override {
+    log.push_back("print");
+    printed.push_back(listing);
+    return printerWorks;
+  }
 
   // Confirms the dialog as filled and tells what it had to say.
   bool ConfirmAndTell(CommSetupDialog& dialog) {
@@ -99,6 +104,10 @@ class ScriptedOperator final : public Operator {
   std::deque<std::function<ByteEditButton(ByteEditDialog&)>> byteEditPresses;
   // The display text each time the byte-edit dialog was shown.
   std::vector<std::string> shownDisplayTexts;
+
+  // Listings handed to the printer, and whether the printer takes them.
+  std::vector<std::string> printed;
+  bool printerWorks = true;
 
   std::vector<std::string> messages;
   std::vector<std::string> questions;
