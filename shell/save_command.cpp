@@ -3,6 +3,7 @@
 #include "image/save_to_file.hpp"
 #include "link/result_codes.hpp"
 #include "shell/dialog_lists.hpp"
+#include "shell/file_lock_rule.hpp"
 #include "shell/main_window.hpp"
 
 namespace brisko {
@@ -25,19 +26,16 @@ CommandOutcome ReportOutcome(MainWindow& w, int result, const SaveDialog& dialog
 
 // Warns or refuses by the chip's lock state; false when the save may not run.
 bool PassesLockRules(MainWindow& w) {
-  const SessionRecord& record = *w.Record();
-  const std::uint8_t bits = w.State().securityBits;
-  const int model = record.GetChipModel();
-  if (!record.IsInternalMode()) {
-    if (bits == 0) return true;
-    w.Op().Tell("File Save doesn't work if chip is locked!\n");
-    return false;
+  switch (FileLockRuleFor(*w.Record(), w.State().securityBits)) {
+    case FileLockRule::Open: return true;
+    case FileLockRule::Block1Only:
+      w.Op().Tell("You can only save files in Block1, since chip is hardlocked.\n");
+      return true;
+    case FileLockRule::Refused:
+      w.Op().Tell("File Save doesn't work if chip is locked!\n");
+      return false;
   }
-  const bool hardLocked = FamilyOf(model) == ChipFamily::KT500
-                              ? bits == 0x60 || bits == 0xA0 || bits == 0xE0
-                              : IsKT400(model) && (bits == 0x80 || bits == 0xA0 || bits == 0xC0 || bits == 0xE0);
-  if (hardLocked) w.Op().Tell("You can only save files in Block1, since chip is hardlocked.\n");
-  return true;
+  return false;
 }
 
 bool SelectSavedBlock(MainWindow& w, FlashEngine& engine, int block) {
