@@ -6,6 +6,7 @@
 
 #include "image/flash_image.hpp"
 #include "sim/reply_faults.hpp"
+#include "sim/legacy_state.hpp"
 #include "sim/sim_chip.hpp"
 #include "sim/sim_target.hpp"
 #include "sim/sync_pattern.hpp"
@@ -33,6 +34,7 @@ struct SimChipState {
   std::uint8_t security = 0;              // bits 7..5
   std::uint8_t remap = 0;                 // bits 1..0
   bool doubleClock = false;
+  bool legacyLoader = false;              // 1.1E until its installer has run
 
   // Volatile, cleared by a reset.
   SimTarget::Phase phase = SimTarget::Phase::AwaitPattern;
@@ -46,10 +48,13 @@ struct SimChipState {
   ReplyFaults counters;
   long hostBytesSinceReset = 0;
   bool externalBankEntered = false;  // see external_bank_commands.hpp
+  LegacyState legacy;                // see legacy_loader.hpp
 
   std::vector<std::uint8_t> hostBytes;
 
   void Reset();
+  // What the legacy installer does: loader 1.1F in the BSL sectors.
+  void InstallLoader11F();
   bool Internal() const { return config.memoryMode == kInternalMemory; }
   bool Silenced() const;
   std::uint8_t StatusByte() const;

@@ -41,6 +41,9 @@ std::string ApplyOption(const std::string& option, const std::string& value, Sim
   } else if (option == "--remap") {
     if (!ParseUnsigned(value, 10, number) || number > 3) return "--remap is 0 to 3";
     c.remapBits = static_cast<std::uint8_t>(number);
+  } else if (option == "--loader") {
+    if (value != "1.1E" && value != "1.1F") return "--loader is 1.1E or 1.1F";
+    c.legacyLoader = value == "1.1E";
   } else if (option == "--letter") {
     if (value.size() != 1) return "--letter is one character";
     c.versionLetter = value[0];
@@ -75,6 +78,7 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o)
     }
   }
   if (!sawModel) return "--model is required";
+  if (o.config.legacyLoader && o.config.model != kKT410 && o.config.model != kKT420) return "--loader 1.1E is for KT410 and KT420";
   o.config.restartOnPattern = true;
   return "";
 }
@@ -82,6 +86,7 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o)
 std::string SimUsage() {
   return "usage: brisko-sim --model KT540 [--mode internal|external] [--link PATH]\n"
          "                  [--security HEX] [--remap N] [--double-clock] [--letter C]\n"
+         "                  [--loader 1.1E|1.1F]\n"
          "                  [--fault SPEC]... [--quiet] [--help]\n"
          "\n"
          "Serves one simulated Talon51 chip with its boot-strap loader on a\n"
@@ -95,6 +100,8 @@ std::string SimUsage() {
          "  --remap N        remap bits 1..0 of the status byte (0..3)\n"
          "  --double-clock   the chip runs in double-clock mode\n"
          "  --letter C       loader version letter answered to 60h (default F)\n"
+         "  --loader V       loader firmware: 1.1F (default) or the older 1.1E (KT410, KT420),\n"
+         "                   which prompts with F7h and can be upgraded to 1.1F\n"
          "  --fault SPEC     drop:CMD:OCC:IDX  corrupt:CMD:OCC:IDX[:MASK]\n"
          "                   delay:CMD:OCC:IDX:MS  refuse-erase:N  ok-delay:MS\n"
          "                   no-ok  stop-after:N\n"

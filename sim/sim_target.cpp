@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "sim/command_step.hpp"
+#include "sim/legacy_loader.hpp"
 #include "sim/sim_chip_state.hpp"
 
 namespace brisko::sim {
@@ -122,9 +123,21 @@ void SimTarget::Receive(std::uint8_t byte, SimClock::time_point now, std::vector
     case Phase::AwaitMode: AwaitModeByte(c, byte, replies); break;
     case Phase::Loader:
     case Phase::Programmer: CommandByte(c, byte, replies); break;
+    case Phase::LegacyLoader: LegacyLoaderByte(c, byte, now, replies); break;
     case Phase::UserCode:
     case Phase::Halted: break;
   }
+}
+
+void SimTarget::SendUnasked(SimClock::time_point now, std::vector<SimReply>& replies) {
+  std::lock_guard lock(s_->mutex);
+  if (s_->chip.phase == Phase::LegacyLoader && !s_->chip.Silenced()) LegacyLoaderTick(s_->chip, now, replies);
+}
+
+std::optional<SimClock::time_point> SimTarget::NextUnasked() const {
+  std::lock_guard lock(s_->mutex);
+  if (s_->chip.phase != Phase::LegacyLoader || s_->chip.Silenced()) return std::nullopt;
+  return s_->chip.legacy.nextPrompt;
 }
 
 void SimTarget::Reset() {
@@ -201,6 +214,7 @@ const char* PhaseName(SimTarget::Phase phase) {
     case Phase::Programmer: return "Programmer";
     case Phase::UserCode: return "UserCode";
     case Phase::Halted: return "Halted";
+    case Phase::LegacyLoader: return "LegacyLoader";
   }
   return "?";
 }

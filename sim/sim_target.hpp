@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,13 @@ struct SimConfig {
   // 80h, E0h, F8h and FEh start no command, so no dialogue can be mistaken
   // for it.
   bool restartOnPattern = false;
+
+  // Loader 1.1E (KT410, KT420 only): no baud detection; it prompts with F7h
+  // whenever it waits for a command (see legacy_loader.hpp).
+  bool legacyLoader = false;
+  Millis legacyIdlePrompt{20};       // from boot or 61h to the next prompt
+  Millis legacyCommandTimeout{1000}; // an unanswered prompt or unfinished command: prompt again
+  int legacyLoseCommand = 0;         // the n-th command byte after reset is lost on the wire
 };
 
 // A reply byte and how long after the byte that caused it it leaves the chip.
@@ -54,6 +62,7 @@ class SimTarget {
     Programmer,     // the parked block-1 programmer runs from 2027h
     UserCode,       // the user's program runs (62h 62h); silent until reset
     Halted,         // the chip runs code that is not a loader; silent
+    LegacyLoader,   // loader 1.1E: prompts with F7h, answers its commands
   };
 
   explicit SimTarget(SimConfig config);
@@ -63,6 +72,11 @@ class SimTarget {
   void Receive(std::uint8_t byte, SimClock::time_point now, std::vector<SimReply>& replies);
   // Power-on or reset: the loader starts again; flash and configuration stay.
   void Reset();
+
+  // Bytes the chip sends unasked (the 1.1E loader's prompts) that are due at
+  // `now`, and when the next such byte will be due (none: never by itself).
+  void SendUnasked(SimClock::time_point now, std::vector<SimReply>& replies);
+  std::optional<SimClock::time_point> NextUnasked() const;
 
   Phase CurrentPhase() const;
   const SimConfig& Config() const;
