@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <span>
 #include <string>
 
 #include "link/user_paths.hpp"
@@ -38,7 +39,10 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t count) {
 
 }  // namespace
 
-std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
+namespace {
+
+std::string WriteRecoveryParts(const std::string& directory, std::span<const std::uint8_t> first,
+                               std::span<const std::uint8_t> second, std::time_t now) {
   if (directory.empty()) return "";
   constexpr int kMaxAttempts = 100;
   for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
@@ -51,14 +55,28 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
     }
     // The chip is erased right after this returns: the bytes must be on the
     // disk, not in a cache, before that.
-    bool ok = WriteAll(fd, saved.savedSector0.data(), saved.savedSector0.size()) &&
-              WriteAll(fd, saved.savedArea2000.data(), saved.savedArea2000.size()) && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, first.data(), first.size()) && WriteAll(fd, second.data(), second.size()) &&
+              ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) return path;
     ::unlink(path.c_str());
     return "";
   }
   return "";
+}
+
+}  // namespace
+
+std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
+  return WriteRecoveryParts(directory, saved.savedSector0, saved.savedArea2000, now);
+}
+
+std::string WriteUserCodeRecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
+  return WriteRecoveryParts(directory, saved.savedUserCode, {}, now);
+}
+
+std::string WriteUserCodeRecoveryFile(const SavedAreas& saved) {
+  return WriteUserCodeRecoveryFile(DataDir(), saved, std::time(nullptr));
 }
 
 std::string WriteBlock0RecoveryFile(const SavedAreas& saved) {

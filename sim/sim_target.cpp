@@ -81,7 +81,7 @@ void CommandByte(SimChipState& c, std::uint8_t byte, Out& out) {
 }
 
 bool RestartsOnPattern(Phase phase) {
-  return phase != Phase::AwaitPattern && phase != Phase::AwaitReady;
+  return phase != Phase::AwaitPattern && phase != Phase::AwaitReady && phase != Phase::LegacyLoader;
 }
 
 // Returns true when the byte was taken as part of a restarting group.
@@ -94,6 +94,8 @@ bool RestartByte(SimChipState& c, std::uint8_t byte, SimClock::time_point now, O
   if (!c.restart.Feed(byte, now)) return c.restart.InGroup();
   const SimClock::time_point groupStart = c.restart.GroupStart();
   c.Reset();
+  // A loader without baud detection (1.1E, or none at all) does not answer it.
+  if (c.phase != Phase::AwaitPattern) return true;
   c.syncStart = groupStart;
   SyncGroupComplete(c, now, out);
   return true;
