@@ -37,8 +37,9 @@ struct LegacyQueues {
 
 // Before a queued operation: bytes that an earlier, abandoned operation left
 // in the three queues (commands not yet sent, replies that came after their
-// wait) must not be taken for this one's. Waits up to `limit` for the worker
-// to finish the command it is carrying, then empties the queues.
+// wait) must not be taken for this one's. Waits for the worker to finish the
+// command it is carrying (at most `limit`, the time the worker itself waits
+// for one more byte), then empties the queues.
 void SettleQueues(LegacyQueues& queues, Millis limit);
 
 }  // namespace brisko

@@ -48,7 +48,7 @@ CommandOutcome Leave(MainWindow& w, CommandOutcome outcome) {
 // did not come.
 std::array<std::uint8_t, 3> QueryLegacyVersion(MainWindow& w, LegacyQueues& queues) {
   std::array<std::uint8_t, 3> answer{0xFF, 0xFF, 0xFF};
-  SettleQueues(queues, w.Record()->Port().Timing().queueReplyWait);
+  SettleQueues(queues, w.Record()->Port().Timing().inputWait + w.Record()->Port().Timing().readCompletion);
   if (QueuePut(queues.commandQueue, queues.commandMutex, 0x60, w.Op()) != kQueueOk) return answer;
   for (std::uint8_t& byte : answer)
     if (!TakeQueuedReply(queues, w.Op(), w.Record()->Port().Timing(), w.State().operationFailed, byte)) break;

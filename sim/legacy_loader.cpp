@@ -108,13 +108,17 @@ Step CommandStep(SimChipState& c, Out& out) {
 }  // namespace
 
 void LegacyState::Boot(const SimChipState& chip, std::chrono::steady_clock::time_point now) {
-  commandsSeen = 0;
+  commandLost = false;
   nextPrompt.reset();
   if (chip.phase == Phase::LegacyLoader) nextPrompt = now + chip.config.legacyIdlePrompt;
 }
 
 void LegacyLoaderByte(SimChipState& c, std::uint8_t byte, SimClock::time_point now, Out& out) {
-  if (c.pending.empty() && ++c.legacy.commandsSeen == c.config.legacyLoseCommand) return;
+  if (c.pending.empty() && !c.legacy.commandLost && c.config.legacyLoseCommand != 0 &&
+      byte == c.config.legacyLoseCommand) {
+    c.legacy.commandLost = true;
+    return;
+  }
   c.pending.push_back(byte);
   const Step step = CommandStep(c, out);
   const Millis timeout = c.config.legacyCommandTimeout;

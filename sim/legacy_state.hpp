@@ -10,7 +10,7 @@ struct SimChipState;
 struct LegacyState {
   // When the next prompt (F7h) goes out by itself; none while it is not due.
   std::optional<std::chrono::steady_clock::time_point> nextPrompt;
-  int commandsSeen = 0;  // command bytes since reset, for the lost-command fault
+  bool commandLost = false;  // the lost-command fault has struck since reset
 
   void Boot(const SimChipState& chip, std::chrono::steady_clock::time_point now);
 };

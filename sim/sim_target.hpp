@@ -37,7 +37,9 @@ struct SimConfig {
   bool legacyLoader = false;
   Millis legacyIdlePrompt{20};       // from boot or 61h to the next prompt
   Millis legacyCommandTimeout{1000}; // an unanswered prompt or unfinished command: prompt again
-  int legacyLoseCommand = 0;         // the n-th command byte after reset is lost on the wire
+  // The first command byte of this value after a reset is lost on the wire
+  // (00h: none); the loader keeps waiting and prompts again later.
+  std::uint8_t legacyLoseCommand = 0;
 };
 
 // A reply byte and how long after the byte that caused it it leaves the chip.
