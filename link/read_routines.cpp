@@ -66,7 +66,6 @@ int SaveArea2000(SerialPort& port, SavedAreas& saved) {
 int SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
                  const std::atomic<bool>& operationFailed, SavedAreas& saved) {
   constexpr std::size_t kSectors = 1280 / kSector;
-  SettleQueues(queues, timing.inputWait + timing.readCompletion);
   for (std::size_t k = 0; k < kSectors; ++k) {
     auto address = static_cast<std::uint16_t>(k * kSector);
     if (QueueFrame(queues, owner, cmd::kRead, address, kSector) != kByteOk) {

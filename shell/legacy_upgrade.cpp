@@ -163,8 +163,10 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
 
   // The installer overwrites the user's first ten sectors: without a copy of
   // them in hand, and on disk, nothing is erased.
-  const bool saved =
-      Attempts([&] { return SaveUserCode(queues, w.Op(), timing, state.operationFailed, state.saved) == kResultOk; });
+  const bool saved = Attempts([&] {
+    SettleQueues(queues, timing.inputWait + timing.readCompletion);
+    return SaveUserCode(queues, w.Op(), timing, state.operationFailed, state.saved) == kResultOk;
+  });
   if (!saved) {
     TellHeld(w);
     w.Op().Tell(UserCodeNotSavedText());

@@ -13,6 +13,7 @@ using namespace std::chrono_literals;
 inline LinkTiming LegacyTiming() {
   LinkTiming t = LinkTiming::Scaled(0.05);
   t.inputWait = 250ms;
+  t.queueReplyWait = 150ms;
   t.legacyLateByte = 60ms;
   t.legacyPromptWait = 400ms;
   return t;
