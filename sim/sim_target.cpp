@@ -197,6 +197,11 @@ int SimTarget::SelectedBlock() const {
 
 const std::vector<std::uint8_t>& SimTarget::HostBytes() const { return s_->chip.hostBytes; }
 
+std::vector<std::uint8_t> SimTarget::HostBytesCopy() const {
+  std::lock_guard lock(s_->mutex);
+  return s_->chip.hostBytes;
+}
+
 void SimTarget::ClearHostBytes() {
   std::lock_guard lock(s_->mutex);
   s_->chip.hostBytes.clear();

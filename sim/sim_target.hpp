@@ -101,6 +101,8 @@ class SimTarget {
 
   // Every host byte since construction, for tests that check the wire.
   const std::vector<std::uint8_t>& HostBytes() const;
+  // A copy, safe while another thread drives the chip.
+  std::vector<std::uint8_t> HostBytesCopy() const;
   void ClearHostBytes();
   // Host bytes since the last reset (what the stop-after fault counts).
   long HostBytesSinceReset() const;

@@ -1,9 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <fstream>
 #include <iterator>
+#include <thread>
 
 #include "firmware/firmware.hpp"
+#include "link/posix_serial_device.hpp"
+#include "sim/pty_server.hpp"
 #include "shell/legacy_detection.hpp"
 #include "shell/legacy_upgrade.hpp"
 #include "shell/unknown_version_detect.hpp"
@@ -219,6 +223,52 @@ TEST(UnknownVersion, A11FChipIsDetectedAndA11EChipIsOfferedTheUpgrade) {
   EXPECT_EQ(rig.Window().Caption(), caption);
   EXPECT_TRUE(rig.UserCodeIntact());
   EXPECT_TRUE(rig.target->LoaderIntact());
+}
+
+// A pseudo-terminal passes through two processes' schedulers: more room
+// for a byte to come.
+LinkTiming PtyTiming() {
+  LinkTiming t = test::LegacyTiming();
+  t.queueReplyWait = Millis{600};
+  t.inputWait = Millis{800};
+  return t;
+}
+
+// End to end: the simulated chip on a pseudo-terminal, the host on the
+// termios backend, no modem lines to reset the chip with.
+TEST(LegacyUpgradeOnPty, KeepsTheUsersSectors) {
+  sim::SimConfig config = LegacyChipConfig(kKT410);
+  config.legacyIdlePrompt = Millis{5};
+  auto target = std::make_shared<sim::SimTarget>(config);
+  const Bytes user = Pattern(1280, 31);
+  std::copy(user.begin(), user.end(), target->Flash(0).Data());
+  sim::PtyServer server(target);
+  std::string why;
+  ASSERT_TRUE(server.Start("", why)) << why;
+  std::atomic<bool> stop{false};
+  std::thread serving([&] { server.Run(stop); });
+
+  test::TestFiles files;
+  test::ScriptedOperator op;
+  op.answers = {true};
+  CommandOutcome outcome;
+  {
+    MainWindow w(op, [](const std::string& name, std::string& whyNot) { return OpenPosixSerialDevice(name, whyNot); },
+                 PtyTiming());
+    w.Record()->Port().SetDevicePath(server.SlavePath());
+    w.Record()->SetChipModel(kKT410);
+    w.Record()->SetMemoryMode(kInternalMemory);
+    outcome = OnDetectLegacyAndUpgrade(w);
+    EXPECT_EQ(w.ChipInfo().fwVersion, "v1.1F");
+  }
+  stop = true;
+  serving.join();
+
+  EXPECT_TRUE(outcome.Ok()) << outcome.step;
+  EXPECT_EQ(op.messages, (Messages{kResetPrompt, kCompleted, "Please continue to use IAP function."}));
+  EXPECT_EQ(Bytes(target->Flash(0).Data(), target->Flash(0).Data() + 1280), user);
+  EXPECT_TRUE(target->LoaderIntact());
+  EXPECT_EQ(target->CurrentPhase(), Phase::Loader);
 }
 
 }  // namespace

@@ -12,10 +12,10 @@ using namespace std::chrono_literals;
 // threshold lies well between the two.
 inline LinkTiming LegacyTiming() {
   LinkTiming t = LinkTiming::Scaled(0.05);
-  t.inputWait = 250ms;
-  t.queueReplyWait = 150ms;
-  t.legacyLateByte = 60ms;
-  t.legacyPromptWait = 400ms;
+  t.inputWait = 400ms;
+  t.queueReplyWait = 250ms;
+  t.legacyLateByte = 100ms;
+  t.legacyPromptWait = 600ms;
   return t;
 }
 
@@ -25,7 +25,7 @@ inline sim::SimConfig LegacyChipConfig(int model, std::uint8_t remapBits = 0) {
   config.legacyLoader = true;
   config.remapBits = remapBits;
   config.legacyIdlePrompt = 2ms;
-  config.legacyCommandTimeout = 120ms;
+  config.legacyCommandTimeout = 200ms;
   return config;
 }
 
