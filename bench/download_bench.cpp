@@ -1,3 +1,5 @@
+#include <unistd.h>
+
 // Measures a full 64 KB block-0 download with read-back verify on a KT540,
 // through the in-process simulated chip: once with a modelled UART at 38400
 // bit/s 8-N-1 (every byte 260 us on the line, both directions) and once with
@@ -69,9 +71,12 @@ void Run(const char* name, std::chrono::microseconds lineTime, const std::string
   FlashEngine engine = window.Engine();
   FileRoutineContext ctx{*window.Record(), window.State(), engine, op};
 
+  ImageFile image;
+  if (image.Open(file, op) != kResultOk) return;
+
   const double cpuBefore = CpuSeconds();
   const auto start = std::chrono::steady_clock::now();
-  const int result = DownloadFileToRange(ctx, file, 0, 0x0000);
+  const int result = DownloadFileToRange(ctx, image, 0, 0x0000);
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = CpuSeconds() - cpuBefore;
 
@@ -89,12 +94,15 @@ int main(int argc, char** argv) {
   std::vector<char> data(bytes);
   std::mt19937 random(51);
   for (char& c : data) c = static_cast<char>(random() % 0xFF);  // never FFh: no chunk is skipped
-  const std::string file = brisko::CacheDir() + "/download_bench.bin";
+  char folder[] = "/tmp/brisko-bench-XXXXXX";
+  if (!::mkdtemp(folder)) return 1;
+  const std::string file = std::string(folder) + "/download_bench.bin";
   std::ofstream(file, std::ios::binary).write(data.data(), static_cast<std::streamsize>(data.size()));
 
   std::printf("KT540 block 0, %zu bytes, erase + program + read-back verify\n", bytes);
   Run("no line time", std::chrono::microseconds(0), file, bytes);
   Run("38400 bit/s 8-N-1", brisko::sim::LineTimeFor(38400), file, bytes);
   std::remove(file.c_str());
+  ::rmdir(folder);
   return 0;
 }

@@ -1,7 +1,6 @@
 #include "chip/flash_engine.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <thread>
 #include <vector>
 
@@ -17,7 +16,7 @@ namespace {
 
 constexpr const char* kEraseBlock1Failed = "Erase block 1 failed";
 constexpr const char* kEraseStatusMissing = "Failed to Read the Erase Status byte!";
-constexpr const char* kChipEraseNotConfirmed = "\nChip-erase confirmation failed\n";
+constexpr const char* kChipEraseNotConfirmed = "Chip-erase confirmation failed";
 
 bool Usable(std::uint32_t chunk, const void* buffer, std::size_t length) {
   return chunk > 0 && (length == 0 || buffer != nullptr);
@@ -36,6 +35,18 @@ void FlashEngine::BeginProgress(std::size_t steps, const char* label) {
   progress_.ProgressSetRange(static_cast<int>(steps));
   progress_.ProgressReset();
   if (label != nullptr) progress_.ProgressSetText(label);
+}
+
+bool FlashEngine::CancelNow() {
+  if (!cancellable_ || !state_.cancelRequested) return false;
+  progress_.ProgressSetText(label::kAbort);
+  return true;
+}
+
+FlashEngine FlashEngine::Uncancellable() const {
+  FlashEngine engine = *this;
+  engine.cancellable_ = false;
+  return engine;
 }
 
 int FlashEngine::Finish(bool ok) {
@@ -82,6 +93,7 @@ int FlashEngine::EraseSectors(std::uint32_t start, std::uint32_t sectorSize, std
   BeginProgress(count, label::kErasing);
   std::uint32_t address = start;
   for (std::uint32_t i = 0; i < count; ++i, address += sectorSize) {
+    if (CancelNow()) return kResultCancelled;
     if (!EraseOneSector(address)) {
       // The bar stays where the erase stopped, so the operator sees how far it got.
       progress_.ProgressSetText(label::kAbort);
@@ -105,7 +117,7 @@ int FlashEngine::ChipEraseExternal() {
   std::uint8_t reply = 0;
   if (!ReadOnce(reply)) return kResultFail;
   if (reply == kAck) return kResultOk;
-  std::fputs(kChipEraseNotConfirmed, stderr);
+  port_.TraceNote(kChipEraseNotConfirmed);
   return kResultFail;
 }
 
@@ -121,24 +133,28 @@ bool FlashEngine::ProgramAndVerifyChunk(std::uint32_t address, std::span<const s
 }
 
 int FlashEngine::ProgramChunks(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
-                               std::size_t length, const ChunkProgrammer& programChunk) {
+                               std::size_t length, const char* label, const char* relabel,
+                               const ChunkProgrammer& programChunk) {
   if (!Usable(chunk, data, length)) return Finish(false);
-  BeginProgress(ChunkCount(length, chunk), label::kWriting);
+  BeginProgress(ChunkCount(length, chunk), label);
   std::vector<std::uint8_t> working(chunk);
   std::vector<std::uint8_t> readBack(chunk);
   std::uint32_t address = start;
   for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
+    if (CancelNow()) return kResultCancelled;
     FillChunk(working, data + done, length - done);
     // Erased flash already holds FFh: blank chunks are neither programmed nor verified.
-    if (!IsBlank(working) && !programChunk(address, working, readBack)) return Finish(false);
+    const bool programmed = !IsBlank(working);
+    if (programmed && !programChunk(address, working, readBack)) return Finish(false);
     progress_.ProgressAdvance();
+    if (programmed && relabel != nullptr) progress_.ProgressSetText(relabel);
   }
   return Finish(true);
 }
 
 int FlashEngine::ProgramRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
                               std::size_t length) {
-  return ProgramChunks(start, chunk, data, length, [this](std::uint32_t address, auto working, auto readBack) {
+  return ProgramChunks(start, chunk, data, length, label::kWriting, nullptr, [this](std::uint32_t address, auto working, auto readBack) {
     return ProgramAndVerifyChunk(address, working, readBack);
   });
 }
@@ -185,20 +201,10 @@ int FlashEngine::ProgramBlock1Range(std::uint32_t start, std::uint32_t chunk, co
     return kResultFail;
   }
   const char* workLabel = state_.loaderUpdateInProgress ? label::kInProcess : label::kWriting;
-  BeginProgress(chunks, workLabel);
-  std::vector<std::uint8_t> working(chunk);
-  std::uint32_t address = start;
-  for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
-    FillChunk(working, data + done, length - done);
-    if (IsBlank(working)) {
-      progress_.ProgressAdvance();
-      continue;
-    }
-    if (!ProgramAndVerifyBlock1Chunk(address, working, workLabel)) return Finish(false);
-    progress_.ProgressAdvance();
-    progress_.ProgressSetText(workLabel);
-  }
-  return Finish(true);
+  return ProgramChunks(start, chunk, data, length, workLabel, workLabel,
+                       [this, workLabel](std::uint32_t address, auto working, auto) {
+                         return ProgramAndVerifyBlock1Chunk(address, working, workLabel);
+                       });
 }
 
 // ---- compare and read ----
@@ -211,6 +217,7 @@ int FlashEngine::CompareRange(std::uint32_t start, std::uint32_t chunk, const st
   std::vector<std::uint8_t> readBack(chunk);
   std::uint32_t address = start;
   for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
+    if (CancelNow()) return kResultCancelled;
     if (!Sent(SendFrame(port_, readCommand, WireAddress(address), CountByte(chunk)))) {
       messages_.Tell(text::kReadCommandNotSent);
       return Finish(false);
@@ -234,21 +241,22 @@ int FlashEngine::CompareRange(std::uint32_t start, std::uint32_t chunk, const st
   return Finish(true);
 }
 
-std::size_t FlashEngine::ReadRange(std::uint8_t* destination, std::uint32_t start, std::size_t length,
-                                   std::uint32_t chunk) {
+std::size_t FlashEngine::ReadChunks(std::uint8_t* destination, std::uint32_t start, std::size_t length,
+                                    std::uint32_t chunk, const char* label, const ChunkReader& readChunk) {
   if (!Usable(chunk, destination, length)) {
     Finish(false);
     return 0;
   }
-  const std::uint8_t readCommand = CommandsFor(ExternalBank()).readChunk;
-  BeginProgress(ChunkCount(length, chunk), label::kReading);
+  BeginProgress(ChunkCount(length, chunk), label);
   std::size_t done = 0;
   std::uint32_t address = start;
   bool ok = true;
   while (done < length) {
+    // A cancelled read ends short, as a failed one does; the caller tells
+    // them apart by the cancel request.
+    if (CancelNow()) return done;
     const std::size_t n = std::min<std::size_t>(chunk, length - done);
-    ok = Sent(SendFrame(port_, readCommand, WireAddress(address), CountByte(n))) &&
-         ReadAllPatiently({destination + done, n});
+    ok = readChunk(address, {destination + done, n});
     if (!ok) break;
     done += n;
     address += static_cast<std::uint32_t>(n);
@@ -258,36 +266,30 @@ std::size_t FlashEngine::ReadRange(std::uint8_t* destination, std::uint32_t star
   return done;
 }
 
+std::size_t FlashEngine::ReadRange(std::uint8_t* destination, std::uint32_t start, std::size_t length,
+                                   std::uint32_t chunk) {
+  const std::uint8_t readCommand = CommandsFor(ExternalBank()).readChunk;
+  return ReadChunks(destination, start, length, chunk, label::kReading,
+                    [this, readCommand](std::uint32_t address, std::span<std::uint8_t> out) {
+                      return Sent(SendFrame(port_, readCommand, WireAddress(address), CountByte(out.size()))) &&
+                             ReadAllPatiently(out);
+                    });
+}
+
 std::size_t FlashEngine::ReadBlock1Range(std::uint8_t* destination, std::uint32_t start, std::size_t length,
                                          std::uint32_t chunk) {
-  if (!Usable(chunk, destination, length)) {
-    Finish(false);
-    return 0;
-  }
-  BeginProgress(ChunkCount(length, chunk), nullptr);
-  std::size_t done = 0;
-  std::uint32_t address = start;
-  bool ok = true;
-  while (done < length) {
-    const std::size_t n = std::min<std::size_t>(chunk, length - done);
-    if (!Sent(SendFrame(port_, cmd::kReadBlock1, WireAddress(address), CountByte(n)))) {
-      progress_.ProgressSetText(label::kError);
-      ok = false;
-      break;
-    }
-    // Each byte is read once; a missing one ends the read short, so the caller
-    // sees a failure rather than a hole in its buffer.
-    if (!ReadAllOnce({destination + done, n})) {
-      ok = false;
-      break;
-    }
-    done += n;
-    address += static_cast<std::uint32_t>(n);
-    progress_.ProgressAdvance();
-  }
+  const std::size_t done =
+      ReadChunks(destination, start, length, chunk, nullptr, [this](std::uint32_t address, std::span<std::uint8_t> out) {
+        if (!Sent(SendFrame(port_, cmd::kReadBlock1, WireAddress(address), CountByte(out.size())))) {
+          progress_.ProgressSetText(label::kError);
+          return false;
+        }
+        // Each byte is read once; a missing one ends the read short, so the
+        // caller sees a failure rather than a hole in its buffer.
+        return ReadAllOnce(out);
+      });
   // Bytes of a chunk that was given up must not reach the next command.
   port_.PurgeInput();
-  Finish(ok);
   return done;
 }
 

@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <functional>
 #include <span>
-#include <span>
 
 #include "link/message_sink.hpp"
 #include "link/queue_ops.hpp"
@@ -15,7 +14,9 @@ namespace brisko {
 
 // The flash operations every chip command is built from. Each is one fixed
 // dialogue with the loader: it drives the progress pane, returns 10 / -1 (the
-// reads return a byte count), and reports failures to `messages`.
+// reads return a byte count), and reports failures to `messages`. A cancel
+// request in the session state stops erase, program, compare and read
+// between two sectors or chunks (13, or a short read), never inside a frame.
 //
 // The target is the chip's own flash, or the external bank when the session
 // state says one is selected (then the external command set applies).
@@ -43,6 +44,10 @@ class FlashEngine {
   bool SelectBlock0();
   bool SelectBlock1();
 
+  // A copy that ignores cancel requests: for the steps that put back what a
+  // command displaced, and for parking, which must not stop half way.
+  FlashEngine Uncancellable() const;
+
   // Over the legacy worker's queues (internal flash only).
   int EraseSectorsQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t sectorSize,
                          std::uint32_t count);
@@ -69,11 +74,19 @@ class FlashEngine {
 
   bool EraseOneSector(std::uint32_t address);
   // Programs `length` bytes chunk by chunk with `programChunk` (program and
-  // verify one non-blank chunk), skipping blank chunks, with the progress.
+  // verify one non-blank chunk), skipping blank chunks, with the progress;
+  // `relabel`, when given, is shown again after each programmed chunk.
   using ChunkProgrammer =
       std::function<bool(std::uint32_t address, std::span<const std::uint8_t> working, std::span<std::uint8_t> readBack)>;
   int ProgramChunks(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data, std::size_t length,
-                    const ChunkProgrammer& programChunk);
+                    const char* label, const char* relabel, const ChunkProgrammer& programChunk);
+  // Reads `length` bytes chunk by chunk with `readChunk`, with the progress;
+  // returns how many bytes came.
+  using ChunkReader = std::function<bool(std::uint32_t address, std::span<std::uint8_t> out)>;
+  std::size_t ReadChunks(std::uint8_t* destination, std::uint32_t start, std::size_t length, std::uint32_t chunk,
+                         const char* label, const ChunkReader& readChunk);
+  // True (and "Abort" shown) when a cancel request is to be honoured now.
+  bool CancelNow();
   bool ProgramAndVerifyChunk(std::uint32_t address, std::span<const std::uint8_t> working,
                              std::span<std::uint8_t> readBack);
   bool ProgramAndVerifyBlock1Chunk(std::uint32_t address, std::span<const std::uint8_t> working,
@@ -92,6 +105,7 @@ class FlashEngine {
   SessionState& state_;
   ProgressSink& progress_;
   MessageSink& messages_;
+  bool cancellable_ = true;
 };
 
 }  // namespace brisko

@@ -66,7 +66,7 @@ bool FlashEngine::QueueProgramAndVerifyChunk(LegacyQueues& queues, std::uint32_t
 int FlashEngine::ProgramRangeQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t chunk,
                                     const std::uint8_t* data, std::size_t length) {
   SettleQueues(queues, Timing().inputWait + Timing().readCompletion);
-  return ProgramChunks(start, chunk, data, length, [this, &queues](std::uint32_t address, auto working, auto readBack) {
+  return ProgramChunks(start, chunk, data, length, label::kWriting, nullptr, [this, &queues](std::uint32_t address, auto working, auto readBack) {
     return QueueProgramAndVerifyChunk(queues, address, working, readBack);
   });
 }

@@ -3,7 +3,7 @@
 #include <functional>
 #include <map>
 
-#include "link/result_codes.hpp"
+#include "shell/command_runner.hpp"
 #include "shell/compare_command.hpp"
 #include "shell/detect_command.hpp"
 #include "shell/download_command.hpp"
@@ -15,15 +15,6 @@
 namespace brisko::cli {
 namespace {
 
-bool Detected(MainWindow& window) {
-  return window.Record() && window.Record()->Port().IsLinkUp() &&
-         window.StatusText() == "Detect target MCU is successful!";
-}
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 void PrintViews(const WindowState& state, std::FILE* out) {
   std::fprintf(out, "%-8s %-10s %-10s %-10s %s\n", "SECTOR", "HEX - FROM", "HEX - TO", "DEC - FROM", "STATUS");
   for (const SectorRow& row : state.sectorTable)
@@ -34,51 +25,13 @@ void PrintViews(const WindowState& state, std::FILE* out) {
     std::fprintf(out, "%s  %s  %s\n", row.cells[0].c_str(), row.cells[1].c_str(), row.cells[2].c_str());
 }
 
-// Each command runs its handler and judges the outcome by what the handler
-// left behind: its result, the messages it told, the state it changed.
-using Command = std::function<bool(MainWindow&, TerminalOperator&, std::FILE*)>;
+using Command = CommandOutcome (*)(MainWindow&);
 
 const std::map<std::string, Command>& Commands() {
   static const std::map<std::string, Command> commands = {
-      {"download",
-       [](MainWindow& w, TerminalOperator& op, std::FILE*) { return OnDownload(w) == kResultOk && !op.Declined(); }},
-      {"download-run",
-       [](MainWindow& w, TerminalOperator& op, std::FILE*) {
-         return OnDownloadAndRun(w) == kResultOk && !op.Declined() && w.State().userCodeStarted;
-       }},
-      {"read",
-       [](MainWindow& w, TerminalOperator& op, std::FILE* out) {
-         OnRead(w);
-         const bool ok = !w.State().operationFailed && op.Messages().empty();
-         if (ok) PrintViews(w.Snapshot(), out);
-         return ok;
-       }},
-      {"save",
-       [](MainWindow& w, TerminalOperator& op, std::FILE*) {
-         OnSave(w);
-         return op.Saw("Save data has completed");
-       }},
-      {"compare",
-       [](MainWindow& w, TerminalOperator&, std::FILE*) {
-         OnCompare(w);
-         return EndsWith(w.StatusText(), " Compare OK!");
-       }},
-      {"erase",
-       [](MainWindow& w, TerminalOperator& op, std::FILE*) {
-         OnSectorErase(w);
-         return op.Saw("Sectors erase completed!!!");
-       }},
-      {"chip-erase",
-       [](MainWindow& w, TerminalOperator& op, std::FILE*) {
-         OnChipErase(w);
-         if (op.Saw("Chip Erase Completed!")) return true;  // external bank: no re-detection
-         return op.Saw("Chip Erase Completed!\nChip will be automatically redetected!") && Detected(w);
-       }},
-      {"run",
-       [](MainWindow& w, TerminalOperator& op, std::FILE*) {
-         ExecuteUserCode(w);
-         return w.State().userCodeStarted && op.Messages().empty();
-       }},
+      {"download", OnDownload},   {"download-run", OnDownloadAndRun}, {"read", OnRead},
+      {"save", OnSave},           {"compare", OnCompare},             {"erase", OnSectorErase},
+      {"chip-erase", OnChipErase}, {"run", ExecuteUserCode},
   };
   return commands;
 }
@@ -94,17 +47,19 @@ void PrintChipInformation(const WindowState& state, std::FILE* out) {
   std::fprintf(out, "Security: %s\n", state.securityText.c_str());
 }
 
-bool RunChipCommand(const Arguments& args, MainWindow& window, TerminalOperator& op, std::FILE* out) {
-  OnDetectMenu(window);
+bool RunChipCommand(const Arguments& args, MainWindow& window, TerminalOperator&, std::FILE* out) {
+  CommandRunner runner(window);
+  const CommandOutcome detected = runner.Run(OnDetectMenu);
+  if (!detected.Ok()) return false;
   if (args.command == "detect") {
     PrintChipInformation(window.Snapshot(), out);
-    return Detected(window);
+    return true;
   }
-  if (!Detected(window)) return false;
   const auto command = Commands().find(args.command);
   if (command == Commands().end()) return false;
-  op.Mark();
-  return command->second(window, op, out);
+  const CommandOutcome outcome = runner.Run(command->second);
+  if (outcome.Ok() && args.command == "read") PrintViews(window.Snapshot(), out);
+  return outcome.Ok();
 }
 
 }  // namespace brisko::cli

@@ -14,6 +14,7 @@
 #include "shell/comm_setup_dialog.hpp"
 #include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
+#include "shell/user_places.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 
@@ -107,8 +108,11 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   }
 
   TerminalOperator op(args, in, err);
-  DeviceOpener opener = chip ? sim::SimOpener(chip) : DeviceOpener(OpenPosixSerialDevice);
-  MainWindow window(op, opener);
+  SessionPlaces places = UserPlaces();
+  // A simulated run leaves the user's saved port, rate and crystal alone.
+  places.keepSettings = !chip;
+  DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(places.PortMapFile());
+  MainWindow window(op, opener, LinkTiming{}, places);
   SerialPort& port = window.Record()->Port();
   ApplyPortOption(args, port);
   if (args.trace) {

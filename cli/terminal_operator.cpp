@@ -56,7 +56,9 @@ bool TerminalOperator::CommSetup(CommSetupDialog& dialog) {
   if (args_.baud) dialog.selectedRate = RateIndex(*args_.baud);
   // Without a choice of rate the dialog keeps its selection: the
   // recommendation after --crystal, else the port's rate.
-  return dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
+  const bool confirmed = dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
+  for (const std::string& message : dialog.TakeMessages()) Tell(message);
+  return confirmed;
 }
 
 std::optional<int> TerminalOperator::StartEntry(const std::vector<std::string>& entries) {

@@ -6,7 +6,6 @@
 #include "image/image_file.hpp"
 #include "link/report_texts.hpp"
 #include "link/result_codes.hpp"
-#include "link/user_paths.hpp"
 #include "chip/chip_catalogue.hpp"
 
 namespace brisko {
@@ -30,11 +29,6 @@ struct Part {
   std::uint64_t fileOffset = 0;
   std::size_t length = 0;
 };
-
-int OverSize(FileRoutineContext& ctx) {
-  ctx.messages.Tell(text::kFileOverSize);
-  return kResultOverSize;
-}
 
 std::uint64_t BlockEnd(const SessionRecord& record, int block) {
   return static_cast<std::uint64_t>(record.BaseAddress(block)) + record.BlockSize(block);
@@ -67,9 +61,56 @@ std::optional<Part> SplitAtBlockEnd(const SessionRecord& record, Part& first, st
   return Part{1, base1, base1 - first.address, static_cast<std::size_t>(end - base1)};
 }
 
+struct Layout {
+  Part first;
+  std::optional<Part> spill;
+};
+
+// Where an image of `length` bytes goes; none when it is over size.
+std::optional<Layout> PlanLayout(const SessionRecord& record, bool bank, ImageUse use, int block,
+                                 std::uint32_t start, std::uint64_t length) {
+  const std::uint64_t end = start + length;
+  Layout layout{Part{block, start, 0, static_cast<std::size_t>(length)}, std::nullopt};
+  switch (use) {
+    case ImageUse::DownloadRange:
+      if (end > (bank ? kBankEnd : BlockEnd(record, block))) return std::nullopt;
+      return layout;
+    case ImageUse::DownloadBlock1:
+      if (end > BlockEnd(record, 1)) return std::nullopt;
+      return layout;
+    case ImageUse::DownloadBlock:
+      if (end <= BlockEnd(record, block)) return layout;
+      if (block != 0 || !DownloadMaySpill(record.GetChipModel(), end)) return std::nullopt;
+      layout.spill = SplitAtBlockEnd(record, layout.first, end);
+      if (!layout.spill) return std::nullopt;
+      return layout;
+    case ImageUse::Compare: {
+      const std::uint64_t limit = bank ? kBankEnd : BlockEnd(record, block);
+      if (end <= limit) return layout;
+      if (start >= limit) return std::nullopt;
+      if (SharesBlockAddresses(record.GetChipModel())) {
+        // Only the part inside the 64 KB block is compared.
+        layout.first.length = static_cast<std::size_t>(limit - start);
+        return layout;
+      }
+      if (bank || block != 0 || !CompareMaySpill(record, end)) return std::nullopt;
+      layout.spill = SplitAtBlockEnd(record, layout.first, end);
+      return layout;
+    }
+  }
+  return std::nullopt;
+}
+
+std::optional<Layout> PlanOrTell(FileRoutineContext& ctx, const ImageFile& file, ImageUse use, int block,
+                                 std::uint32_t start) {
+  auto layout = PlanLayout(ctx.record, ctx.state.ExternalBankSelected(), use, block, start, file.Length());
+  if (!layout) ctx.messages.Tell(text::kFileOverSize);
+  return layout;
+}
+
 // Erase, program, read back and compare one part, through the loader's own
 // commands (block 0, or either block in external memory mode).
-int WriteAndVerify(FileRoutineContext& ctx, ImageFile& file, const Part& part) {
+int WriteAndVerify(FileRoutineContext& ctx, const ImageFile& file, const Part& part) {
   SessionRecord& record = ctx.record;
   const std::uint32_t unit = record.SectorSize(part.block);
   const std::size_t padded = RoundUp(part.length, unit);
@@ -106,7 +147,7 @@ int WriteAndVerify(FileRoutineContext& ctx, ImageFile& file, const Part& part) {
   return kResultOk;
 }
 
-int ComparePart(FileRoutineContext& ctx, ImageFile& file, const Part& part, std::size_t padUnit,
+int ComparePart(FileRoutineContext& ctx, const ImageFile& file, const Part& part, std::size_t padUnit,
                 long& mismatchAddress, int& mismatchPair) {
   ImageBuffer data;
   const int loaded =
@@ -119,14 +160,15 @@ int ComparePart(FileRoutineContext& ctx, ImageFile& file, const Part& part, std:
 
 }  // namespace
 
-int DownloadFileToRange(FileRoutineContext& ctx, const std::string& fileName, int block,
-                        std::uint32_t startAddress) {
+int CheckImageFits(FileRoutineContext& ctx, const ImageFile& file, ImageUse use, int block,
+                   std::uint32_t startAddress) {
+  return PlanOrTell(ctx, file, use, block, startAddress) ? kResultOk : kResultOverSize;
+}
+
+int DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {
   const bool bank = ctx.state.ExternalBankSelected();
   const std::uint32_t unit = bank ? kBankEraseUnit : ctx.record.SectorSize(block);
-  ImageFile file;
-  if (file.Open(fileName, TempImagePath(), ctx.messages) != kResultOk) return kResultFail;
-  const std::uint64_t end = startAddress + file.Length();
-  if (end > (bank ? kBankEnd : BlockEnd(ctx.record, block))) return OverSize(ctx);
+  if (!PlanOrTell(ctx, file, ImageUse::DownloadRange, block, startAddress)) return kResultOverSize;
 
   const auto length = static_cast<std::size_t>(file.Length());
   const std::size_t padded = RoundUp(length, bank ? kBankEraseUnit : kInternalPadUnit);
@@ -134,40 +176,26 @@ int DownloadFileToRange(FileRoutineContext& ctx, const std::string& fileName, in
   const int loaded = LoadImage(file, 0, length, padded, data, ctx.messages);
   if (loaded != kResultOk) return loaded;
 
-  if (ctx.engine.EraseSectors(startAddress, unit, static_cast<std::uint32_t>(padded / unit)) != kResultOk)
-    return kResultFail;
+  const int erased = ctx.engine.EraseSectors(startAddress, unit, static_cast<std::uint32_t>(padded / unit));
+  if (erased != kResultOk) return erased == kResultCancelled ? erased : kResultFail;
   const std::uint32_t chunk = bank ? kBankChunk : unit;
-  if (ctx.engine.ProgramRange(startAddress, chunk, data.Data(), padded) != kResultOk)
-    return kResultProgramFailed;
+  const int programmed = ctx.engine.ProgramRange(startAddress, chunk, data.Data(), padded);
+  if (programmed != kResultOk) return programmed == kResultCancelled ? programmed : kResultProgramFailed;
   return kResultOk;
 }
 
-int DownloadFileToBlock(FileRoutineContext& ctx, const std::string& fileName, int block,
-                        std::uint32_t startAddress) {
-  SessionRecord& record = ctx.record;
-  ImageFile file;
-  if (file.Open(fileName, TempImagePath(), ctx.messages) != kResultOk) return kResultFail;
-  const std::uint64_t end = startAddress + file.Length();
-
-  Part first{block, startAddress, 0, static_cast<std::size_t>(file.Length())};
-  std::optional<Part> spill;
-  if (end > BlockEnd(record, block)) {
-    if (block != 0 || !DownloadMaySpill(record.GetChipModel(), end)) return OverSize(ctx);
-    spill = SplitAtBlockEnd(record, first, end);
-    if (!spill) return OverSize(ctx);
-  }
-
-  const int result = WriteAndVerify(ctx, file, first);
-  if (result != kResultOk || !spill) return result;
-  return WriteAndVerify(ctx, file, *spill);
+int DownloadFileToBlock(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {
+  const auto layout = PlanOrTell(ctx, file, ImageUse::DownloadBlock, block, startAddress);
+  if (!layout) return kResultOverSize;
+  const int result = WriteAndVerify(ctx, file, layout->first);
+  if (result != kResultOk || !layout->spill) return result;
+  return WriteAndVerify(ctx, file, *layout->spill);
 }
 
-int DownloadFileToBlock1(FileRoutineContext& ctx, const std::string& fileName, std::uint32_t startAddress) {
+int DownloadFileToBlock1(FileRoutineContext& ctx, const ImageFile& file, std::uint32_t startAddress) {
   SessionRecord& record = ctx.record;
   const std::uint32_t unit = record.SectorSize(1);
-  ImageFile file;
-  if (file.Open(fileName, TempImage1Path(), ctx.messages) != kResultOk) return kResultFail;
-  if (startAddress + file.Length() > BlockEnd(record, 1)) return OverSize(ctx);
+  if (!PlanOrTell(ctx, file, ImageUse::DownloadBlock1, 1, startAddress)) return kResultOverSize;
 
   const auto length = static_cast<std::size_t>(file.Length());
   const std::size_t padded = RoundUp(length, unit);
@@ -176,46 +204,33 @@ int DownloadFileToBlock1(FileRoutineContext& ctx, const std::string& fileName, s
   if (loaded != kResultOk) return loaded;
 
   // A loader rewrite leaves the erase to ProgramBlock1Range's own frame.
-  if (!ctx.state.loaderUpdateInProgress &&
-      ctx.engine.EraseSectors(startAddress, unit, static_cast<std::uint32_t>(padded / unit)) != kResultOk) {
-    ctx.messages.Tell(text::kSectorEraseFailed);
-    record.Port().Owner().Tell(kEraseFailedOnChip);
-    return kResultFail;
+  if (!ctx.state.loaderUpdateInProgress) {
+    const int erased = ctx.engine.EraseSectors(startAddress, unit, static_cast<std::uint32_t>(padded / unit));
+    if (erased == kResultCancelled) return erased;
+    if (erased != kResultOk) {
+      ctx.messages.Tell(text::kSectorEraseFailed);
+      record.Port().Owner().Tell(kEraseFailedOnChip);
+      return kResultFail;
+    }
   }
-  if (ctx.engine.ProgramBlock1Range(startAddress, unit, data.Data(), padded) != kResultOk) {
+  const int programmed = ctx.engine.ProgramBlock1Range(startAddress, unit, data.Data(), padded);
+  if (programmed == kResultCancelled) return programmed;
+  if (programmed != kResultOk) {
     ctx.messages.Tell(text::kDownloadFailed);
     return kResultProgramFailed;
   }
   return kResultOk;
 }
 
-int CompareFileWithRange(FileRoutineContext& ctx, const std::string& fileName, int block,
-                         std::uint32_t startAddress, long& mismatchAddress, int& mismatchPair) {
-  SessionRecord& record = ctx.record;
+int CompareFileWithRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress,
+                         long& mismatchAddress, int& mismatchPair) {
   const bool bank = ctx.state.ExternalBankSelected();
-  ImageFile file;
-  if (file.Open(fileName, TempImagePath(), ctx.messages) != kResultOk) return kResultFail;
-  const std::uint64_t end = startAddress + file.Length();
-  const std::uint64_t limit = bank ? kBankEnd : BlockEnd(record, block);
-
-  Part first{block, startAddress, 0, static_cast<std::size_t>(file.Length())};
-  std::optional<Part> spill;
-  if (end > limit) {
-    if (startAddress >= limit) return OverSize(ctx);
-    if (SharesBlockAddresses(record.GetChipModel())) {
-      // Only the part inside the 64 KB block is compared.
-      first.length = static_cast<std::size_t>(limit - startAddress);
-    } else if (!bank && block == 0 && CompareMaySpill(record, end)) {
-      spill = SplitAtBlockEnd(record, first, end);
-    } else {
-      return OverSize(ctx);
-    }
-  }
-
-  const std::size_t padUnit = bank ? kBankEraseUnit : record.SectorSize(block);
-  const int result = ComparePart(ctx, file, first, padUnit, mismatchAddress, mismatchPair);
-  if (result != kResultOk || !spill) return result;
-  return ComparePart(ctx, file, *spill, record.SectorSize(1), mismatchAddress, mismatchPair);
+  const auto layout = PlanOrTell(ctx, file, ImageUse::Compare, block, startAddress);
+  if (!layout) return kResultOverSize;
+  const std::size_t padUnit = bank ? kBankEraseUnit : ctx.record.SectorSize(block);
+  const int result = ComparePart(ctx, file, layout->first, padUnit, mismatchAddress, mismatchPair);
+  if (result != kResultOk || !layout->spill) return result;
+  return ComparePart(ctx, file, *layout->spill, ctx.record.SectorSize(1), mismatchAddress, mismatchPair);
 }
 
 }  // namespace brisko

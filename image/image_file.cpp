@@ -3,36 +3,91 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <fstream>
 #include <new>
 
 #include "image/flash_image.hpp"
-#include "image/hex_converter.hpp"
+#include "image/hex_file_name.hpp"
+#include "image/intel_hex_image.hpp"
 #include "link/report_texts.hpp"
 #include "link/result_codes.hpp"
+#include "link/user_paths.hpp"
 
 namespace brisko {
+namespace {
 
-int ImageFile::Open(const std::string& fileName, const std::string& tempPath, MessageSink& messages) {
-  std::string path = fileName;
-  if (IsHexFileName(fileName)) {
-    if (ConvertHexToBinary(fileName, tempPath, messages) != 1) return kResultFail;
-    path = tempPath;
-  }
-  file_.reset(std::fopen(path.c_str(), "rb"));
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+bool IsRegularFile(const std::string& path) {
   struct stat status {};
+  return ::stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+}
+
+}  // namespace
+
+std::string NoDataText(const std::string& fileName) {
+  return "The file \"" + BaseName(fileName) + "\" holds no data bytes!!!";
+}
+
+int ImageFile::Open(const std::string& fileName, MessageSink& messages) {
+  name_ = fileName;
+  bytes_.clear();
+  length_ = 0;
   // Only a regular file has a length to size the image by.
-  if (!file_ || ::fstat(::fileno(file_.get()), &status) != 0 || !S_ISREG(status.st_mode)) {
-    file_.reset();
+  if (!IsRegularFile(fileName)) {
+    messages.Tell(text::kCannotOpenFile);
+    return kResultFail;
+  }
+  return IsHexFileName(fileName) ? OpenHex(messages) : OpenBinary(messages);
+}
+
+int ImageFile::OpenBinary(MessageSink& messages) {
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name_.c_str(), "rb"));
+  struct stat status {};
+  if (!file || ::fstat(::fileno(file.get()), &status) != 0) {
     messages.Tell(text::kCannotOpenFile);
     return kResultFail;
   }
   length_ = static_cast<std::uint64_t>(status.st_size);
+  if (length_ == 0) {
+    messages.Tell(NoDataText(name_));
+    return kResultFail;
+  }
+  bytes_.resize(static_cast<std::size_t>(std::min(length_, kLongestImage)));
+  if (std::fread(bytes_.data(), 1, bytes_.size(), file.get()) != bytes_.size()) {
+    messages.Tell(text::kCannotOpenFile);
+    return kResultFail;
+  }
   return kResultOk;
 }
 
-bool ImageFile::Read(std::uint64_t offset, std::uint8_t* out, std::size_t count) {
-  if (!file_ || ::fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) != 0) return false;
-  return std::fread(out, 1, count, file_.get()) == count;
+int ImageFile::OpenHex(MessageSink& messages) {
+  std::ifstream source(name_, std::ios::binary);
+  if (!source) {
+    messages.Tell(text::kCannotOpenFile);
+    return kResultFail;
+  }
+  HexImage image = BuildImageFromHex(source, BaseName(name_));
+  if (!image.ok) {
+    messages.Tell(image.error);
+    return kResultFail;
+  }
+  if (image.dataBytes == 0) {
+    messages.Tell(NoDataText(name_));
+    return kResultFail;
+  }
+  bytes_ = std::move(image.bytes);
+  length_ = bytes_.size();
+  return kResultOk;
+}
+
+bool ImageFile::Read(std::uint64_t offset, std::uint8_t* out, std::size_t count) const {
+  if (offset > bytes_.size() || count > bytes_.size() - offset) return false;
+  std::copy_n(bytes_.data() + offset, count, out);
+  return true;
 }
 
 bool ImageBuffer::Allocate(std::size_t size) {
@@ -43,7 +98,7 @@ bool ImageBuffer::Allocate(std::size_t size) {
   return true;
 }
 
-int LoadImage(ImageFile& file, std::uint64_t offset, std::size_t count, std::size_t padded,
+int LoadImage(const ImageFile& file, std::uint64_t offset, std::size_t count, std::size_t padded,
               ImageBuffer& buffer, MessageSink& messages) {
   if (!buffer.Allocate(std::max(count, padded))) return kResultNoMemory;
   if (count > 0 && !file.Read(offset, buffer.Data(), count)) {

@@ -1,32 +1,42 @@
 #pragma once
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "link/message_sink.hpp"
 
 namespace brisko {
 
-// The file a download or compare reads: the named binary file, or the image
-// converted from a HEX file into a temporary file. The file is open for as
-// long as the object lives and closed with it.
+// The image a download or compare works from: the named binary file, or the
+// image converted in memory from a HEX file. It is read whole before the chip
+// is touched, so a missing, unreadable, malformed or empty file costs nothing
+// on the chip, and no two sessions ever share a converted file.
 class ImageFile {
  public:
-  // Converts a HEX file into `tempPath` first. 10, or -1 once the operator
-  // has been told why.
-  int Open(const std::string& fileName, const std::string& tempPath, MessageSink& messages);
+  // Longer files are over size wherever they start; only this much is kept.
+  static constexpr std::uint64_t kLongestImage = 0x10000;
+
+  // 10, or -1 once the operator has been told why (cannot open, bad HEX
+  // record, no data bytes).
+  int Open(const std::string& fileName, MessageSink& messages);
+  const std::string& Name() const { return name_; }
+  // The file's length (a HEX file's: its image's), also when over long.
   std::uint64_t Length() const { return length_; }
-  // Copies `count` bytes from file offset `offset`; false on a short read.
-  bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t count);
+  // Copies `count` bytes from offset `offset`; false past what was kept.
+  bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t count) const;
 
  private:
-  struct Closer {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-  };
-  std::unique_ptr<std::FILE, Closer> file_;
+  int OpenBinary(MessageSink& messages);
+  int OpenHex(MessageSink& messages);
+
+  std::string name_;
+  std::vector<std::uint8_t> bytes_;
   std::uint64_t length_ = 0;
 };
+
+// Told when an image holds no data bytes.
+std::string NoDataText(const std::string& fileName);
 
 // A transient image: FFh throughout, with file bytes copied to its start.
 class ImageBuffer {
@@ -42,9 +52,9 @@ class ImageBuffer {
   std::size_t size_ = 0;
 };
 
-// `padded` bytes of FFh with `count` bytes of the file from `offset` at the
-// start: 10, 7 (no memory) or -1 (the file could not be read, told).
-int LoadImage(ImageFile& file, std::uint64_t offset, std::size_t count, std::size_t padded,
+// `padded` bytes of FFh with `count` bytes of the image from `offset` at the
+// start: 10, 7 (no memory) or -1 (the image could not be read, told).
+int LoadImage(const ImageFile& file, std::uint64_t offset, std::size_t count, std::size_t padded,
               ImageBuffer& buffer, MessageSink& messages);
 
 std::size_t RoundUp(std::size_t n, std::size_t unit);

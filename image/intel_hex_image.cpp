@@ -33,6 +33,7 @@ class HexImageBuilder {
   bool Ended() const { return ended_; }
   const std::string& Error() const { return error_; }
   std::vector<std::uint8_t> TakeImage() { return std::move(image_); }
+  std::size_t DataBytes() const { return dataBytes_; }
 
  private:
   bool Record(const IntelHexRecord& record) {
@@ -82,6 +83,7 @@ class HexImageBuilder {
       Reach(offset + 1);
       image_[offset] = record.data[i];
     }
+    dataBytes_ += record.data.size();
     return true;
   }
 
@@ -110,6 +112,7 @@ class HexImageBuilder {
   bool segmented_ = false;
   std::optional<std::uint64_t> window_;
   bool ended_ = false;
+  std::size_t dataBytes_ = 0;
   std::vector<std::uint8_t> image_;
   std::string error_;
 };
@@ -126,7 +129,12 @@ HexImage BuildImageFromHex(std::istream& text, const std::string& fileName) {
       return result;
     }
   }
+  if (!builder.Ended()) {
+    result.error = "Intel HEX file \"" + fileName + "\" has no end record; it may be cut short";
+    return result;
+  }
   result.ok = true;
+  result.dataBytes = builder.DataBytes();
   result.bytes = builder.TakeImage();
   return result;
 }

@@ -56,9 +56,4 @@ std::string ResolvePortName(const std::string& name, const std::map<int, std::st
   return "/dev/ttyS" + std::to_string(*number - 1);
 }
 
-std::string PortMapPath() {
-  std::string dir = ConfigDir();
-  return dir.empty() ? "" : dir + "/ports.conf";
-}
-
 }  // namespace brisko

@@ -14,7 +14,5 @@ std::optional<int> ParseComName(const std::string& name);
 std::string ComName(int portNumber);
 std::map<int, std::string> ReadPortMap(const std::string& path);
 std::string ResolvePortName(const std::string& name, const std::map<int, std::string>& map);
-// The mapping file of the current user (see link/user_paths.hpp).
-std::string PortMapPath();
 
 }  // namespace brisko

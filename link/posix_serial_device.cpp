@@ -186,9 +186,7 @@ class PosixSerialDevice final : public SerialDevice {
 
 }  // namespace
 
-std::unique_ptr<SerialDevice> OpenPosixSerialDevice(const std::string& name, std::string& whyNot) {
-  std::string path =
-      ParseComName(name) ? ResolvePortName(name, ReadPortMap(PortMapPath())) : name;
+std::unique_ptr<SerialDevice> OpenPosixSerialDevice(const std::string& path, std::string& whyNot) {
   auto fail = [&](const std::string& reason) {
     whyNot = path + ": " + reason;
     return nullptr;

@@ -6,11 +6,15 @@
 
 namespace brisko {
 
-// Opens a termios device (real serial port or pseudo-terminal) by path, or by
-// "COM<n>" through the user's port map. Exclusive, non-blocking. whyNot names
+// Opens a termios device (real serial port or pseudo-terminal) by path.
+// Exclusive, non-blocking. whyNot names
 // the device and says "no such device", "permission denied: add the user to
 // the dialout group", "busy: another program has it open" or "not a serial
 // device" when it fails, e.g. "/dev/ttyS0: no such device".
-std::unique_ptr<SerialDevice> OpenPosixSerialDevice(const std::string& name, std::string& whyNot);
+std::unique_ptr<SerialDevice> OpenPosixSerialDevice(const std::string& path, std::string& whyNot);
+
+// The opener of real ports: "COM<n>" resolves through the port map file
+// (none: /dev/ttyS<n-1>), any other name is a device path.
+DeviceOpener PosixOpener(const std::string& portMapFile);
 
 }  // namespace brisko

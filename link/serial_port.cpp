@@ -194,4 +194,8 @@ void SerialPort::SetLine(Line line, bool on) {
   if (trace_) trace_->Note(std::string(line == Line::Dtr ? "DTR" : "RTS") + (on ? " on" : " off"));
 }
 
+void SerialPort::TraceNote(const std::string& note) {
+  if (trace_) trace_->Note(note);
+}
+
 }  // namespace brisko

@@ -66,6 +66,9 @@ class SerialPort {
   MessageSink& Owner() { return *owner_; }
   void SetOpener(DeviceOpener opener) { opener_ = std::move(opener); }
   void SetTrace(std::shared_ptr<WireTrace> trace) { trace_ = std::move(trace); }
+  // A note line in the wire trace, when one is kept (diagnostics that are
+  // not for the operator).
+  void TraceNote(const std::string& note);
 
   const LinkTiming& Timing() const { return timing_; }
   void SetTiming(const LinkTiming& timing) { timing_ = timing; }

@@ -3,15 +3,24 @@
 
 namespace brisko {
 
-// Per-user places of the host's files. Each directory is created (mode 0700)
-// on first use; the result is "" when it cannot be made.
-std::string ConfigDir();  // $XDG_CONFIG_HOME/brisko, default ~/.config/brisko
-std::string CacheDir();   // $XDG_CACHE_HOME/brisko, default ~/.cache/brisko
-std::string DataDir();    // $XDG_DATA_HOME/brisko, default ~/.local/share/brisko
+// The folders one session keeps its files in. A front end makes it once per
+// session (see shell/user_places.hpp); nothing below the shell reads the
+// environment. An empty folder means that nothing of that kind is kept.
+struct SessionPlaces {
+  std::string configDir;  // settings file, port map
+  std::string cacheDir;   // nothing today; kept for caches a front end may add
+  std::string dataDir;    // recovery files of displaced block-0 areas
+  // False: the settings file is neither read nor written (a simulated run
+  // leaves the user's saved port, rate and crystal alone).
+  bool keepSettings = true;
 
-std::string SettingsFilePath();   // <config>/OrvexBslComDft.txt
-std::string TempImagePath();      // <cache>/orvextmp.bin  (HEX conversions)
-std::string TempImage1Path();     // <cache>/orvextmp1.bin (HEX conversions for block 1)
+  std::string SettingsFile() const;  // <config>/OrvexBslComDft.txt, or ""
+  std::string PortMapFile() const;   // <config>/ports.conf, or ""
+};
+
+// Creates every missing folder of `path`, each private to the user (0700).
+// False with the reason in `whyNot` when it cannot.
+bool EnsureDir(const std::string& path, std::string& whyNot);
 
 // The text after the last '/' or '\' of a path.
 std::string BaseName(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <ctime>
 
 #include "firmware/firmware.hpp"
 #include "link/read_routines.hpp"
@@ -88,13 +89,16 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
     w.Op().Tell(Block0BackupFailedText());
     return run;
   }
-  const std::string recoveryPath = WriteBlock0RecoveryFile(state.saved);
+  const std::string recoveryPath = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr));
   if (recoveryPath.empty()) {
     w.Op().Tell(RecoveryFileFailedText());
     return run;
   }
 
-  ParkProgrammer(engine, record.GetChipModel());
+  // Parking and put-back run to their end whatever a cancel request says:
+  // only the work between them stops early.
+  FlashEngine fixed = engine.Uncancellable();
+  ParkProgrammer(fixed, record.GetChipModel());
   run.parked = true;
   // The programmer owns the link: no keep-alive byte may cut into its dialogue.
   state.linkBusy = true;
@@ -105,13 +109,13 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
   port.PurgeInput();
   port.PurgeOutput();
 
-  if (how.reentryAddress) engine.SendStartCommand(*how.reentryAddress, kReentryValue);
-  if (how.selectBlock0 && !engine.SelectBlock0()) {
+  if (how.reentryAddress) fixed.SendStartCommand(*how.reentryAddress, kReentryValue);
+  if (how.selectBlock0 && !fixed.SelectBlock0()) {
     w.Op().Tell(how.reselectFailedText);
     w.Op().Tell(Block0NotRestoredText(recoveryPath));
     return run;
   }
-  run.block0Restored = PutBlock0Back(engine, state.saved);
+  run.block0Restored = PutBlock0Back(fixed, state.saved);
   if (run.block0Restored)
     RemoveBlock0RecoveryFile(recoveryPath);
   else

@@ -47,7 +47,7 @@ std::string CommSetupDialog::CheckFields() const {
 // Reading the edit fields: a value out of range is reported, yet the
 // calculator still works with it. The crystal read here is what OK stores.
 void CommSetupDialog::ReadFields() {
-  if (const std::string message = CheckFields(); !message.empty()) window_.Op().Tell(message);
+  if (const std::string message = CheckFields(); !message.empty()) messages_.push_back(message);
   confirmedCrystal_ = crystalMHz;
 }
 
@@ -74,7 +74,7 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   if (!record) return Outcome::Confirmed;
   SerialPort& port = record->Port();
   if (port.IsLinkUp()) {
-    window_.ReportChipAlreadyDetected();
+    messages_.push_back(kChipAlreadyDetectedText);
     return Outcome::Cancelled;
   }
 
@@ -83,7 +83,7 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   const unsigned rate = validRate ? kRateTable[static_cast<std::size_t>(selectedRate)] : kRateTable.front();
 
   record->SetCrystal(confirmedCrystal_);
-  if (!SaveRegistryValue("COMMPORT", std::to_string(portNumber))) window_.Op().Tell(kCannotSave);
+  if (!SaveRegistryValue(window_.Places(), "COMMPORT", std::to_string(portNumber))) messages_.push_back(kCannotSave);
   port.SetPortNumber(portNumber);
   port.SetBaudRate(rate);
   window_.UpdatePortPane();
@@ -92,16 +92,16 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   if (rate > recommendedBaud) {
     // The port number, the refused rate and COMMPORT stay as set; the
     // settings file and BAUDRATE wait for an accepted rate.
-    window_.Op().Tell(kRateTooHigh);
+    messages_.push_back(kRateTooHigh);
     selectedRate = RateIndex(recommendedBaud);
     return Outcome::KeepOpen;
   }
 
-  WriteSettingsFile(FormatSettings(portNumber, rate, record->GetCrystal()));
-  if (!SaveRegistryValue("BAUDRATE", std::to_string(rate))) window_.Op().Tell(kCannotSave);
+  WriteSettingsFile(window_.Places().SettingsFile(), FormatSettings(portNumber, rate, record->GetCrystal()));
+  if (!SaveRegistryValue(window_.Places(), "BAUDRATE", std::to_string(rate))) messages_.push_back(kCannotSave);
 
   if (const std::string message = CheckFields(); !message.empty()) {
-    window_.Op().Tell(message);
+    messages_.push_back(message);
     return Outcome::KeepOpen;
   }
   return Outcome::Confirmed;

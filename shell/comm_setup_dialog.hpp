@@ -35,8 +35,11 @@ class CommSetupDialog {
   enum class Outcome { Confirmed, Cancelled, KeepOpen };
   // "&Detect MCU": stores port, rate and crystal in the session and the
   // settings; KeepOpen when the chosen rate is above the recommendation or a
-  // field is out of range (the message has been told).
+  // field is out of range. It tells nobody: the messages it has for the
+  // operator wait in TakeMessages, for whoever shows the dialog (it may run
+  // on a UI thread, where the operator must not be called).
   Outcome Confirm();
+  std::vector<std::string> TakeMessages() { return std::move(messages_); }
 
  private:
   void ReadFields();
@@ -46,6 +49,7 @@ class CommSetupDialog {
   double confirmedCrystal_;  // the crystal of the last Compute / Next Baud, or of the fill
   std::vector<std::string> portEntries_;
   std::vector<std::string> rateEntries_;
+  std::vector<std::string> messages_;
 };
 
 }  // namespace brisko

@@ -80,12 +80,16 @@ void CommandRunner::Loop() {
     lock.unlock();
 
     const CommandOutcome outcome = job.command(window_);
-    if (job.done) job.done(outcome);
 
     lock.lock();
     running_ = false;
     if (!job.isKeepAlive) commandPending_ = false;
     changed_.notify_all();
+    // The runner is free again when `done` learns the outcome, so `done` (or
+    // whoever it wakes) may start the next command at once.
+    lock.unlock();
+    if (job.done) job.done(outcome);
+    lock.lock();
   }
   running_ = false;
   commandPending_ = false;

@@ -51,7 +51,7 @@ class CommandRunner {
   // the one that answers the operator's dialogs).
   CommandOutcome Run(Command command);
 
-  // True from Start until the command's `done` has returned.
+  // True from Start until the command has ended (its `done` is called after).
   bool Busy() const;
   // Blocks until no command runs or waits.
   void WaitIdle();

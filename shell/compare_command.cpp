@@ -1,6 +1,7 @@
 #include "shell/compare_command.hpp"
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "image/file_routines.hpp"
@@ -44,15 +45,42 @@ std::string OutcomeText(const std::string& file, int result, long mismatchAddres
 }
 
 // Compares and reports; the caption names the file meanwhile.
-void CompareAndReport(MainWindow& w, const std::string& file, int block, std::uint32_t address, bool highBank) {
+CommandOutcome CompareAndReport(MainWindow& w, FlashEngine& engine, const ImageFile& image, int block,
+                                std::uint32_t address, bool highBank) {
+  const std::string& file = image.Name();
   w.SetCaption(ComparingCaption(file, address, highBank));
   long mismatchAddress = -1;
   int mismatchPair = 0;
-  FlashEngine engine = w.Engine();
   FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
-  const int result = CompareFileWithRange(ctx, file, block, address, mismatchAddress, mismatchPair);
+  const int result = CompareFileWithRange(ctx, image, block, address, mismatchAddress, mismatchPair);
+  if (result == kResultCancelled) return CommandOutcome::Cancelled("compare");
   w.SetStatusText(OutcomeText(file, result, mismatchAddress, mismatchPair, highBank));
   if (result == kResultFail) w.State().operationFailed = true;
+  if (mismatchAddress >= 0) {
+    CommandOutcome differs = CommandOutcome::Failed("compare: the chip differs from the file", kResultProgramFailed);
+    differs.address = static_cast<std::uint32_t>(mismatchAddress);
+    return differs;
+  }
+  if (result != kResultOk) return CommandOutcome::Failed("compare", result);
+  CommandOutcome same = CommandOutcome::Success("compared, identical");
+  same.bytes = static_cast<std::size_t>(image.Length());
+  same.address = address;
+  same.block = block;
+  same.verified = true;
+  return same;
+}
+
+// Opens and size-checks the file before the chip is asked for anything.
+std::optional<CommandOutcome> LoadFirst(MainWindow& w, FlashEngine& engine, ImageFile& image,
+                                        const std::string& fileName, int block, std::uint32_t address) {
+  FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
+  const bool opened = image.Open(fileName, w.Op()) == kResultOk;
+  if (opened && CheckImageFits(ctx, image, ImageUse::Compare, block, address) == kResultOk) return std::nullopt;
+  // A file that cannot be read latches the failure; one that is too long for
+  // the range does not.
+  if (!opened) w.State().operationFailed = true;
+  w.SetStatusText(OutcomeText(fileName, opened ? kResultOverSize : kResultFail, -1, 0, false));
+  return CommandOutcome::Refused(Refusal::BadInput);
 }
 
 // Lets the loader show the compared block; false (told) when it would not.
@@ -76,41 +104,53 @@ bool HardLockedBlock0(int model, std::uint8_t bits) {
 
 }  // namespace
 
-void OnCompare(MainWindow& w) {
-  if (!w.EntryChecks(true, true)) return;
+CommandOutcome OnCompare(MainWindow& w) {
+  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   if (w.State().ExternalBankSelected()) return CompareWithExternalBank(w);
   const SessionRecord& record = *w.Record();
   const std::uint8_t bits = w.State().securityBits;
   if (!record.IsInternalMode()) {
-    if (bits != 0) return w.Op().Tell("File Compare doesn't work if chip is locked!\n");
+    if (bits != 0) {
+      w.Op().Tell("File Compare doesn't work if chip is locked!\n");
+      return CommandOutcome::Refused(Refusal::SecurityLock);
+    }
   } else if (HardLockedBlock0(record.GetChipModel(), bits)) {
     w.Op().Tell("You can only compare files in Block1, since chip is hardlocked.\n");
   }
-  CompareWithFlash(w);
+  return CompareWithFlash(w);
 }
 
-void CompareWithFlash(MainWindow& w) {
+CommandOutcome CompareWithFlash(MainWindow& w) {
   SessionRecord& record = *w.Record();
-  if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) return w.ReportIllegalBlock();
+  if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
+    w.ReportIllegalBlock();
+    return CommandOutcome::Refused(Refusal::IllegalBlock);
+  }
   CaptionKeeper caption(w);
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, true, BankView::None), "", 0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return;
+  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const StartChoice start = ResolveStartIndex(record, dialog.chosen);
   w.SelectTab(start.block);
   FlashEngine engine = w.Engine();
-  if (!SelectComparedBlock(w, engine, start.block)) return;
-  CompareAndReport(w, dialog.fileName, start.block, start.address, false);
+  ImageFile image;
+  if (auto refused = LoadFirst(w, engine, image, dialog.fileName, start.block, start.address)) return *refused;
+  if (!SelectComparedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", kResultFail);
+  return CompareAndReport(w, engine, image, start.block, start.address, false);
 }
 
-void CompareWithExternalBank(MainWindow& w) {
+CommandOutcome CompareWithExternalBank(MainWindow& w) {
   SessionRecord& record = *w.Record();
   const bool high = !w.State().externalLowBankSelected;
   CaptionKeeper caption(w);
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, false, high ? BankView::High : BankView::Low), "",
                           0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return;
-  CompareAndReport(w, dialog.fileName, 0, static_cast<std::uint32_t>(dialog.chosen) * kBankSectorSize, high);
+  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+  const auto address = static_cast<std::uint32_t>(dialog.chosen) * kBankSectorSize;
+  FlashEngine engine = w.Engine();
+  ImageFile image;
+  if (auto refused = LoadFirst(w, engine, image, dialog.fileName, 0, address)) return *refused;
+  return CompareAndReport(w, engine, image, 0, address, high);
 }
 
 }  // namespace brisko

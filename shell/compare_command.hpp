@@ -1,4 +1,5 @@
 #pragma once
+#include "shell/command_outcome.hpp"
 
 namespace brisko {
 
@@ -6,8 +7,8 @@ class MainWindow;
 
 // "Compare": a file against flash from a chosen sector; the outcome goes to
 // the status line (the first difference with both bytes, or OK / failed).
-void OnCompare(MainWindow& w);
-void CompareWithFlash(MainWindow& w);
-void CompareWithExternalBank(MainWindow& w);
+CommandOutcome OnCompare(MainWindow& w);
+CommandOutcome CompareWithFlash(MainWindow& w);
+CommandOutcome CompareWithExternalBank(MainWindow& w);
 
 }  // namespace brisko

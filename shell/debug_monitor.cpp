@@ -44,8 +44,7 @@ std::optional<ProbexImages> ProbexImagesFor(int model) {
 }
 
 CommandOutcome OnDownloadDebugMonitor(MainWindow& w) {
-  if (!w.EntryChecks(true, false))
-    return CommandOutcome::Refused(w.Record() ? Refusal::NoTarget : Refusal::NoChip);
+  if (auto refused = w.RefuseOnEntry(true, false)) return *refused;
   SessionRecord& record = *w.Record();
   SessionState& state = w.State();
   const int model = record.GetChipModel();

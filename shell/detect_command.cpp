@@ -154,20 +154,23 @@ int DecodeSecurityStatus(MainWindow& window, std::uint8_t status) {
   return kResultOk;
 }
 
-void DetectTarget(MainWindow& window) {
+CommandOutcome DetectTarget(MainWindow& window) {
   SessionRecord* record = window.Record();
   if (!record) {
     window.ReportNoChip();
-    return;
+    return CommandOutcome::Refused(Refusal::NoChip);
   }
   record->applyGeometry();
-  if (record->Port().IsLinkUp()) return;
-  if (!OpenLink(window, *record)) return;
-  const auto answers = Handshake(window, *record);
-  if (!answers) return;
-  if (!ApplyAnswers(window, *record, *answers)) return;
-  LeaveExternalFlashView(window, *record);
-  OfferDoubleClockCrystal(window, *record);
+  if (!record->Port().IsLinkUp()) {
+    if (!OpenLink(window, *record)) return CommandOutcome::Failed("open the port", kResultPortNotOpened);
+    const auto answers = Handshake(window, *record);
+    if (!answers) return CommandOutcome::Failed("find the loader", kResultNoReply);
+    if (!ApplyAnswers(window, *record, *answers)) return CommandOutcome::Failed("check the loader", kResultWrongReply);
+    LeaveExternalFlashView(window, *record);
+    OfferDoubleClockCrystal(window, *record);
+  }
+  if (!record->Port().IsLinkUp()) return CommandOutcome::Failed("detect again", kResultFail);
+  return CommandOutcome::Success("detected " + window.ChipInfo().chipType);
 }
 
 bool SelectChip(MainWindow& window) {
@@ -182,19 +185,19 @@ bool SelectChip(MainWindow& window) {
   return ok;
 }
 
-void OnDetectMenu(MainWindow& window) {
+CommandOutcome OnDetectMenu(MainWindow& window) {
   if (!window.Record()) {
     window.ReportNoChip();
-    return;
+    return CommandOutcome::Refused(Refusal::NoChip);
   }
-  if (!SelectChip(window)) return;
+  if (!SelectChip(window)) return CommandOutcome::Declined();
   if (!window.Record()->IsChipSelected()) {
     window.ReportChipInfoIncomplete();
-    return;
+    return CommandOutcome::Refused(Refusal::BadInput);
   }
   CommSetupDialog dialog(window);
-  if (!window.Op().CommSetup(dialog)) return;
-  DetectTarget(window);
+  if (!window.Op().CommSetup(dialog)) return CommandOutcome::Declined();
+  return DetectTarget(window);
 }
 
 }  // namespace brisko

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "shell/command_outcome.hpp"
+
 namespace brisko {
 
 class MainWindow;
@@ -8,7 +10,7 @@ class MainWindow;
 // Finds the loader of a freshly reset chip, locks it onto the bit rate, reads
 // its status byte and version, fills the Chip Information panel and sets the
 // link up. Does nothing while the link is up.
-void DetectTarget(MainWindow& window);
+CommandOutcome DetectTarget(MainWindow& window);
 
 // Security bits of a status byte into the session and the security bar; a
 // level-4 state is told to the operator. Always 10.
@@ -19,6 +21,6 @@ bool SelectChip(MainWindow& window);
 
 // Menu "&Detect Target MCU for Firmware1.1F and RS232 Config.": chip
 // selection, communication set-up, detection.
-void OnDetectMenu(MainWindow& window);
+CommandOutcome OnDetectMenu(MainWindow& window);
 
 }  // namespace brisko

@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <variant>
 
 #include "firmware/firmware.hpp"
 #include "image/file_routines.hpp"
@@ -63,78 +64,117 @@ bool NeedsBlock0Selection(const SessionRecord& record) {
 }
 
 // Block 1: the BSL question where the download would start over the loader,
-// then the block selection. Nullopt to go on (with `overwritesLoader` set on a
-// Yes), else the result to return.
-std::optional<int> PrepareBlock1(MainWindow& w, FlashEngine& engine, std::uint32_t address,
-                                 bool& overwritesLoader) {
+// then the block selection. None to go on (with `overwritesLoader` set on a
+// Yes), else how the command ends.
+std::optional<CommandOutcome> PrepareBlock1(MainWindow& w, FlashEngine& engine, std::uint32_t address,
+                                            bool& overwritesLoader) {
   const SessionRecord& record = *w.Record();
   const SessionState& state = w.State();
   const int model = record.GetChipModel();
   const LoaderGuard guard = LoaderGuardOf(model);
   if (record.IsInternalMode() && address >= guard.from && address < guard.questionEnd) {
-    if (!w.Op().Ask(kBslQuestion)) return kResultFail;
+    if (!w.Op().Ask(kBslQuestion)) return CommandOutcome::Declined();
     overwritesLoader = true;
   }
   const bool selects = SharesBlockAddresses(model) || (HasBlock1AtE000(model) && record.IsInternalMode());
   if (selects && !state.loaderUpdateInProgress && !engine.SelectBlock1()) {
     w.Op().Tell(kBlock1SelectFailed);
-    return kResultFail;
+    return CommandOutcome::Failed("select block 1", kResultFail);
   }
   return std::nullopt;
 }
 
 // Block 1 in internal memory mode, through the programmer parked in block 0.
-// Nullopt when the command stops here (refused, not parked, or block 0 not
-// put back: all told to the operator); else the file transfer's result.
-std::optional<int> DownloadThroughParkedProgrammer(MainWindow& w, FlashEngine& engine, FileRoutineContext& ctx,
-                                                   const std::string& file, std::uint32_t address) {
+// The transfer's result, or how the command ends when it stopped around the
+// transfer (refused, not parked, or block 0 not put back: all told).
+std::variant<int, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow& w, FlashEngine& engine,
+                                                                  FileRoutineContext& ctx, const ImageFile& file,
+                                                                  std::uint32_t address) {
   const int model = w.Record()->GetChipModel();
   const LoaderGuard guard = LoaderGuardOf(model);
   if (address >= guard.from && address < guard.refusalEnd) {
     w.Op().Tell(guard.refusal);
-    return std::nullopt;
+    return CommandOutcome::Refused(Refusal::LoaderArea);
   }
   Block1Parking how{kParkSelectFailed, kReselectFailed, LoaderReentryAddress(model), !IsKT400(model)};
   ParkedRun run =
       RunWithBlock1ProgrammerParked(w, engine, how, [&] { return DownloadFileToBlock1(ctx, file, address); });
-  if (!run.parked) return std::nullopt;
+  if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", kResultFail);
   if (!run.block0Restored) {
     w.State().operationFailed = true;
-    return std::nullopt;
+    return CommandOutcome::Failed("restore block 0", kResultFail);
   }
   return run.workResult;
 }
 
-int FinishTransfer(MainWindow& w, int result) {
-  if (result == kResultOk) return kResultOk;
-  w.State().operationFailed = true;
-  return kResultFail;
+const char* FailedStep(int result) {
+  switch (result) {
+    case kResultProgramFailed: return "program and verify";
+    case kResultNoReply: return "read back";
+    case kResultNoMemory: return "allocate the image";
+    case kResultOverSize: return "size check";
+    default: return "erase";
+  }
+}
+
+CommandOutcome FinishTransfer(MainWindow& w, int result, const ImageFile& file, int block, std::uint32_t address) {
+  if (result == kResultCancelled) return CommandOutcome::Cancelled("program");
+  if (result != kResultOk) {
+    w.State().operationFailed = true;
+    return CommandOutcome::Failed(FailedStep(result), result);
+  }
+  CommandOutcome done = CommandOutcome::Success("downloaded");
+  done.bytes = static_cast<std::size_t>(file.Length());
+  done.address = address;
+  done.block = block;
+  done.verified = true;
+  return done;
+}
+
+// Opens the file and checks that it fits, before anything is selected or
+// erased on the chip. None when it may be written.
+std::optional<CommandOutcome> LoadFirst(MainWindow& w, FileRoutineContext& ctx, ImageFile& file,
+                                        const std::string& fileName, ImageUse use, int block, std::uint32_t address) {
+  if (file.Open(fileName, w.Op()) != kResultOk || CheckImageFits(ctx, file, use, block, address) != kResultOk) {
+    w.State().operationFailed = true;
+    return CommandOutcome::Refused(Refusal::BadInput);
+  }
+  return std::nullopt;
+}
+
+ImageUse UseFor(bool internal, bool loaderUpdate, int block) {
+  if (internal && (loaderUpdate || block == 1)) return ImageUse::DownloadBlock1;
+  return internal ? ImageUse::DownloadRange : ImageUse::DownloadBlock;
 }
 
 }  // namespace
 
-int OnDownload(MainWindow& w) {
-  if (!w.EntryChecks(true, true)) return kResultFail;
+CommandOutcome OnDownload(MainWindow& w) {
+  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   return w.State().ExternalBankSelected() ? DownloadToExternalBank(w) : DownloadToFlash(w);
 }
 
-int OnDownloadAndRun(MainWindow& w) {
+CommandOutcome OnDownloadAndRun(MainWindow& w) {
   w.ClearStatusText();
-  const int result = OnDownload(w);
-  if (result == kResultOk) ExecuteUserCode(w);
-  return result;
+  CommandOutcome outcome = OnDownload(w);
+  // Only a download that was made starts the program: a declined one ends here.
+  if (!outcome.Ok()) return outcome;
+  const CommandOutcome run = ExecuteUserCode(w);
+  if (!run.Ok()) return run;
+  outcome.action = "downloaded and started";
+  return outcome;
 }
 
-int DownloadToFlash(MainWindow& w) {
+CommandOutcome DownloadToFlash(MainWindow& w) {
   if (!w.Record()) {
     w.ReportNoChip();
-    return kResultFail;
+    return CommandOutcome::Refused(Refusal::NoChip);
   }
   SessionRecord& record = *w.Record();
   SessionState& state = w.State();
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
     w.ReportIllegalBlock();
-    return kResultFail;
+    return CommandOutcome::Refused(Refusal::IllegalBlock);
   }
 
   CaptionKeeper caption(w);
@@ -142,54 +182,55 @@ int DownloadToFlash(MainWindow& w) {
   w.SetCaption(internal && !state.loaderUpdateInProgress ? kBlock0Warning : kBlock01Warning);
 
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, true, BankView::None), "", 0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid())
-    return state.loaderUpdateInProgress ? kResultCancelled : kResultFail;
+  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const StartChoice start = ResolveStartIndex(record, dialog.chosen);
   w.SelectTab(start.block);
   FlashEngine engine = w.Engine();
+  FileRoutineContext ctx{record, state, engine, w.Op()};
+  ImageFile file;
+  if (auto refused = LoadFirst(w, ctx, file, dialog.fileName, UseFor(internal, state.loaderUpdateInProgress, start.block),
+                               start.block, start.address))
+    return *refused;
 
   bool overwritesLoader = false;
   if (start.block == 0) {
     if (NeedsBlock0Selection(record) && !state.loaderUpdateInProgress && !engine.SelectBlock0()) {
       w.Op().Tell(kBlock0SelectFailed);
-      return kResultFail;
+      return CommandOutcome::Failed("select block 0", kResultFail);
     }
   } else if (auto stop = PrepareBlock1(w, engine, start.address, overwritesLoader)) {
     return *stop;
   }
 
   if (!w.Op().Ask(kEraseQuestion)) {
-    if (!state.loaderUpdateInProgress) return kResultOk;
-    state.linkBusy = false;
-    return kResultCancelled;
+    if (state.loaderUpdateInProgress) state.linkBusy = false;
+    return CommandOutcome::Declined();
   }
 
   w.SetCaption(DownloadingCaption(dialog.fileName, ""));
-  FileRoutineContext ctx{record, state, engine, w.Op()};
   int result = kResultFail;
   if (internal && state.loaderUpdateInProgress) {
-    result = DownloadFileToBlock1(ctx, dialog.fileName, start.address);
+    result = DownloadFileToBlock1(ctx, file, start.address);
     record.Port().PurgeInput();
   } else if (!internal) {
-    result = DownloadFileToBlock(ctx, dialog.fileName, start.block, start.address);
+    result = DownloadFileToBlock(ctx, file, start.block, start.address);
   } else if (start.block == 1) {
-    auto transfer = DownloadThroughParkedProgrammer(w, engine, ctx, dialog.fileName, start.address);
-    if (!transfer) return kResultFail;
-    result = *transfer;
+    auto transfer = DownloadThroughParkedProgrammer(w, engine, ctx, file, start.address);
+    if (auto* stopped = std::get_if<CommandOutcome>(&transfer)) return *stopped;
+    result = std::get<int>(transfer);
   } else {
-    result = DownloadFileToRange(ctx, dialog.fileName, 0, start.address);
+    result = DownloadFileToRange(ctx, file, 0, start.address);
   }
 
   if (overwritesLoader) {
     w.Op().Tell(kBslErased);
     w.RequestClose();
-    return kResultFail;
   }
-  return FinishTransfer(w, result);
+  return FinishTransfer(w, result, file, start.block, start.address);
 }
 
-int DownloadToExternalBank(MainWindow& w) {
+CommandOutcome DownloadToExternalBank(MainWindow& w) {
   SessionRecord& record = *w.Record();
   SessionState& state = w.State();
   CaptionKeeper caption(w);
@@ -197,20 +238,23 @@ int DownloadToExternalBank(MainWindow& w) {
   w.SetCaption(bank == BankView::Low ? kExternalLowWarning : kExternalHighWarning);
 
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, false, bank), "", 0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return kResultFail;
-  if (dialog.chosen == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == kResultOk) {
-    w.Op().Tell(kExternalBslRefusal);
-    return kResultFail;
-  }
+  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
   const std::uint32_t address = static_cast<std::uint32_t>(dialog.chosen) * kBankSectorSize;
-  w.SelectTab(0);
-
-  if (!w.Op().Ask(kEraseQuestion)) return kResultOk;
-
-  w.SetCaption(DownloadingCaption(dialog.fileName, " to external flash"));
   FlashEngine engine = w.Engine();
   FileRoutineContext ctx{record, state, engine, w.Op()};
-  return FinishTransfer(w, DownloadFileToRange(ctx, dialog.fileName, 0, address));
+  ImageFile file;
+  if (auto refused = LoadFirst(w, ctx, file, dialog.fileName, ImageUse::DownloadRange, 0, address)) return *refused;
+
+  if (dialog.chosen == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == kResultOk) {
+    w.Op().Tell(kExternalBslRefusal);
+    return CommandOutcome::Refused(Refusal::LoaderArea);
+  }
+  w.SelectTab(0);
+
+  if (!w.Op().Ask(kEraseQuestion)) return CommandOutcome::Declined();
+
+  w.SetCaption(DownloadingCaption(dialog.fileName, " to external flash"));
+  return FinishTransfer(w, DownloadFileToRange(ctx, file, 0, address), file, -1, address);
 }
 
 }  // namespace brisko

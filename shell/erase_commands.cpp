@@ -59,30 +59,46 @@ bool SelectErasedBlock(MainWindow& w, FlashEngine& engine, int block) {
 
 // Block 1 of a chip in internal memory mode: refuses the loader's sectors,
 // erases through the parked programmer and puts block 0 back.
-void EraseBlock1ThroughProgrammer(MainWindow& w, FlashEngine& engine, std::uint32_t address,
-                                  std::uint32_t sectorSize, std::uint32_t count) {
+CommandOutcome Erased(std::uint32_t address, std::size_t length, int block) {
+  CommandOutcome done = CommandOutcome::Success("erased");
+  done.address = address;
+  done.bytes = length;
+  done.block = block;
+  return done;
+}
+
+CommandOutcome EraseFailed(MainWindow& w, int result) {
+  if (result == kResultCancelled) return CommandOutcome::Cancelled("erase");
+  w.State().operationFailed = true;
+  return CommandOutcome::Failed("erase", result);
+}
+
+CommandOutcome EraseBlock1ThroughProgrammer(MainWindow& w, FlashEngine& engine, std::uint32_t address,
+                                            std::uint32_t sectorSize, std::uint32_t count) {
   const int model = w.Record()->GetChipModel();
   if (const char* refusal = LoaderSectorRefusal(model, address); *refusal) {
     w.Op().Tell(refusal);
-    return;
+    return CommandOutcome::Refused(Refusal::LoaderArea);
   }
   // Every model whose loader shows one block at a time selects block 0 here:
   // the block-1 selection just made must not send the parking into block 1.
   Block1Parking how{kParkingFailed, kParkingFailed, EraseReentryAddress(model), !IsKT400(model)};
   ParkedRun run =
       RunWithBlock1ProgrammerParked(w, engine, how, [&] { return engine.EraseSectors(address, sectorSize, count); });
-  if (!run.parked) return;
-  if (run.workResult != kResultOk || !run.block0Restored) {
+  if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", kResultFail);
+  if (!run.block0Restored) {
     w.State().operationFailed = true;
-    return;
+    return CommandOutcome::Failed("restore block 0", kResultFail);
   }
+  if (run.workResult != kResultOk) return EraseFailed(w, run.workResult);
   w.Op().Tell(kCompleted);
+  return Erased(address, static_cast<std::size_t>(count) * sectorSize, 1);
 }
 
-void EraseChosenRange(MainWindow& w) {
+CommandOutcome EraseChosenRange(MainWindow& w) {
   SessionRecord& record = *w.Record();
   RangeDialog dialog{StartSectorList(record, true, BankView::None), RangeList(record, BankView::None), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return;
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const StartChoice start = ResolveStartIndex(record, dialog.start);
   const std::uint32_t count = ResolveSectorCount(record, start, dialog.range);
@@ -90,76 +106,91 @@ void EraseChosenRange(MainWindow& w) {
   w.SelectTab(start.block);
 
   FlashEngine engine = w.Engine();
-  if (!SelectErasedBlock(w, engine, start.block)) return;
+  if (!SelectErasedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", kResultFail);
   if (start.block == 1 && record.IsInternalMode())
     return EraseBlock1ThroughProgrammer(w, engine, start.address, sectorSize, count);
 
-  if (engine.EraseSectors(start.address, sectorSize, count) != kResultOk) {
-    w.State().operationFailed = true;
-    return;
-  }
+  const int result = engine.EraseSectors(start.address, sectorSize, count);
+  if (result != kResultOk) return EraseFailed(w, result);
   w.Op().Tell(kCompleted);
+  return Erased(start.address, static_cast<std::size_t>(count) * sectorSize, start.block);
 }
 
 }  // namespace
 
-void OnSectorErase(MainWindow& w) {
-  if (!w.EntryChecks(true, true)) return;
+CommandOutcome OnSectorErase(MainWindow& w) {
+  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   SessionState& state = w.State();
   if (state.ExternalBankSelected()) return EraseExternalBankSectors(w);
   const int block = w.Record()->GetCurrentBlock();
-  if (block != 0 && block != 1) return w.ReportIllegalBlock();
+  if (block != 0 && block != 1) {
+    w.ReportIllegalBlock();
+    return CommandOutcome::Refused(Refusal::IllegalBlock);
+  }
   state.rangeIncludesBlock1 = true;
-  EraseChosenRange(w);
+  CommandOutcome outcome = EraseChosenRange(w);
   state.rangeIncludesBlock1 = false;
+  return outcome;
 }
 
-void EraseExternalBankSectors(MainWindow& w) {
+CommandOutcome EraseExternalBankSectors(MainWindow& w) {
   SessionRecord& record = *w.Record();
   SessionState& state = w.State();
   const BankView bank = EnteredBank(state.externalLowBankSelected);
   RangeDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return;
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
   if (dialog.start == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == kResultOk) {
     w.Op().Tell("You can't erase external BSL firmware\nwhich resides in the first sector of Low64K memory!");
-    return;
+    return CommandOutcome::Refused(Refusal::LoaderArea);
   }
   const auto first = static_cast<std::uint32_t>(dialog.start);
   const std::uint32_t count = BankSectorCount(dialog.start, dialog.range);
 
-  if (w.Engine().EraseSectors(first * kBankSectorSize, kBankSectorSize, count) == kResultOk)
-    w.Op().Tell(kCompleted);
-  else
-    state.operationFailed = true;
+  const int result = w.Engine().EraseSectors(first * kBankSectorSize, kBankSectorSize, count);
+  if (result != kResultOk) return EraseFailed(w, result);
+  w.Op().Tell(kCompleted);
+  return Erased(first * kBankSectorSize, static_cast<std::size_t>(count) * kBankSectorSize, -1);
 }
 
-void OnChipErase(MainWindow& w) {
+CommandOutcome OnChipErase(MainWindow& w) {
   w.ClearStatusText();
   SessionRecord* record = w.Record();
-  if (!record) return w.ReportNoChip();
-  if (!record->Port().IsLinkUp()) return w.ReportNoTargetBoard();
+  if (!record) {
+    w.ReportNoChip();
+    return CommandOutcome::Refused(Refusal::NoChip);
+  }
+  if (!record->Port().IsLinkUp()) {
+    w.ReportNoTargetBoard();
+    return CommandOutcome::Refused(Refusal::NoTarget);
+  }
 
   SessionState& state = w.State();
+  CommandOutcome outcome = CommandOutcome::Declined();
   if (w.Op().Ask("Do you really want to proceed?")) {
     FlashEngine engine = w.Engine();
-    if (!state.ExternalBankSelected()) {
-      if (engine.ChipErase() == kResultOk) {
-        // The chip is blank and about to be reset: no keep-alive while the
-        // message is open.
-        state.linkBusy = true;
-        w.Op().Tell("Chip Erase Completed!\nChip will be automatically redetected!");
-        w.ResetTarget();
-      } else {
-        w.Op().Tell("Chip Erase Failed!!!");
-      }
-    } else if (engine.ChipEraseExternal() == kResultOk) {
-      w.Op().Tell("Chip Erase Completed!");
-    } else {
+    const bool external = state.ExternalBankSelected();
+    const int result = external ? engine.ChipEraseExternal() : engine.ChipErase();
+    if (result != kResultOk) {
       w.Op().Tell("Chip Erase Failed!!!");
+      outcome = CommandOutcome::Failed("chip erase", result);
+    } else if (external) {
+      w.Op().Tell("Chip Erase Completed!");
+      outcome = CommandOutcome::Success("erased the external flash");
+    } else {
+      // The chip is blank and about to be reset: no keep-alive while the
+      // message is open.
+      state.linkBusy = true;
+      w.Op().Tell("Chip Erase Completed!\nChip will be automatically redetected!");
+      w.ResetTarget();
+      outcome = CommandOutcome::Success("erased the chip");
     }
   }
   state.linkBusy = false;
-  DetectTarget(w);
+  // The chip is detected again whatever the answer; an erase that cannot be
+  // followed by a detection has not ended well.
+  const CommandOutcome detected = DetectTarget(w);
+  if (outcome.Ok() && !detected.Ok()) return detected;
+  return outcome;
 }
 
 }  // namespace brisko

@@ -1,4 +1,5 @@
 #pragma once
+#include "shell/command_outcome.hpp"
 
 namespace brisko {
 
@@ -8,11 +9,11 @@ class MainWindow;
 // external bank (EraseExternalBankSectors). Block 1 in internal memory mode
 // is erased through the programmer parked in block 0, never the sectors that
 // hold the loader.
-void OnSectorErase(MainWindow& w);
-void EraseExternalBankSectors(MainWindow& w);
+CommandOutcome OnSectorErase(MainWindow& w);
+CommandOutcome EraseExternalBankSectors(MainWindow& w);
 
 // "Chip Erase": after a Yes, the whole chip (or the external flash); ends
 // with a new detection whatever the answer.
-void OnChipErase(MainWindow& w);
+CommandOutcome OnChipErase(MainWindow& w);
 
 }  // namespace brisko

@@ -41,7 +41,7 @@ RestoreResults RestoreBlock0Areas(MainWindow& window, int attempts) {
 }
 
 void ReturnToMcuFlashAfterDetect(MainWindow& window) {
-  if (!window.EntryChecks(true, true)) return;
+  if (window.RefuseOnEntry(true, true)) return;
   SessionRecord& record = *window.Record();
   SessionState& state = window.State();
   if (!SendLeaveBanks(record.Port())) {

@@ -1,6 +1,7 @@
 #include "shell/legacy_upgrade.hpp"
 
 #include <chrono>
+#include <ctime>
 #include <thread>
 
 #include "chip/handshake.hpp"
@@ -172,7 +173,7 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
     w.Op().Tell(UserCodeNotSavedText());
     return CommandOutcome::Failed("save the user's code", kResultFail);
   }
-  const std::string recoveryPath = WriteUserCodeRecoveryFile(state.saved);
+  const std::string recoveryPath = WriteUserCodeRecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr));
   if (recoveryPath.empty()) {
     TellHeld(w);
     w.Op().Tell(UserCodeRecoveryFailedText());

@@ -1,5 +1,7 @@
 #include "shell/loader_update.hpp"
 
+#include <ctime>
+
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
 #include "shell/block1_programmer.hpp"
@@ -16,10 +18,7 @@ constexpr std::uint8_t kProgrammerStart = 0x10;
 constexpr int kStartRetries = 11;
 
 std::optional<CommandOutcome> InternalRefusal(MainWindow& w) {
-  if (!w.EntryChecks(true, true)) {
-    const bool noChip = !w.Record() || w.State().userCodeStarted;
-    return CommandOutcome::Refused(noChip ? Refusal::NoChip : Refusal::NoTarget);
-  }
+  if (auto refused = w.RefuseOnEntry(true, true)) return refused;
   const SessionRecord& record = *w.Record();
   const SessionState& state = w.State();
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
@@ -61,7 +60,7 @@ CommandOutcome OnUpdateInternalLoader(MainWindow& w) {
   // The programmer's install erases sector 0 and 2000h-217Fh: their bytes are
   // kept in memory and on disk first, or nothing is erased.
   if (!SaveParkingArea(w)) return Stop(w, Block0BackupFailedText(), "save block 0");
-  const std::string recoveryPath = WriteBlock0RecoveryFile(state.saved);
+  const std::string recoveryPath = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr));
   if (recoveryPath.empty()) return Stop(w, RecoveryFileFailedText(), "write the recovery file");
 
   InstallImageAt2000(engine, IsKT400(record.GetChipModel()) ? firmware::Block1ProgrammerKT400
@@ -80,17 +79,13 @@ CommandOutcome OnUpdateInternalLoader(MainWindow& w) {
   // The new loader replaces the old one and the programmer stays in block 0;
   // the displaced bytes stay in the recovery file.
   state.loaderUpdateInProgress = true;
-  const int result = DownloadToFlash(w);
-  if (result == kResultOk) return CommandOutcome::Success("updated the loader");
-  if (result == kResultCancelled) return CommandOutcome::Declined();
-  return CommandOutcome::Failed("download the loader", result);
+  CommandOutcome outcome = DownloadToFlash(w);
+  if (outcome.Ok()) outcome.action = "updated the loader";
+  return outcome;
 }
 
 CommandOutcome OnUpdateExternalLoader(MainWindow& w) {
-  if (!w.EntryChecks(true, true)) {
-    const bool noChip = !w.Record() || w.State().userCodeStarted;
-    return CommandOutcome::Refused(noChip ? Refusal::NoChip : Refusal::NoTarget);
-  }
+  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   if (!w.State().externalLowBankSelected) {
     w.Op().Tell("Please enter into Low64K in internal memory mode for upgrade BSL!");
     return CommandOutcome::Refused(Refusal::NotSupported);

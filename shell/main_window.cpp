@@ -9,9 +9,9 @@
 
 namespace brisko {
 
-MainWindow::MainWindow(Operator& op, DeviceOpener opener, LinkTiming timing)
-    : op_(&op), record_(std::make_unique<SessionRecord>(op, std::move(opener), timing)) {
-  ApplySettingsFile(*record_);
+MainWindow::MainWindow(Operator& op, DeviceOpener opener, LinkTiming timing, SessionPlaces places)
+    : op_(&op), places_(std::move(places)), record_(std::make_unique<SessionRecord>(op, std::move(opener), timing)) {
+  ApplySettingsFile(*record_, places_.SettingsFile());
   UpdatePortPane();
   UpdateBaudPane();
 }
@@ -250,22 +250,22 @@ void MainWindow::UpdateBaudPane() {
 
 // --- entry checks -------------------------------------------------------------
 
-bool MainWindow::EntryChecks(bool needLink, bool refuseUserCode) {
+std::optional<CommandOutcome> MainWindow::RefuseOnEntry(bool needLink, bool refuseUserCode) {
   ClearStatusText();
   if (!record_) {
     ReportNoChip();
-    return false;
+    return CommandOutcome::Refused(Refusal::NoChip);
   }
   record_->applyGeometry();
   if (needLink && !record_->Port().IsLinkUp()) {
     ReportNoTargetBoard();
-    return false;
+    return CommandOutcome::Refused(Refusal::NoTarget);
   }
   if (refuseUserCode && state_.userCodeStarted) {
     ReportNoChip();
-    return false;
+    return CommandOutcome::Refused(Refusal::NoChip);
   }
-  return true;
+  return std::nullopt;
 }
 
 // --- message helpers ------------------------------------------------------------
@@ -273,7 +273,7 @@ bool MainWindow::EntryChecks(bool needLink, bool refuseUserCode) {
 void MainWindow::ReportNoChip() { op_->Tell("No flash chip has been selected/detected!!!"); }
 void MainWindow::ReportDownloadFailed() { op_->Tell(text::kDownloadFailed); }
 void MainWindow::ReportNoTargetBoard() { op_->Tell("No target board has been located!!!"); }
-void MainWindow::ReportChipAlreadyDetected() { op_->Tell("ChipType had been detected earlier."); }
+void MainWindow::ReportChipAlreadyDetected() { op_->Tell(kChipAlreadyDetectedText); }
 void MainWindow::ReportChipInfoIncomplete() { op_->Tell("Chip Info is not completed!!!"); }
 void MainWindow::ReportVerifyFailed() { op_->Tell(text::kVerifyFailed); }
 void MainWindow::ReportReadFailed() { op_->Tell(text::kReadFailed); }

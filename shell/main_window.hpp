@@ -2,10 +2,13 @@
 #include <ctime>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "link/link_timing.hpp"
 #include "link/serial_device.hpp"
+#include "link/user_paths.hpp"
+#include "shell/command_outcome.hpp"
 #include "shell/operator.hpp"
 #include "shell/window_state.hpp"
 #include "chip/flash_engine.hpp"
@@ -22,7 +25,7 @@ namespace brisko {
 // functions taking the MainWindow.
 class MainWindow final : public ProgressSink {
  public:
-  MainWindow(Operator& op, DeviceOpener opener, LinkTiming timing = {});
+  MainWindow(Operator& op, DeviceOpener opener, LinkTiming timing = {}, SessionPlaces places = {});
   ~MainWindow() override;
   MainWindow(const MainWindow&) = delete;
   MainWindow& operator=(const MainWindow&) = delete;
@@ -33,6 +36,7 @@ class MainWindow final : public ProgressSink {
   // reports ReportNoChip).
   SessionRecord* Record() { return record_.get(); }
   SessionState& State() { return state_; }
+  const SessionPlaces& Places() const { return places_; }
   FlashEngine Engine();
   void DestroyRecordForTest() { record_.reset(); }
 
@@ -85,8 +89,8 @@ class MainWindow final : public ProgressSink {
   // --- common entry checks -------------------------------------------------
   // ClearStatusText, record present (ReportNoChip) and applyGeometry, then as
   // asked: link up (ReportNoTargetBoard), user code not started
-  // (ReportNoChip). True when the command may go on.
-  bool EntryChecks(bool needLink, bool refuseUserCode);
+  // (ReportNoChip). None when the command may go on, else its refusal (told).
+  [[nodiscard]] std::optional<CommandOutcome> RefuseOnEntry(bool needLink, bool refuseUserCode);
 
   // --- message helpers ------------------------------------------------------
   void ReportNoChip();
@@ -117,6 +121,7 @@ class MainWindow final : public ProgressSink {
   void Changed(WindowAspect aspect);
 
   Operator* op_;
+  SessionPlaces places_;
   std::unique_ptr<SessionRecord> record_;
   SessionState state_;
   mutable std::mutex windowMutex_;

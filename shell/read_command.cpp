@@ -1,5 +1,7 @@
 #include "shell/read_command.hpp"
 
+#include "link/result_codes.hpp"
+
 #include "shell/dialog_lists.hpp"
 #include "shell/main_window.hpp"
 #include "shell/memory_views.hpp"
@@ -34,19 +36,32 @@ bool MakeReadable(MainWindow& w, FlashEngine& engine, int block) {
   return true;
 }
 
+CommandOutcome ReadOutcome(MainWindow& w, bool failed, std::size_t length, std::uint32_t address, int block) {
+  if (w.State().cancelRequested) return CommandOutcome::Cancelled("read");
+  if (failed) {
+    w.State().operationFailed = true;
+    return CommandOutcome::Failed("read", kResultNoReply);
+  }
+  CommandOutcome done = CommandOutcome::Success("read");
+  done.bytes = length;
+  done.address = address;
+  done.block = block;
+  return done;
+}
+
 // The range dialog, block selection, read and views, with
 // rangeIncludesBlock1 set by the caller.
-void ReadChosenRange(MainWindow& w) {
+CommandOutcome ReadChosenRange(MainWindow& w) {
   SessionRecord& record = *w.Record();
   RangeDialog dialog{StartSectorList(record, true, BankView::None), RangeList(record, BankView::None), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return;
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const StartChoice start = ResolveStartIndex(record, dialog.start);
   const std::uint32_t count = ResolveSectorCount(record, start, dialog.range);
   w.SelectTab(start.block);
 
   FlashEngine engine = w.Engine();
-  if (!MakeReadable(w, engine, start.block)) return;
+  if (!MakeReadable(w, engine, start.block)) return CommandOutcome::Failed("select the block", kResultFail);
 
   const std::uint32_t sectorSize = record.SectorSize(start.block);
   const std::uint32_t offset = start.address - record.BaseAddress(start.block);
@@ -58,28 +73,32 @@ void ReadChosenRange(MainWindow& w) {
 
   ShowReadRange(w, start.block, static_cast<int>(offset / sectorSize), static_cast<int>(count));
   w.ClearStatusText();
-  if (failed) w.State().operationFailed = true;
+  return ReadOutcome(w, failed, length, start.address, start.block);
 }
 
 }  // namespace
 
-void OnRead(MainWindow& w) {
-  if (!w.EntryChecks(true, true)) return;
+CommandOutcome OnRead(MainWindow& w) {
+  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   SessionState& state = w.State();
   if (state.ExternalBankSelected()) return ReadExternalBank(w);
   const int block = w.Record()->GetCurrentBlock();
-  if (block != 0 && block != 1) return w.ReportIllegalBlock();
+  if (block != 0 && block != 1) {
+    w.ReportIllegalBlock();
+    return CommandOutcome::Refused(Refusal::IllegalBlock);
+  }
   state.rangeIncludesBlock1 = true;
-  ReadChosenRange(w);
+  CommandOutcome outcome = ReadChosenRange(w);
   state.rangeIncludesBlock1 = false;
+  return outcome;
 }
 
-void ReadExternalBank(MainWindow& w) {
+CommandOutcome ReadExternalBank(MainWindow& w) {
   SessionRecord& record = *w.Record();
   SessionState& state = w.State();
   const BankView bank = EnteredBank(state.externalLowBankSelected);
   RangeDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return;
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const auto first = static_cast<std::uint32_t>(dialog.start);
   const std::uint32_t count = BankSectorCount(dialog.start, dialog.range);
@@ -94,7 +113,7 @@ void ReadExternalBank(MainWindow& w) {
   if (!failed) failed = engine.ReadRange(image.Data() + address, address, length, kBankChunk) != length;
 
   ShowExternalReadRange(w, static_cast<int>(first), static_cast<int>(count));
-  if (failed) state.operationFailed = true;
+  return ReadOutcome(w, failed, length, address, -1);
 }
 
 }  // namespace brisko

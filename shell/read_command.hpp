@@ -1,4 +1,5 @@
 #pragma once
+#include "shell/command_outcome.hpp"
 
 namespace brisko {
 
@@ -7,7 +8,7 @@ class MainWindow;
 // "Read": a range of sectors of one block into that block's image (the rest
 // of the image FFh) and into the memory views, the first sector read shown
 // in the dump. With an external bank selected, ReadExternalBank instead.
-void OnRead(MainWindow& w);
-void ReadExternalBank(MainWindow& w);
+CommandOutcome OnRead(MainWindow& w);
+CommandOutcome ReadExternalBank(MainWindow& w);
 
 }  // namespace brisko

@@ -43,7 +43,8 @@ namespace {
 
 std::string WriteRecoveryParts(const std::string& directory, std::span<const std::uint8_t> first,
                                std::span<const std::uint8_t> second, std::time_t now) {
-  if (directory.empty()) return "";
+  std::string whyNot;
+  if (!EnsureDir(directory, whyNot)) return "";
   constexpr int kMaxAttempts = 100;
   for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
     std::string path = CandidateName(directory, now, attempt);
@@ -73,14 +74,6 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
 
 std::string WriteUserCodeRecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
   return WriteRecoveryParts(directory, saved.savedUserCode, {}, now);
-}
-
-std::string WriteUserCodeRecoveryFile(const SavedAreas& saved) {
-  return WriteUserCodeRecoveryFile(DataDir(), saved, std::time(nullptr));
-}
-
-std::string WriteBlock0RecoveryFile(const SavedAreas& saved) {
-  return WriteBlock0RecoveryFile(DataDir(), saved, std::time(nullptr));
 }
 
 bool RemoveBlock0RecoveryFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }

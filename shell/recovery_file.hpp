@@ -24,14 +24,11 @@ inline constexpr std::size_t kRecoveryFileSize = kRecoverySector0Size + kRecover
 // returns its path; "" when it could not be written completely (a partial
 // file is removed).
 std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now);
-// The same in DataDir() at the current time.
-std::string WriteBlock0RecoveryFile(const SavedAreas& saved);
 
 // The upgrade of a 1.1E loader displaces 0000h-04FFh instead: the same kind of
 // file, holding those 1280 bytes (savedUserCode) and nothing else.
 inline constexpr std::size_t kUserCodeRecoveryFileSize = 1280;
 std::string WriteUserCodeRecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now);
-std::string WriteUserCodeRecoveryFile(const SavedAreas& saved);
 
 bool RemoveBlock0RecoveryFile(const std::string& path);
 

@@ -5,21 +5,21 @@
 
 namespace brisko {
 
-void ExecuteUserCode(MainWindow& w) {
+CommandOutcome ExecuteUserCode(MainWindow& w) {
   SessionRecord* record = w.Record();
   if (!record) {
     w.ReportNoChip();
-    return;
+    return CommandOutcome::Refused(Refusal::NoChip);
   }
   if (record->GetMemoryMode() != kInternalMemory) {
     w.Op().Tell("Run User Code only works in internal memory mode!");
-    return;
+    return CommandOutcome::Refused(Refusal::NotSupported);
   }
   w.ClearStatusText();
   SessionState& state = w.State();
   if (state.userCodeStarted) {
     w.ReportNoChip();
-    return;
+    return CommandOutcome::Refused(Refusal::NoChip);
   }
   SerialPort& port = record->Port();
   if (state.ExternalBankSelected()) {
@@ -33,6 +33,7 @@ void ExecuteUserCode(MainWindow& w) {
   port.ClearLinkUp();
   port.PurgeInput();
   port.PurgeOutput();
+  return CommandOutcome::Success("started the user's program");
 }
 
 }  // namespace brisko

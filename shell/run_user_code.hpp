@@ -1,4 +1,5 @@
 #pragma once
+#include "shell/command_outcome.hpp"
 
 namespace brisko {
 
@@ -7,6 +8,6 @@ class MainWindow;
 // "Execute User Code": the chip leaves its loader and runs the user's program
 // (62h 62h), or, with an external bank selected, the board is restarted into
 // external memory. Until the next detection the chip commands refuse.
-void ExecuteUserCode(MainWindow& w);
+CommandOutcome ExecuteUserCode(MainWindow& w);
 
 }  // namespace brisko

@@ -9,9 +9,18 @@ namespace brisko {
 namespace {
 
 
-void ReportOutcome(MainWindow& w, int result) {
-  if (w.State().operationFailed) return;
-  w.Op().Tell(result == kResultOk ? "Save data has completed" : "Save data failed");
+CommandOutcome ReportOutcome(MainWindow& w, int result, const SaveDialog& dialog, std::size_t length,
+                             std::uint32_t address, int block) {
+  if (!w.State().operationFailed)
+    w.Op().Tell(result == kResultOk ? "Save data has completed" : "Save data failed");
+  if (w.State().cancelRequested && result != kResultOk) return CommandOutcome::Cancelled("read");
+  if (result != kResultOk) return CommandOutcome::Failed("read and write the file", result);
+  CommandOutcome done = CommandOutcome::Success(std::string("saved ") + (dialog.textMode ? "as text to " : "to ") +
+                                                dialog.path);
+  done.bytes = length;
+  done.address = address;
+  done.block = block;
+  return done;
 }
 
 // Warns or refuses by the chip's lock state; false when the save may not run.
@@ -43,17 +52,20 @@ bool SelectSavedBlock(MainWindow& w, FlashEngine& engine, int block) {
 
 }  // namespace
 
-void OnSave(MainWindow& w) {
+CommandOutcome OnSave(MainWindow& w) {
   SessionRecord* record = w.Record();
-  if (!record || w.State().userCodeStarted) return w.ReportNoChip();
+  if (!record || w.State().userCodeStarted) {
+    w.ReportNoChip();
+    return CommandOutcome::Refused(Refusal::NoChip);
+  }
   if (w.State().ExternalBankSelected()) return SaveExternalBank(w);
   w.ClearStatusText();
   record->applyGeometry();
-  if (!PassesLockRules(w)) return;
+  if (!PassesLockRules(w)) return CommandOutcome::Refused(Refusal::SecurityLock);
 
   SaveDialog dialog{StartSectorList(*record, true, BankView::None), RangeList(*record, BankView::None), "", 0, 0,
                     true};
-  if (!w.Op().ChooseSave(dialog) || !dialog.Valid()) return;
+  if (!w.Op().ChooseSave(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const StartChoice start = ResolveStartIndex(*record, dialog.start);
   const std::uint32_t count = ResolveSectorCount(*record, start, dialog.range);
@@ -61,26 +73,28 @@ void OnSave(MainWindow& w) {
   w.SelectTab(start.block);
 
   FlashEngine engine = w.Engine();
-  if (!SelectSavedBlock(w, engine, start.block)) return;
+  if (!SelectSavedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", kResultFail);
   FileRoutineContext ctx{*record, w.State(), engine, w.Op()};
-  ReportOutcome(w, SaveToFile(ctx, dialog.path, start.address, static_cast<std::size_t>(count) * sectorSize,
-                              sectorSize, dialog.textMode));
+  const std::size_t length = static_cast<std::size_t>(count) * sectorSize;
+  return ReportOutcome(w, SaveToFile(ctx, dialog.path, start.address, length, sectorSize, dialog.textMode), dialog,
+                       length, start.address, start.block);
 }
 
-void SaveExternalBank(MainWindow& w) {
+CommandOutcome SaveExternalBank(MainWindow& w) {
   SessionRecord& record = *w.Record();
   w.ClearStatusText();
   const BankView bank = EnteredBank(w.State().externalLowBankSelected);
   SaveDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), "", 0, 0, true};
-  if (!w.Op().ChooseSave(dialog) || !dialog.Valid()) return;
+  if (!w.Op().ChooseSave(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const auto first = static_cast<std::uint32_t>(dialog.start);
   const std::uint32_t count = BankSectorCount(dialog.start, dialog.range);
 
   FlashEngine engine = w.Engine();
   FileRoutineContext ctx{record, w.State(), engine, w.Op()};
-  ReportOutcome(w, SaveToFile(ctx, dialog.path, first * kBankSectorSize,
-                              static_cast<std::size_t>(count) * kBankSectorSize, kBankChunk, dialog.textMode));
+  const std::size_t length = static_cast<std::size_t>(count) * kBankSectorSize;
+  return ReportOutcome(w, SaveToFile(ctx, dialog.path, first * kBankSectorSize, length, kBankChunk, dialog.textMode),
+                       dialog, length, first * kBankSectorSize, -1);
 }
 
 }  // namespace brisko

@@ -1,4 +1,5 @@
 #pragma once
+#include "shell/command_outcome.hpp"
 
 namespace brisko {
 
@@ -6,7 +7,7 @@ class MainWindow;
 
 // "Save": a range of sectors read from the chip again and written to a file,
 // raw or as the text listing. With an external bank selected, SaveExternalBank.
-void OnSave(MainWindow& w);
-void SaveExternalBank(MainWindow& w);
+CommandOutcome OnSave(MainWindow& w);
+CommandOutcome SaveExternalBank(MainWindow& w);
 
 }  // namespace brisko

@@ -23,8 +23,7 @@ bool StartsWith(const std::string& text, const char* keyword) { return text.rfin
 // cut the way the registry writer always cut them.
 std::string CutRegistryText(const std::string& text) { return text.size() >= 32 ? text.substr(0, 30) : text; }
 
-std::string RegistryFilePath() {
-  const std::string config = ConfigDir();
+std::string RegistryFilePath(const std::string& config) {
   if (config.empty()) return "";
   const std::filesystem::path dir = std::filesystem::path(config).parent_path() / "Orvex";
   std::error_code error;
@@ -71,15 +70,14 @@ std::optional<Settings> ParseSettings(const std::string& whole) {
   return settings;
 }
 
-void WriteSettingsFile(const std::string& text) {
-  const std::string path = SettingsFilePath();
-  if (path.empty()) return;
+void WriteSettingsFile(const std::string& path, const std::string& text) {
+  std::string whyNot;
+  if (path.empty() || !EnsureDir(std::filesystem::path(path).parent_path().string(), whyNot)) return;
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-void ApplySettingsFile(SessionRecord& record) {
-  const std::string path = SettingsFilePath();
+void ApplySettingsFile(SessionRecord& record, const std::string& path) {
   if (path.empty()) return;
   std::ifstream in(path, std::ios::binary);
   if (!in) return;
@@ -93,8 +91,9 @@ void ApplySettingsFile(SessionRecord& record) {
   record.SetCrystal(settings->crystalMHz);
 }
 
-bool SaveRegistryValue(const std::string& name, const std::string& text) {
-  const std::string path = RegistryFilePath();
+bool SaveRegistryValue(const SessionPlaces& places, const std::string& name, const std::string& text) {
+  if (!places.keepSettings) return true;
+  const std::string path = RegistryFilePath(places.configDir);
   if (path.empty()) return false;
   // Keep the other values of the section; replace or add this one.
   std::vector<std::string> lines;

@@ -10,6 +10,7 @@ namespace brisko {
 inline constexpr const char* kAppTitle = "Orvex Brisko11F Boot-Strap Loader (Fw: v1.1F)";
 inline constexpr const char* kInitialSecurityText = "SECURITY: UNKNOWN";
 inline constexpr const char* kUnknownSecurityText = "SECURITY : UNKNOWN";
+inline constexpr const char* kChipAlreadyDetectedText = "ChipType had been detected earlier.";
 
 struct ChipInfoTexts {
   std::string chipType;

@@ -30,13 +30,12 @@ TEST_F(DownloadToRange, HundredBytesEraseOneSectorAndProgramOnePaddedChunk) {
   EXPECT_TRUE(rig.messages.messages.empty());
 }
 
-TEST_F(DownloadToRange, HexFileGoesThroughTheTemporaryImageInTheUserCache) {
+TEST_F(DownloadToRange, HexFileIsConvertedInMemoryWithNothingLeftInTheUsersFolders) {
   // 16 bytes at 0100h: a 272-byte image, so three sectors from 0200h.
   const std::string hex = rig.Write("fw.HEX", std::string(":10010000000102030405060708090A0B0C0D0E0F77\n:00000001FF\n"));
   ASSERT_EQ(DownloadFileToRange(rig.ctx, hex, 0, 0x0200), kResultOk);
 
-  EXPECT_EQ(TempImagePath().rfind(rig.dirs.Dir().Path(), 0), 0u) << TempImagePath();
-  EXPECT_EQ(ReadFile(TempImagePath()).size(), 272u);
+  EXPECT_TRUE(std::filesystem::is_empty(rig.dirs.Dir().File("cache")));
   Bytes expected(0x100, 0xFF);
   for (std::uint8_t i = 0; i < 16; ++i) expected.push_back(i);
   EXPECT_EQ(rig.Flash(0, 0x200, 272), expected);
@@ -56,7 +55,6 @@ TEST_F(DownloadToRange, RefusedFilesChangeNothingOnTheChip) {
                       "Can't open the selected file!!!", "Can't open the selected file!!!"}));
   EXPECT_TRUE(rig.Wire().empty());
   EXPECT_EQ(rig.Flash(0, 0, 0x8000), before);
-  EXPECT_FALSE(std::filesystem::exists(TempImagePath()));
 
   // A file ending exactly at the block's end fits.
   const Bytes top = Pattern(3 * 128, 4);

@@ -5,7 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "image/hex_converter.hpp"
+#include "image/hex_file_name.hpp"
+#include "image/image_file.hpp"
+#include "link/result_codes.hpp"
 #include "image/intel_hex_image.hpp"
 #include "support/recording_sink.hpp"
 #include "support/temp_dir.hpp"
@@ -35,21 +37,20 @@ TEST(HexImage, RecordsLandAtTheirOffsetsInOneWindowWithGapsErased) {
     Bytes expected;
   } cases[] = {
       {"data at 0100h", ":10010000000102030405060708090A0B0C0D0E0F77\n:00000001FF\n", Image(0x110, {{0x100, counting}})},
-      {"lower case", ":03000000abcdef96\n", {0xAB, 0xCD, 0xEF}},
+      {"lower case", ":03000000abcdef96\n:00000001ff\n", {0xAB, 0xCD, 0xEF}},
       {"out of order", ":02002000AABB79\n:0100000011EE\n:0100100022CD\n:00000001FF\n",
        Image(0x22, {{0, {0x11}}, {0x10, {0x22}}, {0x20, {0xAA, 0xBB}}})},
-      {"later overwrites earlier", ":020000001122CB\n:0100010033CB\n", {0x11, 0x33}},
+      {"later overwrites earlier", ":020000001122CB\n:0100010033CB\n:00000001FF\n", {0x11, 0x33}},
       {"end record stops", ":0100000011EE\n:00000001FF\n:0100100022CD\n", {0x11}},
-      {"no end record", ":0100000011EE\n:0100030022DA", {0x11, 0xFF, 0xFF, 0x22}},
       {"text before the colon, CR LF", "; by hand\r\n  rec :0100000011EE\r\n\r\n:00000001FF\r\n", {0x11}},
-      {"two records on a line", ":0100000011EE:0100010022DC\n", {0x11, 0x22}},
+      {"two records on a line", ":0100000011EE:0100010022DC:00000001FF\n", {0x11, 0x22}},
       {"03, 05 and an 01 with data write nothing",
-       ":0400000300001234B3\n:0400000500001234B1\n:01000001AA54\n:0100000011EE\n", {0x11}},
+       ":0400000300001234B3\n:0400000500001234B1\n:01000001AA54\n:0100000011EE\n:00000001FF\n", {0x11}},
       // One far window keeps the 16-bit offsets: the external high bank's view.
       {"linear base 1_0000h", ":020000040001F9\n:0100100011DE\n:00000001FF\n", Image(0x11, {{0x10, {0x11}}})},
       {"segment 1000h", ":020000021000EC\n:0100100011DE\n:00000001FF\n", Image(0x11, {{0x10, {0x11}}})},
-      {"segment 0010h is base 0100h", ":020000020010EC\n:0100000011EE\n", Image(0x101, {{0x100, {0x11}}})},
-      {"segment addressing wraps inside the segment", ":020000020000FC\n:02FFFF001122CD\n",
+      {"segment 0010h is base 0100h", ":020000020010EC\n:0100000011EE\n:00000001FF\n", Image(0x101, {{0x100, {0x11}}})},
+      {"segment addressing wraps inside the segment", ":020000020000FC\n:02FFFF001122CD\n:00000001FF\n",
        Image(0x10000, {{0, {0x22}}, {0xFFFF, {0x11}}})},
   };
   for (const auto& c : cases) {
@@ -90,31 +91,43 @@ TEST(HexFileName, ChoosesHexByTheLastThreeCharactersOrIhx) {
   for (const char* name : {"a.hx", "a.bin", "a.hex.bin", "", "a.ih"}) EXPECT_FALSE(IsHexFileName(name)) << name;
 }
 
-TEST(HexConversion, WritesTheWholeImageOrLeavesTheTargetAsItWas) {
+TEST(ImageFileTest, ReadsWholeInMemoryAndRefusesWhatCannotBeWritten) {
   test::TempDir dir;
-  test::RecordingSink sink;
-  const std::string hex = dir.File("in.hex"), bin = dir.File("out.bin");
-  test::WriteFile(bin, std::string(1000, 'x'));
-  test::WriteFile(hex, ":020001001122CA\n:00000001FF\n");
-  ASSERT_EQ(ConvertHexToBinary(hex, bin, sink), 1);
-  EXPECT_EQ(test::ReadFile(bin), std::string("\xFF\x11\x22", 3));
-  EXPECT_TRUE(sink.messages.empty());
-
-  test::WriteFile(hex, ":0100000011EE\n:0100010022FF\n");
-  EXPECT_EQ(ConvertHexToBinary(hex, bin, sink), 0);
-  EXPECT_EQ(test::ReadFile(bin), std::string("\xFF\x11\x22", 3));
-  EXPECT_EQ(sink.messages, std::vector<std::string>{"Bad Intel HEX record at line 2 of \"in.hex\": checksum mismatch"});
-
-  sink.messages.clear();
-  EXPECT_EQ(ConvertHexToBinary(dir.File("none.hex"), bin, sink), 0);
   std::filesystem::create_directory(dir.File("folder.hex"));
-  EXPECT_EQ(ConvertHexToBinary(dir.File("folder.hex"), bin, sink), 0);
-  EXPECT_EQ(sink.messages, std::vector<std::string>(2, "Can't open the selected file!!!"));
-
-  test::WriteFile(hex, ":0100000011EE\n");
-  EXPECT_EQ(ConvertHexToBinary(hex, dir.File("no/such/dir/out.bin"), sink), 0);
-  EXPECT_EQ(ConvertHexToBinary(hex, "", sink), 0);
-  EXPECT_EQ(sink.messages.size(), 4u);
+  const std::string cannotOpen = "Can't open the selected file!!!";
+  struct Case {
+    const char* name;
+    const char* content;  // null: no such file
+    std::string message;  // "" when the file opens
+  } cases[] = {
+      {"in.hex", ":020001001122CA\n:00000001FF\n", ""},
+      {"in.bin", "\x01\x02", ""},
+      {"bad.hex", ":0100000011EE\n:0100010022FF\n", "Bad Intel HEX record at line 2 of \"bad.hex\": checksum mismatch"},
+      {"none.hex", nullptr, cannotOpen},
+      {"folder.hex", nullptr, cannotOpen},
+      // Images without a data byte would "succeed" having written nothing.
+      {"empty.bin", "", "The file \"empty.bin\" holds no data bytes!!!"},
+      {"end-only.hex", ":00000001FF\n", "The file \"end-only.hex\" holds no data bytes!!!"},
+      {"words.hex", "no records here\n:00000001FF\n", "The file \"words.hex\" holds no data bytes!!!"},
+      // A build output cut short has no end record.
+      {"cut.hex", ":020001001122CA\n", "Intel HEX file \"cut.hex\" has no end record; it may be cut short"},
+  };
+  for (const Case& c : cases) {
+    if (c.content) test::WriteFile(dir.File(c.name), c.content);
+    test::RecordingSink sink;
+    ImageFile image;
+    const int opened = image.Open(dir.File(c.name), sink);
+    EXPECT_EQ(opened, c.message.empty() ? kResultOk : kResultFail) << c.name;
+    EXPECT_EQ(sink.messages, c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message})
+        << c.name;
+  }
+  test::RecordingSink sink;
+  ImageFile image;
+  ASSERT_EQ(image.Open(dir.File("in.hex"), sink), kResultOk);
+  std::uint8_t bytes[3] = {};
+  ASSERT_TRUE(image.Read(0, bytes, 3));
+  EXPECT_EQ(std::string(bytes, bytes + 3), std::string("\xFF\x11\x22", 3));
+  EXPECT_FALSE(image.Read(1, bytes, 3));  // past the image
 }
 
 }  // namespace

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "image/hex_converter.hpp"
+#include "image/hex_file_name.hpp"
+#include "image/image_file.hpp"
+#include "link/result_codes.hpp"
 #include "support/recording_sink.hpp"
 #include "support/temp_dir.hpp"
 
@@ -65,8 +67,11 @@ class ToolMadeHex : public ::testing::Test {
   }
   // The converted image, or "<failed>" with the message kept.
   Bytes Convert(const std::string& hex) {
-    if (ConvertHexToBinary(hex, dir.File("out.bin"), sink) != 1) return "<failed>";
-    return test::ReadFile(dir.File("out.bin"));
+    ImageFile image;
+    if (image.Open(hex, sink) != kResultOk) return "<failed>";
+    Bytes bytes(static_cast<std::size_t>(image.Length()), '\0');
+    image.Read(0, reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
+    return bytes;
   }
 
   test::TempDir dir;

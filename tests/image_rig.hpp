@@ -22,6 +22,28 @@ inline Bytes FrameOf(std::uint8_t command, std::uint16_t address, std::uint8_t p
   return {f.bytes, f.bytes + 4};
 }
 
+// The routines as a command runs them: the named file is opened (read,
+// converted, checked for data) first; its refusal is the result.
+template <class Routine, class... Args>
+int WithFile(Routine routine, FileRoutineContext& ctx, const std::string& name, Args&&... args) {
+  ImageFile file;
+  if (const int opened = file.Open(name, ctx.messages); opened != kResultOk) return opened;
+  return routine(ctx, file, std::forward<Args>(args)...);
+}
+inline int DownloadFileToRange(FileRoutineContext& ctx, const std::string& name, int block, std::uint32_t at) {
+  return WithFile(brisko::DownloadFileToRange, ctx, name, block, at);
+}
+inline int DownloadFileToBlock(FileRoutineContext& ctx, const std::string& name, int block, std::uint32_t at) {
+  return WithFile(brisko::DownloadFileToBlock, ctx, name, block, at);
+}
+inline int DownloadFileToBlock1(FileRoutineContext& ctx, const std::string& name, std::uint32_t at) {
+  return WithFile(brisko::DownloadFileToBlock1, ctx, name, at);
+}
+inline int CompareFileWithRange(FileRoutineContext& ctx, const std::string& name, int block, std::uint32_t at,
+                                long& mismatchAddress, int& mismatchPair) {
+  return WithFile(brisko::CompareFileWithRange, ctx, name, block, at, mismatchAddress, mismatchPair);
+}
+
 inline Bytes Cat(std::initializer_list<Bytes> parts) {
   Bytes all;
   for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());

@@ -34,37 +34,27 @@ TEST(PortNamesTest, ComNamesThePortMapAndHowANameBecomesADevice) {
   EXPECT_EQ(ResolvePortName("/dev/pts/3", map), "/dev/pts/3");
 }
 
-TEST(UserPathsTest, XdgDirectoriesAreMadePrivateAndHoldTheTemporaryImages) {
-  test::UserDirsInTemp dirs;
-  std::string config = ConfigDir();
-  EXPECT_EQ(config, std::string(std::getenv("XDG_CONFIG_HOME")) + "/brisko");
+TEST(UserPathsTest, FoldersAreMadePrivateAndAFailureSaysWhy) {
+  test::TempDir dir;
+  const SessionPlaces places{dir.File("config/brisko"), "", dir.File("data/brisko"), true};
+  std::string whyNot;
+  ASSERT_TRUE(EnsureDir(places.configDir, whyNot)) << whyNot;
   struct stat st {};
-  ASSERT_EQ(::stat(config.c_str(), &st), 0);
+  ASSERT_EQ(::stat(places.configDir.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0700u);
-  std::string cache = std::string(std::getenv("XDG_CACHE_HOME")) + "/brisko";
-  EXPECT_EQ(TempImagePath(), cache + "/orvextmp.bin");
-  EXPECT_EQ(TempImage1Path(), cache + "/orvextmp1.bin");
+  EXPECT_EQ(places.SettingsFile(), places.configDir + "/OrvexBslComDft.txt");
+  EXPECT_EQ(places.PortMapFile(), places.configDir + "/ports.conf");
 
-  // A directory that cannot be made gives empty paths, not a file elsewhere.
-  std::string file = dirs.Dir().File("plain-file");
-  test::WriteFile(file, "x");
-  ::setenv("XDG_CONFIG_HOME", file.c_str(), 1);
-  EXPECT_EQ(SettingsFilePath(), "");
-  EXPECT_EQ(PortMapPath(), "");
-}
+  // A file in the way is named with the reason, and no folder is made elsewhere.
+  test::WriteFile(dir.File("plain-file"), "x");
+  EXPECT_FALSE(EnsureDir(dir.File("plain-file/brisko"), whyNot));
+  EXPECT_NE(whyNot.find("plain-file"), std::string::npos) << whyNot;
+  EXPECT_NE(whyNot.find("Not a directory"), std::string::npos) << whyNot;
 
-TEST(UserPathsTest, DefaultsLieUnderHomeAndRelativeXdgValuesAreIgnored) {
-  test::UserDirsInTemp dirs;
-  std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
-  std::string home = dirs.Dir().File("home");
-  ::setenv("HOME", home.c_str(), 1);
-  ::unsetenv("XDG_CONFIG_HOME");
-  ::setenv("XDG_CACHE_HOME", "relative/cache", 1);
-  EXPECT_EQ(ConfigDir(), home + "/.config/brisko");
-  EXPECT_EQ(CacheDir(), home + "/.cache/brisko");
-  struct stat st {};
-  EXPECT_EQ(::stat((home + "/.cache/brisko").c_str(), &st), 0);
-  ::setenv("HOME", oldHome.c_str(), 1);
+  // A session that keeps no settings has no settings file.
+  SessionPlaces simulated = places;
+  simulated.keepSettings = false;
+  EXPECT_EQ(simulated.SettingsFile(), "");
 }
 
 }  // namespace

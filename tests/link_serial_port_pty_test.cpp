@@ -186,20 +186,19 @@ TEST(PosixDeviceTest, ReasonsAUserCanActOnAndComNamesThroughTheUsersPortMap) {
   EXPECT_EQ(OpenPosixSerialDevice("/dev/null", why), nullptr);
   EXPECT_EQ(why, "/dev/null: not a serial device");
 
-  test::UserDirsInTemp dirs;
+  test::TempDir dir;
   PtyPair pty;
   ASSERT_FALSE(pty.Slave().empty());
-  std::string config = std::string(std::getenv("XDG_CONFIG_HOME")) + "/brisko";
-  ASSERT_EQ(::mkdir(config.c_str(), 0700), 0);
-  test::WriteFile(config + "/ports.conf", "# adapters\nCOM7=" + pty.Slave() + "\n");
+  test::WriteFile(dir.File("ports.conf"), "# adapters\nCOM7=" + pty.Slave() + "\n");
 
   RecordingSink sink;
-  SerialPort port(sink, OpenPosixSerialDevice, FastTiming());
+  const DeviceOpener opener = PosixOpener(dir.File("ports.conf"));
+  SerialPort port(sink, opener, FastTiming());
   port.SetPortNumber(7);
   ASSERT_EQ(port.Open(), kResultOk) << port.LastOpenError();
   ASSERT_EQ(port.WriteByte(0x63), kByteOk);
   EXPECT_EQ(pty.Take(1), Bytes{0x63});
-  EXPECT_EQ(OpenPosixSerialDevice("COM200", why), nullptr);
+  EXPECT_EQ(opener("COM200", why), nullptr);
   EXPECT_EQ(why, "/dev/ttyS199: no such device");
 }
 

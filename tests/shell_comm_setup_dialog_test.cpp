@@ -24,18 +24,27 @@ class CommSetupDialogTest : public ::testing::Test {
  protected:
   SessionRecord& Record() { return *window.Record(); }
   SerialPort& Port() { return Record().Port(); }
-  std::string SettingsText() const { return test::ReadFile(SettingsFilePath()); }
+  std::string SettingsText() const { return test::ReadFile(files.dirs.Places().SettingsFile()); }
   std::string RegistryText() const { return test::ReadFile(files.Path("config/Orvex/Brisko.conf")); }
   // Recommended rate, reload value and the rate list's selection, as shown.
   static std::tuple<unsigned, std::uint32_t, std::string> Shown(const CommSetupDialog& d) {
     return {d.recommendedBaud, d.reloadValue, d.RateEntries().at(static_cast<std::size_t>(d.selectedRate))};
   }
   using Fields = std::tuple<unsigned, std::uint32_t, std::string>;
+  // The dialog tells nobody itself; whoever shows it passes its messages on.
+  void Relay(CommSetupDialog& d) {
+    for (const std::string& message : d.TakeMessages()) op.Tell(message);
+  }
+  CommSetupDialog::Outcome Confirm(CommSetupDialog& d) {
+    const auto outcome = d.Confirm();
+    Relay(d);
+    return outcome;
+  }
 
   test::TestFiles files;
   test::ScriptedOperator op;
   MainWindow window{op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); },
-                    test::FastTiming()};
+                    test::FastTiming(), files.dirs.Places()};
 };
 
 TEST_F(CommSetupDialogTest, OpensWithTheListsAndTheSessionsPortAndCrystal) {
@@ -79,7 +88,7 @@ TEST_F(CommSetupDialogTest, FieldChecksCoverBothRangesAndKeepTheDialogOpen) {
   }
   CommSetupDialog dialog(window);
   dialog.recommendedBaud = 50000;
-  EXPECT_EQ(dialog.Confirm(), Outcome::KeepOpen);
+  EXPECT_EQ(Confirm(dialog), Outcome::KeepOpen);
   EXPECT_EQ(op.messages, Messages{kBaudRange});
 }
 
@@ -87,10 +96,13 @@ TEST_F(CommSetupDialogTest, ComputeAndNextBaudShowTheirResults) {
   CommSetupDialog dialog(window);
   dialog.crystalMHz = 1.0;
   dialog.Compute();
+  Relay(dialog);
   EXPECT_EQ(Shown(dialog), (Fields{2400, 0xFFF3, "2400"}));
   dialog.crystalMHz = 11.0592;
   dialog.Compute();
+  Relay(dialog);
   dialog.NextBaud();
+  Relay(dialog);
   EXPECT_EQ(Shown(dialog), (Fields{19200, 0xFFEE, "19200"}));
   EXPECT_TRUE(op.messages.empty());
 
@@ -99,14 +111,16 @@ TEST_F(CommSetupDialogTest, ComputeAndNextBaudShowTheirResults) {
   dialog.reloadValue = 0x1234;
   dialog.selectedRate = 3;
   dialog.NextBaud();
+  Relay(dialog);
   EXPECT_EQ(Shown(dialog), (Fields{600, 0x1234, "4800"}));
 
   // A crystal out of range is reported, yet computed; closing checks again.
   dialog.crystalMHz = 50.0;
   dialog.Compute();
+  Relay(dialog);
   EXPECT_EQ(op.messages, Messages{kCrystalRange});
   EXPECT_EQ(Shown(dialog), (Fields{38400, 0xFFD7, "38400"}));
-  EXPECT_EQ(dialog.Confirm(), Outcome::KeepOpen);
+  EXPECT_EQ(Confirm(dialog), Outcome::KeepOpen);
   EXPECT_EQ(op.messages.size(), 2u);
 }
 
@@ -114,8 +128,9 @@ TEST_F(CommSetupDialogTest, ConfirmStoresTheChoiceAndWritesTheSettings) {
   CommSetupDialog dialog(window);
   dialog.selectedPort = 2;
   dialog.Compute();
+  Relay(dialog);
   dialog.selectedRate = 1;  // 19200
-  EXPECT_EQ(dialog.Confirm(), Outcome::Confirmed);
+  EXPECT_EQ(Confirm(dialog), Outcome::Confirmed);
   EXPECT_TRUE(op.messages.empty());
   EXPECT_EQ(SettingsText(), "COM3$BAUD19200$CRYSTAL11.059200$$");
   EXPECT_EQ(Port().GetPortNumber(), 3);
@@ -129,9 +144,10 @@ TEST_F(CommSetupDialogTest, RateAboveTheRecommendationIsRefused) {
   CommSetupDialog dialog(window);
   dialog.crystalMHz = 1.0;
   dialog.Compute();
+  Relay(dialog);
   dialog.selectedPort = 1;
   dialog.selectedRate = 2;  // 9600
-  EXPECT_EQ(dialog.Confirm(), Outcome::KeepOpen);
+  EXPECT_EQ(Confirm(dialog), Outcome::KeepOpen);
   EXPECT_EQ(op.messages,
             Messages{"You can't choose a baudrate which is higher than the computed best baudrate!\n"});
   EXPECT_EQ(std::get<2>(Shown(dialog)), "2400");
@@ -139,31 +155,33 @@ TEST_F(CommSetupDialogTest, RateAboveTheRecommendationIsRefused) {
   EXPECT_EQ(Port().GetBaudRate(), 9600u);
   EXPECT_EQ(Port().GetPortNumber(), 2);
   EXPECT_DOUBLE_EQ(Record().GetCrystal(), 1.0);
-  EXPECT_FALSE(std::filesystem::exists(SettingsFilePath()));
+  EXPECT_FALSE(std::filesystem::exists(files.dirs.Places().SettingsFile()));
   EXPECT_EQ(RegistryText(), "[General]\nCOMMPORT=2\n");
 
-  EXPECT_EQ(dialog.Confirm(), Outcome::Confirmed);  // with the list as it now stands
+  EXPECT_EQ(Confirm(dialog), Outcome::Confirmed);  // with the list as it now stands
   EXPECT_EQ(SettingsText(), "COM2$BAUD2400$CRYSTAL1.000000$$");
 }
 
 TEST_F(CommSetupDialogTest, TypedCrystalCountsOnlyAfterComputeOrNextBaud) {
   CommSetupDialog opened(window);
   opened.crystalMHz = 20.0;
-  EXPECT_EQ(opened.Confirm(), Outcome::Confirmed);  // the opening recommendation accepts its own rate
+  EXPECT_EQ(Confirm(opened), Outcome::Confirmed);  // the opening recommendation accepts its own rate
   EXPECT_DOUBLE_EQ(Record().GetCrystal(), 11.0592);
   EXPECT_EQ(SettingsText(), "COM1$BAUD38400$CRYSTAL11.059200$$");
 
   CommSetupDialog computed(window);
   computed.crystalMHz = 12.0;
   computed.Compute();
+  Relay(computed);
   computed.crystalMHz = 24.0;
-  EXPECT_EQ(computed.Confirm(), Outcome::Confirmed);
+  EXPECT_EQ(Confirm(computed), Outcome::Confirmed);
   EXPECT_EQ(SettingsText(), "COM1$BAUD38400$CRYSTAL12.000000$$");
 
   CommSetupDialog stepped(window);
   stepped.crystalMHz = 3.6864;
   stepped.NextBaud();
-  EXPECT_EQ(stepped.Confirm(), Outcome::Confirmed);
+  Relay(stepped);
+  EXPECT_EQ(Confirm(stepped), Outcome::Confirmed);
   EXPECT_EQ(SettingsText(), "COM1$BAUD19200$CRYSTAL3.686400$$");
 }
 
@@ -172,7 +190,8 @@ TEST_F(CommSetupDialogTest, LinkUpOrNoSessionRecordStoresNothing) {
   CommSetupDialog dialog(window);
   dialog.selectedPort = 3;
   dialog.Compute();
-  EXPECT_EQ(dialog.Confirm(), Outcome::Cancelled);
+  Relay(dialog);
+  EXPECT_EQ(Confirm(dialog), Outcome::Cancelled);
   EXPECT_EQ(op.messages, Messages{"ChipType had been detected earlier."});
   EXPECT_EQ(Port().GetPortNumber(), 1);
   EXPECT_FALSE(std::filesystem::exists(files.Path("config/Orvex/Brisko.conf")));
@@ -181,15 +200,15 @@ TEST_F(CommSetupDialogTest, LinkUpOrNoSessionRecordStoresNothing) {
   window.DestroyRecordForTest();
   CommSetupDialog noRecord(window);
   EXPECT_EQ(noRecord.selectedPort, 0);
-  EXPECT_EQ(noRecord.Confirm(), Outcome::Confirmed);
+  EXPECT_EQ(Confirm(noRecord), Outcome::Confirmed);
   EXPECT_TRUE(op.messages.empty());
-  EXPECT_FALSE(std::filesystem::exists(SettingsFilePath()));
+  EXPECT_FALSE(std::filesystem::exists(files.dirs.Places().SettingsFile()));
 }
 
 TEST_F(CommSetupDialogTest, RegistryFailureIsToldAndConfirmationGoesOn) {
   test::WriteFile(files.Path("config/Orvex"), "in the way");  // a plain file where the store's folder belongs
   CommSetupDialog dialog(window);
-  EXPECT_EQ(dialog.Confirm(), Outcome::Confirmed);
+  EXPECT_EQ(Confirm(dialog), Outcome::Confirmed);
   EXPECT_EQ(op.messages, Messages(2, "Unable to save the configuration"));
   EXPECT_EQ(SettingsText(), "COM1$BAUD38400$CRYSTAL11.059200$$");
 }

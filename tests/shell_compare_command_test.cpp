@@ -27,7 +27,7 @@ TEST(OnCompare, ReportsTheFirstDifferenceWithBothBytesAndTheBaseName) {
   rig.PickFile(rig.Write("cmp.bin", file), 0);
   const std::string before = rig.Window().Caption();
 
-  OnCompare(rig.Window());
+  rig.Run(OnCompare);
   EXPECT_EQ(rig.Window().StatusText(), "Unmatched data at memory address 0123h: 5Ah(MCU) vs. A5h in File cmp.bin");
   EXPECT_EQ(rig.op.messages, Messages{"Failed to Verify Data!!!"});
   EXPECT_EQ(rig.captions.at(0), "Comparing \"cmp.bin\" with memory starting address 0000h...");
@@ -43,7 +43,7 @@ TEST(OnCompare, LockRulesNoticeInInternalModeAndRefuseInExternalMode) {
   const Bytes file = Pattern(100, 32);
   rig.SetFlash(1, 0x500, file);
   rig.PickFile(rig.Write("b1.bin", file), rig.Block1Entry(20));  // F500h
-  OnCompare(rig.Window());
+  rig.Run(OnCompare);
   EXPECT_EQ(rig.op.messages, Messages{"You can only compare files in Block1, since chip is hardlocked.\n"});
   EXPECT_EQ(rig.Window().StatusText(), "File b1.bin Compare OK!");
   EXPECT_EQ(rig.captions.at(0), "Comparing \"b1.bin\" with memory starting address F500h...");
@@ -53,7 +53,7 @@ TEST(OnCompare, LockRulesNoticeInInternalModeAndRefuseInExternalMode) {
   ASSERT_TRUE(external.Ready());
   external.State().securityBits = 0x40;
   external.PickFile(external.Write("x.bin", Pattern(16, 33)), 0);
-  OnCompare(external.Window());
+  external.Run(OnCompare);
   EXPECT_EQ(external.op.log, Messages{"tell: File Compare doesn't work if chip is locked!\n"});
   EXPECT_TRUE(external.Wire().empty());
 }
@@ -62,7 +62,7 @@ TEST(OnCompare, UnreadableAndOverSizeFilesFailOnlyTheFirstLatches) {
   SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
   rig.PickFile(rig.Path("missing.bin"), 0);
-  OnCompare(rig.Window());
+  rig.Run(OnCompare);
   EXPECT_EQ(rig.op.messages, Messages{"Can't open the selected file!!!"});
   EXPECT_EQ(rig.Window().StatusText(), "File missing.bin Compare failed!");
   EXPECT_TRUE(rig.State().operationFailed);
@@ -70,7 +70,7 @@ TEST(OnCompare, UnreadableAndOverSizeFilesFailOnlyTheFirstLatches) {
   rig.State().operationFailed = false;
   rig.op.messages.clear();
   rig.PickFile(rig.Write("big.bin", Pattern(0x5000, 34)), 0);
-  OnCompare(rig.Window());
+  rig.Run(OnCompare);
   EXPECT_EQ(rig.op.messages, Messages{"The selected file is over size!!!"});
   EXPECT_EQ(rig.Window().StatusText(), "File big.bin Compare failed!");
   EXPECT_FALSE(rig.State().operationFailed);
@@ -89,19 +89,19 @@ void DownloadReadCompare(SimSession& rig, int entry, const Bytes& file, const st
   const std::string path = rig.Write(name, file);
   rig.PickFile(path, entry);
   rig.op.answers = {true};
-  ASSERT_EQ(OnDownload(rig.Window()), kResultOk) << name;
+  ASSERT_EQ(rig.Run(OnDownload).kind, OutcomeKind::Succeeded) << name;
 
   const StartChoice start = ResolveStartIndex(rig.Record(), entry);
   const std::uint32_t sectorSize = rig.Record().SectorSize(start.block);
   rig.PickRange(entry, static_cast<int>((file.size() + sectorSize - 1) / sectorSize));
-  OnRead(rig.Window());
+  rig.Run(OnRead);
   const FlashImage& image = rig.Record().BlockImage(start.block);
   const std::size_t offset = start.address - rig.Record().BaseAddress(start.block);
   EXPECT_EQ(Bytes(image.Data() + offset, image.Data() + offset + file.size()), file) << name;
   EXPECT_EQ(rig.Window().Snapshot().dumpHeader, DumpHeaderText(static_cast<int>(offset / sectorSize)));
 
   rig.PickFile(path, entry);
-  OnCompare(rig.Window());
+  rig.Run(OnCompare);
   EXPECT_EQ(rig.Window().StatusText(), "File " + name + " Compare OK!");
   EXPECT_FALSE(rig.State().operationFailed) << name;
 }

@@ -35,7 +35,7 @@ TEST(DetectTarget, FillsThePanelAndSetsTheLinkUp) {
   // With the link up, a second detection sends and tells nothing.
   s.ClearWire();
   s.op.messages.clear();
-  DetectTarget(s.Window());
+  s.Run(DetectTarget);
   EXPECT_TRUE(s.Wire().empty());
   EXPECT_TRUE(s.op.messages.empty());
 }
@@ -160,14 +160,14 @@ TEST(DetectTarget, DoubleClockBelow38400OffersTheCrystalOnce) {
 
 TEST(DetectMenu, SelectionAndSetupComeFirst) {
   SimSession s(kKT540);
-  OnDetectMenu(s.Window());  // chip selection cancelled: nothing else happens
+  s.Run(OnDetectMenu);  // chip selection cancelled: nothing else happens
   EXPECT_TRUE(s.Wire().empty());
 
   s.op.onSelectChip = [](ChipSelection& selection) {
     selection.memoryMode = 0;
     return true;
   };
-  OnDetectMenu(s.Window());
+  s.Run(OnDetectMenu);
   EXPECT_TRUE(s.op.Saw("Chip Info is not completed!!!"));
 
   s.op.onSelectChip = [](ChipSelection& selection) {
@@ -175,11 +175,11 @@ TEST(DetectMenu, SelectionAndSetupComeFirst) {
     selection.memoryMode = kInternalMemory;
     return true;
   };
-  OnDetectMenu(s.Window());
+  s.Run(OnDetectMenu);
   EXPECT_EQ(s.Window().StatusText(), kSuccess);
 
   s.op.messages.clear();
-  OnDetectMenu(s.Window());  // with the link up the set-up dialog refuses
+  s.Run(OnDetectMenu);  // with the link up the set-up dialog refuses
   EXPECT_TRUE(s.op.Saw("ChipType had been detected earlier."));
 }
 

@@ -21,35 +21,35 @@ constexpr const char* kBothBlocksWarning = "WARNING! DATA IN BLOCK 0/1 WILL BE E
 const Bytes kParkedStart{0x03, 0x20, 0x27, 0x10};
 
 // Downloads `bytes` as app.bin from dialog entry `entry`, answering the questions in turn.
-int Download(SimSession& rig, const Bytes& bytes, int entry, std::deque<bool> answers = {true}) {
+OutcomeKind Download(SimSession& rig, const Bytes& bytes, int entry, std::deque<bool> answers = {true}) {
   rig.PickFile(rig.Write("app.bin", bytes), entry);
   rig.op.answers = std::move(answers);
-  return DownloadToFlash(rig.Window());
+  return rig.Run(DownloadToFlash).kind;
 }
 
 TEST(DownloadToFlash, EntryChecksCancelAndFailuresEndWithTheCaptionBack) {
   SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
   const std::string before = rig.Window().Caption();
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);  // the dialog is cancelled
-  EXPECT_EQ(OnDownloadAndRun(rig.Window()), kResultFail);
+  EXPECT_EQ(rig.Run(DownloadToFlash).kind, OutcomeKind::Declined);  // the dialog is cancelled
+  EXPECT_EQ(rig.Run(OnDownloadAndRun).kind, OutcomeKind::Declined);
   EXPECT_FALSE(rig.State().userCodeStarted);
   rig.State().loaderUpdateInProgress = true;
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultCancelled);
+  EXPECT_EQ(rig.Run(DownloadToFlash).kind, OutcomeKind::Declined);
   rig.State().loaderUpdateInProgress = false;
 
   rig.PickFile(rig.Path("missing.bin"), 0);
   rig.op.answers = {true};
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
+  EXPECT_EQ(rig.Run(DownloadToFlash).kind, OutcomeKind::Refused);
   EXPECT_EQ(rig.op.messages, Messages{"Can't open the selected file!!!"});
   EXPECT_TRUE(rig.State().operationFailed);
   EXPECT_EQ(rig.Window().Caption(), before);
 
   rig.Record().SetCurrentBlock(2);
-  EXPECT_EQ(DownloadToFlash(rig.Window()), kResultFail);
+  EXPECT_EQ(rig.Run(DownloadToFlash).kind, OutcomeKind::Refused);
   EXPECT_EQ(rig.op.messages.back(), "Illegal Block Number Detected!!!");
   rig.State().userCodeStarted = true;
-  EXPECT_EQ(OnDownload(rig.Window()), kResultFail);
+  EXPECT_EQ(rig.Run(OnDownload).kind, OutcomeKind::Refused);
   EXPECT_EQ(rig.op.messages.back(), "No flash chip has been selected/detected!!!");
   EXPECT_TRUE(rig.Wire().empty());
 }
@@ -59,7 +59,7 @@ TEST(DownloadToFlash, Block0OfKT540AsksSelectsBlock0ShowsTheFileInTheCaptionAndR
   ASSERT_TRUE(rig.Ready());
   const Bytes file = Pattern(300, 1);
   const std::string before = rig.Window().Caption();
-  EXPECT_EQ(Download(rig, file, 4, {false}), kResultOk);  // No: nothing is erased
+  EXPECT_EQ(Download(rig, file, 4, {false}), OutcomeKind::Declined);  // No: nothing is erased
   EXPECT_FALSE(rig.WireHas({0x0B}));
   EXPECT_EQ(rig.Flash(0, 4 * 128, 384), Bytes(384, 0xFF));
   EXPECT_EQ(rig.Window().Caption(), before);
@@ -68,7 +68,7 @@ TEST(DownloadToFlash, Block0OfKT540AsksSelectsBlock0ShowsTheFileInTheCaptionAndR
   rig.captions.clear();
   rig.op.questions.clear();
   rig.op.answers = {true};
-  EXPECT_EQ(OnDownloadAndRun(rig.Window()), kResultOk);
+  EXPECT_EQ(rig.Run(OnDownloadAndRun).kind, OutcomeKind::Succeeded);
   EXPECT_EQ(rig.Flash(0, 4 * 128, 300), file);
   EXPECT_EQ(rig.Flash(0, 4 * 128 + 300, 84), Bytes(84, 0xFF));
   EXPECT_EQ(rig.op.questions, Messages{kEraseQuestion});
@@ -96,7 +96,7 @@ TEST(DownloadToFlash, Block1GoesThroughTheParkedProgrammerAndBlock0IsPutBack) {
     ASSERT_TRUE(rig.Ready());
     const test::DisplacedAreas areas(rig);
     const Bytes file = Pattern(256, 5);
-    EXPECT_EQ(Download(rig, file, c.entry), kResultOk) << c.model;
+    EXPECT_EQ(Download(rig, file, c.entry), OutcomeKind::Succeeded) << c.model;
     EXPECT_EQ(rig.Record().GetCurrentBlock(), 1);
     EXPECT_EQ(rig.Window().Snapshot().selectedTab, 1);
     EXPECT_EQ(rig.Flash(1, c.offset, 256), file) << c.model;
@@ -120,11 +120,11 @@ TEST(DownloadToFlash, LoaderSectorsAreRefusedBeforeAnythingIsErased) {
   ASSERT_TRUE(rig.Ready());
   const std::string before = rig.Window().Caption();
   // F2C0h: the loader's own address asks first; F300h asks nothing more.
-  EXPECT_EQ(Download(rig, Pattern(64, 6), rig.Block1Entry(0x2C0 / 64), {true, true}), kResultFail);
-  EXPECT_EQ(Download(rig, Pattern(64, 6), rig.Block1Entry(0x300 / 64)), kResultFail);
+  EXPECT_EQ(Download(rig, Pattern(64, 6), rig.Block1Entry(0x2C0 / 64), {true, true}), OutcomeKind::Refused);
+  EXPECT_EQ(Download(rig, Pattern(64, 6), rig.Block1Entry(0x300 / 64)), OutcomeKind::Refused);
   EXPECT_EQ(rig.op.questions, (Messages{kBslQuestion, kEraseQuestion, kEraseQuestion}));
   EXPECT_EQ(rig.op.messages, (Messages{kt410Refusal, kt410Refusal}));
-  EXPECT_EQ(Download(rig, Pattern(64, 6), rig.Block1Entry(0), {false}), kResultFail);  // No to the loader question
+  EXPECT_EQ(Download(rig, Pattern(64, 6), rig.Block1Entry(0), {false}), OutcomeKind::Declined);  // No to the loader question
   EXPECT_FALSE(rig.Window().CloseRequested());
   EXPECT_TRUE(rig.Wire().empty());
   EXPECT_TRUE(rig.target->LoaderIntact());
@@ -132,7 +132,7 @@ TEST(DownloadToFlash, LoaderSectorsAreRefusedBeforeAnythingIsErased) {
 
   SimSession kt540(kKT540);
   ASSERT_TRUE(kt540.Ready());
-  EXPECT_EQ(Download(kt540, Pattern(128, 7), kt540.Block1Entry(8)), kResultFail);  // 0400h
+  EXPECT_EQ(Download(kt540, Pattern(128, 7), kt540.Block1Entry(8)), OutcomeKind::Refused);  // 0400h
   EXPECT_EQ(kt540.op.questions, Messages{kEraseQuestion});
   EXPECT_EQ(kt540.op.messages, Messages{"You can not erase BSL which resides in the first 9 sectors of Block1!"});
   EXPECT_EQ(kt540.Wire(), (Bytes{0x69, 0x69}));
@@ -141,7 +141,7 @@ TEST(DownloadToFlash, LoaderSectorsAreRefusedBeforeAnythingIsErased) {
   // KT580's block 0 ends at 1FFFh: no room for the programmer at 2000h.
   SimSession kt580(kKT580);
   ASSERT_TRUE(kt580.Ready());
-  EXPECT_EQ(Download(kt580, Pattern(256, 8), kt580.Block1Entry(20)), kResultFail);  // EA00h
+  EXPECT_EQ(Download(kt580, Pattern(256, 8), kt580.Block1Entry(20)), OutcomeKind::Failed);  // EA00h
   EXPECT_TRUE(kt580.op.Saw("KT580 doesn't support update block 1 in internal memory mode!"));
   EXPECT_FALSE(kt580.WireHas({0x0B}));
   EXPECT_EQ(kt580.target->CurrentPhase(), Phase::Loader);
@@ -151,7 +151,7 @@ TEST(DownloadToFlash, ExternalMemoryModeWritesBlock1DirectlyWithoutTheLoaderQues
   SimSession rig(kKT530, kExternalMemory);
   ASSERT_TRUE(rig.Ready());
   const Bytes file = Pattern(200, 8);
-  EXPECT_EQ(Download(rig, file, rig.Block1Entry(0)), kResultOk);  // E000h, the loader's own sectors
+  EXPECT_EQ(Download(rig, file, rig.Block1Entry(0)), OutcomeKind::Succeeded);  // E000h, the loader's own sectors
   EXPECT_EQ(rig.op.questions, Messages{kEraseQuestion});
   EXPECT_EQ(rig.Flash(1, 0, 200), file);
   EXPECT_FALSE(rig.WireHas(kParkedStart));
@@ -167,7 +167,7 @@ TEST(DownloadToFlash, AFailedPutBackIsReportedWithTheRecoveryFile) {
   SimSession rig(config);
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
-  EXPECT_EQ(Download(rig, Pattern(64, 13), rig.Block1Entry(16)), kResultFail);
+  EXPECT_EQ(Download(rig, Pattern(64, 13), rig.Block1Entry(16)), OutcomeKind::Failed);
   EXPECT_TRUE(rig.State().operationFailed);
   const auto files = rig.RecoveryFiles();
   ASSERT_EQ(files.size(), 1u);
@@ -181,17 +181,17 @@ TEST(DownloadToFlash, ABlock0ThatCannotBeSavedStopsBeforeAnythingIsErased) {
   SimSession rig(config);
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
-  EXPECT_EQ(Download(rig, Pattern(128, 15), rig.Block1Entry(20)), kResultFail);
+  EXPECT_EQ(Download(rig, Pattern(128, 15), rig.Block1Entry(20)), OutcomeKind::Failed);
   EXPECT_TRUE(rig.op.Saw(Block0BackupFailedText()));
   EXPECT_FALSE(rig.WireHas({0x0B}));
   EXPECT_TRUE(areas.PutBack(rig));
   EXPECT_TRUE(rig.RecoveryFiles().empty());
 
-  // No place for the recovery file: a data folder below a plain file.
+  // No place for the recovery file: a plain file where its folder would be.
   SimSession kt540(kKT540);
   ASSERT_TRUE(kt540.Ready());
-  ::setenv("XDG_DATA_HOME", kt540.Write("plain", std::string("x")).c_str(), 1);
-  EXPECT_EQ(Download(kt540, Pattern(128, 16), kt540.Block1Entry(20)), kResultFail);
+  kt540.Write("data/brisko", std::string("x"));
+  EXPECT_EQ(Download(kt540, Pattern(128, 16), kt540.Block1Entry(20)), OutcomeKind::Failed);
   EXPECT_TRUE(kt540.op.Saw(RecoveryFileFailedText()));
   EXPECT_FALSE(kt540.WireHas({0x0B}));
 }
@@ -200,7 +200,7 @@ TEST(DownloadToFlash, WritingOverTheLoaderDuringAnUpdateEndsTheApplication) {
   SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
   rig.State().loaderUpdateInProgress = true;
-  EXPECT_EQ(Download(rig, Pattern(64, 18), rig.Block1Entry(0), {true, true}), kResultFail);
+  EXPECT_EQ(Download(rig, Pattern(64, 18), rig.Block1Entry(0), {true, true}), OutcomeKind::Failed);
   EXPECT_EQ(rig.op.questions, (Messages{kBslQuestion, kEraseQuestion}));
   EXPECT_EQ(rig.op.messages.back(), "BSL is erased. Please re-program BSL before use Bootstrap Loader again!");
   EXPECT_TRUE(rig.Window().CloseRequested());
@@ -218,7 +218,7 @@ TEST(DownloadToExternalBank, OffersTheBankSectorsUnderTheBankWarning) {
     seen.fileName = rig.Window().Caption();
     return false;
   };
-  EXPECT_EQ(OnDownload(rig.Window()), kResultFail);
+  EXPECT_EQ(rig.Run(OnDownload).kind, OutcomeKind::Declined);
   EXPECT_EQ(seen.title, "Download Hex or Binary File into Flash Memory");
   EXPECT_EQ(seen.entries.size(), 16u);
   EXPECT_EQ(seen.fileName, "WARNING! DATA IN EXTERNAL HIGH 64KB MEMORY WILL BE ERASED. PLEASE BACK THEM UP FIRST.");

@@ -19,7 +19,7 @@ TEST(OnSectorErase, KT410Block1GoesThroughTheParkedProgrammerButNeverIntoTheLoad
   SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
   rig.PickRange(rig.Block1Entry(0x3C0 / 64), 2);  // F3C0h
-  OnSectorErase(rig.Window());
+  rig.Run(OnSectorErase);
   EXPECT_EQ(rig.op.messages,
             Messages{"You can not erase the first 16 block1\nsectors which are used to store BSL!"});
   EXPECT_TRUE(rig.Wire().empty());
@@ -30,7 +30,7 @@ TEST(OnSectorErase, KT410Block1GoesThroughTheParkedProgrammerButNeverIntoTheLoad
   const Bytes block1 = Pattern(3 * 64, 23);
   rig.SetFlash(1, 0x400, block1);
   rig.PickRange(rig.Block1Entry(16), 2);  // F400h, two sectors
-  OnSectorErase(rig.Window());
+  rig.Run(OnSectorErase);
   EXPECT_EQ(rig.op.messages, Messages{kCompleted});
   EXPECT_EQ(rig.Flash(1, 0x400, 128), Bytes(128, 0xFF));
   EXPECT_EQ(rig.Flash(1, 0x480, 64), Bytes(block1.begin() + 128, block1.end()));
@@ -51,7 +51,7 @@ TEST(OnSectorErase, KT570ParksInBlock0AfterSelectingBlock1) {
   const test::DisplacedAreas areas(rig);
   rig.SetFlash(1, 0x1000, Pattern(128, 24));
   rig.PickRange(rig.Block1Entry(32), 1);  // F000h
-  OnSectorErase(rig.Window());
+  rig.Run(OnSectorErase);
   EXPECT_EQ(rig.op.messages, Messages{kCompleted});
   EXPECT_EQ(rig.Flash(1, 0x1000, 128), Bytes(128, 0xFF));
   EXPECT_TRUE(areas.PutBack(rig));
@@ -68,7 +68,7 @@ TEST(OnSectorErase, AFailedBlock1EraseStillPutsBlock0Back) {
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
   rig.PickRange(rig.Block1Entry(20), 1);
-  OnSectorErase(rig.Window());
+  rig.Run(OnSectorErase);
   EXPECT_TRUE(rig.State().operationFailed);
   EXPECT_TRUE(rig.op.messages.empty());
   EXPECT_TRUE(areas.PutBack(rig));
@@ -80,7 +80,7 @@ TEST(OnSectorErase, DirectErasesInBlock0AndInExternalMode) {
   SimSession external(kKT530, kExternalMemory);
   ASSERT_TRUE(external.Ready());
   external.PickRange(external.Block1Entry(0), 1);  // E000h, a loader sector: no refusal here
-  OnSectorErase(external.Window());
+  external.Run(OnSectorErase);
   EXPECT_EQ(external.op.messages, Messages{kCompleted});
   EXPECT_EQ(external.Wire(), (Bytes{0x0B, 0xE0, 0x00, 0x01}));
 
@@ -88,7 +88,7 @@ TEST(OnSectorErase, DirectErasesInBlock0AndInExternalMode) {
   ASSERT_TRUE(rig.Ready());
   rig.SetFlash(0, 0x100, Pattern(256, 25));
   rig.PickRange(2, 0);  // from sector 2 to the block's end
-  OnSectorErase(rig.Window());
+  rig.Run(OnSectorErase);
   EXPECT_EQ(rig.op.messages, Messages{kCompleted});
   EXPECT_EQ(rig.Flash(0, 0x100, 256), Bytes(256, 0xFF));
   EXPECT_EQ(rig.Wire().size(), 2u + 510u * 4u);
@@ -106,14 +106,14 @@ TEST(OnSectorErase, DirectErasesInBlock0AndInExternalMode) {
 
 TEST(OnChipErase, YesErasesResetsAndDetectsAgain) {
   SimSession rig(kKT420);
-  OnChipErase(rig.Window());
+  rig.Run(OnChipErase);
   EXPECT_EQ(rig.op.messages, Messages{"No target board has been located!!!"});
   EXPECT_TRUE(rig.op.questions.empty());
 
   ASSERT_TRUE(rig.Ready());
   rig.SetFlash(0, 0, Pattern(1024, 26));
   rig.op.answers = {true};
-  OnChipErase(rig.Window());
+  rig.Run(OnChipErase);
   EXPECT_EQ(rig.op.questions, Messages{"Do you really want to proceed?"});
   EXPECT_TRUE(rig.op.Saw("Chip Erase Completed!\nChip will be automatically redetected!"));
   EXPECT_EQ(rig.Flash(0, 0, 1024), Bytes(1024, 0xFF));
@@ -131,7 +131,7 @@ TEST(OnChipErase, NoStillEndsWithTheDetection) {
     rig.Window().ResetTarget();
     rig.ClearWire();
   };
-  OnChipErase(rig.Window());
+  rig.Run(OnChipErase);
   EXPECT_EQ(rig.Flash(0, 0, 128), Pattern(128, 27));
   EXPECT_FALSE(rig.WireHas({0x01, 0x00, 0x00, 0x01}));
   EXPECT_TRUE(rig.WireHas({'B', 'S', 'L'}));

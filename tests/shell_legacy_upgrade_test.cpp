@@ -254,7 +254,7 @@ TEST(LegacyUpgradeOnPty, KeepsTheUsersSectors) {
   CommandOutcome outcome;
   {
     MainWindow w(op, [](const std::string& name, std::string& whyNot) { return OpenPosixSerialDevice(name, whyNot); },
-                 PtyTiming());
+                 PtyTiming(), files.dirs.Places());
     w.Record()->Port().SetDevicePath(server.SlavePath());
     w.Record()->SetChipModel(kKT410);
     w.Record()->SetMemoryMode(kInternalMemory);

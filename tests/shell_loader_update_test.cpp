@@ -71,7 +71,7 @@ TEST(LoaderUpdate, WritesTheNewLoaderIntoBlock1AndTheChipStillAnswersAfterAReset
 
   rig.target->Reset();
   test::ScriptedOperator op;
-  MainWindow next(op, sim::SimOpener(rig.target), test::FastTiming());
+  MainWindow next(op, sim::SimOpener(rig.target), test::FastTiming(), rig.dirs.Places());
   next.Record()->SetChipModel(kKT540);
   next.Record()->SetMemoryMode(kInternalMemory);
   DetectTarget(next);

@@ -24,7 +24,7 @@ TEST(OnRead, KT530RangeIsClippedAtTheBlockEndAndTheRestOfTheImageIsBlank) {
   rig.Record().BlockImage(0).Fill(0, 16, 0x00);  // left over from an earlier read
   rig.PickRange(250, 10);
 
-  OnRead(rig.Window());
+  rig.Run(OnRead);
   EXPECT_EQ(ImageBytes(rig, 0, 0x7D00, 0x300), Bytes(chip.begin() + 0x7D00, chip.end()));
   EXPECT_EQ(ImageBytes(rig, 0, 0, 0x7D00), Bytes(0x7D00, 0xFF));
   Bytes expected{0x68, 0x68};  // block 0 selected, then one read frame per sector from 7D00h
@@ -57,7 +57,7 @@ TEST(OnRead, Block1OfKT410IsReadWithoutSelectionAndOfKT540AfterSelectingIt) {
     d.range = 3;
     return true;
   };
-  OnRead(rig.Window());
+  rig.Run(OnRead);
   EXPECT_EQ(offered, 128u + 64u);
   EXPECT_TRUE(flagDuringDialog);
   EXPECT_FALSE(rig.State().rangeIncludesBlock1);
@@ -70,7 +70,7 @@ TEST(OnRead, Block1OfKT410IsReadWithoutSelectionAndOfKT540AfterSelectingIt) {
   SimSession kt540(kKT540);
   ASSERT_TRUE(kt540.Ready());
   kt540.PickRange(kt540.Block1Entry(0), 1);
-  OnRead(kt540.Window());
+  kt540.Run(OnRead);
   EXPECT_EQ(kt540.Wire(), (Bytes{0x69, 0x69, 0x0C, 0x00, 0x00, 0x80}));
   EXPECT_EQ(ImageBytes(kt540, 1, 0, 128), kt540.Flash(1, 0, 128));
 }
@@ -86,13 +86,13 @@ TEST(OnRead, ShortReadLatchesTheFailureAndRefusalsLeaveTheChipAlone) {
   EXPECT_FALSE(failing.State().rangeIncludesBlock1);
 
   SimSession rig(kKT530);
-  OnRead(rig.Window());
+  rig.Run(OnRead);
   EXPECT_EQ(rig.op.messages, std::vector<std::string>{"No target board has been located!!!"});
   ASSERT_TRUE(rig.Ready());
-  OnRead(rig.Window());  // cancelled
+  rig.Run(OnRead);  // cancelled
   EXPECT_FALSE(rig.State().rangeIncludesBlock1);
   rig.Record().SetCurrentBlock(5);
-  OnRead(rig.Window());
+  rig.Run(OnRead);
   EXPECT_EQ(rig.op.messages, std::vector<std::string>{"Illegal Block Number Detected!!!"});
   EXPECT_TRUE(rig.Wire().empty());
 }

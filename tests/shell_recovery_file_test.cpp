@@ -29,7 +29,9 @@ TEST(RecoveryFile, IsPrivateNeverOverwritesAnEarlierOneAndFailsWhereItCannotWrit
   EXPECT_TRUE(RemoveBlock0RecoveryFile(first));
   EXPECT_FALSE(RemoveBlock0RecoveryFile(first));
 
-  EXPECT_EQ(WriteBlock0RecoveryFile(dir.File("missing"), saved, 0), "");
+  EXPECT_NE(WriteBlock0RecoveryFile(dir.File("made/on/demand"), saved, 0), "");
+  test::WriteFile(dir.File("plain"), "x");
+  EXPECT_EQ(WriteBlock0RecoveryFile(dir.File("plain/below"), saved, 0), "");
   EXPECT_EQ(WriteBlock0RecoveryFile("", saved, 0), "");
 }
 

@@ -12,20 +12,20 @@ using Messages = std::vector<std::string>;
 TEST(ExecuteUserCode, StartsTheProgramAndForgetsTheChipInInternalModeOnly) {
   SimSession rig(kKT550);
   ASSERT_TRUE(rig.Ready());
-  ExecuteUserCode(rig.Window());
+  rig.Run(ExecuteUserCode);
   EXPECT_EQ(rig.Wire(), (test::Bytes{0x62, 0x62}));
   EXPECT_EQ(rig.target->CurrentPhase(), sim::SimTarget::Phase::UserCode);
   EXPECT_TRUE(rig.State().userCodeStarted);
   EXPECT_FALSE(rig.Record().Port().IsLinkUp());
   EXPECT_EQ(rig.Window().Snapshot().securityText, "SECURITY : UNKNOWN");
   EXPECT_TRUE(rig.op.messages.empty());
-  ExecuteUserCode(rig.Window());
+  rig.Run(ExecuteUserCode);
   EXPECT_EQ(rig.op.messages, Messages{"No flash chip has been selected/detected!!!"});
   EXPECT_EQ(rig.Wire().size(), 2u);
 
   SimSession external(kKT530, kExternalMemory);
   ASSERT_TRUE(external.Ready());
-  ExecuteUserCode(external.Window());
+  external.Run(ExecuteUserCode);
   EXPECT_EQ(external.op.messages, Messages{"Run User Code only works in internal memory mode!"});
   EXPECT_TRUE(external.Wire().empty());
   EXPECT_FALSE(external.State().userCodeStarted);

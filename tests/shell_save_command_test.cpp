@@ -29,7 +29,7 @@ TEST(OnSave, WholeKT410Block0AsTextIs1024ListingLinesAndBinaryIsTheBytes) {
   chip[0x102] = 0x30;
   rig.SetFlash(0, 0, chip);
   rig.PickSave(0, 0, rig.Path("block0.txt"), true);
-  OnSave(rig.Window());
+  rig.Run(OnSave);
   EXPECT_EQ(rig.op.messages, Messages{kDone});
   const auto lines = Lines(test::ReadFile(rig.Path("block0.txt")));
   ASSERT_EQ(lines.size(), 1024u);
@@ -42,7 +42,7 @@ TEST(OnSave, WholeKT410Block0AsTextIs1024ListingLinesAndBinaryIsTheBytes) {
   const Bytes pattern = Pattern(0x4000, 51);
   rig.SetFlash(0, 0, pattern);
   rig.PickSave(120, 0, rig.Path("tail.bin"), false);
-  OnSave(rig.Window());
+  rig.Run(OnSave);
   EXPECT_EQ(test::ReadFile(rig.Path("tail.bin")), std::string(pattern.begin() + 120 * 128, pattern.end()));
 }
 
@@ -60,7 +60,7 @@ TEST(OnSave, Block1ListingsStartAtTheBlocksAddresses) {
   SimSession kt540(kKT540);
   ASSERT_TRUE(kt540.Ready());
   kt540.PickSave(kt540.Block1Entry(0), 2, kt540.Path("b1.txt"), true);
-  OnSave(kt540.Window());
+  kt540.Run(OnSave);
   EXPECT_EQ(test::ReadFile(kt540.Path("b1.txt")).substr(0, 13), "0000 - 000F  ");
   EXPECT_EQ(Bytes(kt540.Wire().begin(), kt540.Wire().begin() + 2), (Bytes{0x69, 0x69}));
 }
@@ -68,18 +68,18 @@ TEST(OnSave, Block1ListingsStartAtTheBlocksAddresses) {
 TEST(OnSave, CancelNoFileNameAndStartedUserCode) {
   SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
-  OnSave(rig.Window());  // cancelled
+  rig.Run(OnSave);  // cancelled
   EXPECT_TRUE(rig.op.messages.empty());
   EXPECT_TRUE(rig.Wire().empty());
   rig.PickSave(0, 1, "", true);
-  OnSave(rig.Window());
+  rig.Run(OnSave);
   EXPECT_EQ(rig.op.messages, Messages{"Save data failed"});
 
   rig.op.messages.clear();
   rig.op.log.clear();
   rig.State().userCodeStarted = true;
   rig.PickSave(0, 1, rig.Path("x.bin"), false);
-  OnSave(rig.Window());
+  rig.Run(OnSave);
   EXPECT_EQ(rig.op.log, Messages{"tell: No flash chip has been selected/detected!!!"});  // no dialog
 }
 
@@ -88,7 +88,7 @@ TEST(OnSave, LockRulesRefuseInExternalModeAndWarnInInternalMode) {
   ASSERT_TRUE(external.Ready());
   external.State().securityBits = 0x20;
   external.PickSave(0, 1, external.Path("x.bin"), false);
-  OnSave(external.Window());
+  external.Run(OnSave);
   EXPECT_EQ(external.op.messages, Messages{"File Save doesn't work if chip is locked!\n"});
   EXPECT_TRUE(external.Wire().empty());
 

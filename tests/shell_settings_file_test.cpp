@@ -5,6 +5,7 @@
 #include "link/user_paths.hpp"
 #include "shell/main_window.hpp"
 #include "shell/settings_file.hpp"
+#include "shell/user_places.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"
 #include "support/temp_dir.hpp"
@@ -16,7 +17,8 @@ class SettingsFileTest : public ::testing::Test {
  protected:
   std::unique_ptr<MainWindow> StartWindow() {
     return std::make_unique<MainWindow>(
-        op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }, test::FastTiming());
+        op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }, test::FastTiming(),
+        files.dirs.Places());
   }
   std::string SettingsPath() const { return files.Path("config/brisko/OrvexBslComDft.txt"); }
   std::string RegistryText() const { return test::ReadFile(files.Path("config/Orvex/Brisko.conf")); }
@@ -59,35 +61,50 @@ TEST_F(SettingsFileTest, FilesOfTheFormAreAppliedAsTheyAreAndOthersKeepTheDefaul
     EXPECT_EQ(window->Snapshot().portPane, "COM" + std::to_string(c.port)) << name;
     EXPECT_EQ(window->Snapshot().baudPane, "Baud Rate: " + std::to_string(c.baud)) << name;
   }
-  EXPECT_EQ(SettingsFilePath(), SettingsPath());
+  EXPECT_EQ(files.dirs.Places().SettingsFile(), SettingsPath());
   EXPECT_TRUE(op.messages.empty());
 }
 
 TEST_F(SettingsFileTest, WriteReplacesTheWholeFileOrDoesNothing) {
-  WriteSettingsFile("COM12$BAUD38400$CRYSTAL11.059200$$");
-  WriteSettingsFile("COM1$BAUD600$CRYSTAL1.000000$$");
+  WriteSettingsFile(SettingsPath(), "COM12$BAUD38400$CRYSTAL11.059200$$");
+  WriteSettingsFile(SettingsPath(), "COM1$BAUD600$CRYSTAL1.000000$$");
   EXPECT_EQ(test::ReadFile(SettingsPath()), "COM1$BAUD600$CRYSTAL1.000000$$");
 
   std::filesystem::remove(SettingsPath());
   std::filesystem::create_directories(SettingsPath());  // a folder in the file's place
-  WriteSettingsFile("COM1$BAUD600$CRYSTAL1.000000$$");
+  WriteSettingsFile(SettingsPath(), "COM1$BAUD600$CRYSTAL1.000000$$");
   EXPECT_TRUE(std::filesystem::is_directory(SettingsPath()));
   EXPECT_EQ(StartWindow()->Record()->Port().GetBaudRate(), 38400u);
 }
 
 TEST_F(SettingsFileTest, RegistryValuesAreAddedReplacedAndCut) {
-  EXPECT_TRUE(SaveRegistryValue("COMMPORT", "1"));
+  EXPECT_TRUE(SaveRegistryValue(files.dirs.Places(), "COMMPORT", "1"));
   EXPECT_EQ(RegistryText(), "[General]\nCOMMPORT=1\n");
-  EXPECT_TRUE(SaveRegistryValue("BAUDRATE", "9600"));
-  EXPECT_TRUE(SaveRegistryValue("COMMPORT", "12"));
+  EXPECT_TRUE(SaveRegistryValue(files.dirs.Places(), "BAUDRATE", "9600"));
+  EXPECT_TRUE(SaveRegistryValue(files.dirs.Places(), "COMMPORT", "12"));
   auto has = [&](const std::string& line) { return RegistryText().find(line) != std::string::npos; };
   EXPECT_FALSE(has("COMMPORT=1\n"));
   EXPECT_TRUE(has("COMMPORT=12\n"));
   EXPECT_TRUE(has("BAUDRATE=9600\n"));
-  ASSERT_TRUE(SaveRegistryValue("BAUDRATE", std::string(31, '7')));
+  ASSERT_TRUE(SaveRegistryValue(files.dirs.Places(), "BAUDRATE", std::string(31, '7')));
   EXPECT_TRUE(has("BAUDRATE=" + std::string(31, '7') + "\n"));
-  ASSERT_TRUE(SaveRegistryValue("BAUDRATE", std::string(32, '8')));
+  ASSERT_TRUE(SaveRegistryValue(files.dirs.Places(), "BAUDRATE", std::string(32, '8')));
   EXPECT_TRUE(has("BAUDRATE=" + std::string(30, '8') + "\n"));
+}
+
+TEST(UserPlacesTest, XdgFoldersWinAndRelativeOnesAreIgnored) {
+  test::UserDirsInTemp dirs;
+  const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+  const std::string home = dirs.Dir().File("home");
+  ::setenv("HOME", home.c_str(), 1);
+  ::unsetenv("XDG_CONFIG_HOME");
+  ::setenv("XDG_CACHE_HOME", "relative/cache", 1);
+  const SessionPlaces places = UserPlaces();
+  ::setenv("HOME", oldHome.c_str(), 1);
+  EXPECT_EQ(places.configDir, home + "/.config/brisko");
+  EXPECT_EQ(places.cacheDir, home + "/.cache/brisko");
+  EXPECT_EQ(places.dataDir, dirs.Places().dataDir);
+  EXPECT_TRUE(places.keepSettings);
 }
 
 }  // namespace

@@ -34,7 +34,7 @@ class ScriptedOperator final : public Operator {
   bool CommSetup(CommSetupDialog& dialog) override {
     log.push_back("dialog: comm setup");
     if (onCommSetup) return onCommSetup(dialog);
-    return dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
+    return ConfirmAndTell(dialog);
   }
   bool ChooseFileAndSector(FileSectorDialog& dialog) override {
     log.push_back("dialog: " + dialog.title);
@@ -47,6 +47,13 @@ class ScriptedOperator final : public Operator {
   bool ChooseSave(SaveDialog& dialog) override {
     log.push_back("dialog: save");
     return onSave ? onSave(dialog) : false;
+  }
+
+  // Confirms the dialog as filled and tells what it had to say.
+  bool ConfirmAndTell(CommSetupDialog& dialog) {
+    const bool confirmed = dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
+    for (const std::string& message : dialog.TakeMessages()) Tell(message);
+    return confirmed;
   }
 
   bool Saw(const std::string& text) const {

@@ -1,10 +1,12 @@
 #pragma once
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "link/user_paths.hpp"
+#include "shell/command_runner.hpp"
 #include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
 #include "sim/sim_device.hpp"
@@ -22,22 +24,30 @@ namespace brisko::test {
 class SimSession : public SimChip, public WindowObserver {
  public:
   explicit SimSession(const sim::SimConfig& config = {}, LinkTiming timing = FastTiming())
-      : SimChip(config), window(std::make_unique<MainWindow>(op, sim::SimOpener(target), timing)) {
+      : SimChip(config), window(std::make_unique<MainWindow>(op, sim::SimOpener(target), timing, dirs.Places())) {
     Record().SetChipModel(config.model);
     Record().SetMemoryMode(config.memoryMode);
     Record().applyGeometry();
     window->SetObserver(this);
+    runner = std::make_unique<CommandRunner>(*window);
   }
   SimSession(int model, int memoryMode = kInternalMemory) : SimSession(ChipConfig(model, memoryMode)) {}
-  ~SimSession() override { window->SetObserver(nullptr); }
+  ~SimSession() override {
+    runner.reset();
+    window->SetObserver(nullptr);
+  }
 
   static sim::SimConfig MakeConfig(int model, int memoryMode = kInternalMemory) {
     return ChipConfig(model, memoryMode);
   }
 
+  // Runs a command the way every front end does: on the runner's thread.
+  CommandOutcome Run(CommandOutcome (*command)(MainWindow&)) { return runner->Run(command); }
+  OutcomeKind RunKind(CommandOutcome (*command)(MainWindow&)) { return Run(command).kind; }
+
   // True when the link came up with the loader's expected version.
   bool Detect() {
-    DetectTarget(*window);
+    Run(DetectTarget);
     return Record().Port().IsLinkUp() && window->StatusText() == "Detect target MCU is successful!";
   }
   bool Ready() {
@@ -84,18 +94,22 @@ class SimSession : public SimChip, public WindowObserver {
   std::vector<std::string> RecoveryFiles() const {
     std::vector<std::string> files;
     std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(DataDir(), ignored))
+    for (const auto& entry : std::filesystem::directory_iterator(dirs.Places().dataDir, ignored))
       if (entry.path().filename().string().rfind("block0-recovery-", 0) == 0) files.push_back(entry.path().string());
     return files;
   }
 
   void WindowChanged(WindowAspect aspect, const WindowState& state) override {
     if (aspect == WindowAspect::Caption) captions.push_back(state.caption);
+    if (aspect == WindowAspect::Progress && onProgress) onProgress(state.progress);
   }
 
   ScriptedOperator op;
   std::unique_ptr<MainWindow> window;
+  std::unique_ptr<CommandRunner> runner;
   std::vector<std::string> captions;
+  // Called on the command thread at every change of the progress pane.
+  std::function<void(const ProgressPane&)> onProgress;
 };
 
 // The block-0 areas that the parked block-1 programmer displaces (sector 0 and

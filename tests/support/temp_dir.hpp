@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "link/user_paths.hpp"
+
 namespace brisko::test {
 
 // A fresh directory below the system's temporary directory, removed with all
@@ -19,12 +21,16 @@ class TempDir {
 };
 
 // Points XDG_CONFIG_HOME, XDG_CACHE_HOME and XDG_DATA_HOME into a TempDir for
-// the lifetime of the object, so tests never touch the user's files.
+// the lifetime of the object (for the programs a test starts), and gives the
+// same folders as a session's places, so tests never touch the user's files.
 class UserDirsInTemp {
  public:
   UserDirsInTemp();
   ~UserDirsInTemp();
   const TempDir& Dir() const { return dir_; }
+  SessionPlaces Places() const {
+    return {dir_.File("config/brisko"), dir_.File("cache/brisko"), dir_.File("data/brisko"), true};
+  }
 
  private:
   TempDir dir_;
