@@ -5,7 +5,9 @@
 #include <iterator>
 #include <thread>
 
+#include "chip/legacy_link_worker.hpp"
 #include "firmware/firmware.hpp"
+#include "link/result_codes.hpp"
 #include "link/posix_serial_device.hpp"
 #include "sim/pty_server.hpp"
 #include "shell/legacy_detection.hpp"
@@ -269,6 +271,31 @@ TEST(LegacyUpgradeOnPty, KeepsTheUsersSectors) {
   EXPECT_EQ(Bytes(target->Flash(0).Data(), target->Flash(0).Data() + 1280), user);
   EXPECT_TRUE(target->LoaderIntact());
   EXPECT_EQ(target->CurrentPhase(), Phase::Loader);
+}
+
+// The RESET button and the window's end stop a running worker and wait for
+// it, so it never touches a port or latch that is gone.
+TEST(LegacyWorkerOwnership, ResetAndShutdownStopTheWorker) {
+  for (const bool reset : {true, false}) {
+    LegacyRig rig;
+    SerialPort& port = rig.Record().Port();
+    LegacyLinkWorker& worker = rig.Window().StartLegacyWorker();
+    ASSERT_EQ(port.Open(), kResultOk);
+    std::uint8_t status = 0;
+    ASSERT_EQ(WaitForLegacyLoader(port, rig.State().operationFailed, status), kByteOk);
+    worker.Release();
+    EXPECT_TRUE(rig.State().legacyWorkerRunning);
+    if (reset) {
+      rig.Window().ResetTarget();
+      EXPECT_EQ(rig.Window().LegacyWorker(), nullptr);
+      EXPECT_FALSE(rig.State().legacyWorkerRunning);
+      EXPECT_EQ(&port.Owner(), &rig.op);
+    } else {
+      // The window ends while the worker serves the port.
+      rig.window = std::make_unique<MainWindow>(rig.op, sim::SimOpener(rig.target), test::LegacyTiming(),
+                                                rig.dirs.Places());
+    }
+  }
 }
 
 }  // namespace
