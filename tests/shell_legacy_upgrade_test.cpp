@@ -277,24 +277,24 @@ TEST(LegacyUpgradeOnPty, KeepsTheUsersSectors) {
 // it, so it never touches a port or latch that is gone.
 TEST(LegacyWorkerOwnership, ResetAndShutdownStopTheWorker) {
   for (const bool reset : {true, false}) {
-    LegacyRig rig;
-    SerialPort& port = rig.Record().Port();
-    LegacyLinkWorker& worker = rig.Window().StartLegacyWorker();
+    test::SimChip chip(LegacyChipConfig(kKT420));
+    test::ScriptedOperator op;
+    auto w = std::make_unique<MainWindow>(op, sim::SimOpener(chip.target), test::LegacyTiming(), chip.dirs.Places());
+    SerialPort& port = w->Record()->Port();
+    LegacyLinkWorker& worker = w->StartLegacyWorker();
     ASSERT_EQ(port.Open(), kResultOk);
     std::uint8_t status = 0;
-    ASSERT_EQ(WaitForLegacyLoader(port, rig.State().operationFailed, status), kByteOk);
+    ASSERT_EQ(WaitForLegacyLoader(port, w->State().operationFailed, status), kByteOk);
     worker.Release();
-    EXPECT_TRUE(rig.State().legacyWorkerRunning);
+    EXPECT_TRUE(w->State().legacyWorkerRunning);
     if (reset) {
-      rig.Window().ResetTarget();
-      EXPECT_EQ(rig.Window().LegacyWorker(), nullptr);
-      EXPECT_FALSE(rig.State().legacyWorkerRunning);
-      EXPECT_EQ(&port.Owner(), &rig.op);
-    } else {
-      // The window ends while the worker serves the port.
-      rig.window = std::make_unique<MainWindow>(rig.op, sim::SimOpener(rig.target), test::LegacyTiming(),
-                                                rig.dirs.Places());
+      w->ResetTarget();
+      EXPECT_EQ(w->LegacyWorker(), nullptr);
+      EXPECT_FALSE(w->State().legacyWorkerRunning);
+      EXPECT_EQ(&port.Owner(), &op);
     }
+    // The window ends (with the worker still serving the port when not reset).
+    w.reset();
   }
 }
 
