@@ -1,7 +1,7 @@
 #pragma once
 #include <cstdint>
 
-#include "image/flash_image.hpp"
+#include "chip/flash_image.hpp"
 #include "link/serial_port.hpp"
 #include "chip/chip_catalogue.hpp"
 

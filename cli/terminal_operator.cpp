@@ -2,13 +2,23 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "shell/baud_calculator.hpp"
 #include "shell/comm_setup_dialog.hpp"
 
 namespace brisko::cli {
+namespace {
+
+// Block 1's entries of a "Starting Sector" list start with "B1".
+bool IsBlock1Entry(const std::string& entry) { return entry.rfind("B1", 0) == 0; }
+
+bool EndsWith(const std::string& text, const std::string& tail) {
+  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
 
 TerminalOperator::TerminalOperator(const Arguments& args, std::FILE* in, std::FILE* err)
     : args_(args), in_(in), err_(err), interactive_(in != nullptr && ::isatty(::fileno(in))) {}
@@ -18,9 +28,12 @@ void TerminalOperator::Note(const std::string& text) {
   std::fflush(err_);
 }
 
-void TerminalOperator::Tell(const std::string& text) {
-  messages_.push_back(text);
-  Note(text);
+void TerminalOperator::Tell(const std::string& text) { Note(text); }
+
+bool TerminalOperator::Reject(const std::string& why) {
+  argumentsRejected_ = true;
+  Note(why);
+  return false;
 }
 
 bool TerminalOperator::Ask(const std::string& question) {
@@ -30,15 +43,12 @@ bool TerminalOperator::Ask(const std::string& question) {
   }
   if (!interactive_) {
     Note(question + " [answered No: not a terminal; use --yes]");
-    declined_ = true;
     return false;
   }
   std::fprintf(err_, "%s [y/N] ", question.c_str());
   std::fflush(err_);
   char line[64] = {0};
-  const bool yes = std::fgets(line, sizeof line, in_) != nullptr && (line[0] == 'y' || line[0] == 'Y');
-  if (!yes) declined_ = true;
-  return yes;
+  return std::fgets(line, sizeof line, in_) != nullptr && (line[0] == 'y' || line[0] == 'Y');
 }
 
 bool TerminalOperator::SelectChip(ChipSelection& selection) {
@@ -49,6 +59,7 @@ bool TerminalOperator::SelectChip(ChipSelection& selection) {
 }
 
 bool TerminalOperator::CommSetup(CommSetupDialog& dialog) {
+  if (args_.portNumber) dialog.selectedPort = *args_.portNumber - 1;
   if (args_.crystal) {
     dialog.crystalMHz = *args_.crystal;
     dialog.Compute();
@@ -65,33 +76,34 @@ std::optional<int> TerminalOperator::StartEntry(const std::vector<std::string>& 
   if (args_.address) {
     char wanted[16];
     std::snprintf(wanted, sizeof wanted, "Addr=%04X", *args_.address);
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-      const std::string& entry = entries[i];
-      if (entry.size() >= std::char_traits<char>::length(wanted) &&
-          entry.compare(entry.size() - std::char_traits<char>::length(wanted), std::string::npos, wanted) == 0)
-        return static_cast<int>(i);
+    std::vector<int> found;
+    for (std::size_t i = 0; i < entries.size(); ++i)
+      if (EndsWith(entries[i], wanted) && (!args_.block || (*args_.block == 1) == IsBlock1Entry(entries[i])))
+        found.push_back(static_cast<int>(i));
+    const std::string address = std::string(wanted + 5) + "h";
+    if (found.size() == 1) return found.front();
+    if (found.empty()) {
+      Reject("No sector of the list starts at address " + address + ".");
+    } else {  // KT540 and KT550: both blocks start at 0000h
+      Reject("Address " + address + " starts a sector in block 0 and in block 1: use --sector " +
+             std::to_string(found[0]) + " or --sector " + std::to_string(found[1]) +
+             " (or add --block 0 or --block 1).");
     }
-    Tell(std::string("No sector of the list starts at address ") + (wanted + 5) + "h.");
     return std::nullopt;
   }
   const int entry = args_.sector.value_or(0);
-  if (entry < 0 || entry >= static_cast<int>(entries.size())) {
-    Tell("Sector entry " + std::to_string(entry) + " is not in the list (0.." + std::to_string(entries.size() - 1) +
+  if (entry < static_cast<int>(entries.size())) return entry;
+  Reject("Sector entry " + std::to_string(entry) + " is not in the list (0.." + std::to_string(entries.size() - 1) +
          ").");
-    return std::nullopt;
-  }
-  return entry;
+  return std::nullopt;
 }
 
 bool TerminalOperator::ChooseFileAndSector(FileSectorDialog& dialog) {
-  if (args_.operands.empty()) {
-    Tell("No file given.");
-    return false;
-  }
+  if (!args_.file) return Reject("No file given.");
   const auto entry = StartEntry(dialog.entries);
   if (!entry) return false;
   dialog.chosen = *entry;
-  dialog.fileName = args_.operands.front();
+  dialog.fileName = *args_.file;
   return true;
 }
 
@@ -99,57 +111,28 @@ bool TerminalOperator::ChooseRange(RangeDialog& dialog) {
   const auto entry = StartEntry(dialog.starts);
   if (!entry) return false;
   const int range = args_.range.value_or(0);
-  if (range < 0 || range >= static_cast<int>(dialog.ranges.size())) {
-    Tell("A range of " + std::to_string(range) + " sectors is not offered (0.." + std::to_string(dialog.ranges.size() - 1) +
-         ").");
-    return false;
-  }
+  if (range >= static_cast<int>(dialog.ranges.size()))
+    return Reject("A range of " + std::to_string(range) + " sectors is not offered (0.." +
+                  std::to_string(dialog.ranges.size() - 1) + ").");
   dialog.start = *entry;
   dialog.range = range;
   return true;
 }
 
+// A save dialog asks before it replaces a file; so does the command line.
 bool TerminalOperator::ChooseSave(SaveDialog& dialog) {
   RangeDialog range{dialog.starts, dialog.ranges, 0, 0};
   if (!ChooseRange(range)) return false;
+  if (!args_.file) return Reject("No file given.");
+  std::error_code error;
+  if (std::filesystem::exists(*args_.file, error) &&
+      !Ask(*args_.file + " already exists.\nDo you want to replace it?"))
+    return false;
   dialog.start = range.start;
   dialog.range = range.range;
-  dialog.path = args_.operands.empty() ? std::string() : args_.operands.front();
+  dialog.path = *args_.file;
   dialog.textMode = args_.textMode.value_or(true);
   return true;
-}
-
-void TerminalOperator::Mark() {
-  messages_.clear();
-  declined_ = false;
-}
-
-bool TerminalOperator::Saw(const std::string& text) const {
-  return std::find(messages_.begin(), messages_.end(), text) != messages_.end();
-}
-
-TerminalProgress::TerminalProgress(std::FILE* out) : out_(out) {}
-
-void TerminalProgress::WindowChanged(WindowAspect aspect, const WindowState& state) {
-  if (aspect != WindowAspect::Progress) return;
-  const ProgressPane& p = state.progress;
-  constexpr int kWidth = 40;
-  const int filled = p.max > 0 ? std::min(kWidth, p.position * kWidth / p.max) : 0;
-  const int percent = p.max > 0 ? std::min(100, p.position * 100 / p.max) : 0;
-  char line[128];
-  std::snprintf(line, sizeof line, "\r%-12s [%s%s] %3d%%", p.label.c_str(), std::string(filled, '#').c_str(),
-                std::string(kWidth - filled, '.').c_str(), percent);
-  if (line == lastLine_) return;
-  lastLine_ = line;
-  std::fputs(line, out_);
-  std::fflush(out_);
-  drawn_ = true;
-}
-
-void TerminalProgress::Finish() {
-  if (drawn_) std::fputc('\n', out_);
-  drawn_ = false;
-  lastLine_.clear();
 }
 
 }  // namespace brisko::cli

@@ -6,13 +6,12 @@
 
 #include "cli/arguments.hpp"
 #include "shell/operator.hpp"
-#include "shell/window_state.hpp"
 
 namespace brisko::cli {
 
 // The operator of the command line: messages go to stderr with their exact
 // text, questions are answered by --yes, at a terminal prompt, or No; dialogs
-// are answered from the arguments.
+// are answered from the arguments. Called on the runner's thread only.
 class TerminalOperator final : public Operator {
  public:
   TerminalOperator(const Arguments& args, std::FILE* in, std::FILE* err);
@@ -25,38 +24,22 @@ class TerminalOperator final : public Operator {
   bool ChooseRange(RangeDialog& dialog) override;
   bool ChooseSave(SaveDialog& dialog) override;
 
-  // What happened since the last Mark(): messages told, questions declined,
-  // dialogs the arguments could not answer.
-  void Mark();
-  const std::vector<std::string>& Messages() const { return messages_; }
-  bool Declined() const { return declined_; }
-  bool Saw(const std::string& text) const;
+  // A dialog could not be answered because the arguments name no valid
+  // choice (a sector past the list, an address that starts no sector or
+  // two): a usage error, not a choice of the operator.
+  bool ArgumentsRejected() const { return argumentsRejected_; }
 
  private:
   // The entry a --sector or --address names in a "Starting Sector" list.
   std::optional<int> StartEntry(const std::vector<std::string>& entries);
+  bool Reject(const std::string& why);
   void Note(const std::string& text);
 
   const Arguments& args_;
   std::FILE* in_;
   std::FILE* err_;
   bool interactive_;
-  std::vector<std::string> messages_;
-  bool declined_ = false;
-};
-
-// Draws the engine's progress label and bar on a terminal.
-class TerminalProgress final : public WindowObserver {
- public:
-  explicit TerminalProgress(std::FILE* out);
-  void WindowChanged(WindowAspect aspect, const WindowState& state) override;
-  // Ends a bar that is on the screen with a line feed.
-  void Finish();
-
- private:
-  std::FILE* out_;
-  bool drawn_ = false;
-  std::string lastLine_;
+  bool argumentsRejected_ = false;
 };
 
 }  // namespace brisko::cli

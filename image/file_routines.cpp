@@ -165,6 +165,12 @@ int CheckImageFits(FileRoutineContext& ctx, const ImageFile& file, ImageUse use,
   return PlanOrTell(ctx, file, use, block, startAddress) ? kResultOk : kResultOverSize;
 }
 
+int OpenImageFor(FileRoutineContext& ctx, ImageFile& file, const std::string& fileName, ImageUse use, int block,
+                 std::uint32_t startAddress) {
+  if (file.Open(fileName, ctx.messages) != kResultOk) return kResultFail;
+  return CheckImageFits(ctx, file, use, block, startAddress);
+}
+
 int DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {
   const bool bank = ctx.state.ExternalBankSelected();
   const std::uint32_t unit = bank ? kBankEraseUnit : ctx.record.SectorSize(block);

@@ -24,6 +24,10 @@ enum class ImageUse { DownloadRange, DownloadBlock, DownloadBlock1, Compare };
 // "over size" was told. Commands check this before they touch the chip.
 int CheckImageFits(FileRoutineContext& ctx, const ImageFile& file, ImageUse use, int block,
                    std::uint32_t startAddress);
+// Opens the file and checks that it fits: 10, -1 when it cannot be read, or
+// 3 when it is over size (told either way).
+int OpenImageFor(FileRoutineContext& ctx, ImageFile& file, const std::string& fileName, ImageUse use, int block,
+                 std::uint32_t startAddress);
 
 // Results: 10 success; -1 the image could not be read or an erase failed; 3
 // over size; 4 programming or comparing failed; 6 read-back failed; 7 no

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <new>
 
-#include "image/flash_image.hpp"
+#include "chip/flash_image.hpp"
 #include "image/hex_file_name.hpp"
 #include "image/intel_hex_image.hpp"
 #include "link/report_texts.hpp"

@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "image/flash_image.hpp"
+#include "chip/flash_image.hpp"
 #include "image/intel_hex_record.hpp"
 
 namespace brisko {

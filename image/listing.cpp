@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdio>
 
-#include "image/flash_image.hpp"
+#include "chip/flash_image.hpp"
 
 namespace brisko {
 

@@ -10,7 +10,7 @@
 
 #include <cerrno>
 #include <chrono>
-#include <cstring>
+#include <system_error>
 
 #include "link/port_names.hpp"
 
@@ -63,7 +63,7 @@ std::string OpenFailureReason(int error) {
     case EBUSY:
       return "busy: another program has it open";
     default:
-      return std::strerror(error);
+      return std::generic_category().message(error);
   }
 }
 
@@ -205,7 +205,7 @@ std::unique_ptr<SerialDevice> OpenPosixSerialDevice(const std::string& path, std
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     int error = errno;
     ::close(fd);
-    return fail(error == EWOULDBLOCK ? OpenFailureReason(EBUSY) : std::strerror(error));
+    return fail(error == EWOULDBLOCK ? OpenFailureReason(EBUSY) : std::generic_category().message(error));
   }
   ::ioctl(fd, TIOCEXCL);
   whyNot.clear();

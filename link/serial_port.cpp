@@ -53,7 +53,8 @@ int SerialPort::Open() {
   device_ = std::move(device);
   lastOpenError_.clear();
 
-  appliedBaudRate_ = IsAcceptedBaudRate(baudRate_) ? baudRate_ : kDefaultBaudRate;
+  const unsigned rate = baudRate_;
+  appliedBaudRate_ = IsAcceptedBaudRate(rate) ? rate : kDefaultBaudRate;
   if (trace_) {
     trace_->Restart();
     trace_->Note("open " + name + " " + std::to_string(appliedBaudRate_) + " bit/s 8-N-1");

@@ -1,4 +1,5 @@
 #pragma once
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -85,9 +86,10 @@ class SerialPort {
   std::unique_ptr<SerialDevice> device_;
   std::shared_ptr<WireTrace> trace_;
   bool linkUp_ = false;
-  unsigned baudRate_ = kDefaultBaudRate;
+  // Read by the window's timer on its own thread (the port and baud panes).
+  std::atomic<unsigned> baudRate_{kDefaultBaudRate};
   unsigned appliedBaudRate_ = kDefaultBaudRate;
-  int portNumber_ = 1;
+  std::atomic<int> portNumber_{1};
   std::string devicePath_;
   std::string lastOpenError_;
 };

@@ -74,12 +74,12 @@ CommandOutcome CompareAndReport(MainWindow& w, FlashEngine& engine, const ImageF
 std::optional<CommandOutcome> LoadFirst(MainWindow& w, FlashEngine& engine, ImageFile& image,
                                         const std::string& fileName, int block, std::uint32_t address) {
   FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
-  const bool opened = image.Open(fileName, w.Op()) == kResultOk;
-  if (opened && CheckImageFits(ctx, image, ImageUse::Compare, block, address) == kResultOk) return std::nullopt;
+  const int opened = OpenImageFor(ctx, image, fileName, ImageUse::Compare, block, address);
+  if (opened == kResultOk) return std::nullopt;
   // A file that cannot be read latches the failure; one that is too long for
   // the range does not.
-  if (!opened) w.State().operationFailed = true;
-  w.SetStatusText(OutcomeText(fileName, opened ? kResultOverSize : kResultFail, -1, 0, false));
+  if (opened == kResultFail) w.State().operationFailed = true;
+  w.SetStatusText(OutcomeText(fileName, opened, -1, 0, false));
   return CommandOutcome::Refused(Refusal::BadInput);
 }
 

@@ -135,7 +135,7 @@ CommandOutcome FinishTransfer(MainWindow& w, int result, const ImageFile& file, 
 // erased on the chip. None when it may be written.
 std::optional<CommandOutcome> LoadFirst(MainWindow& w, FileRoutineContext& ctx, ImageFile& file,
                                         const std::string& fileName, ImageUse use, int block, std::uint32_t address) {
-  if (file.Open(fileName, w.Op()) != kResultOk || CheckImageFits(ctx, file, use, block, address) != kResultOk) {
+  if (OpenImageFor(ctx, file, fileName, use, block, address) != kResultOk) {
     w.State().operationFailed = true;
     return CommandOutcome::Refused(Refusal::BadInput);
   }

@@ -7,6 +7,7 @@
 #include "shell/detect_command.hpp"
 #include "shell/dialog_lists.hpp"
 #include "shell/main_window.hpp"
+#include "shell/range_command.hpp"
 
 namespace brisko {
 namespace {
@@ -119,18 +120,7 @@ CommandOutcome EraseChosenRange(MainWindow& w) {
 }  // namespace
 
 CommandOutcome OnSectorErase(MainWindow& w) {
-  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
-  SessionState& state = w.State();
-  if (state.ExternalBankSelected()) return EraseExternalBankSectors(w);
-  const int block = w.Record()->GetCurrentBlock();
-  if (block != 0 && block != 1) {
-    w.ReportIllegalBlock();
-    return CommandOutcome::Refused(Refusal::IllegalBlock);
-  }
-  state.rangeIncludesBlock1 = true;
-  CommandOutcome outcome = EraseChosenRange(w);
-  state.rangeIncludesBlock1 = false;
-  return outcome;
+  return RunOnSectorRange(w, EraseChosenRange, EraseExternalBankSectors);
 }
 
 CommandOutcome EraseExternalBankSectors(MainWindow& w) {

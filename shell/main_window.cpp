@@ -1,5 +1,6 @@
 #include "shell/main_window.hpp"
 
+#include <cstdarg>
 #include <cstdio>
 
 #include "link/command_primitives.hpp"
@@ -92,12 +93,19 @@ void MainWindow::ShowSecurityText(const std::string& text) {
   Changed(WindowAspect::Security);
 }
 
-void MainWindow::UpdateDoubleClockPane() {
-  char pane[32];
-  std::snprintf(pane, sizeof pane, "Double Clock %3s", state_.doubleClockOn ? "ON" : "OFF");
+void MainWindow::SetPane(std::string WindowState::*pane, const char* format, ...) {
+  char text[64];
+  va_list args;
+  va_start(args, format);
+  std::vsnprintf(text, sizeof text, format, args);
+  va_end(args);
   std::lock_guard lock(windowMutex_);
-  window_.doubleClockPane = pane;
+  window_.*pane = text;
   Changed(WindowAspect::Panes);
+}
+
+void MainWindow::UpdateDoubleClockPane() {
+  SetPane(&WindowState::doubleClockPane, "Double Clock %3s", state_.doubleClockOn ? "ON" : "OFF");
 }
 
 void MainWindow::SetCaption(const std::string& caption) {
@@ -208,11 +216,7 @@ void MainWindow::UpdateClockPane(const std::tm& localTime) {
   int hour = localTime.tm_hour;
   const char* suffix = hour >= 12 ? "PM" : "AM";
   if (hour >= 13) hour -= 12;
-  char text[32];
-  std::snprintf(text, sizeof text, "%02i:%02i:%02i%2s", hour, localTime.tm_min, localTime.tm_sec, suffix);
-  std::lock_guard lock(windowMutex_);
-  window_.clockPane = text;
-  Changed(WindowAspect::Panes);
+  SetPane(&WindowState::clockPane, "%02i:%02i:%02i%2s", hour, localTime.tm_min, localTime.tm_sec, suffix);
 }
 
 void MainWindow::KeepAlive() {
@@ -231,21 +235,11 @@ void MainWindow::KeepAlive() {
 }
 
 void MainWindow::UpdatePortPane() {
-  if (!record_) return;
-  char text[32];
-  std::snprintf(text, sizeof text, "COM%d", record_->Port().GetPortNumber());
-  std::lock_guard lock(windowMutex_);
-  window_.portPane = text;
-  Changed(WindowAspect::Panes);
+  if (record_) SetPane(&WindowState::portPane, "COM%d", record_->Port().GetPortNumber());
 }
 
 void MainWindow::UpdateBaudPane() {
-  if (!record_) return;
-  char text[40];
-  std::snprintf(text, sizeof text, "Baud Rate: %u", record_->Port().GetBaudRate());
-  std::lock_guard lock(windowMutex_);
-  window_.baudPane = text;
-  Changed(WindowAspect::Panes);
+  if (record_) SetPane(&WindowState::baudPane, "Baud Rate: %u", record_->Port().GetBaudRate());
 }
 
 // --- entry checks -------------------------------------------------------------

@@ -119,6 +119,8 @@ class MainWindow final : public ProgressSink {
 
  private:
   void Changed(WindowAspect aspect);
+  // One status-bar pane, formatted as printf does.
+  void SetPane(std::string WindowState::*pane, const char* format, ...) __attribute__((format(printf, 3, 4)));
 
   Operator* op_;
   SessionPlaces places_;

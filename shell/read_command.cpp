@@ -5,6 +5,7 @@
 #include "shell/dialog_lists.hpp"
 #include "shell/main_window.hpp"
 #include "shell/memory_views.hpp"
+#include "shell/range_command.hpp"
 
 namespace brisko {
 namespace {
@@ -78,20 +79,7 @@ CommandOutcome ReadChosenRange(MainWindow& w) {
 
 }  // namespace
 
-CommandOutcome OnRead(MainWindow& w) {
-  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
-  SessionState& state = w.State();
-  if (state.ExternalBankSelected()) return ReadExternalBank(w);
-  const int block = w.Record()->GetCurrentBlock();
-  if (block != 0 && block != 1) {
-    w.ReportIllegalBlock();
-    return CommandOutcome::Refused(Refusal::IllegalBlock);
-  }
-  state.rangeIncludesBlock1 = true;
-  CommandOutcome outcome = ReadChosenRange(w);
-  state.rangeIncludesBlock1 = false;
-  return outcome;
-}
+CommandOutcome OnRead(MainWindow& w) { return RunOnSectorRange(w, ReadChosenRange, ReadExternalBank); }
 
 CommandOutcome ReadExternalBank(MainWindow& w) {
   SessionRecord& record = *w.Record();

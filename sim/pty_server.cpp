@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
-#include <cstring>
+#include <system_error>
 #include <deque>
 #include <thread>
 
@@ -26,7 +26,7 @@ struct DueByte {
   TimePoint due;
 };
 
-std::string Why(const std::string& what) { return what + ": " + std::strerror(errno); }
+std::string Why(const std::string& what) { return what + ": " + std::generic_category().message(errno); }
 
 // The slave's line discipline must pass every byte as it is: no echo, no
 // CR/LF mapping, no signals on ^C.

@@ -4,7 +4,7 @@
 #include <span>
 #include <vector>
 
-#include "image/flash_image.hpp"
+#include "chip/flash_image.hpp"
 #include "sim/reply_faults.hpp"
 #include "sim/legacy_state.hpp"
 #include "sim/sim_chip.hpp"

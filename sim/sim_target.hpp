@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "image/flash_image.hpp"
+#include "chip/flash_image.hpp"
 #include "sim/fault_plan.hpp"
 #include "chip/chip_catalogue.hpp"
 

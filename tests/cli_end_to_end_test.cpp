@@ -1,17 +1,13 @@
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <stdlib.h>
-#include <unistd.h>
-
-#include <atomic>
 #include <chrono>
+#include <filesystem>
+#include <future>
 #include <random>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "cli/interrupt_watch.hpp"
 #include "support/process.hpp"
 #include "support/temp_dir.hpp"
 
@@ -19,8 +15,9 @@ namespace brisko {
 namespace {
 
 using namespace std::chrono_literals;
+using Args = std::vector<std::string>;
 
-test::ProcessResult Cli(std::vector<std::string> args, std::chrono::milliseconds limit = 60s) {
+test::ProcessResult Cli(Args args, std::chrono::milliseconds limit = 60s) {
   args.insert(args.begin(), BRISKO_CLI_PATH);
   return test::RunProcess(args, limit);
 }
@@ -35,75 +32,65 @@ class CliTest : public ::testing::Test {
   test::TestFiles files;  // the settings file and temporary images stay in here
 };
 
-TEST_F(CliTest, DetectsTheBuiltInSimulatedChip) {
-  auto r = Cli({"--simulate", "KT540", "--model", "KT540", "detect"});
-  EXPECT_EQ(r.exitCode, 0) << r.err;
-  EXPECT_TRUE(Has(r.out, "Chip Type: KT540\nFlash Size: 64+8 KB\n"));
-  EXPECT_TRUE(Has(r.out, "Security: SECURITY : CHIP IS UNLOCKED (FSTAT[7:5]:000)\n"));
-  ASSERT_NE(r.out.rfind("IAP Status:"), std::string::npos);
-  EXPECT_EQ(r.out.substr(r.out.rfind("IAP Status:")), "IAP Status: Detect target MCU is successful!\n");  // last
-  EXPECT_TRUE(Has(r.err, "Click on OK then Reset MCU\nto Detect Baud & Chip\n(MCU:Fw v1.1F)"));
-
-  auto kt410 = Cli({"--simulate", "KT410", "detect"});  // the model defaults to the simulated one
-  EXPECT_EQ(kt410.exitCode, 0) << kt410.err;
-  EXPECT_TRUE(Has(kt410.out, "Chip Type: KT410\n"));
-}
-
-TEST_F(CliTest, FailuresExitNonZero) {
-  auto wrong = Cli({"--simulate", "KT420", "--sim-letter", "E", "detect"});
-  EXPECT_EQ(wrong.exitCode, 1);
-  EXPECT_TRUE(Has(wrong.err, "Wrong Firmware Version Detected in MCU chip!!!"));
-  // The model chosen does not match the chip: its mode byte is not answered.
-  auto mismatch = Cli({"--simulate", "KT420", "--model", "KT540", "--mode", "external", "detect"});
-  EXPECT_EQ(mismatch.exitCode, 1);
-  EXPECT_TRUE(Has(mismatch.err, "No Response from Target Board after sending 05h,55h!!!"));
-
-  auto missing = Cli({"--port", "/dev/brisko-missing-port", "detect"}, 10s);
-  EXPECT_EQ(missing.exitCode, 1);
-  EXPECT_TRUE(Has(missing.err, "Failed to setup Serial Comm with Target MCU!!!"));
-  EXPECT_TRUE(Has(missing.out, "no such device"));
-  EXPECT_LT(missing.elapsed, 5s);
-}
-
-// The shipped program keeps the real limits: with nothing answering, the
-// synchronisation gives up after a little more than 12 s.
-TEST_F(CliTest, NothingAnsweringFailsAfterTheSynchronisationLimit) {
-  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
-  ASSERT_GE(master, 0);
-  ASSERT_EQ(::grantpt(master), 0);
-  ASSERT_EQ(::unlockpt(master), 0);
-  const std::string slave = ::ptsname(master);
-  std::atomic<bool> done{false};
-  std::thread sink([&] {  // swallows the pattern rounds so the host's writes never block
-    char buffer[256];
-    while (!done) {
-      pollfd fd{master, POLLIN, 0};
-      if (::poll(&fd, 1, 50) > 0 && ::read(master, buffer, sizeof buffer) < 0) ::usleep(10000);
-    }
-  });
-  auto r = Cli({"--port", slave, "detect"}, 40s);
-  done = true;
-  sink.join();
-  ::close(master);
-  EXPECT_EQ(r.exitCode, 1);
-  EXPECT_TRUE(Has(r.err, "Failed to setup RS232 connection with Target MCU!!!"));
-  EXPECT_GE(r.elapsed, 12s);
-  EXPECT_LT(r.elapsed, 20s);
-}
-
-TEST_F(CliTest, UsageErrorsHelpAndTheBaudCalculator) {
-  for (const auto& args : std::vector<std::vector<std::string>>{
-           {}, {"frobnicate"}, {"--model", "KT999", "detect"}, {"--baud", "57600", "detect"}, {"download"}})
-    EXPECT_EQ(Cli(args).exitCode, 2) << (args.empty() ? "" : args[0]);
+// Refused while parsing: nothing is opened, nothing saved.
+TEST_F(CliTest, UsageErrorsExitTwoAndSayWhy) {
+  const struct { Args args; const char* why; } rows[] = {
+      {{}, "A subcommand is required"}, {{"frobnicate"}, "frobnicate"}, {{"--model", "KT999", "detect"}, "KT999"},
+      {{"--baud", "57600", "detect"}, "57600"}, {{"download"}, "FILE"}, {{"baud"}, "--crystal"},
+      {{"--port", "0", "detect"}, "COM1 to COM256"}, {{"--port", "COM300", "detect"}, "COM1 to COM256"},
+      {{"--port", "99999999999", "detect"}, "COM1 to COM256"}, {{"--simulate", "KT420", "run", "extra"}, "extra"},
+      {{"--simulate", "KT420", "read", "--sector", "4294967295"}, "--sector"},
+      {{"--simulate", "KT420", "--crystal", "50", "detect"}, "--crystal"},
+  };
+  for (const auto& row : rows) {
+    auto r = Cli(row.args);
+    EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(row.args);
+    EXPECT_TRUE(Has(r.err, row.why));
+  }
+  EXPECT_FALSE(std::filesystem::exists(files.Path("config/brisko/OrvexBslComDft.txt")));
   auto help = Cli({"--help"});
-  EXPECT_EQ(help.exitCode, 0);
-  EXPECT_TRUE(Has(help.out, "Usage: brisko-cli"));
+  for (const char* command : {"detect", "download-run", "chip-erase", "baud"}) EXPECT_TRUE(Has(help.out, command));
+  EXPECT_TRUE(Has(Cli({"download", "--help"}).out, "--sector"));
+}
+
+// On the built-in simulated chip: exit status, what goes to stdout and stderr.
+TEST_F(CliTest, SimulatedChipCommands) {
+  const struct { Args args; int exit; const char* out; const char* err; } rows[] = {
+      {{"--simulate", "KT540", "--model", "KT540", "detect"}, 0,
+       "Chip Type: KT540\nFlash Size: 64+8 KB\n", "Click on OK then Reset MCU\nto Detect Baud & Chip\n(MCU:Fw v1.1F)"},
+      {{"--simulate", "KT410", "detect"}, 0, "Chip Type: KT410\n", ""},  // the model defaults to the simulated one
+      {{"--simulate", "KT420", "--sim-letter", "E", "detect"}, 1, "", "Wrong Firmware Version Detected in MCU chip!!!"},
+      {{"--simulate", "KT420", "--model", "KT540", "--mode", "external", "detect"}, 1, "",
+       "No Response from Target Board after sending 05h,55h!!!"},
+      {{"--port", "/dev/brisko-missing-port", "detect"}, 1, "no such device",
+       "Failed to setup Serial Comm with Target MCU!!!"},
+      // Both blocks of a KT540 start at 0000h: the address alone names no one sector; block 1 is not blank.
+      {{"--simulate", "KT540", "--model", "KT540", "read", "--address", "0000"}, 2, "", "--sector 0 or --sector 512"},
+      {{"--simulate", "KT540", "--model", "KT540", "read", "--address", "0000", "--block", "1"}, 0, "Not Blank", ""},
+  };
+  for (const auto& row : rows) {
+    auto r = Cli(row.args);
+    EXPECT_EQ(r.exitCode, row.exit) << testing::PrintToString(row.args) << r.err;
+    EXPECT_TRUE(Has(r.out, row.out));
+    EXPECT_TRUE(Has(r.err, row.err));
+    if (row.exit == 1) {  // a failed detection shows no empty panel, and says how it failed
+      EXPECT_FALSE(Has(r.out, "Chip Type:"));
+      EXPECT_TRUE(Has(r.err, "brisko-cli: detect failed"));
+    }
+  }
+  auto trace = Cli({"--simulate", "KT540", "--trace", "/dev/full", "detect"});  // a lost trace is a failure
+  EXPECT_EQ(trace.exitCode, 1);
+  EXPECT_TRUE(Has(trace.err, "trace file /dev/full"));
+  auto detect = Cli({"--simulate", "KT540", "--port", "COM7", "detect"});
+  EXPECT_TRUE(Has(detect.out, "IAP Status: Detect target MCU is successful!\ndetect: "));  // the summary is last
+  EXPECT_FALSE(Has(test::ReadFile(files.Path("config/brisko/OrvexBslComDft.txt")), "COM7"));  // not saved
+  EXPECT_EQ(Cli({"--simulate", "KT540", "--port", "COM7", "--save-settings", "detect"}).exitCode, 0);
+  EXPECT_TRUE(Has(test::ReadFile(files.Path("config/brisko/OrvexBslComDft.txt")), "COM7$BAUD38400$"));
 
   auto baud = Cli({"baud", "--crystal", "12"});
   EXPECT_EQ(baud.exitCode, 0) << baud.err;
   EXPECT_TRUE(Has(baud.out, "Baud Rate: 38400\nReload: FFF6h\n"));
-  auto next = Cli({"baud", "--crystal", "11.0592", "--next"});
-  EXPECT_TRUE(Has(next.out, "Baud Rate: 19200\nReload: FFEEh\n"));
+  EXPECT_TRUE(Has(Cli({"baud", "--crystal", "11.0592", "--next"}).out, "Baud Rate: 19200\nReload: FFEEh\n"));
 }
 
 // brisko-sim on a pseudo-terminal keeps its flash between commands, so a
@@ -111,38 +98,33 @@ TEST_F(CliTest, UsageErrorsHelpAndTheBaudCalculator) {
 class CliOnPtyTest : public CliTest {
  protected:
   void SetUp() override {
-    sim = std::make_unique<test::BackgroundProcess>(
-        std::vector<std::string>{BRISKO_SIM_PATH, "--model", "KT540", "--link", link, "--quiet"});
+    sim = std::make_unique<test::BackgroundProcess>(Args{BRISKO_SIM_PATH, "--model", "KT540", "--link", link, "--quiet"});
     ASSERT_FALSE(sim->FirstLine(10s).empty());
   }
-  test::ProcessResult OnPty(std::vector<std::string> args, bool yes = true) {
-    std::vector<std::string> all{"--port", link, "--model", "KT540"};
-    if (yes) all.push_back("--yes");
-    all.insert(all.end(), args.begin(), args.end());
-    return Cli(all);
+  test::ProcessResult OnPty(Args args, bool yes = true) {
+    if (yes) args.insert(args.begin(), "--yes");
+    args.insert(args.begin(), {"--port", link, "--model", "KT540"});
+    return Cli(args);
   }
   std::string link = files.Path("tty");
   std::unique_ptr<test::BackgroundProcess> sim;
 };
 
-TEST_F(CliOnPtyTest, DetectDownloadCompareReadSaveAndErase) {
-  auto detect = OnPty({"detect"});
-  EXPECT_EQ(detect.exitCode, 0) << detect.err;
-  EXPECT_TRUE(Has(detect.out, "Chip Type: KT540\n"));
-  EXPECT_TRUE(Has(detect.out, "IAP Status: Detect target MCU is successful!\n"));
-  EXPECT_LT(detect.elapsed, 5s);
-
+TEST_F(CliOnPtyTest, DownloadCompareReadSaveAndErase) {
   std::mt19937 random(7);
   std::string image(1000, '\0');
   for (char& c : image) c = static_cast<char>(random() & 0xFF);
   const std::string file = files.Write("app.bin", image);
-  auto unanswered = OnPty({"download", file}, false);  // without a terminal questions are answered No
-  EXPECT_EQ(unanswered.exitCode, 1);
-  EXPECT_TRUE(Has(unanswered.err, "Data in corresponding sectors will be erased.\nProceed to download?"));
+  for (const char* command : {"download", "download-run"}) {  // without a terminal questions are answered No
+    auto unanswered = OnPty({command, file}, false);
+    EXPECT_EQ(unanswered.exitCode, 1);
+    EXPECT_TRUE(Has(unanswered.err, "Data in corresponding sectors will be erased.\nProceed to download?"));
+    EXPECT_TRUE(Has(unanswered.out, std::string(command) + ": declined"));
+  }
 
   auto download = OnPty({"download", file, "--sector", "2"});
   ASSERT_EQ(download.exitCode, 0) << download.err;
-  auto compare = OnPty({"compare", file, "--address", "0100"});
+  auto compare = OnPty({"compare", file, "--address", "0100", "--block", "0"});
   EXPECT_EQ(compare.exitCode, 0) << compare.err;
   EXPECT_TRUE(Has(compare.out, "IAP Status: File app.bin Compare OK!\n"));
   auto elsewhere = OnPty({"compare", file, "--sector", "0"});
@@ -152,13 +134,31 @@ TEST_F(CliOnPtyTest, DetectDownloadCompareReadSaveAndErase) {
   auto read = OnPty({"read", "--sector", "2", "--range", "8"});
   EXPECT_EQ(read.exitCode, 0) << read.err;
   EXPECT_TRUE(Has(read.out, "SECTOR 002"));
-  auto save = OnPty({"save", files.Path("saved.bin"), "--binary", "--sector", "2", "--range", "8"});
+  for (char c : read.out) EXPECT_LT(static_cast<unsigned char>(c), 0x80);  // the dump's text column is printable
+  const std::string saved = files.Path("saved.bin");
+  auto save = OnPty({"save", saved, "--binary", "--sector", "2", "--range", "8"});
   ASSERT_EQ(save.exitCode, 0) << save.err;
-  EXPECT_EQ(test::ReadFile(files.Path("saved.bin")), image + std::string(1024 - image.size(), '\xFF'));
+  EXPECT_EQ(test::ReadFile(saved), image + std::string(1024 - image.size(), '\xFF'));
+  auto keep = OnPty({"save", saved, "--text", "--sector", "2", "--range", "8"}, false);  // asks before replacing
+  EXPECT_EQ(keep.exitCode, 1);
+  EXPECT_TRUE(Has(keep.err, "already exists"));
+  EXPECT_EQ(test::ReadFile(saved).size(), 1024u);
 
   auto erase = OnPty({"erase", "--sector", "2", "--range", "8"});
   EXPECT_EQ(erase.exitCode, 0) << erase.err;
   EXPECT_EQ(OnPty({"compare", file, "--sector", "2"}).exitCode, 1);
+}
+
+// The first Ctrl-C asks the command to stop; the second ends the process at once.
+TEST(CliInterruptTest, FirstCtrlCCancelsSecondEndsWith130) {
+  const auto interruptTwice = [] {
+    std::promise<void> cancelled;
+    cli::InterruptWatch watch([&cancelled] { cancelled.set_value(); });
+    ::raise(SIGINT);
+    cancelled.get_future().wait();
+    ::raise(SIGINT);
+  };
+  EXPECT_EXIT(interruptTwice(), ::testing::ExitedWithCode(130), "");
 }
 
 }  // namespace

@@ -6,7 +6,7 @@
 namespace brisko::cli {
 
 // Runs one brisko-cli invocation; returns the exit status (0 success, 1 the
-// command failed or was declined, 2 a usage error).
+// command failed or was declined, 2 a usage error, 130 stopped by Ctrl-C).
 int RunCli(const std::vector<std::string>& args, std::FILE* in, std::FILE* out, std::FILE* err);
 
 }  // namespace brisko::cli

@@ -1,0 +1,51 @@
+#pragma once
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "cli/arguments.hpp"
+#include "shell/command_outcome.hpp"
+
+namespace CLI {
+class App;
+}
+
+namespace brisko {
+class MainWindow;
+}
+
+namespace brisko::cli {
+
+// What a command sees while it runs on the runner's thread.
+struct CommandContext {
+  MainWindow& window;
+  const Arguments& args;
+  std::FILE* out;  // results (chip information, views, calculator) go here
+};
+
+// One command of brisko-cli. Adding a command is adding one of these to the
+// table (cli/command_table.cpp): its name and help line, its own options, and
+// what it runs.
+struct CliCommand {
+  std::string name;
+  std::string summary;  // the one line of `brisko-cli --help`
+  // Declares the command's options and operands on its subcommand; may be empty.
+  std::function<void(CLI::App&, Arguments&)> addOptions;
+  // The chip is detected first (a run of its own on the runner); the command
+  // runs only when that succeeded.
+  bool detectFirst = true;
+  std::function<CommandOutcome(CommandContext&)> run;
+  // The command reports in the status line ("IAP Status: ...").
+  bool showsStatus = true;
+};
+
+// Every command, in the order `--help` lists them.
+const std::vector<CliCommand>& CommandTable();
+const CliCommand* FindCommand(const std::string& name);
+
+// The groups the table is made of, one per file.
+std::vector<CliCommand> SessionCommands();  // detect, run, baud
+std::vector<CliCommand> FlashCommands();    // download, read, save, compare, erase...
+
+}  // namespace brisko::cli

@@ -1,0 +1,59 @@
+#include "cli/cli_command.hpp"
+#include "cli/command_options.hpp"
+#include "cli/result_printing.hpp"
+#include "shell/compare_command.hpp"
+#include "shell/download_command.hpp"
+#include "shell/erase_commands.hpp"
+#include "shell/main_window.hpp"
+#include "shell/read_command.hpp"
+#include "shell/save_command.hpp"
+
+namespace brisko::cli {
+namespace {
+
+CommandOutcome ReadAndShow(CommandContext& c) {
+  CommandOutcome outcome = OnRead(c.window);
+  if (outcome.Ok()) PrintViews(c.window.Snapshot(), c.out);
+  return outcome;
+}
+
+void FileAndStart(CLI::App& command, Arguments& args, const std::string& what) {
+  AddFileOperand(command, args, what);
+  AddStartOptions(command, args);
+}
+
+void SaveOptions(CLI::App& command, Arguments& args) {
+  AddFileOperand(command, args, "the file to write");
+  AddStartOptions(command, args);
+  AddRangeOption(command, args);
+  auto* text = command.add_flag_callback(
+      "--text", [&args] { args.textMode = true; }, "a text listing, 16 bytes a line (the default)");
+  auto* binary = command.add_flag_callback("--binary", [&args] { args.textMode = false; }, "the raw bytes");
+  text->excludes(binary);
+}
+
+}  // namespace
+
+std::vector<CliCommand> FlashCommands() {
+  const auto download = [](CLI::App& c, Arguments& a) { FileAndStart(c, a, "Intel HEX (.hex) or binary file"); };
+  const auto range = [](CLI::App& c, Arguments& a) {
+    AddStartOptions(c, a);
+    AddRangeOption(c, a);
+  };
+  return {
+      {"download", "download an Intel HEX or binary file into flash", download, true,
+       [](CommandContext& c) { return OnDownload(c.window); }},
+      {"download-run", "download, then start the user's program", download, true,
+       [](CommandContext& c) { return OnDownloadAndRun(c.window); }},
+      {"read", "read sectors; prints the sector table and the first sector", range, true, ReadAndShow},
+      {"save", "read sectors and save them to a file", SaveOptions, true,
+       [](CommandContext& c) { return OnSave(c.window); }},
+      {"compare", "compare a file with flash",
+       [](CLI::App& c, Arguments& a) { FileAndStart(c, a, "the file to compare"); }, true,
+       [](CommandContext& c) { return OnCompare(c.window); }},
+      {"erase", "erase sectors", range, true, [](CommandContext& c) { return OnSectorErase(c.window); }},
+      {"chip-erase", "erase the whole chip", {}, true, [](CommandContext& c) { return OnChipErase(c.window); }},
+  };
+}
+
+}  // namespace brisko::cli

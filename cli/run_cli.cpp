@@ -1,0 +1,138 @@
+#include "cli/run_cli.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <memory>
+
+#include "cli/cli_command.hpp"
+#include "cli/command_line.hpp"
+#include "cli/interrupt_watch.hpp"
+#include "cli/outcome_lines.hpp"
+#include "cli/terminal_operator.hpp"
+#include "cli/terminal_progress.hpp"
+#include "link/posix_serial_device.hpp"
+#include "link/wire_trace.hpp"
+#include "shell/command_runner.hpp"
+#include "shell/detect_command.hpp"
+#include "shell/main_window.hpp"
+#include "shell/user_places.hpp"
+#include "sim/sim_device.hpp"
+#include "sim/sim_target.hpp"
+
+namespace brisko::cli {
+namespace {
+
+// The in-process simulated chip of --simulate, or none.
+std::shared_ptr<sim::SimTarget> MakeSimulatedChip(const Arguments& args, std::string& error) {
+  if (!args.simulateModel) return nullptr;
+  sim::SimConfig config;
+  config.model = *args.simulateModel;
+  config.memoryMode = args.simMemoryMode.value_or(args.memoryMode.value_or(kInternalMemory));
+  if (args.simSecurity) config.securityBits = static_cast<std::uint8_t>(*args.simSecurity & 0xE0);
+  if (args.simRemap) config.remapBits = static_cast<std::uint8_t>(*args.simRemap);
+  config.doubleClock = args.simDoubleClock;
+  if (args.simLetter) config.versionLetter = *args.simLetter;
+  for (const auto& fault : args.simFaults) {
+    error = config.faults.Apply(fault);
+    if (!error.empty()) return nullptr;
+  }
+  return std::make_shared<sim::SimTarget>(config);
+}
+
+void ApplyPortOption(const Arguments& args, SerialPort& port) {
+  if (args.portNumber) port.SetPortNumber(*args.portNumber);
+  else if (args.port) port.SetDevicePath(*args.port);
+}
+
+// Why a trace file cannot take bytes ("" when it can): a file that opens but
+// refuses writes (a full disk, /dev/full) would otherwise lose the trace
+// silently.
+std::string TraceProblem(const std::string& path) {
+  std::FILE* file = std::fopen(path.c_str(), "w");
+  if (file == nullptr) return std::strerror(errno);
+  const bool written = std::fputc('\n', file) != EOF && std::fflush(file) == 0;
+  const int error = errno;
+  std::fclose(file);
+  return written ? "" : std::strerror(error);
+}
+
+// Runs the detection (when the command needs a chip) and the command, each as
+// one run of the runner.
+CommandOutcome RunOnRunner(const CliCommand& command, CommandContext& context, CommandRunner& runner) {
+  if (command.detectFirst) {
+    CommandOutcome detected = runner.Run(OnDetectMenu);
+    if (!detected.Ok()) {
+      if (detected.step.empty()) detected.step = "detect";
+      return detected;
+    }
+    // Run hands back the outcome just before the runner takes a new command.
+    runner.WaitIdle();
+  }
+  return runner.Run([&](MainWindow&) { return command.run(context); });
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, std::FILE* err) {
+  Arguments args;
+  if (const auto exit = ParseCommandLine(argv, args, out, err)) return *exit;
+  const CliCommand& command = *FindCommand(args.command);
+
+  std::string error;
+  auto chip = MakeSimulatedChip(args, error);
+  if (!error.empty()) {
+    std::fprintf(err, "brisko-cli: %s\n", error.c_str());
+    return kExitUsage;
+  }
+  std::shared_ptr<WireTrace> trace;
+  if (args.trace) {
+    if (const std::string problem = TraceProblem(*args.trace); !problem.empty()) {
+      std::fprintf(err, "brisko-cli: cannot write the trace file %s: %s\n", args.trace->c_str(), problem.c_str());
+      return kExitFailed;
+    }
+    trace = std::make_shared<WireTrace>(*args.trace);
+  }
+
+  TerminalOperator op(args, in, err);
+  SessionPlaces places = UserPlaces();
+  // A simulated run leaves the user's saved port, rate and crystal alone.
+  places.keepSettings = !chip || args.saveSettings;
+  DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(places.PortMapFile());
+  MainWindow window(op, opener, LinkTiming{}, places);
+  SerialPort& port = window.Record()->Port();
+  ApplyPortOption(args, port);
+  if (trace) port.SetTrace(trace);
+  // Without --baud or --crystal the saved rate stays the choice.
+  if (!args.baud && !args.crystal) args.baud = port.GetBaudRate();
+
+  const bool onTerminal = ::isatty(::fileno(out));
+  TerminalProgress progress(out);
+  if (onTerminal) window.SetObserver(&progress);
+  const auto started = std::chrono::steady_clock::now();
+  CommandOutcome outcome;
+  {
+    CommandRunner runner(window);
+    InterruptWatch interrupts([&runner, err] {
+      std::fputs("\nStopping after the current chunk (Ctrl-C again to stop at once).\n", err);
+      std::fflush(err);
+      runner.Cancel();
+    });
+    CommandContext context{window, args, out};
+    outcome = RunOnRunner(command, context, runner);
+  }
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+  if (onTerminal) progress.Finish();
+  window.SetObserver(nullptr);
+
+  if (command.showsStatus)
+    std::fprintf(out, "IAP Status: %s\n", window.StatusText().c_str());
+  if (!outcome.Ok()) std::fprintf(err, "%s\n", FailureLine(command.name, outcome).c_str());
+  std::fprintf(out, "%s\n", SummaryLine(command.name, outcome, took.count()).c_str());
+  if (op.ArgumentsRejected()) return kExitUsage;
+  return ExitStatus(outcome);
+}
+
+}  // namespace brisko::cli

@@ -1,0 +1,45 @@
+#include "cli/cli_command.hpp"
+#include "cli/command_options.hpp"
+#include "cli/result_printing.hpp"
+#include "shell/comm_setup_dialog.hpp"
+#include "shell/detect_command.hpp"
+#include "shell/main_window.hpp"
+#include "shell/run_user_code.hpp"
+
+namespace brisko::cli {
+namespace {
+
+CommandOutcome DetectAndShow(CommandContext& c) {
+  CommandOutcome outcome = OnDetectMenu(c.window);
+  // A failed detection leaves the panel empty: nothing to show.
+  if (outcome.Ok()) PrintChipInformation(c.window.Snapshot(), c.out);
+  return outcome;
+}
+
+// The calculator of the communication set-up, without a chip. --crystal is
+// range-checked when parsed.
+CommandOutcome Calculate(CommandContext& c) {
+  CommSetupDialog dialog(c.window);
+  dialog.crystalMHz = *c.args.crystal;
+  dialog.Compute();
+  if (c.args.next) dialog.NextBaud();
+  std::fprintf(c.out, "Crystal: %.4f MHz\nBaud Rate: %u\nReload: %04Xh\n", dialog.crystalMHz, dialog.recommendedBaud,
+               dialog.reloadValue);
+  return CommandOutcome::Success("computed");
+}
+
+}  // namespace
+
+std::vector<CliCommand> SessionCommands() {
+  return {
+      {"detect", "detect the chip and print its information", {}, false, DetectAndShow},
+      {"run", "start the user's program", {}, true, [](CommandContext& c) { return ExecuteUserCode(c.window); }},
+      {"baud", "the best bit rate and timer-2 reload for --crystal MHZ",
+       [](CLI::App& c, Arguments& a) {
+         c.add_flag("--next", a.next, "the next lower bit rate that fits the crystal");
+       },
+       false, Calculate, false},
+  };
+}
+
+}  // namespace brisko::cli

@@ -1,0 +1,22 @@
+#include "shell/range_command.hpp"
+
+#include "shell/main_window.hpp"
+
+namespace brisko {
+
+CommandOutcome RunOnSectorRange(MainWindow& w, RangeCommand onChip, RangeCommand onBank) {
+  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
+  SessionState& state = w.State();
+  if (state.ExternalBankSelected()) return onBank(w);
+  const int block = w.Record()->GetCurrentBlock();
+  if (block != 0 && block != 1) {
+    w.ReportIllegalBlock();
+    return CommandOutcome::Refused(Refusal::IllegalBlock);
+  }
+  state.rangeIncludesBlock1 = true;
+  CommandOutcome outcome = onChip(w);
+  state.rangeIncludesBlock1 = false;
+  return outcome;
+}
+
+}  // namespace brisko
