@@ -37,6 +37,7 @@ struct Arguments {
   std::optional<int> range;             // sectors; 0 = all
   std::optional<bool> textMode;         // save: --text / --binary
   bool next = false;                    // baud: --next
+  bool unknownVersion = false;          // detect: --unknown-version
 };
 
 }  // namespace brisko::cli

@@ -47,5 +47,6 @@ const CliCommand* FindCommand(const std::string& name);
 // The groups the table is made of, one per file.
 std::vector<CliCommand> SessionCommands();  // detect, run, baud
 std::vector<CliCommand> FlashCommands();    // download, read, save, compare, erase...
+std::vector<CliCommand> LoaderCommands();   // upgrade-loader, update-loader, probex...
 
 }  // namespace brisko::cli
