@@ -26,6 +26,7 @@ struct Arguments {
   std::optional<unsigned> simRemap;
   bool simDoubleClock = false;
   std::optional<char> simLetter;
+  bool simLegacyLoader = false;     // --sim-loader 1.1E
   std::vector<std::string> simFaults;
 
   // The command and its options.
