@@ -34,12 +34,12 @@ bool IsKnownModel(int model) { return model >= kKT410 && model <= kKT580; }
 
 ChipFamily FamilyOf(int model) { return DescribeChip(model).family; }
 
-std::optional<int> ModelFromName(const std::string& name) {
+std::optional<ChipModel> ModelFromName(const std::string& name) {
   std::string upper = name;
   std::transform(upper.begin(), upper.end(), upper.begin(),
                  [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
   for (int code = kKT410; code <= kKT580; ++code)
-    if (upper == kCatalogue[code - 1].chipTypeText) return code;
+    if (upper == kCatalogue[code - 1].chipTypeText) return static_cast<ChipModel>(code);
   return std::nullopt;
 }
 

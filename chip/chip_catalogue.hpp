@@ -19,6 +19,7 @@ enum ChipModel : int {
 };
 
 enum MemoryMode : int {
+  kNoMemoryMode = 0,
   kInternalMemory = 1,  // EA#=1
   kExternalMemory = 2,  // EA#=0
 };
@@ -47,7 +48,7 @@ const ChipDescription& DescribeChip(int model);
 ChipFamily FamilyOf(int model);
 bool IsKnownModel(int model);
 // Parses "KT540" (any case) to its code.
-std::optional<int> ModelFromName(const std::string& name);
+std::optional<ChipModel> ModelFromName(const std::string& name);
 const char* MemoryModeText(int mode);  // "Internal" / "External" / ""
 
 // KT540 and KT550: block 1 shares 0000h with block 0.

@@ -17,11 +17,11 @@ class SessionRecord {
 
   SessionRecord(MessageSink& owner, DeviceOpener opener, LinkTiming timing = {});
 
-  int GetChipModel() const { return chipModel_; }
-  void SetChipModel(int code) { chipModel_ = code; }
-  int GetMemoryMode() const { return memoryMode_; }
-  void SetMemoryMode(int mode) { memoryMode_ = mode; }
-  bool IsChipSelected() const { return chipModel_ != 0 && memoryMode_ != 0; }
+  ChipModel GetChipModel() const { return chipModel_; }
+  void SetChipModel(ChipModel model) { chipModel_ = model; }
+  MemoryMode GetMemoryMode() const { return memoryMode_; }
+  void SetMemoryMode(MemoryMode mode) { memoryMode_ = mode; }
+  bool IsChipSelected() const { return chipModel_ != kNoModel && memoryMode_ != kNoMemoryMode; }
   bool IsInternalMode() const { return memoryMode_ == kInternalMemory; }
   ChipFamily Family() const { return FamilyOf(chipModel_); }
 
@@ -47,8 +47,8 @@ class SessionRecord {
   std::uint8_t securityCopy = 0;
 
  private:
-  int chipModel_ = kKT420;
-  int memoryMode_ = kInternalMemory;
+  ChipModel chipModel_ = kKT420;
+  MemoryMode memoryMode_ = kInternalMemory;
   BlockGeometry blocks_[2];
   SerialPort port_;
   int currentBlock_ = 0;

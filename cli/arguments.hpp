@@ -3,6 +3,8 @@
 #include <string>
 #include <vector>
 
+#include "chip/chip_catalogue.hpp"
+
 namespace brisko::cli {
 
 // Everything the command line said, parsed and range-checked but not yet
@@ -13,15 +15,15 @@ struct Arguments {
   std::optional<int> portNumber;    // the number of "COM3" or "3" (1..256)
   std::optional<unsigned> baud;
   std::optional<double> crystal;
-  std::optional<int> model;         // chip model code
-  std::optional<int> memoryMode;
+  std::optional<ChipModel> model;
+  std::optional<MemoryMode> memoryMode;
   bool yes = false;
   std::optional<std::string> trace;
   bool saveSettings = false;        // --simulate: keep the settings file rules of real runs
 
   // The in-process simulated target instead of a port.
-  std::optional<int> simulateModel;
-  std::optional<int> simMemoryMode;
+  std::optional<ChipModel> simulateModel;
+  std::optional<MemoryMode> simMemoryMode;
   std::optional<unsigned> simSecurity;
   std::optional<unsigned> simRemap;
   bool simDoubleClock = false;

@@ -26,7 +26,7 @@ const CLI::Validator kModelName(
     [](std::string& name) { return ModelFromName(name) ? std::string() : "unknown model \"" + name + "\""; },
     "KT410|KT420|KT530|KT540|KT550|KT560|KT570|KT580");
 
-int ModeCode(const std::string& text) { return text == "external" ? kExternalMemory : kInternalMemory; }
+MemoryMode ModeCode(const std::string& text) { return text == "external" ? kExternalMemory : kInternalMemory; }
 
 void AddGlobalOptions(CLI::App& app, Arguments& a) {
   app.add_option_function<std::string>(

@@ -1,7 +1,13 @@
 #include "image/save_to_file.hpp"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "image/image_file.hpp"
@@ -11,12 +17,8 @@
 namespace brisko {
 namespace {
 
-struct Closer {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, Closer>;
-
 constexpr std::size_t kLineBytes = 16;
+constexpr const char* kUnchanged = "; the file is unchanged";
 
 bool WriteBinary(std::FILE* file, const std::uint8_t* bytes, std::size_t length) {
   return std::fwrite(bytes, 1, length, file) == length;
@@ -32,23 +34,103 @@ bool WriteListing(std::FILE* file, const std::uint8_t* bytes, std::size_t length
   return true;
 }
 
+std::string Because(const char* what, int error) {
+  return std::string(what) + (error ? std::string(": ") + std::strerror(error) : std::string());
+}
+
+// The new file beside the one it will replace: same folder, so that the
+// final rename cannot cross file systems. It takes the old file's permission
+// bits, or the usual ones under the user's umask.
+class PendingFile {
+ public:
+  ~PendingFile() {
+    if (file_) std::fclose(file_);
+    if (!name_.empty()) ::unlink(name_.c_str());
+  }
+
+  bool Create(const std::string& target, std::string& whyNot) {
+    struct stat old {};
+    const bool exists = ::stat(target.c_str(), &old) == 0;
+    if (exists && S_ISDIR(old.st_mode)) {
+      whyNot = Because("cannot be created", EISDIR);
+      return false;
+    }
+    int fd = -1;
+    for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
+      name_ = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+      fd = ::open(name_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+      if (fd < 0 && errno != EEXIST) break;
+    }
+    if (fd < 0) {
+      whyNot = Because("cannot be created", errno);
+      name_.clear();
+      return false;
+    }
+    if (exists && S_ISREG(old.st_mode)) ::fchmod(fd, old.st_mode & 07777);
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+      whyNot = Because("cannot be created", errno);
+      ::close(fd);
+      return false;
+    }
+    return true;
+  }
+
+  std::FILE* Stream() const { return file_; }
+
+  // Everything on the disk, then the rename; a full disk shows at the flush,
+  // the sync or the close at the latest.
+  bool Commit(bool written, const std::string& target, std::string& whyNot) {
+    errno = 0;
+    bool ok = written && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
+    int error = errno;
+    if (std::fclose(file_) != 0 && ok) {
+      ok = false;
+      error = errno;
+    }
+    file_ = nullptr;
+    if (!ok) {
+      whyNot = Because("cannot be written", error) + kUnchanged;
+      return false;
+    }
+    if (::rename(name_.c_str(), target.c_str()) != 0) {
+      whyNot = Because("cannot be replaced", errno) + kUnchanged;
+      return false;
+    }
+    name_.clear();
+    return true;
+  }
+
+ private:
+  std::string name_;
+  std::FILE* file_ = nullptr;
+};
+
 }  // namespace
 
 int SaveToFile(FileRoutineContext& ctx, const std::string& path, std::uint32_t startAddress,
                std::size_t length, std::uint32_t chunkSize, bool textMode) {
-  File file(std::fopen(path.c_str(), "wb"));
-  if (!file) return kResultFail;
+  std::string whyNot;
+  auto fail = [&] {
+    ctx.messages.Tell(path + ": " + whyNot);
+    return kResultFail;
+  };
+  // No name at all is the operator's choice, not a fault to explain.
+  if (path.empty()) return kResultFail;
+  PendingFile file;
+  if (!file.Create(path, whyNot)) return fail();
   ImageBuffer bytes;
   if (!bytes.Allocate(length + 128)) return kResultNoMemory;
-  if (chunkSize == 0 || ctx.engine.ReadRange(bytes.Data(), startAddress, length, chunkSize) != length)
-    return kResultFail;
+  if (chunkSize == 0 || ctx.engine.ReadRange(bytes.Data(), startAddress, length, chunkSize) != length) {
+    whyNot = std::string("the chip could not be read") + kUnchanged;
+    return fail();
+  }
 
-  const bool written = textMode ? WriteListing(file.get(), bytes.Data(), length, startAddress,
+  const bool written = textMode ? WriteListing(file.Stream(), bytes.Data(), length, startAddress,
                                                ctx.state.externalHighBankSelected)
-                                : WriteBinary(file.get(), bytes.Data(), length);
-  // Data still in the stream's buffer reach the disk only at the close.
-  const bool closed = std::fclose(file.release()) == 0;
-  return written && closed ? kResultOk : kResultFail;
+                                : WriteBinary(file.Stream(), bytes.Data(), length);
+  if (!file.Commit(written, path, whyNot)) return fail();
+  return kResultOk;
 }
 
 }  // namespace brisko

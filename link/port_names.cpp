@@ -33,11 +33,10 @@ std::optional<int> ParseComName(const std::string& name) {
 
 std::string ComName(int portNumber) { return "COM" + std::to_string(portNumber); }
 
-std::map<int, std::string> ReadPortMap(const std::string& path) {
+std::map<int, std::string> ParsePortMap(std::istream& text) {
   std::map<int, std::string> map;
-  std::ifstream in(path);
   std::string line;
-  while (std::getline(in, line)) {
+  while (std::getline(text, line)) {
     line = Trim(line);
     if (line.empty() || line[0] == '#') continue;
     auto equals = line.find('=');
@@ -47,6 +46,11 @@ std::map<int, std::string> ReadPortMap(const std::string& path) {
     if (number && !device.empty()) map[*number] = device;
   }
   return map;
+}
+
+std::map<int, std::string> ReadPortMap(const std::string& path) {
+  std::ifstream in(path);
+  return ParsePortMap(in);
 }
 
 std::string ResolvePortName(const std::string& name, const std::map<int, std::string>& map) {

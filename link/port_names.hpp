@@ -1,4 +1,5 @@
 #pragma once
+#include <istream>
 #include <map>
 #include <optional>
 #include <string>
@@ -12,6 +13,9 @@ namespace brisko {
 
 std::optional<int> ParseComName(const std::string& name);
 std::string ComName(int portNumber);
+// The mapping's lines ("COM5=/dev/ttyUSB0"; blank lines, '#' comments and
+// lines that are not of that form are skipped).
+std::map<int, std::string> ParsePortMap(std::istream& text);
 std::map<int, std::string> ReadPortMap(const std::string& path);
 std::string ResolvePortName(const std::string& name, const std::map<int, std::string>& map);
 

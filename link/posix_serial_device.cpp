@@ -97,21 +97,28 @@ class PosixSerialDevice final : public SerialDevice {
     return ::ioctl(fd_, FIONREAD, &n) == 0 && n > 0 ? static_cast<std::size_t>(n) : 0;
   }
 
+  // A hung-up line counts as input: the read that follows finds the end of
+  // the file and reports the device gone, instead of the caller waiting on.
   bool WaitForInput(Millis limit) override {
     auto deadline = Clock::now() + limit;
     for (;;) {
       pollfd p{fd_, POLLIN, 0};
       int ready = ::poll(&p, 1, MillisLeft(deadline));
-      if (ready > 0) return (p.revents & POLLIN) != 0;
+      if (ready > 0) return (p.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
       if (ready == 0) return false;
       if (errno != EINTR) return false;
     }
   }
 
+  // With VMIN and VTIME at 0 a read returns 0 both on an empty queue and
+  // after a hang-up; the line's state tells them apart, so that a vanished
+  // port fails the read at once instead of being polled until the limit.
   long ReadAvailable(std::uint8_t* out, std::size_t count) override {
+    if (count == 0) return 0;
     for (;;) {
       ssize_t n = ::read(fd_, out, count);
-      if (n >= 0) return static_cast<long>(n);
+      if (n > 0) return static_cast<long>(n);
+      if (n == 0) return HungUp() ? -1 : 0;
       if (errno == EINTR) continue;
       return errno == EAGAIN || errno == EWOULDBLOCK ? 0 : -1;
     }
@@ -171,6 +178,11 @@ class PosixSerialDevice final : public SerialDevice {
     if (::ioctl(fd_, TIOCSERGETLSR, &status) == 0) return (status & TIOCSER_TEMT) != 0;
     if (Unsupported(errno)) lineStatus_ = false;
     return true;
+  }
+
+  bool HungUp() {
+    pollfd p{fd_, POLLIN, 0};
+    return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
   }
 
   void SetModemLine(int bit, bool on) {

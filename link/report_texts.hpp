@@ -19,6 +19,7 @@ inline constexpr const char* kFileOverSize = "The selected file is over size!!!"
 inline constexpr const char* kSectorEraseFailed = "Sector erase failed!!!";
 inline constexpr const char* kDownloadFailed = "Failed to Download Data!!!";
 inline constexpr const char* kReadFailed = "Failed to Read Data!!!";
+inline constexpr const char* kPortDisconnected = "the port was disconnected";
 inline constexpr const char* kVerifyFailed = "Failed to Verify Data!!!";
 
 }  // namespace brisko::text

@@ -52,6 +52,7 @@ int SerialPort::Open() {
   }
   device_ = std::move(device);
   lastOpenError_.clear();
+  disconnectTold_ = false;
 
   const unsigned rate = baudRate_;
   appliedBaudRate_ = IsAcceptedBaudRate(rate) ? rate : kDefaultBaudRate;
@@ -99,11 +100,25 @@ int SerialPort::ReadByte(std::uint8_t& out) {
       if (trace_) trace_->Received(&byte, 1);
       return kByteOk;
     }
-    if (taken < 0) return kByteFail;
+    if (taken < 0) {
+      ReportDisconnected();
+      return kByteFail;
+    }
     auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
     if (left <= Millis{0}) return kByteFail;
     device_->WaitForInput(left);
   }
+}
+
+// A device that fails a read has gone away (unplugged, or the far end of a
+// pseudo-terminal closed); every later transfer fails, so the operator hears
+// the reason once rather than a time-out per byte.
+void SerialPort::ReportDisconnected() {
+  linkUp_ = false;
+  if (disconnectTold_) return;
+  disconnectTold_ = true;
+  if (trace_) trace_->Note("disconnected");
+  owner_->Tell(DeviceName() + ": " + text::kPortDisconnected);
 }
 
 int SerialPort::WriteByte(std::uint8_t byte) {

@@ -75,6 +75,7 @@ class SerialPort {
   void SetTiming(const LinkTiming& timing) { timing_ = timing; }
 
  private:
+  void ReportDisconnected();
   enum class Line { Dtr, Rts };
   void SetLine(Line line, bool on);
   bool Drain();
@@ -92,6 +93,8 @@ class SerialPort {
   std::atomic<int> portNumber_{1};
   std::string devicePath_;
   std::string lastOpenError_;
+  // The device reported itself gone; told once per open.
+  bool disconnectTold_ = false;
 };
 
 }  // namespace brisko

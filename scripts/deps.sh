@@ -10,6 +10,7 @@ packages=(
   qt6-base-dev qt6-svg-dev          # the desktop window (Widgets, PrintSupport, Network, Test, Svg)
   libcli11-dev                      # brisko-cli's argument parsing
   poppler-utils                     # tests read the text of printed PDF pages (pdftotext)
+  clang-14 libclang-rt-14-dev       # the libFuzzer targets in fuzz/
 )
 
 missing=()

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "chip/chip_catalogue.hpp"
 #include "link/message_sink.hpp"
 
 namespace brisko {
@@ -10,8 +11,8 @@ class CommSetupDialog;
 
 // The chip selection dialog's data ("Select MCU Chip Type and Memory Mode").
 struct ChipSelection {
-  int model = 0;
-  int memoryMode = 0;
+  ChipModel model = kNoModel;
+  MemoryMode memoryMode = kNoMemoryMode;
 };
 
 // The download and compare dialogs: a "Starting Sector" list and a file name.

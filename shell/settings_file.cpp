@@ -1,23 +1,12 @@
 #include "shell/settings_file.hpp"
 
-#include <charconv>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <vector>
-
-#include "link/user_paths.hpp"
 
 namespace brisko {
 namespace {
-
-// The reader takes at most this much of the file; a file written by this
-// program is about 33 bytes.
-constexpr std::size_t kMaxSettingsBytes = 48;
-
-bool StartsWith(const std::string& text, const char* keyword) { return text.rfind(keyword, 0) == 0; }
 
 // Values written by this program are at most 5 characters; longer texts are
 // cut the way the registry writer always cut them.
@@ -33,62 +22,56 @@ std::string RegistryFilePath(const std::string& config) {
   return (dir / "Brisko.conf").string();
 }
 
-}  // namespace
-
-// The crystal is written and read with a '.' whatever the user's locale, so a
-// file written under one locale reads back under another.
-std::string FormatSettings(int portNumber, unsigned baudRate, double crystalMHz) {
-  char crystal[64];
-  const auto written = std::to_chars(crystal, crystal + sizeof crystal - 1, crystalMHz, std::chars_format::fixed, 6);
-  *written.ptr = '\0';
-  char text[128];
-  std::snprintf(text, sizeof text, "COM%d$BAUD%u$CRYSTAL%s$$", portNumber, baudRate, crystal);
-  return text;
-}
-
-std::optional<Settings> ParseSettings(const std::string& whole) {
-  const std::string text = whole.substr(0, kMaxSettingsBytes);
-  std::vector<std::string> fields;
-  std::size_t from = 0;
-  while (fields.size() < 3) {
-    const std::size_t dollar = text.find('$', from);
-    if (dollar == std::string::npos) return std::nullopt;
-    fields.push_back(text.substr(from, dollar - from));
-    from = dollar + 1;
-  }
-  if (!StartsWith(fields[0], "COM") || !StartsWith(fields[1], "BAUD") || !StartsWith(fields[2], "CRYSTAL"))
-    return std::nullopt;
-  Settings settings;
-  settings.portNumber = static_cast<int>(std::strtol(fields[0].c_str() + 3, nullptr, 10));
-  settings.baudRate = static_cast<unsigned>(std::strtoul(fields[1].c_str() + 4, nullptr, 10));
-  const std::string& crystal = fields[2];
-  double mhz = 0;
-  if (std::from_chars(crystal.data() + 7, crystal.data() + crystal.size(), mhz).ec == std::errc{})
-    settings.crystalMHz = mhz;
-  else
-    settings.crystalMHz = 0;
-  return settings;
-}
-
-void WriteSettingsFile(const std::string& path, const std::string& text) {
-  std::string whyNot;
-  if (path.empty() || !EnsureDir(std::filesystem::path(path).parent_path().string(), whyNot)) return;
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
-}
-
-void ApplySettingsFile(SessionRecord& record, const std::string& path) {
-  if (path.empty()) return;
+// The first bytes of the settings file; false when there is none.
+bool ReadSettingsFile(const std::string& path, std::string& text) {
+  if (path.empty()) return false;
   std::ifstream in(path, std::ios::binary);
-  if (!in) return;
-  std::string text(kMaxSettingsBytes, '\0');
+  if (!in) return false;
+  text.assign(kSettingsReadLimit, '\0');
   in.read(text.data(), static_cast<std::streamsize>(text.size()));
   text.resize(static_cast<std::size_t>(in.gcount()));
-  const std::optional<Settings> settings = ParseSettings(text);
-  if (!settings) return;
+  return true;
+}
+
+}  // namespace
+
+bool WriteSettingsFile(const std::string& path, const std::string& text) {
+  std::string whyNot;
+  if (path.empty() || !ParseSettings(text)) return false;
+  if (!EnsureDir(std::filesystem::path(path).parent_path().string(), whyNot)) return false;
+  const std::string fresh = path + ".new";
+  {
+    std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(text.data(), static_cast<std::streamsize>(text.size()));
+    out.close();
+    if (out.fail()) {
+      std::remove(fresh.c_str());
+      return false;
+    }
+  }
+  if (std::rename(fresh.c_str(), path.c_str()) == 0) return true;
+  std::remove(fresh.c_str());
+  return false;
+}
+
+std::string SettingsFileProblem(const std::string& path) {
+  std::string text;
+  std::string whyNot;
+  if (!ReadSettingsFile(path, text) || ParseSettings(text, whyNot)) return "";
+  return path + " is ignored: " + whyNot;
+}
+
+std::string ApplySettingsFile(SessionRecord& record, const std::string& path) {
+  std::string text;
+  std::string whyNot;
+  if (!ReadSettingsFile(path, text)) return "";
+  const std::optional<Settings> settings = ParseSettings(text, whyNot);
+  if (!settings) return path + " is ignored: " + whyNot;
   record.Port().SetPortNumber(settings->portNumber);
   record.Port().SetBaudRate(settings->baudRate);
   record.SetCrystal(settings->crystalMHz);
+  return "";
 }
 
 bool SaveRegistryValue(const SessionPlaces& places, const std::string& name, const std::string& text) {

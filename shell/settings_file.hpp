@@ -1,29 +1,37 @@
 #pragma once
-#include <optional>
 #include <string>
 
 #include "chip/session_record.hpp"
 #include "link/user_paths.hpp"
+#include "shell/settings_text.hpp"
 
 namespace brisko {
 
-// "COM%d$BAUD%d$CRYSTAL%f$$"
-std::string FormatSettings(int portNumber, unsigned baudRate, double crystalMHz);
+// The settings file "COM%d$BAUD%d$CRYSTAL%f$$": port number, baud rate and
+// crystal frequency in MHz, kept between runs (text and limits in
+// shell/settings_text.hpp).
+//
+// What front ends do with it:
+//  - at start-up ApplySettingsFile() applies a valid file and returns, in one
+//    sentence naming the file, why a file that is there was ignored ("" when
+//    it was applied or there is none); SettingsFileProblem() tells the same
+//    without applying, for a front end that reports it once;
+//  - before saving, SettingsProblem() checks the values the operator gave
+//    ("" when they may be saved); WriteSettingsFile() refuses anything the
+//    reader would refuse, so a file it writes always reads back.
 
-struct Settings {
-  int portNumber = 1;
-  unsigned baudRate = 38400;
-  double crystalMHz = 11.0592;
-};
-// The three fields of a settings text, or none when it is not of that form.
-std::optional<Settings> ParseSettings(const std::string& text);
+// Replaces the settings file at `path` with the text, without a line end,
+// through a new file renamed over the old one, so that no half-written file
+// is left. Writes nothing and returns false when `path` is empty, the reader
+// would refuse the text, or the file cannot be written.
+bool WriteSettingsFile(const std::string& path, const std::string& text);
 
-// Creates or truncates the settings file and writes the text, without a line
-// end; does nothing when the file cannot be created.
-void WriteSettingsFile(const std::string& path, const std::string& text);
 // Applies a valid settings file to the record's port and crystal; a missing
-// or malformed file changes nothing.
-void ApplySettingsFile(SessionRecord& record, const std::string& path);
+// or invalid file changes nothing. Returns what SettingsFileProblem() says.
+std::string ApplySettingsFile(SessionRecord& record, const std::string& path);
+// "<path> is ignored: <why>" for a settings file that is there but not
+// valid; "" when it is valid or missing. Reads only.
+std::string SettingsFileProblem(const std::string& path);
 
 // The two string values "COMMPORT" and "BAUDRATE", written only, kept under
 // the organisation "Orvex" in the same place the desktop toolkit's settings

@@ -11,6 +11,7 @@ namespace {
 constexpr std::uint8_t kAck = 0xC0;
 constexpr std::uint16_t kProgrammerBase = 0x2000;
 constexpr std::uint16_t kProgrammerEntry = 0x2027;
+constexpr std::uint8_t kProgrammerValue = 0x10;
 
 using Out = std::vector<SimReply>;
 
@@ -73,6 +74,7 @@ void ChipErase(SimChipState& c) {
   if (FrameAddress(p) != 0x0000 || p[3] != 0x01) return;
   c.flash[0].Fill();
   c.security = 0;
+  c.busyUntil = c.now + c.config.chipEraseBusy;
 }
 
 bool ProgrammerParked(const SimChipState& c) {
@@ -85,9 +87,12 @@ bool ProgrammerParked(const SimChipState& c) {
 
 // The chip jumps: only the parked programmer's entry leads anywhere we
 // model; anything else runs code that will not talk to us.
+// The parked programmer is entered with the value 10h only; the loader
+// ignores a start of it with any other value.
 void Start(SimChipState& c, Out& out) {
   const auto& p = c.pending;
   const int occurrence = c.counters.Count(p[0]);
+  if (FrameAddress(p) == kProgrammerEntry && p[3] != kProgrammerValue) return;
   c.Answer(p[0], occurrence, {kAck}, out);
   const bool programmer = FrameAddress(p) == kProgrammerEntry && ProgrammerParked(c);
   c.phase = programmer ? SimTarget::Phase::Programmer : SimTarget::Phase::Halted;

@@ -54,10 +54,10 @@ bool Exists(const std::string& path) {
 struct PtyServer::State {
   std::shared_ptr<SimTarget> target;
   int master = -1;
-  // Held open for the server's life: with no slave open the master reports
-  // a hang-up at once after every client closes, and poll would spin.
-  int slave = -1;
   std::string slavePath;
+  // A host has the slave side open, or had it and sent bytes that the
+  // hang-up has not yet been seen after.
+  bool hostPresent = false;
   std::string linkPath;
   bool linkMade = false;
   std::deque<DueByte> replies;
@@ -96,6 +96,19 @@ struct PtyServer::State {
     }
   }
 
+  // The host closed its end: a program that ended, or was killed halfway
+  // through a frame. The operator would press reset before the next run; so
+  // does the stand-in, so the next host's pattern is not taken as the rest
+  // of a command.
+  void HostHungUp() {
+    hostPresent = false;
+    const SimTarget::Phase before = target->CurrentPhase();
+    target->Reset();
+    replies.clear();
+    ::tcflush(master, TCOFLUSH);
+    if (log) log(std::string("host closed the port: ") + PhaseName(before) + " -> reset");
+  }
+
   int PollTimeout(TimePoint now) const {
     Millis wait = kStopCheck;
     if (const auto unasked = target->NextUnasked())
@@ -119,7 +132,6 @@ PtyServer::~PtyServer() {
     const ssize_t n = readlink(s_->linkPath.c_str(), buf, sizeof buf);
     if (n > 0 && std::string(buf, static_cast<std::size_t>(n)) == s_->slavePath) unlink(s_->linkPath.c_str());
   }
-  if (s_->slave >= 0) close(s_->slave);
   if (s_->master >= 0) close(s_->master);
 }
 
@@ -131,9 +143,13 @@ bool PtyServer::Start(const std::string& linkPath, std::string& whyNot) {
   char name[PATH_MAX];
   if (ptsname_r(s_->master, name, sizeof name) != 0) return whyNot = Why("ptsname"), false;
   s_->slavePath = name;
-  s_->slave = open(name, O_RDWR | O_NOCTTY);
-  if (s_->slave < 0) return whyNot = Why("open " + s_->slavePath), false;
-  if (!MakeRaw(s_->slave)) return whyNot = Why("raw mode on " + s_->slavePath), false;
+  // The slave keeps its line settings while the master is open; it is not
+  // held open, so that the master sees each host hang up.
+  const int slave = open(name, O_RDWR | O_NOCTTY);
+  if (slave < 0) return whyNot = Why("open " + s_->slavePath), false;
+  const bool raw = MakeRaw(slave);
+  close(slave);
+  if (!raw) return whyNot = Why("raw mode on " + s_->slavePath), false;
   const int flags = fcntl(s_->master, F_GETFL);
   if (flags < 0 || fcntl(s_->master, F_SETFL, flags | O_NONBLOCK) != 0)
     return whyNot = Why("non-blocking pty"), false;
@@ -165,14 +181,23 @@ void PtyServer::Run(const std::atomic<bool>& stop) {
     if (!s_->replies.empty() && s_->replies.front().due <= now) fd.events |= POLLOUT;
     const int ready = poll(&fd, 1, s_->PollTimeout(now));
     if (ready < 0 && errno != EINTR) return;
-    if (ready <= 0) continue;
-    if (!(fd.revents & POLLIN)) {
-      // Only an error or hang-up: do not spin on it.
-      if (fd.revents & (POLLERR | POLLHUP | POLLNVAL)) std::this_thread::sleep_for(kStopCheck / 5);
+    if (ready < 0) continue;
+    // Bytes a host wrote just before it closed are still read first.
+    if (fd.revents & POLLIN) {
+      const ssize_t n = read(s_->master, buffer, sizeof buffer);
+      if (n > 0) {
+        s_->hostPresent = true;
+        s_->Receive(buffer, static_cast<std::size_t>(n), SimClock::now());
+        continue;
+      }
+    }
+    if (!(fd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+      s_->hostPresent = true;  // no hang-up: a host has the slave open
       continue;
     }
-    const ssize_t n = read(s_->master, buffer, sizeof buffer);
-    if (n > 0) s_->Receive(buffer, static_cast<std::size_t>(n), SimClock::now());
+    if (s_->hostPresent) s_->HostHungUp();
+    // No host: the master reports the hang-up until one opens the slave.
+    std::this_thread::sleep_for(kStopCheck / 5);
   }
 }
 

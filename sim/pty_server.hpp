@@ -8,10 +8,13 @@
 
 namespace brisko::sim {
 
-// Serves one SimTarget on a pseudo-terminal. A pty has no modem lines, so the
-// chip resets itself when the baud-detect pattern arrives while it is idle
-// (the stand-in for the operator's reset button): the server turns the
-// target's restartOnPattern on.
+// Serves one SimTarget on a pseudo-terminal. A pty has no modem lines, so
+// two stand-ins take the place of the operator's reset button: the chip
+// resets when the host closes the port (between two runs of a host program,
+// however the earlier one ended), and when the baud-detect pattern arrives
+// while it is idle between two commands (the server turns the target's
+// restartOnPattern on). Pattern bytes inside a command still arriving from a
+// live host stay data.
 class PtyServer {
  public:
   explicit PtyServer(std::shared_ptr<SimTarget> target);

@@ -51,6 +51,7 @@ void SimChipState::Reset() {
   counters.Clear();
   hostBytesSinceReset = 0;
   externalBankEntered = false;
+  busyUntil.reset();
 }
 
 bool SimChipState::Silenced() const {

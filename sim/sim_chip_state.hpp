@@ -49,6 +49,8 @@ struct SimChipState {
   long hostBytesSinceReset = 0;
   bool externalBankEntered = false;  // see external_bank_commands.hpp
   LegacyState legacy;                // see legacy_loader.hpp
+  SimClock::time_point now{};         // when the byte being handled came in
+  std::optional<SimClock::time_point> busyUntil;  // erasing itself: deaf till then
 
   std::vector<std::uint8_t> hostBytes;
 

@@ -116,6 +116,10 @@ void SimTarget::Receive(std::uint8_t byte, SimClock::time_point now, std::vector
   std::lock_guard lock(s_->mutex);
   SimChipState& c = s_->chip;
   c.hostBytes.push_back(byte);
+  // A chip busy erasing itself does not hear the line.
+  if (c.busyUntil && now < *c.busyUntil) return;
+  c.busyUntil.reset();
+  c.now = now;
   ++c.hostBytesSinceReset;
   if (RestartByte(c, byte, now, replies)) return;
   if (c.Silenced()) return;

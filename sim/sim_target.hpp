@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "chip/flash_image.hpp"
+#include "link/link_timing.hpp"
 #include "sim/fault_plan.hpp"
 #include "chip/chip_catalogue.hpp"
 
@@ -40,6 +41,16 @@ struct SimConfig {
   // The first command byte of this value after a reset is lost on the wire
   // (00h: none); the loader keeps waiting and prompts again later.
   std::uint8_t legacyLoseCommand = 0;
+  // How long the chip erases itself after the chip-erase frame, ignoring
+  // every byte meanwhile as a busy chip does. Four fifths of the pause the
+  // host keeps after that frame, so that a host that keeps the pause is never
+  // ignored and one that does not is; ChipEraseBusyFor() derives it from the
+  // host's timing.
+  std::chrono::microseconds chipEraseBusy = ChipEraseBusyFor(LinkTiming{});
+
+  static std::chrono::microseconds ChipEraseBusyFor(const LinkTiming& timing) {
+    return std::chrono::duration_cast<std::chrono::microseconds>(timing.chipErasePause) * 4 / 5;
+  }
 };
 
 // A reply byte and how long after the byte that caused it it leaves the chip.

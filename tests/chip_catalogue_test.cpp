@@ -14,7 +14,7 @@ TEST(SessionRecord, UnknownModelsTakeTheFallbackGeometryAndNewImagesAreBlank) {
   test::RecordingSink sink;
   SessionRecord record(sink, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); });
   EXPECT_TRUE(record.BlockImage(0).Empty());
-  record.SetChipModel(42);
+  record.SetChipModel(static_cast<ChipModel>(42));
   record.applyGeometry();
   EXPECT_EQ(record.SectorCount(0), 512u);
   EXPECT_EQ(record.SectorSize(1), 64u);

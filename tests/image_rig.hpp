@@ -73,8 +73,8 @@ class SimImageRig : public SimChip, public RoutineParts {
 
   bool Connect() {
     const sim::SimConfig& config = target->Config();
-    record.SetChipModel(config.model);
-    record.SetMemoryMode(config.memoryMode);
+    record.SetChipModel(static_cast<ChipModel>(config.model));
+    record.SetMemoryMode(static_cast<MemoryMode>(config.memoryMode));
     record.applyGeometry();
     SerialPort& port = record.Port();
     if (port.Open() != kResultOk) return false;
@@ -158,7 +158,7 @@ class BankDevice final : public SerialDevice {
 // A detected chip with an external flash bank selected.
 class BankImageRig : public TestFiles, public RoutineParts {
  public:
-  explicit BankImageRig(int model = kKT540, bool highBank = false)
+  explicit BankImageRig(ChipModel model = kKT540, bool highBank = false)
       : RoutineParts([this](const std::string&, std::string&) { return std::make_unique<BankDevice>(bank); }) {
     record.SetChipModel(model);
     record.applyGeometry();

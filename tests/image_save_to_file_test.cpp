@@ -1,6 +1,8 @@
 // SaveToFile: flash read again and written raw or as the text listing.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 
 #include "image/listing.hpp"
@@ -10,7 +12,15 @@
 namespace brisko::test {
 namespace {
 
-TEST(SaveToFile, BinaryIsExactlyTheBytesReadAndAShortReadLeavesTheFileEmpty) {
+// Files in `folder` whose name begins with `name`.
+int FilesNamed(const std::string& folder, const std::string& name) {
+  int count = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    count += entry.path().filename().string().starts_with(name);
+  return count;
+}
+
+TEST(SaveToFile, BinaryIsExactlyTheBytesRead) {
   SimImageRig rig(kKT420);
   ASSERT_TRUE(rig.Connect());
   const Bytes flash = Pattern(5 * 128, 1);
@@ -18,17 +28,53 @@ TEST(SaveToFile, BinaryIsExactlyTheBytesReadAndAShortReadLeavesTheFileEmpty) {
   const std::string path = rig.Write("sectors.bin", Bytes(9000, 0x00));
   ASSERT_EQ(SaveToFile(rig.ctx, path, 0x0200, 5 * 128, 128, false), kResultOk);
   EXPECT_EQ(ReadFile(path), std::string(flash.begin(), flash.end()));
+  EXPECT_EQ(FilesNamed(rig.Path(""), "sectors.bin"), 1) << "no file left beside it";
+  EXPECT_TRUE(rig.messages.messages.empty());
+}
 
-  // The third chunk of the next save comes one byte short (five reads so far).
-  rig.target->Faults().replyFaults.push_back({sim::ReplyFault::Kind::Drop, 0x0C, 5 + 3, 0, 0x01, Millis{0}});
+// Whatever goes wrong, a file already there keeps what it held, nothing is
+// left beside it, and the operator hears why.
+TEST(SaveToFile, AFailedSaveKeepsTheOldFileAndSaysWhy) {
+  SimImageRig rig(kKT420);
+  ASSERT_TRUE(rig.Connect());
+  rig.SetFlash(0, 0, Pattern(5 * 128, 1));
+  const std::string old = "the previous dump";
+  const std::string path = rig.Write("dump.txt", Bytes(old.begin(), old.end()));
+  const std::string folder = rig.Path("a folder");
+  std::filesystem::create_directory(folder);
+
+  // The third chunk comes one byte short (the connect made no reads).
+  rig.target->Faults().replyFaults.push_back({sim::ReplyFault::Kind::Drop, 0x0C, 3, 0, 0x01, Millis{0}});
   EXPECT_EQ(SaveToFile(rig.ctx, path, 0x0000, 5 * 128, 128, true), kResultFail);
-  EXPECT_TRUE(std::filesystem::exists(path));
-  EXPECT_EQ(ReadFile(path), "");
+  EXPECT_EQ(ReadFile(path), old);
+
+  // A full disk: the file may grow no further than 100 bytes.
+  rlimit saved{};
+  ::getrlimit(RLIMIT_FSIZE, &saved);
+  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = saved;
+  small.rlim_cur = 100;
+  ::setrlimit(RLIMIT_FSIZE, &small);
+  const int fullDisk = SaveToFile(rig.ctx, path, 0x0000, 5 * 128, 128, false);
+  ::setrlimit(RLIMIT_FSIZE, &saved);
+  std::signal(SIGXFSZ, previousHandler);
+  EXPECT_EQ(fullDisk, kResultFail);
+  EXPECT_EQ(ReadFile(path), old);
 
   rig.ClearWire();
   EXPECT_EQ(SaveToFile(rig.ctx, rig.Path("no/such/dir/x.bin"), 0, 128, 128, false), kResultFail);
   EXPECT_EQ(SaveToFile(rig.ctx, "", 0, 128, 128, false), kResultFail);
-  EXPECT_TRUE(rig.Wire().empty());
+  EXPECT_EQ(SaveToFile(rig.ctx, folder, 0, 128, 128, false), kResultFail);
+  EXPECT_TRUE(rig.Wire().empty()) << "the chip is not read for a file that cannot be made";
+
+  EXPECT_EQ(rig.messages.messages,
+            (std::vector<std::string>{
+                path + ": the chip could not be read; the file is unchanged",
+                path + ": cannot be written: File too large; the file is unchanged",
+                rig.Path("no/such/dir/x.bin") + ": cannot be created: No such file or directory",
+                folder + ": cannot be created: Is a directory",
+            }));
+  EXPECT_EQ(FilesNamed(rig.Path(""), "dump.txt"), 1) << "no file left beside it";
 }
 
 TEST(SaveToFile, HighBankTextCarriesTheBankDigit) {

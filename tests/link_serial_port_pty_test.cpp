@@ -155,15 +155,29 @@ TEST_F(PtyPortTest, AWriteThatCannotLeaveTimesOutWithinItsLimit) {
   EXPECT_EQ(sink.messages, std::vector<std::string>{"3:Fail to write ORVEX_CMD_READ CMD byte!!!"});
 }
 
+// After a hang-up the line polls readable while every read finds nothing; the
+// read must see the end of the file and say why, once, rather than spin.
 TEST_F(PtyPortTest, TheFarEndGoingAwayFailsTransfersWithoutHanging) {
   pty.CloseMaster();
   std::uint8_t b = 0;
   auto start = Clock::now();
   EXPECT_EQ(port.ReadByte(b), kByteFail);
+  EXPECT_EQ(port.ReadByte(b), kByteFail);
   EXPECT_EQ(port.WriteByte(0x63), kByteFail);
   EXPECT_LT(MillisSince(start), 3000);
-  EXPECT_EQ(sink.messages, std::vector<std::string>{"2:Fail to write ORVEX_CMD_READ CMD byte!!!"});
+  EXPECT_EQ(sink.messages, (std::vector<std::string>{pty.Slave() + ": the port was disconnected",
+                                                     "2:Fail to write ORVEX_CMD_READ CMD byte!!!"}));
   EXPECT_EQ(port.Close(), kResultOk);
+
+  std::string whyNot;
+  PtyPair other;
+  auto device = OpenPosixSerialDevice(other.Slave(), whyNot);
+  ASSERT_TRUE(device) << whyNot;
+  device->Configure(38400);
+  EXPECT_EQ(device->ReadAvailable(&b, 1), 0) << "an empty queue is not a hang-up";
+  other.CloseMaster();
+  EXPECT_TRUE(device->WaitForInput(Millis{0}));
+  EXPECT_EQ(device->ReadAvailable(&b, 1), -1);
 }
 
 TEST_F(PtyPortTest, ASecondOpenOfTheSameDeviceIsBusy) {

@@ -204,7 +204,7 @@ TEST_F(SerialPortTest, ReadsTakeQueuedBytesInOrderAndEveryTransferFailsOnAClosed
   EXPECT_EQ(byte, 'F');
 }
 
-// One line per event: direction, seconds since the open with milliseconds,
+// One line per event: direction, milliseconds since the open,
 // and a byte in hex or a note; each on disk as soon as it happened.
 TEST_F(SerialPortTest, TraceRecordsOpenLinesAndBytesBothWays) {
   test::TempDir dir;
@@ -218,17 +218,31 @@ TEST_F(SerialPortTest, TraceRecordsOpenLinesAndBytesBothWays) {
   wire->input = {0xC0};
   std::uint8_t byte = 0;
   port.ReadByte(byte);
-  EXPECT_EQ(untimed(), "-- open COM1 38400 bit/s 8-N-1\n-- DTR on\n-- RTS on\n-- RTS off\n-- RTS off\n-- RTS on\n"
+  EXPECT_EQ(untimed(), std::string(kWireTraceHeader) + "-- open COM1 38400 bit/s 8-N-1\n-- DTR on\n-- RTS on\n-- RTS off\n-- RTS off\n-- RTS on\n"
                        "TX 0C\nTX A5\nRX C0\n");
   port.Close();
   EXPECT_TRUE(untimed().ends_with("RX C0\n-- DTR off\n-- RTS off\n-- close\n")) << untimed();
 
-  // A trace that cannot be written changes nothing on the line.
-  auto nowhere = std::make_shared<WireTrace>("/nonexistent-dir/trace.txt");
-  EXPECT_FALSE(nowhere->IsOpen());
-  port.SetTrace(nowhere);
-  ASSERT_EQ(port.Open(), kResultOk);
-  EXPECT_EQ(port.WriteByte(0x63), kByteOk);
+  EXPECT_FALSE(std::make_shared<WireTrace>(path)->Failed());
+  EXPECT_TRUE(std::string(kWireTraceHeader).find("time in ms") != std::string::npos);
+
+  // A trace that cannot be written changes nothing on the line, and says so.
+  struct Case {
+    const char* path;
+    const char* reason;
+  } cases[] = {
+      {"/nonexistent-dir/trace.txt", "/nonexistent-dir/trace.txt: cannot be created: No such file or directory"},
+      {"/dev/full", "/dev/full: cannot be written: No space left on device"},
+  };
+  for (const auto& c : cases) {
+    auto nowhere = std::make_shared<WireTrace>(c.path);
+    port.SetTrace(nowhere);
+    ASSERT_EQ(port.Open(), kResultOk);
+    EXPECT_EQ(port.WriteByte(0x63), kByteOk);
+    EXPECT_FALSE(nowhere->IsOpen()) << c.path;
+    EXPECT_TRUE(nowhere->Failed()) << c.path;
+    EXPECT_EQ(nowhere->FailureReason(), c.reason);
+  }
 }
 
 // The loader reads each byte of a frame or short sequence on its own, so

@@ -164,7 +164,7 @@ TEST(DetectMenu, SelectionAndSetupComeFirst) {
   EXPECT_TRUE(s.Wire().empty());
 
   s.op.onSelectChip = [](ChipSelection& selection) {
-    selection.memoryMode = 0;
+    selection.memoryMode = kNoMemoryMode;
     return true;
   };
   s.Run(OnDetectMenu);

@@ -8,7 +8,7 @@ namespace {
 
 class DialogListsTest : public ::testing::Test {
  protected:
-  SessionRecord& Model(int code) {
+  SessionRecord& Model(ChipModel code) {
     record.SetChipModel(code);
     record.applyGeometry();
     return record;
@@ -20,7 +20,7 @@ class DialogListsTest : public ::testing::Test {
 
 TEST_F(DialogListsTest, StartEntriesListBlock0ThenBlock1OrTheBankSectors) {
   struct Case {
-    int model;
+    ChipModel model;
     BankView view;
     std::size_t size;
     std::size_t index;
@@ -61,7 +61,7 @@ TEST_F(DialogListsTest, RangeListStopsOneShortOfTheBlock) {
 
 TEST_F(DialogListsTest, ChoicesTurnIntoBlockAddressAndSectorCountClippedAtTheBlockEnd) {
   struct Case {
-    int model;
+    ChipModel model;
     int start;
     int range;
     int block;

@@ -107,7 +107,7 @@ TEST(LegacyUpgrade, NoToTheOfferEndsTheProgramWithTheChipUntouched) {
 // the buttons the security bits allow.
 TEST(LegacyUpgrade, DetectionShowsTheChipAndTheButtonsItsLockAllows) {
   struct Row {
-    int model;
+    ChipModel model;
     std::uint8_t security;
     const char* chipType;
     bool writable;
@@ -197,7 +197,7 @@ TEST(LegacyUpgrade, AFailedRestoreNamesTheRecoveryFileThatHoldsTheUsersSectors) 
 }
 
 TEST(UnknownVersion, A11FChipIsDetectedAndA11EChipIsOfferedTheUpgrade) {
-  auto choose = [](int model) {
+  auto choose = [](ChipModel model) {
     return [model](ChipSelection& s) {
       s.model = model;
       s.memoryMode = kInternalMemory;

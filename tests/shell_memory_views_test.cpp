@@ -63,7 +63,7 @@ TEST(BuildSectorDump, HexCellsAndAsciiUpToTheFirstZero) {
 
 class MemoryViews : public ::testing::Test {
  protected:
-  void Use(int model) {
+  void Use(ChipModel model) {
     window.Record()->SetChipModel(model);
     window.Record()->applyGeometry();
     window.Record()->AllocateImages();

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <limits>
 
 #include "link/user_paths.hpp"
 #include "shell/main_window.hpp"
@@ -27,25 +28,40 @@ class SettingsFileTest : public ::testing::Test {
   test::ScriptedOperator op;
 };
 
-TEST_F(SettingsFileTest, FilesOfTheFormAreAppliedAsTheyAreAndOthersKeepTheDefaults) {
+TEST_F(SettingsFileTest, ValidFilesAreAppliedAndOthersKeepTheDefaultsAndSayWhy) {
+  const std::string form = "it is not of the form COM<n>$BAUD<n>$CRYSTAL<MHz>$$";
   struct Case {
     const char* text;
     int port;
     unsigned baud;
     double crystal;
+    std::string whyIgnored;
   } cases[] = {
-      {"COM2$BAUD19200$CRYSTAL12.000000$$", 2, 19200, 12.0},  // as the set-up dialog writes it
-      {"COM3$BAUD57600$CRYSTAL22.1184$$", 3, 57600, 22.1184},
-      {"COM4$BAUD9600$CRYSTAL3.6864$whatever\n", 4, 9600, 3.6864},  // anything after the third field
-      {"COMx$BAUD$CRYSTAL?$$", 0, 0, 0.0},                          // numbers that do not parse
-      {"COM1$BAUD38400$$", 1, 38400, 11.0592},
-      {"com3$BAUD9600$CRYSTAL12.0$$", 1, 38400, 11.0592},
-      {"COM3$CRYSTAL12.0$BAUD9600$$", 1, 38400, 11.0592},
-      {"COM3$BAUD9600$CRYSTAL12.0", 1, 38400, 11.0592},
-      {"", 1, 38400, 11.0592},
+      {"COM2$BAUD19200$CRYSTAL12.000000$$", 2, 19200, 12.0, ""},  // as the set-up dialog writes it
+      {"COM3$BAUD57600$CRYSTAL22.1184$$", 3, 57600, 22.1184, ""},
+      {"COM4$BAUD9600$CRYSTAL3.6864$whatever\n", 4, 9600, 3.6864, ""},  // anything after the third field
+      {"COM5x$BAUD9600baud$CRYSTAL12MHz$$", 5, 9600, 12.0, ""},         // the number at the start counts
+      {"COMx$BAUD$CRYSTAL?$$", 1, 38400, 11.0592, form},
+      {"COM1$BAUD38400$$", 1, 38400, 11.0592, form},
+      {"COM1$BAUD38400$CRYST", 1, 38400, 11.0592, form},  // cut short
+      {"com3$BAUD9600$CRYSTAL12.0$$", 1, 38400, 11.0592, form},
+      {"COM3$CRYSTAL12.0$BAUD9600$$", 1, 38400, 11.0592, form},
+      {"COM3$BAUD9600$CRYSTAL12.0", 1, 38400, 11.0592, form},
+      {"", 1, 38400, 11.0592, form},
       // The reader looks at 48 bytes; the third '$' lies beyond them.
-      {"COM3$BAUD9600$CRYSTAL12.000000000000000000000000000$$", 1, 38400, 11.0592},
-      {nullptr, 1, 38400, 11.0592},  // no file
+      {"COM3$BAUD9600$CRYSTAL12.000000000000000000000000000$$", 1, 38400, 11.0592, form},
+      {"COM0$BAUD9600$CRYSTAL12.0$$", 1, 38400, 11.0592, "the port number 0 is not between 1 and 9999"},
+      {"COM-2$BAUD9600$CRYSTAL12.0$$", 1, 38400, 11.0592, "the port number -2 is not between 1 and 9999"},
+      {"COM2$BAUD-9600$CRYSTAL12.0$$", 1, 38400, 11.0592, "the baud rate -9600 is not between 110 and 921600"},
+      {"COM2$BAUD99999999999999999999$CRYSTAL12$$", 1, 38400, 11.0592, form},
+      {"COM2$BAUD9600$CRYSTAL50.000000$$", 1, 38400, 11.0592,
+       "the crystal frequency 50 MHz is not between 1.0 and 40.0"},
+      {"COM2$BAUD9600$CRYSTAL-12$$", 1, 38400, 11.0592, "the crystal frequency -12 MHz is not between 1.0 and 40.0"},
+      {"COM2$BAUD9600$CRYSTALinf$$", 1, 38400, 11.0592, "the crystal frequency inf MHz is not between 1.0 and 40.0"},
+      {"COM2$BAUD9600$CRYSTALnan$$", 1, 38400, 11.0592, "the crystal frequency nan MHz is not between 1.0 and 40.0"},
+      {"COM2$BAUD9600$CRYSTAL1e300$$", 1, 38400, 11.0592,
+       "the crystal frequency 1e+300 MHz is not between 1.0 and 40.0"},
+      {nullptr, 1, 38400, 11.0592, ""},  // no file
   };
   for (const auto& c : cases) {
     std::filesystem::remove(SettingsPath());
@@ -60,19 +76,50 @@ TEST_F(SettingsFileTest, FilesOfTheFormAreAppliedAsTheyAreAndOthersKeepTheDefaul
     EXPECT_DOUBLE_EQ(window->Record()->GetCrystal(), c.crystal) << name;
     EXPECT_EQ(window->Snapshot().portPane, "COM" + std::to_string(c.port)) << name;
     EXPECT_EQ(window->Snapshot().baudPane, "Baud Rate: " + std::to_string(c.baud)) << name;
+    const std::string problem = c.whyIgnored.empty() ? "" : SettingsPath() + " is ignored: " + c.whyIgnored;
+    EXPECT_EQ(SettingsFileProblem(SettingsPath()), problem) << name;
+    SilentSink silent;
+    SessionRecord record(silent, nullptr);
+    EXPECT_EQ(ApplySettingsFile(record, SettingsPath()), problem) << name;
+    if (c.text) {
+      EXPECT_EQ(test::ReadFile(SettingsPath()), c.text) << "an ignored file is left as it is";
+    }
   }
   EXPECT_EQ(files.dirs.Places().SettingsFile(), SettingsPath());
   EXPECT_TRUE(op.messages.empty());
 }
 
-TEST_F(SettingsFileTest, WriteReplacesTheWholeFileOrDoesNothing) {
-  WriteSettingsFile(SettingsPath(), "COM12$BAUD38400$CRYSTAL11.059200$$");
-  WriteSettingsFile(SettingsPath(), "COM1$BAUD600$CRYSTAL1.000000$$");
+// Whatever the writer puts down, the reader takes back.
+TEST_F(SettingsFileTest, WriteReplacesTheWholeFileOnlyWithWhatTheReaderTakes) {
+  EXPECT_TRUE(WriteSettingsFile(SettingsPath(), "COM12$BAUD38400$CRYSTAL11.059200$$"));
+  EXPECT_TRUE(WriteSettingsFile(SettingsPath(), FormatSettings(1, 600, 1.0)));
   EXPECT_EQ(test::ReadFile(SettingsPath()), "COM1$BAUD600$CRYSTAL1.000000$$");
+
+  struct Refused {
+    int port;
+    unsigned baud;
+    double crystal;
+    const char* why;
+  } refused[] = {
+      {1, 38400, 50.0, "the crystal frequency 50 MHz is not between 1.0 and 40.0"},
+      {1, 38400, 1e300, "the crystal frequency 1e+300 MHz is not between 1.0 and 40.0"},
+      {1, 38400, std::numeric_limits<double>::quiet_NaN(), "the crystal frequency nan MHz is not between 1.0 and 40.0"},
+      {1, 38400, 0.5, "the crystal frequency 0.5 MHz is not between 1.0 and 40.0"},
+      {0, 38400, 12.0, "the port number 0 is not between 1 and 9999"},
+      {1, 0, 12.0, "the baud rate 0 is not between 110 and 921600"},
+  };
+  for (const auto& r : refused) {
+    EXPECT_EQ(SettingsProblem({r.port, r.baud, r.crystal}), r.why);
+    EXPECT_FALSE(WriteSettingsFile(SettingsPath(), FormatSettings(r.port, r.baud, r.crystal))) << r.why;
+  }
+  EXPECT_EQ(FormatSettings(1, 38400, 1e300), "");
+  EXPECT_EQ(SettingsProblem({9999, 921600, 40.0}), "");
+  EXPECT_EQ(test::ReadFile(SettingsPath()), "COM1$BAUD600$CRYSTAL1.000000$$");
+  EXPECT_FALSE(std::filesystem::exists(SettingsPath() + ".new"));
 
   std::filesystem::remove(SettingsPath());
   std::filesystem::create_directories(SettingsPath());  // a folder in the file's place
-  WriteSettingsFile(SettingsPath(), "COM1$BAUD600$CRYSTAL1.000000$$");
+  EXPECT_FALSE(WriteSettingsFile(SettingsPath(), "COM1$BAUD600$CRYSTAL1.000000$$"));
   EXPECT_TRUE(std::filesystem::is_directory(SettingsPath()));
   EXPECT_EQ(StartWindow()->Record()->Port().GetBaudRate(), 38400u);
 }

@@ -93,6 +93,44 @@ TEST(SimPty, ServerHoldsDelayedRepliesUntilTheyAreDue) {
   serving.join();
 }
 
+// A host killed halfway through an erase frame: the next host's pattern must
+// meet a freshly reset chip, not complete the frame as an erase.
+TEST(SimPty, ServerResetsTheChipWhenTheHostClosesThePort) {
+  auto target = std::make_shared<sim::SimTarget>(ChipConfig(kKT420));
+  const Bytes flash = Pattern(256, 3);
+  std::copy(flash.begin(), flash.end(), target->Flash(0).Data());
+  sim::PtyServer server(target);
+  std::string why;
+  ASSERT_TRUE(server.Start("", why)) << why;
+  std::atomic<bool> stop{false};
+  std::thread serving([&] { server.Run(stop); });
+  auto eventually = [](auto condition) {
+    for (auto deadline = Clock::now() + 3s; Clock::now() < deadline; std::this_thread::sleep_for(1ms))
+      if (condition()) return true;
+    return false;
+  };
+  auto phaseBecomes = [&](sim::SimTarget::Phase phase) {
+    return eventually([&] { return target->CurrentPhase() == phase; });
+  };
+
+  if (auto client = Client(server.SlavePath())) {
+    EXPECT_EQ(Ask(*client, Cat({kSyncRound, Text("BSL")}), 5), Text("OKRDY"));
+    EXPECT_EQ(Ask(*client, {0x05, 0x55}, 1), Bytes{0x00});
+    const long heard = target->HostBytesSinceReset();
+    const Bytes halfFrame{0x0B, 0x00};
+    ASSERT_TRUE(client->Write(halfFrame.data(), 2, 1000ms));
+    EXPECT_TRUE(eventually([&] { return target->HostBytesSinceReset() == heard + 2; }));
+  }
+  EXPECT_TRUE(phaseBecomes(sim::SimTarget::Phase::AwaitPattern)) << "closing the port resets the chip";
+  if (auto client = Client(server.SlavePath())) {
+    EXPECT_EQ(Ask(*client, kSyncRound, 2), Text("OK"));
+    EXPECT_EQ(Ask(*client, Text("BSL"), 3), Text("RDY"));
+  }
+  stop = true;
+  serving.join();
+  EXPECT_EQ(Bytes(target->Flash(0).Data(), target->Flash(0).Data() + 256), flash);
+}
+
 TEST(SimPty, ServerLeavesAnythingButALinkAlone) {
   TempDir dir;
   const std::string file = dir.File("precious");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sim/sim_target.hpp"
+#include "support/fast_timing.hpp"
 #include "support/temp_dir.hpp"
 
 namespace brisko::test {
@@ -22,6 +23,7 @@ inline sim::SimConfig ChipConfig(int model, int memoryMode = kInternalMemory) {
   sim::SimConfig config;
   config.model = model;
   config.memoryMode = memoryMode;
+  config.chipEraseBusy = sim::SimConfig::ChipEraseBusyFor(FastTiming());
   return config;
 }
 

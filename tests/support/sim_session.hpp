@@ -24,9 +24,10 @@ namespace brisko::test {
 class SimSession : public SimChip, public WindowObserver {
  public:
   explicit SimSession(const sim::SimConfig& config = {}, LinkTiming timing = FastTiming())
-      : SimChip(config), window(std::make_unique<MainWindow>(op, sim::SimOpener(target), timing, dirs.Places())) {
-    Record().SetChipModel(config.model);
-    Record().SetMemoryMode(config.memoryMode);
+      : SimChip(BusyFor(config, timing)),
+        window(std::make_unique<MainWindow>(op, sim::SimOpener(target), timing, dirs.Places())) {
+    Record().SetChipModel(static_cast<ChipModel>(config.model));
+    Record().SetMemoryMode(static_cast<MemoryMode>(config.memoryMode));
     Record().applyGeometry();
     window->SetObserver(this);
     runner = std::make_unique<CommandRunner>(*window);
@@ -37,6 +38,11 @@ class SimSession : public SimChip, public WindowObserver {
     window->SetObserver(nullptr);
   }
 
+  // The chip's erase time follows the host's pauses.
+  static sim::SimConfig BusyFor(sim::SimConfig config, const LinkTiming& timing) {
+    config.chipEraseBusy = sim::SimConfig::ChipEraseBusyFor(timing);
+    return config;
+  }
   static sim::SimConfig MakeConfig(int model, int memoryMode = kInternalMemory) {
     return ChipConfig(model, memoryMode);
   }

@@ -1,0 +1,23 @@
+#pragma once
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace brisko::gui {
+
+// The options of the `brisko` program.
+struct AppOptions {
+  std::optional<int> simulateModel;  // --simulate MODEL: the built-in simulated chip
+  int memoryMode = 1;                // --mode internal|external (the simulated chip's EA#)
+  QString screenshot;                // --screenshot FILE: save the window as a picture and end
+  bool demoRead = false;             // --demo-read: detect and read the simulated chip first
+  QString instanceName;              // --instance NAME: the single-copy name (default per user)
+  QString error;                     // a usage error, or empty
+  bool exitNow = false;              // --help or --version was answered
+};
+
+// Parses the program's arguments (argv[0] first). Help and version texts go
+// to stdout through the parser.
+AppOptions ParseAppOptions(const QStringList& arguments);
+
+}  // namespace brisko::gui

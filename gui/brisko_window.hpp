@@ -1,0 +1,98 @@
+#pragma once
+#include <QMainWindow>
+#include <array>
+#include <ctime>
+#include <memory>
+#include <vector>
+
+#include "gui/command_table.hpp"
+#include "gui/memory_table_model.hpp"
+#include "gui/qt_operator.hpp"
+#include "link/link_timing.hpp"
+#include "link/serial_device.hpp"
+#include "shell/command_runner.hpp"
+#include "shell/main_window.hpp"
+
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QTabBar;
+class QTimer;
+
+namespace brisko::gui {
+
+class MemoryView;
+class ProgressPane;
+class WindowBridge;
+
+// The desktop window: menus, tool bar, security bar, Chip Information,
+// "IAP Function" buttons, the two memory views under their Block 0 / Block 1
+// tab, "IAP Status:" and the six status-bar panes. It renders the shell's
+// window state and starts every command on the one command runner; while a
+// command runs no other starts and the window cannot be closed.
+class BriskoWindow final : public QMainWindow {
+  Q_OBJECT
+ public:
+  BriskoWindow(DeviceOpener opener, LinkTiming timing = {}, QWidget* parent = nullptr);
+  ~BriskoWindow() override;
+
+  MainWindow& Shell() { return *shell_; }
+  QtOperator& Op() { return op_; }
+  CommandRunner& Runner() { return *runner_; }
+  // Starts a command unless one runs; false when refused.
+  bool StartCommand(CommandRunner::Command command);
+  bool CommandRunning() const { return runner_->Busy(); }
+  const CommandOutcome& LastOutcome() const { return lastOutcome_; }
+
+  // The views' models, for whoever reads their cells.
+  SectorTableModel& SectorModel() { return *sectorModel_; }
+  DumpModel& DumpTable() { return *dumpModel_; }
+
+  // One tick of the one-second timer at the given local time.
+  void TickAt(const std::tm& localTime);
+
+ signals:
+  // A command ended (on the UI thread, after the window showed its result).
+  void CommandEnded();
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildToolBars();
+  QWidget* BuildCentre();
+  void BuildStatusBar();
+  void Render(unsigned changed, const WindowState& state);
+  void OnCommandEnded(const CommandOutcome& outcome);
+  void OnTabChanged(int tab);
+  void OnExit();
+  void OnTimer();
+
+  QtOperator op_;
+  std::unique_ptr<MainWindow> shell_;
+  std::unique_ptr<CommandRunner> runner_;
+  WindowBridge* bridge_;
+  QTimer* timer_;
+  CommandOutcome lastOutcome_;
+  bool closeAfterCommand_ = false;
+
+  SectorTableModel* sectorModel_;
+  DumpModel* dumpModel_;
+  MemoryView* sectorView_ = nullptr;
+  MemoryView* dumpView_ = nullptr;
+  QTabBar* tabs_ = nullptr;
+  std::array<QLineEdit*, 5> chipInfo_{};
+  QLineEdit* statusEdit_ = nullptr;
+  QLineEdit* securityEdit_ = nullptr;
+  std::vector<QRadioButton*> iapButtons_;
+  std::vector<bool> iapAvailable_;
+  QLabel* messagePane_ = nullptr;
+  ProgressPane* progressPane_ = nullptr;
+  QLabel* doubleClockPane_ = nullptr;
+  QLabel* portPane_ = nullptr;
+  QLabel* baudPane_ = nullptr;
+  QLabel* clockPane_ = nullptr;
+};
+
+}  // namespace brisko::gui

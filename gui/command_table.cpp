@@ -1,0 +1,86 @@
+#include "gui/command_table.hpp"
+
+#include "shell/compare_command.hpp"
+#include "shell/detect_command.hpp"
+#include "shell/download_command.hpp"
+#include "shell/erase_commands.hpp"
+#include "shell/main_window.hpp"
+#include "shell/read_command.hpp"
+#include "shell/run_user_code.hpp"
+#include "shell/save_command.hpp"
+
+namespace brisko::gui {
+namespace {
+
+MenuEntry Chip(const char* menu, const char* text, CommandRunner::Command command = {}) {
+  return MenuEntry{QString::fromUtf8(menu), QString::fromUtf8(text), EntryKind::Chip, std::move(command), {}};
+}
+MenuEntry About(const char* text, const char* body) {
+  return MenuEntry{QStringLiteral("&Help"), QString::fromUtf8(text), EntryKind::About, {}, QString::fromUtf8(body)};
+}
+
+CommandOutcome ResetCommand(MainWindow& w) {
+  w.ResetTarget();
+  return CommandOutcome::Success("reset");
+}
+
+}  // namespace
+
+std::vector<MenuEntry> MenuEntries() {
+  return {
+      Chip("&File", "&Compare", AsCommand(OnCompare)),
+      Chip("&File", "&Save", AsCommand(OnSave)),
+      Chip("&File", "&Print"),
+      MenuEntry{QStringLiteral("&File"), {}, EntryKind::Separator, {}, {}},
+      MenuEntry{QStringLiteral("&File"), QStringLiteral("Exit"), EntryKind::Exit, {}, {}},
+      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware1.1F and RS232 Config.", AsCommand(OnDetectMenu)),
+      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware1.1E and Upgrade to 1.1F (EA#=1)"),
+      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware Version Unknown (EA#=1)"),
+      Chip("&RunCode", "&Execute User Code (Fw: v1.1F)", AsCommand(ExecuteUserCode)),
+      Chip("&Upgrade BSL", "&Upgrade Internal BSL1.1F+ to Newer Version"),
+      Chip("&Upgrade BSL", "Upgrade External BSL Firmware to Newer Version"),
+      Chip("&ByteModify", "&Edit data in Block 0"),
+      Chip("&Probex", "DownLoad Probex"),
+      Chip("&ExternalFlash", "&Low 64KB of External Flash"),
+      Chip("&ExternalFlash", "&High 64KB of External Flash"),
+      Chip("&ExternalFlash", "&Back to MCU Flash"),
+      About("About Orvex Brisko",
+            "Orvex Brisko programs the flash of Talon51 chips through their boot-strap loader over an RS-232 line.\n\n"
+            "Detect the chip first (DetectChip/RS232), then use the IAP Function buttons: Download, Read, "
+            "Sector Erase, Chip Erase, Lock Chip and Memory Remap."),
+      About("About Detect Chip",
+            "Detect Chip selects the chip model and memory mode, sets the port and bit rate, and then asks you to "
+            "reset the board. The host locks the loader onto the bit rate and reads its security, remap and clock "
+            "state.\n\nEvery other chip command waits for a successful detection."),
+      About("About Upgrade BSL",
+            "Upgrade BSL replaces the loader in block 1 with a newer version, from a file or from external memory.\n\n"
+            "Do not remove power or reset the board while the upgrade runs."),
+      About("About Byte Modify",
+            "Byte Modify edits up to 16 bytes of block 0 in place. The rest of the sector is kept as it was."),
+      About("About Probex",
+            "DownLoad Probex replaces the loader by the Probex debug monitor. The chip then answers the debugger, "
+            "not this program, until a loader is installed again."),
+  };
+}
+
+std::vector<IapEntry> IapEntries() {
+  return {
+      {QStringLiteral("Download"), AsCommand(OnDownload)},
+      {QStringLiteral("Dnload/Run UserCode"), AsCommand(OnDownloadAndRun)},
+      {QStringLiteral("Read"), AsCommand(OnRead)},
+      {QStringLiteral("Sector Erase"), AsCommand(OnSectorErase)},
+      {QStringLiteral("Chip Erase"), AsCommand(OnChipErase)},
+      {QStringLiteral("Lock Chip"), {}},
+      {QStringLiteral("Memory Remap"), {}},
+  };
+}
+
+std::vector<ToolEntry> ToolEntries() {
+  return {
+      {QStringLiteral(":/brisko/reset.svg"), QStringLiteral("RESET"), ResetCommand},
+      {QStringLiteral(":/brisko/double_clock.svg"), QStringLiteral("2xCLK"), {}},
+      {QStringLiteral(":/brisko/test.svg"), QStringLiteral("TEST"), {}},
+  };
+}
+
+}  // namespace brisko::gui

@@ -1,0 +1,70 @@
+#include "gui/qt_operator.hpp"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QThread>
+
+#include "gui/dialogs/dialogs.hpp"
+#include "shell/window_state.hpp"
+
+namespace brisko::gui {
+
+void ShowMessage(QWidget* parent, const QString& text) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kAppTitle), text, QMessageBox::Ok, parent);
+  box.exec();
+}
+
+bool AskYesNo(QWidget* parent, const QString& question) {
+  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kAppTitle), question, QMessageBox::Yes | QMessageBox::No,
+                  parent);
+  box.setDefaultButton(QMessageBox::No);
+  return box.exec() == QMessageBox::Yes;
+}
+
+bool QtOperator::OnUiThread(const std::function<bool()>& call) {
+  QCoreApplication* app = QCoreApplication::instance();
+  if (!app || QThread::currentThread() == app->thread()) return call();
+  bool answer = false;
+  QMetaObject::invokeMethod(app, [&] { answer = call(); }, Qt::BlockingQueuedConnection);
+  return answer;
+}
+
+void QtOperator::Tell(const std::string& text) {
+  if (Operator* a = answers_.load()) return a->Tell(text);
+  OnUiThread([&] {
+    ShowMessage(parent_, QString::fromStdString(text));
+    return true;
+  });
+}
+
+bool QtOperator::Ask(const std::string& question) {
+  if (Operator* a = answers_.load()) return a->Ask(question);
+  return OnUiThread([&] { return AskYesNo(parent_, QString::fromStdString(question)); });
+}
+
+bool QtOperator::SelectChip(ChipSelection& selection) {
+  if (Operator* a = answers_.load()) return a->SelectChip(selection);
+  return OnUiThread([&] { return ShowChipSelectionDialog(parent_, selection); });
+}
+
+bool QtOperator::CommSetup(CommSetupDialog& dialog) {
+  if (Operator* a = answers_.load()) return a->CommSetup(dialog);
+  return OnUiThread([&] { return ShowCommSetupDialog(parent_, dialog); });
+}
+
+bool QtOperator::ChooseFileAndSector(FileSectorDialog& dialog) {
+  if (Operator* a = answers_.load()) return a->ChooseFileAndSector(dialog);
+  return OnUiThread([&] { return ShowFileSectorDialog(parent_, dialog); });
+}
+
+bool QtOperator::ChooseRange(RangeDialog& dialog) {
+  if (Operator* a = answers_.load()) return a->ChooseRange(dialog);
+  return OnUiThread([&] { return ShowRangeDialog(parent_, dialog); });
+}
+
+bool QtOperator::ChooseSave(SaveDialog& dialog) {
+  if (Operator* a = answers_.load()) return a->ChooseSave(dialog);
+  return OnUiThread([&] { return ShowSaveDialog(parent_, dialog); });
+}
+
+}  // namespace brisko::gui

@@ -1,0 +1,45 @@
+#pragma once
+#include <QPointer>
+#include <atomic>
+#include <QWidget>
+#include <functional>
+
+#include "shell/operator.hpp"
+
+namespace brisko::gui {
+
+// The operator of the desktop window. Commands call it on the command thread;
+// each call is carried to the UI thread, shows the real message box or
+// dialog there, and blocks the command thread until the operator answered.
+// While it waits the UI thread keeps running its event loop, so the window
+// repaints and its clock ticks.
+class QtOperator final : public Operator {
+ public:
+  explicit QtOperator(QWidget* parent = nullptr) : parent_(parent) {}
+  void SetParent(QWidget* parent) { parent_ = parent; }
+  // Hands every call to `answers` instead, on the calling thread (a demo or
+  // a benchmark that answers without a person); null: the real dialogs.
+  void SetAnswers(Operator* answers) { answers_ = answers; }
+
+  void Tell(const std::string& text) override;
+  bool Ask(const std::string& question) override;
+  bool SelectChip(ChipSelection& selection) override;
+  bool CommSetup(CommSetupDialog& dialog) override;
+  bool ChooseFileAndSector(FileSectorDialog& dialog) override;
+  bool ChooseRange(RangeDialog& dialog) override;
+  bool ChooseSave(SaveDialog& dialog) override;
+
+  // Runs `call` on the UI thread and waits for it (at once when already there).
+  static bool OnUiThread(const std::function<bool()>& call);
+
+ private:
+  QPointer<QWidget> parent_;
+  std::atomic<Operator*> answers_{nullptr};
+};
+
+// The window's message boxes: the application title as caption, no icon.
+void ShowMessage(QWidget* parent, const QString& text);
+// Yes/No with No the default; true for Yes.
+bool AskYesNo(QWidget* parent, const QString& question);
+
+}  // namespace brisko::gui

@@ -1,0 +1,241 @@
+// The desktop window against the in-process simulated chip: every flow is
+// started by clicking the window's own menus, buttons, tabs and views, and
+// every message box is answered by pressing its buttons.
+#include <QHeaderView>
+#include <QLabel>
+#include <QTabBar>
+#include <QtTest>
+#include <fstream>
+#include <future>
+
+#include "gui/memory_view.hpp"
+#include "gui/progress_layout.hpp"
+#include "shell/window_state.hpp"
+#include "support/window_driver.hpp"
+
+using namespace brisko;
+using brisko::test::Bytes;
+using brisko::test::WindowDriver;
+
+namespace {
+
+constexpr const char* kResetPrompt = "Click on OK then Reset MCU\nto Detect Baud & Chip\n(MCU:Fw v1.1F)";
+constexpr const char* kEraseQuestion = "Data in corresponding sectors will be erased.\nProceed to download?";
+constexpr const char* kLinkLost =
+    "A timeout error detected and resets the host Application.\nPlease re-detect the Chiptype.";
+
+bool Has(const std::vector<std::string>& texts, const std::string& text) {
+  return std::find(texts.begin(), texts.end(), text) != texts.end();
+}
+
+std::tm At(int hour, int minute, int second) {
+  std::tm t{};
+  t.tm_hour = hour;
+  t.tm_min = minute;
+  t.tm_sec = second;
+  return t;
+}
+
+// A KT540 in internal memory mode, detected through the menu.
+struct Detected : WindowDriver {
+  Detected() : WindowDriver(test::ChipConfig(kKT540)) { QVERIFY(Detect()); }
+  // Downloads `bytes` into block 0 from sector 0, answering Yes.
+  void Download(const Bytes& bytes) {
+    const std::string file = Path("image.bin");
+    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    answers.onFileAndSector = [file](FileSectorDialog& d) {
+      d.fileName = file;
+      d.chosen = 0;
+      return true;
+    };
+    replies = {true};
+    QVERIFY(ClickButton(QStringLiteral("Download")));
+  }
+  void Read(int sectors) {
+    answers.onRange = [sectors](RangeDialog& d) {
+      d.start = 0;
+      d.range = sectors;  // "%03d sectors"
+      return true;
+    };
+    QVERIFY(ClickButton(QStringLiteral("Read")));
+  }
+};
+
+}  // namespace
+
+class WindowTest : public QObject {
+  Q_OBJECT
+ private slots:
+  void detectFillsChipInformationAndBars() {
+    Detected d;
+    QCOMPARE(d.Field("chipType"), QStringLiteral("KT540"));
+    QCOMPARE(d.Field("fwVersion"), QStringLiteral("v1.1F"));
+    QCOMPARE(d.Field("iapStatus"), QStringLiteral("Detect target MCU is successful!"));
+    QVERIFY(d.Field("securityText").startsWith(QStringLiteral("SECURITY")));
+    QVERIFY(Has(d.messages, kResetPrompt));
+    // Every box has the application title as its caption.
+    for (const auto& caption : d.captions) QCOMPARE(QString::fromStdString(caption), QString::fromUtf8(kAppTitle));
+    QCOMPARE(d.window.windowTitle(), QString::fromUtf8(kAppTitle));
+  }
+
+  void downloadThenReadShowsTheCells() {
+    Detected d;
+    Bytes image = test::Pattern(256, 3);
+    image[0x10] = 'A';
+    image[0x11] = 'B';
+    image[0x12] = 0x00;
+    image[0x13] = 'C';
+    d.Download(image);
+    QVERIFY(Has(d.questions, kEraseQuestion));
+    QCOMPARE(d.Flash(0, 0, 256), image);
+
+    d.Read(3);
+    const char* row0[] = {"000", "0000", "007F", "00000", "Not Blank"};
+    for (int c = 0; c < 5; ++c) QCOMPARE(d.SectorCell(0, c), QString::fromUtf8(row0[c]));
+    QCOMPARE(d.SectorCell(2, 4), QStringLiteral("Blank"));
+    QCOMPARE(d.window.SectorModel().rowCount(), 512);
+    QCOMPARE(d.window.DumpTable().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("SECTOR 000"));
+    QCOMPARE(d.DumpCell(1, 0), QStringLiteral("0010 - 001F"));
+    QCOMPARE(d.DumpCell(1, 2), QStringLiteral("AB"));  // the ASCII cell ends at the first 00h
+    QVERIFY(d.DumpCell(0, 1).contains(QStringLiteral(" - ")));
+    QCOMPARE(d.DumpCell(1, 1).left(11), QStringLiteral("41 42 00 43"));
+  }
+
+  void compareReportsTheFirstDifference() {
+    Detected d;
+    const Bytes image = test::Pattern(128, 5);
+    d.Download(image);
+    d.SetFlash(0, 0x23, Bytes{static_cast<std::uint8_t>(image[0x23] ^ 0xFF)});
+    QVERIFY(d.RunMenu(QStringLiteral("&Compare")));
+    QVERIFY(Has(d.messages, "Failed to Verify Data!!!"));
+    QVERIFY(d.Field("iapStatus").startsWith(QStringLiteral("Unmatched data at memory address 0023h")));
+  }
+
+  void saveWritesATextListing() {
+    Detected d;
+    d.Download(test::Pattern(128, 7));
+    const std::string file = d.Path("flash.txt");
+    d.answers.onSave = [file](SaveDialog& s) {
+      s.start = 0;
+      s.range = 1;
+      s.path = file;
+      s.textMode = true;
+      return true;
+    };
+    QVERIFY(d.RunMenu(QStringLiteral("&Save")));
+    QVERIFY(Has(d.messages, "Save data has completed"));
+    QCOMPARE(QString::fromStdString(test::ReadFile(file).substr(0, 13)), QStringLiteral("0000 - 000F  "));
+  }
+
+  void tabSwitchAndClickRule() {
+    Detected d;
+    d.Download(test::Pattern(512, 9));
+    d.SetFlash(0, 0x100, Bytes(128, 0x00));
+    d.Read(4);
+    QCOMPARE(d.SectorCell(2, 4), QStringLiteral("All Zeros"));
+
+    auto* tabs = d.window.findChild<QTabBar*>(QStringLiteral("blockTabs"));
+    QVERIFY(d.Run([tabs] { tabs->setCurrentIndex(1); }));
+    QVERIFY(Has(d.messages, "Internal Data"));
+    QCOMPARE(d.window.Shell().Record()->GetCurrentBlock(), 1);
+    QVERIFY(d.Run([tabs] { tabs->setCurrentIndex(0); }));
+    QCOMPARE(d.SectorCell(2, 4), QStringLiteral("Unknown"));  // no read range after a switch
+
+    // A click on row 3 of either view shows sector 3 and selects nothing.
+    auto* table = d.window.findChild<gui::MemoryView*>(QStringLiteral("sectorTable"));
+    const QRect row3 = table->visualRect(d.window.SectorModel().index(3, 1));
+    QVERIFY(d.Run([&] { QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, row3.center()); }));
+    QCOMPARE(d.window.DumpTable().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("SECTOR 003"));
+    QCOMPARE(d.DumpCell(0, 0), QStringLiteral("0180 - 018F"));
+    QVERIFY(!table->selectionModel()->hasSelection());
+    auto* dump = d.window.findChild<gui::MemoryView*>(QStringLiteral("memoryDump"));
+    const QRect dumpRow2 = dump->visualRect(d.window.DumpTable().index(2, 0));
+    QVERIFY(d.Run([&] { QTest::mouseClick(dump->viewport(), Qt::LeftButton, {}, dumpRow2.center()); }));
+    QCOMPARE(d.window.DumpTable().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("SECTOR 002"));
+  }
+
+  void exitAnsweredNoKeepsTheWindow() {
+    WindowDriver d(test::ChipConfig(kKT540));
+    d.MenuItem(QStringLiteral("Exit"))->trigger();  // answered with the default button, No
+    QVERIFY(Has(d.questions, "Are you sure you want to exit this application?"));
+    QVERIFY(d.window.isVisible());
+    d.replies = {true};
+    d.MenuItem(QStringLiteral("Exit"))->trigger();
+    QVERIFY(!d.window.isVisible());
+  }
+
+  void closingWaitsForTheRunningCommand() {
+    WindowDriver d(test::ChipConfig(kKT540));
+    std::promise<void> release;
+    auto released = release.get_future().share();
+    QVERIFY(d.window.StartCommand([released](MainWindow&) {
+      released.wait();
+      return CommandOutcome::Success();
+    }));
+    QVERIFY(!d.window.close());
+    QVERIFY(d.window.isVisible());
+    QVERIFY(Has(d.messages, "A command is still running.\nClose the window when it has ended."));
+    QVERIFY(d.Run([&] { release.set_value(); }));
+    QVERIFY(d.window.close());
+  }
+
+  void keepAliveOnlyOnTheTenSecondsAndLosingTheChip() {
+    Detected d;
+    d.ClearWire();
+    d.window.TickAt(At(13, 5, 9));
+    d.window.Runner().WaitIdle();
+    QVERIFY(d.Wire().empty());
+    QCOMPARE(d.window.findChild<QLabel*>(QStringLiteral("clockPane"))->text().isEmpty(), false);
+
+    d.target->Faults().stopAfterHostBytes = 1;  // the chip falls silent
+    d.window.TickAt(At(13, 5, 10));
+    QTRY_VERIFY_WITH_TIMEOUT(Has(d.messages, kLinkLost), 60000);
+    QCOMPARE(d.Wire(), Bytes{0x63});
+    QTRY_COMPARE_WITH_TIMEOUT(d.Field("chipType"), QString(), 60000);
+    QCOMPARE(d.Field("securityText"), QString::fromUtf8(kUnknownSecurityText));
+    QVERIFY(!d.window.Shell().Record()->Port().IsLinkUp());
+  }
+
+  void statusPanesAtStart() {
+    WindowDriver d(test::ChipConfig(kKT540));
+    d.window.TickAt(At(13, 5, 9));
+    QTRY_COMPARE_WITH_TIMEOUT(d.window.findChild<QLabel*>(QStringLiteral("clockPane"))->text(),
+                              QStringLiteral("01:05:09PM"), 60000);
+    const char* panes[][2] = {{"messagePane", "Ready"},
+                              {"doubleClockPane", "Double Clock OFF"},
+                              {"portPane", "COM1"},
+                              {"baudPane", "Baud Rate: 38400"}};
+    for (const auto& pane : panes)
+      QCOMPARE(d.window.findChild<QLabel*>(QString::fromUtf8(pane[0]))->text(), QString::fromUtf8(pane[1]));
+    QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY: UNKNOWN"));
+  }
+
+  void progressBarGeometry_data() {
+    QTest::addColumn<int>("labelWidth");
+    QTest::addColumn<int>("left");
+    QTest::addColumn<int>("right");
+    // Pane 0..200 x 0..20, a blank 4 px wide: gap unit 8 px.
+    QTest::newRow("empty label fills the pane") << 0 << 0 << 200;
+    QTest::newRow("label pushes the bar right") << 50 << 66 << 200;
+    QTest::newRow("label just fits") << 184 << 200 << 200;
+    QTest::newRow("long label collapses the bar inside the pane") << 500 << 200 << 200;
+  }
+  void progressBarGeometry() {
+    QFETCH(int, labelWidth);
+    QFETCH(int, left);
+    QFETCH(int, right);
+    const gui::PaneRect bar = gui::ProgressBarRect({0, 0, 200, 20}, labelWidth, 4);
+    QCOMPARE(bar.left, left);
+    QCOMPARE(bar.right, right);
+    QCOMPARE(bar.top, 2);
+    QCOMPARE(bar.bottom, 18);
+  }
+
+  void columnWidthsInFifths() {
+    QCOMPARE(gui::ColumnWidths(503, {1, 1, 1, 1, -1}), (std::vector<int>{100, 100, 100, 100, 103}));
+    QCOMPARE(gui::ColumnWidths(503, {1, 4, 2}), (std::vector<int>{100, 400, 200}));
+  }
+};
+
+QTEST_MAIN(WindowTest)
+#include "gui_window_test.moc"

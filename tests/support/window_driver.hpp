@@ -1,0 +1,121 @@
+#pragma once
+// The desktop window on an in-process simulated chip, driven as a person
+// would: its menus, buttons, tabs and views are clicked, and every message
+// box it opens is read and answered by pressing its buttons.
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "gui/brisko_window.hpp"
+#include "gui/qt_operator.hpp"
+#include "sim/sim_device.hpp"
+#include "support/fast_timing.hpp"
+#include "support/sim_chip.hpp"
+
+namespace brisko::test {
+
+// Message boxes and questions go to the window's real boxes; the file and
+// range dialogs are answered from the test's script.
+class DialogAnswers final : public Operator {
+ public:
+  explicit DialogAnswers(QWidget* parent) : boxes(parent) {}
+  void Tell(const std::string& text) override { boxes.Tell(text); }
+  bool Ask(const std::string& question) override { return boxes.Ask(question); }
+  bool SelectChip(ChipSelection& s) override { return onSelectChip && onSelectChip(s); }
+  bool CommSetup(CommSetupDialog&) override { return true; }
+  bool ChooseFileAndSector(FileSectorDialog& d) override { return onFileAndSector && onFileAndSector(d); }
+  bool ChooseRange(RangeDialog& d) override { return onRange && onRange(d); }
+  bool ChooseSave(SaveDialog& d) override { return onSave && onSave(d); }
+
+  gui::QtOperator boxes;
+  std::function<bool(ChipSelection&)> onSelectChip;
+  std::function<bool(FileSectorDialog&)> onFileAndSector;
+  std::function<bool(RangeDialog&)> onRange;
+  std::function<bool(SaveDialog&)> onSave;
+};
+
+class WindowDriver : public SimChip {
+ public:
+  explicit WindowDriver(const sim::SimConfig& config)
+      : SimChip(config), window(sim::SimOpener(target), FastTiming()), answers(&window) {
+    window.Shell().Record()->SetChipModel(config.model);
+    window.Shell().Record()->SetMemoryMode(config.memoryMode);
+    window.Op().SetAnswers(&answers);
+    answers.onSelectChip = [config](ChipSelection& s) {
+      s.model = config.model;
+      s.memoryMode = config.memoryMode;
+      return true;
+    };
+    QObject::connect(&boxWatch, &QTimer::timeout, [this] { AnswerOpenBox(); });
+    boxWatch.start(5);
+    window.show();
+  }
+
+  // Reads and answers the message box in front, if any: a question is
+  // answered from `replies` (Yes/No) or with its default button.
+  void AnswerOpenBox() {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    const bool question = box->button(QMessageBox::Yes) != nullptr;
+    (question ? questions : messages).push_back(box->text().toStdString());
+    captions.push_back(box->windowTitle().toStdString());
+    if (question && !replies.empty()) {
+      const bool yes = replies.front();
+      replies.pop_front();
+      box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+    } else {
+      QTest::keyClick(box, Qt::Key_Return);  // the default button
+    }
+  }
+
+  QAction* MenuItem(const QString& text) {
+    for (QAction* menu : window.menuBar()->actions())
+      for (QAction* item : menu->menu()->actions())
+        if (item->text() == text) return item;
+    return nullptr;
+  }
+
+  // Starts a command by `start` and waits until the window reports its end.
+  bool Run(const std::function<void()>& start) {
+    QSignalSpy ended(&window, &gui::BriskoWindow::CommandEnded);
+    start();
+    return ended.wait(60000);
+  }
+  bool RunMenu(const QString& text) {
+    QAction* item = MenuItem(text);
+    return item && Run([item] { item->trigger(); });
+  }
+  bool ClickButton(const QString& name) {
+    auto* button = window.findChild<QAbstractButton*>(name);
+    // On the radio mark: a radio button takes clicks on its mark and text only.
+    return button && Run([button] { QTest::mouseClick(button, Qt::LeftButton, {}, QPoint(8, button->height() / 2)); });
+  }
+  bool Detect() { return RunMenu(QStringLiteral("&Detect Target MCU for Firmware1.1F and RS232 Config.")); }
+
+  QString Field(const char* name) { return window.findChild<QLineEdit*>(QString::fromUtf8(name))->text(); }
+  QString SectorCell(int row, int column) {
+    return window.SectorModel().index(row, column).data().toString();
+  }
+  QString DumpCell(int row, int column) { return window.DumpTable().index(row, column).data().toString(); }
+
+  gui::BriskoWindow window;
+  DialogAnswers answers;
+  QTimer boxWatch;
+  std::deque<bool> replies;
+  std::vector<std::string> messages;
+  std::vector<std::string> questions;
+  std::vector<std::string> captions;
+};
+
+}  // namespace brisko::test
