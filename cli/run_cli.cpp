@@ -2,9 +2,7 @@
 
 #include <unistd.h>
 
-#include <cerrno>
 #include <chrono>
-#include <cstring>
 #include <memory>
 
 #include "cli/cli_command.hpp"
@@ -18,6 +16,7 @@
 #include "shell/command_runner.hpp"
 #include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
+#include "shell/settings_file.hpp"
 #include "shell/user_places.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
@@ -48,16 +47,22 @@ void ApplyPortOption(const Arguments& args, SerialPort& port) {
   else if (args.port) port.SetDevicePath(*args.port);
 }
 
-// Why a trace file cannot take bytes ("" when it can): a file that opens but
-// refuses writes (a full disk, /dev/full) would otherwise lose the trace
-// silently.
-std::string TraceProblem(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "w");
-  if (file == nullptr) return std::strerror(errno);
-  const bool written = std::fputc('\n', file) != EOF && std::fflush(file) == 0;
-  const int error = errno;
-  std::fclose(file);
-  return written ? "" : std::strerror(error);
+// A trace that cannot be written (a full disk, /dev/full) is said once; it
+// would otherwise be lost in silence.
+bool TraceLost(const WireTrace& trace, std::FILE* err) {
+  if (!trace.Failed() && trace.IsOpen()) return false;
+  std::fprintf(err, "brisko-cli: the wire trace is lost: %s\n", trace.FailureReason().c_str());
+  return true;
+}
+
+// The settings file is read once per session. One that is not valid is left
+// as it is and not applied; it is said once, and it is not overwritten unless
+// the command line gives the values to save.
+void HandleIgnoredSettings(const Arguments& args, SessionPlaces& places, std::FILE* err) {
+  const std::string problem = SettingsFileProblem(places.SettingsFile());
+  if (problem.empty()) return;
+  std::fprintf(err, "brisko-cli: %s\n", problem.c_str());
+  if (!args.port && !args.portNumber && !args.baud && !args.crystal) places.keepSettings = false;
 }
 
 // Runs the detection (when the command needs a chip) and the command, each as
@@ -69,8 +74,6 @@ CommandOutcome RunOnRunner(const CliCommand& command, CommandContext& context, C
       if (detected.step.empty()) detected.step = "detect";
       return detected;
     }
-    // Run hands back the outcome just before the runner takes a new command.
-    runner.WaitIdle();
   }
   return runner.Run([&](MainWindow&) { return command.run(context); });
 }
@@ -90,17 +93,15 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   }
   std::shared_ptr<WireTrace> trace;
   if (args.trace) {
-    if (const std::string problem = TraceProblem(*args.trace); !problem.empty()) {
-      std::fprintf(err, "brisko-cli: cannot write the trace file %s: %s\n", args.trace->c_str(), problem.c_str());
-      return kExitFailed;
-    }
     trace = std::make_shared<WireTrace>(*args.trace);
+    if (TraceLost(*trace, err)) return kExitFailed;
   }
 
   TerminalOperator op(args, in, err);
   SessionPlaces places = UserPlaces();
   // A simulated run leaves the user's saved port, rate and crystal alone.
   places.keepSettings = !chip || args.saveSettings;
+  HandleIgnoredSettings(args, places, err);
   DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(places.PortMapFile());
   MainWindow window(op, opener, LinkTiming{}, places);
   SerialPort& port = window.Record()->Port();
@@ -133,6 +134,7 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   if (!outcome.Ok()) std::fprintf(err, "%s\n", FailureLine(command.name, outcome).c_str());
   std::fprintf(out, "%s\n", SummaryLine(command.name, outcome, took.count()).c_str());
   if (op.ArgumentsRejected()) return kExitUsage;
+  if (trace && TraceLost(*trace, err) && outcome.Ok()) return kExitFailed;
   return ExitStatus(outcome);
 }
 

@@ -3,12 +3,14 @@
 #include <QStringList>
 #include <optional>
 
+#include "chip/chip_catalogue.hpp"
+
 namespace brisko::gui {
 
 // The options of the `brisko` program.
 struct AppOptions {
-  std::optional<int> simulateModel;  // --simulate MODEL: the built-in simulated chip
-  int memoryMode = 1;                // --mode internal|external (the simulated chip's EA#)
+  std::optional<ChipModel> simulateModel;  // --simulate MODEL: the built-in simulated chip
+  MemoryMode memoryMode = kInternalMemory;  // --mode internal|external (the simulated chip's EA#)
   QString screenshot;                // --screenshot FILE: save the window as a picture and end
   bool demoRead = false;             // --demo-read: detect and read the simulated chip first
   QString instanceName;              // --instance NAME: the single-copy name (default per user)

@@ -20,7 +20,7 @@ void LoadDemoFirmware(sim::SimTarget& chip);
 // keeps the set-up, reads all sectors, and says nothing.
 class DemoOperator final : public Operator {
  public:
-  DemoOperator(int model, int memoryMode) : model_(model), memoryMode_(memoryMode) {}
+  DemoOperator(ChipModel model, MemoryMode memoryMode) : model_(model), memoryMode_(memoryMode) {}
   void Tell(const std::string&) override {}
   bool Ask(const std::string&) override { return true; }
   bool SelectChip(ChipSelection& selection) override;
@@ -30,8 +30,8 @@ class DemoOperator final : public Operator {
   bool ChooseSave(SaveDialog&) override { return false; }
 
  private:
-  int model_;
-  int memoryMode_;
+  ChipModel model_;
+  MemoryMode memoryMode_;
 };
 
 // Detects the chip and reads block 0 through the window's own commands, then

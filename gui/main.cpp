@@ -48,7 +48,7 @@ int main(int argc, char** argv) {
   QObject::connect(&single, &gui::SingleInstance::Activated, &window, [&window] { gui::BringToFront(&window); });
   window.show();
 
-  gui::DemoOperator demo(options.simulateModel.value_or(0), options.memoryMode);
+  gui::DemoOperator demo(options.simulateModel.value_or(kNoModel), options.memoryMode);
   if (options.demoRead) {
     gui::LoadDemoFirmware(*chip);
     window.Op().SetAnswers(&demo);

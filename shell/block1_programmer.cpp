@@ -58,8 +58,8 @@ std::string Block0BackupFailedText() {
          "Nothing has been erased.";
 }
 
-std::string RecoveryFileFailedText() {
-  return "Failed to write the block 0 recovery file\ninto the user's data directory.\nNothing has been erased.";
+std::string RecoveryFileFailedText(const std::string& whyNot) {
+  return "Failed to write the block 0 recovery file\n(" + whyNot + ").\nNothing has been erased.";
 }
 
 std::string Block0NotRestoredText(const std::string& recoveryPath) {
@@ -89,9 +89,10 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
     w.Op().Tell(Block0BackupFailedText());
     return run;
   }
-  const std::string recoveryPath = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr));
+  std::string whyNot;
+  const std::string recoveryPath = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr), whyNot);
   if (recoveryPath.empty()) {
-    w.Op().Tell(RecoveryFileFailedText());
+    w.Op().Tell(RecoveryFileFailedText(whyNot));
     return run;
   }
 

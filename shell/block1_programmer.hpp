@@ -44,7 +44,7 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
 
 // Operator texts of the safeguards around the parking.
 std::string Block0BackupFailedText();
-std::string RecoveryFileFailedText();
+std::string RecoveryFileFailedText(const std::string& whyNot);
 std::string Block0NotRestoredText(const std::string& recoveryPath);
 
 }  // namespace brisko

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <span>
 #include <string>
+#include <system_error>
 
 #include "link/user_paths.hpp"
 
@@ -44,6 +45,11 @@ namespace {
 std::string WriteRecoveryParts(const std::string& directory, std::span<const std::uint8_t> first,
                                std::span<const std::uint8_t> second, std::time_t now) {
   std::string whyNot;
+  return WriteBlock0RecoveryFile(directory, saved, now, whyNot);
+}
+
+std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
+                                    std::string& whyNot) {
   if (!EnsureDir(directory, whyNot)) return "";
   constexpr int kMaxAttempts = 100;
   for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
@@ -52,6 +58,7 @@ std::string WriteRecoveryParts(const std::string& directory, std::span<const std
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
+      whyNot = path + ": " + std::generic_category().message(errno);
       return "";
     }
     // The chip is erased right after this returns: the bytes must be on the
@@ -60,9 +67,11 @@ std::string WriteRecoveryParts(const std::string& directory, std::span<const std
               ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) return path;
+    whyNot = path + ": " + std::generic_category().message(errno);
     ::unlink(path.c_str());
     return "";
   }
+  whyNot = directory + ": no free recovery file name";
   return "";
 }
 

@@ -24,6 +24,10 @@ inline constexpr std::size_t kRecoveryFileSize = kRecoverySector0Size + kRecover
 // returns its path; "" when it could not be written completely (a partial
 // file is removed).
 std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now);
+// The same, saying why in `whyNot` (the folder or file and the system's
+// reason) when it returns "".
+std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
+                                    std::string& whyNot);
 
 // The upgrade of a 1.1E loader displaces 0000h-04FFh instead: the same kind of
 // file, holding those 1280 bytes (savedUserCode) and nothing else.

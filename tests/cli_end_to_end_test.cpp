@@ -80,12 +80,18 @@ TEST_F(CliTest, SimulatedChipCommands) {
   }
   auto trace = Cli({"--simulate", "KT540", "--trace", "/dev/full", "detect"});  // a lost trace is a failure
   EXPECT_EQ(trace.exitCode, 1);
-  EXPECT_TRUE(Has(trace.err, "trace file /dev/full"));
+  EXPECT_TRUE(Has(trace.err, "the wire trace is lost: /dev/full: cannot be written"));
   auto detect = Cli({"--simulate", "KT540", "--port", "COM7", "detect"});
   EXPECT_TRUE(Has(detect.out, "IAP Status: Detect target MCU is successful!\ndetect: "));  // the summary is last
   EXPECT_FALSE(Has(test::ReadFile(files.Path("config/brisko/OrvexBslComDft.txt")), "COM7"));  // not saved
   EXPECT_EQ(Cli({"--simulate", "KT540", "--port", "COM7", "--save-settings", "detect"}).exitCode, 0);
   EXPECT_TRUE(Has(test::ReadFile(files.Path("config/brisko/OrvexBslComDft.txt")), "COM7$BAUD38400$"));
+  // A file cut short is said once, left as it is and not applied.
+  test::WriteFile(files.Path("config/brisko/OrvexBslComDft.txt"), "COM2$BAUD9600$CRY");
+  auto cut = Cli({"--simulate", "KT540", "--save-settings", "detect"});
+  EXPECT_EQ(cut.exitCode, 0);
+  EXPECT_TRUE(Has(cut.err, "OrvexBslComDft.txt is ignored: "));
+  EXPECT_EQ(test::ReadFile(files.Path("config/brisko/OrvexBslComDft.txt")), "COM2$BAUD9600$CRY");
 
   auto baud = Cli({"baud", "--crystal", "12"});
   EXPECT_EQ(baud.exitCode, 0) << baud.err;

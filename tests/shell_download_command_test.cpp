@@ -192,7 +192,8 @@ TEST(DownloadToFlash, ABlock0ThatCannotBeSavedStopsBeforeAnythingIsErased) {
   ASSERT_TRUE(kt540.Ready());
   kt540.Write("data/brisko", std::string("x"));
   EXPECT_EQ(Download(kt540, Pattern(128, 16), kt540.Block1Entry(20)), OutcomeKind::Failed);
-  EXPECT_TRUE(kt540.op.Saw(RecoveryFileFailedText()));
+  EXPECT_TRUE(kt540.op.Saw(RecoveryFileFailedText(kt540.Path("data/brisko") + ": not a folder")))
+      << ::testing::PrintToString(kt540.op.messages);
   EXPECT_FALSE(kt540.WireHas({0x0B}));
 }
 

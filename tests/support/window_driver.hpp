@@ -49,12 +49,12 @@ class WindowDriver : public SimChip {
  public:
   explicit WindowDriver(const sim::SimConfig& config)
       : SimChip(config), window(sim::SimOpener(target), FastTiming()), answers(&window) {
-    window.Shell().Record()->SetChipModel(config.model);
-    window.Shell().Record()->SetMemoryMode(config.memoryMode);
+    window.Shell().Record()->SetChipModel(static_cast<ChipModel>(config.model));
+    window.Shell().Record()->SetMemoryMode(static_cast<MemoryMode>(config.memoryMode));
     window.Op().SetAnswers(&answers);
     answers.onSelectChip = [config](ChipSelection& s) {
-      s.model = config.model;
-      s.memoryMode = config.memoryMode;
+      s.model = static_cast<ChipModel>(config.model);
+      s.memoryMode = static_cast<MemoryMode>(config.memoryMode);
       return true;
     };
     QObject::connect(&boxWatch, &QTimer::timeout, [this] { AnswerOpenBox(); });
