@@ -144,9 +144,9 @@ std::string UserCodeNotSavedText() {
          "could not be read.\nNothing on the chip has been changed.";
 }
 
-std::string UserCodeRecoveryFailedText() {
+std::string UserCodeRecoveryFailedText(const std::string& whyNot) {
   return "Upgrade Bootstrap Loader from 1.1E to 1.1F was not started:\nthe block 0 recovery file could not be "
-         "written\ninto the user's data directory.\nNothing on the chip has been changed.";
+         "written\n(" + whyNot + ").\nNothing on the chip has been changed.";
 }
 
 std::string UserCodeNotRestoredText(const std::string& recoveryPath) {
@@ -173,10 +173,12 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
     w.Op().Tell(UserCodeNotSavedText());
     return CommandOutcome::Failed("save the user's code", kResultFail);
   }
-  const std::string recoveryPath = WriteUserCodeRecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr));
+  std::string whyNot;
+  const std::string recoveryPath =
+      WriteUserCodeRecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr), whyNot);
   if (recoveryPath.empty()) {
     TellHeld(w);
-    w.Op().Tell(UserCodeRecoveryFailedText());
+    w.Op().Tell(UserCodeRecoveryFailedText(whyNot));
     return CommandOutcome::Failed("write the recovery file", kResultFail);
   }
 

@@ -16,7 +16,7 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
 
 // Operator texts of the safeguards around the upgrade.
 std::string UserCodeNotSavedText();
-std::string UserCodeRecoveryFailedText();
+std::string UserCodeRecoveryFailedText(const std::string& whyNot);
 std::string UserCodeNotRestoredText(const std::string& recoveryPath);
 
 }  // namespace brisko

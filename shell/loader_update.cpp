@@ -60,8 +60,9 @@ CommandOutcome OnUpdateInternalLoader(MainWindow& w) {
   // The programmer's install erases sector 0 and 2000h-217Fh: their bytes are
   // kept in memory and on disk first, or nothing is erased.
   if (!SaveParkingArea(w)) return Stop(w, Block0BackupFailedText(), "save block 0");
-  const std::string recoveryPath = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr));
-  if (recoveryPath.empty()) return Stop(w, RecoveryFileFailedText(), "write the recovery file");
+  std::string whyNot;
+  const std::string recoveryPath = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr), whyNot);
+  if (recoveryPath.empty()) return Stop(w, RecoveryFileFailedText(whyNot), "write the recovery file");
 
   InstallImageAt2000(engine, IsKT400(record.GetChipModel()) ? firmware::Block1ProgrammerKT400
                                                             : firmware::Block1ProgrammerKT500);

@@ -43,13 +43,7 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t count) {
 namespace {
 
 std::string WriteRecoveryParts(const std::string& directory, std::span<const std::uint8_t> first,
-                               std::span<const std::uint8_t> second, std::time_t now) {
-  std::string whyNot;
-  return WriteBlock0RecoveryFile(directory, saved, now, whyNot);
-}
-
-std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
-                                    std::string& whyNot) {
+                               std::span<const std::uint8_t> second, std::time_t now, std::string& whyNot) {
   if (!EnsureDir(directory, whyNot)) return "";
   constexpr int kMaxAttempts = 100;
   for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
@@ -77,12 +71,19 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
 
 }  // namespace
 
-std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
-  return WriteRecoveryParts(directory, saved.savedSector0, saved.savedArea2000, now);
+std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
+                                    std::string& whyNot) {
+  return WriteRecoveryParts(directory, saved.savedSector0, saved.savedArea2000, now, whyNot);
 }
 
-std::string WriteUserCodeRecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
-  return WriteRecoveryParts(directory, saved.savedUserCode, {}, now);
+std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
+  std::string whyNot;
+  return WriteBlock0RecoveryFile(directory, saved, now, whyNot);
+}
+
+std::string WriteUserCodeRecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
+                                      std::string& whyNot) {
+  return WriteRecoveryParts(directory, saved.savedUserCode, {}, now, whyNot);
 }
 
 bool RemoveBlock0RecoveryFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
