@@ -135,4 +135,9 @@ bool TerminalOperator::ChooseSave(SaveDialog& dialog) {
   return true;
 }
 
+bool TerminalOperator::PrintListing(const std::string& listing) {
+  const bool written = std::fwrite(listing.data(), 1, listing.size(), stdout) == listing.size();
+  return std::fflush(stdout) == 0 && written;
+}
+
 }  // namespace brisko::cli

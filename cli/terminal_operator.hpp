@@ -23,6 +23,8 @@ class TerminalOperator final : public Operator {
   bool ChooseFileAndSector(FileSectorDialog& dialog) override;
   bool ChooseRange(RangeDialog& dialog) override;
   bool ChooseSave(SaveDialog& dialog) override;
+  // The terminal's printer is standard output.
+  bool PrintListing(const std::string& listing) override;
 
   // A dialog could not be answered because the arguments name no valid
   // choice (a sector past the list, an address that starts no sector or

@@ -5,6 +5,7 @@
 #include "shell/download_command.hpp"
 #include "shell/erase_commands.hpp"
 #include "shell/main_window.hpp"
+#include "shell/print_command.hpp"
 #include "shell/read_command.hpp"
 #include "shell/run_user_code.hpp"
 #include "shell/save_command.hpp"
@@ -30,7 +31,7 @@ std::vector<MenuEntry> MenuEntries() {
   return {
       Chip("&File", "&Compare", AsCommand(OnCompare)),
       Chip("&File", "&Save", AsCommand(OnSave)),
-      Chip("&File", "&Print"),
+      Chip("&File", "&Print", AsCommand(OnPrint)),
       MenuEntry{QStringLiteral("&File"), {}, EntryKind::Separator, {}, {}},
       MenuEntry{QStringLiteral("&File"), QStringLiteral("Exit"), EntryKind::Exit, {}, {}},
       Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware1.1F and RS232 Config.", AsCommand(OnDetectMenu)),

@@ -67,4 +67,9 @@ bool QtOperator::ChooseSave(SaveDialog& dialog) {
   return OnUiThread([&] { return ShowSaveDialog(parent_, dialog); });
 }
 
+bool QtOperator::PrintListing(const std::string& listing) {
+  if (Operator* a = answers_.load()) return a->PrintListing(listing);
+  return OnUiThread([&] { return gui::PrintListing(parent_, kAppTitle, listing); });
+}
+
 }  // namespace brisko::gui

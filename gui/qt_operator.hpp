@@ -28,6 +28,7 @@ class QtOperator final : public Operator {
   bool ChooseFileAndSector(FileSectorDialog& dialog) override;
   bool ChooseRange(RangeDialog& dialog) override;
   bool ChooseSave(SaveDialog& dialog) override;
+  bool PrintListing(const std::string& listing) override;
 
   // Runs `call` on the UI thread and waits for it (at once when already there).
   static bool OnUiThread(const std::function<bool()>& call);

@@ -37,10 +37,19 @@ CommSetupDialog::CommSetupDialog(MainWindow& window) : window_(window) {
   confirmedCrystal_ = crystalMHz;
 }
 
-std::string CommSetupDialog::CheckFields() const {
+CommSetupDialog::Field CommSetupDialog::BadField() const {
   // Written so that a crystal that is not a number fails too.
-  if (!(crystalMHz >= kMinCrystalMHz && crystalMHz <= kMaxCrystalMHz)) return kCrystalRangeMessage;
-  if (recommendedBaud < kRateTable.back() || recommendedBaud > kRateTable.front()) return kRateRangeMessage;
+  if (!(crystalMHz >= kMinCrystalMHz && crystalMHz <= kMaxCrystalMHz)) return Field::Crystal;
+  if (recommendedBaud < kRateTable.back() || recommendedBaud > kRateTable.front()) return Field::RecommendedBaud;
+  return Field::None;
+}
+
+std::string CommSetupDialog::CheckFields() const {
+  switch (BadField()) {
+    case Field::Crystal: return kCrystalRangeMessage;
+    case Field::RecommendedBaud: return kRateRangeMessage;
+    case Field::None: break;
+  }
   return "";
 }
 
@@ -50,6 +59,8 @@ void CommSetupDialog::ReadFields() {
   if (const std::string message = CheckFields(); !message.empty()) messages_.push_back(message);
   confirmedCrystal_ = crystalMHz;
 }
+
+std::string CommSetupDialog::PortMapFile() const { return window_.Places().PortMapFile(); }
 
 void CommSetupDialog::ShowRecommendation(unsigned bitRate, std::uint32_t reload) {
   recommendedBaud = bitRate;

@@ -29,6 +29,9 @@ class CommSetupDialog {
 
   // Validates the edit fields; returns "" or the range message to show.
   std::string CheckFields() const;
+  // The edit field the range message is about.
+  enum class Field { None, Crystal, RecommendedBaud };
+  Field BadField() const;
   void Compute();
   void NextBaud();
 
@@ -40,6 +43,10 @@ class CommSetupDialog {
   // on a UI thread, where the operator must not be called).
   Outcome Confirm();
   std::vector<std::string> TakeMessages() { return std::move(messages_); }
+
+  // The session's port map ("COMn=/dev/..."), where a front end records the
+  // device the operator chose for an entry; "" when the session keeps none.
+  std::string PortMapFile() const;
 
  private:
   void ReadFields();

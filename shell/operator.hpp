@@ -72,6 +72,11 @@ class Operator : public MessageSink {
   virtual bool ChooseFileAndSector(FileSectorDialog& dialog) = 0;
   virtual bool ChooseRange(RangeDialog& dialog) = 0;
   virtual bool ChooseSave(SaveDialog& dialog) = 0;
+
+  // Prints a text listing (the print dialog, then the pages). True when it
+  // was printed or the operator cancelled the print dialog; false when the
+  // printer failed.
+  virtual bool PrintListing(const std::string& listing) = 0;
 };
 
 }  // namespace brisko

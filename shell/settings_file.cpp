@@ -1,5 +1,6 @@
 #include "shell/settings_file.hpp"
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -33,7 +34,13 @@ bool ReadSettingsFile(const std::string& path, std::string& text) {
   return true;
 }
 
+// The registry is one store for the whole process, as it is on the system
+// that has one; so is the choice of its writer.
+std::atomic<RegistryWriter> registryWriter{nullptr};
+
 }  // namespace
+
+void SetRegistryWriter(RegistryWriter writer) { registryWriter = writer; }
 
 bool WriteSettingsFile(const std::string& path, const std::string& text) {
   std::string whyNot;
@@ -78,6 +85,7 @@ bool SaveRegistryValue(const SessionPlaces& places, const std::string& name, con
   if (!places.keepSettings) return true;
   const std::string path = RegistryFilePath(places.configDir);
   if (path.empty()) return false;
+  if (const RegistryWriter writer = registryWriter.load()) return writer(path, name, CutRegistryText(text));
   // Keep the other values of the section; replace or add this one.
   std::vector<std::string> lines;
   {

@@ -39,5 +39,10 @@ std::string SettingsFileProblem(const std::string& path);
 // Kept beside the configuration folder; nothing is written (and true is
 // returned) for a session that keeps no settings.
 bool SaveRegistryValue(const SessionPlaces& places, const std::string& name, const std::string& text);
+// The desktop window writes that file through its toolkit's settings store
+// instead (same file, same form); null goes back to the plain file writer.
+// The writer gets the file's path and the text already cut.
+using RegistryWriter = bool (*)(const std::string& file, const std::string& name, const std::string& text);
+void SetRegistryWriter(RegistryWriter writer);
 
 }  // namespace brisko

@@ -17,6 +17,10 @@ struct SaveDialog;
 namespace gui {
 
 bool ShowChipSelectionDialog(QWidget* parent, ChipSelection& selection);
+// Compute, Next Baud and "&Detect MCU" work the dialog; its messages (range,
+// refused rate, settings not saved) are shown here, on the UI thread, and the
+// registry values go through the toolkit's settings store. The device chosen
+// for a "COMn" entry is saved to the session's port map on confirmation.
 bool ShowCommSetupDialog(QWidget* parent, CommSetupDialog& dialog);
 bool ShowFileSectorDialog(QWidget* parent, FileSectorDialog& dialog);
 bool ShowRangeDialog(QWidget* parent, RangeDialog& dialog);
@@ -26,6 +30,12 @@ bool ShowSaveDialog(QWidget* parent, SaveDialog& dialog);
 // operator cancelled the print dialog (the command counts both as done),
 // false when the printer failed.
 bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing);
+
+// One message box with an OK button and no icon, captioned with the
+// application's title.
+void ShowMessageBox(QWidget* parent, const std::string& text);
+// A Yes/No question whose default (and Escape) button is No; true for Yes.
+bool AskQuestion(QWidget* parent, const std::string& question);
 
 }  // namespace gui
 }  // namespace brisko

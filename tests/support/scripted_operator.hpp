@@ -48,6 +48,11 @@ class ScriptedOperator final : public Operator {
     log.push_back("dialog: save");
     return onSave ? onSave(dialog) : false;
   }
+  bool PrintListing(const std::string& listing) override {
+    log.push_back("print");
+    printed.push_back(listing);
+    return printerWorks;
+  }
 
   // Confirms the dialog as filled and tells what it had to say.
   bool ConfirmAndTell(CommSetupDialog& dialog) {
@@ -76,6 +81,10 @@ class ScriptedOperator final : public Operator {
   std::function<bool(FileSectorDialog&)> onFileAndSector;
   std::function<bool(RangeDialog&)> onRange;
   std::function<bool(SaveDialog&)> onSave;
+
+  // Listings handed to the printer, and whether the printer takes them.
+  std::vector<std::string> printed;
+  bool printerWorks = true;
 
   std::vector<std::string> messages;
   std::vector<std::string> questions;

@@ -37,12 +37,17 @@ class DialogAnswers final : public Operator {
   bool ChooseFileAndSector(FileSectorDialog& d) override { return onFileAndSector && onFileAndSector(d); }
   bool ChooseRange(RangeDialog& d) override { return onRange && onRange(d); }
   bool ChooseSave(SaveDialog& d) override { return onSave && onSave(d); }
+  bool PrintListing(const std::string& listing) override {
+    printed.push_back(listing);
+    return true;
+  }
 
   gui::QtOperator boxes;
   std::function<bool(ChipSelection&)> onSelectChip;
   std::function<bool(FileSectorDialog&)> onFileAndSector;
   std::function<bool(RangeDialog&)> onRange;
   std::function<bool(SaveDialog&)> onSave;
+  std::vector<std::string> printed;
 };
 
 class WindowDriver : public SimChip {

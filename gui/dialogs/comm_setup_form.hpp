@@ -1,0 +1,61 @@
+#pragma once
+#include <QDialog>
+#include <map>
+#include <string>
+
+#include "shell/comm_setup_dialog.hpp"
+
+class QComboBox;
+class QLineEdit;
+class QPushButton;
+
+namespace brisko::gui {
+
+// "RS232 Configuration and  Detect Target MCU" on the screen. The shell's
+// CommSetupDialog holds the lists, the calculator and the checks; this form
+// moves the controls into it and back, and shows the messages it collects on
+// the UI thread (never through the operator, which belongs to the command
+// thread). Next to each "COMn" entry it
+// offers the serial adapters of this machine; the choice is saved to the
+// port map when the dialog is confirmed.
+class CommSetupForm final : public QDialog {
+  Q_OBJECT
+ public:
+  CommSetupForm(QWidget* parent, CommSetupDialog& dialog, std::vector<std::string> adapters,
+                std::string portMapPath);
+
+  QComboBox* PortCombo() const { return port_; }
+  QComboBox* DeviceCombo() const { return device_; }
+  QComboBox* RateCombo() const { return rate_; }
+  QLineEdit* CrystalField() const { return crystal_; }
+  QLineEdit* RecommendedField() const { return recommended_; }
+  QPushButton* ComputeButton() const { return compute_; }
+  QPushButton* NextBaudButton() const { return nextBaud_; }
+  QPushButton* DetectButton() const { return detect_; }
+
+  void accept() override;
+
+ private:
+  void ShowMessages();
+  void ReadControls();
+  void ShowFields();
+  void FocusField(CommSetupDialog::Field field);
+  void Calculate(void (CommSetupDialog::*step)());
+  void ShowDevice();
+  void DeviceChosen();
+
+  CommSetupDialog& dialog_;
+  std::string portMapPath_;
+  std::map<int, std::string> portMap_;
+  std::map<int, std::string> changedMappings_;
+  QComboBox* port_;
+  QComboBox* device_;
+  QComboBox* rate_;
+  QLineEdit* crystal_;
+  QLineEdit* recommended_;
+  QPushButton* compute_;
+  QPushButton* nextBaud_;
+  QPushButton* detect_;
+};
+
+}  // namespace brisko::gui

@@ -1,0 +1,60 @@
+#include "gui/dialogs/dialogs.hpp"
+
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include "gui/dialogs/chip_selection_form.hpp"
+#include "gui/dialogs/comm_setup_form.hpp"
+#include "gui/dialogs/file_sector_form.hpp"
+#include "gui/dialogs/listing_printer.hpp"
+#include "gui/dialogs/message_box.hpp"
+#include "gui/dialogs/range_form.hpp"
+#include "gui/dialogs/registry_values.hpp"
+#include "gui/dialogs/save_form.hpp"
+#include "gui/dialogs/serial_adapters.hpp"
+#include "shell/comm_setup_dialog.hpp"
+#include "shell/operator.hpp"
+
+namespace brisko::gui {
+
+bool ShowChipSelectionDialog(QWidget* parent, ChipSelection& selection) {
+  ChipSelectionForm form(parent, selection);
+  return form.exec() == QDialog::Accepted;
+}
+
+bool ShowCommSetupDialog(QWidget* parent, CommSetupDialog& dialog) {
+  UseToolkitRegistry();
+  CommSetupForm form(parent, dialog, FindSerialAdapters(), dialog.PortMapFile());
+  return form.exec() == QDialog::Accepted;
+}
+
+bool ShowFileSectorDialog(QWidget* parent, FileSectorDialog& dialog) {
+  FileSectorForm form(parent, dialog);
+  return form.exec() == QDialog::Accepted;
+}
+
+bool ShowRangeDialog(QWidget* parent, RangeDialog& dialog) {
+  RangeForm form(parent, dialog);
+  return form.exec() == QDialog::Accepted;
+}
+
+bool ShowSaveDialog(QWidget* parent, SaveDialog& dialog) {
+  SaveForm form(parent, dialog);
+  return form.exec() == QDialog::Accepted;
+}
+
+bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing) {
+  QPrinter printer(QPrinter::HighResolution);
+  QPrintDialog dialog(&printer, parent);
+  // All pages, as many copies as the printer is set for; no page numbers,
+  // selection or printing to a file.
+  dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
+  dialog.setPrintRange(QAbstractPrintDialog::AllPages);
+  if (dialog.exec() != QDialog::Accepted) return true;
+  return PrintListingTo(printer, title, listing);
+}
+
+void ShowMessageBox(QWidget* parent, const std::string& text) { ShowMessage(parent, text); }
+bool AskQuestion(QWidget* parent, const std::string& question) { return AskYesNo(parent, question); }
+
+}  // namespace brisko::gui

@@ -1,0 +1,18 @@
+#include "gui/dialogs/registry_values.hpp"
+
+#include <QSettings>
+
+#include "shell/settings_file.hpp"
+
+namespace brisko::gui {
+
+bool WriteRegistryValue(const std::string& file, const std::string& name, const std::string& text) {
+  QSettings settings(QString::fromStdString(file), QSettings::IniFormat);
+  settings.setValue(QString::fromStdString(name), QString::fromStdString(text));
+  settings.sync();
+  return settings.status() == QSettings::NoError;
+}
+
+void UseToolkitRegistry() { SetRegistryWriter(&WriteRegistryValue); }
+
+}  // namespace brisko::gui

@@ -1,0 +1,14 @@
+#pragma once
+#include <string>
+
+namespace brisko::gui {
+
+// Writes one of the written-only values "COMMPORT" and "BAUDRATE" with the
+// toolkit's settings store into the session's registry file (for the user's
+// own folders that is <config home>/Orvex/Brisko.conf, where the toolkit
+// keeps the settings of the organisation "Orvex" itself).
+bool WriteRegistryValue(const std::string& file, const std::string& name, const std::string& text);
+// From now on the shell's SaveRegistryValue writes through the above.
+void UseToolkitRegistry();
+
+}  // namespace brisko::gui

@@ -1,0 +1,21 @@
+#pragma once
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "image/file_routines.hpp"
+
+namespace brisko {
+
+// Hands a listing to the printer: true when printed or when the operator
+// cancelled the print dialog, false when the printer failed.
+using ListingPrinter = std::function<bool(const std::string& listing)>;
+
+// Reads `length` bytes from `startAddress` in chunks and prints them as the
+// text listing, always with four-digit addresses. 10 (also when the print
+// dialog was cancelled), 6 (a short read: nothing is printed), 7 (no
+// memory), -1 (the printer failed).
+int PrintRange(FileRoutineContext& ctx, std::uint32_t startAddress, std::size_t length, std::uint32_t chunkSize,
+               const ListingPrinter& print);
+
+}  // namespace brisko

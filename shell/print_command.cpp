@@ -1,0 +1,107 @@
+#include "shell/print_command.hpp"
+
+#include "image/print_range.hpp"
+#include "link/result_codes.hpp"
+#include "shell/dialog_lists.hpp"
+#include "shell/file_lock_rule.hpp"
+#include "shell/main_window.hpp"
+
+namespace brisko {
+namespace {
+
+constexpr const char* kPrinted = "Print data has completed";
+constexpr const char* kPrintFailed = "Print data failed";
+
+// Tells the result unless the engine has already told its own failure.
+CommandOutcome ReportOutcome(MainWindow& w, int result, std::uint32_t address, std::size_t length, int block) {
+  if (!w.State().operationFailed) w.Op().Tell(result == kResultOk ? kPrinted : kPrintFailed);
+  if (w.State().cancelRequested && result != kResultOk) return CommandOutcome::Cancelled("read");
+  if (result != kResultOk) return CommandOutcome::Failed(result == kResultFail ? "print" : "read", result);
+  CommandOutcome outcome = CommandOutcome::Success("printed");
+  outcome.address = address;
+  outcome.bytes = length;
+  outcome.block = block;
+  return outcome;
+}
+
+int Print(MainWindow& w, FlashEngine& engine, std::uint32_t address, std::size_t length, std::uint32_t chunk) {
+  FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
+  return PrintRange(ctx, address, length, chunk, [&w](const std::string& listing) {
+    return w.Op().PrintListing(listing);
+  });
+}
+
+// KT540/KT550 always, the E000h models in internal memory mode, must be told
+// which block the addresses mean; the KT400 family needs nothing.
+bool SelectPrintedBlock(MainWindow& w, FlashEngine& engine, int block) {
+  const SessionRecord& record = *w.Record();
+  const int model = record.GetChipModel();
+  const bool selects = SharesBlockAddresses(model) || (HasBlock1AtE000(model) && record.IsInternalMode());
+  if (!selects) return true;
+  if (block == 0 ? engine.SelectBlock0() : engine.SelectBlock1()) return true;
+  w.Op().Tell(block == 0 ? "Printing Block0 of KT530/540 failed!" : "Printing Block1 failed!");
+  return false;
+}
+
+CommandOutcome PrintChosenRange(MainWindow& w) {
+  SessionRecord& record = *w.Record();
+  RangeDialog dialog{StartSectorList(record, true, BankView::None), RangeList(record, BankView::None), 0, 0};
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+
+  const StartChoice start = ResolveStartIndex(record, dialog.start);
+  const std::uint32_t count = ResolveSectorCount(record, start, dialog.range);
+  const std::uint32_t sectorSize = record.SectorSize(start.block);
+  w.SelectTab(start.block);
+
+  FlashEngine engine = w.Engine();
+  if (!SelectPrintedBlock(w, engine, start.block)) {
+    CommandOutcome outcome = CommandOutcome::Failed(start.block == 0 ? "select block 0" : "select block 1", kResultFail);
+    outcome.block = start.block;
+    return outcome;
+  }
+  const std::size_t length = static_cast<std::size_t>(count) * sectorSize;
+  return ReportOutcome(w, Print(w, engine, start.address, length, sectorSize), start.address, length, start.block);
+}
+
+}  // namespace
+
+CommandOutcome OnPrint(MainWindow& w) {
+  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
+  SessionState& state = w.State();
+  if (state.ExternalBankSelected()) return PrintExternalBank(w);
+  SessionRecord& record = *w.Record();
+  const int block = record.GetCurrentBlock();
+  if (block != 0 && block != 1) {
+    w.ReportIllegalBlock();
+    return CommandOutcome::Refused(Refusal::IllegalBlock);
+  }
+  switch (FileLockRuleFor(record, state.securityBits)) {
+    case FileLockRule::Refused:
+      w.Op().Tell("File Print doesn't work if chip is locked!\n");
+      return CommandOutcome::Refused(Refusal::SecurityLock);
+    case FileLockRule::Block1Only:
+      w.Op().Tell("You can only print files in Block1, since chip is hardlocked.\n");
+      break;
+    case FileLockRule::Open:
+      break;
+  }
+  state.rangeIncludesBlock1 = true;
+  const CommandOutcome outcome = PrintChosenRange(w);
+  state.rangeIncludesBlock1 = false;
+  return outcome;
+}
+
+CommandOutcome PrintExternalBank(MainWindow& w) {
+  SessionRecord& record = *w.Record();
+  const BankView bank = EnteredBank(w.State().externalLowBankSelected);
+  RangeDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), 0, 0};
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+
+  const std::uint32_t address = static_cast<std::uint32_t>(dialog.start) * kBankSectorSize;
+  const std::size_t length = static_cast<std::size_t>(BankSectorCount(dialog.start, dialog.range)) * kBankSectorSize;
+  w.SelectTab(0);
+  FlashEngine engine = w.Engine();
+  return ReportOutcome(w, Print(w, engine, address, length, kBankChunk), address, length, -1);
+}
+
+}  // namespace brisko

@@ -1,0 +1,338 @@
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSettings>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "gui/dialogs/chip_selection_form.hpp"
+#include "gui/dialogs/comm_setup_form.hpp"
+#include "gui/dialogs/dialogs.hpp"
+#include "gui/dialogs/file_sector_form.hpp"
+#include "gui/dialogs/range_form.hpp"
+#include "gui/dialogs/registry_values.hpp"
+#include "gui/dialogs/save_form.hpp"
+#include "gui/dialogs/serial_adapters.hpp"
+#include "link/user_paths.hpp"
+#include "shell/main_window.hpp"
+#include "support/fast_timing.hpp"
+#include "support/scripted_operator.hpp"
+#include "support/temp_dir.hpp"
+
+using namespace brisko;
+
+namespace {
+
+QStringList Entries(const QComboBox* combo) {
+  QStringList entries;
+  for (int i = 0; i < combo->count(); ++i) entries << combo->itemText(i);
+  return entries;
+}
+
+QStringList Texts(const std::vector<std::string>& list) {
+  QStringList texts;
+  for (const auto& s : list) texts << QString::fromStdString(s);
+  return texts;
+}
+
+// Runs `act` on the modal widget that the next exec() opens.
+template <class Widget>
+void OnNextModal(std::function<void(Widget*)> act) {
+  QTimer::singleShot(0, [act] {
+    auto* widget = qobject_cast<Widget*>(QApplication::activeModalWidget());
+    QVERIFY2(widget, "no modal widget of the expected kind");
+    act(widget);
+  });
+}
+
+// Answers the next message box with OK and keeps its text.
+void ReadNextMessage(QStringList& texts) {
+  OnNextModal<QMessageBox>([&texts](QMessageBox* box) {
+    texts << box->text();
+    box->accept();
+  });
+}
+
+void ClickOk(QDialog* dialog) { QTest::mouseClick(dialog->findChild<QPushButton*>("ok"), Qt::LeftButton); }
+
+}  // namespace
+
+class DialogsTest : public QObject {
+  Q_OBJECT
+
+ private:
+  test::TestFiles files;  // the user's directories for settings and port map
+  test::ScriptedOperator op;
+  std::unique_ptr<MainWindow> window;
+
+ private slots:
+  void init() {
+    op = test::ScriptedOperator();
+    window = std::make_unique<MainWindow>(
+        op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }, test::FastTiming(),
+        files.dirs.Places());
+  }
+
+  void chipSelectionShowsTheStoredChoiceAndStoresClicksAtOnce() {
+    ChipSelection selection{kKT530, kExternalMemory};
+    gui::ChipSelectionForm form(nullptr, selection);
+    QCOMPARE(form.windowTitle(), QString("Select MCU Chip Type and Memory Mode"));
+    QStringList checked;
+    QStringList order;
+    for (QRadioButton* radio : form.findChildren<QRadioButton*>()) {
+      order << radio->text();
+      if (radio->isChecked()) checked << radio->text();
+    }
+    QCOMPARE(order, (QStringList{"KT410", "KT420", "KT530", "KT540", "KT550", "KT560", "KT570", "KT580",
+                                 "Internal Memory (EA#=1)", "External Memory (EA#=0)"}));
+    QCOMPARE(checked, (QStringList{"KT530", "External Memory (EA#=0)"}));
+    QStringList groups;
+    for (QGroupBox* box : form.findChildren<QGroupBox*>()) groups << box->title();
+    groups.sort();
+    QCOMPARE(groups, (QStringList{"Chip Type", "Memory Mode", "Talon51 MCU (V1.1F and plus)"}));
+
+    // A click stores the model at once; Cancel keeps it.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(form.ModelRadio(kKT570), Qt::LeftButton);
+    QTest::mouseClick(form.ModeRadio(1), Qt::LeftButton);
+    QCOMPARE(selection.model, kKT570);
+    QCOMPARE(selection.memoryMode, kInternalMemory);
+    QVERIFY(!form.ModelRadio(kKT530)->isChecked());
+
+    OnNextModal<QDialog>([](QDialog* d) {
+      QVERIFY(QTest::qWaitForWindowExposed(d));
+      QTest::mouseClick(qobject_cast<gui::ChipSelectionForm*>(d)->ModelRadio(kKT410), Qt::LeftButton);
+      QTest::mouseClick(d->findChild<QDialogButtonBox*>()->buttons().at(0), Qt::LeftButton);  // "&OK"
+    });
+    QVERIFY(gui::ShowChipSelectionDialog(nullptr, selection));
+    QCOMPARE(selection.model, kKT410);
+  }
+
+  void commSetupOpensWithListsAndTheCalculatorFills() {
+    CommSetupDialog dialog(*window);
+    gui::CommSetupForm form(nullptr, dialog, {}, files.Path("ports.conf"));
+    QCOMPARE(form.windowTitle(), QString("RS232 Configuration and  Detect Target MCU"));
+    const QStringList ports = Entries(form.PortCombo());
+    QCOMPARE(ports.size(), 256);
+    QCOMPARE(ports.front(), QString("COM1"));
+    QCOMPARE(ports.back(), QString("COM256"));
+    QCOMPARE(Entries(form.RateCombo()), (QStringList{"38400", "19200", "9600", "4800", "2400", "1200", "600"}));
+    QCOMPARE(form.CrystalField()->text(), QString("11.0592"));
+    QCOMPARE(form.RecommendedField()->text(), QString("38400"));
+    QCOMPARE(form.DetectButton()->text(), QString("&Detect MCU"));
+    QVERIFY(form.DetectButton()->isDefault());
+
+    struct Step {
+      const char* crystal;
+      QPushButton* button;
+      const char* recommended;
+      const char* rate;
+    } steps[] = {{"1.0", form.ComputeButton(), "2400", "2400"},
+                 {"11.0592", form.ComputeButton(), "38400", "38400"},
+                 {"11.0592", form.NextBaudButton(), "19200", "19200"},
+                 {"1.9", form.ComputeButton(), "2400", "2400"}};
+    for (const Step& step : steps) {
+      form.CrystalField()->setText(step.crystal);
+      QTest::mouseClick(step.button, Qt::LeftButton);
+      QCOMPARE(form.RecommendedField()->text(), QString(step.recommended));
+      QCOMPARE(form.RateCombo()->currentText(), QString(step.rate));
+    }
+    QVERIFY(op.messages.empty());
+  }
+
+  // A value out of range is named with its allowed range on the UI thread
+  // (never through the operator) and its field gets the focus back.
+  void commSetupRangeMessagesFocusTheField() {
+    CommSetupDialog dialog(*window);
+    gui::CommSetupForm form(nullptr, dialog, {}, files.Path("ports.conf"));
+    struct Case {
+      const char* crystal;
+      const char* recommended;
+      QPushButton* button;
+      const char* message;
+      QLineEdit* field;
+    } cases[] = {
+        {"50", "38400", form.ComputeButton(), "Please enter a number between 1.0 and 40.0.", form.CrystalField()},
+        {"abc", "38400", form.NextBaudButton(), "Please enter a number between 1.0 and 40.0.", form.CrystalField()},
+        {"12", "100", form.NextBaudButton(), "Please enter an integer between 600 and 38400.",
+         form.RecommendedField()},
+        {"0.5", "38400", form.DetectButton(), "Please enter a number between 1.0 and 40.0.", form.CrystalField()},
+    };
+    for (const Case& c : cases) {
+      form.CrystalField()->setText(c.crystal);
+      form.RecommendedField()->setText(c.recommended);
+      QStringList shown;
+      ReadNextMessage(shown);
+      QTest::mouseClick(c.button, Qt::LeftButton);
+      QCOMPARE(shown, QStringList{c.message});
+      QCOMPARE(form.focusWidget(), c.field);
+      QCOMPARE(form.CrystalField()->text(), QString(c.crystal));  // as typed
+    }
+    QCOMPARE(form.result(), int(QDialog::Rejected));  // still open after the refused close
+    QVERIFY(op.messages.empty());
+  }
+
+  void commSetupRefusesARateAboveTheRecommendationThenConfirms() {
+    gui::UseToolkitRegistry();
+    CommSetupDialog dialog(*window);
+    gui::CommSetupForm form(nullptr, dialog, {}, files.Path("ports.conf"));
+    form.PortCombo()->setCurrentIndex(1);
+    form.CrystalField()->setText("1.0");
+    QTest::mouseClick(form.ComputeButton(), Qt::LeftButton);
+    form.RateCombo()->setCurrentIndex(2);  // 9600
+    QStringList shown;
+    ReadNextMessage(shown);
+    QTest::mouseClick(form.DetectButton(), Qt::LeftButton);
+    QCOMPARE(shown, QStringList{"You can't choose a baudrate which is higher than the computed best baudrate!\n"});
+    QCOMPARE(form.RateCombo()->currentText(), QString("2400"));
+    QCOMPARE(form.result(), int(QDialog::Rejected));
+
+    QTest::mouseClick(form.DetectButton(), Qt::LeftButton);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(QString::fromStdString(test::ReadFile(files.dirs.Places().SettingsFile())), QString("COM2$BAUD2400$CRYSTAL1.000000$$"));
+    QSettings registry("Orvex", "Brisko");  // where the toolkit keeps the organisation's values
+    QCOMPARE(registry.value("COMMPORT").toString(), QString("2"));
+    QCOMPARE(registry.value("BAUDRATE").toString(), QString("2400"));
+    QCOMPARE(window->Record()->Port().GetBaudRate(), 2400u);
+    QVERIFY(op.messages.empty());
+  }
+
+  void commSetupMapsAPortToAnAdapter() {
+    const std::string map = files.Path("ports.conf");
+    test::WriteFile(map, "# mine\nCOM1=/dev/ttyACM3\nCOM5=/dev/old\n");
+    CommSetupDialog dialog(*window);
+    gui::CommSetupForm form(nullptr, dialog, {"/dev/ttyUSB0", "/dev/ttyS0"}, map);
+    form.PortCombo()->setCurrentIndex(0);
+    QCOMPARE(form.DeviceCombo()->currentText(), QString("/dev/ttyACM3"));  // COM1, mapped, not plugged in
+    form.PortCombo()->setCurrentIndex(4);
+    QCOMPARE(form.DeviceCombo()->currentText(), QString("/dev/old"));
+    form.PortCombo()->setCurrentIndex(5);
+    QCOMPARE(form.DeviceCombo()->currentText(), QString("/dev/ttyS5 (default)"));
+    form.DeviceCombo()->setFocus();
+    QTest::keyClick(form.DeviceCombo(), Qt::Key_Down);  // the operator picks /dev/ttyUSB0 for COM6
+    QCOMPARE(form.DeviceCombo()->currentText(), QString("/dev/ttyUSB0"));
+    QVERIFY(test::ReadFile(map).find("COM6") == std::string::npos);  // saved only when confirmed
+    QTest::mouseClick(form.DetectButton(), Qt::LeftButton);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
+    QCOMPARE(QString::fromStdString(test::ReadFile(map)),
+             QString("# mine\nCOM1=/dev/ttyACM3\nCOM5=/dev/old\nCOM6=/dev/ttyUSB0\n"));
+
+    QVERIFY(gui::SavePortMapping(map, 5, ""));
+    QCOMPARE(QString::fromStdString(test::ReadFile(map)), QString("# mine\nCOM1=/dev/ttyACM3\nCOM6=/dev/ttyUSB0\n"));
+  }
+
+  void serialAdaptersAreTheExistingDevicesInOrder() {
+    test::TempDir dev;
+    for (const char* name : {"ttyS10", "ttyS2", "ttyUSB1", "ttyACM0", "tty0", "ttyUSBx", "ttyS", "null"})
+      test::WriteFile(dev.File(name), "");
+    const std::vector<std::string> found = gui::FindSerialAdapters(dev.Path());
+    QCOMPARE(Texts(found), (QStringList{QString::fromStdString(dev.File("ttyUSB1")),
+                                         QString::fromStdString(dev.File("ttyACM0")),
+                                         QString::fromStdString(dev.File("ttyS2")),
+                                         QString::fromStdString(dev.File("ttyS10"))}));
+  }
+
+  void fileSectorDialogKeepsTheSectorWhenBrowsing() {
+    FileSectorDialog dialog{"Download Hex or Binary File into Flash Memory",
+                            {"Sector 000    Addr=0000", "Sector 001    Addr=0080", "B1 Str 000    Addr=F000"},
+                            "",
+                            0};
+    gui::FileSectorForm form(nullptr, dialog);
+    QCOMPARE(form.windowTitle(), QString("Download Hex or Binary File into Flash Memory"));
+    QCOMPARE(Entries(form.StartCombo()), Texts(dialog.entries));
+    QCOMPARE(form.StartCombo()->currentIndex(), 0);
+    QVERIFY(form.FileField()->text().isEmpty());
+
+    const std::string file = files.Path("code.hex");
+    test::WriteFile(file, ":00000001FF\n");
+    form.StartCombo()->setCurrentIndex(2);
+    OnNextModal<QFileDialog>([file](QFileDialog* browser) {
+      QCOMPARE(browser->fileMode(), QFileDialog::ExistingFile);
+      browser->selectFile(QString::fromStdString(file));
+      static_cast<QDialog*>(browser)->accept();  // what its Open/Save button does
+    });
+    QTest::mouseClick(form.BrowseButton(), Qt::LeftButton);
+    QCOMPARE(form.FileField()->text(), QString::fromStdString(file));
+    QCOMPARE(form.StartCombo()->currentIndex(), 2);
+    ClickOk(&form);
+    QCOMPARE(dialog.chosen, 2);
+    QCOMPARE(QString::fromStdString(dialog.fileName), QString::fromStdString(file));
+  }
+
+  void rangeDialogReturnsBothEntries() {
+    RangeDialog dialog{{"Sector 000    Addr=0000", "Sector 001    Addr=0080"}, {"All Sectors", "001 sectors"}, 0, 0};
+    OnNextModal<QDialog>([](QDialog* d) {
+      auto* form = qobject_cast<gui::RangeForm*>(d);
+      QCOMPARE(form->StartCombo()->currentIndex(), 0);
+      QCOMPARE(form->RangeCombo()->currentText(), QString("All Sectors"));
+      QCOMPARE(Entries(form->RangeCombo()), (QStringList{"All Sectors", "001 sectors"}));
+      form->StartCombo()->setCurrentIndex(1);
+      form->RangeCombo()->setCurrentIndex(1);
+      ClickOk(form);
+    });
+    QVERIFY(gui::ShowRangeDialog(nullptr, dialog));
+    QCOMPARE(dialog.start, 1);
+    QCOMPARE(dialog.range, 1);
+
+    OnNextModal<QDialog>([](QDialog* d) { d->reject(); });
+    dialog.start = 0;
+    QVERIFY(!gui::ShowRangeDialog(nullptr, dialog));
+    QCOMPARE(dialog.start, 0);
+  }
+
+  void saveDialogOpensWithNeitherModeCheckedAndTextByDefault() {
+    SaveDialog dialog{{"Sector 000    Addr=0000", "Sector 001    Addr=0080"}, {"All Sectors", "001 sectors"}, "", 0, 0,
+                      true};
+    {
+      gui::SaveForm form(nullptr, dialog);
+      QCOMPARE(form.windowTitle(), QString("Save Flash Contents into a Disk File"));
+      QVERIFY(!form.BinaryRadio()->isChecked());
+      QVERIFY(!form.TextRadio()->isChecked());
+      QCOMPARE(form.BinaryRadio()->text(), QString("Binary File"));
+      QCOMPARE(form.TextRadio()->text(), QString("Text File"));
+      const std::string target = files.Path("out.bin");
+      OnNextModal<QFileDialog>([target](QFileDialog* browser) {
+        QCOMPARE(browser->acceptMode(), QFileDialog::AcceptSave);
+        browser->selectFile(QString::fromStdString(target));
+        static_cast<QDialog*>(browser)->accept();  // what its Open/Save button does
+      });
+      QTest::mouseClick(form.BrowseButton(), Qt::LeftButton);
+      form.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&form));
+      QTest::mouseClick(form.BinaryRadio(), Qt::LeftButton);
+      form.RangeCombo()->setCurrentIndex(1);
+      ClickOk(&form);
+      QCOMPARE(QString::fromStdString(dialog.path), QString::fromStdString(target));
+      QVERIFY(!dialog.textMode);
+      QCOMPARE(dialog.range, 1);
+    }
+    dialog.textMode = true;
+    gui::SaveForm untouched(nullptr, dialog);
+    ClickOk(&untouched);
+    QVERIFY(dialog.textMode);
+  }
+
+  void questionsDefaultToNo() {
+    OnNextModal<QMessageBox>([](QMessageBox* box) {
+      QCOMPARE(box->text(), QString("Do you really want to proceed?"));
+      QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+      QCOMPARE(box->icon(), QMessageBox::NoIcon);
+      QTest::keyClick(box, Qt::Key_Return);
+    });
+    QVERIFY(!gui::AskQuestion(nullptr, "Do you really want to proceed?"));
+    OnNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
+    QVERIFY(gui::AskQuestion(nullptr, "Do you really want to proceed?"));
+  }
+};
+
+QTEST_MAIN(DialogsTest)
+#include "gui_dialogs_test.moc"

@@ -1,0 +1,104 @@
+#include <QApplication>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QPrintDialog>
+#include <QPrinter>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTimer>
+#include <QtTest>
+
+#include "gui/dialogs/dialogs.hpp"
+#include "gui/dialogs/listing_printer.hpp"
+#include "image/listing.hpp"
+#include "support/temp_dir.hpp"
+
+using namespace brisko;
+
+namespace {
+
+// The text of each page of a PDF, as poppler's pdftotext lays it out.
+QStringList PageTexts(const QString& pdf) {
+  QProcess tool;
+  tool.start("pdftotext", {"-layout", pdf, "-"});
+  if (!tool.waitForFinished(60000) || tool.exitCode() != 0) return {};
+  QStringList pages = QString::fromUtf8(tool.readAllStandardOutput()).split('\f');
+  if (!pages.isEmpty() && pages.back().trimmed().isEmpty()) pages.removeLast();
+  return pages;
+}
+
+QStringList NonEmptyLines(const QString& text) {
+  QStringList lines;
+  for (const QString& line : text.split('\n'))
+    if (!line.trimmed().isEmpty()) lines << line.simplified();  // the layout may widen blanks
+  return lines;
+}
+
+std::string ListingOf(std::size_t bytes) {
+  std::vector<std::uint8_t> data(bytes);
+  for (std::size_t i = 0; i < bytes; ++i) data[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  return Listing(data.data(), data.size(), 0xE000, false);
+}
+
+}  // namespace
+
+class PrintTest : public QObject {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    if (QStandardPaths::findExecutable("pdftotext").isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
+  }
+
+  void listingFontIsTenPointFixedPitch() {
+    const QFont font = gui::ListingFont();
+    QCOMPARE(font.pointSize(), 10);
+    const QFontMetrics metrics(font);
+    QCOMPARE(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("MMMM"));
+  }
+
+  // Every line of the listing comes out once, in order, on full pages of
+  // the whole paper, with no blank lines between pages.
+  void multiPageListingPrintsEveryLineOnFullPages() {
+    test::TempDir dir;
+    const QString pdf = QString::fromStdString(dir.File("listing.pdf"));
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(pdf);
+    printer.setPageSize(QPageSize(QPageSize::A4));
+
+    const std::string listing = ListingOf(200 * 16);  // 200 lines
+    QVERIFY(gui::PrintListingTo(printer, "", listing));
+
+    const QFontMetrics metrics(gui::ListingFont(), &printer);
+    const int linesPerPage = printer.height() / metrics.lineSpacing();
+    QVERIFY2(linesPerPage > 10 && linesPerPage < 200, qPrintable(QString::number(linesPerPage)));
+
+    const QStringList pages = PageTexts(pdf);
+    QCOMPARE(pages.size(), (200 + linesPerPage - 1) / linesPerPage);
+    QStringList printed;
+    for (int p = 0; p < pages.size(); ++p) {
+      const QStringList lines = NonEmptyLines(pages[p]);
+      if (p + 1 < pages.size()) QCOMPARE(lines.size(), linesPerPage);
+      printed << lines;
+    }
+    const QStringList expected = NonEmptyLines(QString::fromStdString(listing));
+    QCOMPARE(printed.size(), 200);
+    QCOMPARE(printed, expected);
+    QCOMPARE(printed.front(), QString("E000 - E00F 03 0A 11 18 1F 26 2D 34 - 3B 42 49 50 57 5E 65 6C"));
+  }
+
+  void cancelledPrintDialogCountsAsDone() {
+    QTimer::singleShot(0, [] {
+      auto* dialog = qobject_cast<QPrintDialog*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      QVERIFY(!dialog->testOption(QAbstractPrintDialog::PrintToFile));
+      QVERIFY(!dialog->testOption(QAbstractPrintDialog::PrintPageRange));
+      dialog->reject();
+    });
+    QVERIFY(gui::PrintListing(nullptr, "", ListingOf(64)));
+  }
+};
+
+QTEST_MAIN(PrintTest)
+#include "gui_print_test.moc"
