@@ -40,6 +40,7 @@ bool FlashEngine::QueueData(LegacyQueues& queues, std::span<const std::uint8_t> 
 
 int FlashEngine::EraseSectorsQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t sectorSize,
                                     std::uint32_t count) {
+  SettleQueues(queues, Timing().inputWait + Timing().readCompletion);
   BeginProgress(count, label::kErasing);
   std::uint32_t address = start;
   for (std::uint32_t i = 0; i < count; ++i, address += sectorSize) {
@@ -64,6 +65,7 @@ bool FlashEngine::QueueProgramAndVerifyChunk(LegacyQueues& queues, std::uint32_t
 
 int FlashEngine::ProgramRangeQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t chunk,
                                     const std::uint8_t* data, std::size_t length) {
+  SettleQueues(queues, Timing().inputWait + Timing().readCompletion);
   return ProgramChunks(start, chunk, data, length, label::kWriting, nullptr, [this, &queues](std::uint32_t address, auto working, auto readBack) {
     return QueueProgramAndVerifyChunk(queues, address, working, readBack);
   });

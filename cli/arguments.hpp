@@ -28,6 +28,7 @@ struct Arguments {
   std::optional<unsigned> simRemap;
   bool simDoubleClock = false;
   std::optional<char> simLetter;
+  bool simLegacyLoader = false;     // --sim-loader 1.1E
   std::vector<std::string> simFaults;
 
   // The command and its options.
@@ -44,6 +45,7 @@ struct Arguments {
   std::optional<std::string> editAddress;  // edit: four hexadecimal digits
   std::optional<std::string> editData;     // edit: the new bytes; none: only show them
   std::optional<bool> bankHigh;         // --bank low|high: run on that half of the external flash
+  bool unknownVersion = false;          // detect: --unknown-version
 };
 
 }  // namespace brisko::cli

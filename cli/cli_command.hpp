@@ -48,5 +48,6 @@ const CliCommand* FindCommand(const std::string& name);
 std::vector<CliCommand> SessionCommands();  // detect, run, baud
 std::vector<CliCommand> FlashCommands();    // download, read, save, compare, erase...
 std::vector<CliCommand> ConfigurationCommands();  // lock, remap, double-clock, edit, cable-test
+std::vector<CliCommand> LoaderCommands();   // upgrade-loader, update-loader, probex...
 
 }  // namespace brisko::cli

@@ -92,6 +92,12 @@ void AddGlobalOptions(CLI::App& app, Arguments& a) {
       ->type_name("C")
       ->check(CLI::Validator([](std::string& v) { return v.size() == 1 ? "" : std::string("one letter"); }, ""))
       ->group(sim);
+  app.add_option_function<std::string>(
+         "--sim-loader", [&a](const std::string& v) { a.simLegacyLoader = v == "1.1E"; },
+         "its loader firmware: 1.1F, or the older 1.1E (KT410, KT420)")
+      ->type_name("V")
+      ->check(CLI::IsMember({"1.1E", "1.1F"}))
+      ->group(sim);
   app.add_option("--sim-fault", a.simFaults, "a fault to inject (repeatable)")->type_name("SPEC")->group(sim);
 }
 

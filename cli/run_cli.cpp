@@ -35,6 +35,7 @@ std::shared_ptr<sim::SimTarget> MakeSimulatedChip(const Arguments& args, std::st
   if (args.simRemap) config.remapBits = static_cast<std::uint8_t>(*args.simRemap);
   config.doubleClock = args.simDoubleClock;
   if (args.simLetter) config.versionLetter = *args.simLetter;
+  config.legacyLoader = args.simLegacyLoader;
   for (const auto& fault : args.simFaults) {
     error = config.faults.Apply(fault);
     if (!error.empty()) return nullptr;

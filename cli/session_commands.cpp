@@ -5,12 +5,13 @@
 #include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
 #include "shell/run_user_code.hpp"
+#include "shell/unknown_version_detect.hpp"
 
 namespace brisko::cli {
 namespace {
 
 CommandOutcome DetectAndShow(CommandContext& c) {
-  CommandOutcome outcome = OnDetectMenu(c.window);
+  CommandOutcome outcome = c.args.unknownVersion ? OnDetectUnknownVersion(c.window) : OnDetectMenu(c.window);
   // A failed detection leaves the panel empty: nothing to show.
   if (outcome.Ok()) PrintChipInformation(c.window.Snapshot(), c.out);
   return outcome;
@@ -32,7 +33,12 @@ CommandOutcome Calculate(CommandContext& c) {
 
 std::vector<CliCommand> SessionCommands() {
   return {
-      {"detect", "detect the chip and print its information", {}, false, DetectAndShow},
+      {"detect", "detect the chip and print its information",
+       [](CLI::App& c, Arguments& a) {
+         c.add_flag("--unknown-version", a.unknownVersion,
+                    "look for a 1.1F loader first, then for 1.1E (which is then offered the upgrade)");
+       },
+       false, DetectAndShow},
       {"run", "start the user's program", {}, true, [](CommandContext& c) { return ExecuteUserCode(c.window); }},
       {"baud", "the best bit rate and timer-2 reload for --crystal MHZ",
        [](CLI::App& c, Arguments& a) {

@@ -38,6 +38,12 @@ struct LinkTiming {
   // Legacy loader.
   Millis legacyWait{30000};
   Millis legacyPromptWait{6000};
+  Millis legacyLateByte{500};        // a prompt this long into a reply: the command was dropped
+  Millis legacyInstallPause{300};    // after 62h 62h starts the installer
+  Millis legacyRestoreWait{6000};    // from the installer's start to the restore of block 0
+  Millis legacyResumeSync{12000};    // baud-detect rounds after the upgrade
+  Millis legacyFallbackResumeSync{10000};
+  Millis unknownVersionSync{8000};   // how long a 1.1F loader is looked for first
 
   // Scaled-down limits for tests: each limit is `factor` times the default,
   // but never below 1 ms.
@@ -66,6 +72,12 @@ inline LinkTiming LinkTiming::Scaled(double factor) {
   t.cableTestLimit = scale(t.cableTestLimit);
   t.legacyWait = scale(t.legacyWait);
   t.legacyPromptWait = scale(t.legacyPromptWait);
+  t.legacyLateByte = scale(t.legacyLateByte);
+  t.legacyInstallPause = scale(t.legacyInstallPause);
+  t.legacyRestoreWait = scale(t.legacyRestoreWait);
+  t.legacyResumeSync = scale(t.legacyResumeSync);
+  t.legacyFallbackResumeSync = scale(t.legacyFallbackResumeSync);
+  t.unknownVersionSync = scale(t.unknownVersionSync);
   return t;
 }
 

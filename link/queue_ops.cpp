@@ -1,6 +1,8 @@
 #include "link/queue_ops.hpp"
 
+#include <chrono>
 #include <system_error>
+#include <thread>
 
 #include "link/report_texts.hpp"
 
@@ -43,6 +45,35 @@ int QueueGet(ByteQueue& queue, std::mutex& mutex, std::uint8_t& byte, MessageSin
   held.unlock();
   owner.Tell(text::kQueueReadFailed);
   return kQueueBroken;
+}
+
+namespace {
+
+void Empty(ByteQueue& queue, std::mutex& mutex) {
+  std::lock_guard held(mutex);
+  std::uint8_t ignored = 0;
+  while (queue.Get(ignored)) {
+  }
+}
+
+}  // namespace
+
+void SettleQueues(LegacyQueues& queues, Millis limit) {
+  const auto deadline = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    {
+      std::lock_guard held(queues.commandMutex);
+      if (queues.workerIdle.load() || std::chrono::steady_clock::now() >= deadline) {
+        std::uint8_t ignored = 0;
+        while (queues.commandQueue.Get(ignored)) {
+        }
+        break;
+      }
+    }
+    std::this_thread::yield();
+  }
+  Empty(queues.parameterQueue, queues.parameterMutex);
+  Empty(queues.replyQueue, queues.replyMutex);
 }
 
 }  // namespace brisko

@@ -1,8 +1,10 @@
 #pragma once
+#include <atomic>
 #include <cstdint>
 #include <mutex>
 
 #include "link/byte_queue.hpp"
+#include "link/link_timing.hpp"
 #include "link/message_sink.hpp"
 
 namespace brisko {
@@ -27,6 +29,17 @@ struct LegacyQueues {
   std::mutex parameterMutex;
   ByteQueue replyQueue;
   std::mutex replyMutex;
+  // The worker waits for the chip's next prompt with no command under way.
+  // Changed only under commandMutex, so a holder of that mutex who sees it
+  // set knows no command starts until it has queued one.
+  std::atomic<bool> workerIdle{true};
 };
+
+// Before a queued operation: bytes that an earlier, abandoned operation left
+// in the three queues (commands not yet sent, replies that came after their
+// wait) must not be taken for this one's. Waits for the worker to finish the
+// command it is carrying (at most `limit`, the time the worker itself waits
+// for one more byte), then empties the queues.
+void SettleQueues(LegacyQueues& queues, Millis limit);
 
 }  // namespace brisko

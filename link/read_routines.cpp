@@ -39,10 +39,12 @@ int ReadBlock0Sectors(SerialPort& port, std::uint16_t first, std::uint8_t* out,
   return kResultOk;
 }
 
+}  // namespace
+
 // The worker puts reply bytes into replyQueue as the chip sends them; a byte
 // that has not come within the limit never will.
-bool TakeReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
-               const std::atomic<bool>& operationFailed, std::uint8_t& byte) {
+bool TakeQueuedReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
+                     const std::atomic<bool>& operationFailed, std::uint8_t& byte) {
   auto deadline = std::chrono::steady_clock::now() + timing.queueReplyWait;
   for (;;) {
     int result = QueueGet(queues.replyQueue, queues.replyMutex, byte, owner);
@@ -52,8 +54,6 @@ bool TakeReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timin
     std::this_thread::sleep_for(std::chrono::microseconds(100));
   }
 }
-
-}  // namespace
 
 int SaveSector0(SerialPort& port, SavedAreas& saved) {
   return ReadBlock0Sectors(port, 0x0000, saved.savedSector0.data(), 1);
@@ -73,7 +73,7 @@ int SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& tim
       return kResultFail;
     }
     for (std::size_t i = 0; i < kSector; ++i) {
-      if (!TakeReply(queues, owner, timing, operationFailed, saved.savedUserCode[k * kSector + i])) {
+      if (!TakeQueuedReply(queues, owner, timing, operationFailed, saved.savedUserCode[k * kSector + i])) {
         owner.Tell(text::kDataByteMissing);
         return kResultFail;
       }

@@ -23,6 +23,11 @@ struct SavedAreas {
 int SaveSector0(SerialPort& port, SavedAreas& saved);
 int SaveArea2000(SerialPort& port, SavedAreas& saved);
 
+// One reply byte from the worker's replyQueue, polled for at most
+// timing.queueReplyWait; false at once when operationFailed is set.
+bool TakeQueuedReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
+                     const std::atomic<bool>& operationFailed, std::uint8_t& byte);
+
 // Through the worker's queues. Each reply byte is polled from replyQueue for
 // at most timing.queueReplyWait, and the wait ends early once operationFailed
 // is set; a byte that does not come is "Failed to Read data byte from the

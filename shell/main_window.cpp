@@ -18,7 +18,24 @@ MainWindow::MainWindow(Operator& op, DeviceOpener opener, LinkTiming timing, Ses
 }
 
 MainWindow::~MainWindow() {
+  // The worker uses the record's port: it ends first.
+  StopLegacyWorker();
   if (record_) record_->Port().Shutdown();
+}
+
+LegacyLinkWorker& MainWindow::StartLegacyWorker() {
+  StopLegacyWorker();
+  legacyWorker_ = std::make_unique<LegacyLinkWorker>(record_->Port(), state_.operationFailed);
+  state_.legacyWorkerRunning = true;
+  return *legacyWorker_;
+}
+
+std::vector<std::string> MainWindow::StopLegacyWorker() {
+  std::vector<std::string> held;
+  if (legacyWorker_) held = legacyWorker_->Stop();
+  legacyWorker_.reset();
+  state_.legacyWorkerRunning = false;
+  return held;
 }
 
 FlashEngine MainWindow::Engine() { return FlashEngine(record_->Port(), state_, *this, *op_); }
@@ -174,9 +191,8 @@ void MainWindow::ProgressSetText(const std::string& label) {
 // --- RESET ------------------------------------------------------------------
 
 void MainWindow::ResetTarget() {
-  // The legacy link worker, when it runs, is told to stop here (its owner
-  // clears legacyWorkerRunning).
-  state_.legacyWorkerRunning = false;
+  // The legacy link worker gives the port back before the reset touches it.
+  for (const std::string& text : StopLegacyWorker()) op_->Tell(text);
   ResetChipInfo();
   if (!record_) return;
   SerialPort& port = record_->Port();

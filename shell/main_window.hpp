@@ -12,6 +12,7 @@
 #include "shell/operator.hpp"
 #include "shell/window_state.hpp"
 #include "chip/flash_engine.hpp"
+#include "chip/legacy_link_worker.hpp"
 #include "chip/progress_sink.hpp"
 #include "chip/session_record.hpp"
 #include "chip/session_state.hpp"
@@ -76,6 +77,15 @@ class MainWindow final : public ProgressSink {
   void UpdatePortPane();
   void UpdateBaudPane();
 
+  // --- the legacy link worker (loader 1.1E) -----------------------------
+  // Starts a worker on the session's port (not yet released to it).
+  LegacyLinkWorker& StartLegacyWorker();
+  // Null when none runs.
+  LegacyLinkWorker* LegacyWorker() { return legacyWorker_.get(); }
+  // Stops and joins the worker, if any; returns the messages it held for
+  // the operator.
+  std::vector<std::string> StopLegacyWorker();
+
   // --- common entry checks -------------------------------------------------
   // ClearStatusText, record present (ReportNoChip) and applyGeometry, then as
   // asked: link up (ReportNoTargetBoard), user code not started
@@ -120,6 +130,7 @@ class MainWindow final : public ProgressSink {
   WindowState window_;
   WindowObserver* observer_ = nullptr;
   bool closeRequested_ = false;
+  std::unique_ptr<LegacyLinkWorker> legacyWorker_;
 };
 
 }  // namespace brisko

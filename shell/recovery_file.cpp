@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -39,13 +40,10 @@ bool WriteAll(int fd, const std::uint8_t* data, std::size_t count) {
 
 }  // namespace
 
-std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
-  std::string whyNot;
-  return WriteBlock0RecoveryFile(directory, saved, now, whyNot);
-}
+namespace {
 
-std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
-                                    std::string& whyNot) {
+std::string WriteRecoveryParts(const std::string& directory, std::span<const std::uint8_t> first,
+                               std::span<const std::uint8_t> second, std::time_t now, std::string& whyNot) {
   if (!EnsureDir(directory, whyNot)) return "";
   constexpr int kMaxAttempts = 100;
   for (int attempt = 1; attempt <= kMaxAttempts; ++attempt) {
@@ -59,8 +57,8 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
     }
     // The chip is erased right after this returns: the bytes must be on the
     // disk, not in a cache, before that.
-    bool ok = WriteAll(fd, saved.savedSector0.data(), saved.savedSector0.size()) &&
-              WriteAll(fd, saved.savedArea2000.data(), saved.savedArea2000.size()) && ::fsync(fd) == 0;
+    bool ok = WriteAll(fd, first.data(), first.size()) && WriteAll(fd, second.data(), second.size()) &&
+              ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
     if (ok) return path;
     whyNot = path + ": " + std::generic_category().message(errno);
@@ -71,6 +69,22 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
   return "";
 }
 
+}  // namespace
+
+std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
+                                    std::string& whyNot) {
+  return WriteRecoveryParts(directory, saved.savedSector0, saved.savedArea2000, now, whyNot);
+}
+
+std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now) {
+  std::string whyNot;
+  return WriteBlock0RecoveryFile(directory, saved, now, whyNot);
+}
+
+std::string WriteUserCodeRecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
+                                      std::string& whyNot) {
+  return WriteRecoveryParts(directory, saved.savedUserCode, {}, now, whyNot);
+}
 
 bool RemoveBlock0RecoveryFile(const std::string& path) { return !path.empty() && ::unlink(path.c_str()) == 0; }
 

@@ -29,6 +29,12 @@ std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAre
 std::string WriteBlock0RecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
                                     std::string& whyNot);
 
+// The upgrade of a 1.1E loader displaces 0000h-04FFh instead: the same kind of
+// file, holding those 1280 bytes (savedUserCode) and nothing else.
+inline constexpr std::size_t kUserCodeRecoveryFileSize = 1280;
+std::string WriteUserCodeRecoveryFile(const std::string& directory, const SavedAreas& saved, std::time_t now,
+                                      std::string& whyNot);
+
 bool RemoveBlock0RecoveryFile(const std::string& path);
 
 }  // namespace brisko

@@ -78,6 +78,16 @@ struct PtyServer::State {
     }
   }
 
+  void Unasked(TimePoint now) {
+    std::vector<SimReply> out;
+    target->SendUnasked(now, out);
+    for (const SimReply& r : out) {
+      TimePoint due = now + r.delay;
+      if (!replies.empty()) due = std::max(due, replies.back().due);
+      replies.push_back({r.byte, due});
+    }
+  }
+
   void SendDue(TimePoint now) {
     while (!replies.empty() && replies.front().due <= now) {
       const ssize_t n = ::write(master, &replies.front().byte, 1);
@@ -101,6 +111,8 @@ struct PtyServer::State {
 
   int PollTimeout(TimePoint now) const {
     Millis wait = kStopCheck;
+    if (const auto unasked = target->NextUnasked())
+      wait = std::clamp(std::chrono::ceil<Millis>(*unasked - now), Millis{0}, wait);
     if (!replies.empty()) {
       auto untilDue = std::chrono::ceil<Millis>(replies.front().due - now);
       wait = std::clamp(untilDue, Millis{0}, kStopCheck);
@@ -163,6 +175,7 @@ void PtyServer::Run(const std::atomic<bool>& stop) {
   std::uint8_t buffer[512];
   while (!stop.load()) {
     const TimePoint now = SimClock::now();
+    s_->Unasked(now);
     s_->SendDue(now);
     pollfd fd{s_->master, POLLIN, 0};
     if (!s_->replies.empty() && s_->replies.front().due <= now) fd.events |= POLLOUT;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "sim/legacy_loader.hpp"
+
 namespace brisko::sim {
 namespace {
 
@@ -20,16 +22,26 @@ SimChipState::SimChipState(SimConfig c)
       chip(SimChipFor(config.model)),
       security(static_cast<std::uint8_t>(config.securityBits & 0xE0)),
       remap(static_cast<std::uint8_t>(config.remapBits & 0x03)),
-      doubleClock(config.doubleClock) {
+      doubleClock(config.doubleClock),
+      legacyLoader(config.legacyLoader && chip.kt400) {
   kf010.SetA16(config.a16);
   flash[0] = FlashImage(chip.block0Size);
   flash[1] = FlashImage(chip.block1Size);
+  loaderImage = LoaderPattern(legacyLoader ? LegacyLoaderBytes(chip) : chip.LoaderBytes());
+  std::copy(loaderImage.begin(), loaderImage.end(), flash[1].Data());
+  phase = StartPhase(*this);
+  legacy.Boot(*this, SimClock::now());
+}
+
+void SimChipState::InstallLoader11F() {
+  legacyLoader = false;
   loaderImage = LoaderPattern(chip.LoaderBytes());
   std::copy(loaderImage.begin(), loaderImage.end(), flash[1].Data());
 }
 
 void SimChipState::Reset() {
-  phase = SimTarget::Phase::AwaitPattern;
+  phase = StartPhase(*this);
+  legacy.Boot(*this, SimClock::now());
   selectedBlock = 0;
   sync.Clear();
   syncStart.reset();

@@ -7,6 +7,7 @@
 #include "chip/flash_image.hpp"
 #include "sim/external_flash.hpp"
 #include "sim/reply_faults.hpp"
+#include "sim/legacy_state.hpp"
 #include "sim/sim_chip.hpp"
 #include "sim/sim_target.hpp"
 #include "sim/sync_pattern.hpp"
@@ -35,6 +36,7 @@ struct SimChipState {
   std::uint8_t remap = 0;                 // bits 1..0
   bool doubleClock = false;
   ExternalFlash kf010;                    // on the board, behind the chip
+  bool legacyLoader = false;              // 1.1E until its installer has run
 
   // Volatile, cleared by a reset.
   SimTarget::Phase phase = SimTarget::Phase::AwaitPattern;
@@ -48,12 +50,15 @@ struct SimChipState {
   ReplyFaults counters;
   long hostBytesSinceReset = 0;
   bool externalBankEntered = false;  // see external_bank_commands.hpp
+  LegacyState legacy;                // see legacy_loader.hpp
   SimClock::time_point now{};         // when the byte being handled came in
   std::optional<SimClock::time_point> busyUntil;  // erasing itself: deaf till then
 
   std::vector<std::uint8_t> hostBytes;
 
   void Reset();
+  // What the legacy installer does: loader 1.1F in the BSL sectors.
+  void InstallLoader11F();
   bool Internal() const { return config.memoryMode == kInternalMemory; }
   bool Silenced() const;
   std::uint8_t StatusByte() const;

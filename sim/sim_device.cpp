@@ -41,21 +41,36 @@ struct SimDevice::State {
   std::deque<IncomingByte> toHost;
   TimePoint chipLineFreeAt{};
 
-  void Deliver(const OutgoingByte& b) {
-    std::vector<SimReply> replies;
-    target->Receive(b.byte, b.arrives, replies);
+  void Send(const std::vector<SimReply>& replies, TimePoint from) {
     for (const SimReply& r : replies) {
-      const TimePoint starts = std::max(b.arrives + r.delay, chipLineFreeAt);
+      const TimePoint starts = std::max(from + r.delay, chipLineFreeAt);
       chipLineFreeAt = starts + lineTime;
       toHost.push_back({r.byte, chipLineFreeAt});
     }
   }
 
+  void Deliver(const OutgoingByte& b) {
+    std::vector<SimReply> replies;
+    target->Receive(b.byte, b.arrives, replies);
+    Send(replies, b.arrives);
+  }
+
+  // Host bytes and what the chip sends unasked, in the order they happen.
   void Advance(TimePoint now) {
-    while (!toChip.empty() && toChip.front().arrives <= now) {
-      const OutgoingByte b = toChip.front();
-      toChip.pop_front();
-      Deliver(b);
+    for (;;) {
+      const auto unasked = target->NextUnasked();
+      const bool hostByteDue = !toChip.empty() && toChip.front().arrives <= now;
+      if (hostByteDue && (!unasked || toChip.front().arrives <= *unasked)) {
+        const OutgoingByte b = toChip.front();
+        toChip.pop_front();
+        Deliver(b);
+      } else if (unasked && *unasked <= now) {
+        std::vector<SimReply> replies;
+        target->SendUnasked(*unasked, replies);
+        Send(replies, *unasked);
+      } else {
+        return;
+      }
     }
   }
 
@@ -70,6 +85,7 @@ struct SimDevice::State {
     TimePoint next = limit;
     if (!toHost.empty()) next = std::min(next, toHost.front().readable);
     if (!toChip.empty()) next = std::min(next, toChip.front().arrives);
+    if (const auto unasked = target->NextUnasked()) next = std::min(next, *unasked);
     return next;
   }
 };

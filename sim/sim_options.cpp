@@ -44,6 +44,9 @@ std::string ApplyOption(const std::string& option, const std::string& value, Sim
   } else if (option == "--a16") {
     if (value != "0" && value != "1") return "--a16 is 0 or 1";
     c.a16 = value == "1";
+  } else if (option == "--loader") {
+    if (value != "1.1E" && value != "1.1F") return "--loader is 1.1E or 1.1F";
+    c.legacyLoader = value == "1.1E";
   } else if (option == "--letter") {
     if (value.size() != 1) return "--letter is one character";
     c.versionLetter = value[0];
@@ -81,6 +84,7 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o)
     }
   }
   if (!sawModel) return "--model is required";
+  if (o.config.legacyLoader && o.config.model != kKT410 && o.config.model != kKT420) return "--loader 1.1E is for KT410 and KT420";
   o.config.restartOnPattern = true;
   return "";
 }
@@ -88,7 +92,7 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o)
 std::string SimUsage() {
   return "usage: brisko-sim --model KT540 [--mode internal|external] [--link PATH]\n"
          "                  [--security HEX] [--remap N] [--double-clock] [--letter C]\n"
-         "                  [--a16 0|1] [--loopback]\n"
+         "                  [--a16 0|1] [--loopback] [--loader 1.1E|1.1F]\n"
          "                  [--fault SPEC]... [--quiet] [--help]\n"
          "\n"
          "Serves one simulated Talon51 chip with its boot-strap loader on a\n"
@@ -107,6 +111,8 @@ std::string SimUsage() {
          "                   which 64 KB half answers (default 0); while running,\n"
          "                   the line \"a16 0\" or \"a16 1\" on standard input flips it\n"
          "  --loopback       no chip: a cable with TXD joined to RXD echoes every byte\n"
+         "  --loader V       loader firmware: 1.1F (default) or the older 1.1E (KT410, KT420),\n"
+         "                   which prompts with F7h and can be upgraded to 1.1F\n"
          "  --fault SPEC     drop:CMD:OCC:IDX  corrupt:CMD:OCC:IDX[:MASK]\n"
          "                   delay:CMD:OCC:IDX:MS  refuse-erase:N  ok-delay:MS\n"
          "                   no-ok  stop-after:N\n"

@@ -3,6 +3,7 @@
 #include <mutex>
 
 #include "sim/command_step.hpp"
+#include "sim/legacy_loader.hpp"
 #include "sim/sim_chip_state.hpp"
 
 namespace brisko::sim {
@@ -81,7 +82,7 @@ void CommandByte(SimChipState& c, std::uint8_t byte, Out& out) {
 }
 
 bool RestartsOnPattern(Phase phase) {
-  return phase != Phase::AwaitPattern && phase != Phase::AwaitReady;
+  return phase != Phase::AwaitPattern && phase != Phase::AwaitReady && phase != Phase::LegacyLoader;
 }
 
 // Returns true when the byte was taken as part of a restarting group.
@@ -94,6 +95,8 @@ bool RestartByte(SimChipState& c, std::uint8_t byte, SimClock::time_point now, O
   if (!c.restart.Feed(byte, now)) return c.restart.InGroup();
   const SimClock::time_point groupStart = c.restart.GroupStart();
   c.Reset();
+  // A loader without baud detection (1.1E, or none at all) does not answer it.
+  if (c.phase != Phase::AwaitPattern) return true;
   c.syncStart = groupStart;
   SyncGroupComplete(c, now, out);
   return true;
@@ -131,9 +134,21 @@ void SimTarget::Receive(std::uint8_t byte, SimClock::time_point now, std::vector
     case Phase::AwaitMode: AwaitModeByte(c, byte, replies); break;
     case Phase::Loader:
     case Phase::Programmer: CommandByte(c, byte, replies); break;
+    case Phase::LegacyLoader: LegacyLoaderByte(c, byte, now, replies); break;
     case Phase::UserCode:
     case Phase::Halted: break;
   }
+}
+
+void SimTarget::SendUnasked(SimClock::time_point now, std::vector<SimReply>& replies) {
+  std::lock_guard lock(s_->mutex);
+  if (s_->chip.phase == Phase::LegacyLoader && !s_->chip.Silenced()) LegacyLoaderTick(s_->chip, now, replies);
+}
+
+std::optional<SimClock::time_point> SimTarget::NextUnasked() const {
+  std::lock_guard lock(s_->mutex);
+  if (s_->chip.phase != Phase::LegacyLoader || s_->chip.Silenced()) return std::nullopt;
+  return s_->chip.legacy.nextPrompt;
 }
 
 void SimTarget::Reset() {
@@ -217,6 +232,11 @@ void SimTarget::SetExternalFlashBytes(std::uint32_t offset, std::span<const std:
 
 const std::vector<std::uint8_t>& SimTarget::HostBytes() const { return s_->chip.hostBytes; }
 
+std::vector<std::uint8_t> SimTarget::HostBytesCopy() const {
+  std::lock_guard lock(s_->mutex);
+  return s_->chip.hostBytes;
+}
+
 void SimTarget::ClearHostBytes() {
   std::lock_guard lock(s_->mutex);
   s_->chip.hostBytes.clear();
@@ -236,6 +256,7 @@ const char* PhaseName(SimTarget::Phase phase) {
     case Phase::Programmer: return "Programmer";
     case Phase::UserCode: return "UserCode";
     case Phase::Halted: return "Halted";
+    case Phase::LegacyLoader: return "LegacyLoader";
   }
   return "?";
 }

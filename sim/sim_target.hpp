@@ -4,6 +4,7 @@
 #include <map>
 #include <memory>
 #include <span>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,15 @@ struct SimConfig {
   // 80h, E0h, F8h and FEh start no command, so no dialogue can be mistaken
   // for it.
   bool restartOnPattern = false;
+
+  // Loader 1.1E (KT410, KT420 only): no baud detection; it prompts with F7h
+  // whenever it waits for a command (see legacy_loader.hpp).
+  bool legacyLoader = false;
+  Millis legacyIdlePrompt{20};       // from boot or 61h to the next prompt
+  Millis legacyCommandTimeout{1000}; // an unanswered prompt or unfinished command: prompt again
+  // The first command byte of this value after a reset is lost on the wire
+  // (00h: none); the loader keeps waiting and prompts again later.
+  std::uint8_t legacyLoseCommand = 0;
   // How long the chip erases itself after the chip-erase frame, ignoring
   // every byte meanwhile as a busy chip does. Four fifths of the pause the
   // host keeps after that frame, so that a host that keeps the pause is never
@@ -69,6 +79,7 @@ class SimTarget {
     Programmer,     // the parked block-1 programmer runs from 2027h
     UserCode,       // the user's program runs (62h 62h); silent until reset
     Halted,         // the chip runs code that is not a loader; silent
+    LegacyLoader,   // loader 1.1E: prompts with F7h, answers its commands
   };
 
   explicit SimTarget(SimConfig config);
@@ -78,6 +89,11 @@ class SimTarget {
   void Receive(std::uint8_t byte, SimClock::time_point now, std::vector<SimReply>& replies);
   // Power-on or reset: the loader starts again; flash and configuration stay.
   void Reset();
+
+  // Bytes the chip sends unasked (the 1.1E loader's prompts) that are due at
+  // `now`, and when the next such byte will be due (none: never by itself).
+  void SendUnasked(SimClock::time_point now, std::vector<SimReply>& replies);
+  std::optional<SimClock::time_point> NextUnasked() const;
 
   Phase CurrentPhase() const;
   const SimConfig& Config() const;
@@ -108,6 +124,8 @@ class SimTarget {
 
   // Every host byte since construction, for tests that check the wire.
   const std::vector<std::uint8_t>& HostBytes() const;
+  // A copy, safe while another thread drives the chip.
+  std::vector<std::uint8_t> HostBytesCopy() const;
   void ClearHostBytes();
   // Host bytes since the last reset (what the stop-after fault counts).
   long HostBytesSinceReset() const;

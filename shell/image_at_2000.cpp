@@ -1,0 +1,51 @@
+#include "shell/image_at_2000.hpp"
+
+#include <algorithm>
+#include <array>
+
+#include "chip/chip_catalogue.hpp"
+#include "chip/flash_engine.hpp"
+#include "link/read_routines.hpp"
+#include "link/result_codes.hpp"
+#include "shell/main_window.hpp"
+
+namespace brisko {
+namespace {
+
+constexpr std::uint32_t kSector = 128;
+constexpr std::uint32_t kArea2000 = 0x2000;
+constexpr std::uint32_t kArea2000Sectors = 3;
+
+}  // namespace
+
+InstallResults InstallImageAt2000(FlashEngine& engine, std::span<const std::uint8_t> image) {
+  // Whole sectors, padded with FFh as erased flash holds them anyway.
+  std::array<std::uint8_t, kSector * kArea2000Sectors> padded;
+  padded.fill(0xFF);
+  std::copy_n(image.begin(), std::min(image.size(), padded.size()), padded.begin());
+  InstallResults r;
+  for (int attempt = 0; attempt < kParkAttempts && !r.AllOk(); ++attempt) {
+    r.erase0 = engine.EraseSectors(0x0000, kSector, 1);
+    r.erase2000 = engine.EraseSectors(kArea2000, kSector, kArea2000Sectors);
+    r.program = engine.ProgramRange(kArea2000, kSector, padded.data(), padded.size());
+  }
+  return r;
+}
+
+bool SaveParkingArea(MainWindow& w) {
+  SerialPort& port = w.Record()->Port();
+  SavedAreas& saved = w.State().saved;
+  for (int attempt = 0; attempt < kParkAttempts; ++attempt) {
+    const bool sector0 = SaveSector0(port, saved) == kResultOk;
+    const bool area2000 = SaveArea2000(port, saved) == kResultOk;
+    if (sector0 && area2000) return true;
+  }
+  return false;
+}
+
+bool LoaderReplaceableUnderLock(int model, std::uint8_t bits) {
+  if (IsKT400(model)) return bits == 0x00 || bits == 0x40;
+  return bits == 0x00 || bits == 0x80 || bits == 0x40;
+}
+
+}  // namespace brisko

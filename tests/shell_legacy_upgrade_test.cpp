@@ -1,0 +1,302 @@
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "chip/legacy_link_worker.hpp"
+#include "firmware/firmware.hpp"
+#include "link/result_codes.hpp"
+#include "link/posix_serial_device.hpp"
+#include "sim/pty_server.hpp"
+#include "shell/legacy_detection.hpp"
+#include "shell/legacy_upgrade.hpp"
+#include "shell/unknown_version_detect.hpp"
+#include "support/legacy_timing.hpp"
+#include "support/sim_session.hpp"
+
+namespace brisko {
+namespace {
+
+using test::Bytes;
+using test::LegacyChipConfig;
+using test::Pattern;
+using test::SimSession;
+using Messages = std::vector<std::string>;
+using Phase = sim::SimTarget::Phase;
+
+constexpr const char* kResetPrompt = "Click on OK then Reset MCU\nto Auto Detect Chip Type\n(MCU:Fw v1.1E-Int. Mode)";
+constexpr const char* kQuestion =
+    "Do you really want to upgrade BSL from 1.1E to 1.1F?\nBSL1.1F will use 3 more sectors than BSL1.1E,\n"
+    "it will use address 0xF000 to 0xF3FF.\n";
+constexpr const char* kCompleted = "Upgrade Bootstrap Loader from 1.1E to 1.1F Completed!";
+
+// A KT400 chip with loader 1.1E, the user's program in its first ten sectors
+// and more of it beyond.
+struct LegacyRig : SimSession {
+  explicit LegacyRig(sim::SimConfig config = LegacyChipConfig(kKT420, 1), LinkTiming timing = test::LegacyTiming())
+      : SimSession(config, timing) {
+    SetFlash(0, 0x0000, user);
+    SetFlash(0, 0x0500, beyond);
+  }
+  bool UserCodeIntact() const { return Flash(0, 0x0000, 1280) == user && Flash(0, 0x0500, 256) == beyond; }
+
+  Bytes user = Pattern(1280, 11);
+  Bytes beyond = Pattern(256, 12);
+};
+
+Bytes Concat(Bytes a, const Bytes& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+TEST(LegacyUpgrade, Upgrades11ETo11FAndKeepsTheUsersSectors) {
+  LegacyRig rig;
+  rig.op.answers = {true};
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+
+  EXPECT_TRUE(outcome.Ok()) << outcome.step;
+  EXPECT_EQ(rig.op.messages, (Messages{kResetPrompt, kCompleted, "Please continue to use IAP function."}));
+  EXPECT_EQ(rig.op.questions, Messages{kQuestion});
+  const ChipInfoTexts info = rig.Window().ChipInfo();
+  EXPECT_EQ(info.chipType, "KT420");
+  EXPECT_EQ(info.flashSize, "32+4 KB");
+  EXPECT_EQ(info.fwVersion, "v1.1F");
+  EXPECT_EQ(info.remap, "1 KByte");
+  EXPECT_EQ(info.memMode, "Internal");
+  EXPECT_EQ(rig.Window().Caption(), "Orvex Brisko11F Boot-Strap Loader(Fw:v1.1F)");
+  EXPECT_EQ(rig.Window().StatusText(), "Re-detect chip from target MCU for BSL1.1F is done.");
+  EXPECT_FALSE(rig.Window().ButtonEnabled(IapButton::LockChip));
+  EXPECT_TRUE(rig.Window().ButtonEnabled(IapButton::Download));
+
+  // The chip: a 1.1F loader in F000h-F3FFh answering, the user's code back.
+  EXPECT_EQ(rig.target->CurrentPhase(), Phase::Loader);
+  EXPECT_TRUE(rig.target->LoaderIntact());
+  EXPECT_TRUE(rig.UserCodeIntact());
+  EXPECT_TRUE(rig.RecoveryFiles().empty());
+  EXPECT_EQ(rig.Window().LegacyWorker(), nullptr);
+  EXPECT_TRUE(rig.Record().Port().IsLinkUp());
+  EXPECT_FALSE(rig.State().linkBusy.load());
+
+  // The wire, as the 1.1E loader's command table reads.
+  const Bytes installer(firmware::LegacyInstallerImage.begin(), firmware::LegacyInstallerImage.begin() + 128);
+  EXPECT_TRUE(rig.WireHas({0x05, 0x55}));
+  EXPECT_TRUE(rig.WireHas({0x60}));
+  EXPECT_TRUE(rig.WireHas({0x0C, 0x04, 0x80, 0x80}));
+  EXPECT_TRUE(rig.WireHas({0x0B, 0x04, 0x80, 0x01}));
+  EXPECT_TRUE(rig.WireHas(Concat({0x0E, 0x00, 0x00, 0x80}, installer)));
+  EXPECT_TRUE(rig.WireHas({0x62, 0x62}));
+  EXPECT_TRUE(rig.WireHas({'B', 'S', 'L'}));
+  EXPECT_TRUE(rig.WireHas(Concat({0x0E, 0x04, 0x80, 0x80}, Bytes(rig.user.begin() + 0x480, rig.user.end()))));
+}
+
+TEST(LegacyUpgrade, NoToTheOfferEndsTheProgramWithTheChipUntouched) {
+  LegacyRig rig;
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  EXPECT_EQ(outcome.kind, OutcomeKind::Declined);
+  EXPECT_EQ(rig.op.messages.back(),
+            "Please exit the current application\nand use the older version of software\nto run IAP funtions. This "
+            "version of\nsoftware only supports BSL1.1F or greater.");
+  EXPECT_TRUE(rig.Window().CloseRequested());
+  EXPECT_TRUE(rig.UserCodeIntact());
+  EXPECT_EQ(rig.target->CurrentPhase(), Phase::LegacyLoader);
+}
+
+// What the detection shows before the offer: chip and version from 60h, and
+// the buttons the security bits allow.
+TEST(LegacyUpgrade, DetectionShowsTheChipAndTheButtonsItsLockAllows) {
+  struct Row {
+    ChipModel model;
+    std::uint8_t security;
+    const char* chipType;
+    bool writable;
+  };
+  for (const Row row : {Row{kKT410, 0x00, "KT410", true}, Row{kKT420, 0x40, "KT420", true},
+                        Row{kKT420, 0x80, "KT420", false}}) {
+    SCOPED_TRACE(row.chipType + std::to_string(row.security));
+    sim::SimConfig config = LegacyChipConfig(row.model);
+    config.securityBits = row.security;
+    LegacyRig rig(config);
+    bool download = !row.writable;
+    ChipInfoTexts info;
+    rig.op.onAsk = [&] {
+      download = rig.Window().ButtonEnabled(IapButton::Download);
+      info = rig.Window().ChipInfo();
+    };
+    OnDetectLegacyAndUpgrade(rig.Window());
+    EXPECT_EQ(download, row.writable);
+    EXPECT_EQ(info.chipType, row.chipType);
+    EXPECT_EQ(info.fwVersion, "v1.1E");
+    EXPECT_EQ(rig.State().securityBits, row.security);
+  }
+}
+
+TEST(LegacyUpgrade, AChipThatNeverPromptsIsNotFound) {
+  sim::SimConfig config = LegacyChipConfig(kKT420);
+  config.faults.stopAfterHostBytes = 0;
+  LegacyRig rig(config);
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
+  EXPECT_EQ(rig.op.messages, (Messages{kResetPrompt, "No Response from Target Board!!!"}));
+  EXPECT_EQ(rig.Window().LegacyWorker(), nullptr);
+  EXPECT_FALSE(rig.State().linkBusy.load());
+}
+
+TEST(LegacyUpgrade, UserSectorsThatCannotBeReadStopTheUpgradeBeforeAnyErase) {
+  // Every read of block 0 answers too late for the host.
+  sim::SimConfig config = LegacyChipConfig(kKT420);
+  config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x0C, 0, 0, 0x01, Millis{60}});
+  LinkTiming timing = test::LegacyTiming();
+  timing.queueReplyWait = Millis{30};
+  LegacyRig rig(config, timing);
+  rig.op.answers = {true};
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
+  EXPECT_EQ(rig.op.messages.back(), UserCodeNotSavedText());
+  EXPECT_FALSE(rig.WireHas({0x0B, 0x00, 0x00, 0x01}));
+  EXPECT_FALSE(rig.WireHas({0x62, 0x62}));
+  EXPECT_TRUE(rig.UserCodeIntact());
+  EXPECT_EQ(rig.target->CurrentPhase(), Phase::LegacyLoader);
+  EXPECT_TRUE(rig.RecoveryFiles().empty());
+  EXPECT_FALSE(rig.Window().CloseRequested());
+}
+
+// The chip stops answering when the restore of block 0 begins.
+class SilenceAtRestore : public WindowObserver {
+ public:
+  explicit SilenceAtRestore(sim::SimTarget& target) : target_(target) {}
+  void WindowChanged(WindowAspect aspect, const WindowState&) override {
+    if (aspect == WindowAspect::Tab) target_.Faults().stopAfterHostBytes = 0;
+  }
+
+ private:
+  sim::SimTarget& target_;
+};
+
+TEST(LegacyUpgrade, AFailedRestoreNamesTheRecoveryFileThatHoldsTheUsersSectors) {
+  LinkTiming timing = test::LegacyTiming();
+  timing.inputWait = Millis{60};
+  LegacyRig rig(LegacyChipConfig(kKT420), timing);
+  SilenceAtRestore silence(*rig.target);
+  rig.Window().SetObserver(&silence);
+  rig.op.answers = {true};
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  rig.Window().SetObserver(&rig);
+
+  EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
+  EXPECT_EQ(outcome.step, "restore block 0");
+  const auto files = rig.RecoveryFiles();
+  ASSERT_EQ(files.size(), 1u);
+  std::ifstream in(files[0], std::ios::binary);
+  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), rig.user);
+  ASSERT_GE(rig.op.messages.size(), 2u);
+  EXPECT_EQ(rig.op.messages[rig.op.messages.size() - 2],
+            std::string(kCompleted) + "\nBut user's code on Block0 was destroyed.");
+  EXPECT_EQ(rig.op.messages.back(), UserCodeNotRestoredText(files[0]));
+}
+
+TEST(UnknownVersion, A11FChipIsDetectedAndA11EChipIsOfferedTheUpgrade) {
+  auto choose = [](ChipModel model) {
+    return [model](ChipSelection& s) {
+      s.model = model;
+      s.memoryMode = kInternalMemory;
+      return true;
+    };
+  };
+  {
+    SimSession rig(test::ChipConfig(kKT540), test::LegacyTiming());
+    rig.op.onSelectChip = choose(kKT540);
+    EXPECT_TRUE(OnDetectUnknownVersion(rig.Window()).Ok());
+    EXPECT_EQ(rig.Window().StatusText(), "Detect target MCU is successful!");
+    EXPECT_EQ(rig.Window().Snapshot().progress.label, "Done");
+    EXPECT_EQ(rig.Window().ChipInfo().fwVersion, "v1.1F");
+  }
+  LegacyRig rig(LegacyChipConfig(kKT410));
+  rig.op.onSelectChip = choose(kKT410);
+  rig.op.answers = {true};
+  const std::string caption = rig.Window().Caption();
+  EXPECT_TRUE(OnDetectUnknownVersion(rig.Window()).Ok());
+  EXPECT_TRUE(rig.op.Saw("Failed to detect Firmware 1.1F,\nnow we will try to detect 1.1E."));
+  EXPECT_TRUE(rig.op.Asked("Do you really want to upgrade BSL from 1.1E to 1.1F?\nBSL1.1F will use 3 more sectors than "
+                           "BSL1.1E,\nit will use from address 0xF000 to 0xF3FF.\n"));
+  EXPECT_EQ(rig.op.messages.back(), "Please continue to use IAP function.");
+  EXPECT_TRUE(rig.op.Saw("Upgrade Bootstrap Loader from 1.1E to 1.1F Succeed!"));
+  EXPECT_EQ(rig.Window().Caption(), caption);
+  EXPECT_TRUE(rig.UserCodeIntact());
+  EXPECT_TRUE(rig.target->LoaderIntact());
+}
+
+// A pseudo-terminal passes through two processes' schedulers: more room
+// for a byte to come.
+LinkTiming PtyTiming() {
+  LinkTiming t = test::LegacyTiming();
+  t.queueReplyWait = Millis{600};
+  t.inputWait = Millis{800};
+  return t;
+}
+
+// End to end: the simulated chip on a pseudo-terminal, the host on the
+// termios backend, no modem lines to reset the chip with.
+TEST(LegacyUpgradeOnPty, KeepsTheUsersSectors) {
+  sim::SimConfig config = LegacyChipConfig(kKT410);
+  config.legacyIdlePrompt = Millis{5};
+  auto target = std::make_shared<sim::SimTarget>(config);
+  const Bytes user = Pattern(1280, 31);
+  std::copy(user.begin(), user.end(), target->Flash(0).Data());
+  sim::PtyServer server(target);
+  std::string why;
+  ASSERT_TRUE(server.Start("", why)) << why;
+  std::atomic<bool> stop{false};
+  std::thread serving([&] { server.Run(stop); });
+
+  test::TestFiles files;
+  test::ScriptedOperator op;
+  op.answers = {true};
+  CommandOutcome outcome;
+  {
+    MainWindow w(op, [](const std::string& name, std::string& whyNot) { return OpenPosixSerialDevice(name, whyNot); },
+                 PtyTiming(), files.dirs.Places());
+    w.Record()->Port().SetDevicePath(server.SlavePath());
+    w.Record()->SetChipModel(kKT410);
+    w.Record()->SetMemoryMode(kInternalMemory);
+    outcome = OnDetectLegacyAndUpgrade(w);
+    EXPECT_EQ(w.ChipInfo().fwVersion, "v1.1F");
+    EXPECT_EQ(target->CurrentPhase(), Phase::Loader) << "a 1.1F loader answers (until the port closes)";
+  }
+  stop = true;
+  serving.join();
+
+  EXPECT_TRUE(outcome.Ok()) << outcome.step;
+  EXPECT_EQ(op.messages, (Messages{kResetPrompt, kCompleted, "Please continue to use IAP function."}));
+  EXPECT_EQ(Bytes(target->Flash(0).Data(), target->Flash(0).Data() + 1280), user);
+  EXPECT_TRUE(target->LoaderIntact());
+}
+
+// The RESET button and the window's end stop a running worker and wait for
+// it, so it never touches a port or latch that is gone.
+TEST(LegacyWorkerOwnership, ResetAndShutdownStopTheWorker) {
+  for (const bool reset : {true, false}) {
+    test::SimChip chip(LegacyChipConfig(kKT420));
+    test::ScriptedOperator op;
+    auto w = std::make_unique<MainWindow>(op, sim::SimOpener(chip.target), test::LegacyTiming(), chip.dirs.Places());
+    SerialPort& port = w->Record()->Port();
+    LegacyLinkWorker& worker = w->StartLegacyWorker();
+    ASSERT_EQ(port.Open(), kResultOk);
+    std::uint8_t status = 0;
+    ASSERT_EQ(WaitForLegacyLoader(port, w->State().operationFailed, status), kByteOk);
+    worker.Release();
+    EXPECT_TRUE(w->State().legacyWorkerRunning);
+    if (reset) {
+      w->ResetTarget();
+      EXPECT_EQ(w->LegacyWorker(), nullptr);
+      EXPECT_FALSE(w->State().legacyWorkerRunning);
+      EXPECT_EQ(&port.Owner(), &op);
+    }
+    // The window ends (with the worker still serving the port when not reset).
+    w.reset();
+  }
+}
+
+}  // namespace
+}  // namespace brisko
