@@ -2,7 +2,7 @@
 
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
-#include "shell/bank_helper_install.hpp"
+#include "shell/bank_helper.hpp"
 #include "shell/block1_programmer.hpp"
 #include "shell/debug_monitor.hpp"
 #include "shell/loader_update.hpp"
