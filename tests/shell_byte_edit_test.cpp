@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "shell/byte_edit_command.hpp"
 #include "shell/byte_edit_parsing.hpp"
 #include "support/sim_session.hpp"
@@ -168,8 +165,7 @@ TEST(OnEditBlock0, ASectorLostAfterTheEraseGoesToARecoveryFile) {
   const std::string prefix = "The data of sector 0000h-007Fh are in the file\n";
   ASSERT_EQ(rig.op.messages[1].rfind(prefix, 0), 0u) << rig.op.messages[1];
   const std::string path = rig.op.messages[1].substr(prefix.size(), rig.op.messages[1].find('\n', prefix.size()) - prefix.size());
-  std::ifstream in(path, std::ios::binary);
-  const std::string saved((std::istreambuf_iterator<char>(in)), {});
+  const std::string saved = test::ReadFile(path);
   Bytes expected = before;
   expected[0x10] = 0xAA;
   expected[0x11] = 0xBB;

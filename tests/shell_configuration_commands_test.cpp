@@ -18,11 +18,6 @@ constexpr const char* kRedetect = "\nChip will be automatically redetected!";
 constexpr const char* kHidden = "\nChip can't be detected in internal memory mode!";
 const Bytes kClose{0x6B, 0x6B};
 
-Bytes Cat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
 // The command's own bytes: what went out before the reset and re-detection.
 Bytes Head(const SimSession& rig, std::size_t n) {
   const Bytes& wire = rig.Wire();
@@ -69,7 +64,7 @@ TEST(OnLockChip, ProgramsTheOptionsBitsThenReadsThemBack) {
     };
     rig.op.answers = {true};
     const CommandOutcome outcome = OnLockChip(rig.Window());
-    EXPECT_EQ(Head(rig, c.bytes.size() + 2), Cat(c.bytes, kClose));
+    EXPECT_EQ(Head(rig, c.bytes.size() + 2), test::Concat(c.bytes, kClose));
     EXPECT_EQ(rig.op.questions.front(), "Do you really want to proceed?");
     std::vector<std::string> expected;
     if (c.refusal) expected.push_back(c.refusal);

@@ -1,8 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <iterator>
-
 #include "firmware/firmware.hpp"
 #include "shell/compare_command.hpp"
 #include "shell/download_command.hpp"
@@ -20,11 +17,6 @@ using test::ChipConfig;
 using test::Pattern;
 using test::SimSession;
 using Messages = std::vector<std::string>;
-
-std::string FileText(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 // A KT400-family chip: the bank helper takes block 0's sector 0 and 2000h
 // while the high half of the external flash is entered; a download lands in
@@ -50,7 +42,7 @@ TEST(ExternalBanks, DownloadIntoTheHighBankAndBack) {
             "KF010|High 64KB|External Flash|Not Applicable");
   EXPECT_FALSE(rig.Window().ButtonEnabled(IapButton::ChipErase));
   ASSERT_EQ(rig.RecoveryFiles().size(), 1u) << "the user's block-0 bytes are on disk meanwhile";
-  EXPECT_EQ(FileText(rig.RecoveryFiles()[0]), areas.Saved());
+  EXPECT_EQ(test::ReadFile(rig.RecoveryFiles()[0]), areas.Saved());
 
   const Bytes app = Pattern(300, 31);
   rig.PickFile(rig.Write("bank.bin", app), 1);  // sector 1: 1000h
@@ -139,12 +131,6 @@ TEST(ExternalBanks, Refusals) {
   EXPECT_EQ(kt560.op.messages.back(), "You are in Internal Memory mode already!");
 }
 
-}  // namespace
-}  // namespace brisko
-
-namespace brisko {
-namespace {
-
 // The host died while a bank was entered: a new session knows nothing of it,
 // but the recovery file and the helper at 2000h tell the detection.
 TEST(ExternalBanks, ANewSessionOffersTheRecoveryFileBack) {
@@ -175,17 +161,6 @@ TEST(ExternalBanks, ANewSessionOffersTheRecoveryFileBack) {
   EXPECT_TRUE(rig.op.questions.empty()) << "nothing left to offer";
 }
 
-}  // namespace
-}  // namespace brisko
-
-namespace brisko {
-namespace {
-
-std::string ReadFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
 // The ordinary flash commands on an entered bank, through the external
 // command set of the simulated board.
 TEST(ExternalBanks, ReadSaveCompareAndEraseWorkOnTheEnteredBank) {
@@ -202,7 +177,7 @@ TEST(ExternalBanks, ReadSaveCompareAndEraseWorkOnTheEnteredBank) {
   const std::string saved = rig.Path("bank.bin");
   rig.PickSave(2, 1, saved, false);
   EXPECT_TRUE(OnSave(rig.Window()).Ok());
-  EXPECT_EQ(ReadFile(saved), std::string(content.begin(), content.end()));
+  EXPECT_EQ(test::ReadFile(saved), std::string(content.begin(), content.end()));
 
   rig.PickFile(saved, 2);
   EXPECT_TRUE(OnCompare(rig.Window()).Ok());
@@ -215,12 +190,6 @@ TEST(ExternalBanks, ReadSaveCompareAndEraseWorkOnTheEnteredBank) {
   rig.PickFile(saved, 2);
   EXPECT_FALSE(OnCompare(rig.Window()).Ok()) << "the erased sector no longer matches";
 }
-
-}  // namespace
-}  // namespace brisko
-
-namespace brisko {
-namespace {
 
 // An entry whose bytes did not go out after the helper went in: the next
 // attempt must not take the helper for the user's code.

@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
 #include "chip/legacy_link_worker.hpp"
@@ -20,6 +18,7 @@ namespace brisko {
 namespace {
 
 using test::Bytes;
+using test::Concat;
 using test::LegacyChipConfig;
 using test::Pattern;
 using test::SimSession;
@@ -45,11 +44,6 @@ struct LegacyRig : SimSession {
   Bytes user = Pattern(1280, 11);
   Bytes beyond = Pattern(256, 12);
 };
-
-Bytes Concat(Bytes a, const Bytes& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
 
 TEST(LegacyUpgrade, Upgrades11ETo11FAndKeepsTheUsersSectors) {
   LegacyRig rig;
@@ -188,8 +182,7 @@ TEST(LegacyUpgrade, AFailedRestoreNamesTheRecoveryFileThatHoldsTheUsersSectors) 
   EXPECT_EQ(outcome.step, "restore block 0");
   const auto files = rig.RecoveryFiles();
   ASSERT_EQ(files.size(), 1u);
-  std::ifstream in(files[0], std::ios::binary);
-  EXPECT_EQ(Bytes(std::istreambuf_iterator<char>(in), {}), rig.user);
+  EXPECT_EQ(test::ReadFile(files[0]), std::string(rig.user.begin(), rig.user.end()));
   ASSERT_GE(rig.op.messages.size(), 2u);
   EXPECT_EQ(rig.op.messages[rig.op.messages.size() - 2],
             std::string(kCompleted) + "\nBut user's code on Block0 was destroyed.");

@@ -7,19 +7,12 @@ namespace brisko {
 namespace {
 
 using test::Bytes;
+using test::Lines;
 using test::Pattern;
 using test::SimSession;
 using Messages = std::vector<std::string>;
 
 constexpr const char* kDone = "Save data has completed";
-
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::size_t from = 0;
-  for (std::size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1)
-    lines.push_back(text.substr(from, at - from + 1));
-  return lines;
-}
 
 TEST(OnSave, WholeKT410Block0AsTextIs1024ListingLinesAndBinaryIsTheBytes) {
   SimSession rig(kKT410);

@@ -1,5 +1,6 @@
 #pragma once
 #include <string>
+#include <vector>
 
 #include "link/user_paths.hpp"
 
@@ -41,6 +42,15 @@ class UserDirsInTemp {
 // Whole-file helpers.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);
+
+// A text's lines, each with its newline.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t from = 0;
+  for (std::size_t at; (at = text.find('\n', from)) != std::string::npos; from = at + 1)
+    lines.push_back(text.substr(from, at - from + 1));
+  return lines;
+}
 
 // A test's user directories in a TempDir, and the files it puts there.
 class TestFiles {
