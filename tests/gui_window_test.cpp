@@ -258,8 +258,10 @@ class WindowTest : public QObject {
     d.dialogActs.push_back([](QDialog* dialog) {
       QTest::mouseClick(qobject_cast<gui::ByteEditForm*>(dialog)->ReturnButton(), Qt::LeftButton);
     });
+    d.replies = {true};
     QVERIFY(d.RunMenu(QStringLiteral("&Edit data in Block 0")));
     QVERIFY(d.dialogActs.empty());
+    QVERIFY(Has(d.questions, "Data in block 0 will be modified.\nProceed to modify?"));
     QString expected;
     for (int i = 0; i < 16; ++i) expected += QString::asprintf("%02X ", image[0x10 + i]);
     QCOMPARE(shown, expected);
