@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
+#include <system_error>
 #include <memory>
 
 #include "image/image_file.hpp"
@@ -35,7 +35,7 @@ bool WriteListing(std::FILE* file, const std::uint8_t* bytes, std::size_t length
 }
 
 std::string Because(const char* what, int error) {
-  return std::string(what) + (error ? std::string(": ") + std::strerror(error) : std::string());
+  return std::string(what) + (error ? std::string(": ") + std::generic_category().message(error) : std::string());
 }
 
 // The new file beside the one it will replace: same folder, so that the

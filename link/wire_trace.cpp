@@ -1,14 +1,14 @@
 #include "link/wire_trace.hpp"
 
 #include <cerrno>
-#include <cstring>
+#include <system_error>
 
 namespace brisko {
 
 WireTrace::WireTrace(const std::string& path)
     : path_(path), file_(std::fopen(path.c_str(), "w")), start_(std::chrono::steady_clock::now()) {
   if (!file_) {
-    failure_ = path_ + ": cannot be created: " + std::strerror(errno);
+    failure_ = path_ + ": cannot be created: " + std::generic_category().message(errno);
     return;
   }
   Flush(std::fputs(kWireTraceHeader, file_));
@@ -70,7 +70,7 @@ void WireTrace::Flush(int printed) {
 }
 
 void WireTrace::Fail(const std::string& what, int error) {
-  failure_ = path_ + ": " + what + (error ? std::string(": ") + std::strerror(error) : std::string());
+  failure_ = path_ + ": " + what + (error ? std::string(": ") + std::generic_category().message(error) : std::string());
   std::fclose(file_);
   file_ = nullptr;
 }

@@ -214,17 +214,8 @@ std::string WriteEditRecoveryFile(const std::string& directory, std::uint32_t fi
 }
 
 CommandOutcome OnEditBlock0(MainWindow& w) {
-  w.ClearStatusText();
+  if (auto refused = w.RefuseOnEntry(true, false)) return *refused;
   SessionRecord* record = w.Record();
-  if (!record) {
-    w.ReportNoChip();
-    return CommandOutcome::Refused(Refusal::NoChip);
-  }
-  record->applyGeometry();
-  if (!record->Port().IsLinkUp()) {
-    w.ReportNoTargetBoard();
-    return CommandOutcome::Refused(Refusal::NoTarget);
-  }
   const SessionState& state = w.State();
   if (record->GetMemoryMode() != kInternalMemory || state.ExternalBankSelected()) {
     w.Op().Tell("Byte Edit only works in Internal Memory Mode!");

@@ -143,17 +143,7 @@ CommandOutcome EraseExternalBankSectors(MainWindow& w) {
 }
 
 CommandOutcome OnChipErase(MainWindow& w) {
-  w.ClearStatusText();
-  SessionRecord* record = w.Record();
-  if (!record) {
-    w.ReportNoChip();
-    return CommandOutcome::Refused(Refusal::NoChip);
-  }
-  if (!record->Port().IsLinkUp()) {
-    w.ReportNoTargetBoard();
-    return CommandOutcome::Refused(Refusal::NoTarget);
-  }
-
+  if (auto refused = w.RefuseOnEntry(true, false)) return *refused;
   SessionState& state = w.State();
   CommandOutcome outcome = CommandOutcome::Declined();
   if (w.Op().Ask("Do you really want to proceed?")) {

@@ -34,16 +34,8 @@ CommandOutcome Lock(MainWindow& w, int model, int lockOption, std::uint8_t secur
 }  // namespace
 
 CommandOutcome OnLockChip(MainWindow& w) {
-  w.ClearStatusText();
+  if (auto refused = w.RefuseOnEntry(true, false)) return *refused;
   SessionRecord* record = w.Record();
-  if (!record) {
-    w.ReportNoChip();
-    return CommandOutcome::Refused(Refusal::NoChip);
-  }
-  if (!record->Port().IsLinkUp()) {
-    w.ReportNoTargetBoard();
-    return CommandOutcome::Refused(Refusal::NoTarget);
-  }
   const int model = record->GetChipModel();
   const std::uint8_t securityBits = record->securityCopy;
   CommandOutcome outcome = CommandOutcome::Refused(Refusal::NotSupported);

@@ -70,16 +70,8 @@ CommandOutcome RemapKT400(MainWindow& w, int remapOption) {
 }  // namespace
 
 CommandOutcome OnMemoryRemap(MainWindow& w) {
-  w.ClearStatusText();
+  if (auto refused = w.RefuseOnEntry(true, false)) return *refused;
   SessionRecord* record = w.Record();
-  if (!record) {
-    w.ReportNoChip();
-    return CommandOutcome::Refused(Refusal::NoChip);
-  }
-  if (!record->Port().IsLinkUp()) {
-    w.ReportNoTargetBoard();
-    return CommandOutcome::Refused(Refusal::NoTarget);
-  }
   const int model = record->GetChipModel();
   RemapMenu menu = RemapMenuFor(model);
   if (!w.Op().ChooseRemap(menu)) return CommandOutcome::Declined();
