@@ -19,6 +19,10 @@ AppOptions ParseAppOptions(const QStringList& arguments) {
   const QCommandLineOption mode(QStringLiteral("mode"),
                                 QStringLiteral("The simulated chip's memory mode: internal (EA#=1) or external."),
                                 QStringLiteral("MODE"), QStringLiteral("internal"));
+  const QCommandLineOption loader(QStringLiteral("loader"),
+                                  QStringLiteral("The simulated chip's loader firmware: 1.1F, or the older 1.1E "
+                                                 "(KT410, KT420 only)."),
+                                  QStringLiteral("VERSION"), QStringLiteral("1.1F"));
   QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("Save the window to FILE and end."),
                                 QStringLiteral("FILE"));
   screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -26,7 +30,7 @@ AppOptions ParseAppOptions(const QStringList& arguments) {
   demoRead.setFlags(QCommandLineOption::HiddenFromHelp);
   QCommandLineOption instance(QStringLiteral("instance"), QStringLiteral("Single-copy name."), QStringLiteral("NAME"));
   instance.setFlags(QCommandLineOption::HiddenFromHelp);
-  parser.addOptions({simulate, mode, screenshot, demoRead, instance});
+  parser.addOptions({simulate, mode, loader, screenshot, demoRead, instance});
 
   if (!parser.parse(arguments)) {
     options.error = parser.errorText();
@@ -59,6 +63,22 @@ AppOptions ParseAppOptions(const QStringList& arguments) {
     options.memoryMode = kExternalMemory;
   } else {
     options.error = QStringLiteral("unknown memory mode: %1 (internal or external)").arg(modeText);
+    return options;
+  }
+  // Only the KT410 and KT420 ever shipped with the older loader.
+  const QString loaderText = parser.value(loader).toUpper();
+  if (loaderText == QLatin1String("1.1E")) {
+    options.legacyLoader = true;
+    if (!options.simulateModel) {
+      options.error = QStringLiteral("--loader needs --simulate");
+      return options;
+    }
+    if (*options.simulateModel != kKT410 && *options.simulateModel != kKT420) {
+      options.error = QStringLiteral("loader 1.1E exists only on the KT410 and KT420");
+      return options;
+    }
+  } else if (loaderText != QLatin1String("1.1F")) {
+    options.error = QStringLiteral("unknown loader version: %1 (1.1F or 1.1E)").arg(parser.value(loader));
     return options;
   }
   options.screenshot = parser.value(screenshot);

@@ -1,14 +1,24 @@
 #include "gui/command_table.hpp"
 
+#include "shell/byte_edit_command.hpp"
+#include "shell/cable_test_command.hpp"
 #include "shell/compare_command.hpp"
+#include "shell/debug_monitor.hpp"
 #include "shell/detect_command.hpp"
+#include "shell/double_clock_command.hpp"
 #include "shell/download_command.hpp"
 #include "shell/erase_commands.hpp"
+#include "shell/external_bank_commands.hpp"
+#include "shell/legacy_detection.hpp"
+#include "shell/loader_update.hpp"
+#include "shell/lock_command.hpp"
 #include "shell/main_window.hpp"
 #include "shell/print_command.hpp"
 #include "shell/read_command.hpp"
+#include "shell/remap_command.hpp"
 #include "shell/run_user_code.hpp"
 #include "shell/save_command.hpp"
+#include "shell/unknown_version_detect.hpp"
 
 namespace brisko::gui {
 namespace {
@@ -35,16 +45,18 @@ std::vector<MenuEntry> MenuEntries() {
       MenuEntry{QStringLiteral("&File"), {}, EntryKind::Separator, {}, {}},
       MenuEntry{QStringLiteral("&File"), QStringLiteral("Exit"), EntryKind::Exit, {}, {}},
       Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware1.1F and RS232 Config.", AsCommand(OnDetectMenu)),
-      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware1.1E and Upgrade to 1.1F (EA#=1)"),
-      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware Version Unknown (EA#=1)"),
+      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware1.1E and Upgrade to 1.1F (EA#=1)",
+            AsCommand(OnDetectLegacyAndUpgrade)),
+      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware Version Unknown (EA#=1)",
+            AsCommand(OnDetectUnknownVersion)),
       Chip("&RunCode", "&Execute User Code (Fw: v1.1F)", AsCommand(ExecuteUserCode)),
-      Chip("&Upgrade BSL", "&Upgrade Internal BSL1.1F+ to Newer Version"),
-      Chip("&Upgrade BSL", "Upgrade External BSL Firmware to Newer Version"),
-      Chip("&ByteModify", "&Edit data in Block 0"),
-      Chip("&Probex", "DownLoad Probex"),
-      Chip("&ExternalFlash", "&Low 64KB of External Flash"),
-      Chip("&ExternalFlash", "&High 64KB of External Flash"),
-      Chip("&ExternalFlash", "&Back to MCU Flash"),
+      Chip("&Upgrade BSL", "&Upgrade Internal BSL1.1F+ to Newer Version", AsCommand(OnUpdateInternalLoader)),
+      Chip("&Upgrade BSL", "Upgrade External BSL Firmware to Newer Version", AsCommand(OnUpdateExternalLoader)),
+      Chip("&ByteModify", "&Edit data in Block 0", AsCommand(OnEditBlock0)),
+      Chip("&Probex", "DownLoad Probex", AsCommand(OnDownloadDebugMonitor)),
+      Chip("&ExternalFlash", "&Low 64KB of External Flash", AsCommand(OnEnterLowBank)),
+      Chip("&ExternalFlash", "&High 64KB of External Flash", AsCommand(OnEnterHighBank)),
+      Chip("&ExternalFlash", "&Back to MCU Flash", AsCommand(OnReturnToMcuFlash)),
       About("About Orvex Brisko",
             "Orvex Brisko programs the flash of Talon51 chips through their boot-strap loader over an RS-232 line.\n\n"
             "Detect the chip first (DetectChip/RS232), then use the IAP Function buttons: Download, Read, "
@@ -71,16 +83,16 @@ std::vector<IapEntry> IapEntries() {
       {QStringLiteral("Read"), AsCommand(OnRead)},
       {QStringLiteral("Sector Erase"), AsCommand(OnSectorErase)},
       {QStringLiteral("Chip Erase"), AsCommand(OnChipErase)},
-      {QStringLiteral("Lock Chip"), {}},
-      {QStringLiteral("Memory Remap"), {}},
+      {QStringLiteral("Lock Chip"), AsCommand(OnLockChip)},
+      {QStringLiteral("Memory Remap"), AsCommand(OnMemoryRemap)},
   };
 }
 
 std::vector<ToolEntry> ToolEntries() {
   return {
       {QStringLiteral(":/brisko/reset.svg"), QStringLiteral("RESET"), ResetCommand},
-      {QStringLiteral(":/brisko/double_clock.svg"), QStringLiteral("2xCLK"), {}},
-      {QStringLiteral(":/brisko/test.svg"), QStringLiteral("TEST"), {}},
+      {QStringLiteral(":/brisko/double_clock.svg"), QStringLiteral("2xCLK"), AsCommand(OnDoubleClock)},
+      {QStringLiteral(":/brisko/test.svg"), QStringLiteral("TEST"), AsCommand(OnCableTest)},
   };
 }
 

@@ -37,6 +37,7 @@ int main(int argc, char** argv) {
     sim::SimConfig config;
     config.model = *options.simulateModel;
     config.memoryMode = options.memoryMode;
+    config.legacyLoader = options.legacyLoader;
     chip = std::make_shared<sim::SimTarget>(config);
     opener = sim::SimOpener(chip);
   }

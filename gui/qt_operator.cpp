@@ -67,6 +67,26 @@ bool QtOperator::ChooseSave(SaveDialog& dialog) {
   return OnUiThread([&] { return ShowSaveDialog(parent_, dialog); });
 }
 
+bool QtOperator::ChooseLockOption(LockMenu& menu) {
+  if (Operator* a = answers_.load()) return a->ChooseLockOption(menu);
+  return OnUiThread([&] { return ShowLockDialog(parent_, menu); });
+}
+
+bool QtOperator::ChooseRemap(RemapMenu& menu) {
+  if (Operator* a = answers_.load()) return a->ChooseRemap(menu);
+  return OnUiThread([&] { return ShowRemapDialog(parent_, menu); });
+}
+
+ByteEditButton QtOperator::EditBytes(ByteEditDialog& dialog) {
+  if (Operator* a = answers_.load()) return a->EditBytes(dialog);
+  ByteEditButton pressed = ByteEditButton::ReturnToMainMenu;
+  OnUiThread([&] {
+    pressed = ShowByteEditDialog(parent_, dialog);
+    return true;
+  });
+  return pressed;
+}
+
 bool QtOperator::PrintListing(const std::string& listing) {
   if (Operator* a = answers_.load()) return a->PrintListing(listing);
   return OnUiThread([&] { return gui::PrintListing(parent_, kAppTitle, listing); });

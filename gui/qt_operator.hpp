@@ -28,6 +28,9 @@ class QtOperator final : public Operator {
   bool ChooseFileAndSector(FileSectorDialog& dialog) override;
   bool ChooseRange(RangeDialog& dialog) override;
   bool ChooseSave(SaveDialog& dialog) override;
+  bool ChooseLockOption(LockMenu& menu) override;
+  bool ChooseRemap(RemapMenu& menu) override;
+  ByteEditButton EditBytes(ByteEditDialog& dialog) override;
   bool PrintListing(const std::string& listing) override;
 
   // Runs `call` on the UI thread and waits for it (at once when already there).

@@ -13,15 +13,19 @@
 #include <QtTest>
 #include <functional>
 
+#include "gui/dialogs/byte_edit_form.hpp"
 #include "gui/dialogs/chip_selection_form.hpp"
 #include "gui/dialogs/comm_setup_form.hpp"
 #include "gui/dialogs/dialogs.hpp"
 #include "gui/dialogs/file_sector_form.hpp"
+#include "gui/dialogs/menu_forms.hpp"
 #include "gui/dialogs/range_form.hpp"
 #include "gui/dialogs/registry_values.hpp"
 #include "gui/dialogs/save_form.hpp"
 #include "gui/dialogs/serial_adapters.hpp"
+#include "chip/chip_catalogue.hpp"
 #include "link/user_paths.hpp"
+#include "shell/configuration_menus.hpp"
 #include "shell/main_window.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"
@@ -319,6 +323,94 @@ class DialogsTest : public QObject {
     gui::SaveForm untouched(nullptr, dialog);
     ClickOk(&untouched);
     QVERIFY(dialog.textMode);
+  }
+
+  void lockMenuOpensWithNothingCheckedAndStoresTheOption() {
+    LockMenu menu = LockMenuFor(kKT410);
+    menu.lockOption = 4;
+    gui::LockMenuForm form(nullptr, menu);
+    QCOMPARE(form.windowTitle(), QString("C Type Lock Menu"));
+    QCOMPARE(form.findChild<QGroupBox*>()->title(), QString("Lock Chip Menu"));
+    QCOMPARE(form.Radios().size(), 5);
+    QCOMPARE(form.Radios().at(1)->text(), QString("L3 Hard Lock Block 0, 1 (PROG-SB1, SB2)"));
+    for (QRadioButton* radio : form.Radios()) QVERIFY(!radio->isChecked());
+    ClickOk(&form);
+    QCOMPARE(menu.lockOption, 0);  // OK without a choice
+
+    LockMenu kt500 = LockMenuFor(kKT540);
+    OnNextModal<QDialog>([](QDialog* d) {
+      QCOMPARE(d->windowTitle(), QString("Dialog"));
+      QCOMPARE(qobject_cast<gui::LockMenuForm*>(d)->Radios().size(), 6);
+      QTest::mouseClick(qobject_cast<gui::LockMenuForm*>(d)->Radios().at(5), Qt::LeftButton);
+      ClickOk(d);
+    });
+    QVERIFY(gui::ShowLockDialog(nullptr, kt500));
+    QCOMPARE(kt500.lockOption, 6);
+    OnNextModal<QDialog>([](QDialog* d) { d->reject(); });
+    QVERIFY(!gui::ShowLockDialog(nullptr, kt500));
+  }
+
+  void remapMenuEnablesTheModelsRadios_data() {
+    QTest::addColumn<int>("model");
+    QTest::addColumn<QList<bool>>("enabled");
+    QTest::addColumn<int>("click");   // a radio to click, enabled or not
+    QTest::addColumn<int>("stored");  // remapOption after OK
+    QTest::newRow("KT410 takes 4 KByte") << int(kKT410) << QList<bool>{true, true, true, false, false} << 2 << 3;
+    QTest::newRow("KT410 cannot take SC1") << int(kKT410) << QList<bool>{true, true, true, false, false} << 4 << 0;
+    QTest::newRow("KT540 has no SC1") << int(kKT540) << QList<bool>{false, false, false, true, false} << 4 << 0;
+    QTest::newRow("KT560 takes SC1") << int(kKT560) << QList<bool>{false, false, false, true, true} << 4 << 4;
+  }
+
+  void remapMenuEnablesTheModelsRadios() {
+    QFETCH(int, model);
+    QFETCH(QList<bool>, enabled);
+    QFETCH(int, click);
+    QFETCH(int, stored);
+    RemapMenu menu = RemapMenuFor(model);
+    gui::RemapMenuForm form(nullptr, menu);
+    QCOMPARE(form.windowTitle(), QString("Memory Remap Menu"));
+    QList<bool> shown;
+    for (QRadioButton* radio : form.Radios()) {
+      shown << radio->isEnabled();
+      QVERIFY(!radio->isChecked());
+    }
+    QCOMPARE(shown, enabled);
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::mouseClick(form.Radios().at(click), Qt::LeftButton);
+    ClickOk(&form);
+    QCOMPARE(menu.remapOption, stored);
+  }
+
+  void byteEditLimitsItsFieldsAndReturnsTheButton() {
+    ByteEditDialog dialog;
+    dialog.displayText = "72 4F 5D 00 ";
+    gui::ByteEditForm form(nullptr, dialog);
+    QCOMPARE(form.windowTitle(), QString("Byte Edit in Block 0"));
+    QCOMPARE(form.AddressField()->maxLength(), 4);
+    QCOMPARE(form.DisplayField()->maxLength(), 48);
+    QCOMPARE(form.NewDataField()->maxLength(), 48);
+    QCOMPARE(form.DisplayField()->text(), QString("72 4F 5D 00 "));
+    QVERIFY(form.ReturnButton()->isDefault());
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    QTest::keyClicks(form.AddressField(), "03E6FF");
+    QTest::keyClicks(form.NewDataField(), QString("AB ").repeated(20));
+    QTest::mouseClick(form.ReplaceButton(), Qt::LeftButton);
+    QCOMPARE(form.Pressed(), ByteEditButton::ReplaceData);
+    QCOMPARE(QString::fromStdString(dialog.addressText), QString("03E6"));
+    QCOMPARE(dialog.newDataText, QString("AB ").repeated(16).toStdString());
+
+    OnNextModal<QDialog>([](QDialog* d) {
+      auto* edit = qobject_cast<gui::ByteEditForm*>(d);
+      QCOMPARE(edit->AddressField()->text(), QString("03E6"));
+      QTest::mouseClick(edit->DisplayButton(), Qt::LeftButton);
+    });
+    QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::DisplayData);
+    OnNextModal<QDialog>([](QDialog* d) { QTest::keyClick(d, Qt::Key_Escape); });  // closing the window
+    QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::ReturnToMainMenu);
+    OnNextModal<QDialog>([](QDialog* d) { QTest::keyClick(qobject_cast<gui::ByteEditForm*>(d)->AddressField(), Qt::Key_Return); });
+    QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::ReturnToMainMenu);  // Return: the default button
   }
 
   void questionsDefaultToNo() {

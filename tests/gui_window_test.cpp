@@ -3,11 +3,14 @@
 // every message box is answered by pressing its buttons.
 #include <QHeaderView>
 #include <QLabel>
+#include <QRadioButton>
 #include <QTabBar>
 #include <QtTest>
 #include <fstream>
 #include <future>
 
+#include "gui/dialogs/byte_edit_form.hpp"
+#include "gui/dialogs/menu_forms.hpp"
 #include "gui/memory_view.hpp"
 #include "gui/progress_layout.hpp"
 #include "shell/window_state.hpp"
@@ -194,6 +197,78 @@ class WindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(d.Field("chipType"), QString(), 60000);
     QCOMPARE(d.Field("securityText"), QString::fromUtf8(kUnknownSecurityText));
     QVERIFY(!d.window.Shell().Record()->Port().IsLinkUp());
+  }
+
+  void everyCommandOfTheWindowIsEnabled() {
+    WindowDriver d(test::ChipConfig(kKT540));
+    for (QAction* menu : d.window.menuBar()->actions())
+      for (QAction* item : menu->menu()->actions())
+        if (!item->isSeparator()) QVERIFY2(item->isEnabled(), qPrintable(item->text()));
+    for (const char* name :
+         {"Download", "Dnload/Run UserCode", "Read", "Sector Erase", "Chip Erase", "Lock Chip", "Memory Remap"}) {
+      auto* button = d.window.findChild<QAbstractButton*>(QString::fromUtf8(name));
+      QVERIFY2(button && button->isEnabled(), name);
+    }
+    for (const char* name : {"RESET", "2xCLK", "TEST"}) {
+      auto* tool = d.window.findChild<QAction*>(QString::fromUtf8(name));
+      QVERIFY2(tool && tool->isEnabled(), name);
+    }
+  }
+
+  void lockThenRedetectionShowsTheNewSecurity() {
+    Detected d;
+    QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY : CHIP IS UNLOCKED (FSTAT[7:5]:000)"));
+    QStringList offered;
+    d.dialogActs.push_back([&offered](QDialog* dialog) {
+      auto* form = qobject_cast<gui::LockMenuForm*>(dialog);
+      QVERIFY(form);
+      for (QRadioButton* radio : form->Radios()) {
+        offered << radio->text();
+        QVERIFY(!radio->isChecked());
+      }
+      QTest::mouseClick(form->Radios().at(3), Qt::LeftButton);  // "L3 Soft Lock Block 0, 1 (PROG-SB2)"
+      QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
+    });
+    d.replies = {true};
+    QVERIFY(d.ClickButton(QStringLiteral("Lock Chip")));
+    QCOMPARE(offered.size(), 6);
+    QVERIFY(Has(d.questions, "Do you really want to proceed?"));
+    QVERIFY(Has(d.messages, "Set Lock Completed!\nChip will be automatically redetected!"));
+    QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY : CHIP IS LEVEL3 SOFTLOCKED (FSTAT[7:5]:010)"));
+    QCOMPARE(d.Field("chipType"), QStringLiteral("KT540"));
+  }
+
+  void byteEditDisplaysAndReplacesInPlace() {
+    Detected d;
+    const Bytes image = test::Pattern(128, 11);
+    d.Download(image);
+    QString shown;
+    d.dialogActs.push_back([](QDialog* dialog) {
+      auto* form = qobject_cast<gui::ByteEditForm*>(dialog);
+      QVERIFY(form);
+      QTest::keyClicks(form->AddressField(), "0010");
+      QTest::mouseClick(form->DisplayButton(), Qt::LeftButton);
+    });
+    d.dialogActs.push_back([&shown](QDialog* dialog) {
+      auto* form = qobject_cast<gui::ByteEditForm*>(dialog);
+      shown = form->DisplayField()->text();
+      QTest::keyClicks(form->NewDataField(), "AA 55 ");
+      QTest::mouseClick(form->ReplaceButton(), Qt::LeftButton);
+    });
+    d.dialogActs.push_back([](QDialog* dialog) {
+      QTest::mouseClick(qobject_cast<gui::ByteEditForm*>(dialog)->ReturnButton(), Qt::LeftButton);
+    });
+    d.replies = {true};
+    QVERIFY(d.RunMenu(QStringLiteral("&Edit data in Block 0")));
+    QVERIFY(d.dialogActs.empty());
+    QVERIFY(Has(d.questions, "Data in block 0 will be modified.\nProceed to modify?"));
+    QString expected;
+    for (int i = 0; i < 16; ++i) expected += QString::asprintf("%02X ", image[0x10 + i]);
+    QCOMPARE(shown, expected);
+    Bytes edited = image;
+    edited[0x10] = 0xAA;
+    edited[0x11] = 0x55;
+    QCOMPARE(d.Flash(0, 0, 128), edited);  // the rest of the sector kept
   }
 
   void statusPanesAtStart() {

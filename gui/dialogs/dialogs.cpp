@@ -3,10 +3,12 @@
 #include <QPrintDialog>
 #include <QPrinter>
 
+#include "gui/dialogs/byte_edit_form.hpp"
 #include "gui/dialogs/chip_selection_form.hpp"
 #include "gui/dialogs/comm_setup_form.hpp"
 #include "gui/dialogs/file_sector_form.hpp"
 #include "gui/dialogs/listing_printer.hpp"
+#include "gui/dialogs/menu_forms.hpp"
 #include "gui/dialogs/message_box.hpp"
 #include "gui/dialogs/range_form.hpp"
 #include "gui/dialogs/registry_values.hpp"
@@ -41,6 +43,22 @@ bool ShowRangeDialog(QWidget* parent, RangeDialog& dialog) {
 bool ShowSaveDialog(QWidget* parent, SaveDialog& dialog) {
   SaveForm form(parent, dialog);
   return form.exec() == QDialog::Accepted;
+}
+
+bool ShowLockDialog(QWidget* parent, LockMenu& menu) {
+  LockMenuForm form(parent, menu);
+  return form.exec() == QDialog::Accepted;
+}
+
+bool ShowRemapDialog(QWidget* parent, RemapMenu& menu) {
+  RemapMenuForm form(parent, menu);
+  return form.exec() == QDialog::Accepted;
+}
+
+ByteEditButton ShowByteEditDialog(QWidget* parent, ByteEditDialog& dialog) {
+  ByteEditForm form(parent, dialog);
+  form.exec();
+  return form.Pressed();
 }
 
 bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing) {

@@ -13,6 +13,10 @@ class CommSetupDialog;
 struct FileSectorDialog;
 struct RangeDialog;
 struct SaveDialog;
+struct LockMenu;
+struct RemapMenu;
+struct ByteEditDialog;
+enum class ByteEditButton;
 
 namespace gui {
 
@@ -25,6 +29,11 @@ bool ShowCommSetupDialog(QWidget* parent, CommSetupDialog& dialog);
 bool ShowFileSectorDialog(QWidget* parent, FileSectorDialog& dialog);
 bool ShowRangeDialog(QWidget* parent, RangeDialog& dialog);
 bool ShowSaveDialog(QWidget* parent, SaveDialog& dialog);
+bool ShowLockDialog(QWidget* parent, LockMenu& menu);
+bool ShowRemapDialog(QWidget* parent, RemapMenu& menu);
+// The button the operator pressed, with their texts in `dialog`; closing
+// the window counts as "Return to Main Menu".
+ByteEditButton ShowByteEditDialog(QWidget* parent, ByteEditDialog& dialog);
 
 // Prints a listing with the print dialog; true when printed or when the
 // operator cancelled the print dialog (the command counts both as done),

@@ -25,8 +25,9 @@
 
 namespace brisko::test {
 
-// Message boxes and questions go to the window's real boxes; the file and
-// range dialogs are answered from the test's script.
+// Message boxes, questions and the lock, remap and byte-edit dialogs go to
+// the window's real ones; the file and range dialogs are answered from the
+// test's script.
 class DialogAnswers final : public Operator {
  public:
   explicit DialogAnswers(QWidget* parent) : boxes(parent) {}
@@ -37,6 +38,9 @@ class DialogAnswers final : public Operator {
   bool ChooseFileAndSector(FileSectorDialog& d) override { return onFileAndSector && onFileAndSector(d); }
   bool ChooseRange(RangeDialog& d) override { return onRange && onRange(d); }
   bool ChooseSave(SaveDialog& d) override { return onSave && onSave(d); }
+  bool ChooseLockOption(LockMenu& m) override { return boxes.ChooseLockOption(m); }
+  bool ChooseRemap(RemapMenu& m) override { return boxes.ChooseRemap(m); }
+  ByteEditButton EditBytes(ByteEditDialog& d) override { return boxes.EditBytes(d); }
   bool PrintListing(const std::string& listing) override {
     printed.push_back(listing);
     return true;
@@ -68,8 +72,16 @@ class WindowDriver : public SimChip {
   }
 
   // Reads and answers the message box in front, if any: a question is
-  // answered from `replies` (Yes/No) or with its default button.
+  // answered from `replies` (Yes/No) or with its default button. Any other
+  // dialog in front is worked by the next of `dialogActs`.
   void AnswerOpenBox() {
+    auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+    if (dialog && dialog->isVisible() && !qobject_cast<QMessageBox*>(dialog) && !dialogActs.empty()) {
+      const auto act = dialogActs.front();
+      dialogActs.pop_front();
+      act(dialog);
+      return;
+    }
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible()) return;
     const bool question = box->button(QMessageBox::Yes) != nullptr;
@@ -118,6 +130,7 @@ class WindowDriver : public SimChip {
   DialogAnswers answers;
   QTimer boxWatch;
   std::deque<bool> replies;
+  std::deque<std::function<void(QDialog*)>> dialogActs;
   std::vector<std::string> messages;
   std::vector<std::string> questions;
   std::vector<std::string> captions;
