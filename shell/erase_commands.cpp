@@ -98,13 +98,9 @@ CommandOutcome EraseBlock1ThroughProgrammer(MainWindow& w, FlashEngine& engine, 
 
 CommandOutcome EraseChosenRange(MainWindow& w) {
   SessionRecord& record = *w.Record();
-  RangeDialog dialog{StartSectorList(record, true, BankView::None), RangeList(record, BankView::None), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
-
-  const StartChoice start = ResolveStartIndex(record, dialog.start);
-  const std::uint32_t count = ResolveSectorCount(record, start, dialog.range);
-  const std::uint32_t sectorSize = record.SectorSize(start.block);
-  w.SelectTab(start.block);
+  const auto range = ChooseSectorRange(w);
+  if (!range) return CommandOutcome::Declined();
+  const auto [start, count, sectorSize] = *range;
 
   FlashEngine engine = w.Engine();
   if (!SelectErasedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", kResultFail);

@@ -5,6 +5,7 @@
 #include "shell/dialog_lists.hpp"
 #include "shell/file_lock_rule.hpp"
 #include "shell/main_window.hpp"
+#include "shell/range_command.hpp"
 
 namespace brisko {
 namespace {
@@ -44,14 +45,9 @@ bool SelectPrintedBlock(MainWindow& w, FlashEngine& engine, int block) {
 }
 
 CommandOutcome PrintChosenRange(MainWindow& w) {
-  SessionRecord& record = *w.Record();
-  RangeDialog dialog{StartSectorList(record, true, BankView::None), RangeList(record, BankView::None), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
-
-  const StartChoice start = ResolveStartIndex(record, dialog.start);
-  const std::uint32_t count = ResolveSectorCount(record, start, dialog.range);
-  const std::uint32_t sectorSize = record.SectorSize(start.block);
-  w.SelectTab(start.block);
+  const auto range = ChooseSectorRange(w);
+  if (!range) return CommandOutcome::Declined();
+  const auto [start, count, sectorSize] = *range;
 
   FlashEngine engine = w.Engine();
   if (!SelectPrintedBlock(w, engine, start.block)) {

@@ -19,4 +19,16 @@ CommandOutcome RunOnSectorRange(MainWindow& w, RangeCommand onChip, RangeCommand
   return outcome;
 }
 
+std::optional<SectorRange> ChooseSectorRange(MainWindow& w) {
+  SessionRecord& record = *w.Record();
+  RangeDialog dialog{StartSectorList(record, true, BankView::None), RangeList(record, BankView::None), 0, 0};
+  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return std::nullopt;
+  SectorRange range;
+  range.start = ResolveStartIndex(record, dialog.start);
+  range.count = ResolveSectorCount(record, range.start, dialog.range);
+  range.sectorSize = record.SectorSize(range.start.block);
+  w.SelectTab(range.start.block);
+  return range;
+}
+
 }  // namespace brisko

@@ -54,12 +54,10 @@ CommandOutcome ReadOutcome(MainWindow& w, bool failed, std::size_t length, std::
 // rangeIncludesBlock1 set by the caller.
 CommandOutcome ReadChosenRange(MainWindow& w) {
   SessionRecord& record = *w.Record();
-  RangeDialog dialog{StartSectorList(record, true, BankView::None), RangeList(record, BankView::None), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
-
-  const StartChoice start = ResolveStartIndex(record, dialog.start);
-  const std::uint32_t count = ResolveSectorCount(record, start, dialog.range);
-  w.SelectTab(start.block);
+  const auto range = ChooseSectorRange(w);
+  if (!range) return CommandOutcome::Declined();
+  const StartChoice start = range->start;
+  const std::uint32_t count = range->count;
 
   FlashEngine engine = w.Engine();
   if (!MakeReadable(w, engine, start.block)) return CommandOutcome::Failed("select the block", kResultFail);
