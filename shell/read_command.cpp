@@ -38,7 +38,8 @@ bool MakeReadable(MainWindow& w, FlashEngine& engine, int block) {
 }
 
 CommandOutcome ReadOutcome(MainWindow& w, bool failed, std::size_t length, std::uint32_t address, int block) {
-  if (w.State().cancelRequested) return CommandOutcome::Cancelled("read");
+  // A read that came to its end counts as done even if a cancel arrived late.
+  if (failed && w.State().cancelRequested) return CommandOutcome::Cancelled("read");
   if (failed) {
     w.State().operationFailed = true;
     return CommandOutcome::Failed("read", kResultNoReply);
