@@ -70,14 +70,14 @@ void AddBankOption(CLI::App& command, Arguments& args) {
       ->type_name("low|high");
 }
 
-CommandOutcome RunOnBank(CommandRunner& runner, bool high, const CommandRunner::Command& command) {
-  const CommandOutcome entered = runner.Run(high ? OnEnterHighBank : OnEnterLowBank);
+CommandOutcome RunOnBank(MainWindow& w, bool high, const CommandRunner::Command& command) {
+  const CommandOutcome entered = high ? OnEnterHighBank(w) : OnEnterLowBank(w);
   if (!entered.Ok()) return entered;
-  runner.WaitIdle();
-  const CommandOutcome outcome = runner.Run(command);
-  runner.WaitIdle();
-  const CommandOutcome back = runner.Run(ReturnToMcuFlashUnasked);
-  return outcome.Ok() && !back.Ok() ? back : outcome;
+  CommandOutcome outcome = command(w);
+  const CommandOutcome back = ReturnToMcuFlashUnasked(w);
+  if (outcome.Ok() && !back.Ok()) return back;
+  if (outcome.kind == OutcomeKind::Cancelled && back.Ok()) outcome.completed = "returned to the chip's own flash";
+  return outcome;
 }
 
 std::vector<CliCommand> ConfigurationCommands() {

@@ -66,24 +66,38 @@ void HandleIgnoredSettings(const Arguments& args, SessionPlaces& places, std::FI
   if (!args.port && !args.portNumber && !args.baud && !args.crystal) places.keepSettings = false;
 }
 
-// Runs the detection (when the command needs a chip) and the command, each as
-// one run of the runner.
-CommandOutcome RunOnRunner(const CliCommand& command, CommandContext& context, CommandRunner& runner) {
+// The detection (when the command needs a chip), the bank's entry and return
+// (with --bank) and the command, as one command of the runner: a cancel holds
+// for all of them.
+CommandOutcome RunCommand(const CliCommand& command, CommandContext& context) {
+  MainWindow& w = context.window;
   if (command.detectFirst) {
-    CommandOutcome detected = runner.Run(OnDetectMenu);
+    CommandOutcome detected = OnDetectMenu(w);
     if (!detected.Ok()) {
       if (detected.step.empty()) detected.step = "detect";
       return detected;
     }
   }
+  if (w.State().cancelRequested) return CommandOutcome::Cancelled(command.name, "nothing on the chip was changed");
   const auto run = [&](MainWindow&) { return command.run(context); };
-  if (context.args.bankHigh) return RunOnBank(runner, *context.args.bankHigh, run);
-  return runner.Run(run);
+  if (context.args.bankHigh && !command.entersBankItself) return RunOnBank(w, *context.args.bankHigh, run);
+  return run(w);
+}
+
+void SayStopping(std::FILE* err, const DisplacedNotice& notice) {
+  if (notice.Current().empty())
+    std::fputs("\nStopping after the current chunk (Ctrl-C again to stop at once).\n", err);
+  else
+    std::fputs("\nStopping once the chip's displaced bytes or loader are complete again "
+               "(Ctrl-C again to stop at once and leave them displaced).\n",
+               err);
+  std::fflush(err);
 }
 
 }  // namespace
 
-int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, std::FILE* err) {
+int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, std::FILE* err,
+           const LinkTiming& timing) {
   Arguments args;
   if (const auto exit = ParseCommandLine(argv, args, out, err)) return *exit;
   const CliCommand& command = *FindCommand(args.command);
@@ -106,7 +120,7 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   places.keepSettings = !chip || args.saveSettings;
   HandleIgnoredSettings(args, places, err);
   DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(places.PortMapFile());
-  MainWindow window(op, opener, LinkTiming{}, places);
+  MainWindow window(op, opener, timing, places);
   SerialPort& port = window.Record()->Port();
   ApplyPortOption(args, port);
   if (trace) port.SetTrace(trace);
@@ -120,13 +134,14 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   CommandOutcome outcome;
   {
     CommandRunner runner(window);
-    InterruptWatch interrupts([&runner, err] {
-      std::fputs("\nStopping after the current chunk (Ctrl-C again to stop at once).\n", err);
-      std::fflush(err);
-      runner.Cancel();
-    });
+    InterruptWatch interrupts(
+        [&runner, &window, err] {
+          SayStopping(err, window.Notice());
+          runner.Cancel();
+        },
+        &window.Notice());
     CommandContext context{window, args, out};
-    outcome = RunOnRunner(command, context, runner);
+    outcome = runner.Run([&](MainWindow&) { return RunCommand(command, context); });
   }
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   if (onTerminal) progress.Finish();

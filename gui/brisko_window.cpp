@@ -44,10 +44,10 @@ QLabel* Pane(const QString& prompt, QWidget* parent) {
 
 }  // namespace
 
-BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, QWidget* parent)
+BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, SessionPlaces places, QWidget* parent)
     : QMainWindow(parent),
       op_(this),
-      shell_(std::make_unique<MainWindow>(op_, std::move(opener), timing)),
+      shell_(std::make_unique<MainWindow>(op_, std::move(opener), timing, std::move(places))),
       runner_(std::make_unique<CommandRunner>(*shell_)),
       bridge_(new WindowBridge(this)),
       timer_(new QTimer(this)),

@@ -33,7 +33,9 @@ class WindowBridge;
 class BriskoWindow final : public QMainWindow {
   Q_OBJECT
  public:
-  BriskoWindow(DeviceOpener opener, LinkTiming timing = {}, QWidget* parent = nullptr);
+  // `places`: where the session keeps its files (the recovery files of
+  // displaced block-0 bytes among them).
+  BriskoWindow(DeviceOpener opener, LinkTiming timing = {}, SessionPlaces places = {}, QWidget* parent = nullptr);
   ~BriskoWindow() override;
 
   MainWindow& Shell() { return *shell_; }

@@ -10,6 +10,7 @@
 #include "gui/demo_read.hpp"
 #include "gui/single_instance.hpp"
 #include "link/posix_serial_device.hpp"
+#include "shell/user_places.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 
@@ -41,7 +42,10 @@ int main(int argc, char** argv) {
     chip = std::make_shared<sim::SimTarget>(config);
     opener = sim::SimOpener(chip);
   }
-  gui::BriskoWindow window(opener);
+  SessionPlaces places = UserPlaces();
+  // A simulated run leaves the user's saved port, rate and crystal alone.
+  places.keepSettings = !chip;
+  gui::BriskoWindow window(opener, LinkTiming{}, places);
   if (chip) {
     window.Shell().Record()->SetChipModel(*options.simulateModel);
     window.Shell().Record()->SetMemoryMode(options.memoryMode);

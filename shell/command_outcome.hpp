@@ -34,6 +34,9 @@ struct CommandOutcome {
   // verify", "select block 1", "restore block 0") and its result code.
   std::string step;
   int code = 0;
+  // A cancelled command that had to finish what it displaced first: what it
+  // completed ("block 0 put back").
+  std::string completed;
 
   // What was done, for a one-line summary: "downloaded", "read", "erased"...
   std::string action;
@@ -67,10 +70,11 @@ struct CommandOutcome {
     o.code = code;
     return o;
   }
-  static CommandOutcome Cancelled(std::string step = {}) {
+  static CommandOutcome Cancelled(std::string step = {}, std::string completed = {}) {
     CommandOutcome o;
     o.kind = OutcomeKind::Cancelled;
     o.step = std::move(step);
+    o.completed = std::move(completed);
     return o;
   }
 };

@@ -1,4 +1,5 @@
 #pragma once
+#include "link/serial_port.hpp"
 
 namespace brisko {
 
@@ -19,5 +20,9 @@ struct RestoreResults {
   bool AllOk() const { return sector0 == 10 && erase2000 == 10 && area2000 == 10; }
 };
 RestoreResults RestoreBlock0Areas(MainWindow& window, int attempts);
+
+// Whether the loader answers a one-byte read of 0000h: a line that died is
+// found out in one exchange.
+bool LoaderAnswers(SerialPort& port);
 
 }  // namespace brisko

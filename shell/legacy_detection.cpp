@@ -115,7 +115,9 @@ CommandOutcome RunLegacyDetection(MainWindow& w, const Variant& v) {
   }
 
   LegacyChip chip;
-  if (WaitForLegacyLoader(port, state.operationFailed, chip.status) != kByteOk) {
+  if (WaitForLegacyLoader(port, state.operationFailed, chip.status, &state.cancelRequested) != kByteOk) {
+    if (state.cancelRequested)
+      return Leave(w, CommandOutcome::Cancelled("wait for the 1.1E loader", "nothing on the chip was changed"));
     w.Op().Tell(kNoResponse);
     return Leave(w, CommandOutcome::Failed("wait for the 1.1E loader", kResultNoReply));
   }

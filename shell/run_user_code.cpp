@@ -5,7 +5,9 @@
 
 namespace brisko {
 
-CommandOutcome ExecuteUserCode(MainWindow& w) {
+namespace {
+
+CommandOutcome Execute(MainWindow& w, bool fromExternalFlash) {
   SessionRecord* record = w.Record();
   if (!record) {
     w.ReportNoChip();
@@ -22,7 +24,7 @@ CommandOutcome ExecuteUserCode(MainWindow& w) {
     return CommandOutcome::Refused(Refusal::NoChip);
   }
   SerialPort& port = record->Port();
-  if (state.ExternalBankSelected()) {
+  if (state.ExternalBankSelected() || fromExternalFlash) {
     w.ResetTarget();
     port.SetLinesForExternalMode();
   } else {
@@ -35,5 +37,10 @@ CommandOutcome ExecuteUserCode(MainWindow& w) {
   port.PurgeOutput();
   return CommandOutcome::Success("started the user's program");
 }
+
+}  // namespace
+
+CommandOutcome ExecuteUserCode(MainWindow& w) { return Execute(w, false); }
+CommandOutcome ExecuteUserCodeInExternalFlash(MainWindow& w) { return Execute(w, true); }
 
 }  // namespace brisko

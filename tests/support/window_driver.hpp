@@ -57,7 +57,7 @@ class DialogAnswers final : public Operator {
 class WindowDriver : public SimChip {
  public:
   explicit WindowDriver(const sim::SimConfig& config)
-      : SimChip(config), window(sim::SimOpener(target), FastTiming()), answers(&window) {
+      : SimChip(config), window(sim::SimOpener(target), FastTiming(), dirs.Places()), answers(&window) {
     window.Shell().Record()->SetChipModel(static_cast<ChipModel>(config.model));
     window.Shell().Record()->SetMemoryMode(static_cast<MemoryMode>(config.memoryMode));
     window.Op().SetAnswers(&answers);
