@@ -16,9 +16,9 @@ constexpr int kAttempts = 12;
 bool WriteHelper(FlashEngine& engine, std::uint32_t sectorSize) {
   const auto& image = firmware::BankHelper;
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const bool ok = engine.EraseSectors(0x0000, sectorSize, 1) == kResultOk &&
-                    engine.EraseSectors(0x2000, sectorSize, 3) == kResultOk &&
-                    engine.ProgramRange(0x2000, sectorSize, image.data(), image.size()) == kResultOk;
+    const bool ok = engine.EraseSectors(0x0000, sectorSize, 1) == Result::Ok &&
+                    engine.EraseSectors(0x2000, sectorSize, 3) == Result::Ok &&
+                    engine.ProgramRange(0x2000, sectorSize, image.data(), image.size()) == Result::Ok;
     if (ok) return true;
   }
   return false;
@@ -30,9 +30,9 @@ std::string BankHelperNotice(const std::string& recoveryPath) {
   return DisplacedText("block 0 at 0000h-007Fh, 2000h-217Fh held the external flash helper", recoveryPath);
 }
 
-int InstallBankHelper(MainWindow& w) {
+Result InstallBankHelper(MainWindow& w) {
   SessionState& state = w.State();
-  if (state.ExternalBankSelected()) return kResultOk;
+  if (state.ExternalBankSelected()) return Result::Ok;
   SessionRecord& record = *w.Record();
   state.operationFailed = false;
   // An earlier entry that failed after its saves left the helper in block 0:
@@ -41,7 +41,7 @@ int InstallBankHelper(MainWindow& w) {
     RecoveryRecord recovery;
     if (!SaveParkingArea(w, "bank helper", LoaderReader(w), recovery)) {
       state.operationFailed = true;
-      return kResultFail;
+      return Result::Failed;
     }
     state.bankRecoveryFile = recovery.path;
   }
@@ -51,7 +51,7 @@ int InstallBankHelper(MainWindow& w) {
     if (!section.Entered()) {
       RemoveRecoveryFile(state.bankRecoveryFile);
       state.bankRecoveryFile.clear();
-      return kResultCancelled;
+      return Result::Cancelled;
     }
     FlashEngine engine = section.Engine();
     ok = WriteHelper(engine, record.SectorSize(0));
@@ -60,9 +60,9 @@ int InstallBankHelper(MainWindow& w) {
   // commands as much as during one.
   w.Notice().Set(BankHelperNotice(state.bankRecoveryFile));
   state.operationFailed = !ok;
-  if (!ok) return kResultFail;
+  if (!ok) return Result::Failed;
   w.ProgressSetText("Done");
-  return kResultOk;
+  return Result::Ok;
 }
 
 }  // namespace brisko

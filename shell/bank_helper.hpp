@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "link/result_codes.hpp"
+
 namespace brisko {
 
 class MainWindow;
@@ -11,8 +13,9 @@ class MainWindow;
 // helper is in place and the saved bytes are the user's: nothing is saved or
 // written again. After an entry that failed once its bytes were saved, the
 // first saved copy is kept as well. The saved areas are read until two
-// reads agree. 10, -1, or 13 when a cancel came before anything was erased.
-int InstallBankHelper(MainWindow& w);
+// reads agree. Ok, Failed, or Cancelled when a cancel came before anything
+// was erased.
+Result InstallBankHelper(MainWindow& w);
 
 // What the window's notice says while the helper displaces the user's bytes.
 std::string BankHelperNotice(const std::string& recoveryPath);

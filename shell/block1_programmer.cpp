@@ -28,21 +28,21 @@ constexpr int kUpdateStartRetries = 11;
 // The parking itself. Its erase and program steps are not checked one by
 // one: a failure shows in the engine's "Abort" label and makes the work fail,
 // and the put-back afterwards is checked.
-int ParkProgrammer(FlashEngine& engine, int model, bool update, const std::atomic<bool>& operationFailed) {
+Result ParkProgrammer(FlashEngine& engine, int model, bool update, const std::atomic<bool>& operationFailed) {
   const auto image = IsKT400(model) ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500;
-  InstallImageAt2000(engine, image);
-  int started = engine.SendStartCommand(kProgrammerEntry, kProgrammerStartValue);
-  for (int retry = 0; update && started != kResultOk && operationFailed.load() && retry < kUpdateStartRetries; ++retry)
+  static_cast<void>(InstallImageAt2000(engine, image));
+  Result started = engine.SendStartCommand(kProgrammerEntry, kProgrammerStartValue);
+  for (int retry = 0; update && started != Result::Ok && operationFailed.load() && retry < kUpdateStartRetries; ++retry)
     started = engine.SendStartCommand(kProgrammerEntry, kProgrammerStartValue);
   return started;
 }
 
 bool PutBlock0Back(FlashEngine& engine, const SavedAreas& saved) {
   const bool sector0 =
-      engine.ProgramRange(0x0000, kSectorSize, saved.savedSector0.data(), saved.savedSector0.size()) == kResultOk;
-  const bool erased = engine.EraseSectors(kArea2000, kSectorSize, kArea2000Sectors) == kResultOk;
+      engine.ProgramRange(0x0000, kSectorSize, saved.savedSector0.data(), saved.savedSector0.size()) == Result::Ok;
+  const bool erased = engine.EraseSectors(kArea2000, kSectorSize, kArea2000Sectors) == Result::Ok;
   const bool area2000 = erased && engine.ProgramRange(kArea2000, kSectorSize, saved.savedArea2000.data(),
-                                                      saved.savedArea2000.size()) == kResultOk;
+                                                      saved.savedArea2000.size()) == Result::Ok;
   return sector0 && area2000;
 }
 
@@ -64,7 +64,7 @@ std::string Block0NotRestoredText(const std::string& recoveryPath) {
 }
 
 ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, const Block1Parking& how,
-                                        const std::function<int()>& work) {
+                                        const std::function<Result()>& work) {
   ParkedRun run;
   SessionRecord& record = *w.Record();
   SessionState& state = w.State();
@@ -98,9 +98,9 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
   // Parking and put-back run to their end whatever a cancel request says:
   // only the work between them stops early.
   FlashEngine fixed = section.Engine();
-  const int started = ParkProgrammer(fixed, record.GetChipModel(), how.staysParked, state.operationFailed);
+  const Result started = ParkProgrammer(fixed, record.GetChipModel(), how.staysParked, state.operationFailed);
   run.parked = true;
-  if (how.staysParked && started != kResultOk) {
+  if (how.staysParked && started != Result::Ok) {
     // The loader still runs: block 0 goes back through it.
     run.startFailed = true;
     state.operationFailed = true;
@@ -123,7 +123,8 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
   port.PurgeOutput();
   if (how.staysParked) return run;
 
-  if (how.reentryAddress) fixed.SendStartCommand(*how.reentryAddress, kReentryValue);
+  // The select and put-back that follow show whether the loader came back.
+  if (how.reentryAddress) static_cast<void>(fixed.SendStartCommand(*how.reentryAddress, kReentryValue));
   if (how.selectBlock0 && !fixed.SelectBlock0()) {
     w.Op().Tell(how.reselectFailedText);
     w.Op().Tell(Block0NotRestoredText(recovery.path));

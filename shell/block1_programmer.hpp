@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "link/result_codes.hpp"
+
 namespace brisko {
 
 class MainWindow;
@@ -47,7 +49,7 @@ struct ParkedRun {
   bool parked = false;           // the programmer was written (and `work` ran unless it did not start)
   bool startFailed = false;      // the programmer did not answer its start; `work` did not run
   bool cancelledBefore = false;  // a cancel came before anything was erased
-  int workResult = -1;           // what `work` returned
+  Result workResult = Result::Failed;  // what `work` returned
   bool block0Restored = false;   // both areas are back and checked
   std::string recoveryPath;      // the displaced bytes' file (removed once they are back)
 };
@@ -61,7 +63,7 @@ struct ParkedRun {
 // told to the operator with the recovery file's path; one that succeeds
 // removes the file.
 ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, const Block1Parking& how,
-                                        const std::function<int()>& work);
+                                        const std::function<Result()>& work);
 
 // Operator texts of the safeguards around the parking.
 std::string Block0BackupFailedText();

@@ -76,7 +76,7 @@ class ByteEditSession {
   }
   CommandOutcome Fail(const std::string& text, const char* step) {
     w_.Op().Tell(text);
-    return CommandOutcome::Failed(step, kResultFail);
+    return CommandOutcome::Failed(step, Result::Failed);
   }
 
   CommandOutcome Display() {
@@ -186,7 +186,7 @@ class ByteEditSession {
     w_.Op().Tell(text);
     w_.Op().Tell("The bytes of " + recovery_.AreaText() + " from before the edit are in the file\n" +
                  recovery_.path + "\nThe next detection of this chip offers to put them back.");
-    return CommandOutcome::Failed(step, kResultFail);
+    return CommandOutcome::Failed(step, Result::Failed);
   }
 
   MainWindow& w_;
@@ -222,7 +222,7 @@ CommandOutcome OnEditBlock0(MainWindow& w) {
   }
   if (model >= kKT540 && model <= kKT560 && !w.Engine().SelectBlock0()) {
     w.Op().Tell("Byte Edit Failed!");
-    return CommandOutcome::Failed("select block 0", kResultFail);
+    return CommandOutcome::Failed("select block 0", Result::Failed);
   }
   return ByteEditSession(w).Run();
 }

@@ -96,7 +96,7 @@ std::optional<CommandOutcome> PrepareBlock1(MainWindow& w, FlashEngine& engine, 
   const bool selects = SharesBlockAddresses(model) || (HasBlock1AtE000(model) && record.IsInternalMode());
   if (selects && !state.loaderUpdateInProgress && !engine.SelectBlock1()) {
     w.Op().Tell(kBlock1SelectFailed);
-    return CommandOutcome::Failed("select block 1", kResultFail);
+    return CommandOutcome::Failed("select block 1", Result::Failed);
   }
   return std::nullopt;
 }
@@ -105,7 +105,7 @@ std::optional<CommandOutcome> PrepareBlock1(MainWindow& w, FlashEngine& engine, 
 // (a loader update leaves it there). The transfer's result, or how the
 // command ends when it stopped around the transfer (refused, not parked, or
 // block 0 not put back: all told).
-std::variant<int, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow& w, FlashEngine& engine,
+std::variant<Result, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow& w, FlashEngine& engine,
                                                                   FileRoutineContext& ctx, const ImageFile& file,
                                                                   std::uint32_t address, bool overwritesLoader,
                                                                   std::string& recoveryPath) {
@@ -134,31 +134,22 @@ std::variant<int, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow& w,
       RunWithBlock1ProgrammerParked(w, engine, how, [&] { return DownloadFileToBlock1(writeCtx, file, address); });
   recoveryPath = run.recoveryPath;
   if (run.cancelledBefore) return CommandOutcome::Cancelled("park the block-1 programmer", kNothingChanged);
-  if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", kResultFail);
-  if (run.startFailed) return CommandOutcome::Failed("start the block-1 programmer", kResultFail);
+  if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", Result::Failed);
+  if (run.startFailed) return CommandOutcome::Failed("start the block-1 programmer", Result::Failed);
   if (!update && !run.block0Restored) {
     w.State().operationFailed = true;
-    return CommandOutcome::Failed("restore block 0", kResultFail);
+    return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
-  if (run.workResult == kResultCancelled) return CommandOutcome::Cancelled("write block 1", "block 0 put back");
+  if (run.workResult == Result::Cancelled) return CommandOutcome::Cancelled("write block 1", "block 0 put back");
   return run.workResult;
 }
 
-const char* FailedStep(int result) {
-  switch (result) {
-    case kResultProgramFailed: return "program and verify";
-    case kResultNoReply: return "read back";
-    case kResultNoMemory: return "allocate the image";
-    case kResultOverSize: return "size check";
-    default: return "erase";
-  }
-}
-
-CommandOutcome FinishTransfer(MainWindow& w, int result, const ImageFile& file, int block, std::uint32_t address) {
-  if (result == kResultCancelled) return CommandOutcome::Cancelled("program");
-  if (result != kResultOk) {
+CommandOutcome FinishTransfer(MainWindow& w, Result result, const ImageFile& file, int block,
+                              std::uint32_t address) {
+  if (result == Result::Cancelled) return CommandOutcome::Cancelled("program");
+  if (result != Result::Ok) {
     w.State().operationFailed = true;
-    return CommandOutcome::Failed(FailedStep(result), result);
+    return CommandOutcome::Failed(TransferStepName(result), result);
   }
   CommandOutcome done = CommandOutcome::Success("downloaded");
   done.bytes = static_cast<std::size_t>(file.Length());
@@ -172,7 +163,7 @@ CommandOutcome FinishTransfer(MainWindow& w, int result, const ImageFile& file, 
 // erased on the chip. None when it may be written.
 std::optional<CommandOutcome> LoadFirst(MainWindow& w, FileRoutineContext& ctx, ImageFile& file,
                                         const std::string& fileName, ImageUse use, int block, std::uint32_t address) {
-  if (OpenImageFor(ctx, file, fileName, use, block, address) != kResultOk) {
+  if (OpenImageFor(ctx, file, fileName, use, block, address) != Result::Ok) {
     w.State().operationFailed = true;
     return CommandOutcome::Refused(Refusal::BadInput);
   }
@@ -238,7 +229,7 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
   if (start.block == 0) {
     if (NeedsBlock0Selection(record) && !state.loaderUpdateInProgress && !engine.SelectBlock0()) {
       w.Op().Tell(kBlock0SelectFailed);
-      return CommandOutcome::Failed("select block 0", kResultFail);
+      return CommandOutcome::Failed("select block 0", Result::Failed);
     }
   } else if (auto stop = PrepareBlock1(w, engine, start.address, overwritesLoader)) {
     return *stop;
@@ -250,7 +241,7 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
   }
 
   w.SetCaption(DownloadingCaption(dialog.fileName, ""));
-  int result = kResultFail;
+  Result result = Result::Failed;
   std::string recoveryPath;
   if (!internal) {
     result = DownloadFileToBlock(ctx, file, start.block, start.address);
@@ -263,13 +254,13 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
       }
       return *stopped;
     }
-    result = std::get<int>(transfer);
+    result = std::get<Result>(transfer);
   } else {
     result = DownloadFileToRange(ctx, file, 0, start.address);
   }
 
   if (state.loaderUpdateInProgress && internal) {
-    w.Op().Tell(result == kResultOk ? NewLoaderText(recoveryPath) : LoaderErasedText(recoveryPath));
+    w.Op().Tell(result == Result::Ok ? NewLoaderText(recoveryPath) : LoaderErasedText(recoveryPath));
     w.RequestClose();
   } else if (overwritesLoader) {
     w.Op().Tell(kBslErased);
@@ -293,7 +284,7 @@ CommandOutcome DownloadToExternalBank(MainWindow& w) {
   ImageFile file;
   if (auto refused = LoadFirst(w, ctx, file, dialog.fileName, ImageUse::DownloadRange, 0, address)) return *refused;
 
-  if (dialog.chosen == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == kResultOk) {
+  if (dialog.chosen == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == Result::Ok) {
     w.Op().Tell(kExternalBslRefusal);
     return CommandOutcome::Refused(Refusal::LoaderArea);
   }

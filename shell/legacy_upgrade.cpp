@@ -137,8 +137,8 @@ bool ResumeAfterInstall(MainWindow& w, const ResumeTexts& t, const LegacyChip& c
 bool WriteInstaller(FlashEngine& engine, LegacyQueues& queues) {
   const auto& image = firmware::LegacyInstallerImage;
   return Attempts([&] {
-    return engine.EraseSectorsQueued(queues, 0x0000, kSector, kUserSectors) == kResultOk &&
-           engine.ProgramRangeQueued(queues, 0x0000, kSector, image.data(), image.size()) == kResultOk;
+    return engine.EraseSectorsQueued(queues, 0x0000, kSector, kUserSectors) == Result::Ok &&
+           engine.ProgramRangeQueued(queues, 0x0000, kSector, image.data(), image.size()) == Result::Ok;
   });
 }
 
@@ -165,12 +165,12 @@ std::optional<CommandOutcome> KeepUserCode(MainWindow& w, const RangeReader& rea
   }
   if (!ReadAreasAgreed(read, areas)) {
     w.Op().Tell(UserCodeNotSavedText());
-    return CommandOutcome::Failed("save the user's code", kResultFail);
+    return CommandOutcome::Failed("save the user's code", Result::Failed);
   }
   std::string whyNot;
   if (!KeepForRecovery(w, kFlow, std::move(areas), read, recovery, whyNot)) {
     w.Op().Tell(UserCodeRecoveryFailedText(whyNot));
-    return CommandOutcome::Failed("write the recovery file", kResultFail);
+    return CommandOutcome::Failed("write the recovery file", Result::Failed);
   }
   return std::nullopt;
 }
@@ -226,9 +226,9 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
     // A partly written installer must not be started: the user's code goes
     // back through the 1.1E loader, which still runs.
     const bool restored = Attempts([&] {
-      return engine.EraseSectorsQueued(queues, 0x0000, kSector, kUserSectors) == kResultOk &&
+      return engine.EraseSectorsQueued(queues, 0x0000, kSector, kUserSectors) == Result::Ok &&
              engine.ProgramRangeQueued(queues, 0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) ==
-                 kResultOk;
+                 Result::Ok;
     });
     TellHeld(w);
     if (restored)
@@ -237,7 +237,7 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
       w.Op().Tell(UserCodeNotRestoredText(recovery.path));
     w.Op().Tell(kRedo);
     w.RequestClose();
-    return CommandOutcome::Failed("write the installer", kResultFail);
+    return CommandOutcome::Failed("write the installer", Result::Failed);
   }
 
   // The 62h pair goes straight to the port: the worker must be gone.
@@ -260,8 +260,8 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
   record.SetCurrentBlock(0);
   w.SelectTab(0);
   const bool written = Attempts([&] {
-    return engine.EraseSectors(0x0000, kSector, kUserSectors) == kResultOk &&
-           engine.ProgramRange(0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) == kResultOk;
+    return engine.EraseSectors(0x0000, kSector, kUserSectors) == Result::Ok &&
+           engine.ProgramRange(0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) == Result::Ok;
   });
   // Checked against the copy that two reads agreed on.
   const bool restored = (written && AreasHoldRecord(LoaderReader(w), recovery) == true) || PutRecordBack(w, recovery);
@@ -270,13 +270,13 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
     w.Op().Tell(std::string(kCompleted) + "\nBut user's code on Block0 was destroyed.");
     w.Op().Tell(UserCodeNotRestoredText(recovery.path));
     w.ProgressReset();
-    return CommandOutcome::Failed("restore block 0", kResultFail);
+    return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
   RemoveRecoveryFile(recovery.path);
   if (!resumed) {
     w.Op().Tell(kReopen);
     w.ProgressReset();
-    return CommandOutcome::Failed("re-detect the 1.1F loader", kResultFail);
+    return CommandOutcome::Failed("re-detect the 1.1F loader", Result::Failed);
   }
   if (!fallback) w.SetCaption("Orvex Brisko11F Boot-Strap Loader(Fw:v1.1F)");
   w.Op().Tell(fallback ? "Upgrade Bootstrap Loader from 1.1E to 1.1F Succeed!" : kCompleted);

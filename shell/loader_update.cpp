@@ -42,7 +42,7 @@ CommandOutcome OnUpdateInternalLoader(MainWindow& w) {
   if (!IsKT400(record.GetChipModel()) && !w.Engine().SelectBlock0()) {
     w.Op().Tell("Update block 1 Failed!");
     state.linkBusy = false;
-    return CommandOutcome::Failed("select block 0", kResultFail);
+    return CommandOutcome::Failed("select block 0", Result::Failed);
   }
   // The download asks for the file, its sector and the questions before it
   // parks the programmer; with this flag set it parks it, writes the new
@@ -64,8 +64,8 @@ CommandOutcome OnUpdateExternalLoader(MainWindow& w) {
   }
   FlashEngine engine = w.Engine();
   const auto& image = firmware::ExternalLoaderImage;
-  const int result = engine.ProgramRange(0x0000, w.Record()->SectorSize(0), image.data(), image.size());
-  const bool ok = result == kResultOk;
+  const Result result = engine.ProgramRange(0x0000, w.Record()->SectorSize(0), image.data(), image.size());
+  const bool ok = result == Result::Ok;
   const char* text = ok ? "Upgrade External BSL Succeed!" : "Upgrade External BSL Failed!";
   w.ProgressSetText(ok ? "Done" : "Abort");
   w.Op().Tell(text);

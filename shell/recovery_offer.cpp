@@ -116,8 +116,8 @@ bool PutRecordBack(MainWindow& w, const RecoveryRecord& r) {
     bool written = true;
     for (const RecoveryArea& a : r.areas) {
       const auto sectors = static_cast<std::uint32_t>(a.bytes.size() / kSector);
-      written = written && engine.EraseSectors(a.address, kSector, sectors) == kResultOk &&
-                engine.ProgramRange(a.address, kSector, a.bytes.data(), a.bytes.size()) == kResultOk;
+      written = written && engine.EraseSectors(a.address, kSector, sectors) == Result::Ok &&
+                engine.ProgramRange(a.address, kSector, a.bytes.data(), a.bytes.size()) == Result::Ok;
     }
     // The program step checks what it wrote; the erased chunks it skips are
     // checked here, against the same copy.
