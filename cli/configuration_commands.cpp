@@ -15,6 +15,8 @@
 namespace brisko::cli {
 namespace {
 
+constexpr std::uint32_t kHighBankBase = 0x10000;
+
 void LockOptions(CLI::App& command, Arguments& args) {
   command
       .add_option_function<int>(
@@ -74,9 +76,19 @@ CommandOutcome RunOnBank(MainWindow& w, bool high, const CommandRunner::Command&
   const CommandOutcome entered = high ? OnEnterHighBank(w) : OnEnterLowBank(w);
   if (!entered.Ok()) return entered;
   CommandOutcome outcome = command(w);
+  // The status line tells the command's result ("Unmatched data at ..."),
+  // not the return that follows it.
+  const std::string status = w.StatusText();
   const CommandOutcome back = ReturnToMcuFlashUnasked(w);
   if (outcome.Ok() && !back.Ok()) return back;
-  if (outcome.kind == OutcomeKind::Cancelled && back.Ok()) outcome.completed = "returned to the chip's own flash";
+  w.SetStatusText(status);
+  // The return puts back what the bank helper displaced: a cancel waits for it.
+  if (outcome.Ok() && w.State().cancelRequested)
+    outcome = CommandOutcome::Cancelled("return to MCU flash", "the command done, returned to the chip's own flash");
+  else if (outcome.kind == OutcomeKind::Cancelled && back.Ok())
+    outcome.completed = "returned to the chip's own flash";
+  // The high half's addresses are 10000h and up, as its listings show them.
+  if (high && outcome.block < 0) outcome.address += kHighBankBase;
   return outcome;
 }
 

@@ -23,9 +23,10 @@ bool WaitForQuietLine(SerialPort& port, Millis quiet, Millis limit) {
   }
 }
 
-bool WaitForQuietLine(SerialPort& port) {
+bool WaitForQuietLine(SerialPort& port, bool dialogueGivenUp) {
   const LinkTiming& t = port.Timing();
-  return WaitForQuietLine(port, t.pollWait * 10, t.inputWait + t.readCompletion);
+  const Millis quiet = dialogueGivenUp ? t.inputWait : t.pollWait * 10;
+  return WaitForQuietLine(port, quiet, quiet + 2 * (t.inputWait + t.readCompletion));
 }
 
 }  // namespace brisko

@@ -10,8 +10,11 @@ namespace brisko {
 // leave its last bytes to be taken as the answers of the next one. True when
 // the line fell silent.
 bool WaitForQuietLine(SerialPort& port, Millis quiet, Millis limit);
-// The same with the port's own limits: silent for ten input polls, at most
-// one read's wait.
-bool WaitForQuietLine(SerialPort& port);
+// The same with the port's own limits. After a dialogue that ended well only
+// stray bytes can follow: silent for ten input polls. After one that was
+// given up the rest of a reply may still be on its way: silent for as long as
+// a read waits for its first byte, so that nothing of it can come later and
+// pass for the next answer.
+bool WaitForQuietLine(SerialPort& port, bool dialogueGivenUp);
 
 }  // namespace brisko

@@ -119,7 +119,7 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
   state.linkBusy = false;
   // Whatever the programmer still sends belongs to a finished dialogue: a
   // verify that stopped at a wrong byte leaves the rest of its reply coming.
-  WaitForQuietLine(port);
+  WaitForQuietLine(port, run.workResult != Result::Ok);
   port.PurgeOutput();
   if (how.staysParked) return run;
 

@@ -27,6 +27,7 @@ enum class Refusal {
   SecurityLock,     // the chip's lock level forbids it
   BadInput,         // a file, an address or a value the command cannot use
   NotSupported,     // the model or memory mode has no such operation
+  AlreadyDone,      // the chip is that way already
 };
 
 struct CommandOutcome {

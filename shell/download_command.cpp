@@ -266,7 +266,13 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
     w.Op().Tell(kBslErased);
     w.RequestClose();
   }
-  return FinishTransfer(w, result, file, start.block, start.address);
+  CommandOutcome outcome = FinishTransfer(w, result, file, start.block, start.address);
+  // A cancel that came while the programmer displaced block 0 waited for the
+  // section's end: the command then says what it completed.
+  if (outcome.Ok() && internal && start.block == 1 && state.cancelRequested)
+    return CommandOutcome::Cancelled("download", state.loaderUpdateInProgress ? "the new loader is written into Block1"
+                                                                              : "block 1 written, block 0 put back");
+  return outcome;
 }
 
 CommandOutcome DownloadToExternalBank(MainWindow& w) {

@@ -95,6 +95,7 @@ CommandOutcome EraseBlock1ThroughProgrammer(MainWindow& w, FlashEngine& engine, 
   if (run.workResult == Result::Cancelled) return CommandOutcome::Cancelled("erase", "block 0 put back");
   if (run.workResult != Result::Ok) return EraseFailed(w, run.workResult);
   w.Op().Tell(kCompleted);
+  if (w.State().cancelRequested) return CommandOutcome::Cancelled("erase", "block 1 erased, block 0 put back");
   return Erased(address, static_cast<std::size_t>(count) * sectorSize, 1);
 }
 

@@ -102,6 +102,12 @@ RecoveryFit FitOf(const RecoveryRecord& record, int model, const RangeReader& re
 }
 
 std::optional<bool> AreasHoldRecord(const RangeReader& read, const RecoveryRecord& record) {
+  // One read that matches settles it; a differing one is read again until
+  // two reads agree, so that a corrupted byte does not pass for a difference.
+  std::vector<RecoveryArea> once = record.areas;
+  const bool same = std::all_of(once.begin(), once.end(), [&](RecoveryArea& a) { return read(a.address, a.bytes); }) &&
+                    Holds(once, record);
+  if (same) return true;
   const auto now = AreasNow(read, record);
   if (!now) return std::nullopt;
   return Holds(*now, record);

@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <system_error>
 #include <deque>
 #include <thread>
@@ -49,6 +50,13 @@ bool Exists(const std::string& path) {
   return lstat(path.c_str(), &st) == 0;
 }
 
+std::string HeldBackText(const SimReply& r) {
+  char text[64];
+  std::snprintf(text, sizeof text, "reply byte %02Xh held back %lld ms", static_cast<unsigned>(r.byte),
+                static_cast<long long>(r.delay.count()));
+  return text;
+}
+
 }  // namespace
 
 struct PtyServer::State {
@@ -72,6 +80,8 @@ struct PtyServer::State {
         TimePoint due = now + r.delay;
         if (!replies.empty()) due = std::max(due, replies.back().due);
         replies.push_back({r.byte, due});
+        // A delay fault fired: the host now waits for this byte.
+        if (log && r.delay.count() > 0) log(HeldBackText(r));
       }
       const SimTarget::Phase after = target->CurrentPhase();
       if (after != before && log) log(std::string(PhaseName(before)) + " -> " + PhaseName(after));

@@ -62,7 +62,10 @@ TEST(LoaderUpdate, WritesTheNewLoaderIntoBlock1AndTheChipStillAnswersAfterAReset
   SimSession rig(kKT540);
   test::DisplacedAreas areas(rig);
   ASSERT_TRUE(rig.Ready());
-  const Bytes loader = Pattern(rig.target->LoaderSize(), 40);
+  // The file holds the loader the chip answers with; the chip's own copy is
+  // damaged first, so that only a complete write lets it answer after a reset.
+  const Bytes loader = rig.Flash(1, 0, rig.target->LoaderSize());
+  rig.SetFlash(1, 0, Pattern(128, 40));
   rig.PickFile(rig.Write("bsl.bin", loader), rig.Block1Entry(0));
   rig.op.answers = {true, true};
   OnUpdateInternalLoader(rig.Window());

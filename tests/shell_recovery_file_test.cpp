@@ -2,8 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "chip/chip_catalogue.hpp"
+#include "firmware/firmware.hpp"
 #include "shell/recovery_file.hpp"
+#include "shell/recovery_record.hpp"
+#include "support/sim_session.hpp"
 #include "support/temp_dir.hpp"
 
 namespace brisko {
@@ -114,6 +119,87 @@ TEST(RecoveryFile, EarlierVersionsFilesAreReadByTheirLayout) {
     EXPECT_TRUE(listed[0].legacy) << row.name;
     EXPECT_EQ(listed[0].AreaText(), row.areas);
     EXPECT_EQ(listed[0].ByteCount(), row.size);
+  }
+}
+
+// A detection offers a recovery file only to the chip it belongs to, and
+// lets "answer Yes to everything" apply it only when the file can tell that
+// chip from another one.
+TEST(RecoveryOffer, OnlyTheChipAFileBelongsToIsOfferedIt) {
+  enum class Fits { Own, OtherBoard, OtherModel, EarlierVersion };
+  enum class Now { Displaced, Back, Rewritten };
+  enum class Then { Restored, Kept, Listed, Removed };
+  const struct Row {
+    const char* what;
+    Fits fits;
+    bool blankFingerprint;
+    Now now;
+    bool answer;
+    bool inPerson;
+    Then then;
+  } rows[] = {
+      {"its own chip, displaced: asked and put back", Fits::Own, false, Now::Displaced, true, false, Then::Restored},
+      {"its own chip, answered No", Fits::Own, false, Now::Displaced, false, false, Then::Kept},
+      {"another board of the same model: listed", Fits::OtherBoard, false, Now::Displaced, true, false, Then::Listed},
+      {"another model: listed", Fits::OtherModel, false, Now::Displaced, true, false, Then::Listed},
+      {"a blank fingerprint: asked in person", Fits::Own, true, Now::Displaced, true, true, Then::Restored},
+      {"an earlier version's file, helper at 2000h", Fits::EarlierVersion, false, Now::Displaced, true, true,
+       Then::Restored},
+      {"an earlier version's file, block 0 rewritten since", Fits::EarlierVersion, false, Now::Rewritten, true, false,
+       Then::Listed},
+      {"its bytes are back already", Fits::Own, false, Now::Back, true, false, Then::Removed},
+  };
+  const test::Bytes sector0 = test::Pattern(128, 81), area2000 = test::Pattern(384, 82);
+  test::Bytes helper(384, 0xFF);
+  std::copy(firmware::BankHelper.begin(), firmware::BankHelper.end(), helper.begin());
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    test::SimSession rig(kKT420);
+    ASSERT_TRUE(rig.Ready());
+    if (!row.blankFingerprint) rig.SetFlash(0, 0x0080, test::Pattern(128, 83));
+    std::string path;
+    if (row.fits == Fits::EarlierVersion) {
+      std::filesystem::create_directories(rig.dirs.Places().dataDir);
+      path = rig.Write("data/brisko/block0-recovery-20200101-120000.bin", test::Concat(sector0, area2000));
+    } else {
+      RecoveryRecord record;
+      record.flow = "block-1 programmer";
+      record.model = row.fits == Fits::OtherModel ? kKT410 : kKT420;
+      record.created = 2000;
+      record.areas = {{0x0000, sector0}, {0x2000, area2000}};
+      record.fingerprint = TakeFingerprint(LoaderReader(rig.Window()), 0x8000, record.areas);
+      std::string whyNot;
+      ASSERT_TRUE(WriteRecoveryFile(rig.dirs.Places().dataDir, record, whyNot)) << whyNot;
+      path = record.path;
+      if (row.fits == Fits::OtherBoard) rig.SetFlash(0, 0x0080, test::Pattern(128, 84));
+    }
+    rig.SetFlash(0, 0x0000, row.now == Now::Back ? sector0 : row.now == Now::Rewritten ? test::Pattern(128, 85)
+                                                                                      : test::Bytes(128, 0xFF));
+    rig.SetFlash(0, 0x2000, row.now == Now::Back ? area2000 : row.now == Now::Rewritten ? test::Pattern(384, 86)
+                                                                                       : helper);
+    const test::Bytes before = rig.Flash(0, 0, 0x2180);
+    rig.Window().ResetTarget();
+    rig.op.answers = {row.answer};
+    ASSERT_TRUE(rig.Detect());
+
+    const bool asked = row.then == Then::Restored || row.then == Then::Kept;
+    EXPECT_EQ(rig.op.questions.size(), asked ? 1u : 0u);
+    EXPECT_EQ(rig.op.inPerson.size(), row.inPerson ? 1u : 0u);
+    if (asked) {
+      EXPECT_NE(rig.op.questions[0].find(path), std::string::npos) << rig.op.questions[0];
+    }
+    const auto files = rig.RecoveryFiles();
+    EXPECT_EQ(files.size(), row.then == Then::Restored || row.then == Then::Removed ? 0u : 1u);
+    if (row.then == Then::Restored) {
+      EXPECT_EQ(rig.Flash(0, 0x0000, 128), sector0);
+      EXPECT_EQ(rig.Flash(0, 0x2000, 384), area2000);
+    } else {
+      EXPECT_EQ(rig.Flash(0, 0, 0x2180), before) << "the chip is left alone";
+    }
+    const bool listed = std::any_of(rig.op.messages.begin(), rig.op.messages.end(), [&](const std::string& m) {
+      return m.find("do not belong to the chip") != std::string::npos && m.find(path) != std::string::npos;
+    });
+    EXPECT_EQ(listed, row.then == Then::Listed) << ::testing::PrintToString(rig.op.messages);
   }
 }
 
