@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <future>
@@ -26,9 +27,12 @@ using Args = std::vector<std::string>;
 constexpr std::size_t kUserCodeSize = 0x2200;  // 68 sectors: every area the flows displace, and more
 constexpr const char* kHeld = "held back";
 
+// No byte is F7h, the 1.1E loader's prompt: the worker takes one that comes
+// late in a reply for a dropped command, and a loaded machine can make any
+// byte late.
 std::string UserCode() {
   std::string bytes(kUserCodeSize, '\0');
-  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + 3) % 251);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + 3) % 241);
   return bytes;
 }
 
@@ -169,19 +173,33 @@ void RunRow(const Flow& flow, const Point& point, int signal) {
   EXPECT_EQ(board.RecoveryFiles(), expect.recoveryFiles);
 }
 
-// Each row with Ctrl-C, SIGTERM and kill, a few rows at a time.
-void RunTable(const Flow& flow, const std::vector<Point>& points, std::vector<int> signals = {SIGINT, SIGTERM,
-                                                                                              SIGKILL}) {
+// Each row with Ctrl-C, SIGTERM and kill, a few rows at a time: the runs
+// mostly wait for the line. The 1.1E loader's worker and the host polling
+// its queues keep a CPU busy each, so those rows run two at a time.
+void RunTable(const Flow& flow, const std::vector<Point>& points) {
   std::vector<std::function<void()>> rows;
   for (const Point& point : points)
-    for (int signal : signals) rows.push_back([&flow, &point, signal] { RunRow(flow, point, signal); });
-  constexpr std::size_t kAtOnce = 5;
-  for (std::size_t first = 0; first < rows.size(); first += kAtOnce) {
+    for (int signal : {SIGINT, SIGTERM, SIGKILL}) rows.push_back([&flow, &point, signal] { RunRow(flow, point, signal); });
+  const bool legacy = std::find(flow.simArgs.begin(), flow.simArgs.end(), "1.1E") != flow.simArgs.end();
+  const std::size_t atOnce = legacy ? 2 : 5;
+  for (std::size_t first = 0; first < rows.size(); first += atOnce) {
     std::vector<std::future<void>> running;
-    for (std::size_t i = first; i < std::min(rows.size(), first + kAtOnce); ++i)
+    for (std::size_t i = first; i < std::min(rows.size(), first + atOnce); ++i)
       running.push_back(std::async(std::launch::async, rows[i]));
     for (auto& row : running) row.get();
   }
+}
+
+// A chip still on 1.1E gets its upgrade (taking an interrupted upgrade's
+// file) before block 0 is read; one on 1.1F is told so, and the detection of
+// the read offers the file. An upgrade that fails keeps the user's code and
+// is simply run again, as its message says.
+std::string UpgradeThenBlock0(const Board& b) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const auto upgrade = b.Run({"upgrade-loader"});
+    if (upgrade.exitCode == 0 || upgrade.err.find("1.1F already") != std::string::npos) break;
+  }
+  return b.Block0();
 }
 
 const Expect kUntouched{Content::Original, 0};
@@ -223,12 +241,7 @@ TEST(InterruptTable, DownloadIntoABankOfAKT420) {
 // the restore's first erase is the second "first erase" of the run.
 TEST(InterruptTable, LoaderUpgradeFrom11E) {
   Flow flow{"1.1E upgrade", "KT420", {"--loader", "1.1E"}, [](const Board&) { return Args{"upgrade-loader"}; }};
-  // A chip still on 1.1E gets its upgrade (and an interrupted one's file)
-  // first; one on 1.1F is told so, and its detection offers the file.
-  flow.next = [](const Board& b) {
-    b.Run({"upgrade-loader"});
-    return b.Block0();
-  };
+  flow.next = UpgradeThenBlock0;
   RunTable(flow, {
                      {"before the first erase", "delay:0C:1:0:150", kHeld, 1, kUntouched, kUntouched},
                      {"mid-erase", "delay:0B:1:0:150", kHeld, 1, kPutBack, kPutBack},
@@ -285,10 +298,7 @@ TEST(InterruptTable, WaitsThatDisplaceNothing) {
   Flow unknown{"unknown version", "KT420", {"--loader", "1.1E"}, [](const Board&) {
                  return Args{"detect", "--unknown-version"};
                }};
-  unknown.next = [](const Board& b) {
-    b.Run({"upgrade-loader"});
-    return b.Block0();
-  };
+  unknown.next = UpgradeThenBlock0;
   Point search{"during the 1.1F search", "", "(We will detect MCU:FW 1.1F first.)", 1, kUntouched, kUntouched, true,
                "now we will try to detect 1.1E"};
   RunTable(unknown, {search});

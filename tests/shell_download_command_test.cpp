@@ -190,6 +190,24 @@ TEST(DownloadToFlash, AFailedPutBackIsReportedWithTheRecoveryFile) {
   EXPECT_EQ(test::ReadFile(files[0]), areas.Saved());
 }
 
+// A block-1 verify that stops at a wrong byte leaves the rest of its reply
+// coming: the loader is re-entered only once the line has fallen silent, so
+// those bytes are not taken for the answers of the re-entry and the block
+// selection, and block 0 goes back.
+TEST(DownloadToFlash, AFailedBlock1VerifyLetsItsReplyEndBeforeTheLoaderIsReEntered) {
+  sim::SimConfig config = ChipConfig(kKT540);
+  config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Corrupt, 0x0A, 1, 3, 0xFF, Millis{0}});
+  config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x0A, 1, 4, 0x01, Millis{20}});
+  SimSession rig(config);
+  ASSERT_TRUE(rig.Ready());
+  const test::DisplacedAreas areas(rig);
+  EXPECT_EQ(Download(rig, Pattern(128, 17), rig.Block1Entry(20)), OutcomeKind::Failed);
+  EXPECT_FALSE(rig.op.Saw("BSL in block1 is erased!")) << ::testing::PrintToString(rig.op.messages);
+  EXPECT_TRUE(areas.PutBack(rig));
+  EXPECT_TRUE(rig.RecoveryFiles().empty());
+  EXPECT_TRUE(rig.target->LoaderIntact());
+}
+
 TEST(DownloadToFlash, ABlock0ThatCannotBeSavedStopsBeforeAnythingIsErased) {
   sim::SimConfig config = ChipConfig(kKT530);
   // Every read answers one byte short: no two reads of the areas can agree.

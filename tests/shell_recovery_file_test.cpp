@@ -6,6 +6,9 @@
 
 #include "chip/chip_catalogue.hpp"
 #include "firmware/firmware.hpp"
+#include "shell/byte_edit_command.hpp"
+#include "shell/download_command.hpp"
+#include "shell/external_bank_commands.hpp"
 #include "shell/recovery_file.hpp"
 #include "shell/recovery_record.hpp"
 #include "support/sim_session.hpp"
@@ -200,6 +203,53 @@ TEST(RecoveryOffer, OnlyTheChipAFileBelongsToIsOfferedIt) {
       return m.find("do not belong to the chip") != std::string::npos && m.find(path) != std::string::npos;
     });
     EXPECT_EQ(listed, row.then == Then::Listed) << ::testing::PrintToString(rig.op.messages);
+  }
+}
+
+// What a flow erases and puts back is read until two reads agree: one byte
+// corrupted on the line, or one missing from a reply, is neither written back
+// nor taken as the reference of the check after the put-back.
+TEST(RecoveryOffer, BytesAboutToBeErasedAreReadUntilTwoReadsAgree) {
+  using Kind = sim::ReplyFault::Kind;
+  const struct {
+    const char* flow;
+    int model;
+    Kind fault;
+    int occurrence;  // of the 0Ch read whose byte 5 it hits
+  } rows[] = {
+      {"byte edit", kKT420, Kind::Corrupt, 2},   {"byte edit", kKT420, Kind::Drop, 2},
+      {"bank helper", kKT420, Kind::Corrupt, 1}, {"bank helper", kKT420, Kind::Drop, 1},
+      {"block-1 download", kKT410, Kind::Corrupt, 1}, {"block-1 download", kKT410, Kind::Drop, 1},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row.flow) + (row.fault == Kind::Drop ? ", a byte dropped" : ", a byte corrupted"));
+    sim::SimConfig config = test::ChipConfig(row.model);
+    config.faults.replyFaults.push_back({row.fault, 0x0C, row.occurrence, 5, 0xFF, Millis{0}});
+    test::SimSession rig(config);
+    ASSERT_TRUE(rig.Ready());
+    test::Bytes block0 = test::Pattern(0x2200, 91);
+    rig.SetFlash(0, 0, block0);
+    const std::string flow = row.flow;
+    if (flow == "byte edit") {
+      rig.op.byteEditPresses.push_back([](ByteEditDialog& d) {
+        d.addressText = "0010";
+        d.newDataText = "AA BB";
+        return ByteEditButton::ReplaceData;
+      });
+      rig.op.answers = {true};
+      EXPECT_TRUE(rig.Run(OnEditBlock0).Ok());
+      block0[0x10] = 0xAA;
+      block0[0x11] = 0xBB;
+    } else if (flow == "bank helper") {
+      EXPECT_TRUE(rig.Run(OnEnterLowBank).Ok());
+      EXPECT_TRUE(rig.Run(ReturnToMcuFlashUnasked).Ok());
+    } else {
+      rig.PickFile(rig.Write("b1.bin", test::Pattern(64, 92)), rig.Block1Entry(16));
+      rig.op.answers = {true};
+      EXPECT_TRUE(rig.Run(OnDownload).Ok()) << ::testing::PrintToString(rig.op.messages);
+    }
+    EXPECT_TRUE(rig.Flash(0, 0, 0x2200) == block0) << "block 0 does not hold what it held";
+    EXPECT_TRUE(rig.RecoveryFiles().empty());
   }
 }
 
