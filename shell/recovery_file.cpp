@@ -33,19 +33,12 @@ std::string Hex4(std::uint32_t value) {
   return text;
 }
 
-std::string LocalTime(std::time_t when) {
+// "2024-05-01 12:00:00" for people, "20240501-120000" in file names.
+std::string LocalTime(std::time_t when, const char* format = "%Y-%m-%d %H:%M:%S") {
   std::tm local{};
   ::localtime_r(&when, &local);
   char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%d %H:%M:%S", &local);
-  return text;
-}
-
-std::string Stamp(std::time_t when) {
-  std::tm local{};
-  ::localtime_r(&when, &local);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%d-%H%M%S", &local);
+  std::strftime(text, sizeof text, format, &local);
   return text;
 }
 
@@ -262,7 +255,7 @@ bool WriteRecoveryFile(const std::string& directory, RecoveryRecord& record, std
   for (const RecoveryArea& a : record.areas) bytes.insert(bytes.end(), a.bytes.begin(), a.bytes.end());
   const std::string info = InfoText(record);
   for (int attempt = 1; attempt <= kMaxNameAttempts; ++attempt) {
-    std::string base = directory + "/" + kRecoveryPrefix + Stamp(record.created);
+    std::string base = directory + "/" + kRecoveryPrefix + LocalTime(record.created, "%Y%m%d-%H%M%S");
     if (attempt > 1) base += "-" + std::to_string(attempt);
     // O_EXCL: never reuse (and so overwrite) an older recovery file.
     const int error = WriteFileNow(base + ".bin", O_CREAT | O_EXCL, bytes, whyNot);
