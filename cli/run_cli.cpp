@@ -85,7 +85,7 @@ CommandOutcome RunCommand(const CliCommand& command, CommandContext& context) {
 }
 
 void SayStopping(std::FILE* err, const DisplacedNotice& notice) {
-  if (notice.Current().empty())
+  if (notice.ForSignalHandler().empty())
     std::fputs("\nStopping after the current chunk (Ctrl-C again to stop at once).\n", err);
   else
     std::fputs("\nStopping once the chip's displaced bytes or loader are complete again "
