@@ -70,8 +70,14 @@ class PrintTest : public QObject {
     const std::string listing = ListingOf(200 * 16);  // 200 lines
     QVERIFY(gui::PrintListingTo(printer, "", listing));
 
+    // The lines a page holds, from the pitch the text layout really uses:
+    // it rounds each line's height up to whole device pixels, so the font's
+    // own (rounded) line spacing can promise one line more than fits.
     const QFontMetrics metrics(gui::ListingFont(), &printer);
-    const int linesPerPage = printer.height() / metrics.lineSpacing();
+    const QRect paper(0, 0, printer.width(), printer.height());
+    const int one = metrics.boundingRect(paper, Qt::AlignLeft | Qt::AlignTop, "E").height();
+    const int pitch = metrics.boundingRect(paper, Qt::AlignLeft | Qt::AlignTop, "E\nE").height() - one;
+    const int linesPerPage = 1 + (printer.height() - one) / pitch;
     QVERIFY2(linesPerPage > 10 && linesPerPage < 200, qPrintable(QString::number(linesPerPage)));
 
     const QStringList pages = PageTexts(pdf);
