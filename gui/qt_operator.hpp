@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "gui/dialogs/message_box.hpp"
 #include "shell/operator.hpp"
 
 namespace brisko::gui {
@@ -40,10 +41,5 @@ class QtOperator final : public Operator {
   QPointer<QWidget> parent_;
   std::atomic<Operator*> answers_{nullptr};
 };
-
-// The window's message boxes: the application title as caption, no icon.
-void ShowMessage(QWidget* parent, const QString& text);
-// Yes/No with No the default; true for Yes.
-bool AskYesNo(QWidget* parent, const QString& question);
 
 }  // namespace brisko::gui

@@ -72,7 +72,4 @@ bool PrintListing(QWidget* parent, const std::string& title, const std::string& 
   return PrintListingTo(printer, title, listing);
 }
 
-void ShowMessageBox(QWidget* parent, const std::string& text) { ShowMessage(parent, text); }
-bool AskQuestion(QWidget* parent, const std::string& question) { return AskYesNo(parent, question); }
-
 }  // namespace brisko::gui

@@ -40,11 +40,5 @@ ByteEditButton ShowByteEditDialog(QWidget* parent, ByteEditDialog& dialog);
 // false when the printer failed.
 bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing);
 
-// One message box with an OK button and no icon, captioned with the
-// application's title.
-void ShowMessageBox(QWidget* parent, const std::string& text);
-// A Yes/No question whose default (and Escape) button is No; true for Yes.
-bool AskQuestion(QWidget* parent, const std::string& question);
-
 }  // namespace gui
 }  // namespace brisko
