@@ -73,17 +73,17 @@ void Run(const char* name, std::chrono::microseconds lineTime, const std::string
   FileRoutineContext ctx{*window.Record(), window.State(), engine, op};
 
   ImageFile image;
-  if (image.Open(file, op) != kResultOk) return;
+  if (image.Open(file, op) != Result::Ok) return;
 
   const double cpuBefore = CpuSeconds();
   const auto start = std::chrono::steady_clock::now();
-  const int result = DownloadFileToRange(ctx, image, 0, 0x0000);
+  const Result result = DownloadFileToRange(ctx, image, 0, 0x0000);
   const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   const double cpu = CpuSeconds() - cpuBefore;
 
   const double sectors = static_cast<double>(bytes) / 128.0;
   const double bound = sectors * kLineBytesPerSector * static_cast<double>(lineTime.count()) / 1e6;
-  std::printf("%-22s result %d  measured %8.3f s", name, result, elapsed);
+  std::printf("%-22s result %d  measured %8.3f s", name, Code(result), elapsed);
   if (bound > 0) std::printf("  line-time bound %8.3f s  ratio %.3f", bound, elapsed / bound);
   std::printf("  host CPU %.2f us/byte\n", cpu * 1e6 / static_cast<double>(bytes));
 }

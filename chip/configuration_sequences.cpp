@@ -68,8 +68,8 @@ bool WriteEach(SerialPort& port, const std::vector<std::uint8_t>& bytes) {
   return true;
 }
 
-int ProgramLockBits(SerialPort& port, MessageSink& owner, const LinkTiming& timing, LockSequence sequence,
-                    int lockOption, std::uint8_t securityBits) {
+Result ProgramLockBits(SerialPort& port, MessageSink& owner, const LinkTiming& timing, LockSequence sequence,
+                       int lockOption, std::uint8_t securityBits) {
   const std::uint8_t optionBits = LockOptionBits(sequence, lockOption);
   bool ok = false;
   if (optionBits != 0 && IsLevel4(sequence, securityBits | optionBits)) {
@@ -84,10 +84,10 @@ int ProgramLockBits(SerialPort& port, MessageSink& owner, const LinkTiming& timi
     }
   }
   SendClose(port);
-  return ok ? kResultOk : kResultFail;
+  return ok ? Result::Ok : Result::Failed;
 }
 
-int RemapBlocksKT400(SerialPort& port, const LinkTiming& timing, int remapOption) {
+Result RemapBlocksKT400(SerialPort& port, const LinkTiming& timing, int remapOption) {
   std::vector<std::uint8_t> pairs;
   if (remapOption == 1 || remapOption == 3) pairs.push_back(0x00);
   if (remapOption == 2 || remapOption == 3) pairs.push_back(0x01);
@@ -98,7 +98,7 @@ int RemapBlocksKT400(SerialPort& port, const LinkTiming& timing, int remapOption
     std::this_thread::sleep_for(timing.lockPause);
   }
   SendClose(port);
-  return ok ? kResultOk : kResultFail;
+  return ok ? Result::Ok : Result::Failed;
 }
 
 std::vector<std::uint8_t> Sc0Bytes(int memoryMode) {

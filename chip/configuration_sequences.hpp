@@ -7,6 +7,7 @@
 
 #include "link/link_timing.hpp"
 #include "link/message_sink.hpp"
+#include "link/result_codes.hpp"
 #include "link/serial_port.hpp"
 
 namespace brisko {
@@ -42,13 +43,13 @@ std::vector<std::vector<std::uint8_t>> LockProgramCommands(LockSequence sequence
 
 // Programs the option's bits, pausing timing.lockPause after each command
 // that went out, then sends 6Bh 6Bh. A level-4 result is refused with its
-// message and counts as success. 10 or -1.
-int ProgramLockBits(SerialPort& port, MessageSink& owner, const LinkTiming& timing, LockSequence sequence,
-                    int lockOption, std::uint8_t securityBits);
+// message and counts as success. Ok or Failed.
+Result ProgramLockBits(SerialPort& port, MessageSink& owner, const LinkTiming& timing, LockSequence sequence,
+                       int lockOption, std::uint8_t securityBits);
 
 // The KT400 family's remap: option 1 RB0 (02h 00h), 2 RB1 (02h 01h), 3 both,
-// each pair followed by timing.lockPause; then 6Bh 6Bh. 10 or -1.
-int RemapBlocksKT400(SerialPort& port, const LinkTiming& timing, int remapOption);
+// each pair followed by timing.lockPause; then 6Bh 6Bh. Ok or Failed.
+Result RemapBlocksKT400(SerialPort& port, const LinkTiming& timing, int remapOption);
 
 // One WriteByte each, stopping at the first failure; true when all went out.
 bool WriteEach(SerialPort& port, const std::vector<std::uint8_t>& bytes);

@@ -49,10 +49,10 @@ FlashEngine FlashEngine::Uncancellable() const {
   return engine;
 }
 
-int FlashEngine::Finish(bool ok) {
+Result FlashEngine::Finish(bool ok) {
   progress_.ProgressReset();
   progress_.ProgressSetText(ok ? label::kDone : label::kAbort);
-  return ok ? kResultOk : kResultFail;
+  return ok ? Result::Ok : Result::Failed;
 }
 
 bool FlashEngine::ReadOnce(std::uint8_t& byte) { return port_.ReadByte(byte) == kByteOk; }
@@ -89,36 +89,36 @@ bool FlashEngine::EraseOneSector(std::uint32_t address) {
   return ReadAck();
 }
 
-int FlashEngine::EraseSectors(std::uint32_t start, std::uint32_t sectorSize, std::uint32_t count) {
+Result FlashEngine::EraseSectors(std::uint32_t start, std::uint32_t sectorSize, std::uint32_t count) {
   BeginProgress(count, label::kErasing);
   std::uint32_t address = start;
   for (std::uint32_t i = 0; i < count; ++i, address += sectorSize) {
-    if (CancelNow()) return kResultCancelled;
+    if (CancelNow()) return Result::Cancelled;
     if (!EraseOneSector(address)) {
       // The bar stays where the erase stopped, so the operator sees how far it got.
       progress_.ProgressSetText(label::kAbort);
-      return kResultFail;
+      return Result::Failed;
     }
     progress_.ProgressAdvance();
   }
   return Finish(true);
 }
 
-int FlashEngine::ChipErase() {
+Result FlashEngine::ChipErase() {
   const bool sent = Sent(SendFrame(port_, cmd::kChipErase, 0x0000, 0x01));
   // The loader does not answer a chip erase; it needs this long to finish it.
   std::this_thread::sleep_for(Timing().chipErasePause);
-  return sent ? kResultOk : kResultFail;
+  return sent ? Result::Ok : Result::Failed;
 }
 
-int FlashEngine::ChipEraseExternal() {
-  if (!Sent(port_.WriteByte(0x02)) || !Sent(port_.WriteByte(0x02))) return kResultFail;
+Result FlashEngine::ChipEraseExternal() {
+  if (!Sent(port_.WriteByte(0x02)) || !Sent(port_.WriteByte(0x02))) return Result::Failed;
   std::this_thread::sleep_for(Timing().externalChipErasePause);
   std::uint8_t reply = 0;
-  if (!ReadOnce(reply)) return kResultFail;
-  if (reply == kAck) return kResultOk;
+  if (!ReadOnce(reply)) return Result::Failed;
+  if (reply == kAck) return Result::Ok;
   port_.TraceNote(kChipEraseNotConfirmed);
-  return kResultFail;
+  return Result::Failed;
 }
 
 // ---- program ----
@@ -132,16 +132,16 @@ bool FlashEngine::ProgramAndVerifyChunk(std::uint32_t address, std::span<const s
          std::equal(readBack.begin(), readBack.end(), working.begin());
 }
 
-int FlashEngine::ProgramChunks(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
-                               std::size_t length, const char* label, const char* relabel,
-                               const ChunkProgrammer& programChunk) {
+Result FlashEngine::ProgramChunks(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                                  std::size_t length, const char* label, const char* relabel,
+                                  const ChunkProgrammer& programChunk) {
   if (!Usable(chunk, data, length)) return Finish(false);
   BeginProgress(ChunkCount(length, chunk), label);
   std::vector<std::uint8_t> working(chunk);
   std::vector<std::uint8_t> readBack(chunk);
   std::uint32_t address = start;
   for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
-    if (CancelNow()) return kResultCancelled;
+    if (CancelNow()) return Result::Cancelled;
     FillChunk(working, data + done, length - done);
     // Erased flash already holds FFh: blank chunks are neither programmed nor verified.
     const bool programmed = !IsBlank(working);
@@ -152,8 +152,8 @@ int FlashEngine::ProgramChunks(std::uint32_t start, std::uint32_t chunk, const s
   return Finish(true);
 }
 
-int FlashEngine::ProgramRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
-                              std::size_t length) {
+Result FlashEngine::ProgramRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                                 std::size_t length) {
   return ProgramChunks(start, chunk, data, length, label::kWriting, nullptr, [this](std::uint32_t address, auto working, auto readBack) {
     return ProgramAndVerifyChunk(address, working, readBack);
   });
@@ -187,18 +187,18 @@ bool FlashEngine::ProgramAndVerifyBlock1Chunk(std::uint32_t address, std::span<c
   return true;
 }
 
-int FlashEngine::ProgramBlock1Range(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
-                                    std::size_t length) {
+Result FlashEngine::ProgramBlock1Range(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                                       std::size_t length) {
   if (!Usable(chunk, data, length)) return Finish(false);
   const std::size_t chunks = ChunkCount(length, chunk);
   // Block 1 is erased with one multi-sector frame before anything is written.
   if (!Sent(SendFrame(port_, cmd::kErase, WireAddress(start), CountByte(chunks)))) {
     messages_.Tell(kEraseBlock1Failed);
-    return kResultFail;
+    return Result::Failed;
   }
   if (!ReadAck()) {
     messages_.Tell(kEraseStatusMissing);
-    return kResultFail;
+    return Result::Failed;
   }
   const char* workLabel = state_.loaderUpdateInProgress ? label::kInProcess : label::kWriting;
   return ProgramChunks(start, chunk, data, length, workLabel, workLabel,
@@ -209,15 +209,15 @@ int FlashEngine::ProgramBlock1Range(std::uint32_t start, std::uint32_t chunk, co
 
 // ---- compare and read ----
 
-int FlashEngine::CompareRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
-                              std::size_t length, long& mismatchAddress, int& mismatchPair) {
+Result FlashEngine::CompareRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                                 std::size_t length, long& mismatchAddress, int& mismatchPair) {
   if (!Usable(chunk, data, length)) return Finish(false);
   const std::uint8_t readCommand = CommandsFor(ExternalBank()).readChunk;
   BeginProgress(ChunkCount(length, chunk), label::kComparing);
   std::vector<std::uint8_t> readBack(chunk);
   std::uint32_t address = start;
   for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
-    if (CancelNow()) return kResultCancelled;
+    if (CancelNow()) return Result::Cancelled;
     if (!Sent(SendFrame(port_, readCommand, WireAddress(address), CountByte(chunk)))) {
       messages_.Tell(text::kReadCommandNotSent);
       return Finish(false);
@@ -241,20 +241,18 @@ int FlashEngine::CompareRange(std::uint32_t start, std::uint32_t chunk, const st
   return Finish(true);
 }
 
-std::size_t FlashEngine::ReadChunks(std::uint8_t* destination, std::uint32_t start, std::size_t length,
-                                    std::uint32_t chunk, const char* label, const ChunkReader& readChunk) {
-  if (!Usable(chunk, destination, length)) {
-    Finish(false);
-    return 0;
-  }
+Result FlashEngine::ReadChunks(std::uint8_t* destination, std::uint32_t start, std::size_t length,
+                               std::uint32_t chunk, const char* label, const ChunkReader& readChunk,
+                               std::size_t& done) {
+  done = 0;
+  // A read that ends short is told as such, not as a failed erase or program.
+  auto finish = [this](bool ok) { return Finish(ok) == Result::Ok ? Result::Ok : Result::NoReply; };
+  if (!Usable(chunk, destination, length)) return finish(false);
   BeginProgress(ChunkCount(length, chunk), label);
-  std::size_t done = 0;
   std::uint32_t address = start;
   bool ok = true;
   while (done < length) {
-    // A cancelled read ends short, as a failed one does; the caller tells
-    // them apart by the cancel request.
-    if (CancelNow()) return done;
+    if (CancelNow()) return Result::Cancelled;
     const std::size_t n = std::min<std::size_t>(chunk, length - done);
     ok = readChunk(address, {destination + done, n});
     if (!ok) break;
@@ -262,24 +260,38 @@ std::size_t FlashEngine::ReadChunks(std::uint8_t* destination, std::uint32_t sta
     address += static_cast<std::uint32_t>(n);
     progress_.ProgressAdvance();
   }
-  Finish(ok);
-  return done;
+  return finish(ok);
 }
 
-std::size_t FlashEngine::ReadRange(std::uint8_t* destination, std::uint32_t start, std::size_t length,
-                                   std::uint32_t chunk) {
+namespace {
+
+Result Counted(Result result, std::size_t done, std::size_t* bytesRead) {
+  if (bytesRead != nullptr) *bytesRead = done;
+  return result;
+}
+
+}  // namespace
+
+Result FlashEngine::ReadRange(std::uint8_t* destination, std::uint32_t start, std::size_t length,
+                              std::uint32_t chunk, std::size_t* bytesRead) {
   const std::uint8_t readCommand = CommandsFor(ExternalBank()).readChunk;
-  return ReadChunks(destination, start, length, chunk, label::kReading,
-                    [this, readCommand](std::uint32_t address, std::span<std::uint8_t> out) {
-                      return Sent(SendFrame(port_, readCommand, WireAddress(address), CountByte(out.size()))) &&
-                             ReadAllPatiently(out);
-                    });
+  std::size_t done = 0;
+  const Result result = ReadChunks(destination, start, length, chunk, label::kReading,
+                                   [this, readCommand](std::uint32_t address, std::span<std::uint8_t> out) {
+                                     return Sent(SendFrame(port_, readCommand, WireAddress(address),
+                                                           CountByte(out.size()))) &&
+                                            ReadAllPatiently(out);
+                                   },
+                                   done);
+  return Counted(result, done, bytesRead);
 }
 
-std::size_t FlashEngine::ReadBlock1Range(std::uint8_t* destination, std::uint32_t start, std::size_t length,
-                                         std::uint32_t chunk) {
-  const std::size_t done =
-      ReadChunks(destination, start, length, chunk, nullptr, [this](std::uint32_t address, std::span<std::uint8_t> out) {
+Result FlashEngine::ReadBlock1Range(std::uint8_t* destination, std::uint32_t start, std::size_t length,
+                                    std::uint32_t chunk, std::size_t* bytesRead) {
+  std::size_t done = 0;
+  const Result result = ReadChunks(
+      destination, start, length, chunk, nullptr,
+      [this](std::uint32_t address, std::span<std::uint8_t> out) {
         if (!Sent(SendFrame(port_, cmd::kReadBlock1, WireAddress(address), CountByte(out.size())))) {
           progress_.ProgressSetText(label::kError);
           return false;
@@ -287,24 +299,25 @@ std::size_t FlashEngine::ReadBlock1Range(std::uint8_t* destination, std::uint32_
         // Each byte is read once; a missing one ends the read short, so the
         // caller sees a failure rather than a hole in its buffer.
         return ReadAllOnce(out);
-      });
+      },
+      done);
   // Bytes of a chunk that was given up must not reach the next command.
   port_.PurgeInput();
-  return done;
+  return Counted(result, done, bytesRead);
 }
 
 // ---- control exchanges ----
 
-int FlashEngine::SendStartCommand(std::uint16_t address, std::uint8_t value) {
+Result FlashEngine::SendStartCommand(std::uint16_t address, std::uint8_t value) {
   progress_.ProgressReset();
   progress_.ProgressSetText(label::kStart);
-  if (!Sent(SendFrame(port_, cmd::kStartOrExternalRead, address, value))) return kResultFrameNotSent;
+  if (!Sent(SendFrame(port_, cmd::kStartOrExternalRead, address, value))) return Result::FrameNotSent;
   std::uint8_t reply = 0;
-  if (!ReadOnce(reply)) return kResultNoReply;
-  if (reply != kAck) return kResultWrongReply;
+  if (!ReadOnce(reply)) return Result::NoReply;
+  if (reply != kAck) return Result::WrongReply;
   progress_.ProgressAdvance();
   progress_.ProgressReset();
-  return kResultOk;
+  return Result::Ok;
 }
 
 namespace {

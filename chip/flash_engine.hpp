@@ -6,6 +6,7 @@
 
 #include "link/message_sink.hpp"
 #include "link/queue_ops.hpp"
+#include "link/result_codes.hpp"
 #include "link/serial_port.hpp"
 #include "chip/progress_sink.hpp"
 #include "chip/session_state.hpp"
@@ -13,10 +14,10 @@
 namespace brisko {
 
 // The flash operations every chip command is built from. Each is one fixed
-// dialogue with the loader: it drives the progress pane, returns 10 / -1 (the
-// reads return a byte count), and reports failures to `messages`. A cancel
-// request in the session state stops erase, program, compare and read
-// between two sectors or chunks (13, or a short read), never inside a frame.
+// dialogue with the loader: it drives the progress pane, returns its Result
+// and reports failures to `messages`. A cancel request in the session state
+// stops erase, program, compare and read between two sectors or chunks,
+// never inside a frame, and the operation returns Result::Cancelled.
 //
 // The target is the chip's own flash, or the external bank when the session
 // state says one is selected (then the external command set applies).
@@ -25,34 +26,41 @@ class FlashEngine {
  public:
   FlashEngine(SerialPort& port, SessionState& state, ProgressSink& progress, MessageSink& messages);
 
-  int EraseSectors(std::uint32_t start, std::uint32_t sectorSize, std::uint32_t count);
-  int ProgramRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data, std::size_t length);
-  int ProgramBlock1Range(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
-                         std::size_t length);
-  // mismatchAddress and mismatchPair (chip byte * 256 + data byte) are written
-  // only when a difference is found.
-  int CompareRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data, std::size_t length,
-                   long& mismatchAddress, int& mismatchPair);
-  std::size_t ReadRange(std::uint8_t* destination, std::uint32_t start, std::size_t length,
-                        std::uint32_t chunk);
-  std::size_t ReadBlock1Range(std::uint8_t* destination, std::uint32_t start, std::size_t length,
-                              std::uint32_t chunk);
-  // 10, 12 frame not sent, 6 no reply, 15 reply not C0h.
-  int SendStartCommand(std::uint16_t address, std::uint8_t value);
-  int ChipErase();
-  int ChipEraseExternal();
-  bool SelectBlock0();
-  bool SelectBlock1();
+  // Ok, Failed or Cancelled.
+  Result EraseSectors(std::uint32_t start, std::uint32_t sectorSize, std::uint32_t count);
+  Result ProgramRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data, std::size_t length);
+  Result ProgramBlock1Range(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data,
+                            std::size_t length);
+  // Failed covers a difference and a read that came short; mismatchAddress
+  // and mismatchPair (chip byte * 256 + data byte) are written only when a
+  // difference is found.
+  Result CompareRange(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data, std::size_t length,
+                      long& mismatchAddress, int& mismatchPair);
+  // Ok when all `length` bytes came, NoReply when the read came short,
+  // Cancelled. `bytesRead`, when given, receives how many bytes came.
+  Result ReadRange(std::uint8_t* destination, std::uint32_t start, std::size_t length, std::uint32_t chunk,
+                   std::size_t* bytesRead = nullptr);
+  Result ReadBlock1Range(std::uint8_t* destination, std::uint32_t start, std::size_t length, std::uint32_t chunk,
+                         std::size_t* bytesRead = nullptr);
+  // Ok, FrameNotSent, NoReply, or WrongReply (the reply was not C0h).
+  Result SendStartCommand(std::uint16_t address, std::uint8_t value);
+  // Ok when the frame went out (the loader does not answer), else Failed.
+  Result ChipErase();
+  // Ok when the reply is C0h, else Failed.
+  Result ChipEraseExternal();
+  [[nodiscard]] bool SelectBlock0();
+  [[nodiscard]] bool SelectBlock1();
 
   // A copy that ignores cancel requests: for the steps that put back what a
   // command displaced, and for parking, which must not stop half way.
   FlashEngine Uncancellable() const;
 
-  // Over the legacy worker's queues (internal flash only).
-  int EraseSectorsQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t sectorSize,
-                         std::uint32_t count);
-  int ProgramRangeQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t chunk,
-                         const std::uint8_t* data, std::size_t length);
+  // Over the legacy worker's queues (internal flash only): Ok or Failed;
+  // the program also stops on a cancel request between two chunks.
+  Result EraseSectorsQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t sectorSize,
+                            std::uint32_t count);
+  Result ProgramRangeQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t chunk,
+                            const std::uint8_t* data, std::size_t length);
 
  private:
   bool ExternalBank() const { return state_.ExternalBankSelected(); }
@@ -60,8 +68,8 @@ class FlashEngine {
 
   // Range, reset, and the label when there is one.
   void BeginProgress(std::size_t steps, const char* label);
-  // Reset, then "Done" and 10, or "Abort" and -1.
-  int Finish(bool ok);
+  // Reset, then "Done" and Ok, or "Abort" and Failed.
+  Result Finish(bool ok);
 
   bool ReadOnce(std::uint8_t& byte);
   // A byte that did not come is waited for again, at most timing.readRetries
@@ -78,13 +86,13 @@ class FlashEngine {
   // `relabel`, when given, is shown again after each programmed chunk.
   using ChunkProgrammer =
       std::function<bool(std::uint32_t address, std::span<const std::uint8_t> working, std::span<std::uint8_t> readBack)>;
-  int ProgramChunks(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data, std::size_t length,
-                    const char* label, const char* relabel, const ChunkProgrammer& programChunk);
+  Result ProgramChunks(std::uint32_t start, std::uint32_t chunk, const std::uint8_t* data, std::size_t length,
+                       const char* label, const char* relabel, const ChunkProgrammer& programChunk);
   // Reads `length` bytes chunk by chunk with `readChunk`, with the progress;
-  // returns how many bytes came.
+  // `done` receives how many bytes came.
   using ChunkReader = std::function<bool(std::uint32_t address, std::span<std::uint8_t> out)>;
-  std::size_t ReadChunks(std::uint8_t* destination, std::uint32_t start, std::size_t length, std::uint32_t chunk,
-                         const char* label, const ChunkReader& readChunk);
+  Result ReadChunks(std::uint8_t* destination, std::uint32_t start, std::size_t length, std::uint32_t chunk,
+                    const char* label, const ChunkReader& readChunk, std::size_t& done);
   // True (and "Abort" shown) when a cancel request is to be honoured now.
   bool CancelNow();
   bool ProgramAndVerifyChunk(std::uint32_t address, std::span<const std::uint8_t> working,

@@ -38,8 +38,8 @@ bool FlashEngine::QueueData(LegacyQueues& queues, std::span<const std::uint8_t> 
   });
 }
 
-int FlashEngine::EraseSectorsQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t sectorSize,
-                                    std::uint32_t count) {
+Result FlashEngine::EraseSectorsQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t sectorSize,
+                                       std::uint32_t count) {
   SettleQueues(queues, Timing().inputWait + Timing().readCompletion);
   BeginProgress(count, label::kErasing);
   std::uint32_t address = start;
@@ -63,8 +63,8 @@ bool FlashEngine::QueueProgramAndVerifyChunk(LegacyQueues& queues, std::uint32_t
          TakeReplies(queues, readBack) && std::equal(readBack.begin(), readBack.end(), working.begin());
 }
 
-int FlashEngine::ProgramRangeQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t chunk,
-                                    const std::uint8_t* data, std::size_t length) {
+Result FlashEngine::ProgramRangeQueued(LegacyQueues& queues, std::uint32_t start, std::uint32_t chunk,
+                                       const std::uint8_t* data, std::size_t length) {
   SettleQueues(queues, Timing().inputWait + Timing().readCompletion);
   return ProgramChunks(start, chunk, data, length, label::kWriting, nullptr, [this, &queues](std::uint32_t address, auto working, auto readBack) {
     return QueueProgramAndVerifyChunk(queues, address, working, readBack);

@@ -110,25 +110,30 @@ std::optional<Layout> PlanOrTell(FileRoutineContext& ctx, const ImageFile& file,
 
 // Erase, program, read back and compare one part, through the loader's own
 // commands (block 0, or either block in external memory mode).
-int WriteAndVerify(FileRoutineContext& ctx, const ImageFile& file, const Part& part) {
+Result WriteAndVerify(FileRoutineContext& ctx, const ImageFile& file, const Part& part) {
   SessionRecord& record = ctx.record;
   const std::uint32_t unit = record.SectorSize(part.block);
   const std::size_t padded = RoundUp(part.length, unit);
   ImageBuffer data;
   ImageBuffer readBack;
-  const int loaded = LoadImage(file, part.fileOffset, part.length, padded, data, ctx.messages);
-  if (loaded != kResultOk) return loaded;
-  if (!readBack.Allocate(padded)) return kResultNoMemory;
+  const Result loaded = LoadImage(file, part.fileOffset, part.length, padded, data, ctx.messages);
+  if (loaded != Result::Ok) return loaded;
+  if (!readBack.Allocate(padded)) return Result::NoMemory;
 
-  if (ctx.engine.EraseSectors(part.address, unit, static_cast<std::uint32_t>(padded / unit)) != kResultOk) {
+  const Result erased = ctx.engine.EraseSectors(part.address, unit, static_cast<std::uint32_t>(padded / unit));
+  if (erased == Result::Cancelled) return erased;
+  if (erased != Result::Ok) {
     ctx.messages.Tell(text::kSectorEraseFailed);
-    return kResultFail;
+    return Result::Failed;
   }
-  if (ctx.engine.ProgramRange(part.address, unit, data.Data(), padded) != kResultOk) {
+  const Result programmed = ctx.engine.ProgramRange(part.address, unit, data.Data(), padded);
+  if (programmed == Result::Cancelled) return programmed;
+  if (programmed != Result::Ok) {
     ctx.messages.Tell(text::kDownloadFailed);
-    return kResultProgramFailed;
+    return Result::ProgramFailed;
   }
-  const std::size_t got = ctx.engine.ReadRange(readBack.Data(), part.address, padded, unit);
+  std::size_t got = 0;
+  const Result read = ctx.engine.ReadRange(readBack.Data(), part.address, padded, unit, &got);
 
   // The block's image shows what was read, at the offset of its address.
   FlashImage& image = record.BlockImage(part.block);
@@ -136,106 +141,125 @@ int WriteAndVerify(FileRoutineContext& ctx, const ImageFile& file, const Part& p
   if (offset < image.Size())
     std::copy_n(readBack.Data(), std::min(got, image.Size() - offset), image.Data() + offset);
 
-  if (got != padded) {
+  if (read == Result::Cancelled) return read;
+  if (read != Result::Ok) {
     ctx.messages.Tell(text::kReadFailed);
-    return kResultNoReply;
+    return Result::NoReply;
   }
   if (!std::equal(data.Data(), data.Data() + padded, readBack.Data())) {
     ctx.messages.Tell(text::kVerifyFailed);
-    return kResultProgramFailed;
+    return Result::ProgramFailed;
   }
-  return kResultOk;
+  return Result::Ok;
 }
 
-int ComparePart(FileRoutineContext& ctx, const ImageFile& file, const Part& part, std::size_t padUnit,
-                long& mismatchAddress, int& mismatchPair) {
+Result ComparePart(FileRoutineContext& ctx, const ImageFile& file, const Part& part, std::size_t padUnit,
+                   long& mismatchAddress, int& mismatchPair) {
   ImageBuffer data;
-  const int loaded =
+  const Result loaded =
       LoadImage(file, part.fileOffset, part.length, RoundUp(part.length, padUnit), data, ctx.messages);
-  if (loaded != kResultOk) return loaded;
-  const int compared = ctx.engine.CompareRange(part.address, ctx.record.SectorSize(part.block), data.Data(),
-                                               part.length, mismatchAddress, mismatchPair);
-  return compared == kResultOk ? kResultOk : kResultProgramFailed;
+  if (loaded != Result::Ok) return loaded;
+  const Result compared = ctx.engine.CompareRange(part.address, ctx.record.SectorSize(part.block), data.Data(),
+                                                  part.length, mismatchAddress, mismatchPair);
+  if (compared == Result::Ok || compared == Result::Cancelled) return compared;
+  return Result::ProgramFailed;
 }
 
 }  // namespace
 
-int CheckImageFits(FileRoutineContext& ctx, const ImageFile& file, ImageUse use, int block,
-                   std::uint32_t startAddress) {
-  return PlanOrTell(ctx, file, use, block, startAddress) ? kResultOk : kResultOverSize;
+Result CheckImageFits(FileRoutineContext& ctx, const ImageFile& file, ImageUse use, int block,
+                      std::uint32_t startAddress) {
+  return PlanOrTell(ctx, file, use, block, startAddress) ? Result::Ok : Result::OverSize;
 }
 
-int OpenImageFor(FileRoutineContext& ctx, ImageFile& file, const std::string& fileName, ImageUse use, int block,
-                 std::uint32_t startAddress) {
-  if (file.Open(fileName, ctx.messages) != kResultOk) return kResultFail;
+Result OpenImageFor(FileRoutineContext& ctx, ImageFile& file, const std::string& fileName, ImageUse use,
+                    int block, std::uint32_t startAddress) {
+  if (file.Open(fileName, ctx.messages) != Result::Ok) return Result::Failed;
   return CheckImageFits(ctx, file, use, block, startAddress);
 }
 
-int DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {
+const char* TransferStepName(Result result) {
+  switch (result) {
+    case Result::Ok:
+    case Result::Cancelled: return "";
+    case Result::Failed: return "erase";
+    case Result::ProgramFailed: return "program and verify";
+    case Result::NoReply: return "read back";
+    case Result::NoMemory: return "allocate the image";
+    case Result::OverSize: return "size check";
+    case Result::CommFailure:
+    case Result::FrameNotSent:
+    case Result::PortNotOpened:
+    case Result::WrongReply: break;
+  }
+  return "transfer";
+}
+
+Result DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {
   const bool bank = ctx.state.ExternalBankSelected();
   const std::uint32_t unit = bank ? kBankEraseUnit : ctx.record.SectorSize(block);
-  if (!PlanOrTell(ctx, file, ImageUse::DownloadRange, block, startAddress)) return kResultOverSize;
+  if (!PlanOrTell(ctx, file, ImageUse::DownloadRange, block, startAddress)) return Result::OverSize;
 
   const auto length = static_cast<std::size_t>(file.Length());
   const std::size_t padded = RoundUp(length, bank ? kBankEraseUnit : kInternalPadUnit);
   ImageBuffer data;
-  const int loaded = LoadImage(file, 0, length, padded, data, ctx.messages);
-  if (loaded != kResultOk) return loaded;
+  const Result loaded = LoadImage(file, 0, length, padded, data, ctx.messages);
+  if (loaded != Result::Ok) return loaded;
 
-  const int erased = ctx.engine.EraseSectors(startAddress, unit, static_cast<std::uint32_t>(padded / unit));
-  if (erased != kResultOk) return erased == kResultCancelled ? erased : kResultFail;
+  const Result erased = ctx.engine.EraseSectors(startAddress, unit, static_cast<std::uint32_t>(padded / unit));
+  if (erased != Result::Ok) return erased == Result::Cancelled ? erased : Result::Failed;
   const std::uint32_t chunk = bank ? kBankChunk : unit;
-  const int programmed = ctx.engine.ProgramRange(startAddress, chunk, data.Data(), padded);
-  if (programmed != kResultOk) return programmed == kResultCancelled ? programmed : kResultProgramFailed;
-  return kResultOk;
+  const Result programmed = ctx.engine.ProgramRange(startAddress, chunk, data.Data(), padded);
+  if (programmed != Result::Ok) return programmed == Result::Cancelled ? programmed : Result::ProgramFailed;
+  return Result::Ok;
 }
 
-int DownloadFileToBlock(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {
+Result DownloadFileToBlock(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {
   const auto layout = PlanOrTell(ctx, file, ImageUse::DownloadBlock, block, startAddress);
-  if (!layout) return kResultOverSize;
-  const int result = WriteAndVerify(ctx, file, layout->first);
-  if (result != kResultOk || !layout->spill) return result;
+  if (!layout) return Result::OverSize;
+  const Result result = WriteAndVerify(ctx, file, layout->first);
+  if (result != Result::Ok || !layout->spill) return result;
   return WriteAndVerify(ctx, file, *layout->spill);
 }
 
-int DownloadFileToBlock1(FileRoutineContext& ctx, const ImageFile& file, std::uint32_t startAddress) {
+Result DownloadFileToBlock1(FileRoutineContext& ctx, const ImageFile& file, std::uint32_t startAddress) {
   SessionRecord& record = ctx.record;
   const std::uint32_t unit = record.SectorSize(1);
-  if (!PlanOrTell(ctx, file, ImageUse::DownloadBlock1, 1, startAddress)) return kResultOverSize;
+  if (!PlanOrTell(ctx, file, ImageUse::DownloadBlock1, 1, startAddress)) return Result::OverSize;
 
   const auto length = static_cast<std::size_t>(file.Length());
   const std::size_t padded = RoundUp(length, unit);
   ImageBuffer data;
-  const int loaded = LoadImage(file, 0, length, padded, data, ctx.messages);
-  if (loaded != kResultOk) return loaded;
+  const Result loaded = LoadImage(file, 0, length, padded, data, ctx.messages);
+  if (loaded != Result::Ok) return loaded;
 
   // A loader rewrite leaves the erase to ProgramBlock1Range's own frame.
   if (!ctx.state.loaderUpdateInProgress) {
-    const int erased = ctx.engine.EraseSectors(startAddress, unit, static_cast<std::uint32_t>(padded / unit));
-    if (erased == kResultCancelled) return erased;
-    if (erased != kResultOk) {
+    const Result erased = ctx.engine.EraseSectors(startAddress, unit, static_cast<std::uint32_t>(padded / unit));
+    if (erased == Result::Cancelled) return erased;
+    if (erased != Result::Ok) {
       ctx.messages.Tell(text::kSectorEraseFailed);
       record.Port().Owner().Tell(kEraseFailedOnChip);
-      return kResultFail;
+      return Result::Failed;
     }
   }
-  const int programmed = ctx.engine.ProgramBlock1Range(startAddress, unit, data.Data(), padded);
-  if (programmed == kResultCancelled) return programmed;
-  if (programmed != kResultOk) {
+  const Result programmed = ctx.engine.ProgramBlock1Range(startAddress, unit, data.Data(), padded);
+  if (programmed == Result::Cancelled) return programmed;
+  if (programmed != Result::Ok) {
     ctx.messages.Tell(text::kDownloadFailed);
-    return kResultProgramFailed;
+    return Result::ProgramFailed;
   }
-  return kResultOk;
+  return Result::Ok;
 }
 
-int CompareFileWithRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress,
-                         long& mismatchAddress, int& mismatchPair) {
+Result CompareFileWithRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress,
+                            long& mismatchAddress, int& mismatchPair) {
   const bool bank = ctx.state.ExternalBankSelected();
   const auto layout = PlanOrTell(ctx, file, ImageUse::Compare, block, startAddress);
-  if (!layout) return kResultOverSize;
+  if (!layout) return Result::OverSize;
   const std::size_t padUnit = bank ? kBankEraseUnit : ctx.record.SectorSize(block);
-  const int result = ComparePart(ctx, file, layout->first, padUnit, mismatchAddress, mismatchPair);
-  if (result != kResultOk || !layout->spill) return result;
+  const Result result = ComparePart(ctx, file, layout->first, padUnit, mismatchAddress, mismatchPair);
+  if (result != Result::Ok || !layout->spill) return result;
   return ComparePart(ctx, file, *layout->spill, ctx.record.SectorSize(1), mismatchAddress, mismatchPair);
 }
 

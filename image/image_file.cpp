@@ -32,56 +32,56 @@ std::string NoDataText(const std::string& fileName) {
   return "The file \"" + BaseName(fileName) + "\" holds no data bytes!!!";
 }
 
-int ImageFile::Open(const std::string& fileName, MessageSink& messages) {
+Result ImageFile::Open(const std::string& fileName, MessageSink& messages) {
   name_ = fileName;
   bytes_.clear();
   length_ = 0;
   // Only a regular file has a length to size the image by.
   if (!IsRegularFile(fileName)) {
     messages.Tell(text::kCannotOpenFile);
-    return kResultFail;
+    return Result::Failed;
   }
   return IsHexFileName(fileName) ? OpenHex(messages) : OpenBinary(messages);
 }
 
-int ImageFile::OpenBinary(MessageSink& messages) {
+Result ImageFile::OpenBinary(MessageSink& messages) {
   std::unique_ptr<std::FILE, FileCloser> file(std::fopen(name_.c_str(), "rb"));
   struct stat status {};
   if (!file || ::fstat(::fileno(file.get()), &status) != 0) {
     messages.Tell(text::kCannotOpenFile);
-    return kResultFail;
+    return Result::Failed;
   }
   length_ = static_cast<std::uint64_t>(status.st_size);
   if (length_ == 0) {
     messages.Tell(NoDataText(name_));
-    return kResultFail;
+    return Result::Failed;
   }
   bytes_.resize(static_cast<std::size_t>(std::min(length_, kLongestImage)));
   if (std::fread(bytes_.data(), 1, bytes_.size(), file.get()) != bytes_.size()) {
     messages.Tell(text::kCannotOpenFile);
-    return kResultFail;
+    return Result::Failed;
   }
-  return kResultOk;
+  return Result::Ok;
 }
 
-int ImageFile::OpenHex(MessageSink& messages) {
+Result ImageFile::OpenHex(MessageSink& messages) {
   std::ifstream source(name_, std::ios::binary);
   if (!source) {
     messages.Tell(text::kCannotOpenFile);
-    return kResultFail;
+    return Result::Failed;
   }
   HexImage image = BuildImageFromHex(source, BaseName(name_));
   if (!image.ok) {
     messages.Tell(image.error);
-    return kResultFail;
+    return Result::Failed;
   }
   if (image.dataBytes == 0) {
     messages.Tell(NoDataText(name_));
-    return kResultFail;
+    return Result::Failed;
   }
   bytes_ = std::move(image.bytes);
   length_ = bytes_.size();
-  return kResultOk;
+  return Result::Ok;
 }
 
 bool ImageFile::Read(std::uint64_t offset, std::uint8_t* out, std::size_t count) const {
@@ -98,14 +98,16 @@ bool ImageBuffer::Allocate(std::size_t size) {
   return true;
 }
 
-int LoadImage(const ImageFile& file, std::uint64_t offset, std::size_t count, std::size_t padded,
-              ImageBuffer& buffer, MessageSink& messages) {
-  if (!buffer.Allocate(std::max(count, padded))) return kResultNoMemory;
+Result LoadImage(const ImageFile& file, std::uint64_t offset, std::size_t count, std::size_t padded,
+                 ImageBuffer& buffer, MessageSink& messages) {
+  if (!buffer.Allocate(std::max(count, padded))) return Result::NoMemory;
+  // The file was read whole when it was opened; only bytes past the longest
+  // image are not there, and such an image fits nowhere.
   if (count > 0 && !file.Read(offset, buffer.Data(), count)) {
-    messages.Tell(text::kCannotOpenFile);
-    return kResultFail;
+    messages.Tell(text::kFileOverSize);
+    return Result::OverSize;
   }
-  return kResultOk;
+  return Result::Ok;
 }
 
 std::size_t RoundUp(std::size_t n, std::size_t unit) { return unit == 0 ? n : (n + unit - 1) / unit * unit; }

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "link/message_sink.hpp"
+#include "link/result_codes.hpp"
 
 namespace brisko {
 
@@ -17,9 +18,9 @@ class ImageFile {
   // Longer files are over size wherever they start; only this much is kept.
   static constexpr std::uint64_t kLongestImage = 0x10000;
 
-  // 10, or -1 once the operator has been told why (cannot open, bad HEX
+  // Ok, or Failed once the operator has been told why (cannot open, bad HEX
   // record, no data bytes).
-  int Open(const std::string& fileName, MessageSink& messages);
+  Result Open(const std::string& fileName, MessageSink& messages);
   const std::string& Name() const { return name_; }
   // The file's length (a HEX file's: its image's), also when over long.
   std::uint64_t Length() const { return length_; }
@@ -27,8 +28,8 @@ class ImageFile {
   bool Read(std::uint64_t offset, std::uint8_t* out, std::size_t count) const;
 
  private:
-  int OpenBinary(MessageSink& messages);
-  int OpenHex(MessageSink& messages);
+  Result OpenBinary(MessageSink& messages);
+  Result OpenHex(MessageSink& messages);
 
   std::string name_;
   std::vector<std::uint8_t> bytes_;
@@ -53,8 +54,9 @@ class ImageBuffer {
 };
 
 // `padded` bytes of FFh with `count` bytes of the image from `offset` at the
-// start: 10, 7 (no memory) or -1 (the image could not be read, told).
-int LoadImage(const ImageFile& file, std::uint64_t offset, std::size_t count, std::size_t padded,
+// start: Ok, NoMemory, or OverSize (told) when the bytes lie beyond what an
+// image can hold.
+Result LoadImage(const ImageFile& file, std::uint64_t offset, std::size_t count, std::size_t padded,
               ImageBuffer& buffer, MessageSink& messages);
 
 std::size_t RoundUp(std::size_t n, std::size_t unit);

@@ -6,13 +6,14 @@
 
 namespace brisko {
 
-int PrintRange(FileRoutineContext& ctx, std::uint32_t startAddress, std::size_t length, std::uint32_t chunkSize,
-               const ListingPrinter& print) {
+Result PrintRange(FileRoutineContext& ctx, std::uint32_t startAddress, std::size_t length, std::uint32_t chunkSize,
+                  const ListingPrinter& print) {
   ImageBuffer bytes;
-  if (!bytes.Allocate(length + 128)) return kResultNoMemory;
-  if (chunkSize == 0 || ctx.engine.ReadRange(bytes.Data(), startAddress, length, chunkSize) != length)
-    return kResultNoReply;
-  return print(Listing(bytes.Data(), length, startAddress, false)) ? kResultOk : kResultFail;
+  if (!bytes.Allocate(length + 128)) return Result::NoMemory;
+  if (chunkSize == 0) return Result::NoReply;
+  const Result read = ctx.engine.ReadRange(bytes.Data(), startAddress, length, chunkSize);
+  if (read != Result::Ok) return read;
+  return print(Listing(bytes.Data(), length, startAddress, false)) ? Result::Ok : Result::Failed;
 }
 
 }  // namespace brisko

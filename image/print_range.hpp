@@ -12,10 +12,10 @@ namespace brisko {
 using ListingPrinter = std::function<bool(const std::string& listing)>;
 
 // Reads `length` bytes from `startAddress` in chunks and prints them as the
-// text listing, always with four-digit addresses. 10 (also when the print
-// dialog was cancelled), 6 (a short read: nothing is printed), 7 (no
-// memory), -1 (the printer failed).
-int PrintRange(FileRoutineContext& ctx, std::uint32_t startAddress, std::size_t length, std::uint32_t chunkSize,
-               const ListingPrinter& print);
+// text listing, always with four-digit addresses. Ok (also when the print
+// dialog was cancelled), NoReply (a short read: nothing is printed),
+// NoMemory, Failed (the printer failed), Cancelled (during the read).
+Result PrintRange(FileRoutineContext& ctx, std::uint32_t startAddress, std::size_t length, std::uint32_t chunkSize,
+                  const ListingPrinter& print);
 
 }  // namespace brisko

@@ -108,20 +108,24 @@ class PendingFile {
 
 }  // namespace
 
-int SaveToFile(FileRoutineContext& ctx, const std::string& path, std::uint32_t startAddress,
-               std::size_t length, std::uint32_t chunkSize, bool textMode) {
+Result SaveToFile(FileRoutineContext& ctx, const std::string& path, std::uint32_t startAddress,
+                  std::size_t length, std::uint32_t chunkSize, bool textMode) {
   std::string whyNot;
   auto fail = [&] {
     ctx.messages.Tell(path + ": " + whyNot);
-    return kResultFail;
+    return Result::Failed;
   };
   // No name at all is the operator's choice, not a fault to explain.
-  if (path.empty()) return kResultFail;
+  if (path.empty()) return Result::Failed;
   PendingFile file;
   if (!file.Create(path, whyNot)) return fail();
   ImageBuffer bytes;
-  if (!bytes.Allocate(length + 128)) return kResultNoMemory;
-  if (chunkSize == 0 || ctx.engine.ReadRange(bytes.Data(), startAddress, length, chunkSize) != length) {
+  if (!bytes.Allocate(length + 128)) return Result::NoMemory;
+  const Result read =
+      chunkSize == 0 ? Result::NoReply : ctx.engine.ReadRange(bytes.Data(), startAddress, length, chunkSize);
+  // The pending file goes with `file`: a cancelled save leaves `path` as it was.
+  if (read == Result::Cancelled) return read;
+  if (read != Result::Ok) {
     whyNot = std::string("the chip could not be read") + kUnchanged;
     return fail();
   }
@@ -130,7 +134,7 @@ int SaveToFile(FileRoutineContext& ctx, const std::string& path, std::uint32_t s
                                                ctx.state.externalHighBankSelected)
                                 : WriteBinary(file.Stream(), bytes.Data(), length);
   if (!file.Commit(written, path, whyNot)) return fail();
-  return kResultOk;
+  return Result::Ok;
 }
 
 }  // namespace brisko

@@ -23,20 +23,20 @@ bool ReadSector(SerialPort& port, std::uint8_t* out) {
 }
 
 // One 0Ch frame per sector from `first`, each answered by exactly 128 bytes.
-int ReadBlock0Sectors(SerialPort& port, std::uint16_t first, std::uint8_t* out,
+Result ReadBlock0Sectors(SerialPort& port, std::uint16_t first, std::uint8_t* out,
                       std::size_t sectors) {
   for (std::size_t k = 0; k < sectors; ++k) {
     auto address = static_cast<std::uint16_t>(first + k * kSector);
     if (SendFrame(port, cmd::kRead, address, kSector) != kByteOk) {
       port.Owner().Tell(text::kSendReadCommandFailed);
-      return kResultFail;
+      return Result::Failed;
     }
     if (!ReadSector(port, out + k * kSector)) {
       port.Owner().Tell(text::kDataByteMissing);
-      return kResultFail;
+      return Result::Failed;
     }
   }
-  return kResultOk;
+  return Result::Ok;
 }
 
 }  // namespace
@@ -55,54 +55,54 @@ bool TakeQueuedReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming&
   }
 }
 
-int SaveSector0(SerialPort& port, SavedAreas& saved) {
+Result SaveSector0(SerialPort& port, SavedAreas& saved) {
   return ReadBlock0Sectors(port, 0x0000, saved.savedSector0.data(), 1);
 }
 
-int SaveArea2000(SerialPort& port, SavedAreas& saved) {
+Result SaveArea2000(SerialPort& port, SavedAreas& saved) {
   return ReadBlock0Sectors(port, 0x2000, saved.savedArea2000.data(), 3);
 }
 
-int SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
-                 const std::atomic<bool>& operationFailed, SavedAreas& saved) {
+Result SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
+                    const std::atomic<bool>& operationFailed, SavedAreas& saved) {
   constexpr std::size_t kSectors = 1280 / kSector;
   for (std::size_t k = 0; k < kSectors; ++k) {
     auto address = static_cast<std::uint16_t>(k * kSector);
     if (QueueFrame(queues, owner, cmd::kRead, address, kSector) != kByteOk) {
       owner.Tell(text::kSendReadCommandFailed);
-      return kResultFail;
+      return Result::Failed;
     }
     for (std::size_t i = 0; i < kSector; ++i) {
       if (!TakeQueuedReply(queues, owner, timing, operationFailed, saved.savedUserCode[k * kSector + i])) {
         owner.Tell(text::kDataByteMissing);
-        return kResultFail;
+        return Result::Failed;
       }
     }
   }
-  return kResultOk;
+  return Result::Ok;
 }
 
-int VerifyExternalLoaderImage(SerialPort& port, std::span<const std::uint8_t> image) {
+Result VerifyExternalLoaderImage(SerialPort& port, std::span<const std::uint8_t> image) {
   for (std::size_t k = 0; k < kExternalLoaderChunks; ++k) {
     auto address = static_cast<std::uint16_t>(k * kSector);
     if (SendFrame(port, cmd::kStartOrExternalRead, address, kSector) != kByteOk) {
       port.Owner().Tell(text::kSendReadCommandFailed);
-      return kResultCommFailure;
+      return Result::CommFailure;
     }
     int mismatches = 0;
     for (std::size_t j = 0; j < kSector; ++j) {
       std::uint8_t byte = 0;
       if (port.ReadByte(byte) != kByteOk) {
         port.Owner().Tell(text::kDataByteMissing);
-        return kResultCommFailure;
+        return Result::CommFailure;
       }
       std::size_t i = k * kSector + j;
       // An image shorter than the compared range cannot be the one on the chip.
       if (i < kExternalLoaderCompared && (i >= image.size() || byte != image[i])) ++mismatches;
     }
-    if (mismatches > 0) return kResultFail;
+    if (mismatches > 0) return Result::Failed;
   }
-  return kResultOk;
+  return Result::Ok;
 }
 
 }  // namespace brisko

@@ -7,6 +7,7 @@
 #include "link/link_timing.hpp"
 #include "link/message_sink.hpp"
 #include "link/queue_ops.hpp"
+#include "link/result_codes.hpp"
 #include "link/serial_port.hpp"
 
 namespace brisko {
@@ -18,10 +19,10 @@ struct SavedAreas {
   std::array<std::uint8_t, 1280> savedUserCode{};  // 0000h-04FFh (legacy loader)
 };
 
-// 10 on success, -1 with "Failed to Send Read Command!" or
+// Ok, or Failed with "Failed to Send Read Command!" or
 // "Failed to Read data byte from the chip!" told to the port's owner.
-int SaveSector0(SerialPort& port, SavedAreas& saved);
-int SaveArea2000(SerialPort& port, SavedAreas& saved);
+Result SaveSector0(SerialPort& port, SavedAreas& saved);
+Result SaveArea2000(SerialPort& port, SavedAreas& saved);
 
 // One reply byte from the worker's replyQueue, polled for at most
 // timing.queueReplyWait; false at once when operationFailed is set.
@@ -31,13 +32,13 @@ bool TakeQueuedReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming&
 // Through the worker's queues. Each reply byte is polled from replyQueue for
 // at most timing.queueReplyWait, and the wait ends early once operationFailed
 // is set; a byte that does not come is "Failed to Read data byte from the
-// chip!" and -1.
-int SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
-                 const std::atomic<bool>& operationFailed, SavedAreas& saved);
+// chip!" and Failed.
+Result SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
+                    const std::atomic<bool>& operationFailed, SavedAreas& saved);
 
 // Reads the external low bank's first 1152 bytes (03h frames) and compares the
-// first 1144 with `image`. 10 equal, -1 a mismatch (stops after the chunk that
-// holds it), 9 a frame not sent or a byte missing.
-int VerifyExternalLoaderImage(SerialPort& port, std::span<const std::uint8_t> image);
+// first 1144 with `image`. Ok equal, Failed a mismatch (stops after the chunk
+// that holds it), CommFailure a frame not sent or a byte missing.
+Result VerifyExternalLoaderImage(SerialPort& port, std::span<const std::uint8_t> image);
 
 }  // namespace brisko

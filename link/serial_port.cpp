@@ -33,7 +33,7 @@ std::string SerialPort::DeviceName() const {
   return devicePath_.empty() ? ComName(portNumber_) : devicePath_;
 }
 
-int SerialPort::Open() {
+Result SerialPort::Open() {
   if (IsOpen()) Close();
   // A re-open always starts with the link down, even when it fails.
   linkUp_ = false;
@@ -48,7 +48,7 @@ int SerialPort::Open() {
   if (!device) {
     lastOpenError_ = whyNot.empty() ? name + ": cannot be opened" : whyNot;
     if (trace_) trace_->Note("open " + name + " failed: " + lastOpenError_);
-    return kResultPortNotOpened;
+    return Result::PortNotOpened;
   }
   device_ = std::move(device);
   lastOpenError_.clear();
@@ -69,7 +69,7 @@ int SerialPort::Open() {
   device_->PurgeInput();
   device_->PurgeOutput();
   SetLine(Line::Rts, false);
-  return kResultOk;
+  return Result::Ok;
 }
 
 int SerialPort::Close() {
@@ -81,12 +81,12 @@ int SerialPort::Close() {
   device_->PurgeOutput();
   device_.reset();
   if (trace_) trace_->Note("close");
-  return kResultOk;
+  return kClosed;
 }
 
 int SerialPort::Shutdown() {
   if (IsOpen()) Close();
-  return kResultOk;
+  return kClosed;
 }
 
 int SerialPort::ReadByte(std::uint8_t& out) {

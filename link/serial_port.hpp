@@ -7,6 +7,7 @@
 
 #include "link/link_timing.hpp"
 #include "link/message_sink.hpp"
+#include "link/result_codes.hpp"
 #include "link/serial_device.hpp"
 
 namespace brisko {
@@ -15,7 +16,7 @@ class WireTrace;
 
 // The one RS-232 link to the chip's loader. Bytes go one at a time with fixed
 // time limits; the modem lines follow fixed sequences per memory mode.
-// Results: Open 10 / 14, Close 10 / 1, transfers 1 / 0.
+// Results: Open Ok / PortNotOpened, Close 10 / 1, transfers 1 / 0.
 class SerialPort {
  public:
   static constexpr unsigned kDefaultBaudRate = 38400;
@@ -25,7 +26,7 @@ class SerialPort {
   SerialPort(const SerialPort&) = delete;
   SerialPort& operator=(const SerialPort&) = delete;
 
-  int Open();
+  Result Open();
   int Close();
   int Shutdown();
   bool IsOpen() const { return device_ != nullptr; }

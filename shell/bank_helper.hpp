@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/result_codes.hpp"
+
 namespace brisko {
 
 class MainWindow;
@@ -9,7 +11,7 @@ class MainWindow;
 // 0 and writes the bank helper at 2000h. While a bank is already entered the
 // helper is in place and the saved bytes are the user's: nothing is saved or
 // written again. After an entry that failed once its bytes were saved, the
-// first saved copy is kept as well. 10 or -1.
-int InstallBankHelper(MainWindow& w);
+// first saved copy is kept as well. Ok or Failed.
+Result InstallBankHelper(MainWindow& w);
 
 }  // namespace brisko

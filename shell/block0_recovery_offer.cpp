@@ -23,7 +23,7 @@ bool StartsWith(std::span<const std::uint8_t> area, std::span<const std::uint8_t
 
 bool HelperInBlock0(SerialPort& port) {
   SavedAreas now;
-  if (SaveArea2000(port, now) != kResultOk) return false;
+  if (SaveArea2000(port, now) != Result::Ok) return false;
   const std::span<const std::uint8_t> area(now.savedArea2000);
   return StartsWith(area, firmware::BankHelper) || StartsWith(area, firmware::Block1ProgrammerKT400) ||
          StartsWith(area, firmware::Block1ProgrammerKT500);
@@ -31,12 +31,12 @@ bool HelperInBlock0(SerialPort& port) {
 
 bool PutBack(FlashEngine& engine, const SavedAreas& saved, std::uint32_t sectorSize) {
   for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    const bool ok = engine.EraseSectors(0x0000, sectorSize, 1) == kResultOk &&
+    const bool ok = engine.EraseSectors(0x0000, sectorSize, 1) == Result::Ok &&
                     engine.ProgramRange(0x0000, sectorSize, saved.savedSector0.data(), saved.savedSector0.size()) ==
-                        kResultOk &&
-                    engine.EraseSectors(kHelperBase, sectorSize, 3) == kResultOk &&
+                        Result::Ok &&
+                    engine.EraseSectors(kHelperBase, sectorSize, 3) == Result::Ok &&
                     engine.ProgramRange(kHelperBase, sectorSize, saved.savedArea2000.data(),
-                                        saved.savedArea2000.size()) == kResultOk;
+                                        saved.savedArea2000.size()) == Result::Ok;
     if (ok) return true;
   }
   return false;

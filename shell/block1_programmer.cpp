@@ -36,18 +36,18 @@ std::array<std::uint8_t, kSectorSize * kArea2000Sectors> PaddedProgrammer(int mo
 // afterwards is checked.
 void ParkProgrammer(FlashEngine& engine, int model) {
   const auto programmer = PaddedProgrammer(model);
-  engine.EraseSectors(0x0000, kSectorSize, 1);
-  engine.EraseSectors(kArea2000, kSectorSize, kArea2000Sectors);
-  engine.ProgramRange(kArea2000, kSectorSize, programmer.data(), programmer.size());
-  engine.SendStartCommand(kProgrammerEntry, kProgrammerStartValue);
+  static_cast<void>(engine.EraseSectors(0x0000, kSectorSize, 1));
+  static_cast<void>(engine.EraseSectors(kArea2000, kSectorSize, kArea2000Sectors));
+  static_cast<void>(engine.ProgramRange(kArea2000, kSectorSize, programmer.data(), programmer.size()));
+  static_cast<void>(engine.SendStartCommand(kProgrammerEntry, kProgrammerStartValue));
 }
 
 bool PutBlock0Back(FlashEngine& engine, const SavedAreas& saved) {
   const bool sector0 =
-      engine.ProgramRange(0x0000, kSectorSize, saved.savedSector0.data(), saved.savedSector0.size()) == kResultOk;
-  const bool erased = engine.EraseSectors(kArea2000, kSectorSize, kArea2000Sectors) == kResultOk;
+      engine.ProgramRange(0x0000, kSectorSize, saved.savedSector0.data(), saved.savedSector0.size()) == Result::Ok;
+  const bool erased = engine.EraseSectors(kArea2000, kSectorSize, kArea2000Sectors) == Result::Ok;
   const bool area2000 = erased && engine.ProgramRange(kArea2000, kSectorSize, saved.savedArea2000.data(),
-                                                      saved.savedArea2000.size()) == kResultOk;
+                                                      saved.savedArea2000.size()) == Result::Ok;
   return sector0 && area2000;
 }
 
@@ -68,7 +68,7 @@ std::string Block0NotRestoredText(const std::string& recoveryPath) {
 }
 
 ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, const Block1Parking& how,
-                                        const std::function<int()>& work) {
+                                        const std::function<Result()>& work) {
   ParkedRun run;
   SessionRecord& record = *w.Record();
   SessionState& state = w.State();
@@ -85,7 +85,7 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
     w.Op().Tell(how.selectFailedText);
     return run;
   }
-  if (SaveSector0(port, state.saved) != kResultOk || SaveArea2000(port, state.saved) != kResultOk) {
+  if (SaveSector0(port, state.saved) != Result::Ok || SaveArea2000(port, state.saved) != Result::Ok) {
     w.Op().Tell(Block0BackupFailedText());
     return run;
   }
@@ -110,7 +110,8 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
   port.PurgeInput();
   port.PurgeOutput();
 
-  if (how.reentryAddress) fixed.SendStartCommand(*how.reentryAddress, kReentryValue);
+  // The select and put-back that follow show whether the loader came back.
+  if (how.reentryAddress) static_cast<void>(fixed.SendStartCommand(*how.reentryAddress, kReentryValue));
   if (how.selectBlock0 && !fixed.SelectBlock0()) {
     w.Op().Tell(how.reselectFailedText);
     w.Op().Tell(Block0NotRestoredText(recoveryPath));

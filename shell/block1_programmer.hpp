@@ -4,6 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "link/result_codes.hpp"
+
 namespace brisko {
 
 class MainWindow;
@@ -30,7 +32,7 @@ struct Block1Parking {
 
 struct ParkedRun {
   bool parked = false;          // the programmer was started and `work` ran
-  int workResult = -1;          // what `work` returned
+  Result workResult = Result::Failed;  // what `work` returned
   bool block0Restored = false;  // both areas were programmed back and verified
 };
 
@@ -40,7 +42,7 @@ struct ParkedRun {
 // cannot be written. A put-back that fails is told to the operator with the
 // recovery file's path; one that succeeds removes the file.
 ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, const Block1Parking& how,
-                                        const std::function<int()>& work);
+                                        const std::function<Result()>& work);
 
 // Operator texts of the safeguards around the parking.
 std::string Block0BackupFailedText();

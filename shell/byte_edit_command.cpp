@@ -77,7 +77,7 @@ class ByteEditSession {
   }
   CommandOutcome Fail(const std::string& text, const char* step) {
     w_.Op().Tell(text);
-    return CommandOutcome::Failed(step, kResultFail);
+    return CommandOutcome::Failed(step, Result::Failed);
   }
 
   CommandOutcome Display() {
@@ -167,7 +167,7 @@ class ByteEditSession {
     else
       w_.Op().Tell(std::string("The data of sector ") + range + " are in the file\n" + path +
                    "\nPlease download it to the chip again.");
-    return CommandOutcome::Failed(step, kResultFail);
+    return CommandOutcome::Failed(step, Result::Failed);
   }
 
   MainWindow& w_;
@@ -228,7 +228,7 @@ CommandOutcome OnEditBlock0(MainWindow& w) {
   }
   if (model >= kKT540 && model <= kKT560 && !w.Engine().SelectBlock0()) {
     w.Op().Tell("Byte Edit Failed!");
-    return CommandOutcome::Failed("select block 0", kResultFail);
+    return CommandOutcome::Failed("select block 0", Result::Failed);
   }
   return ByteEditSession(w).Run();
 }

@@ -33,9 +33,9 @@ CommandOutcome OnCableTest(MainWindow& w) {
   }
   if (!w.Op().Ask("This will test if serial cable is connected correctly.\nDo you want to proceed?"))
     return CommandOutcome::Declined();
-  if (port.Open() != kResultOk) {
+  if (port.Open() != Result::Ok) {
     w.Op().Tell("Failed to setup Serial Comm with Target MCU!!!");
-    return CommandOutcome::Failed("open port", kResultPortNotOpened);
+    return CommandOutcome::Failed("open port", Result::PortNotOpened);
   }
   w.Op().Tell("Please remove MCU from the target board,\nthen connect TXD and RXD pin and power on!");
 
@@ -50,7 +50,7 @@ CommandOutcome OnCableTest(MainWindow& w) {
     }
   }
   w.Op().Tell("Serial connection is incorrect!!!");
-  return CommandOutcome::Failed("loop-back", kResultFail);
+  return CommandOutcome::Failed("loop-back", Result::Failed);
 }
 
 }  // namespace brisko

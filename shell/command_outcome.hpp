@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/result_codes.hpp"
+
 namespace brisko {
 
 // How a command ended. Front ends decide exit status, colours and summaries
@@ -31,7 +33,7 @@ struct CommandOutcome {
   OutcomeKind kind = OutcomeKind::Succeeded;
   Refusal refusal = Refusal::None;
   // The failed (or cancelled) step in a few words ("erase", "program and
-  // verify", "select block 1", "restore block 0") and its result code.
+  // verify", "select block 1", "restore block 0") and its printed result code.
   std::string step;
   int code = 0;
 
@@ -60,11 +62,11 @@ struct CommandOutcome {
     o.refusal = why;
     return o;
   }
-  static CommandOutcome Failed(std::string step, int code) {
+  static CommandOutcome Failed(std::string step, Result code) {
     CommandOutcome o;
     o.kind = OutcomeKind::Failed;
     o.step = std::move(step);
-    o.code = code;
+    o.code = Code(code);
     return o;
   }
   static CommandOutcome Cancelled(std::string step = {}) {
@@ -72,6 +74,11 @@ struct CommandOutcome {
     o.kind = OutcomeKind::Cancelled;
     o.step = std::move(step);
     return o;
+  }
+  // How a step that did not end Ok ends the command: a cancel stays a
+  // cancel, anything else is a failure at that step with its code.
+  static CommandOutcome Stopped(std::string step, Result result) {
+    return result == Result::Cancelled ? Cancelled(std::move(step)) : Failed(std::move(step), result);
   }
 };
 

@@ -33,7 +33,7 @@ std::string ComparingCaption(const std::string& file, std::uint32_t address, boo
          "h...";
 }
 
-std::string OutcomeText(const std::string& file, int result, long mismatchAddress, int mismatchPair, bool highBank) {
+std::string OutcomeText(const std::string& file, Result result, long mismatchAddress, int mismatchPair, bool highBank) {
   const std::string base = BaseName(file);
   if (mismatchAddress >= 0) {
     const auto chip = static_cast<unsigned>(mismatchPair / 256) & 0xFF;
@@ -41,7 +41,7 @@ std::string OutcomeText(const std::string& file, int result, long mismatchAddres
     return "Unmatched data at memory address " + AddressText(static_cast<std::uint32_t>(mismatchAddress), highBank) +
            "h: " + Hex(chip, "%02X") + "h(MCU) vs. " + Hex(data, "%02X") + "h in File " + base;
   }
-  return "File " + base + (result == kResultOk ? " Compare OK!" : " Compare failed!");
+  return "File " + base + (result == Result::Ok ? " Compare OK!" : " Compare failed!");
 }
 
 // Compares and reports; the caption names the file meanwhile.
@@ -52,16 +52,16 @@ CommandOutcome CompareAndReport(MainWindow& w, FlashEngine& engine, const ImageF
   long mismatchAddress = -1;
   int mismatchPair = 0;
   FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
-  const int result = CompareFileWithRange(ctx, image, block, address, mismatchAddress, mismatchPair);
-  if (result == kResultCancelled) return CommandOutcome::Cancelled("compare");
+  const Result result = CompareFileWithRange(ctx, image, block, address, mismatchAddress, mismatchPair);
+  // A cancelled compare found no difference and no fault: it says neither.
+  if (result == Result::Cancelled) return CommandOutcome::Cancelled("compare");
   w.SetStatusText(OutcomeText(file, result, mismatchAddress, mismatchPair, highBank));
-  if (result == kResultFail) w.State().operationFailed = true;
   if (mismatchAddress >= 0) {
-    CommandOutcome differs = CommandOutcome::Failed("compare: the chip differs from the file", kResultProgramFailed);
+    CommandOutcome differs = CommandOutcome::Failed("compare: the chip differs from the file", Result::ProgramFailed);
     differs.address = static_cast<std::uint32_t>(mismatchAddress);
     return differs;
   }
-  if (result != kResultOk) return CommandOutcome::Failed("compare", result);
+  if (result != Result::Ok) return CommandOutcome::Failed("compare", result);
   CommandOutcome same = CommandOutcome::Success("compared, identical");
   same.bytes = static_cast<std::size_t>(image.Length());
   same.address = address;
@@ -74,11 +74,11 @@ CommandOutcome CompareAndReport(MainWindow& w, FlashEngine& engine, const ImageF
 std::optional<CommandOutcome> LoadFirst(MainWindow& w, FlashEngine& engine, ImageFile& image,
                                         const std::string& fileName, int block, std::uint32_t address) {
   FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
-  const int opened = OpenImageFor(ctx, image, fileName, ImageUse::Compare, block, address);
-  if (opened == kResultOk) return std::nullopt;
+  const Result opened = OpenImageFor(ctx, image, fileName, ImageUse::Compare, block, address);
+  if (opened == Result::Ok) return std::nullopt;
   // A file that cannot be read latches the failure; one that is too long for
   // the range does not.
-  if (opened == kResultFail) w.State().operationFailed = true;
+  if (opened == Result::Failed) w.State().operationFailed = true;
   w.SetStatusText(OutcomeText(fileName, opened, -1, 0, false));
   return CommandOutcome::Refused(Refusal::BadInput);
 }
@@ -135,7 +135,7 @@ CommandOutcome CompareWithFlash(MainWindow& w) {
   FlashEngine engine = w.Engine();
   ImageFile image;
   if (auto refused = LoadFirst(w, engine, image, dialog.fileName, start.block, start.address)) return *refused;
-  if (!SelectComparedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", kResultFail);
+  if (!SelectComparedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
   return CompareAndReport(w, engine, image, start.block, start.address, false);
 }
 

@@ -17,15 +17,15 @@ constexpr const char* kNotReplaced =
     "Failed to write Probex into Block1!\nBSL is no longer complete: the chip will answer neither\nas a loader nor as "
     "Probex until Block1 is programmed again.";
 
-int WriteBlock0Part(FlashEngine& engine, const ProbexPart& part, std::uint32_t sector) {
-  int erased = kResultFail;
-  int programmed = kResultFail;
+Result WriteBlock0Part(FlashEngine& engine, const ProbexPart& part, std::uint32_t sector) {
+  Result erased = Result::Failed;
+  Result programmed = Result::Failed;
   for (int attempt = 0; attempt < kBlock0Attempts; ++attempt) {
     erased = engine.EraseSectors(part.address, sector, static_cast<std::uint32_t>(part.image.size() / sector));
     programmed = engine.ProgramRange(part.address, sector, part.image.data(), part.image.size());
-    if (erased == kResultOk && programmed == kResultOk) break;
+    if (erased == Result::Ok && programmed == Result::Ok) break;
   }
-  return erased == kResultOk ? programmed : erased;
+  return erased == Result::Ok ? programmed : erased;
 }
 
 }  // namespace
@@ -74,11 +74,12 @@ CommandOutcome OnDownloadDebugMonitor(MainWindow& w) {
 
   FlashEngine engine = w.Engine();
   const std::uint32_t sector = record.SectorSize(0);
-  if (images->block0) WriteBlock0Part(engine, *images->block0, sector);
+  // A block-0 part that did not go in shows when Probex does not answer.
+  if (images->block0) static_cast<void>(WriteBlock0Part(engine, *images->block0, sector));
   // The user's code in block 0 is given up: nothing is saved first.
   InstallImageAt2000(engine, IsKT400(model) ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500);
-  const int started = engine.SendStartCommand(0x2027, 0x10);
-  if (started != kResultOk && !state.operationFailed.load()) {
+  const Result started = engine.SendStartCommand(0x2027, 0x10);
+  if (started != Result::Ok && !state.operationFailed.load()) {
     state.operationFailed = true;
     w.Op().Tell("BSL bank switch Failed!");
     w.ProgressReset();
@@ -87,12 +88,12 @@ CommandOutcome OnDownloadDebugMonitor(MainWindow& w) {
 
   state.linkBusy = true;
   const ProbexPart& part = images->block1;
-  int written = kResultFail;
-  for (int attempt = 0; attempt < kBlock1Attempts && written != kResultOk; ++attempt)
+  Result written = Result::Failed;
+  for (int attempt = 0; attempt < kBlock1Attempts && written != Result::Ok; ++attempt)
     written = engine.ProgramBlock1Range(part.address, part.chunk, part.image.data(), part.image.size());
-  w.Op().Tell(written == kResultOk ? kReplaced : kNotReplaced);
+  w.Op().Tell(written == Result::Ok ? kReplaced : kNotReplaced);
   w.RequestClose();
-  if (written != kResultOk) return CommandOutcome::Failed("write Probex into block 1", written);
+  if (written != Result::Ok) return CommandOutcome::Failed("write Probex into block 1", written);
   CommandOutcome outcome = CommandOutcome::Success("replaced the loader by Probex");
   outcome.bytes = part.image.size();
   outcome.address = part.address;

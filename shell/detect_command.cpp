@@ -22,7 +22,7 @@ constexpr const char* kDoubleClockQuestion =
 bool OpenLink(MainWindow& window, SessionRecord& record) {
   window.Op().Tell(kResetPrompt);
   SerialPort& port = record.Port();
-  if (port.Open() != kResultOk) {
+  if (port.Open() != Result::Ok) {
     window.Op().Tell("Failed to setup Serial Comm with Target MCU!!!");
     window.SetStatusText(port.LastOpenError());
     return false;
@@ -142,7 +142,7 @@ void OfferDoubleClockCrystal(MainWindow& window, SessionRecord& record) {
 
 }  // namespace
 
-int DecodeSecurityStatus(MainWindow& window, std::uint8_t status) {
+void DecodeSecurityStatus(MainWindow& window, std::uint8_t status) {
   SessionState& state = window.State();
   state.securityBits = SecurityBitsOf(status);
   if (SessionRecord* record = window.Record()) {
@@ -152,7 +152,6 @@ int DecodeSecurityStatus(MainWindow& window, std::uint8_t status) {
       if (security->level4) window.Op().Tell("PLEASE STOP AND EXIT THE WINDOW!!!");
     }
   }
-  return kResultOk;
 }
 
 CommandOutcome DetectTarget(MainWindow& window) {
@@ -163,15 +162,15 @@ CommandOutcome DetectTarget(MainWindow& window) {
   }
   record->applyGeometry();
   if (!record->Port().IsLinkUp()) {
-    if (!OpenLink(window, *record)) return CommandOutcome::Failed("open the port", kResultPortNotOpened);
+    if (!OpenLink(window, *record)) return CommandOutcome::Failed("open the port", Result::PortNotOpened);
     const auto answers = Handshake(window, *record);
-    if (!answers) return CommandOutcome::Failed("find the loader", kResultNoReply);
-    if (!ApplyAnswers(window, *record, *answers)) return CommandOutcome::Failed("check the loader", kResultWrongReply);
+    if (!answers) return CommandOutcome::Failed("find the loader", Result::NoReply);
+    if (!ApplyAnswers(window, *record, *answers)) return CommandOutcome::Failed("check the loader", Result::WrongReply);
     LeaveExternalFlashView(window, *record);
     OfferBlock0Recovery(window);
     OfferDoubleClockCrystal(window, *record);
   }
-  if (!record->Port().IsLinkUp()) return CommandOutcome::Failed("detect again", kResultFail);
+  if (!record->Port().IsLinkUp()) return CommandOutcome::Failed("detect again", Result::Failed);
   return CommandOutcome::Success("detected " + window.ChipInfo().chipType);
 }
 

@@ -13,8 +13,8 @@ class MainWindow;
 CommandOutcome DetectTarget(MainWindow& window);
 
 // Security bits of a status byte into the session and the security bar; a
-// level-4 state is told to the operator. Always 10.
-int DecodeSecurityStatus(MainWindow& window, std::uint8_t status);
+// level-4 state is told to the operator. It cannot fail.
+void DecodeSecurityStatus(MainWindow& window, std::uint8_t status);
 
 // The chip selection dialog; true when closed with OK.
 bool SelectChip(MainWindow& window);

@@ -28,7 +28,7 @@ CommandOutcome OnDoubleClock(MainWindow& w) {
       outcome = CommandOutcome::Refused(Refusal::NotSupported);
     } else if (!WriteEach(port, bytes)) {
       w.Op().Tell("Double clock Failed!");
-      outcome = CommandOutcome::Failed("set double clock", kResultFail);
+      outcome = CommandOutcome::Failed("set double clock", Result::Failed);
     } else {
       w.State().linkBusy = true;
       std::this_thread::sleep_for(port.Timing().configPause);

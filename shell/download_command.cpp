@@ -79,7 +79,7 @@ std::optional<CommandOutcome> PrepareBlock1(MainWindow& w, FlashEngine& engine, 
   const bool selects = SharesBlockAddresses(model) || (HasBlock1AtE000(model) && record.IsInternalMode());
   if (selects && !state.loaderUpdateInProgress && !engine.SelectBlock1()) {
     w.Op().Tell(kBlock1SelectFailed);
-    return CommandOutcome::Failed("select block 1", kResultFail);
+    return CommandOutcome::Failed("select block 1", Result::Failed);
   }
   return std::nullopt;
 }
@@ -87,7 +87,7 @@ std::optional<CommandOutcome> PrepareBlock1(MainWindow& w, FlashEngine& engine, 
 // Block 1 in internal memory mode, through the programmer parked in block 0.
 // The transfer's result, or how the command ends when it stopped around the
 // transfer (refused, not parked, or block 0 not put back: all told).
-std::variant<int, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow& w, FlashEngine& engine,
+std::variant<Result, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow& w, FlashEngine& engine,
                                                                   FileRoutineContext& ctx, const ImageFile& file,
                                                                   std::uint32_t address) {
   const int model = w.Record()->GetChipModel();
@@ -99,29 +99,20 @@ std::variant<int, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow& w,
   Block1Parking how{kParkSelectFailed, kReselectFailed, LoaderReentryAddress(model), !IsKT400(model)};
   ParkedRun run =
       RunWithBlock1ProgrammerParked(w, engine, how, [&] { return DownloadFileToBlock1(ctx, file, address); });
-  if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", kResultFail);
+  if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", Result::Failed);
   if (!run.block0Restored) {
     w.State().operationFailed = true;
-    return CommandOutcome::Failed("restore block 0", kResultFail);
+    return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
   return run.workResult;
 }
 
-const char* FailedStep(int result) {
-  switch (result) {
-    case kResultProgramFailed: return "program and verify";
-    case kResultNoReply: return "read back";
-    case kResultNoMemory: return "allocate the image";
-    case kResultOverSize: return "size check";
-    default: return "erase";
-  }
-}
-
-CommandOutcome FinishTransfer(MainWindow& w, int result, const ImageFile& file, int block, std::uint32_t address) {
-  if (result == kResultCancelled) return CommandOutcome::Cancelled("program");
-  if (result != kResultOk) {
+CommandOutcome FinishTransfer(MainWindow& w, Result result, const ImageFile& file, int block,
+                              std::uint32_t address) {
+  if (result == Result::Cancelled) return CommandOutcome::Cancelled("program");
+  if (result != Result::Ok) {
     w.State().operationFailed = true;
-    return CommandOutcome::Failed(FailedStep(result), result);
+    return CommandOutcome::Failed(TransferStepName(result), result);
   }
   CommandOutcome done = CommandOutcome::Success("downloaded");
   done.bytes = static_cast<std::size_t>(file.Length());
@@ -135,7 +126,7 @@ CommandOutcome FinishTransfer(MainWindow& w, int result, const ImageFile& file, 
 // erased on the chip. None when it may be written.
 std::optional<CommandOutcome> LoadFirst(MainWindow& w, FileRoutineContext& ctx, ImageFile& file,
                                         const std::string& fileName, ImageUse use, int block, std::uint32_t address) {
-  if (OpenImageFor(ctx, file, fileName, use, block, address) != kResultOk) {
+  if (OpenImageFor(ctx, file, fileName, use, block, address) != Result::Ok) {
     w.State().operationFailed = true;
     return CommandOutcome::Refused(Refusal::BadInput);
   }
@@ -197,7 +188,7 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
   if (start.block == 0) {
     if (NeedsBlock0Selection(record) && !state.loaderUpdateInProgress && !engine.SelectBlock0()) {
       w.Op().Tell(kBlock0SelectFailed);
-      return CommandOutcome::Failed("select block 0", kResultFail);
+      return CommandOutcome::Failed("select block 0", Result::Failed);
     }
   } else if (auto stop = PrepareBlock1(w, engine, start.address, overwritesLoader)) {
     return *stop;
@@ -209,7 +200,7 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
   }
 
   w.SetCaption(DownloadingCaption(dialog.fileName, ""));
-  int result = kResultFail;
+  Result result = Result::Failed;
   if (internal && state.loaderUpdateInProgress) {
     result = DownloadFileToBlock1(ctx, file, start.address);
     record.Port().PurgeInput();
@@ -218,7 +209,7 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
   } else if (start.block == 1) {
     auto transfer = DownloadThroughParkedProgrammer(w, engine, ctx, file, start.address);
     if (auto* stopped = std::get_if<CommandOutcome>(&transfer)) return *stopped;
-    result = std::get<int>(transfer);
+    result = std::get<Result>(transfer);
   } else {
     result = DownloadFileToRange(ctx, file, 0, start.address);
   }
@@ -245,7 +236,7 @@ CommandOutcome DownloadToExternalBank(MainWindow& w) {
   ImageFile file;
   if (auto refused = LoadFirst(w, ctx, file, dialog.fileName, ImageUse::DownloadRange, 0, address)) return *refused;
 
-  if (dialog.chosen == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == kResultOk) {
+  if (dialog.chosen == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == Result::Ok) {
     w.Op().Tell(kExternalBslRefusal);
     return CommandOutcome::Refused(Refusal::LoaderArea);
   }

@@ -68,10 +68,9 @@ CommandOutcome Erased(std::uint32_t address, std::size_t length, int block) {
   return done;
 }
 
-CommandOutcome EraseFailed(MainWindow& w, int result) {
-  if (result == kResultCancelled) return CommandOutcome::Cancelled("erase");
-  w.State().operationFailed = true;
-  return CommandOutcome::Failed("erase", result);
+CommandOutcome EraseFailed(MainWindow& w, Result result) {
+  if (result != Result::Cancelled) w.State().operationFailed = true;
+  return CommandOutcome::Stopped("erase", result);
 }
 
 CommandOutcome EraseBlock1ThroughProgrammer(MainWindow& w, FlashEngine& engine, std::uint32_t address,
@@ -86,12 +85,12 @@ CommandOutcome EraseBlock1ThroughProgrammer(MainWindow& w, FlashEngine& engine, 
   Block1Parking how{kParkingFailed, kParkingFailed, EraseReentryAddress(model), !IsKT400(model)};
   ParkedRun run =
       RunWithBlock1ProgrammerParked(w, engine, how, [&] { return engine.EraseSectors(address, sectorSize, count); });
-  if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", kResultFail);
+  if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", Result::Failed);
   if (!run.block0Restored) {
     w.State().operationFailed = true;
-    return CommandOutcome::Failed("restore block 0", kResultFail);
+    return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
-  if (run.workResult != kResultOk) return EraseFailed(w, run.workResult);
+  if (run.workResult != Result::Ok) return EraseFailed(w, run.workResult);
   w.Op().Tell(kCompleted);
   return Erased(address, static_cast<std::size_t>(count) * sectorSize, 1);
 }
@@ -103,12 +102,12 @@ CommandOutcome EraseChosenRange(MainWindow& w) {
   const auto [start, count, sectorSize] = *range;
 
   FlashEngine engine = w.Engine();
-  if (!SelectErasedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", kResultFail);
+  if (!SelectErasedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
   if (start.block == 1 && record.IsInternalMode())
     return EraseBlock1ThroughProgrammer(w, engine, start.address, sectorSize, count);
 
-  const int result = engine.EraseSectors(start.address, sectorSize, count);
-  if (result != kResultOk) return EraseFailed(w, result);
+  const Result result = engine.EraseSectors(start.address, sectorSize, count);
+  if (result != Result::Ok) return EraseFailed(w, result);
   w.Op().Tell(kCompleted);
   return Erased(start.address, static_cast<std::size_t>(count) * sectorSize, start.block);
 }
@@ -125,15 +124,15 @@ CommandOutcome EraseExternalBankSectors(MainWindow& w) {
   const BankView bank = EnteredBank(state.externalLowBankSelected);
   RangeDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), 0, 0};
   if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
-  if (dialog.start == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == kResultOk) {
+  if (dialog.start == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == Result::Ok) {
     w.Op().Tell("You can't erase external BSL firmware\nwhich resides in the first sector of Low64K memory!");
     return CommandOutcome::Refused(Refusal::LoaderArea);
   }
   const auto first = static_cast<std::uint32_t>(dialog.start);
   const std::uint32_t count = BankSectorCount(dialog.start, dialog.range);
 
-  const int result = w.Engine().EraseSectors(first * kBankSectorSize, kBankSectorSize, count);
-  if (result != kResultOk) return EraseFailed(w, result);
+  const Result result = w.Engine().EraseSectors(first * kBankSectorSize, kBankSectorSize, count);
+  if (result != Result::Ok) return EraseFailed(w, result);
   w.Op().Tell(kCompleted);
   return Erased(first * kBankSectorSize, static_cast<std::size_t>(count) * kBankSectorSize, -1);
 }
@@ -145,8 +144,8 @@ CommandOutcome OnChipErase(MainWindow& w) {
   if (w.Op().Ask("Do you really want to proceed?")) {
     FlashEngine engine = w.Engine();
     const bool external = state.ExternalBankSelected();
-    const int result = external ? engine.ChipEraseExternal() : engine.ChipErase();
-    if (result != kResultOk) {
+    const Result result = external ? engine.ChipEraseExternal() : engine.ChipErase();
+    if (result != Result::Ok) {
       w.Op().Tell("Chip Erase Failed!!!");
       outcome = CommandOutcome::Failed("chip erase", result);
     } else if (external) {

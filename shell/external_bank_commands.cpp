@@ -76,15 +76,15 @@ CommandOutcome EnterBank(MainWindow& w, bool high) {
   }
   w.Op().Tell(BankSwitchText(high));
   const std::string failed = "Entering " + half + " 64KB of External Flash Failed!";
-  if (kt400 && InstallBankHelper(w) != kResultOk) {
+  if (kt400 && InstallBankHelper(w) != Result::Ok) {
     w.Op().Tell(failed);
     TellRecoveryFile(w);
-    return CommandOutcome::Failed("install bank helper", kResultFail);
+    return CommandOutcome::Failed("install bank helper", Result::Failed);
   }
   if (!SendEnter(record.Port(), static_cast<std::uint8_t>(record.GetCurrentBlock()))) {
     w.Op().Tell(failed);
     if (!w.State().ExternalBankSelected()) TellRecoveryFile(w);
-    return CommandOutcome::Failed("enter bank", kResultFail);
+    return CommandOutcome::Failed("enter bank", Result::Failed);
   }
   ShowBankEntered(w, high);
   w.Op().Tell("Entering " + half + " 64KB of External Flash Successful!");
@@ -139,7 +139,7 @@ CommandOutcome ReturnToMcuFlash(MainWindow& w, bool ask) {
   if (ask && !w.Op().Ask("Do you really want to return to internal memory mode?\n")) return CommandOutcome::Declined();
   if (!SendLeave(w.Record()->Port())) {
     w.Op().Tell("Return to MCU Flash Failed!");
-    return CommandOutcome::Failed("return to MCU flash", kResultFail);
+    return CommandOutcome::Failed("return to MCU flash", Result::Failed);
   }
   state.externalLowBankSelected = false;
   state.externalHighBankSelected = false;
@@ -151,11 +151,11 @@ CommandOutcome ReturnToMcuFlash(MainWindow& w, bool ask) {
     state.operationFailed = true;
     w.Op().Tell("Return to MCU Flash Failed!");
     char status[64];
-    std::snprintf(status, sizeof status, "rc=%d,%d,%d. Failed!", results.sector0, results.erase2000,
-                  results.area2000);
+    std::snprintf(status, sizeof status, "rc=%d,%d,%d. Failed!", Code(results.sector0), Code(results.erase2000),
+                  Code(results.area2000));
     w.SetStatusText(status);
     TellRecoveryFile(w);
-    return CommandOutcome::Failed("restore block 0", kResultFail);
+    return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
   RemoveBlock0RecoveryFile(state.bankRecoveryFile);
   state.bankRecoveryFile.clear();

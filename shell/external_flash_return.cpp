@@ -20,7 +20,8 @@ bool SendLeaveBanks(SerialPort& port) {
 
 RestoreResults RestoreOnce(FlashEngine& engine, SessionState& state, std::uint32_t sectorSize, bool eraseSector0) {
   RestoreResults r;
-  if (eraseSector0) engine.EraseSectors(0x0000, sectorSize, 1);
+  // The program that follows shows whether sector 0 took the bytes.
+  if (eraseSector0) static_cast<void>(engine.EraseSectors(0x0000, sectorSize, 1));
   r.sector0 = engine.ProgramRange(0x0000, sectorSize, state.saved.savedSector0.data(), state.saved.savedSector0.size());
   r.erase2000 = engine.EraseSectors(0x2000, sectorSize, 3);
   r.area2000 =

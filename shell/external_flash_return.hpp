@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/result_codes.hpp"
+
 namespace brisko {
 
 class MainWindow;
@@ -11,12 +13,12 @@ void ReturnToMcuFlashAfterDetect(MainWindow& window);
 
 // The restore of the KT400 family's block-0 areas (sector 0 and 2000h-217Fh)
 // from the saved buffers, repeated while it fails. Results of the last run, in
-// order; all 10 for the other families.
+// order; all Ok for the other families.
 struct RestoreResults {
-  int sector0 = 10;
-  int erase2000 = 10;
-  int area2000 = 10;
-  bool AllOk() const { return sector0 == 10 && erase2000 == 10 && area2000 == 10; }
+  Result sector0 = Result::Ok;
+  Result erase2000 = Result::Ok;
+  Result area2000 = Result::Ok;
+  bool AllOk() const { return sector0 == Result::Ok && erase2000 == Result::Ok && area2000 == Result::Ok; }
 };
 RestoreResults RestoreBlock0Areas(MainWindow& window, int attempts);
 

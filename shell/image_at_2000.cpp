@@ -36,8 +36,8 @@ bool SaveParkingArea(MainWindow& w) {
   SerialPort& port = w.Record()->Port();
   SavedAreas& saved = w.State().saved;
   for (int attempt = 0; attempt < kParkAttempts; ++attempt) {
-    const bool sector0 = SaveSector0(port, saved) == kResultOk;
-    const bool area2000 = SaveArea2000(port, saved) == kResultOk;
+    const bool sector0 = SaveSector0(port, saved) == Result::Ok;
+    const bool area2000 = SaveArea2000(port, saved) == Result::Ok;
     if (sector0 && area2000) return true;
   }
   return false;

@@ -2,6 +2,8 @@
 #include <cstdint>
 #include <span>
 
+#include "link/result_codes.hpp"
+
 namespace brisko {
 
 class FlashEngine;
@@ -16,10 +18,10 @@ inline constexpr int kParkAttempts = 12;
 // Results of the last attempt of the install: sector 0 erased, the three
 // sectors at 2000h erased, the image programmed and verified.
 struct InstallResults {
-  int erase0 = -1;
-  int erase2000 = -1;
-  int program = -1;
-  bool AllOk() const { return erase0 == 10 && erase2000 == 10 && program == 10; }
+  Result erase0 = Result::Failed;
+  Result erase2000 = Result::Failed;
+  Result program = Result::Failed;
+  bool AllOk() const { return erase0 == Result::Ok && erase2000 == Result::Ok && program == Result::Ok; }
 };
 // Erases sector 0 and 2000h-217Fh and programs `image` at 2000h, at most
 // kParkAttempts times until all three succeed.

@@ -106,10 +106,10 @@ CommandOutcome RunLegacyDetection(MainWindow& w, const Variant& v) {
     w.ApplyButtonChanges({std::nullopt, std::nullopt, std::nullopt, std::nullopt, false, false, false});
     w.ProgressSetText("Reset MCU, then wait for detecting Firmware 1.1E...");
   } else {
-    if (port.Open() != kResultOk) {
+    if (port.Open() != Result::Ok) {
       w.Op().Tell(kOpenFailed);
       w.SetStatusText(port.LastOpenError());
-      return Leave(w, CommandOutcome::Failed("open the port", kResultPortNotOpened));
+      return Leave(w, CommandOutcome::Failed("open the port", Result::PortNotOpened));
     }
     port.SetLinesForInternalMode();
   }
@@ -117,7 +117,7 @@ CommandOutcome RunLegacyDetection(MainWindow& w, const Variant& v) {
   LegacyChip chip;
   if (WaitForLegacyLoader(port, state.operationFailed, chip.status) != kByteOk) {
     w.Op().Tell(kNoResponse);
-    return Leave(w, CommandOutcome::Failed("wait for the 1.1E loader", kResultNoReply));
+    return Leave(w, CommandOutcome::Failed("wait for the 1.1E loader", Result::NoReply));
   }
   // From here the worker alone reads the port.
   worker.Release();
@@ -126,7 +126,7 @@ CommandOutcome RunLegacyDetection(MainWindow& w, const Variant& v) {
   DecodeSecurityStatus(w, chip.status);
   if (!port.IsLinkUp()) {
     w.ReportNoTargetBoard();
-    return Leave(w, CommandOutcome::Failed("detect", kResultFail));
+    return Leave(w, CommandOutcome::Failed("detect", Result::Failed));
   }
   record->AllocateImages();
   const auto answer = QueryLegacyVersion(w, worker.Queues());

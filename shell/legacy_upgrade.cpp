@@ -132,8 +132,8 @@ bool ResumeAfterInstall(MainWindow& w, const ResumeTexts& t, const LegacyChip& c
 bool WriteInstaller(FlashEngine& engine, LegacyQueues& queues) {
   const auto& image = firmware::LegacyInstallerImage;
   return Attempts([&] {
-    return engine.EraseSectorsQueued(queues, 0x0000, kSector, kUserSectors) == kResultOk &&
-           engine.ProgramRangeQueued(queues, 0x0000, kSector, image.data(), image.size()) == kResultOk;
+    return engine.EraseSectorsQueued(queues, 0x0000, kSector, kUserSectors) == Result::Ok &&
+           engine.ProgramRangeQueued(queues, 0x0000, kSector, image.data(), image.size()) == Result::Ok;
   });
 }
 
@@ -166,12 +166,12 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
   // them in hand, and on disk, nothing is erased.
   const bool saved = Attempts([&] {
     SettleQueues(queues, timing.inputWait + timing.readCompletion);
-    return SaveUserCode(queues, w.Op(), timing, state.operationFailed, state.saved) == kResultOk;
+    return SaveUserCode(queues, w.Op(), timing, state.operationFailed, state.saved) == Result::Ok;
   });
   if (!saved) {
     TellHeld(w);
     w.Op().Tell(UserCodeNotSavedText());
-    return CommandOutcome::Failed("save the user's code", kResultFail);
+    return CommandOutcome::Failed("save the user's code", Result::Failed);
   }
   std::string whyNot;
   const std::string recoveryPath =
@@ -179,16 +179,16 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
   if (recoveryPath.empty()) {
     TellHeld(w);
     w.Op().Tell(UserCodeRecoveryFailedText(whyNot));
-    return CommandOutcome::Failed("write the recovery file", kResultFail);
+    return CommandOutcome::Failed("write the recovery file", Result::Failed);
   }
 
   if (!WriteInstaller(engine, queues)) {
     // A partly written installer must not be started: the user's code goes
     // back through the 1.1E loader, which still runs.
     const bool restored = Attempts([&] {
-      return engine.EraseSectorsQueued(queues, 0x0000, kSector, kUserSectors) == kResultOk &&
+      return engine.EraseSectorsQueued(queues, 0x0000, kSector, kUserSectors) == Result::Ok &&
              engine.ProgramRangeQueued(queues, 0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) ==
-                 kResultOk;
+                 Result::Ok;
     });
     TellHeld(w);
     if (restored)
@@ -197,7 +197,7 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
       w.Op().Tell(UserCodeNotRestoredText(recoveryPath));
     w.Op().Tell(kRedo);
     w.RequestClose();
-    return CommandOutcome::Failed("write the installer", kResultFail);
+    return CommandOutcome::Failed("write the installer", Result::Failed);
   }
 
   // The 62h pair goes straight to the port: the worker must be gone.
@@ -220,21 +220,21 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
   record.SetCurrentBlock(0);
   w.SelectTab(0);
   const bool restored = Attempts([&] {
-    return engine.EraseSectors(0x0000, kSector, kUserSectors) == kResultOk &&
-           engine.ProgramRange(0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) == kResultOk;
+    return engine.EraseSectors(0x0000, kSector, kUserSectors) == Result::Ok &&
+           engine.ProgramRange(0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) == Result::Ok;
   });
 
   if (!restored) {
     w.Op().Tell(std::string(kCompleted) + "\nBut user's code on Block0 was destroyed.");
     w.Op().Tell(UserCodeNotRestoredText(recoveryPath));
     w.ProgressReset();
-    return CommandOutcome::Failed("restore block 0", kResultFail);
+    return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
   RemoveBlock0RecoveryFile(recoveryPath);
   if (!resumed) {
     w.Op().Tell(kReopen);
     w.ProgressReset();
-    return CommandOutcome::Failed("re-detect the 1.1F loader", kResultFail);
+    return CommandOutcome::Failed("re-detect the 1.1F loader", Result::Failed);
   }
   if (!fallback) w.SetCaption("Orvex Brisko11F Boot-Strap Loader(Fw:v1.1F)");
   w.Op().Tell(fallback ? "Upgrade Bootstrap Loader from 1.1E to 1.1F Succeed!" : kCompleted);

@@ -43,7 +43,7 @@ std::optional<CommandOutcome> InternalRefusal(MainWindow& w) {
 CommandOutcome Stop(MainWindow& w, const std::string& text, const char* step) {
   w.Op().Tell(text);
   w.State().linkBusy = false;
-  return CommandOutcome::Failed(step, kResultFail);
+  return CommandOutcome::Failed(step, Result::Failed);
 }
 
 }  // namespace
@@ -66,15 +66,15 @@ CommandOutcome OnUpdateInternalLoader(MainWindow& w) {
 
   InstallImageAt2000(engine, IsKT400(record.GetChipModel()) ? firmware::Block1ProgrammerKT400
                                                             : firmware::Block1ProgrammerKT500);
-  int started = engine.SendStartCommand(kProgrammerEntry, kProgrammerStart);
-  if (started != kResultOk && !state.operationFailed.load()) {
+  Result started = engine.SendStartCommand(kProgrammerEntry, kProgrammerStart);
+  if (started != Result::Ok && !state.operationFailed.load()) {
     state.operationFailed = true;
     w.Op().Tell("Update Bootstrap Loader 6 Failed!");
     w.Op().Tell(Block0NotRestoredText(recoveryPath));
     w.ProgressReset();
     return CommandOutcome::Failed("start the block-1 programmer", started);
   }
-  for (int retry = 0; started != kResultOk && retry < kStartRetries; ++retry)
+  for (int retry = 0; started != Result::Ok && retry < kStartRetries; ++retry)
     started = engine.SendStartCommand(kProgrammerEntry, kProgrammerStart);
 
   // The new loader replaces the old one and the programmer stays in block 0;
@@ -93,8 +93,8 @@ CommandOutcome OnUpdateExternalLoader(MainWindow& w) {
   }
   FlashEngine engine = w.Engine();
   const auto& image = firmware::ExternalLoaderImage;
-  const int result = engine.ProgramRange(0x0000, w.Record()->SectorSize(0), image.data(), image.size());
-  const bool ok = result == kResultOk;
+  const Result result = engine.ProgramRange(0x0000, w.Record()->SectorSize(0), image.data(), image.size());
+  const bool ok = result == Result::Ok;
   const char* text = ok ? "Upgrade External BSL Succeed!" : "Upgrade External BSL Failed!";
   w.ProgressSetText(ok ? "Done" : "Abort");
   w.Op().Tell(text);

@@ -19,9 +19,9 @@ CommandOutcome Lock(MainWindow& w, int model, int lockOption, std::uint8_t secur
   const std::uint8_t wanted = securityBits | LockOptionBits(sequence, lockOption);
   const bool level4 = LockOptionBits(sequence, lockOption) != 0 && IsLevel4(sequence, wanted);
   SerialPort& port = record.Port();
-  if (ProgramLockBits(port, w.Op(), port.Timing(), sequence, lockOption, securityBits) != kResultOk) {
+  if (ProgramLockBits(port, w.Op(), port.Timing(), sequence, lockOption, securityBits) != Result::Ok) {
     w.Op().Tell("Set Lock Failed!");
-    return CommandOutcome::Failed("program security bits", kResultFail);
+    return CommandOutcome::Failed("program security bits", Result::Failed);
   }
   state.linkBusy = true;
   w.Op().Tell("Set Lock Completed!\nChip will be automatically redetected!");

@@ -13,11 +13,12 @@ namespace {
 constexpr const char* kPrinted = "Print data has completed";
 constexpr const char* kPrintFailed = "Print data failed";
 
-// Tells the result unless the engine has already told its own failure.
-CommandOutcome ReportOutcome(MainWindow& w, int result, std::uint32_t address, std::size_t length, int block) {
-  if (!w.State().operationFailed) w.Op().Tell(result == kResultOk ? kPrinted : kPrintFailed);
-  if (w.State().cancelRequested && result != kResultOk) return CommandOutcome::Cancelled("read");
-  if (result != kResultOk) return CommandOutcome::Failed(result == kResultFail ? "print" : "read", result);
+// Tells the result unless the engine has already told its own failure; a
+// cancelled print neither failed nor printed, so it tells nothing.
+CommandOutcome ReportOutcome(MainWindow& w, Result result, std::uint32_t address, std::size_t length, int block) {
+  if (result == Result::Cancelled) return CommandOutcome::Cancelled("read");
+  if (!w.State().operationFailed) w.Op().Tell(result == Result::Ok ? kPrinted : kPrintFailed);
+  if (result != Result::Ok) return CommandOutcome::Failed(result == Result::Failed ? "print" : "read", result);
   CommandOutcome outcome = CommandOutcome::Success("printed");
   outcome.address = address;
   outcome.bytes = length;
@@ -25,7 +26,7 @@ CommandOutcome ReportOutcome(MainWindow& w, int result, std::uint32_t address, s
   return outcome;
 }
 
-int Print(MainWindow& w, FlashEngine& engine, std::uint32_t address, std::size_t length, std::uint32_t chunk) {
+Result Print(MainWindow& w, FlashEngine& engine, std::uint32_t address, std::size_t length, std::uint32_t chunk) {
   FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
   return PrintRange(ctx, address, length, chunk, [&w](const std::string& listing) {
     return w.Op().PrintListing(listing);
@@ -51,7 +52,8 @@ CommandOutcome PrintChosenRange(MainWindow& w) {
 
   FlashEngine engine = w.Engine();
   if (!SelectPrintedBlock(w, engine, start.block)) {
-    CommandOutcome outcome = CommandOutcome::Failed(start.block == 0 ? "select block 0" : "select block 1", kResultFail);
+    CommandOutcome outcome =
+        CommandOutcome::Failed(start.block == 0 ? "select block 0" : "select block 1", Result::Failed);
     outcome.block = start.block;
     return outcome;
   }

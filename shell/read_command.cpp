@@ -37,12 +37,11 @@ bool MakeReadable(MainWindow& w, FlashEngine& engine, int block) {
   return true;
 }
 
-CommandOutcome ReadOutcome(MainWindow& w, bool failed, std::size_t length, std::uint32_t address, int block) {
-  // A read that came to its end counts as done even if a cancel arrived late.
-  if (failed && w.State().cancelRequested) return CommandOutcome::Cancelled("read");
-  if (failed) {
-    w.State().operationFailed = true;
-    return CommandOutcome::Failed("read", kResultNoReply);
+// A read that came to its end counts as done even if a cancel arrived late.
+CommandOutcome ReadOutcome(MainWindow& w, Result result, std::size_t length, std::uint32_t address, int block) {
+  if (result != Result::Ok) {
+    if (result != Result::Cancelled) w.State().operationFailed = true;
+    return CommandOutcome::Stopped("read", result);
   }
   CommandOutcome done = CommandOutcome::Success("read");
   done.bytes = length;
@@ -61,19 +60,20 @@ CommandOutcome ReadChosenRange(MainWindow& w) {
   const std::uint32_t count = range->count;
 
   FlashEngine engine = w.Engine();
-  if (!MakeReadable(w, engine, start.block)) return CommandOutcome::Failed("select the block", kResultFail);
+  if (!MakeReadable(w, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
 
   const std::uint32_t sectorSize = record.SectorSize(start.block);
   const std::uint32_t offset = start.address - record.BaseAddress(start.block);
   const std::size_t length = static_cast<std::size_t>(count) * sectorSize;
   FlashImage& image = record.BlockImage(start.block);
   image.Fill();
-  bool failed = offset + length > image.Size();
-  if (!failed) failed = engine.ReadRange(image.Data() + offset, start.address, length, sectorSize) != length;
+  const Result result = offset + length > image.Size()
+                            ? Result::NoReply
+                            : engine.ReadRange(image.Data() + offset, start.address, length, sectorSize);
 
   ShowReadRange(w, start.block, static_cast<int>(offset / sectorSize), static_cast<int>(count));
   w.ClearStatusText();
-  return ReadOutcome(w, failed, length, start.address, start.block);
+  return ReadOutcome(w, result, length, start.address, start.block);
 }
 
 }  // namespace
@@ -96,11 +96,12 @@ CommandOutcome ReadExternalBank(MainWindow& w) {
   image.Fill();
   const std::size_t length = static_cast<std::size_t>(count) * kBankSectorSize;
   FlashEngine engine = w.Engine();
-  bool failed = address + length > image.Size();
-  if (!failed) failed = engine.ReadRange(image.Data() + address, address, length, kBankChunk) != length;
+  const Result result = address + length > image.Size()
+                            ? Result::NoReply
+                            : engine.ReadRange(image.Data() + address, address, length, kBankChunk);
 
   ShowExternalReadRange(w, static_cast<int>(first), static_cast<int>(count));
-  return ReadOutcome(w, failed, length, address, -1);
+  return ReadOutcome(w, result, length, address, -1);
 }
 
 }  // namespace brisko

@@ -44,7 +44,7 @@ CommandOutcome ProgramConfigBit(MainWindow& w, const ConfigBitPlan& plan) {
   const std::string name = plan.name;
   if (!WriteEach(port, plan.bytes)) {
     w.Op().Tell("Program " + name + " Failed!");
-    return CommandOutcome::Failed("program " + name, kResultFail);
+    return CommandOutcome::Failed("program " + name, Result::Failed);
   }
   w.State().linkBusy = true;
   std::this_thread::sleep_for(port.Timing().configPause);
@@ -57,9 +57,9 @@ CommandOutcome RemapKT400(MainWindow& w, int remapOption) {
   SessionRecord& record = *w.Record();
   if (record.GetMemoryMode() != kExternalMemory) return CommandOutcome::Refused(Refusal::NotSupported);
   SerialPort& port = record.Port();
-  if (RemapBlocksKT400(port, port.Timing(), remapOption) != kResultOk) {
+  if (RemapBlocksKT400(port, port.Timing(), remapOption) != Result::Ok) {
     w.Op().Tell("Memory Remap Failed!");
-    return CommandOutcome::Failed("remap", kResultFail);
+    return CommandOutcome::Failed("remap", Result::Failed);
   }
   w.State().linkBusy = true;
   w.Op().Tell(std::string("Memory Remap Completed!") + kRedetected);

@@ -10,12 +10,14 @@ namespace brisko {
 namespace {
 
 
-CommandOutcome ReportOutcome(MainWindow& w, int result, const SaveDialog& dialog, std::size_t length,
+// A cancelled save left the file as it was and failed nothing: it tells
+// nothing.
+CommandOutcome ReportOutcome(MainWindow& w, Result result, const SaveDialog& dialog, std::size_t length,
                              std::uint32_t address, int block) {
+  if (result == Result::Cancelled) return CommandOutcome::Cancelled("read");
   if (!w.State().operationFailed)
-    w.Op().Tell(result == kResultOk ? "Save data has completed" : "Save data failed");
-  if (w.State().cancelRequested && result != kResultOk) return CommandOutcome::Cancelled("read");
-  if (result != kResultOk) return CommandOutcome::Failed("read and write the file", result);
+    w.Op().Tell(result == Result::Ok ? "Save data has completed" : "Save data failed");
+  if (result != Result::Ok) return CommandOutcome::Failed("read and write the file", result);
   CommandOutcome done = CommandOutcome::Success(std::string("saved ") + (dialog.textMode ? "as text to " : "to ") +
                                                 dialog.path);
   done.bytes = length;
@@ -71,7 +73,7 @@ CommandOutcome OnSave(MainWindow& w) {
   w.SelectTab(start.block);
 
   FlashEngine engine = w.Engine();
-  if (!SelectSavedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", kResultFail);
+  if (!SelectSavedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
   FileRoutineContext ctx{*record, w.State(), engine, w.Op()};
   const std::size_t length = static_cast<std::size_t>(count) * sectorSize;
   return ReportOutcome(w, SaveToFile(ctx, dialog.path, start.address, length, sectorSize, dialog.textMode), dialog,

@@ -18,7 +18,7 @@ constexpr const char* kDoubleClockQuestion =
     "(e.g. You entered 2MHz before setting double clock, now you can enter 4MHz.)\n\nDo you want to enter "
     "another crystal frequency?";
 
-CommandOutcome Fail(MainWindow& w, const char* text, const char* step, int code) {
+CommandOutcome Fail(MainWindow& w, const char* text, const char* step, Result code) {
   w.Op().Tell(text);
   return CommandOutcome::Failed(step, code);
 }
@@ -29,20 +29,21 @@ CommandOutcome FinishHandshake(MainWindow& w, SessionRecord& record) {
   SerialPort& port = record.Port();
   switch (CheckReady(port)) {
     case ReadyOutcome::Ready: break;
-    case ReadyOutcome::SendFailed: return Fail(w, "Failed on sending baud_detect_string #2.", "ready check", kResultFail);
-    case ReadyOutcome::NoByte0: return Fail(w, "Failed on receiving string RDY(0).", "ready check", kResultNoReply);
-    case ReadyOutcome::NoByte1: return Fail(w, "Failed on receiving string RDY(1).", "ready check", kResultNoReply);
+    case ReadyOutcome::SendFailed:
+      return Fail(w, "Failed on sending baud_detect_string #2.", "ready check", Result::Failed);
+    case ReadyOutcome::NoByte0: return Fail(w, "Failed on receiving string RDY(0).", "ready check", Result::NoReply);
+    case ReadyOutcome::NoByte1: return Fail(w, "Failed on receiving string RDY(1).", "ready check", Result::NoReply);
     case ReadyOutcome::BadOrNoByte2:
-      return Fail(w, "Failed on receiving string RDY(2).", "ready check", kResultWrongReply);
+      return Fail(w, "Failed on receiving string RDY(2).", "ready check", Result::WrongReply);
   }
   const std::uint8_t select[] = {0x05, 0x55};
   if (port.WriteBytes(select, sizeof select) != kByteOk)
-    return Fail(w, "Failed on sending 05h & 55h to Target MCU.", "mode select", kResultFrameNotSent);
+    return Fail(w, "Failed on sending 05h & 55h to Target MCU.", "mode select", Result::FrameNotSent);
   std::uint8_t status = 0;
   if (port.ReadByte(status) != kByteOk)
-    return Fail(w, "No Response from Target Board after sending 05h,55h!!!", "mode select", kResultNoReply);
+    return Fail(w, "No Response from Target Board after sending 05h,55h!!!", "mode select", Result::NoReply);
   const auto version = QueryVersion(port);
-  if (!version) return Fail(w, "No Response from Target Board after sending 60h!!!", "version query", kResultNoReply);
+  if (!version) return Fail(w, "No Response from Target Board after sending 60h!!!", "version query", Result::NoReply);
 
   SessionState& state = w.State();
   const int model = record.GetChipModel();
@@ -63,7 +64,7 @@ CommandOutcome FinishHandshake(MainWindow& w, SessionRecord& record) {
   info.fwVersion = FirmwareVersionText((*version)[0], (*version)[1]);
   w.SetChipInfo(info);
   if (info.fwVersion != kAcceptedFirmwareText)
-    return Fail(w, "Wrong Firmware Version Detected in MCU chip!!!", "version", kResultWrongReply);
+    return Fail(w, "Wrong Firmware Version Detected in MCU chip!!!", "version", Result::WrongReply);
   w.SetStatusText("Detect target MCU is successful!");
   w.ProgressSetText("Done");
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
@@ -108,9 +109,9 @@ CommandOutcome OnDetectUnknownVersion(MainWindow& w) {
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
   w.Op().Tell(kResetPrompt);
-  if (port.Open() != kResultOk) {
+  if (port.Open() != Result::Ok) {
     w.SetStatusText(port.LastOpenError());
-    return Fail(w, "Failed to setup Serial Comm with Target MCU!!!", "open the port", kResultPortNotOpened);
+    return Fail(w, "Failed to setup Serial Comm with Target MCU!!!", "open the port", Result::PortNotOpened);
   }
   port.SetLinesForInternalMode();
   w.ProgressSetText("Reset MCU, then wait for detecting Firmware 1.1F...");
@@ -119,7 +120,7 @@ CommandOutcome OnDetectUnknownVersion(MainWindow& w) {
   switch (SynchroniseBaud(port, port.Timing().unknownVersionSync)) {
     case SyncOutcome::Locked: break;
     case SyncOutcome::SendFailed:
-      return Fail(w, "Failed on sending baud_detect_string #1.", "baud detection", kResultFrameNotSent);
+      return Fail(w, "Failed on sending baud_detect_string #1.", "baud detection", Result::FrameNotSent);
     case SyncOutcome::TimedOut:
       w.ProgressSetText("Detect Firmware 1.1F failed...");
       w.Op().Tell("Failed to detect Firmware 1.1F,\nnow we will try to detect 1.1E.");

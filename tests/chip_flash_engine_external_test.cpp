@@ -60,7 +60,7 @@ class ScriptedDevice final : public SerialDevice {
 class ExternalBankTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_EQ(rig.port.Open(), kResultOk);
+    ASSERT_EQ(rig.port.Open(), Result::Ok);
     rig.state.externalHighBankSelected = true;
   }
   static LinkTiming Timing() {
@@ -76,7 +76,7 @@ class ExternalBankTest : public ::testing::Test {
 
 TEST_F(ExternalBankTest, SectorEraseUses04hAndPausesBeforeTheReply) {
   Reply({0xC0, 0xC0});
-  EXPECT_EQ(rig.engine.EraseSectors(0x1000, 4096, 2), kResultOk);
+  EXPECT_EQ(rig.engine.EraseSectors(0x1000, 4096, 2), Result::Ok);
   EXPECT_EQ(Line().sent, Cat({Frame(0x04, 0x1000, 0x01), Frame(0x04, 0x2000, 0x01)}));
   // The external flash answers only once the erase has run: the host must
   // not start the reply's read time-out before the pause is over.
@@ -95,7 +95,7 @@ TEST_F(ExternalBankTest, ProgramUses06hAndReadsBackWith03h) {
   last.resize(128, 0xFF);
   const Bytes first(data.begin(), data.begin() + 128);
   Reply(Cat({first, last}));
-  EXPECT_EQ(rig.engine.ProgramRange(0x8000, 128, data.data(), data.size()), kResultOk);
+  EXPECT_EQ(rig.engine.ProgramRange(0x8000, 128, data.data(), data.size()), Result::Ok);
   EXPECT_EQ(Line().sent, Cat({Frame(0x06, 0x8000, 0x80), first, Frame(0x03, 0x8000, 0x80), Frame(0x06, 0x8080, 0x80),
                               last, Frame(0x03, 0x8080, 0x80)}));
 }
@@ -104,7 +104,7 @@ TEST_F(ExternalBankTest, ReadAndCompareUse03hWhileABankIsSelected) {
   const Bytes content = Pattern(300, 6);
   Reply(content);
   Bytes destination(300);
-  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0xF000, 300, 128), 300u);
+  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0xF000, 300, 128), Result::Ok);
   EXPECT_EQ(destination, content);
   EXPECT_EQ(Line().sent, Cat({Frame(0x03, 0xF000, 128), Frame(0x03, 0xF080, 128), Frame(0x03, 0xF100, 44)}));
 
@@ -114,7 +114,7 @@ TEST_F(ExternalBankTest, ReadAndCompareUse03hWhileABankIsSelected) {
   file[5] ^= 0xFF;
   long address = -1;
   int pair = -1;
-  EXPECT_EQ(rig.engine.CompareRange(0xF000, 128, file.data(), file.size(), address, pair), kResultFail);
+  EXPECT_EQ(rig.engine.CompareRange(0xF000, 128, file.data(), file.size(), address, pair), Result::Failed);
   EXPECT_EQ(address, 0xF005);
   EXPECT_EQ(pair, content[5] * 256 + file[5]);
   EXPECT_EQ(Line().sent, Frame(0x03, 0xF000, 128));
@@ -124,19 +124,20 @@ TEST_F(ExternalBankTest, ReadAndCompareUse03hWhileABankIsSelected) {
   Line().sent.clear();
   rig.state.externalHighBankSelected = false;
   rig.state.externalLowBankSelected = true;
-  rig.engine.ReadRange(destination.data(), 0x0000, 16, 16);
+  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 16, 16), Result::Ok);
   rig.state.externalLowBankSelected = false;
-  rig.engine.ReadRange(destination.data(), 0x0000, 16, 16);
+  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 16, 16), Result::Ok);
   EXPECT_EQ(Line().sent, Cat({Frame(0x03, 0x0000, 16), Frame(0x0C, 0x0000, 16)}));
 }
 
 TEST_F(ExternalBankTest, ChipEraseWantsItsConfirmation) {
   struct Case {
     Bytes reply;
-    int result;
+    Result result;
     bool noted;  // a wrong answer is noted in the wire trace, not told
   };
-  for (const Case& c : {Case{{0xC0}, kResultOk, false}, Case{{0x55}, kResultFail, true}, Case{{}, kResultFail, false}}) {
+  for (const Case& c :
+       {Case{{0xC0}, Result::Ok, false}, Case{{0x55}, Result::Failed, true}, Case{{}, Result::Failed, false}}) {
     TempDir dir;
     rig.port.SetTrace(std::make_shared<WireTrace>(dir.File("trace")));
     Reply(c.reply);

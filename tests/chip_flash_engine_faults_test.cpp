@@ -21,7 +21,7 @@ TEST_F(FlashEngineFaultTest, CorruptReadBackInTheThirdChunkStopsThere) {
   const Bytes data = Pattern(5 * 128, 2);
   rig.Faults().replyFaults.push_back(Fault(Kind::Corrupt, 0x0C, 3, 5));
 
-  EXPECT_EQ(rig.engine.ProgramRange(0x0000, 128, data.data(), data.size()), kResultFail);
+  EXPECT_EQ(rig.engine.ProgramRange(0x0000, 128, data.data(), data.size()), Result::Failed);
 
   EXPECT_EQ(rig.progress.log, (Log{"range 5", "reset", "Writing", "advance", "advance", "reset", "Abort"}));
   EXPECT_EQ(rig.Wire().size(), 3u * (4 + 128 + 4)) << "no chunk after the failed one is sent";
@@ -42,7 +42,7 @@ TEST_F(FlashEngineFaultTest, DroppedOrRefusedEraseReplyLeavesTheBarWhereItStoppe
       rig.Faults().replyFaults.push_back(Fault(Kind::Drop, 0x0B, 2, 0));
 
     Stopwatch watch;
-    EXPECT_EQ(rig.engine.EraseSectors(0x0000, 128, 4), kResultFail);
+    EXPECT_EQ(rig.engine.EraseSectors(0x0000, 128, 4), Result::Failed);
     EXPECT_LT(watch.Elapsed(), kGenerousBound);
 
     EXPECT_EQ(rig.progress.log, (Log{"range 4", "reset", "Erasing", "advance", "Abort"}));
@@ -58,14 +58,16 @@ TEST_F(FlashEngineFaultTest, ReadRangeWaitsAgainForALateByteButNotForOneThatNeve
   const Bytes content = Pattern(300, 8);
   rig.SetFlash(0, 0, content);
   Bytes destination(300);
-  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 300, 128), 300u);
+  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 300, 128), Result::Ok);
   EXPECT_EQ(destination, content);
   EXPECT_EQ(rig.progress.LastLabel(), "Done");
 
   ASSERT_TRUE(rig.Connect());
   rig.Faults().replyFaults = {Fault(Kind::Drop, 0x0C, 2, 10)};
   Stopwatch watch;
-  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 300, 128), 128u);
+  std::size_t got = 99;
+  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 300, 128, &got), Result::NoReply);
+  EXPECT_EQ(got, 128u);
   EXPECT_LT(watch.Elapsed(), kGenerousBound);
   EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Reading", "advance", "reset", "Abort"}));
 }
@@ -76,7 +78,7 @@ TEST_F(FlashEngineFaultTest, CompareNeverTakesAMissingByteForAnEqualOne) {
   const Bytes content(128, 0xFF);
   long address = -7;
   int pair = -7;
-  EXPECT_EQ(rig.engine.CompareRange(0x0000, 128, content.data(), content.size(), address, pair), kResultFail);
+  EXPECT_EQ(rig.engine.CompareRange(0x0000, 128, content.data(), content.size(), address, pair), Result::Failed);
   EXPECT_EQ(rig.messages.messages, (Log{"Failed to Read data byte from the chip!"}));
   EXPECT_EQ(address, -7);
   EXPECT_EQ(pair, -7);
@@ -88,17 +90,19 @@ TEST_F(FlashEngineFaultTest, ChipThatStopsAnsweringMidOperation) {
   // Silent from the middle of the second chunk's data on.
   rig.Faults().stopAfterHostBytes = rig.target->HostBytesSinceReset() + 136 + 60;
   Stopwatch watch;
-  EXPECT_EQ(rig.engine.ProgramRange(0x0000, 128, data.data(), data.size()), kResultFail);
+  EXPECT_EQ(rig.engine.ProgramRange(0x0000, 128, data.data(), data.size()), Result::Failed);
   EXPECT_EQ(rig.progress.log, (Log{"range 4", "reset", "Writing", "advance", "reset", "Abort"}));
 
   Bytes destination(256);
-  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 256, 128), 0u);
+  std::size_t got = 99;
+  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 256, 128, &got), Result::NoReply);
+  EXPECT_EQ(got, 0u);
   long address = -1;
   int pair = -1;
-  EXPECT_EQ(rig.engine.CompareRange(0x0000, 128, data.data(), data.size(), address, pair), kResultFail);
+  EXPECT_EQ(rig.engine.CompareRange(0x0000, 128, data.data(), data.size(), address, pair), Result::Failed);
   EXPECT_EQ(address, -1);
-  EXPECT_EQ(rig.engine.EraseSectors(0x0000, 128, 2), kResultFail);
-  EXPECT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), kResultNoReply);
+  EXPECT_EQ(rig.engine.EraseSectors(0x0000, 128, 2), Result::Failed);
+  EXPECT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), Result::NoReply);
   EXPECT_FALSE(rig.engine.SelectBlock0());
   EXPECT_LT(watch.Elapsed(), 2 * kGenerousBound);
 }
@@ -112,23 +116,27 @@ TEST_F(FlashEngineFaultTest, PulledCableFailsEveryOperationAtItsFirstFrame) {
   int pair = -1;
   Stopwatch watch;
 
-  EXPECT_EQ(rig.engine.ProgramRange(0x0000, 128, data.data(), data.size()), kResultFail);
+  EXPECT_EQ(rig.engine.ProgramRange(0x0000, 128, data.data(), data.size()), Result::Failed);
   EXPECT_EQ(rig.progress.LastLabel(), "Abort");
-  EXPECT_EQ(rig.engine.EraseSectors(0x0000, 128, 1), kResultFail);
-  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 256, 128), 0u);
-  EXPECT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), kResultFrameNotSent);
-  EXPECT_EQ(rig.engine.ChipErase(), kResultFail);
-  EXPECT_EQ(rig.engine.ChipEraseExternal(), kResultFail);
+  EXPECT_EQ(rig.engine.EraseSectors(0x0000, 128, 1), Result::Failed);
+  std::size_t got = 99;
+  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 256, 128, &got), Result::NoReply);
+  EXPECT_EQ(got, 0u);
+  EXPECT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), Result::FrameNotSent);
+  EXPECT_EQ(rig.engine.ChipErase(), Result::Failed);
+  EXPECT_EQ(rig.engine.ChipEraseExternal(), Result::Failed);
   EXPECT_FALSE(rig.engine.SelectBlock1());
-  EXPECT_EQ(rig.engine.CompareRange(0x0000, 128, data.data(), data.size(), address, pair), kResultFail);
+  EXPECT_EQ(rig.engine.CompareRange(0x0000, 128, data.data(), data.size(), address, pair), Result::Failed);
   EXPECT_TRUE(rig.messages.Saw("Fail to write ORVEX_CMD_READ to MCU!!!"));
 
   rig.progress.Clear();
-  EXPECT_EQ(rig.engine.ReadBlock1Range(destination.data(), 0x0000, 256, 128), 0u);
+  got = 99;
+  EXPECT_EQ(rig.engine.ReadBlock1Range(destination.data(), 0x0000, 256, 128, &got), Result::NoReply);
+  EXPECT_EQ(got, 0u);
   EXPECT_EQ(rig.progress.log, (Log{"range 2", "reset", "error", "reset", "Abort"}));
 
   rig.progress.Clear();
-  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), kResultFail);
+  EXPECT_EQ(rig.engine.ProgramBlock1Range(0x0400, 128, data.data(), data.size()), Result::Failed);
   EXPECT_TRUE(rig.messages.Saw("Erase block 1 failed"));
   EXPECT_TRUE(rig.progress.log.empty());
   EXPECT_LT(watch.Elapsed(), 2 * kGenerousBound);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "link/serial_port.hpp"
 #include "sim/sim_device.hpp"
 #include "sim_bench.hpp"
@@ -83,7 +84,7 @@ struct SimRig : SimChip, EngineRig {
   // Opens the port (whose rising RTS resets the chip) and takes the loader
   // through its handshake. The wire log, progress and messages start empty.
   bool Connect() {
-    if (port.Open() != kResultOk || SimBench(target).Detect() != 0x00) return false;
+    if (port.Open() != Result::Ok || SimBench(target).Detect() != 0x00) return false;
     ClearWire();
     progress.Clear();
     messages.messages.clear();

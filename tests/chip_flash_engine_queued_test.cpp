@@ -57,7 +57,7 @@ class QueuedTest : public ::testing::Test {
     t.queueReplyWait = replyWait;
     return t;
   }
-  int Program(const Bytes& data) {
+  Result Program(const Bytes& data) {
     return rig.engine.ProgramRangeQueued(queues, 0x0000, 128, data.data(), data.size());
   }
 
@@ -73,8 +73,8 @@ TEST_F(QueuedTest, EraseThenProgramThroughTheQueues) {
   Bytes data = Pattern(300, 21);
   std::fill(data.begin() + 128, data.begin() + 256, 0xFF);
   StartWorker();
-  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 3), kResultOk);
-  EXPECT_EQ(Program(data), kResultOk);
+  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 3), Result::Ok);
+  EXPECT_EQ(Program(data), Result::Ok);
   worker = std::jthread();  // stopped before the wire is read
   Bytes last(data.begin() + 256, data.end());
   last.resize(128, 0xFF);
@@ -95,13 +95,13 @@ TEST_F(QueuedTest, MissingEraseReplyEndsAfterTheReplyWaitAndACorruptReadBackFail
   rig.port.SetTiming(Timing(Millis{50}));
   StartWorker();
   Stopwatch watch;
-  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 3), kResultFail);
+  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 3), Result::Failed);
   EXPECT_LT(watch.Elapsed(), kGenerousBound);
   EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Erasing", "advance", "reset", "Abort"}));
 
   rig.port.SetTiming(Timing());
   rig.progress.Clear();
-  EXPECT_EQ(Program(Pattern(384, 22)), kResultFail);
+  EXPECT_EQ(Program(Pattern(384, 22)), Result::Failed);
   EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Writing", "advance", "reset", "Abort"}));
 }
 
@@ -111,14 +111,14 @@ TEST_F(QueuedTest, WorkerThatGivesUpStopsTheProgramAtOnce) {
   // A reply wait this long would show if the engine ignored the latch.
   rig.port.SetTiming(Timing(Millis{60000}));
   Stopwatch watch;
-  EXPECT_EQ(Program(Pattern(10 * 128, 23)), kResultFail);
+  EXPECT_EQ(Program(Pattern(10 * 128, 23)), Result::Failed);
   EXPECT_LT(watch.Elapsed(), kGenerousBound);
   EXPECT_EQ(std::count(rig.progress.log.begin(), rig.progress.log.end(), "advance"), 2);
   EXPECT_EQ(rig.progress.LastLabel(), "Abort");
 
   // With the latch set nothing more is taken.
   rig.progress.Clear();
-  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 2), kResultFail);
+  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 2), Result::Failed);
   EXPECT_EQ(rig.progress.log, (Log{"range 2", "reset", "Erasing", "reset", "Abort"}));
 }
 

@@ -17,7 +17,7 @@ TEST_F(FlashEngineTest, ProgramSkipsBlankChunksPadsTheLastAndVerifiesEachChunk) 
   Bytes data = Pattern(300, 1);
   std::fill(data.begin() + 128, data.begin() + 256, 0xFF);  // the second chunk is blank
 
-  EXPECT_EQ(rig.engine.ProgramRange(0x1000, 128, data.data(), data.size()), kResultOk);
+  EXPECT_EQ(rig.engine.ProgramRange(0x1000, 128, data.data(), data.size()), Result::Ok);
 
   const Bytes first(data.begin(), data.begin() + 128);
   Bytes last(128, 0xFF);
@@ -32,14 +32,14 @@ TEST_F(FlashEngineTest, ProgramSkipsBlankChunksPadsTheLastAndVerifiesEachChunk) 
   // A wholly blank buffer sends nothing, yet runs the bar to its end.
   rig.target->ClearHostBytes();
   rig.progress.Clear();
-  EXPECT_EQ(rig.engine.ProgramRange(0x0000, 128, Blank(384).data(), 384), kResultOk);
+  EXPECT_EQ(rig.engine.ProgramRange(0x0000, 128, Blank(384).data(), 384), Result::Ok);
   EXPECT_TRUE(rig.Wire().empty());
   EXPECT_EQ(rig.progress.log, full);
 }
 
 TEST_F(FlashEngineTest, EraseSendsOneFramePerSectorAndWantsTheAcknowledgement) {
   rig.SetFlash(0, 0x0100, Pattern(384, 1));
-  EXPECT_EQ(rig.engine.EraseSectors(0x0100, 128, 3), kResultOk);
+  EXPECT_EQ(rig.engine.EraseSectors(0x0100, 128, 3), Result::Ok);
   EXPECT_EQ(rig.Wire(), Cat({Frame(0x0B, 0x0100, 0x01), Frame(0x0B, 0x0180, 0x01), Frame(0x0B, 0x0200, 0x01)}));
   EXPECT_EQ(rig.Flash(0, 0x0100, 384), Blank(384));
   EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Erasing", "advance", "advance", "advance", "reset", "Done"}));
@@ -49,7 +49,7 @@ TEST_F(FlashEngineTest, ReadRangeAsksForWholeChunksAndTheRemainder) {
   const Bytes content = Pattern(300, 9);
   rig.SetFlash(0, 0x0200, content);
   Bytes destination(300, 0);
-  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0200, 300, 128), 300u);
+  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0200, 300, 128), Result::Ok);
   EXPECT_EQ(destination, content);
   EXPECT_EQ(rig.Wire(), Cat({Frame(0x0C, 0x0200, 128), Frame(0x0C, 0x0280, 128), Frame(0x0C, 0x0300, 44)}));
   EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Reading", "advance", "advance", "advance", "reset", "Done"}));
@@ -63,7 +63,7 @@ TEST_F(FlashEngineTest, CompareReportsTheFirstDifferenceWithTheChipByteHigh) {
   const Bytes head(content.begin(), content.begin() + 450);
   long address = -1;
   int pair = -1;
-  EXPECT_EQ(rig.engine.CompareRange(0x1000, 128, head.data(), head.size(), address, pair), kResultOk);
+  EXPECT_EQ(rig.engine.CompareRange(0x1000, 128, head.data(), head.size(), address, pair), Result::Ok);
   EXPECT_EQ(address, -1) << "untouched without a difference";
   EXPECT_EQ(rig.progress.labels, (Log{"Comparing", "Done"}));
 
@@ -73,7 +73,7 @@ TEST_F(FlashEngineTest, CompareReportsTheFirstDifferenceWithTheChipByteHigh) {
   rig.target->ClearHostBytes();
   rig.progress.Clear();
 
-  EXPECT_EQ(rig.engine.CompareRange(0x1000, 128, file.data(), file.size(), address, pair), kResultFail);
+  EXPECT_EQ(rig.engine.CompareRange(0x1000, 128, file.data(), file.size(), address, pair), Result::Failed);
   EXPECT_EQ(address, 0x1082);
   EXPECT_EQ(pair, content[130] * 256 + file[130]);
   EXPECT_EQ(rig.messages.messages, (Log{"Failed to Verify Data!!!"}));
@@ -85,10 +85,10 @@ TEST_F(FlashEngineTest, CompareReportsTheFirstDifferenceWithTheChipByteHigh) {
 // without the engine's pause the next command would be lost.
 TEST_F(FlashEngineTest, ChipEraseBlanksBlock0AndTheNextCommandWaitsForTheChip) {
   rig.SetFlash(0, 0x0000, Pattern(256, 1));
-  EXPECT_EQ(rig.engine.ChipErase(), kResultOk);
+  EXPECT_EQ(rig.engine.ChipErase(), Result::Ok);
   EXPECT_EQ(rig.Wire(), Frame(0x01, 0x0000, 0x01));
   Bytes readBack(256);
-  EXPECT_EQ(rig.engine.ReadRange(readBack.data(), 0x0000, 256, 128), 256u);
+  EXPECT_EQ(rig.engine.ReadRange(readBack.data(), 0x0000, 256, 128), Result::Ok);
   EXPECT_EQ(readBack, Blank(256));
 }
 
@@ -100,14 +100,14 @@ TEST_F(FlashEngineTest, StartCommandWantsTheAcknowledgement) {
     const char* name;
     std::vector<ReplyFault> faults;
     std::uint8_t value;
-    int result;
+    Result result;
     Log progress;
   } cases[] = {
-      {"acknowledged", {}, 0x10, kResultOk, {"reset", "Start", "advance", "reset"}},
-      {"C0h XOR 40h = 80h", {{ReplyFault::Kind::Corrupt, 0x03, 0, 0, 0x40, Millis{0}}}, 0x10, kResultWrongReply,
+      {"acknowledged", {}, 0x10, Result::Ok, {"reset", "Start", "advance", "reset"}},
+      {"C0h XOR 40h = 80h", {{ReplyFault::Kind::Corrupt, 0x03, 0, 0, 0x40, Millis{0}}}, 0x10, Result::WrongReply,
        {"reset", "Start"}},
-      {"no reply", {{ReplyFault::Kind::Drop, 0x03, 0, 0, 0x01, Millis{0}}}, 0x10, kResultNoReply, {"reset", "Start"}},
-      {"the programmer is entered with 10h only", {}, 0x11, kResultNoReply, {"reset", "Start"}},
+      {"no reply", {{ReplyFault::Kind::Drop, 0x03, 0, 0, 0x01, Millis{0}}}, 0x10, Result::NoReply, {"reset", "Start"}},
+      {"the programmer is entered with 10h only", {}, 0x11, Result::NoReply, {"reset", "Start"}},
   };
   for (const Case& c : cases) {
     ASSERT_TRUE(rig.Connect());

@@ -9,6 +9,7 @@
 #include "link/command_primitives.hpp"
 #include "link/read_routines.hpp"
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "sim/sim_device.hpp"
 #include "support/legacy_timing.hpp"
 #include "support/recording_sink.hpp"
@@ -33,7 +34,7 @@ class NoProgress final : public ProgressSink {
 // A 1.1E chip on an open port, a worker released to it after the hand-shake.
 struct WorkerRig : test::SimChip {
   explicit WorkerRig(sim::SimConfig config) : SimChip(config), port(sink, sim::SimOpener(target), test::LegacyTiming()) {
-    port.Open();
+    EXPECT_EQ(port.Open(), Result::Ok);
   }
 
   bool Handshake(std::uint8_t& status) {
@@ -95,8 +96,8 @@ TEST(LegacyLinkWorker, CarriesTheLoadersCommandsAfterTheHandshakeAndStopsCleanly
   // 0Bh (one reply byte) and 0Eh (data, no reply) through the queued engine.
   FlashEngine engine = rig.Engine();
   const Bytes code = Pattern(256, 9);
-  EXPECT_EQ(engine.EraseSectorsQueued(rig.worker.Queues(), 0x0400, 128, 2), kResultOk);
-  EXPECT_EQ(engine.ProgramRangeQueued(rig.worker.Queues(), 0x0400, 128, code.data(), code.size()), kResultOk);
+  EXPECT_EQ(engine.EraseSectorsQueued(rig.worker.Queues(), 0x0400, 128, 2), Result::Ok);
+  EXPECT_EQ(engine.ProgramRangeQueued(rig.worker.Queues(), 0x0400, 128, code.data(), code.size()), Result::Ok);
   EXPECT_EQ(rig.Flash(0, 0x0400, 256), code);
 
   // Nothing queued: each prompt is answered with 61h.
@@ -174,7 +175,7 @@ TEST(LegacyLinkWorker, AfterAResetInTheMiddleTheNextOperationGetsOnlyItsOwnReply
   // The rest of the first reply comes after the host stopped waiting for it;
   // the read-back of this program run must not take it for its own.
   const Bytes code = Pattern(128, 8);
-  EXPECT_EQ(rig.Engine().ProgramRangeQueued(rig.worker.Queues(), 0x0100, 128, code.data(), code.size()), kResultOk);
+  EXPECT_EQ(rig.Engine().ProgramRangeQueued(rig.worker.Queues(), 0x0100, 128, code.data(), code.size()), Result::Ok);
   EXPECT_EQ(rig.Flash(0, 0x0100, 128), code);
   rig.worker.Stop();
   EXPECT_TRUE(rig.worker.Finished());

@@ -8,7 +8,16 @@
 #include <vector>
 
 #include "cli/interrupt_watch.hpp"
+#include "cli/outcome_lines.hpp"
+#include "shell/compare_command.hpp"
+#include "shell/download_command.hpp"
+#include "shell/erase_commands.hpp"
+#include "shell/external_bank_commands.hpp"
+#include "shell/print_command.hpp"
+#include "shell/read_command.hpp"
+#include "shell/save_command.hpp"
 #include "support/process.hpp"
+#include "support/sim_session.hpp"
 #include "support/temp_dir.hpp"
 
 namespace brisko {
@@ -165,6 +174,81 @@ TEST(CliInterruptTest, FirstCtrlCCancelsSecondEndsWith130) {
     ::raise(SIGINT);
   };
   EXPECT_EXIT(interruptTwice(), ::testing::ExitedWithCode(130), "");
+}
+
+// A Ctrl-C during any command that moves flash through the engine, in every
+// memory mode, ends it cancelled (exit 130), never as a failure of the step it
+// stopped: no "Compare failed!", no "Sector erase failed!!!".
+TEST(CliInterruptTest, CancelInEveryTransferCommandAndMemoryModeExits130) {
+  using test::SimSession;
+  struct Mode {
+    const char* name;
+    int model;
+    int memoryMode;
+    CommandOutcome (*enter)(MainWindow&);
+    bool highHalf;
+  } modes[] = {
+      {"internal", kKT530, kInternalMemory, nullptr, false},
+      {"external", kKT530, kExternalMemory, nullptr, false},
+      {"low bank", kKT560, kInternalMemory, OnEnterLowBank, false},
+      {"high bank", kKT560, kInternalMemory, OnEnterHighBank, true},
+  };
+  const auto download = [](int entry) {
+    return [entry](SimSession& s) {
+      s.PickFile(s.Write("app.bin", test::Pattern(6 * 128, 5)), entry < 0 ? s.Block1Entry(20) : entry);
+      s.op.answers = {true, true};
+    };
+  };
+  struct Row {
+    const char* what;
+    CommandOutcome (*command)(MainWindow&);
+    std::function<void(SimSession&)> prepare;
+    const char* cancelAt;  // the progress label whose first step is followed by Ctrl-C
+    bool block1 = false;   // not in an external bank
+  } rows[] = {
+      {"download, during the erase", OnDownload, download(1), "Erasing"},
+      {"download, during the writing", OnDownload, download(1), "Writing"},
+      {"download into block 1", OnDownload, download(-1), "Writing", true},
+      {"download-run", OnDownloadAndRun, download(1), "Writing"},
+      {"read", OnRead, [](SimSession& s) { s.PickRange(0, 4); }, "Reading"},
+      {"compare", OnCompare,
+       [](SimSession& s) { s.PickFile(s.Write("cmp.bin", test::Bytes(6 * 128, 0xFF)), 1); }, "Comparing"},
+      {"save", OnSave, [](SimSession& s) { s.PickSave(0, 4, s.Path("dump.bin"), false); }, "Reading"},
+      {"print", OnPrint, [](SimSession& s) { s.PickRange(0, 4); }, "Reading"},
+      {"sector erase", OnSectorErase,
+       [](SimSession& s) {
+         s.PickRange(1, 4);
+         s.op.answers = {true, true};
+       },
+       "Erasing"},
+  };
+  for (const Mode& mode : modes) {
+    for (const Row& row : rows) {
+      if (row.block1 && mode.enter) continue;
+      SCOPED_TRACE(std::string(mode.name) + ": " + row.what);
+      SimSession s(mode.model, mode.memoryMode);
+      s.target->SetA16(mode.highHalf);
+      ASSERT_TRUE(s.Ready());
+      if (mode.enter) {
+        ASSERT_TRUE(s.Run(mode.enter).Ok());
+      }
+      s.op.messages.clear();
+      row.prepare(s);
+      s.onProgress = [&s, &row](const ProgressPane& pane) {
+        if (pane.label == row.cancelAt && pane.position == 1) s.runner->Cancel();
+      };
+      const CommandOutcome outcome = s.Run(row.command);
+      EXPECT_EQ(OutcomeKindName(outcome.kind), std::string("cancelled")) << outcome.step << " " << outcome.code;
+      EXPECT_EQ(cli::ExitStatus(outcome), 130);
+      EXPECT_TRUE(Has(cli::SummaryLine(row.what, outcome, 0), "cancelled"));
+      for (const std::string& message : s.op.messages) {
+        EXPECT_EQ(message.find("ailed"), std::string::npos) << message;
+      }
+      EXPECT_EQ(s.Window().StatusText().find("ailed"), std::string::npos) << s.Window().StatusText();
+      EXPECT_FALSE(s.State().operationFailed.load());
+      EXPECT_FALSE(s.State().userCodeStarted);
+    }
+  }
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 using Messages = std::vector<std::string>;
 
 struct Outcome {
-  int result = 0;
+  Result result = Result::Ok;
   long address = -1;
   int pair = -1;  // flash byte * 256 + file byte
 };
@@ -27,10 +27,10 @@ TEST(CompareFile, HexFileIsComparedAsItsImageWithTheFirstDifference) {
   ASSERT_TRUE(rig.Connect());
   const std::string hex = rig.Write("fw.hex", std::string(":0300050011223392\n:00000001FF\n"));
   rig.SetFlash(0, 0x80, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x11, 0x22, 0x33});
-  EXPECT_EQ(Compare(rig, hex, 0, 0x80).result, kResultOk);
+  EXPECT_EQ(Compare(rig, hex, 0, 0x80).result, Result::Ok);
   rig.SetFlash(0, 0x86, {0x20});
   const Outcome o = Compare(rig, hex, 0, 0x80);
-  EXPECT_EQ(o.result, kResultProgramFailed);
+  EXPECT_EQ(o.result, Result::ProgramFailed);
   EXPECT_EQ(o.address, 0x86);
   EXPECT_EQ(o.pair, 0x2022);
   EXPECT_EQ(rig.messages.messages, Messages{"Failed to Verify Data!!!"});
@@ -43,17 +43,17 @@ TEST(CompareFile, KT410FileRunningIntoBlock1IsComparedThereAndKT540StopsAtItsBlo
   kt410.SetFlash(0, 0, Bytes(data.begin(), data.begin() + 0x4000));
   kt410.SetFlash(1, 0, Bytes(data.begin() + 0xF000, data.end()));
   const std::string file = kt410.Write("spill.bin", data);
-  EXPECT_EQ(Compare(kt410, file, 0, 0).result, kResultOk);
+  EXPECT_EQ(Compare(kt410, file, 0, 0).result, Result::Ok);
   kt410.SetFlash(1, 0x10, {static_cast<std::uint8_t>(data[0xF010] ^ 0x80)});
   const Outcome o = Compare(kt410, file, 0, 0);
-  EXPECT_EQ(o.result, kResultProgramFailed);
+  EXPECT_EQ(o.result, Result::ProgramFailed);
   EXPECT_EQ(o.address, 0xF010);
 
   SimImageRig kt540(kKT540);
   ASSERT_TRUE(kt540.Connect());
   const Bytes tail = Pattern(0x300, 3);
   kt540.SetFlash(0, 0xFE00, Bytes(tail.begin(), tail.begin() + 0x200));
-  EXPECT_EQ(Compare(kt540, kt540.Write("long.bin", tail), 0, 0xFE00).result, kResultOk);
+  EXPECT_EQ(Compare(kt540, kt540.Write("long.bin", tail), 0, 0xFE00).result, Result::Ok);
 }
 
 TEST(CompareFile, OverSizeIsRefusedWithoutReading) {
@@ -73,7 +73,7 @@ TEST(CompareFile, OverSizeIsRefusedWithoutReading) {
   for (const auto& c : cases) {
     SimImageRig rig(c.model, c.mode);
     ASSERT_TRUE(rig.Connect());
-    EXPECT_EQ(Compare(rig, rig.Write("big.bin", Pattern(c.size, 4)), c.block, c.start).result, kResultOverSize)
+    EXPECT_EQ(Compare(rig, rig.Write("big.bin", Pattern(c.size, 4)), c.block, c.start).result, Result::OverSize)
         << c.model << " block " << c.block;
     EXPECT_EQ(rig.messages.messages, Messages{"The selected file is over size!!!"}) << c.model;
     EXPECT_TRUE(rig.Wire().empty()) << c.model;
@@ -85,13 +85,13 @@ TEST(CompareFile, ExternalBankIsComparedToItsEnd) {
   const Bytes data = Pattern(0x1800, 5);
   std::copy(data.begin(), data.end(), rig.bank->flash.begin() + 0xE000);
   const std::string file = rig.Write("bank.bin", data);
-  EXPECT_EQ(Compare(rig, file, 0, 0xE000).result, kResultOk);
+  EXPECT_EQ(Compare(rig, file, 0, 0xE000).result, Result::Ok);
   rig.bank->flash[0xE000 + 0x1234] = static_cast<std::uint8_t>(data[0x1234] + 1);
   const Outcome o = Compare(rig, file, 0, 0xE000);
-  EXPECT_EQ(o.result, kResultProgramFailed);
+  EXPECT_EQ(o.result, Result::ProgramFailed);
   EXPECT_EQ(o.address, 0xE000 + 0x1234);
   EXPECT_EQ(o.pair, (data[0x1234] + 1) * 256 + data[0x1234]);
-  EXPECT_EQ(Compare(rig, rig.Write("over.bin", Pattern(0x2001, 6)), 0, 0xE000).result, kResultOverSize);
+  EXPECT_EQ(Compare(rig, rig.Write("over.bin", Pattern(0x2001, 6)), 0, 0xE000).result, Result::OverSize);
 }
 
 }  // namespace

@@ -24,9 +24,9 @@ class DownloadToBlock1 : public ::testing::TestWithParam<Block1Case> {
     const bool kt400 = IsKT400(GetParam().model);
     const auto& programmer = kt400 ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500;
     ASSERT_TRUE(kt400 || rig.engine.SelectBlock0());
-    ASSERT_EQ(rig.engine.EraseSectors(0x2000, 128, 3), kResultOk);
-    ASSERT_EQ(rig.engine.ProgramRange(0x2000, 128, programmer.data(), programmer.size()), kResultOk);
-    ASSERT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), kResultOk);
+    ASSERT_EQ(rig.engine.EraseSectors(0x2000, 128, 3), Result::Ok);
+    ASSERT_EQ(rig.engine.ProgramRange(0x2000, 128, programmer.data(), programmer.size()), Result::Ok);
+    ASSERT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), Result::Ok);
     ASSERT_EQ(rig.target->CurrentPhase(), Phase::Programmer);
     rig.ClearWire();
   }
@@ -42,7 +42,7 @@ TEST_P(DownloadToBlock1, ProgramsThroughTheParkedProgrammerSectorBySectorOrAllAt
   const Bytes data = Pattern(1000, 1);
   const Bytes after = rig.Flash(1, Offset(start) + padded, 64);
 
-  ASSERT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("b1.bin", data), start), kResultOk);
+  ASSERT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("b1.bin", data), start), Result::Ok);
   EXPECT_EQ(rig.Flash(1, Offset(start), 1000), data);
   EXPECT_EQ(rig.Flash(1, Offset(start) + 1000, padded - 1000), Bytes(padded - 1000, 0xFF));
   EXPECT_EQ(rig.Flash(1, Offset(start) + padded, 64), after);
@@ -54,7 +54,7 @@ TEST_P(DownloadToBlock1, ProgramsThroughTheParkedProgrammerSectorBySectorOrAllAt
   rig.state.loaderUpdateInProgress = true;
   const std::uint32_t second = start + static_cast<std::uint32_t>(padded + unit);
   const Bytes update = Pattern(3 * unit, 2);
-  ASSERT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("update.bin", update), second), kResultOk);
+  ASSERT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("update.bin", update), second), Result::Ok);
   EXPECT_EQ(FirstFrame(), FrameOf(0x0B, second, 0x03));
   EXPECT_EQ(rig.Flash(1, Offset(second), update.size()), update);
   EXPECT_EQ(rig.target->CurrentPhase(), Phase::Programmer);  // handing back is the caller's step
@@ -64,15 +64,15 @@ TEST_P(DownloadToBlock1, RefusalsSendNothingAndAFailedEraseIsReported) {
   const std::uint32_t base = rig.record.BaseAddress(1);
   const std::size_t size = rig.record.BlockSize(1);
   for (const auto& [start, bytes] : {std::pair{base, size + 1}, {static_cast<std::uint32_t>(base + size - 0x100), 0x101}})
-    EXPECT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("over.bin", Pattern(bytes, 3)), start), kResultOverSize);
-  EXPECT_EQ(DownloadFileToBlock1(rig.ctx, rig.Path("missing.hex"), GetParam().start), kResultFail);
+    EXPECT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("over.bin", Pattern(bytes, 3)), start), Result::OverSize);
+  EXPECT_EQ(DownloadFileToBlock1(rig.ctx, rig.Path("missing.hex"), GetParam().start), Result::Failed);
   EXPECT_EQ(rig.messages.messages, (Messages{"The selected file is over size!!!", "The selected file is over size!!!",
                                              "Can't open the selected file!!!"}));
   EXPECT_TRUE(rig.Wire().empty());
 
   rig.messages.messages.clear();
   rig.target->Faults().refuseEraseOccurrence = 4;  // the parking took three erase frames
-  EXPECT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("a.bin", Pattern(64, 4)), GetParam().start), kResultFail);
+  EXPECT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("a.bin", Pattern(64, 4)), GetParam().start), Result::Failed);
   EXPECT_EQ(rig.messages.messages, (Messages{"Sector erase failed!!!", "Erase failed on talon51!"}));
 }
 

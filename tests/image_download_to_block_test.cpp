@@ -18,13 +18,13 @@ TEST(DownloadToBlock, KT530SpillsFromE000AndRefusesAFileEndingBetweenTheBlocks) 
   SimImageRig rig(kKT530, kExternalMemory);
   ASSERT_TRUE(rig.Connect());
   const Bytes before = rig.Flash(0, 0, 0x8000);
-  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("40k.bin", Pattern(40 * 1024, 1)), 0, 0), kResultOverSize);
+  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("40k.bin", Pattern(40 * 1024, 1)), 0, 0), Result::OverSize);
   EXPECT_EQ(rig.messages.messages, Messages{"The selected file is over size!!!"});
   EXPECT_TRUE(rig.Wire().empty());
   EXPECT_EQ(rig.Flash(0, 0, 0x8000), before);
 
   const Bytes all = Pattern(0x10000, 2);
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("all.bin", all), 0, 0x0000), kResultOk);
+  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("all.bin", all), 0, 0x0000), Result::Ok);
   EXPECT_EQ(rig.Flash(0, 0, 0x8000), Slice(all, 0, 0x8000));
   EXPECT_EQ(rig.Flash(1, 0, 0x2000), Slice(all, 0xE000, 0x2000));
   const FlashImage& image1 = rig.record.BlockImage(1);
@@ -33,7 +33,7 @@ TEST(DownloadToBlock, KT530SpillsFromE000AndRefusesAFileEndingBetweenTheBlocks) 
   // From 7F00h to E0FFh: every byte at its own address, the rest of block 1 kept.
   const Bytes late = Pattern(0xE100 - 0x7F00, 3);
   const Bytes rest = rig.Flash(1, 0x100, 0x1F00);
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("late.bin", late), 0, 0x7F00), kResultOk);
+  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("late.bin", late), 0, 0x7F00), Result::Ok);
   EXPECT_EQ(rig.Flash(0, 0x7F00, 0x100), Slice(late, 0, 0x100));
   EXPECT_EQ(rig.Flash(1, 0, 0x100), Slice(late, 0xE000 - 0x7F00, 0x100));
   EXPECT_EQ(rig.Flash(1, 0x100, 0x1F00), rest);
@@ -45,13 +45,13 @@ TEST(DownloadToBlock, KT410SpillsFromF000AndRefusesAFileEndingBelowIt) {
   ASSERT_TRUE(rig.Connect());
   const Bytes data = Pattern(0xF800, 4);
   const Bytes rest = rig.Flash(1, 0x800, 0x800);
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("spill.bin", data), 0, 0), kResultOk);
+  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("spill.bin", data), 0, 0), Result::Ok);
   EXPECT_EQ(rig.Flash(0, 0, 0x4000), Slice(data, 0, 0x4000));
   EXPECT_EQ(rig.Flash(1, 0, 0x800), Slice(data, 0xF000, 0x800));
   EXPECT_EQ(rig.Flash(1, 0x800, 0x800), rest);
 
   rig.ClearWire();
-  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("mid.bin", Pattern(0x5000, 5)), 0, 0), kResultOverSize);
+  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("mid.bin", Pattern(0x5000, 5)), 0, 0), Result::OverSize);
   EXPECT_TRUE(rig.Wire().empty());
 }
 
@@ -59,10 +59,10 @@ TEST(DownloadToBlock, KT540Block0ReachesFFFFhWithoutSpill) {
   SimImageRig rig(kKT540, kExternalMemory);
   ASSERT_TRUE(rig.Connect());
   const Bytes block1 = rig.Flash(1, 0, 0x2000);
-  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("over.bin", Pattern(0x101, 6)), 0, 0xFF00), kResultOverSize);
+  EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("over.bin", Pattern(0x101, 6)), 0, 0xFF00), Result::OverSize);
   EXPECT_TRUE(rig.Wire().empty());
   const Bytes top = Pattern(0x100, 7);
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("top.bin", top), 0, 0xFF00), kResultOk);
+  ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("top.bin", top), 0, 0xFF00), Result::Ok);
   EXPECT_EQ(rig.Flash(0, 0xFF00, 0x100), top);
   EXPECT_EQ(rig.Flash(1, 0, 0x2000), block1);
 }
@@ -80,14 +80,14 @@ TEST(DownloadToBlock, Block1LimitsPerModel) {
     ASSERT_TRUE(!SharesBlockAddresses(c.model) || rig.engine.SelectBlock1());
     rig.ClearWire();
     const auto half = static_cast<std::uint32_t>(c.size / 2);
-    EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("over.bin", Pattern(c.size + 1, 10)), 1, c.base), kResultOverSize)
+    EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("over.bin", Pattern(c.size + 1, 10)), 1, c.base), Result::OverSize)
         << c.model;
     EXPECT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("late.bin", Pattern(half + 1, 10)), 1, c.base + half),
-              kResultOverSize)
+              Result::OverSize)
         << c.model;
     EXPECT_TRUE(rig.Wire().empty()) << c.model;
     const Bytes data = Pattern(c.size, 11);
-    ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("fit.bin", data), 1, c.base), kResultOk) << c.model;
+    ASSERT_EQ(DownloadFileToBlock(rig.ctx, rig.Write("fit.bin", data), 1, c.base), Result::Ok) << c.model;
     EXPECT_EQ(rig.Flash(1, 0, c.size), data) << c.model;
     EXPECT_EQ(rig.Flash(0, 0, 0x2000), block0) << c.model;
   }
@@ -99,13 +99,13 @@ TEST(DownloadToBlock, FailuresSayWhichStepFailed) {
   struct Case {
     int refuseErase;
     sim::ReplyFault fault;
-    int result;
+    Result result;
     const char* message;
   } cases[] = {
-      {1, {}, kResultFail, "Sector erase failed!!!"},
-      {0, {Kind::Corrupt, 0x0C, 1, 0, 0x01, Millis{0}}, kResultProgramFailed, "Failed to Download Data!!!"},
-      {0, {Kind::Corrupt, 0x0C, 2, 5, 0x10, Millis{0}}, kResultProgramFailed, "Failed to Verify Data!!!"},
-      {0, {Kind::Drop, 0x0C, 2, 0, 0x01, Millis{0}}, kResultNoReply, "Failed to Read Data!!!"},
+      {1, {}, Result::Failed, "Sector erase failed!!!"},
+      {0, {Kind::Corrupt, 0x0C, 1, 0, 0x01, Millis{0}}, Result::ProgramFailed, "Failed to Download Data!!!"},
+      {0, {Kind::Corrupt, 0x0C, 2, 5, 0x10, Millis{0}}, Result::ProgramFailed, "Failed to Verify Data!!!"},
+      {0, {Kind::Drop, 0x0C, 2, 0, 0x01, Millis{0}}, Result::NoReply, "Failed to Read Data!!!"},
   };
   for (const auto& c : cases) {
     SimImageRig rig(kKT420, kExternalMemory);

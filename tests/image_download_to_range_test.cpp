@@ -20,7 +20,7 @@ class DownloadToRange : public ::testing::Test {
 TEST_F(DownloadToRange, HundredBytesEraseOneSectorAndProgramOnePaddedChunk) {
   const Bytes data = Pattern(100, 1);
   rig.SetFlash(0, 0, Bytes(128, 0x00));
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("app.bin", data), 0, 0x0000), kResultOk);
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("app.bin", data), 0, 0x0000), Result::Ok);
 
   Bytes chunk = data;
   chunk.resize(128, 0xFF);
@@ -33,7 +33,7 @@ TEST_F(DownloadToRange, HundredBytesEraseOneSectorAndProgramOnePaddedChunk) {
 TEST_F(DownloadToRange, HexFileIsConvertedInMemoryWithNothingLeftInTheUsersFolders) {
   // 16 bytes at 0100h: a 272-byte image, so three sectors from 0200h.
   const std::string hex = rig.Write("fw.HEX", std::string(":10010000000102030405060708090A0B0C0D0E0F77\n:00000001FF\n"));
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, hex, 0, 0x0200), kResultOk);
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, hex, 0, 0x0200), Result::Ok);
 
   EXPECT_TRUE(std::filesystem::is_empty(rig.dirs.Dir().File("cache")));
   Bytes expected(0x100, 0xFF);
@@ -43,12 +43,12 @@ TEST_F(DownloadToRange, HexFileIsConvertedInMemoryWithNothingLeftInTheUsersFolde
 
 TEST_F(DownloadToRange, RefusedFilesChangeNothingOnTheChip) {
   const Bytes before = rig.Flash(0, 0, 0x8000);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("big.bin", Pattern(0x8001, 2)), 0, 0x0000), kResultOverSize);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("late.bin", Pattern(129, 3)), 0, 0x7F80), kResultOverSize);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("big.bin", Pattern(0x8001, 2)), 0, 0x0000), Result::OverSize);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("late.bin", Pattern(129, 3)), 0, 0x7F80), Result::OverSize);
   const std::string bad = rig.Write("bad.hex", std::string(":0100000011EE\n:0100010022FF\n"));
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, bad, 0, 0), kResultFail);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Path("missing.bin"), 0, 0), kResultFail);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.dirs.Dir().Path(), 0, 0), kResultFail);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, bad, 0, 0), Result::Failed);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Path("missing.bin"), 0, 0), Result::Failed);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.dirs.Dir().Path(), 0, 0), Result::Failed);
   EXPECT_EQ(rig.messages.messages,
             (Messages{"The selected file is over size!!!", "The selected file is over size!!!",
                       "Bad Intel HEX record at line 2 of \"bad.hex\": checksum mismatch",
@@ -58,24 +58,24 @@ TEST_F(DownloadToRange, RefusedFilesChangeNothingOnTheChip) {
 
   // A file ending exactly at the block's end fits.
   const Bytes top = Pattern(3 * 128, 4);
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("top.bin", top), 0, 0x8000 - 3 * 128), kResultOk);
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("top.bin", top), 0, 0x8000 - 3 * 128), Result::Ok);
   EXPECT_EQ(rig.Flash(0, 0x8000 - 3 * 128, top.size()), top);
 }
 
 TEST_F(DownloadToRange, FailedEraseIsMinusOneAndFailedProgramIsFour) {
   rig.target->Faults().refuseEraseOccurrence = 1;
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("a.bin", Pattern(300, 5)), 0, 0), kResultFail);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("a.bin", Pattern(300, 5)), 0, 0), Result::Failed);
 
   // The read-back of the second chunk comes back with one bit changed.
   rig.target->Faults().refuseEraseOccurrence = 0;
   rig.target->Faults().replyFaults.push_back({sim::ReplyFault::Kind::Corrupt, 0x0C, 2, 7, 0x01, Millis{0}});
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("b.bin", Pattern(300, 6)), 0, 0), kResultProgramFailed);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("b.bin", Pattern(300, 6)), 0, 0), Result::ProgramFailed);
 }
 
 TEST(DownloadToBank, ErasesWholeBankSectorsAndProgramsIn128ByteChunksUpToTheBankEnd) {
   BankImageRig rig(kKT410);  // the bank, not the chip's 16 KB block, sets the limit
   const Bytes data = Pattern(5000, 7);
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("ext.bin", data), 0, 0x1000), kResultOk);
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("ext.bin", data), 0, 0x1000), Result::Ok);
   EXPECT_TRUE(std::equal(data.begin(), data.end(), rig.bank->flash.begin() + 0x1000));
   const Bytes& wire = rig.bank->hostBytes;
   const Bytes start = Cat({FrameOf(0x04, 0x1000, 0x01), FrameOf(0x04, 0x2000, 0x01), FrameOf(0x06, 0x1000, 0x80)});
@@ -89,8 +89,8 @@ TEST(DownloadToBank, ErasesWholeBankSectorsAndProgramsIn128ByteChunksUpToTheBank
   }
   EXPECT_EQ(programFrames, 40u);
 
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("fit.bin", Pattern(0x1000, 8)), 0, 0xF000), kResultOk);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("over.bin", Pattern(0x1001, 9)), 0, 0xF000), kResultOverSize);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("fit.bin", Pattern(0x1000, 8)), 0, 0xF000), Result::Ok);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Write("over.bin", Pattern(0x1001, 9)), 0, 0xF000), Result::OverSize);
   EXPECT_EQ(rig.messages.messages, Messages{"The selected file is over size!!!"});
 }
 

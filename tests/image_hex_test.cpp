@@ -8,6 +8,7 @@
 #include "image/hex_file_name.hpp"
 #include "image/image_file.hpp"
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "image/intel_hex_image.hpp"
 #include "support/recording_sink.hpp"
 #include "support/temp_dir.hpp"
@@ -116,14 +117,14 @@ TEST(ImageFileTest, ReadsWholeInMemoryAndRefusesWhatCannotBeWritten) {
     if (c.content) test::WriteFile(dir.File(c.name), c.content);
     test::RecordingSink sink;
     ImageFile image;
-    const int opened = image.Open(dir.File(c.name), sink);
-    EXPECT_EQ(opened, c.message.empty() ? kResultOk : kResultFail) << c.name;
+    const Result opened = image.Open(dir.File(c.name), sink);
+    EXPECT_EQ(opened, c.message.empty() ? Result::Ok : Result::Failed) << c.name;
     EXPECT_EQ(sink.messages, c.message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.message})
         << c.name;
   }
   test::RecordingSink sink;
   ImageFile image;
-  ASSERT_EQ(image.Open(dir.File("in.hex"), sink), kResultOk);
+  ASSERT_EQ(image.Open(dir.File("in.hex"), sink), Result::Ok);
   std::uint8_t bytes[3] = {};
   ASSERT_TRUE(image.Read(0, bytes, 3));
   EXPECT_EQ(std::string(bytes, bytes + 3), std::string("\xFF\x11\x22", 3));

@@ -11,6 +11,7 @@
 #include "image/hex_file_name.hpp"
 #include "image/image_file.hpp"
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "support/recording_sink.hpp"
 #include "support/temp_dir.hpp"
 
@@ -68,7 +69,7 @@ class ToolMadeHex : public ::testing::Test {
   // The converted image, or "<failed>" with the message kept.
   Bytes Convert(const std::string& hex) {
     ImageFile image;
-    if (image.Open(hex, sink) != kResultOk) return "<failed>";
+    if (image.Open(hex, sink) != Result::Ok) return "<failed>";
     Bytes bytes(static_cast<std::size_t>(image.Length()), '\0');
     image.Read(0, reinterpret_cast<std::uint8_t*>(bytes.data()), bytes.size());
     return bytes;

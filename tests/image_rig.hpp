@@ -8,6 +8,7 @@
 #include "image/file_routines.hpp"
 #include "link/command_primitives.hpp"
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "sim/sim_device.hpp"
 #include "support/fast_timing.hpp"
 #include "support/recording_sink.hpp"
@@ -25,22 +26,24 @@ inline Bytes FrameOf(std::uint8_t command, std::uint16_t address, std::uint8_t p
 // The routines as a command runs them: the named file is opened (read,
 // converted, checked for data) first; its refusal is the result.
 template <class Routine, class... Args>
-int WithFile(Routine routine, FileRoutineContext& ctx, const std::string& name, Args&&... args) {
+Result WithFile(Routine routine, FileRoutineContext& ctx, const std::string& name, Args&&... args) {
   ImageFile file;
-  if (const int opened = file.Open(name, ctx.messages); opened != kResultOk) return opened;
+  if (const Result opened = file.Open(name, ctx.messages); opened != Result::Ok) return opened;
   return routine(ctx, file, std::forward<Args>(args)...);
 }
-inline int DownloadFileToRange(FileRoutineContext& ctx, const std::string& name, int block, std::uint32_t at) {
+inline Result DownloadFileToRange(FileRoutineContext& ctx, const std::string& name, int block,
+                                  std::uint32_t at) {
   return WithFile(brisko::DownloadFileToRange, ctx, name, block, at);
 }
-inline int DownloadFileToBlock(FileRoutineContext& ctx, const std::string& name, int block, std::uint32_t at) {
+inline Result DownloadFileToBlock(FileRoutineContext& ctx, const std::string& name, int block,
+                                  std::uint32_t at) {
   return WithFile(brisko::DownloadFileToBlock, ctx, name, block, at);
 }
-inline int DownloadFileToBlock1(FileRoutineContext& ctx, const std::string& name, std::uint32_t at) {
+inline Result DownloadFileToBlock1(FileRoutineContext& ctx, const std::string& name, std::uint32_t at) {
   return WithFile(brisko::DownloadFileToBlock1, ctx, name, at);
 }
-inline int CompareFileWithRange(FileRoutineContext& ctx, const std::string& name, int block, std::uint32_t at,
-                                long& mismatchAddress, int& mismatchPair) {
+inline Result CompareFileWithRange(FileRoutineContext& ctx, const std::string& name, int block, std::uint32_t at,
+                                   long& mismatchAddress, int& mismatchPair) {
   return WithFile(brisko::CompareFileWithRange, ctx, name, block, at, mismatchAddress, mismatchPair);
 }
 
@@ -77,7 +80,7 @@ class SimImageRig : public SimChip, public RoutineParts {
     record.SetMemoryMode(static_cast<MemoryMode>(config.memoryMode));
     record.applyGeometry();
     SerialPort& port = record.Port();
-    if (port.Open() != kResultOk) return false;
+    if (port.Open() != Result::Ok) return false;
     if (config.memoryMode == kInternalMemory)
       port.SetLinesForInternalMode();
     else
@@ -162,7 +165,7 @@ class BankImageRig : public TestFiles, public RoutineParts {
       : RoutineParts([this](const std::string&, std::string&) { return std::make_unique<BankDevice>(bank); }) {
     record.SetChipModel(model);
     record.applyGeometry();
-    record.Port().Open();
+    static_cast<void>(record.Port().Open());
     record.AllocateImages();
     (highBank ? state.externalHighBankSelected : state.externalLowBankSelected) = true;
   }

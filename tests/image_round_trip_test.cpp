@@ -6,7 +6,7 @@
 namespace brisko::test {
 namespace {
 
-int Compare(RoutineParts& rig, const std::string& file, int block, std::uint32_t start) {
+Result Compare(RoutineParts& rig, const std::string& file, int block, std::uint32_t start) {
   long address = -1;
   int pair = -1;
   return CompareFileWithRange(rig.ctx, file, block, start, address, pair);
@@ -23,13 +23,13 @@ TEST_P(RoundTrip, BothBlocksInExternalMode) {
   const std::string file0 = rig.Write("b0.bin", data0), file1 = rig.Write("b1.bin", data1);
   const std::uint32_t start1 = rig.record.BaseAddress(1) + 2 * rig.record.SectorSize(1);
   const bool shared = SharesBlockAddresses(GetParam());
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, file0, 0, 0x180), kResultOk);
+  ASSERT_EQ(DownloadFileToBlock(rig.ctx, file0, 0, 0x180), Result::Ok);
   ASSERT_TRUE(!shared || rig.engine.SelectBlock1());
-  ASSERT_EQ(DownloadFileToBlock(rig.ctx, file1, 1, start1), kResultOk);
-  EXPECT_EQ(Compare(rig, file1, 1, start1), kResultOk);
+  ASSERT_EQ(DownloadFileToBlock(rig.ctx, file1, 1, start1), Result::Ok);
+  EXPECT_EQ(Compare(rig, file1, 1, start1), Result::Ok);
   EXPECT_EQ(rig.Flash(1, start1 - rig.record.BaseAddress(1), data1.size()), data1);
   ASSERT_TRUE(!shared || rig.engine.SelectBlock0());
-  EXPECT_EQ(Compare(rig, file0, 0, 0x180), kResultOk);
+  EXPECT_EQ(Compare(rig, file0, 0, 0x180), Result::Ok);
   EXPECT_EQ(rig.Flash(0, 0x180, data0.size()), data0);
   EXPECT_TRUE(rig.messages.messages.empty());
 }

@@ -26,7 +26,7 @@ TEST(SaveToFile, BinaryIsExactlyTheBytesRead) {
   const Bytes flash = Pattern(5 * 128, 1);
   rig.SetFlash(0, 0x200, flash);
   const std::string path = rig.Write("sectors.bin", Bytes(9000, 0x00));
-  ASSERT_EQ(SaveToFile(rig.ctx, path, 0x0200, 5 * 128, 128, false), kResultOk);
+  ASSERT_EQ(SaveToFile(rig.ctx, path, 0x0200, 5 * 128, 128, false), Result::Ok);
   EXPECT_EQ(ReadFile(path), std::string(flash.begin(), flash.end()));
   EXPECT_EQ(FilesNamed(rig.Path(""), "sectors.bin"), 1) << "no file left beside it";
   EXPECT_TRUE(rig.messages.messages.empty());
@@ -45,7 +45,7 @@ TEST(SaveToFile, AFailedSaveKeepsTheOldFileAndSaysWhy) {
 
   // The third chunk comes one byte short (the connect made no reads).
   rig.target->Faults().replyFaults.push_back({sim::ReplyFault::Kind::Drop, 0x0C, 3, 0, 0x01, Millis{0}});
-  EXPECT_EQ(SaveToFile(rig.ctx, path, 0x0000, 5 * 128, 128, true), kResultFail);
+  EXPECT_EQ(SaveToFile(rig.ctx, path, 0x0000, 5 * 128, 128, true), Result::Failed);
   EXPECT_EQ(ReadFile(path), old);
 
   // A full disk: the file may grow no further than 100 bytes.
@@ -55,16 +55,16 @@ TEST(SaveToFile, AFailedSaveKeepsTheOldFileAndSaysWhy) {
   rlimit small = saved;
   small.rlim_cur = 100;
   ::setrlimit(RLIMIT_FSIZE, &small);
-  const int fullDisk = SaveToFile(rig.ctx, path, 0x0000, 5 * 128, 128, false);
+  const Result fullDisk = SaveToFile(rig.ctx, path, 0x0000, 5 * 128, 128, false);
   ::setrlimit(RLIMIT_FSIZE, &saved);
   std::signal(SIGXFSZ, previousHandler);
-  EXPECT_EQ(fullDisk, kResultFail);
+  EXPECT_EQ(fullDisk, Result::Failed);
   EXPECT_EQ(ReadFile(path), old);
 
   rig.ClearWire();
-  EXPECT_EQ(SaveToFile(rig.ctx, rig.Path("no/such/dir/x.bin"), 0, 128, 128, false), kResultFail);
-  EXPECT_EQ(SaveToFile(rig.ctx, "", 0, 128, 128, false), kResultFail);
-  EXPECT_EQ(SaveToFile(rig.ctx, folder, 0, 128, 128, false), kResultFail);
+  EXPECT_EQ(SaveToFile(rig.ctx, rig.Path("no/such/dir/x.bin"), 0, 128, 128, false), Result::Failed);
+  EXPECT_EQ(SaveToFile(rig.ctx, "", 0, 128, 128, false), Result::Failed);
+  EXPECT_EQ(SaveToFile(rig.ctx, folder, 0, 128, 128, false), Result::Failed);
   EXPECT_TRUE(rig.Wire().empty()) << "the chip is not read for a file that cannot be made";
 
   EXPECT_EQ(rig.messages.messages,
@@ -81,7 +81,7 @@ TEST(SaveToFile, HighBankTextCarriesTheBankDigit) {
   BankImageRig rig(kKT540, true);
   const Bytes flash = Pattern(0x1000, 2);
   std::copy(flash.begin(), flash.end(), rig.bank->flash.begin());
-  ASSERT_EQ(SaveToFile(rig.ctx, rig.Path("high.txt"), 0x0000, 0x1000, 128, true), kResultOk);
+  ASSERT_EQ(SaveToFile(rig.ctx, rig.Path("high.txt"), 0x0000, 0x1000, 128, true), Result::Ok);
   const std::string text = ReadFile(rig.Path("high.txt"));
   ASSERT_EQ(text.size(), 256u * 65u);
   EXPECT_EQ(text.substr(0, 15), "10000 - 1000F  ");

@@ -9,6 +9,7 @@
 #include "link/byte_queue.hpp"
 #include "link/read_routines.hpp"
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "support/fast_timing.hpp"
 #include "link/queue_ops.hpp"
 #include "support/recording_sink.hpp"
@@ -80,7 +81,9 @@ TEST(ByteQueueTest, TwoThreadsPassAHundredThousandBytesInOrder) {
 // worker's side is played by filling the reply queue beforehand.
 class SaveUserCodeTest : public ::testing::Test {
  protected:
-  int Save(const LinkTiming& timing = test::FastTiming()) { return SaveUserCode(queues, sink, timing, failed, saved); }
+  Result Save(const LinkTiming& timing = test::FastTiming()) {
+    return SaveUserCode(queues, sink, timing, failed, saved);
+  }
   void Reply(const Bytes& bytes) {
     for (std::uint8_t b : bytes) ASSERT_TRUE(queues.replyQueue.Put(b));
   }
@@ -94,7 +97,7 @@ TEST_F(SaveUserCodeTest, AsksForTenSectorsThroughTheQueuesAndGivesUpOnAByteThatN
   Bytes memory(1280);
   for (std::size_t i = 0; i < memory.size(); ++i) memory[i] = static_cast<std::uint8_t>(i * 13 + i / 256);
   Reply(memory);
-  ASSERT_EQ(Save(), kResultOk);
+  ASSERT_EQ(Save(), Result::Ok);
   EXPECT_TRUE(std::equal(saved.savedUserCode.begin(), saved.savedUserCode.end(), memory.begin()));
   Bytes commands, parameters, expected;
   std::uint8_t byte = 0;
@@ -108,7 +111,7 @@ TEST_F(SaveUserCodeTest, AsksForTenSectorsThroughTheQueuesAndGivesUpOnAByteThatN
 
   Reply(Bytes(300, 0x42));
   auto start = Clock::now();
-  EXPECT_EQ(Save(), kResultFail);
+  EXPECT_EQ(Save(), Result::Failed);
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(3));
   EXPECT_EQ(sink.messages, Log{"Failed to Read data byte from the chip!"});
 }
@@ -121,7 +124,7 @@ TEST_F(SaveUserCodeTest, AFailedOperationEndsTheWaitEarlyAndAFullQueueFails) {
     failed = true;
   });
   auto start = Clock::now();
-  EXPECT_EQ(Save(slow), kResultFail);
+  EXPECT_EQ(Save(slow), Result::Failed);
   EXPECT_LT(Clock::now() - start, std::chrono::seconds(5));
   failer.join();
   EXPECT_EQ(sink.messages, Log{"Failed to Read data byte from the chip!"});
@@ -130,7 +133,7 @@ TEST_F(SaveUserCodeTest, AFailedOperationEndsTheWaitEarlyAndAFullQueueFails) {
   failed = false;
   while (queues.commandQueue.Put(0)) {
   }
-  EXPECT_EQ(Save(), kResultFail);
+  EXPECT_EQ(Save(), Result::Failed);
   EXPECT_EQ(sink.messages, (Log{"Error! Queue is Full.", "Failed to Send Read Command!"}));
 }
 

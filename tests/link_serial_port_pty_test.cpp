@@ -15,6 +15,7 @@
 
 #include "link/posix_serial_device.hpp"
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "link/serial_port.hpp"
 #include "support/fast_timing.hpp"
 #include "support/recording_sink.hpp"
@@ -76,7 +77,7 @@ class PtyPortTest : public ::testing::Test {
   void SetUp() override {
     ASSERT_FALSE(pty.Slave().empty());
     port.SetDevicePath(pty.Slave());
-    ASSERT_EQ(port.Open(), kResultOk) << port.LastOpenError();
+    ASSERT_EQ(port.Open(), Result::Ok) << port.LastOpenError();
   }
 
   PtyPair pty;
@@ -109,7 +110,7 @@ TEST_F(PtyPortTest, EveryByteValuePassesUnchangedBothWaysAndOpenPurges) {
   // What waits when the port opens is purged.
   pty.Send({0x4F, 0x4B});
   ASSERT_EQ(port.WaitForInput(), kByteOk);
-  ASSERT_EQ(port.Open(), kResultOk);
+  ASSERT_EQ(port.Open(), Result::Ok);
   EXPECT_EQ(port.ReadByte(got[0]), kByteFail);
 }
 
@@ -167,7 +168,7 @@ TEST_F(PtyPortTest, TheFarEndGoingAwayFailsTransfersWithoutHanging) {
   EXPECT_LT(MillisSince(start), 3000);
   EXPECT_EQ(sink.messages, (std::vector<std::string>{pty.Slave() + ": the port was disconnected",
                                                      "2:Fail to write ORVEX_CMD_READ CMD byte!!!"}));
-  EXPECT_EQ(port.Close(), kResultOk);
+  EXPECT_EQ(port.Close(), kClosed);
 
   std::string whyNot;
   PtyPair other;
@@ -184,13 +185,13 @@ TEST_F(PtyPortTest, ASecondOpenOfTheSameDeviceIsBusy) {
   RecordingSink otherSink;
   SerialPort other(otherSink, OpenPosixSerialDevice, FastTiming());
   other.SetDevicePath(pty.Slave());
-  EXPECT_EQ(other.Open(), kResultPortNotOpened);
+  EXPECT_EQ(other.Open(), Result::PortNotOpened);
   EXPECT_EQ(other.LastOpenError(), pty.Slave() + ": busy: another program has it open");
 
   ASSERT_EQ(port.WriteByte(0x60), kByteOk);
   EXPECT_EQ(pty.Take(1), Bytes{0x60});
   port.Close();
-  EXPECT_EQ(other.Open(), kResultOk);
+  EXPECT_EQ(other.Open(), Result::Ok);
 }
 
 TEST(PosixDeviceTest, ReasonsAUserCanActOnAndComNamesThroughTheUsersPortMap) {
@@ -209,7 +210,7 @@ TEST(PosixDeviceTest, ReasonsAUserCanActOnAndComNamesThroughTheUsersPortMap) {
   const DeviceOpener opener = PosixOpener(dir.File("ports.conf"));
   SerialPort port(sink, opener, FastTiming());
   port.SetPortNumber(7);
-  ASSERT_EQ(port.Open(), kResultOk) << port.LastOpenError();
+  ASSERT_EQ(port.Open(), Result::Ok) << port.LastOpenError();
   ASSERT_EQ(port.WriteByte(0x63), kByteOk);
   EXPECT_EQ(pty.Take(1), Bytes{0x63});
   EXPECT_EQ(opener("COM200", why), nullptr);

@@ -11,6 +11,7 @@
 #include "link/command_primitives.hpp"
 #include "link/read_routines.hpp"
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "link/serial_port.hpp"
 #include "link/wire_trace.hpp"
 #include "support/fast_timing.hpp"
@@ -115,7 +116,7 @@ class SerialPortTest : public ::testing::Test {
 
 TEST_F(SerialPortTest, OpenConfiguresPurgesAndEndsWithRtsOffAt38400UnlessTheRateIsAccepted) {
   port.SetBaudRate(57600);
-  ASSERT_EQ(port.Open(), kResultOk);
+  ASSERT_EQ(port.Open(), Result::Ok);
   EXPECT_EQ(opened, Log{"COM1"});
   EXPECT_EQ(port.LastOpenError(), "");
   EXPECT_EQ(wire->log, (Log{"configure 38400", "DTR on", "RTS on", "purge in", "purge out", "RTS off"}));
@@ -125,16 +126,16 @@ TEST_F(SerialPortTest, OpenConfiguresPurgesAndEndsWithRtsOffAt38400UnlessTheRate
 
   port.SetBaudRate(9600);
   port.SetDevicePath("/dev/ttyUSB1");
-  ASSERT_EQ(port.Open(), kResultOk);
+  ASSERT_EQ(port.Open(), Result::Ok);
   EXPECT_EQ(port.AppliedBaudRate(), 9600u);
   EXPECT_EQ(opened.back(), "/dev/ttyUSB1");
 }
 
 TEST_F(SerialPortTest, ReopenFailedOpenAndCloseAllTakeTheLinkDown) {
-  ASSERT_EQ(port.Open(), kResultOk);
+  ASSERT_EQ(port.Open(), Result::Ok);
   port.SetLinkUp();
   wire->log.clear();
-  ASSERT_EQ(port.Open(), kResultOk);
+  ASSERT_EQ(port.Open(), Result::Ok);
   EXPECT_EQ(wire->devicesAlive, 1);
   EXPECT_EQ(Log(wire->log.begin(), wire->log.begin() + 5),
             (Log{"DTR off", "RTS off", "purge in", "purge out", "gone"}));
@@ -142,7 +143,7 @@ TEST_F(SerialPortTest, ReopenFailedOpenAndCloseAllTakeTheLinkDown) {
 
   port.SetLinkUp();
   refuseOpen = true;
-  EXPECT_EQ(port.Open(), kResultPortNotOpened);
+  EXPECT_EQ(port.Open(), Result::PortNotOpened);
   EXPECT_FALSE(port.IsOpen());
   EXPECT_FALSE(port.IsLinkUp());
   EXPECT_EQ(wire->devicesAlive, 0) << "the previous device is closed";
@@ -153,16 +154,16 @@ TEST_F(SerialPortTest, ReopenFailedOpenAndCloseAllTakeTheLinkDown) {
   EXPECT_FALSE(port.IsLinkUp());
 
   refuseOpen = false;
-  ASSERT_EQ(port.Open(), kResultOk);
+  ASSERT_EQ(port.Open(), Result::Ok);
   EXPECT_EQ(port.LastOpenError(), "");
   port.SetLinkUp();
-  EXPECT_EQ(port.Close(), kResultOk);
+  EXPECT_EQ(port.Close(), kClosed);
   EXPECT_FALSE(port.IsLinkUp());
   EXPECT_EQ(port.Close(), kResultNotOpen);
 }
 
 TEST_F(SerialPortTest, ModemLineSequences) {
-  port.Open();
+  ASSERT_EQ(port.Open(), Result::Ok);
   wire->log.clear();
   port.SetLinesForInternalMode();
   EXPECT_EQ(wire->Lines(), (Log{"RTS off", "DTR off", "RTS on"}));
@@ -175,7 +176,7 @@ TEST_F(SerialPortTest, ModemLineSequences) {
 }
 
 TEST_F(SerialPortTest, WritesDrainFirstAndUseTheirOwnCompletionLimits) {
-  port.Open();
+  ASSERT_EQ(port.Open(), Result::Ok);
   wire->log.clear();
   EXPECT_EQ(port.WriteByte(0x63), kByteOk);
   const std::uint8_t pattern[4] = {0x80, 0xE0, 0xF8, 0xFE};
@@ -196,7 +197,7 @@ TEST_F(SerialPortTest, ReadsTakeQueuedBytesInOrderAndEveryTransferFailsOnAClosed
   port.PulseRts();
   EXPECT_TRUE(sink.messages.empty());
 
-  port.Open();
+  ASSERT_EQ(port.Open(), Result::Ok);
   wire->input = {0x11, 'F'};
   ASSERT_EQ(port.ReadByte(byte), kByteOk);
   EXPECT_EQ(byte, 0x11);
@@ -211,7 +212,7 @@ TEST_F(SerialPortTest, TraceRecordsOpenLinesAndBytesBothWays) {
   const std::string path = dir.File("wire.txt");
   port.SetTrace(std::make_shared<WireTrace>(path));
   auto untimed = [&] { return std::regex_replace(test::ReadFile(path), std::regex(R"((TX|RX|--) \d+\.\d{3} )"), "$1 "); };
-  port.Open();
+  ASSERT_EQ(port.Open(), Result::Ok);
   port.PulseRts();
   const std::uint8_t frame[2] = {0x0C, 0xA5};
   port.WriteBytes(frame, 2);
@@ -236,7 +237,7 @@ TEST_F(SerialPortTest, TraceRecordsOpenLinesAndBytesBothWays) {
   for (const auto& c : cases) {
     auto nowhere = std::make_shared<WireTrace>(c.path);
     port.SetTrace(nowhere);
-    ASSERT_EQ(port.Open(), kResultOk);
+    ASSERT_EQ(port.Open(), Result::Ok);
     EXPECT_EQ(port.WriteByte(0x63), kByteOk);
     EXPECT_FALSE(nowhere->IsOpen()) << c.path;
     EXPECT_TRUE(nowhere->Failed()) << c.path;
@@ -247,7 +248,7 @@ TEST_F(SerialPortTest, TraceRecordsOpenLinesAndBytesBothWays) {
 // The loader reads each byte of a frame or short sequence on its own, so
 // every byte must be a separate write, in wire order.
 TEST_F(SerialPortTest, FramesAndShortSequencesGoOutByteByByteHighAddressByteFirst) {
-  port.Open();
+  ASSERT_EQ(port.Open(), Result::Ok);
   EXPECT_EQ(SendFrame(port, 0x0C, 0x2080, 128), kByteOk);
   EXPECT_EQ(SendPair04(port, 0x03), kByteOk);
   EXPECT_EQ(SendTriple04FF(port, 0x05), kByteOk);
@@ -261,7 +262,7 @@ TEST_F(SerialPortTest, FramesAndShortSequencesGoOutByteByByteHighAddressByteFirs
 // A device that cannot tell a refusal from a time-out itself is judged by how
 // long the failed write took.
 TEST_F(SerialPortTest, AFailedByteStopsTheRestOfTheFrameAndTellsRefusalFromTimeOut) {
-  port.Open();
+  ASSERT_EQ(port.Open(), Result::Ok);
   wire->failWriteAt = 1;
   EXPECT_EQ(SendFrame(port, 0x0E, 0x0100, 128), kByteFail);
   EXPECT_EQ(wire->writes, (Writes{{0x0E}, {0x01}}));
@@ -294,12 +295,12 @@ Bytes ReadFrames(std::uint8_t command, std::uint16_t first, int count) {
 
 TEST_F(SerialPortTest, SectorZeroAndArea2000LandWhereTheyBelongAndAMissingByteFails) {
   const Bytes block0 = Memory(0x2180, 1);
-  port.Open();
+  ASSERT_EQ(port.Open(), Result::Ok);
   wire->input.assign(block0.begin(), block0.begin() + 128);
   wire->input.insert(wire->input.end(), block0.begin() + 0x2000, block0.end());
   SavedAreas saved;
-  ASSERT_EQ(SaveSector0(port, saved), kResultOk);
-  ASSERT_EQ(SaveArea2000(port, saved), kResultOk);
+  ASSERT_EQ(SaveSector0(port, saved), Result::Ok);
+  ASSERT_EQ(SaveArea2000(port, saved), Result::Ok);
   EXPECT_TRUE(std::equal(saved.savedSector0.begin(), saved.savedSector0.end(), block0.begin()));
   EXPECT_TRUE(std::equal(saved.savedArea2000.begin(), saved.savedArea2000.end(), block0.begin() + 0x2000));
   Bytes frames = ReadFrames(0x0C, 0x0000, 1);
@@ -309,16 +310,16 @@ TEST_F(SerialPortTest, SectorZeroAndArea2000LandWhereTheyBelongAndAMissingByteFa
 
   wire->writes.clear();
   wire->input.assign(128 + 60, 0x00);
-  EXPECT_EQ(SaveArea2000(port, saved), kResultFail);
+  EXPECT_EQ(SaveArea2000(port, saved), Result::Failed);
   EXPECT_EQ(sink.messages, Log{"Failed to Read data byte from the chip!"});
   EXPECT_EQ(wire->Sent(), ReadFrames(0x0C, 0x2000, 2));
 
   // A frame that cannot be sent: the write complains, then the routine.
   sink.messages.clear();
   port.Close();
-  EXPECT_EQ(SaveSector0(port, saved), kResultFail);
+  EXPECT_EQ(SaveSector0(port, saved), Result::Failed);
   EXPECT_EQ(sink.messages, (Log{"2:Fail to write ORVEX_CMD_READ CMD byte!!!", "Failed to Send Read Command!"}));
-  EXPECT_EQ(VerifyExternalLoaderImage(port, Memory(1152, 3)), kResultCommFailure);
+  EXPECT_EQ(VerifyExternalLoaderImage(port, Memory(1152, 3)), Result::CommFailure);
   EXPECT_EQ(sink.messages.back(), "Failed to Send Read Command!");
 }
 
@@ -329,17 +330,17 @@ TEST_F(SerialPortTest, ExternalLoaderVerification) {
     const char* what;
     int flipFrom, flipTo;  // bytes of the chip's copy that differ
     std::size_t replies;
-    int result;
+    Result result;
     int frames;
     Log messages;
   };
   const Case cases[] = {
-      {"differs only in its last eight bytes", 1144, 1152, 1152, kResultOk, 9, {}},
-      {"differs in its third chunk", 300, 301, 1152, kResultFail, 3, {}},
-      {"a byte is missing", 0, 0, 128 * 4 + 5, kResultCommFailure, 5, {"Failed to Read data byte from the chip!"}},
+      {"differs only in its last eight bytes", 1144, 1152, 1152, Result::Ok, 9, {}},
+      {"differs in its third chunk", 300, 301, 1152, Result::Failed, 3, {}},
+      {"a byte is missing", 0, 0, 128 * 4 + 5, Result::CommFailure, 5, {"Failed to Read data byte from the chip!"}},
   };
   const Bytes image = Memory(1152, 3);
-  port.Open();
+  ASSERT_EQ(port.Open(), Result::Ok);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Bytes chip = image;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "shell/compare_command.hpp"
 #include "shell/dialog_lists.hpp"
 #include "shell/download_command.hpp"

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "shell/block1_programmer.hpp"
 #include "shell/download_command.hpp"
 #include "support/sim_session.hpp"

@@ -6,6 +6,7 @@
 #include "chip/legacy_link_worker.hpp"
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "link/posix_serial_device.hpp"
 #include "sim/pty_server.hpp"
 #include "shell/legacy_detection.hpp"
@@ -266,7 +267,7 @@ TEST(LegacyWorkerOwnership, ResetAndShutdownStopTheWorker) {
     auto w = std::make_unique<MainWindow>(op, sim::SimOpener(chip.target), test::LegacyTiming(), chip.dirs.Places());
     SerialPort& port = w->Record()->Port();
     LegacyLinkWorker& worker = w->StartLegacyWorker();
-    ASSERT_EQ(port.Open(), kResultOk);
+    ASSERT_EQ(port.Open(), Result::Ok);
     std::uint8_t status = 0;
     ASSERT_EQ(WaitForLegacyLoader(port, w->State().operationFailed, status), kByteOk);
     worker.Release();

@@ -2,6 +2,7 @@
 
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
+#include "support/result_print.hpp"
 #include "shell/bank_helper.hpp"
 #include "shell/block1_programmer.hpp"
 #include "shell/debug_monitor.hpp"
@@ -92,7 +93,7 @@ TEST(LoaderUpdate, AreasThatCannotBeSavedStopItBeforeAnyErase) {
   EXPECT_TRUE(rig.RecoveryFiles().empty());
   EXPECT_FALSE(rig.State().linkBusy.load());
 
-  EXPECT_EQ(InstallBankHelper(rig.Window()), kResultFail);
+  EXPECT_EQ(InstallBankHelper(rig.Window()), Result::Failed);
   EXPECT_TRUE(rig.State().operationFailed.load());
   EXPECT_FALSE(rig.WireHas({0x0B, 0x00, 0x00, 0x01}));
 }
@@ -100,7 +101,7 @@ TEST(LoaderUpdate, AreasThatCannotBeSavedStopItBeforeAnyErase) {
 TEST(LoaderUpdate, BankHelperIsParkedAt2000h) {
   SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
-  EXPECT_EQ(InstallBankHelper(rig.Window()), kResultOk);
+  EXPECT_EQ(InstallBankHelper(rig.Window()), Result::Ok);
   const Bytes helper(firmware::BankHelper.begin(), firmware::BankHelper.end());
   EXPECT_EQ(rig.Flash(0, 0x2000, helper.size()), helper);
   EXPECT_EQ(rig.Flash(0, 0x0000, 128), Bytes(128, 0xFF));

@@ -12,6 +12,7 @@
 #include "shell/lock_command.hpp"
 #include "shell/main_window.hpp"
 #include "support/process.hpp"
+#include "support/result_print.hpp"
 #include "support/scripted_operator.hpp"
 #include "support/sim_chip.hpp"
 #include "support/temp_dir.hpp"
@@ -42,13 +43,14 @@ class PtyBoard : public TestFiles {
   // Block-0 (or bank) bytes through the loader.
   Bytes Read(std::uint32_t address, std::size_t n) {
     Bytes out(n);
-    window->Engine().ReadRange(out.data(), address, n, 128);
+    EXPECT_EQ(window->Engine().ReadRange(out.data(), address, n, 128), Result::Ok);
     return out;
   }
   void Write(std::uint32_t address, const Bytes& bytes) {
     FlashEngine engine = window->Engine();
-    ASSERT_EQ(engine.EraseSectors(address, 128, static_cast<std::uint32_t>((bytes.size() + 127) / 128)), 10);
-    ASSERT_EQ(engine.ProgramRange(address, 128, bytes.data(), bytes.size()), 10);
+    ASSERT_EQ(engine.EraseSectors(address, 128, static_cast<std::uint32_t>((bytes.size() + 127) / 128)),
+              Result::Ok);
+    ASSERT_EQ(engine.ProgramRange(address, 128, bytes.data(), bytes.size()), Result::Ok);
   }
 
   ScriptedOperator op;
