@@ -74,9 +74,9 @@ ByteEditButton QtOperator::EditBytes(ByteEditDialog& dialog) {
   return pressed;
 }
 
-bool QtOperator::PrintListing(const std::string& listing) {
-  if (Operator* a = answers_.load()) return a->PrintListing(listing);
-  return OnUiThread([&] { return gui::PrintListing(parent_, kAppTitle, listing); });
+bool QtOperator::PrintListing(const std::string& listing, std::string& whyNot) {
+  if (Operator* a = answers_.load()) return a->PrintListing(listing, whyNot);
+  return OnUiThread([&] { return gui::PrintListing(parent_, kAppTitle, listing, whyNot); });
 }
 
 }  // namespace brisko::gui

@@ -32,7 +32,7 @@ class QtOperator final : public Operator {
   bool ChooseLockOption(LockMenu& menu) override;
   bool ChooseRemap(RemapMenu& menu) override;
   ByteEditButton EditBytes(ByteEditDialog& dialog) override;
-  bool PrintListing(const std::string& listing) override;
+  bool PrintListing(const std::string& listing, std::string& whyNot) override;
 
   // Runs `call` on the UI thread and waits for it (at once when already there).
   static bool OnUiThread(const std::function<bool()>& call);

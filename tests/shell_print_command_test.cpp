@@ -111,6 +111,12 @@ TEST(OnPrint, FailedStepsAreReportedAndNothingIsPrinted) {
   EXPECT_EQ(jam.kind, OutcomeKind::Failed);
   EXPECT_EQ(jam.step, "print");
   EXPECT_EQ(jammed.op.messages, Messages{kFailed});
+  // A printer that says why: the reason goes with the failure.
+  jammed.op.messages.clear();
+  jammed.op.printerTrouble = "No printer is set up on this computer.";
+  jammed.PickRange(0, 1);
+  EXPECT_EQ(OnPrint(jammed.Window()).kind, OutcomeKind::Failed);
+  EXPECT_EQ(jammed.op.messages, Messages{std::string(kFailed) + "\nNo printer is set up on this computer."});
 }
 
 TEST(OnPrint, RefusalsCancelAndLockRules) {

@@ -46,7 +46,7 @@ class DialogAnswers final : public Operator {
   bool ChooseLockOption(LockMenu& m) override { return boxes.ChooseLockOption(m); }
   bool ChooseRemap(RemapMenu& m) override { return boxes.ChooseRemap(m); }
   ByteEditButton EditBytes(ByteEditDialog& d) override { return boxes.EditBytes(d); }
-  bool PrintListing(const std::string& listing) override {
+  bool PrintListing(const std::string& listing, std::string&) override {
     printed.push_back(listing);
     return true;
   }
