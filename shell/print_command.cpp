@@ -79,6 +79,9 @@ CommandOutcome PrintChosenRange(MainWindow& w) {
 CommandOutcome OnPrint(MainWindow& w) {
   if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   SessionState& state = w.State();
+  // The latch tells whether this print's own read failed; an earlier
+  // command's failure must not silence its outcome.
+  state.operationFailed = false;
   if (state.ExternalBankSelected()) return PrintExternalBank(w);
   SessionRecord& record = *w.Record();
   const int block = record.GetCurrentBlock();

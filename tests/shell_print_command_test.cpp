@@ -29,6 +29,7 @@ TEST(OnPrint, WholeKT410Block0IsPrintedAs1024ListingLines) {
     flagDuringDialog = rig.State().rangeIncludesBlock1;
     return true;  // preset: first sector, "All Sectors"
   };
+  rig.State().operationFailed = true;  // an earlier command's failure does not silence this one
   const CommandOutcome outcome = OnPrint(rig.Window());
   EXPECT_TRUE(outcome.Ok());
   EXPECT_EQ(outcome.bytes, 0x4000u);
