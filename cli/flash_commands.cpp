@@ -41,7 +41,7 @@ void FileAndStart(CLI::App& command, Arguments& args, const std::string& what) {
 }
 
 void SaveOptions(CLI::App& command, Arguments& args) {
-  AddFileOperand(command, args, "the file to write");
+  AddFileOperand(command, args, "the file to write", true);
   AddStartOptions(command, args);
   AddRangeOption(command, args);
   AddBankOption(command, args);
@@ -60,10 +60,12 @@ std::vector<CliCommand> FlashCommands() {
     AddRangeOption(c, a);
     AddBankOption(c, a);
   };
+  CliCommand downloadRun{"download-run", "download, then start the user's program", download, true, DownloadAndRun};
+  downloadRun.entersBankItself = true;
   return {
       {"download", "download an Intel HEX or binary file into flash", download, true,
        [](CommandContext& c) { return OnDownload(c.window); }},
-      {"download-run", "download, then start the user's program", download, true, DownloadAndRun, true, true},
+      downloadRun,
       {"read", "read sectors; prints the sector table and the first sector", range, true, ReadAndShow},
       {"save", "read sectors and save them to a file", SaveOptions, true,
        [](CommandContext& c) { return OnSave(c.window); }},

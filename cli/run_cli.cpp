@@ -3,11 +3,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "cli/cli_command.hpp"
 #include "cli/command_line.hpp"
+#include "cli/cli_settings.hpp"
 #include "cli/configuration_commands.hpp"
+#include "cli/file_checks.hpp"
 #include "cli/interrupt_watch.hpp"
 #include "cli/outcome_lines.hpp"
 #include "cli/terminal_operator.hpp"
@@ -17,8 +20,6 @@
 #include "shell/command_runner.hpp"
 #include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
-#include "shell/settings_file.hpp"
-#include "shell/user_places.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 
@@ -56,32 +57,26 @@ bool TraceLost(const WireTrace& trace, std::FILE* err) {
   return true;
 }
 
-// The settings file is read once per session. One that is not valid is left
-// as it is and not applied; it is said once, and it is not overwritten unless
-// the command line gives the values to save.
-void HandleIgnoredSettings(const Arguments& args, SessionPlaces& places, std::FILE* err) {
-  const std::string problem = SettingsFileProblem(places.SettingsFile());
-  if (problem.empty()) return;
-  std::fprintf(err, "brisko-cli: %s\n", problem.c_str());
-  if (!args.port && !args.portNumber && !args.baud && !args.crystal) places.keepSettings = false;
-}
-
 // The detection (when the command needs a chip), the bank's entry and return
 // (with --bank) and the command, as one command of the runner: a cancel holds
-// for all of them.
-CommandOutcome RunCommand(const CliCommand& command, CommandContext& context) {
+// for all of them. `detected` hears of every successful detection.
+CommandOutcome RunCommand(const CliCommand& command, CommandContext& context, const std::function<void()>& detected) {
   MainWindow& w = context.window;
   if (command.detectFirst) {
-    CommandOutcome detected = OnDetectMenu(w);
-    if (!detected.Ok()) {
-      if (detected.step.empty()) detected.step = "detect";
-      return detected;
+    CommandOutcome detection = OnDetectMenu(w);
+    if (!detection.Ok()) {
+      if (detection.step.empty()) detection.step = "detect";
+      return detection;
     }
+    detected();
   }
   if (w.State().cancelRequested) return CommandOutcome::Cancelled(command.name, "nothing on the chip was changed");
   const auto run = [&](MainWindow&) { return command.run(context); };
   if (context.args.bankHigh && !command.entersBankItself) return RunOnBank(w, *context.args.bankHigh, run);
-  return run(w);
+  CommandOutcome outcome = run(w);
+  // detect and upgrade-loader are detections of their own.
+  if (!command.detectFirst && command.model != ChipModelUse::None && outcome.Ok()) detected();
+  return outcome;
 }
 
 void SayStopping(std::FILE* err, const DisplacedNotice& notice) {
@@ -108,6 +103,10 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
     std::fprintf(err, "brisko-cli: %s\n", error.c_str());
     return kExitUsage;
   }
+  if (const std::string problem = CommandFilesProblem(args); !problem.empty()) {
+    std::fprintf(err, "brisko-cli: %s\n", problem.c_str());
+    return kExitUsage;
+  }
   std::shared_ptr<WireTrace> trace;
   if (args.trace) {
     trace = std::make_shared<WireTrace>(*args.trace);
@@ -115,23 +114,22 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   }
 
   TerminalOperator op(args, in, err);
-  SessionPlaces places = UserPlaces();
-  // A simulated run leaves the user's saved port, rate and crystal alone.
-  places.keepSettings = !chip || args.saveSettings;
-  HandleIgnoredSettings(args, places, err);
-  DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(places.PortMapFile());
-  MainWindow window(op, opener, timing, places);
+  const CliSettings settings = PlanSettings(args, chip != nullptr, err);
+  DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(settings.places.PortMapFile());
+  MainWindow window(op, opener, timing, settings.places);
   SerialPort& port = window.Record()->Port();
   ApplyPortOption(args, port);
   if (trace) port.SetTrace(trace);
   // Without --baud or --crystal the saved rate stays the choice.
   if (!args.baud && !args.crystal) args.baud = port.GetBaudRate();
 
-  const bool onTerminal = ::isatty(::fileno(out));
-  TerminalProgress progress(out);
+  // The bar is for a person watching; stdout stays the results alone.
+  const bool onTerminal = ::isatty(::fileno(err));
+  TerminalProgress progress(err);
   if (onTerminal) window.SetObserver(&progress);
   const auto started = std::chrono::steady_clock::now();
   CommandOutcome outcome;
+  bool settingsSaved = true;
   {
     CommandRunner runner(window);
     InterruptWatch interrupts(
@@ -141,7 +139,8 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
         },
         &window.Notice());
     CommandContext context{window, args, out};
-    outcome = runner.Run([&](MainWindow&) { return RunCommand(command, context); });
+    const auto detected = [&] { settingsSaved = SaveProvenSettings(settings, window, err); };
+    outcome = runner.Run([&](MainWindow&) { return RunCommand(command, context, detected); });
   }
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   if (onTerminal) progress.Finish();
@@ -149,10 +148,11 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
 
   if (command.showsStatus)
     std::fprintf(out, "IAP Status: %s\n", window.StatusText().c_str());
-  if (!outcome.Ok()) std::fprintf(err, "%s\n", FailureLine(command.name, outcome).c_str());
+  if (!outcome.Ok()) std::fprintf(err, "%s\n", FailureLine(command.name, outcome, window.StatusText()).c_str());
   std::fprintf(out, "%s\n", SummaryLine(command.name, outcome, took.count()).c_str());
   if (op.ArgumentsRejected()) return kExitUsage;
   if (trace && TraceLost(*trace, err) && outcome.Ok()) return kExitFailed;
+  if (!settingsSaved && outcome.Ok()) return kExitFailed;
   return ExitStatus(outcome);
 }
 

@@ -10,6 +10,7 @@
 #include "gui/qt_operator.hpp"
 #include "link/link_timing.hpp"
 #include "link/serial_device.hpp"
+#include "link/user_paths.hpp"
 #include "shell/command_runner.hpp"
 #include "shell/main_window.hpp"
 
@@ -33,8 +34,9 @@ class WindowBridge;
 class BriskoWindow final : public QMainWindow {
   Q_OBJECT
  public:
-  // `places`: where the session keeps its files (the recovery files of
-  // displaced block-0 bytes among them).
+  // `places`: where the session keeps its settings, port map and recovery
+  // files (none: nothing is kept, and the commands that must save displaced
+  // bytes first refuse).
   BriskoWindow(DeviceOpener opener, LinkTiming timing = {}, SessionPlaces places = {}, QWidget* parent = nullptr);
   ~BriskoWindow() override;
 

@@ -32,8 +32,12 @@ int main(int argc, char** argv) {
   gui::SingleInstance single(options.instanceName);
   if (options.screenshot.isEmpty() && !single.BecomePrimary()) return 0;
 
+  // The same places and port resolution as brisko-cli; a simulated chip
+  // leaves the saved port, rate and crystal alone unless asked.
+  SessionPlaces places = UserPlaces();
+  places.keepSettings = !options.simulateModel || options.saveSettings;
   std::shared_ptr<sim::SimTarget> chip;
-  DeviceOpener opener = OpenPosixSerialDevice;
+  DeviceOpener opener = PosixOpener(places.PortMapFile());
   if (options.simulateModel) {
     sim::SimConfig config;
     config.model = *options.simulateModel;
@@ -42,9 +46,6 @@ int main(int argc, char** argv) {
     chip = std::make_shared<sim::SimTarget>(config);
     opener = sim::SimOpener(chip);
   }
-  SessionPlaces places = UserPlaces();
-  // A simulated run leaves the user's saved port, rate and crystal alone.
-  places.keepSettings = !chip;
   gui::BriskoWindow window(opener, LinkTiming{}, places);
   if (chip) {
     window.Shell().Record()->SetChipModel(*options.simulateModel);
