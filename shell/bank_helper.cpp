@@ -39,7 +39,7 @@ Result InstallBankHelper(MainWindow& w) {
   // saving now would keep the helper instead of the user's bytes.
   if (state.bankRecoveryFile.empty()) {
     RecoveryRecord recovery;
-    if (!SaveParkingArea(w, "bank helper", LoaderReader(w), recovery)) {
+    if (!SaveParkingArea(w, "external flash access", LoaderReader(w), recovery)) {
       state.operationFailed = true;
       return Result::Failed;
     }

@@ -83,7 +83,7 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
   }
   const RangeReader read = LoaderReader(w);
   RecoveryRecord recovery;
-  if (!SaveParkingArea(w, how.staysParked ? "loader update" : "block-1 programmer", read, recovery)) return run;
+  if (!SaveParkingArea(w, how.staysParked ? "loader update" : "block-1 operation", read, recovery)) return run;
   run.recoveryPath = recovery.path;
 
   const std::string what = how.staysParked ? "the new loader was being written into block 1 (block 0 at " +

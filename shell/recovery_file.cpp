@@ -202,7 +202,7 @@ bool ReadLegacy(const fs::path& path, const std::string& bytes, RecoveryRecord& 
     r.flow = "byte edit of an earlier version";
     r.areas = {RecoveryArea{address, std::vector<std::uint8_t>(bytes.size())}};
   } else if (bytes.size() == 512) {
-    r.flow = "block-1 programmer or bank helper of an earlier version";
+    r.flow = "block-1 operation or external flash access of an earlier version";
     r.areas = {RecoveryArea{0x0000, std::vector<std::uint8_t>(128)}, RecoveryArea{0x2000, std::vector<std::uint8_t>(384)}};
   } else if (bytes.size() == 1280) {
     r.flow = "loader upgrade of an earlier version";

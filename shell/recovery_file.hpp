@@ -18,7 +18,7 @@ namespace brisko {
 //       out as earlier versions wrote it, and they can still read it)
 //   block0-recovery-YYYYMMDD-HHMMSS[-n].info  a text record:
 //       Brisko recovery file
-//       flow: block-1 programmer
+//       flow: block-1 operation
 //       port: /dev/ttyUSB0
 //       model: KT420
 //       created: 1714560000 (2024-05-01 12:00:00)
@@ -43,7 +43,7 @@ struct FingerprintSector {
 };
 
 struct RecoveryRecord {
-  std::string flow;  // what displaced the bytes: "block-1 programmer", "byte edit" ...
+  std::string flow;  // what displaced the bytes: "block-1 operation", "byte edit" ...
   std::string port;
   int model = 0;
   std::time_t created = 0;
@@ -58,7 +58,7 @@ struct RecoveryRecord {
   bool WeakFingerprint() const;
   // "0000h-007Fh, 2000h-217Fh"
   std::string AreaText() const;
-  // "KT420 on /dev/ttyUSB0, block-1 programmer, 2024-05-01 12:00:00"
+  // "KT420 on /dev/ttyUSB0, block-1 operation, 2024-05-01 12:00:00"
   std::string Describe() const;
   std::size_t ByteCount() const;
 };

@@ -13,6 +13,7 @@
 #include <functional>
 #include <future>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/process.hpp"
@@ -26,6 +27,7 @@ using Args = std::vector<std::string>;
 
 constexpr std::size_t kUserCodeSize = 0x2200;  // 68 sectors: every area the flows displace, and more
 constexpr const char* kHeld = "held back";
+constexpr const char* kHostGone = "host closed the port";
 
 // No byte is F7h, the 1.1E loader's prompt: the worker takes one that comes
 // late in a reply for a dropped command, and a loaded machine can make any
@@ -67,7 +69,14 @@ class Board {
     args.insert(args.end(), command.begin(), command.end());
     return std::make_unique<test::ChildProcess>(args, Env());
   }
-  test::ProcessResult Run(const Args& command) const { return Start(command)->Wait(30s); }
+  // Runs a command to its end, and lets the chip see the host go before the
+  // next run opens the port (it stands for the operator's reset then).
+  test::ProcessResult Run(const Args& command) const {
+    const int closed = SimSaid(kHostGone);
+    test::ProcessResult result = Start(command)->Wait(30s);
+    WaitForHostGone(closed);
+    return result;
+  }
 
   int SimSaid(const std::string& text) const {
     const std::string log = sim_->Output();
@@ -75,7 +84,11 @@ class Board {
     for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
     return n;
   }
-  bool WaitForSim(const std::string& text, int count) const { return sim_->WaitForOutput(text, count, 20s); }
+  bool WaitForSim(const std::string& text, int count, std::chrono::milliseconds limit = 20s) const {
+    return sim_->WaitForOutput(text, count, limit);
+  }
+  // A run that never opened the port leaves no hang-up to wait for.
+  void WaitForHostGone(int before) const { WaitForSim(kHostGone, before + 1, 3s); }
 
   int RecoveryFiles() const {
     int n = 0;
@@ -88,8 +101,11 @@ class Board {
   // recovery files); "" when the chip does not answer as a loader.
   std::string Block0() const {
     const auto saved = Run({"save", File("block0.bin"), "--binary", "--sector", "0", "--range", "68"});
+    lastSaid_ = saved.err;
     return saved.exitCode == 0 ? test::ReadFile(File("block0.bin")) : "";
   }
+  // What the last run that read block 0 told, for a failing row.
+  const std::string& LastSaid() const { return lastSaid_; }
 
  private:
   std::string Link() const { return dir_.File("tty"); }
@@ -101,6 +117,7 @@ class Board {
   std::string model_;
   std::unique_ptr<test::ChildProcess> sim_;
   bool ready_ = false;
+  mutable std::string lastSaid_;
 };
 
 // What block 0 holds after the next detection.
@@ -121,6 +138,9 @@ struct Point {
   Expect killed;         // after SIGKILL
   bool markerFromRun = false;
   const char* runNeverSays = "";  // a text the stopped run must not print
+  // After a marker the run prints before a long wait begins: how much later
+  // the signal comes, well inside the wait.
+  std::chrono::milliseconds settle{0};
 };
 
 struct Flow {
@@ -140,13 +160,16 @@ void RunRow(const Flow& flow, const Point& point, int signal) {
   ASSERT_TRUE(board.Ready());
   const Args command = flow.command(board);
   const int before = board.SimSaid(point.marker);
+  const int closed = board.SimSaid(kHostGone);
   auto run = board.Start(command);
   const bool reached = point.markerFromRun ? run->WaitForOutput(point.marker, point.nth, 20s)
                                            : board.WaitForSim(point.marker, before + point.nth);
   ASSERT_TRUE(reached) << run->Output();
+  std::this_thread::sleep_for(point.settle);
   run->Signal(signal);
   int endedBy = 0;
   const test::ProcessResult ended = run->Wait(30s, &endedBy);
+  board.WaitForHostGone(closed);
   const Expect& expect = signal == SIGKILL ? point.killed : point.stopped;
   if (signal == SIGKILL) {
     EXPECT_EQ(endedBy, SIGKILL);
@@ -163,10 +186,16 @@ void RunRow(const Flow& flow, const Point& point, int signal) {
   if (expect.content != Content::NotRead) {
     const std::string block0 = flow.next(board);
     switch (expect.content) {
-      case Content::Original: EXPECT_TRUE(block0 == UserCode()) << "block 0 is not the user's code"; break;
-      case Content::Edited: EXPECT_TRUE(block0 == Edited()) << "block 0 does not hold the edit"; break;
+      case Content::Original:
+        EXPECT_TRUE(block0 == UserCode()) << "block 0 is not the user's code\n" << board.LastSaid();
+        break;
+      case Content::Edited:
+        EXPECT_TRUE(block0 == Edited()) << "block 0 does not hold the edit\n" << board.LastSaid();
+        break;
       case Content::NoLoader: EXPECT_TRUE(block0.empty()) << "the chip still answers as a loader"; break;
-      case Content::Answers: EXPECT_FALSE(block0.empty()) << "the chip does not answer as a loader"; break;
+      case Content::Answers:
+        EXPECT_FALSE(block0.empty()) << "the chip does not answer as a loader\n" << board.LastSaid();
+        break;
       case Content::NotRead: break;
     }
   }
@@ -294,18 +323,20 @@ TEST(InterruptTable, ByteEdit) {
 
 // Waits that displace nothing end at once: the search for a 1.1F loader
 // does not go on to the 1.1E upgrade, and the 1.1E wait does not run out.
+// Both keep their real length here (8 s and 30 s), so a signal half a second
+// after the prompt that precedes them lands well inside them.
 TEST(InterruptTable, WaitsThatDisplaceNothing) {
   Flow unknown{"unknown version", "KT420", {"--loader", "1.1E"}, [](const Board&) {
                  return Args{"detect", "--unknown-version"};
                }};
   unknown.next = UpgradeThenBlock0;
   Point search{"during the 1.1F search", "", "(We will detect MCU:FW 1.1F first.)", 1, kUntouched, kUntouched, true,
-               "now we will try to detect 1.1E"};
+               "now we will try to detect 1.1E", 500ms};
   RunTable(unknown, {search});
 
   const Flow silent{"1.1E wait", "KT420", {"--loader", "1.1E"}, [](const Board&) { return Args{"upgrade-loader"}; }};
   Point wait{"during the 1.1E wait", "stop-after:0", "(MCU:Fw v1.1E-Int. Mode)", 1, {Content::NotRead, 0},
-             {Content::NotRead, 0}, true, "No Response from Target Board!!!"};
+             {Content::NotRead, 0}, true, "No Response from Target Board!!!", 500ms};
   RunTable(silent, {wait});
 }
 

@@ -25,7 +25,7 @@ std::vector<std::uint8_t> Fill(std::size_t n, std::uint8_t first) {
 
 RecoveryRecord ParkingRecord() {
   RecoveryRecord r;
-  r.flow = "block-1 programmer";
+  r.flow = "block-1 operation";
   r.port = "/dev/ttyUSB0";
   r.model = kKT420;
   r.created = 1000;
@@ -51,7 +51,7 @@ TEST(RecoveryFile, RoundTripsRecordsAndNeverOverwritesAnEarlierOne) {
   EXPECT_EQ(static_cast<std::uint8_t>(raw[0]), 1);
   EXPECT_EQ(static_cast<std::uint8_t>(raw[128]), 2);
   const std::string info = test::ReadFile(first.path.substr(0, first.path.size() - 4) + ".info");
-  for (const char* line : {"flow: block-1 programmer\n", "port: /dev/ttyUSB0\n", "model: KT420\n", "area: 2000h 384\n",
+  for (const char* line : {"flow: block-1 operation\n", "port: /dev/ttyUSB0\n", "model: KT420\n", "area: 2000h 384\n",
                            "fingerprint: 0080h 128 1234ABCD\n"})
     EXPECT_NE(info.find(line), std::string::npos) << line << info;
   struct stat st {};
@@ -166,7 +166,7 @@ TEST(RecoveryOffer, OnlyTheChipAFileBelongsToIsOfferedIt) {
       path = rig.Write("data/brisko/block0-recovery-20200101-120000.bin", test::Concat(sector0, area2000));
     } else {
       RecoveryRecord record;
-      record.flow = "block-1 programmer";
+      record.flow = "block-1 operation";
       record.model = row.fits == Fits::OtherModel ? kKT410 : kKT420;
       record.created = 2000;
       record.areas = {{0x0000, sector0}, {0x2000, area2000}};

@@ -18,6 +18,9 @@ int main(int argc, char** argv) {
   timing.writeCompletion = real.writeCompletion;
   timing.writeBytesCompletion = real.writeBytesCompletion;
   timing.drainWait = real.drainWait;
+  // Waits that only end when nothing answers, which the tests interrupt.
+  timing.unknownVersionSync = real.unknownVersionSync;
+  timing.legacyWait = real.legacyWait;
   // brisko-sim keeps the real chip's pace where the host's limits must not
   // be shorter: it erases itself for most of the real pause, its 1.1E loader
   // prompts again only after a second, and the worker thread's replies come
