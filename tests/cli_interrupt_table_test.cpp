@@ -54,6 +54,9 @@ class Board {
     test::WriteFile(dir_.File("user-code.bin"), UserCode());
     Args args{BRISKO_SIM_PATH, "--model", model, "--link", Link(), "--block0", dir_.File("user-code.bin")};
     args.insert(args.end(), simArgs.begin(), simArgs.end());
+    // The host runs in the memory mode the board is strapped for.
+    const auto mode = std::find(simArgs.begin(), simArgs.end(), "--mode");
+    if (mode != simArgs.end() && mode + 1 != simArgs.end()) mode_ = *(mode + 1);
     sim_ = std::make_unique<test::ChildProcess>(args, Env());
     ready_ = sim_->WaitForOutput("/dev/", 1, 10s);
   }
@@ -65,7 +68,7 @@ class Board {
   }
 
   std::unique_ptr<test::ChildProcess> Start(const Args& command) const {
-    Args args{BRISKO_CLI_SCALED_PATH, "--port", Link(), "--model", model_, "--yes"};
+    Args args{BRISKO_CLI_SCALED_PATH, "--port", Link(), "--model", model_, "--mode", mode_, "--yes"};
     args.insert(args.end(), command.begin(), command.end());
     return std::make_unique<test::ChildProcess>(args, Env());
   }
@@ -115,6 +118,7 @@ class Board {
 
   test::TempDir dir_;
   std::string model_;
+  std::string mode_ = "internal";
   std::unique_ptr<test::ChildProcess> sim_;
   bool ready_ = false;
   mutable std::string lastSaid_;
@@ -234,11 +238,16 @@ std::string UpgradeThenBlock0(const Board& b) {
 const Expect kUntouched{Content::Original, 0};
 const Expect kPutBack{Content::Original, 0};
 
-TEST(InterruptTable, DownloadsThatTouchNothingBeforeTheDetectionEnds) {
-  const Flow flow{"download into block 0", "KT540", {}, [](const Board& b) {
-                    return Args{"download", b.Write("new.bin", std::string(300, '\x11')), "--sector", "0"};
-                  }};
-  RunTable(flow, {{"during the detection", "delay:60:1:0:150", kHeld, 1, kUntouched, kUntouched}});
+// Commands that erase without displacing anything: a stop in their
+// detection leaves the chip as it was (no chip erase after a stopped one).
+TEST(InterruptTable, ErasesThatTouchNothingBeforeTheDetectionEnds) {
+  const Point detection{"during the detection", "delay:60:1:0:150", kHeld, 1, kUntouched, kUntouched};
+  const Flow download{"download into block 0", "KT540", {}, [](const Board& b) {
+                        return Args{"download", b.Write("new.bin", std::string(300, '\x11')), "--sector", "0"};
+                      }};
+  RunTable(download, {detection});
+  const Flow chipErase{"chip erase", "KT540", {"--mode", "external"}, [](const Board&) { return Args{"chip-erase"}; }};
+  RunTable(chipErase, {detection});
 }
 
 TEST(InterruptTable, Block1DownloadThroughTheParkedProgrammer) {
@@ -250,6 +259,18 @@ TEST(InterruptTable, Block1DownloadThroughTheParkedProgrammer) {
                      {"mid-erase", "delay:0B:1:0:150", kHeld, 1, kPutBack, kPutBack},
                      {"mid-write", "delay:0A:1:0:150", kHeld, 1, kPutBack, kPutBack},
                      {"during the put-back", "delay:0B:8:0:150", kHeld, 1, kPutBack, kPutBack},
+                 });
+}
+
+TEST(InterruptTable, Block1EraseThroughTheParkedProgrammer) {
+  const Flow flow{"block-1 erase", "KT540", {}, [](const Board&) {
+                    return Args{"erase", "--sector", "532", "--range", "2"};
+                  }};
+  RunTable(flow, {
+                     {"before the first erase", "delay:0C:1:0:150", kHeld, 1, kUntouched, kUntouched},
+                     {"mid-erase", "delay:0B:1:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"erasing block 1", "delay:0B:5:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"during the put-back", "delay:0B:7:0:150", kHeld, 1, kPutBack, kPutBack},
                  });
 }
 
