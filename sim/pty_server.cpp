@@ -117,9 +117,9 @@ struct PtyServer::State {
   }
 
   // Reads what the terminal holds. In packet mode each read starts with a
-  // header byte: data follow a zero header; anything else is the host's
-  // flush of a queue, which loses the bytes the chip has not read yet.
-  // False when nothing was there.
+  // header byte: data follow a zero header; otherwise the header tells of a
+  // flush, and the host's flush of its output loses the bytes the chip has
+  // not read yet. False when nothing was there.
   bool ReadTerminal(TimePoint now) {
     std::uint8_t buffer[513];
     const ssize_t n = read(master, buffer, sizeof buffer);
