@@ -189,14 +189,16 @@ TEST(LegacyLinkWorker, APromptByteInAReplyIsDataWhenItComesPromptly) {
 TEST(LegacyLinkWorker, AWorkerThatHasEndedFailsEveryWaitAtOnce) {
   for (const bool silent : {false, true}) {
     SCOPED_TRACE(silent ? "the chip went silent" : "stopped");
-    WorkerRig rig(LegacyChipConfig(kKT410));
+    sim::SimConfig config = LegacyChipConfig(kKT410);
+    // Silent once it has heard the hand-shake's 05h 55h.
+    if (silent) config.faults.stopAfterHostBytes = 2;
+    WorkerRig rig(config);
     LinkTiming patient = test::LegacyTiming();
     patient.queueReplyWait = Millis{60000};
     rig.port.SetTiming(patient);
     std::uint8_t status = 0;
     ASSERT_TRUE(rig.Handshake(status));
     if (silent) {
-      rig.target->Faults().stopAfterHostBytes = rig.target->HostBytesSinceReset();
       ASSERT_TRUE(rig.WorkerEnds());
       EXPECT_EQ(rig.worker.ExitCode(), -1);
       EXPECT_TRUE(rig.state.operationFailed.load());
