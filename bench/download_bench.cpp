@@ -42,7 +42,7 @@ class QuietOperator final : public Operator {
   bool ChooseFileAndSector(FileSectorDialog&) override { return false; }
   bool ChooseRange(RangeDialog&) override { return false; }
   bool ChooseSave(SaveDialog&) override { return false; }
-  bool PrintListing(const std::string&) override { return true; }
+  bool PrintListing(const std::string&, std::string&) override { return true; }
 };
 
 double CpuSeconds() {

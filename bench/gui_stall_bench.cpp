@@ -52,7 +52,7 @@ class BenchAnswers final : public Operator {
     return true;
   }
   bool ChooseSave(SaveDialog&) override { return false; }
-  bool PrintListing(const std::string&) override { return true; }
+  bool PrintListing(const std::string&, std::string&) override { return true; }
 
  private:
   std::string file_;

@@ -19,7 +19,7 @@ struct Arguments {
   std::optional<MemoryMode> memoryMode;
   bool yes = false;
   std::optional<std::string> trace;
-  bool saveSettings = false;        // --simulate: keep the settings file rules of real runs
+  bool saveSettings = false;        // save port, rate and crystal once a detection proved them
 
   // The in-process simulated target instead of a port.
   std::optional<ChipModel> simulateModel;
@@ -34,6 +34,7 @@ struct Arguments {
   // The command and its options.
   std::string command;
   std::optional<std::string> file;
+  bool fileIsOutput = false;            // the command writes `file` (save) rather than reads it
   std::optional<int> sector;            // entry of the "Starting Sector" list
   std::optional<unsigned> address;      // or a start address
   std::optional<int> block;             // with --address: the block it lies in

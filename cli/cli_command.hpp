@@ -24,6 +24,15 @@ struct CommandContext {
   std::FILE* out;  // results (chip information, views, calculator) go here
 };
 
+// What a command needs to know of the chip's model. The 1.1F loader does not
+// say which model it runs on, so the operator must name it (--model; the
+// simulated chip's is known); a wrong model means a wrong sector map.
+enum class ChipModelUse {
+  None,      // no chip is detected (the calculator, the cable test)
+  Selected,  // the operator's --model
+  Reported,  // the older 1.1E loader reports it
+};
+
 // One command of brisko-cli. Adding a command is adding one of these to the
 // table (cli/command_table.cpp): its name and help line, its own options, and
 // what it runs.
@@ -38,6 +47,7 @@ struct CliCommand {
   std::function<CommandOutcome(CommandContext&)> run;
   // The command reports in the status line ("IAP Status: ...").
   bool showsStatus = true;
+  ChipModelUse model = ChipModelUse::Selected;
 };
 
 // Every command, in the order `--help` lists them.

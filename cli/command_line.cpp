@@ -7,6 +7,7 @@
 #include "chip/chip_catalogue.hpp"
 #include "cli/cli_command.hpp"
 #include "cli/command_options.hpp"
+#include "cli/configuration_commands.hpp"
 #include "shell/baud_calculator.hpp"
 
 namespace brisko::cli {
@@ -21,6 +22,8 @@ constexpr const char* kFooter =
     "Ctrl-C stops a command after the current chunk; a second Ctrl-C ends at once.\n"
     "Exit status: 0 on success, 1 when the command failed or was declined, 2 on a usage error,\n"
     "130 when stopped by Ctrl-C.";
+
+constexpr const char* kModelList = "KT410, KT420, KT530, KT540, KT550, KT560, KT570, KT580";
 
 const CLI::Validator kModelName(
     [](std::string& name) { return ModelFromName(name) ? std::string() : "unknown model \"" + name + "\""; },
@@ -51,7 +54,8 @@ void AddGlobalOptions(CLI::App& app, Arguments& a) {
       ->type_name("MHZ")
       ->check(CLI::Range(1.0, 40.0));
   app.add_option_function<std::string>(
-         "--model", [&a](const std::string& v) { a.model = ModelFromName(v); }, "chip model (default KT420)")
+         "--model", [&a](const std::string& v) { a.model = ModelFromName(v); },
+         "chip model; needed on a real port, whose loader does not tell it (with --simulate: the simulated one)")
       ->type_name("MODEL")
       ->check(kModelName);
   app.add_option_function<std::string>(
@@ -64,6 +68,9 @@ void AddGlobalOptions(CLI::App& app, Arguments& a) {
   app.add_option_function<std::string>(
          "--trace", [&a](const std::string& v) { a.trace = v; }, "write every byte on the wire to FILE")
       ->type_name("FILE");
+  app.add_flag("--save-settings", a.saveSettings,
+               "save port, rate and crystal as the defaults of later runs, once the chip is detected");
+  AddBankOption(app, a);
 
   const std::string sim = "Simulated chip";
   app.add_option_function<std::string>(
@@ -71,9 +78,6 @@ void AddGlobalOptions(CLI::App& app, Arguments& a) {
          "use the built-in simulated chip instead of a port")
       ->type_name("MODEL")
       ->check(kModelName)
-      ->group(sim);
-  app.add_flag("--save-settings", a.saveSettings,
-               "with --simulate: save port, rate and crystal as a real run does (not saved by default)")
       ->group(sim);
   app.add_option_function<std::string>(
          "--sim-mode", [&a](const std::string& v) { a.simMemoryMode = ModeCode(v); }, "its memory mode")
@@ -115,6 +119,39 @@ int UsageError(const std::string& why, std::FILE* err) {
   return kExitUsage;
 }
 
+bool Blank(const std::string& text) { return text.find_first_not_of(" \t\r\n") == std::string::npos; }
+
+// An empty value is never meant: `--port "$PORT"` with PORT unset must not
+// fall back to the saved port. "" when every value has something in it.
+std::string BlankValue(const std::vector<std::string>& argv) {
+  for (std::size_t i = 0; i < argv.size(); ++i) {
+    const std::string& arg = argv[i];
+    const std::size_t equals = arg.find('=');
+    if (arg.rfind("--", 0) == 0 && equals != std::string::npos && Blank(arg.substr(equals + 1)))
+      return arg.substr(0, equals) + " has an empty value";
+    if (!Blank(arg)) continue;
+    if (i > 0 && argv[i - 1].rfind("-", 0) == 0) return argv[i - 1] + " has an empty value";
+    return "an argument is empty";
+  }
+  return "";
+}
+
+// What the parser cannot see alone: which command takes --bank, needs a
+// model, or detects a chip whose settings could be saved. "" when all is well.
+std::string CommandRuleBroken(const CLI::App& app, const Arguments& a) {
+  const CliCommand& command = *FindCommand(a.command);
+  const CLI::App* sub = app.get_subcommands().front();
+  if (a.bankHigh && !sub->get_option_no_throw("--bank")) return a.command + " does not take --bank";
+  if (command.model == ChipModelUse::Selected && !a.model && !a.simulateModel)
+    return a.command + " needs --model: the chip's loader does not tell its model (" + kModelList + ")";
+  if (a.saveSettings && command.model == ChipModelUse::None)
+    return "--save-settings saves what a detection proved; " + a.command + " detects no chip";
+  if (a.saveSettings && a.port && !a.portNumber)
+    return "--save-settings keeps a port number, and " + *a.port +
+           " is a device path: map it to a COMn in ports.conf and give --port COMn";
+  return "";
+}
+
 }  // namespace
 
 std::optional<int> PortNumberOf(const std::string& port, std::string& error) {
@@ -141,6 +178,7 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& argv, Argume
   AddGlobalOptions(app, args);
   AddCommands(app, args);
 
+  if (const std::string blank = BlankValue(argv); !blank.empty()) return UsageError(blank, err);
   std::vector<std::string> reversed(argv.rbegin(), argv.rend());  // CLI11 takes them from the back
   try {
     app.parse(reversed);
@@ -163,6 +201,7 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& argv, Argume
     std::string ignored;
     args.portNumber = PortNumberOf(*args.port, ignored);
   }
+  if (const std::string broken = CommandRuleBroken(app, args); !broken.empty()) return UsageError(broken, err);
   return std::nullopt;
 }
 

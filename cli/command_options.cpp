@@ -36,9 +36,14 @@ CLI::Option* AddHexOption(CLI::App& app, const std::string& name, std::optional<
       ->type_name("HEX");
 }
 
-void AddFileOperand(CLI::App& command, Arguments& args, const std::string& what) {
+void AddFileOperand(CLI::App& command, Arguments& args, const std::string& what, bool output) {
   command.add_option_function<std::string>(
-             "FILE", [&args](const std::string& file) { args.file = file; }, what)
+             "FILE",
+             [&args, output](const std::string& file) {
+               args.file = file;
+               args.fileIsOutput = output;
+             },
+             what)
       ->required();
 }
 

@@ -7,8 +7,8 @@ namespace brisko::cli {
 
 // The option sets the commands share, declared on a command's subcommand.
 
-// The FILE operand.
-void AddFileOperand(CLI::App& command, Arguments& args, const std::string& what);
+// The FILE operand: one the command reads, or (`output`) one it writes.
+void AddFileOperand(CLI::App& command, Arguments& args, const std::string& what, bool output = false);
 // Where the command starts: --sector ENTRY, or --address HEX with --block.
 void AddStartOptions(CLI::App& command, Arguments& args);
 // --range N.

@@ -5,6 +5,7 @@
 #include "cli/terminal_dialogs.hpp"
 #include "cli/terminal_operator.hpp"
 #include "shell/byte_edit_command.hpp"
+#include "shell/byte_edit_parsing.hpp"
 #include "shell/cable_test_command.hpp"
 #include "shell/double_clock_command.hpp"
 #include "shell/external_bank_commands.hpp"
@@ -36,15 +37,27 @@ void RemapOptions(CLI::App& command, Arguments& args) {
       ->required();
 }
 
+// Both are checked as they are parsed: a malformed address or byte is a
+// usage error that touches nothing, never a guess at what was meant.
 void EditOptions(CLI::App& command, Arguments& args) {
   command
       .add_option_function<std::string>(
-          "ADDRESS", [&args](const std::string& a) { args.editAddress = a; },
-          "block-0 address, four hexadecimal digits (e.g. 03E6)")
+          "ADDRESS",
+          [&args](const std::string& a) {
+            std::string whyNot;
+            args.editAddress = EditAddressText(a, whyNot);
+            if (!args.editAddress) throw CLI::ValidationError("ADDRESS", whyNot);
+          },
+          "block-0 address, 1 to 4 hexadecimal digits (e.g. 03E6)")
       ->required();
   command.add_option_function<std::string>(
-      "DATA", [&args](const std::string& d) { args.editData = d; },
-      "new bytes, e.g. \"72 4F 5D 00\"; without it the bytes there are shown");
+      "DATA",
+      [&args](const std::string& d) {
+        std::string whyNot;
+        args.editData = EditDataText(d, whyNot);
+        if (!args.editData) throw CLI::ValidationError("DATA", whyNot);
+      },
+      "1 to 16 new bytes of 1 or 2 hexadecimal digits, e.g. \"72 4F 5D 0\"; without it the bytes there are shown");
 }
 
 // Without new bytes the command shows the bytes at the address.
@@ -90,7 +103,7 @@ std::vector<CliCommand> ConfigurationCommands() {
        [](CommandContext& c) { return OnDoubleClock(c.window); }},
       {"edit", "show up to 16 bytes of block 0, or replace them", EditOptions, true, EditAndShow},
       {"cable-test", "test the serial cable by loop-back (chip removed, TXD joined to RXD)", {}, false,
-       [](CommandContext& c) { return OnCableTest(c.window); }, false},
+       [](CommandContext& c) { return OnCableTest(c.window); }, false, ChipModelUse::None},
   };
 }
 

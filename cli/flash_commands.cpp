@@ -25,7 +25,7 @@ void FileAndStart(CLI::App& command, Arguments& args, const std::string& what) {
 }
 
 void SaveOptions(CLI::App& command, Arguments& args) {
-  AddFileOperand(command, args, "the file to write");
+  AddFileOperand(command, args, "the file to write", true);
   AddStartOptions(command, args);
   AddRangeOption(command, args);
   AddBankOption(command, args);

@@ -14,7 +14,8 @@ namespace {
 // The 1.1E detection is its own detection: it runs instead of the 1.1F one.
 CommandOutcome UpgradeAndShow(CommandContext& c) {
   CommandOutcome outcome = OnDetectLegacyAndUpgrade(c.window);
-  if (outcome.Ok()) PrintChipInformation(c.window.Snapshot(), c.out);
+  // The 1.1E loader reports the model itself.
+  if (outcome.Ok()) PrintChipInformation(c.window.Snapshot(), false, c.out);
   return outcome;
 }
 
@@ -23,7 +24,7 @@ CommandOutcome UpgradeAndShow(CommandContext& c) {
 std::vector<CliCommand> LoaderCommands() {
   return {
       {"upgrade-loader", "detect a chip with loader 1.1E (KT410, KT420) and upgrade it to 1.1F", {}, false,
-       UpgradeAndShow},
+       UpgradeAndShow, true, ChipModelUse::Reported},
       {"update-loader", "write a newer loader file into block 1 (internal memory mode)",
        [](CLI::App& c, Arguments& a) {
          AddFileOperand(c, a, "the new loader, Intel HEX (.hex) or binary");

@@ -60,8 +60,8 @@ std::string SummaryLine(const std::string& command, const CommandOutcome& outcom
   return command + ": " + HowItEnded(outcome) + ", after " + Seconds(seconds);
 }
 
-std::string FailureLine(const std::string& command, const CommandOutcome& outcome) {
-  return "brisko-cli: " + command + " " + HowItEnded(outcome);
+std::string FailureLine(const std::string& command, const CommandOutcome& outcome, const std::string& status) {
+  return "brisko-cli: " + command + " " + HowItEnded(outcome) + (status.empty() ? "" : ": " + status);
 }
 
 }  // namespace brisko::cli

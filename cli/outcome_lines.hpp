@@ -15,8 +15,10 @@ int ExitStatus(const CommandOutcome& outcome);
 std::string SummaryLine(const std::string& command, const CommandOutcome& outcome, double seconds);
 
 // For a command that did not succeed: the step and code that stopped it, or
-// why it was refused, declined or cancelled.
+// why it was refused, declined or cancelled, and the status line's reason
+// when it gives one.
 //   "brisko-cli: download failed at step \"program and verify\" (code 4)"
-std::string FailureLine(const std::string& command, const CommandOutcome& outcome);
+//   "brisko-cli: detect failed at step \"open the port\" (code 14): /dev/ttyS0: no such device"
+std::string FailureLine(const std::string& command, const CommandOutcome& outcome, const std::string& status = "");
 
 }  // namespace brisko::cli

@@ -2,8 +2,9 @@
 
 namespace brisko::cli {
 
-void PrintChipInformation(const WindowState& state, std::FILE* out) {
-  std::fprintf(out, "Chip Type: %s\n", state.chipInfo.chipType.c_str());
+void PrintChipInformation(const WindowState& state, bool modelSelected, std::FILE* out) {
+  std::fprintf(out, "Chip Type: %s%s\n", state.chipInfo.chipType.c_str(),
+               modelSelected ? " (selected by the user; the loader does not tell the model)" : "");
   std::fprintf(out, "Flash Size: %s\n", state.chipInfo.flashSize.c_str());
   std::fprintf(out, "ReMap: %s\n", state.chipInfo.remap.c_str());
   std::fprintf(out, "Fw Version: %s\n", state.chipInfo.fwVersion.c_str());

@@ -7,7 +7,9 @@
 namespace brisko::cli {
 
 // The Chip Information panel and the security bar, one "Label: value" a line.
-void PrintChipInformation(const WindowState& state, std::FILE* out);
+// A model the operator selected (the 1.1F loader does not tell it) is
+// marked as such, so it is never taken for a detected one.
+void PrintChipInformation(const WindowState& state, bool modelSelected, std::FILE* out);
 // The sector table, then the dump of the hot sector.
 void PrintViews(const WindowState& state, std::FILE* out);
 // The dump's character column as a terminal may show it: control bytes and

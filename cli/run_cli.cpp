@@ -3,11 +3,14 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 
 #include "cli/cli_command.hpp"
 #include "cli/command_line.hpp"
+#include "cli/cli_settings.hpp"
 #include "cli/configuration_commands.hpp"
+#include "cli/file_checks.hpp"
 #include "cli/interrupt_watch.hpp"
 #include "cli/outcome_lines.hpp"
 #include "cli/terminal_operator.hpp"
@@ -17,8 +20,6 @@
 #include "shell/command_runner.hpp"
 #include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
-#include "shell/settings_file.hpp"
-#include "shell/user_places.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 
@@ -56,29 +57,24 @@ bool TraceLost(const WireTrace& trace, std::FILE* err) {
   return true;
 }
 
-// The settings file is read once per session. One that is not valid is left
-// as it is and not applied; it is said once, and it is not overwritten unless
-// the command line gives the values to save.
-void HandleIgnoredSettings(const Arguments& args, SessionPlaces& places, std::FILE* err) {
-  const std::string problem = SettingsFileProblem(places.SettingsFile());
-  if (problem.empty()) return;
-  std::fprintf(err, "brisko-cli: %s\n", problem.c_str());
-  if (!args.port && !args.portNumber && !args.baud && !args.crystal) places.keepSettings = false;
-}
-
 // Runs the detection (when the command needs a chip) and the command, each as
-// one run of the runner.
-CommandOutcome RunOnRunner(const CliCommand& command, CommandContext& context, CommandRunner& runner) {
+// one run of the runner. `detected` hears of every successful detection.
+CommandOutcome RunOnRunner(const CliCommand& command, CommandContext& context, CommandRunner& runner,
+                           const std::function<void()>& detected) {
   if (command.detectFirst) {
-    CommandOutcome detected = runner.Run(OnDetectMenu);
-    if (!detected.Ok()) {
-      if (detected.step.empty()) detected.step = "detect";
-      return detected;
+    CommandOutcome detection = runner.Run(OnDetectMenu);
+    if (!detection.Ok()) {
+      if (detection.step.empty()) detection.step = "detect";
+      return detection;
     }
+    detected();
   }
   const auto run = [&](MainWindow&) { return command.run(context); };
   if (context.args.bankHigh) return RunOnBank(runner, *context.args.bankHigh, run);
-  return runner.Run(run);
+  CommandOutcome outcome = runner.Run(run);
+  // detect and upgrade-loader are detections of their own.
+  if (!command.detectFirst && command.model != ChipModelUse::None && outcome.Ok()) detected();
+  return outcome;
 }
 
 }  // namespace
@@ -94,6 +90,10 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
     std::fprintf(err, "brisko-cli: %s\n", error.c_str());
     return kExitUsage;
   }
+  if (const std::string problem = CommandFilesProblem(args); !problem.empty()) {
+    std::fprintf(err, "brisko-cli: %s\n", problem.c_str());
+    return kExitUsage;
+  }
   std::shared_ptr<WireTrace> trace;
   if (args.trace) {
     trace = std::make_shared<WireTrace>(*args.trace);
@@ -101,23 +101,22 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   }
 
   TerminalOperator op(args, in, err);
-  SessionPlaces places = UserPlaces();
-  // A simulated run leaves the user's saved port, rate and crystal alone.
-  places.keepSettings = !chip || args.saveSettings;
-  HandleIgnoredSettings(args, places, err);
-  DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(places.PortMapFile());
-  MainWindow window(op, opener, LinkTiming{}, places);
+  const CliSettings settings = PlanSettings(args, chip != nullptr, err);
+  DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(settings.places.PortMapFile());
+  MainWindow window(op, opener, LinkTiming{}, settings.places);
   SerialPort& port = window.Record()->Port();
   ApplyPortOption(args, port);
   if (trace) port.SetTrace(trace);
   // Without --baud or --crystal the saved rate stays the choice.
   if (!args.baud && !args.crystal) args.baud = port.GetBaudRate();
 
-  const bool onTerminal = ::isatty(::fileno(out));
-  TerminalProgress progress(out);
+  // The bar is for a person watching; stdout stays the results alone.
+  const bool onTerminal = ::isatty(::fileno(err));
+  TerminalProgress progress(err);
   if (onTerminal) window.SetObserver(&progress);
   const auto started = std::chrono::steady_clock::now();
   CommandOutcome outcome;
+  bool settingsSaved = true;
   {
     CommandRunner runner(window);
     InterruptWatch interrupts([&runner, err] {
@@ -126,7 +125,7 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
       runner.Cancel();
     });
     CommandContext context{window, args, out};
-    outcome = RunOnRunner(command, context, runner);
+    outcome = RunOnRunner(command, context, runner, [&] { settingsSaved = SaveProvenSettings(settings, window, err); });
   }
   // The process ends next: a command whose last bytes never left the port
   // has not reached the chip.
@@ -137,10 +136,11 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
 
   if (command.showsStatus)
     std::fprintf(out, "IAP Status: %s\n", window.StatusText().c_str());
-  if (!outcome.Ok()) std::fprintf(err, "%s\n", FailureLine(command.name, outcome).c_str());
+  if (!outcome.Ok()) std::fprintf(err, "%s\n", FailureLine(command.name, outcome, window.StatusText()).c_str());
   std::fprintf(out, "%s\n", SummaryLine(command.name, outcome, took.count()).c_str());
   if (op.ArgumentsRejected()) return kExitUsage;
   if (trace && TraceLost(*trace, err) && outcome.Ok()) return kExitFailed;
+  if (!settingsSaved && outcome.Ok()) return kExitFailed;
   return ExitStatus(outcome);
 }
 

@@ -13,7 +13,7 @@ namespace {
 CommandOutcome DetectAndShow(CommandContext& c) {
   CommandOutcome outcome = c.args.unknownVersion ? OnDetectUnknownVersion(c.window) : OnDetectMenu(c.window);
   // A failed detection leaves the panel empty: nothing to show.
-  if (outcome.Ok()) PrintChipInformation(c.window.Snapshot(), c.out);
+  if (outcome.Ok()) PrintChipInformation(c.window.Snapshot(), true, c.out);
   return outcome;
 }
 
@@ -44,7 +44,7 @@ std::vector<CliCommand> SessionCommands() {
        [](CLI::App& c, Arguments& a) {
          c.add_flag("--next", a.next, "the next lower bit rate that fits the crystal");
        },
-       false, Calculate, false},
+       false, Calculate, false, ChipModelUse::None},
   };
 }
 

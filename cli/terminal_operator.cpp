@@ -2,7 +2,9 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 
 #include "shell/baud_calculator.hpp"
@@ -135,9 +137,12 @@ bool TerminalOperator::ChooseSave(SaveDialog& dialog) {
   return true;
 }
 
-bool TerminalOperator::PrintListing(const std::string& listing) {
+bool TerminalOperator::PrintListing(const std::string& listing, std::string& whyNot) {
+  errno = 0;
   const bool written = std::fwrite(listing.data(), 1, listing.size(), stdout) == listing.size();
-  return std::fflush(stdout) == 0 && written;
+  if (std::fflush(stdout) == 0 && written) return true;
+  whyNot = std::string("standard output cannot be written") + (errno ? ": " + std::string(std::strerror(errno)) : "");
+  return false;
 }
 
 }  // namespace brisko::cli

@@ -32,7 +32,7 @@ class TerminalOperator final : public Operator {
   // last shown:
   const std::string& EditDisplayText() const { return editDisplay_; }
   // The terminal's printer is standard output.
-  bool PrintListing(const std::string& listing) override;
+  bool PrintListing(const std::string& listing, std::string& whyNot) override;
 
   // A dialog could not be answered because the arguments name no valid
   // choice (a sector past the list, an address that starts no sector or

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "chip/engine_labels.hpp"
+
 namespace brisko::cli {
 
 TerminalProgress::TerminalProgress(std::FILE* out) : out_(out) {}
@@ -9,43 +11,66 @@ TerminalProgress::TerminalProgress(std::FILE* out) : out_(out) {}
 void TerminalProgress::WindowChanged(WindowAspect aspect, const WindowState& state) {
   if (aspect != WindowAspect::Progress) return;
   const ProgressPane& p = state.progress;
-  if (p.max != max_) {  // a new range opens a new phase; its label follows
+  if (p.ranges != ranges_) {
+    EndPhase("");
+    ranges_ = p.ranges;
     max_ = p.max;
+    rangeUnused_ = true;
+    staleLabel_ = p.label;
+  }
+  if (p.label == label::kDone) return EndPhase("");
+  if (p.label == label::kAbort) return EndPhase(" Abort");
+  if (p.label.empty()) return;
+  if (!phaseOpen_) {
+    // The word left from the phase before opens nothing until it changes or
+    // the new phase moves.
+    if (staleLabel_ && p.label == *staleLabel_ && p.position == 0) return;
+    phaseOpen_ = true;
+    ranged_ = rangeUnused_;
+    rangeUnused_ = false;
+    staleLabel_.reset();
     reached_ = 0;
-    return;
-  }
-  if (p.label != label_) {
-    // A new label gets a line of its own; the previous one stays as it was.
-    if (drawn_) std::fputc('\n', out_);
     lastLine_.clear();
-    label_ = p.label;
-    // A label that opens a phase comes at position 0 after a reset; the
-    // first step of the phase then starts its bar again.
   }
-  if (p.position > 0 || reached_ == 0) reached_ = p.position;
-  if (!label_.empty()) Draw(p.label, p.max, reached_);
+  label_ = p.label;  // also a new word for the same phase, on the same line
+  reached_ = std::max(reached_, std::min(p.position, max_));
+  Draw();
 }
 
-void TerminalProgress::Draw(const std::string& label, int max, int position) {
-  constexpr int kWidth = 40;
-  const int filled = max > 0 ? std::clamp(position * kWidth / max, 0, kWidth) : 0;
-  const int percent = max > 0 ? std::clamp(position * 100 / max, 0, 100) : 0;
-  char line[128];
-  std::snprintf(line, sizeof line, "\r%-12s [%s%s] %3d%%", label.c_str(), std::string(filled, '#').c_str(),
-                std::string(kWidth - filled, '.').c_str(), percent);
-  if (line == lastLine_) return;
-  lastLine_ = line;
-  std::fputs(line, out_);
-  std::fflush(out_);
-  drawn_ = true;
-}
-
-void TerminalProgress::Finish() {
-  if (drawn_) std::fputc('\n', out_);
-  drawn_ = false;
+void TerminalProgress::EndPhase(const char* tail) {
+  if (lineOpen_) {
+    if (*tail) Draw(tail);
+    std::fputc('\n', out_);
+    std::fflush(out_);
+  }
+  if (phaseOpen_) staleLabel_ = label_;
+  lineOpen_ = false;
+  phaseOpen_ = false;
   lastLine_.clear();
-  label_.clear();
-  reached_ = 0;
 }
+
+// The phase's word, with its bar once it has moved; padded over a longer
+// line drawn before it.
+void TerminalProgress::Draw(const char* tail) {
+  constexpr int kWidth = 40;
+  std::string line = label_;
+  if (ranged_ && reached_ > 0 && max_ > 0) {
+    const int filled = std::clamp(reached_ * kWidth / max_, 0, kWidth);
+    char bar[160];
+    std::snprintf(bar, sizeof bar, "%-12s [%s%s] %3d%%", label_.c_str(), std::string(filled, '#').c_str(),
+                  std::string(kWidth - filled, '.').c_str(), std::clamp(reached_ * 100 / max_, 0, 100));
+    line = bar;
+  }
+  line += tail;
+  if (line == lastLine_) return;
+  std::string shown = line;
+  if (lastLine_.size() > shown.size()) shown.append(lastLine_.size() - shown.size(), ' ');
+  std::fprintf(out_, "\r%s", shown.c_str());
+  std::fflush(out_);
+  lastLine_ = line;
+  lineOpen_ = true;
+}
+
+void TerminalProgress::Finish() { EndPhase(""); }
 
 }  // namespace brisko::cli

@@ -23,6 +23,9 @@ AppOptions ParseAppOptions(const QStringList& arguments) {
                                   QStringLiteral("The simulated chip's loader firmware: 1.1F, or the older 1.1E "
                                                  "(KT410, KT420 only)."),
                                   QStringLiteral("VERSION"), QStringLiteral("1.1F"));
+  const QCommandLineOption saveSettings(QStringLiteral("save-settings"),
+                                        QStringLiteral("With --simulate: read and save the port, rate and crystal "
+                                                       "as a run on a real port does (not done by default)."));
   QCommandLineOption screenshot(QStringLiteral("screenshot"), QStringLiteral("Save the window to FILE and end."),
                                 QStringLiteral("FILE"));
   screenshot.setFlags(QCommandLineOption::HiddenFromHelp);
@@ -30,7 +33,7 @@ AppOptions ParseAppOptions(const QStringList& arguments) {
   demoRead.setFlags(QCommandLineOption::HiddenFromHelp);
   QCommandLineOption instance(QStringLiteral("instance"), QStringLiteral("Single-copy name."), QStringLiteral("NAME"));
   instance.setFlags(QCommandLineOption::HiddenFromHelp);
-  parser.addOptions({simulate, mode, loader, screenshot, demoRead, instance});
+  parser.addOptions({simulate, mode, loader, saveSettings, screenshot, demoRead, instance});
 
   if (!parser.parse(arguments)) {
     options.error = parser.errorText();
@@ -81,6 +84,7 @@ AppOptions ParseAppOptions(const QStringList& arguments) {
     options.error = QStringLiteral("unknown loader version: %1 (1.1F or 1.1E)").arg(parser.value(loader));
     return options;
   }
+  options.saveSettings = parser.isSet(saveSettings);
   options.screenshot = parser.value(screenshot);
   options.demoRead = parser.isSet(demoRead);
   options.instanceName = parser.value(instance);

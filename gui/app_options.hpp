@@ -12,6 +12,7 @@ struct AppOptions {
   std::optional<ChipModel> simulateModel;  // --simulate MODEL: the built-in simulated chip
   MemoryMode memoryMode = kInternalMemory;  // --mode internal|external (the simulated chip's EA#)
   bool legacyLoader = false;        // --loader 1.1E: the simulated chip runs the older loader
+  bool saveSettings = false;        // --save-settings: a simulated run keeps the settings as a real one does
   QString screenshot;                // --screenshot FILE: save the window as a picture and end
   bool demoRead = false;             // --demo-read: detect and read the simulated chip first
   QString instanceName;              // --instance NAME: the single-copy name (default per user)

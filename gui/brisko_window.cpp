@@ -19,7 +19,6 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
-#include <thread>
 
 #include "gui/memory_view.hpp"
 #include "gui/progress_pane.hpp"
@@ -44,10 +43,10 @@ QLabel* Pane(const QString& prompt, QWidget* parent) {
 
 }  // namespace
 
-BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, QWidget* parent)
+BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, SessionPlaces places, QWidget* parent)
     : QMainWindow(parent),
       op_(this),
-      shell_(std::make_unique<MainWindow>(op_, std::move(opener), timing)),
+      shell_(std::make_unique<MainWindow>(op_, std::move(opener), timing, std::move(places))),
       runner_(std::make_unique<CommandRunner>(*shell_)),
       bridge_(new WindowBridge(this)),
       timer_(new QTimer(this)),
@@ -287,18 +286,19 @@ bool BriskoWindow::StartCommand(CommandRunner::Command command) {
   });
 }
 
+// The runner is free before it reports the end, so a click that came first
+// may already have started the next command here: nothing waits for the
+// runner, and a close that waited for a command waits for that one too.
 void BriskoWindow::OnCommandEnded(const CommandOutcome& outcome) {
-  // The runner frees its slot just after the command's `done` returned; the
-  // command thread needs nothing from this thread for that, so the wait is
-  // short and cannot deadlock. Then whoever hears CommandEnded may start the
-  // next command.
-  while (runner_->Busy()) std::this_thread::yield();
   lastOutcome_ = outcome;
   emit CommandEnded();
-  if (closeAfterCommand_ || shell_->CloseRequested()) {
-    closeAfterCommand_ = false;
-    close();
+  if (!closeAfterCommand_ && !shell_->CloseRequested()) return;
+  if (runner_->Busy()) {
+    closeAfterCommand_ = true;
+    return;
   }
+  closeAfterCommand_ = false;
+  close();
 }
 
 void BriskoWindow::OnTabChanged(int tab) {
@@ -309,7 +309,10 @@ void BriskoWindow::OnTabChanged(int tab) {
 }
 
 void BriskoWindow::OnExit() {
-  if (runner_->Busy()) return;
+  if (runner_->Busy()) {
+    ShowMessage(this, QString::fromUtf8(kBusyText));
+    return;
+  }
   if (AskYesNo(this, QStringLiteral("Are you sure you want to exit this application?"))) close();
 }
 

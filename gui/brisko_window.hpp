@@ -10,6 +10,7 @@
 #include "gui/qt_operator.hpp"
 #include "link/link_timing.hpp"
 #include "link/serial_device.hpp"
+#include "link/user_paths.hpp"
 #include "shell/command_runner.hpp"
 #include "shell/main_window.hpp"
 
@@ -33,7 +34,10 @@ class WindowBridge;
 class BriskoWindow final : public QMainWindow {
   Q_OBJECT
  public:
-  BriskoWindow(DeviceOpener opener, LinkTiming timing = {}, QWidget* parent = nullptr);
+  // `places`: where the session keeps its settings, port map and recovery
+  // files (none: nothing is kept, and the commands that must save displaced
+  // bytes first refuse).
+  BriskoWindow(DeviceOpener opener, LinkTiming timing = {}, SessionPlaces places = {}, QWidget* parent = nullptr);
   ~BriskoWindow() override;
 
   MainWindow& Shell() { return *shell_; }

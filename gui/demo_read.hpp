@@ -28,7 +28,7 @@ class DemoOperator final : public Operator {
   bool ChooseFileAndSector(FileSectorDialog&) override { return false; }
   bool ChooseRange(RangeDialog& dialog) override;
   bool ChooseSave(SaveDialog&) override { return false; }
-  bool PrintListing(const std::string&) override { return true; }
+  bool PrintListing(const std::string&, std::string&) override { return true; }
 
  private:
   ChipModel model_;

@@ -10,6 +10,7 @@
 #include "gui/demo_read.hpp"
 #include "gui/single_instance.hpp"
 #include "link/posix_serial_device.hpp"
+#include "shell/user_places.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 
@@ -31,8 +32,12 @@ int main(int argc, char** argv) {
   gui::SingleInstance single(options.instanceName);
   if (options.screenshot.isEmpty() && !single.BecomePrimary()) return 0;
 
+  // The same places and port resolution as brisko-cli; a simulated chip
+  // leaves the saved port, rate and crystal alone unless asked.
+  SessionPlaces places = UserPlaces();
+  places.keepSettings = !options.simulateModel || options.saveSettings;
   std::shared_ptr<sim::SimTarget> chip;
-  DeviceOpener opener = OpenPosixSerialDevice;
+  DeviceOpener opener = PosixOpener(places.PortMapFile());
   if (options.simulateModel) {
     sim::SimConfig config;
     config.model = *options.simulateModel;
@@ -41,7 +46,7 @@ int main(int argc, char** argv) {
     chip = std::make_shared<sim::SimTarget>(config);
     opener = sim::SimOpener(chip);
   }
-  gui::BriskoWindow window(opener);
+  gui::BriskoWindow window(opener, LinkTiming{}, places);
   if (chip) {
     window.Shell().Record()->SetChipModel(*options.simulateModel);
     window.Shell().Record()->SetMemoryMode(options.memoryMode);

@@ -1,25 +1,12 @@
 #include "gui/qt_operator.hpp"
 
 #include <QApplication>
-#include <QMessageBox>
 #include <QThread>
 
 #include "gui/dialogs/dialogs.hpp"
 #include "shell/window_state.hpp"
 
 namespace brisko::gui {
-
-void ShowMessage(QWidget* parent, const QString& text) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kAppTitle), text, QMessageBox::Ok, parent);
-  box.exec();
-}
-
-bool AskYesNo(QWidget* parent, const QString& question) {
-  QMessageBox box(QMessageBox::NoIcon, QString::fromUtf8(kAppTitle), question, QMessageBox::Yes | QMessageBox::No,
-                  parent);
-  box.setDefaultButton(QMessageBox::No);
-  return box.exec() == QMessageBox::Yes;
-}
 
 bool QtOperator::OnUiThread(const std::function<bool()>& call) {
   QCoreApplication* app = QCoreApplication::instance();
@@ -87,9 +74,9 @@ ByteEditButton QtOperator::EditBytes(ByteEditDialog& dialog) {
   return pressed;
 }
 
-bool QtOperator::PrintListing(const std::string& listing) {
-  if (Operator* a = answers_.load()) return a->PrintListing(listing);
-  return OnUiThread([&] { return gui::PrintListing(parent_, kAppTitle, listing); });
+bool QtOperator::PrintListing(const std::string& listing, std::string& whyNot) {
+  if (Operator* a = answers_.load()) return a->PrintListing(listing, whyNot);
+  return OnUiThread([&] { return gui::PrintListing(parent_, kAppTitle, listing, whyNot); });
 }
 
 }  // namespace brisko::gui

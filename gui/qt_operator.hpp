@@ -4,6 +4,7 @@
 #include <QWidget>
 #include <functional>
 
+#include "gui/dialogs/message_box.hpp"
 #include "shell/operator.hpp"
 
 namespace brisko::gui {
@@ -31,7 +32,7 @@ class QtOperator final : public Operator {
   bool ChooseLockOption(LockMenu& menu) override;
   bool ChooseRemap(RemapMenu& menu) override;
   ByteEditButton EditBytes(ByteEditDialog& dialog) override;
-  bool PrintListing(const std::string& listing) override;
+  bool PrintListing(const std::string& listing, std::string& whyNot) override;
 
   // Runs `call` on the UI thread and waits for it (at once when already there).
   static bool OnUiThread(const std::function<bool()>& call);
@@ -40,10 +41,5 @@ class QtOperator final : public Operator {
   QPointer<QWidget> parent_;
   std::atomic<Operator*> answers_{nullptr};
 };
-
-// The window's message boxes: the application title as caption, no icon.
-void ShowMessage(QWidget* parent, const QString& text);
-// Yes/No with No the default; true for Yes.
-bool AskYesNo(QWidget* parent, const QString& question);
 
 }  // namespace brisko::gui

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <fstream>
 
+#include "link/file_replacement.hpp"
 #include "link/user_paths.hpp"
 
 namespace brisko {
@@ -58,6 +59,24 @@ std::string ResolvePortName(const std::string& name, const std::map<int, std::st
   if (!number) return name;
   if (auto it = map.find(*number); it != map.end()) return it->second;
   return "/dev/ttyS" + std::to_string(*number - 1);
+}
+
+bool SavePortMapping(const std::string& path, int portNumber, const std::string& device, std::string& whyNot) {
+  if (!device.empty() && (device[0] != '/' || device.find_first_of("\r\n") != std::string::npos)) {
+    whyNot = "\"" + device + "\" is not a device path (/dev/...)";
+    return false;
+  }
+  std::string text;
+  {
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) {
+      const std::size_t equals = line.find('=');
+      if (equals != std::string::npos && ParseComName(Trim(line.substr(0, equals))) == portNumber) continue;
+      text += line + '\n';
+    }
+  }
+  if (!device.empty()) text += ComName(portNumber) + "=" + device + '\n';
+  return ReplaceFileText(path, text, whyNot);
 }
 
 }  // namespace brisko

@@ -19,4 +19,10 @@ std::map<int, std::string> ParsePortMap(std::istream& text);
 std::map<int, std::string> ReadPortMap(const std::string& path);
 std::string ResolvePortName(const std::string& name, const std::map<int, std::string>& map);
 
+// Maps "COM<portNumber>" to `device` (a full path) in the port map file at
+// `path`; an empty device drops the entry, so the port resolves to its default
+// again. Other lines, comments included, stay. The file is replaced whole, so
+// a failure (said in `whyNot`) leaves the old map as it was.
+bool SavePortMapping(const std::string& path, int portNumber, const std::string& device, std::string& whyNot);
+
 }  // namespace brisko

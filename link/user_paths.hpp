@@ -13,6 +13,10 @@ struct SessionPlaces {
   // False: the settings file is neither read nor written (a simulated run
   // leaves the user's saved port, rate and crystal alone).
   bool keepSettings = true;
+  // True: confirming the communication set-up writes the settings (the
+  // window). The command line reads them as its defaults and writes them
+  // itself, only when asked and once a detection has proved them.
+  bool setupWritesSettings = true;
 
   std::string SettingsFile() const;  // <config>/OrvexBslComDft.txt, or ""
   std::string PortMapFile() const;   // <config>/ports.conf, or ""

@@ -1,5 +1,6 @@
 #include "shell/byte_edit_parsing.hpp"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 
@@ -17,6 +18,10 @@ std::optional<int> HexDigit(char c) {
   const char upper = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   if (upper >= 'A' && upper <= 'F') return upper - 'A' + 10;
   return std::nullopt;
+}
+
+bool AllHex(const std::string& text) {
+  return std::all_of(text.begin(), text.end(), [](char c) { return HexDigit(c).has_value(); });
 }
 
 }  // namespace
@@ -37,7 +42,7 @@ std::uint32_t Block0End(int model) {
 
 EditAddress ParseEditAddress(const std::string& text, int model) {
   EditAddress result;
-  if (text.size() < 4) {
+  if (text.size() != 4) {
     result.refusal = "Address string should be in 4-digit Hex format!";
     return result;
   }
@@ -85,16 +90,16 @@ EditData ParseEditData(const std::string& text, std::size_t displayLength) {
   };
   for (char c : text)
     if (c != ' ' && !HexDigit(c)) return refuse(kIllegalHex);
-  for (std::size_t p = 5; p < n; p += 3)
+  for (std::size_t p = 2; p < n; p += 3)
     if (text[p] != ' ') return refuse(kWrongFormat);
+  for (std::size_t p = 0; p < n; p += 3) {
+    const bool lastAlone = p + 1 == n;
+    if (!HexDigit(text[p]) || (!lastAlone && !HexDigit(text[p + 1]))) return refuse(kWrongFormat);
+  }
   if (n > displayLength) return refuse(kOversize);
   for (std::size_t p = 0; p < n && result.bytes.size() < kEditMaxBytes; p += 3) {
-    const auto high = HexDigit(text[p]);
-    const auto low = p + 1 < n ? HexDigit(text[p + 1]) : std::nullopt;
-    // A byte needs at least one digit; a lone digit is the byte's value.
-    if (!high && !low) return refuse(kWrongFormat);
-    const int value = high && low ? *high * 16 + *low : high ? *high : *low;
-    result.bytes.push_back(static_cast<std::uint8_t>(value));
+    const int high = *HexDigit(text[p]);
+    result.bytes.push_back(static_cast<std::uint8_t>(p + 1 < n ? high * 16 + *HexDigit(text[p + 1]) : high));
   }
   return result;
 }
@@ -105,6 +110,42 @@ EditSpan SpanOfEdit(std::uint32_t address, std::size_t count) {
   span.firstSector = address - span.offset;
   span.twoSectors = span.offset + count > kEditSectorSize;
   return span;
+}
+
+std::optional<std::string> EditAddressText(const std::string& argument, std::string& whyNot) {
+  if (argument.empty() || argument.size() > 4 || !AllHex(argument)) {
+    whyNot = "\"" + argument + "\" is not an address of 1 to 4 hexadecimal digits";
+    return std::nullopt;
+  }
+  std::string text = std::string(4 - argument.size(), '0') + argument;
+  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return text;
+}
+
+std::optional<std::string> EditDataText(const std::string& argument, std::string& whyNot) {
+  std::vector<std::string> bytes;
+  std::size_t at = 0;
+  while ((at = argument.find_first_not_of(" \t", at)) != std::string::npos) {
+    const std::size_t end = std::min(argument.find_first_of(" \t", at), argument.size());
+    bytes.push_back(argument.substr(at, end - at));
+    at = end;
+  }
+  if (bytes.empty() || bytes.size() > kEditMaxBytes) {
+    whyNot = "\"" + argument + "\" holds " + std::to_string(bytes.size()) + " bytes, not 1 to 16";
+    return std::nullopt;
+  }
+  std::string text;
+  for (const std::string& byte : bytes) {
+    if (byte.size() > 2 || !AllHex(byte)) {
+      whyNot = "\"" + byte + "\" is not a byte of 1 or 2 hexadecimal digits";
+      return std::nullopt;
+    }
+    const int value = byte.size() == 1 ? *HexDigit(byte[0]) : *HexDigit(byte[0]) * 16 + *HexDigit(byte[1]);
+    char cell[4];
+    std::snprintf(cell, sizeof cell, "%02X", value);
+    text += (text.empty() ? "" : " ") + std::string(cell);
+  }
+  return text;
 }
 
 }  // namespace brisko

@@ -29,6 +29,7 @@ CommSetupDialog::CommSetupDialog(MainWindow& window) : window_(window) {
   for (unsigned rate : kRateTable) rateEntries_.push_back(std::to_string(rate));
   if (const SessionRecord* record = window_.Record()) {
     selectedPort = ClampPortEntry(record->Port().GetPortNumber() - 1);
+    device = record->Port().DevicePath();
     // A settings file whose crystal did not parse leaves 0; the default
     // stands in for it.
     if (record->GetCrystal() != 0.0) crystalMHz = record->GetCrystal();
@@ -93,9 +94,13 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   const bool validRate = selectedRate >= 0 && selectedRate < static_cast<int>(kRateTable.size());
   const unsigned rate = validRate ? kRateTable[static_cast<std::size_t>(selectedRate)] : kRateTable.front();
 
+  // The command line saves what a detection proved, later and only when asked.
+  const bool save = window_.Places().setupWritesSettings;
   record->SetCrystal(confirmedCrystal_);
-  if (!SaveRegistryValue(window_.Places(), "COMMPORT", std::to_string(portNumber))) messages_.push_back(kCannotSave);
+  if (save && !SaveRegistryValue(window_.Places(), "COMMPORT", std::to_string(portNumber)))
+    messages_.push_back(kCannotSave);
   port.SetPortNumber(portNumber);
+  port.SetDevicePath(device);
   port.SetBaudRate(rate);
   window_.UpdatePortPane();
   window_.UpdateBaudPane();
@@ -108,8 +113,10 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
     return Outcome::KeepOpen;
   }
 
-  WriteSettingsFile(window_.Places().SettingsFile(), FormatSettings(portNumber, rate, record->GetCrystal()));
-  if (!SaveRegistryValue(window_.Places(), "BAUDRATE", std::to_string(rate))) messages_.push_back(kCannotSave);
+  if (save) {
+    WriteSettingsFile(window_.Places().SettingsFile(), FormatSettings(portNumber, rate, record->GetCrystal()));
+    if (!SaveRegistryValue(window_.Places(), "BAUDRATE", std::to_string(rate))) messages_.push_back(kCannotSave);
+  }
 
   if (const std::string message = CheckFields(); !message.empty()) {
     messages_.push_back(message);

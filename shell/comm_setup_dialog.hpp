@@ -20,6 +20,10 @@ class CommSetupDialog {
   const std::vector<std::string>& RateEntries() const { return rateEntries_; }
   int selectedPort = 0;  // 0-based entry of "Comm Port"
   int selectedRate = 0;  // 0-based entry of "Baud Rate"
+  // The device the chosen port opens when the operator named one (a pty,
+  // /dev/serial/by-id/...); "" for the port map's device or /dev/ttyS<n-1>.
+  // Confirming applies it to the session's port.
+  std::string device;
 
   // The edit fields as the operator typed them. Compute and Next Baud read
   // them; a value out of range is refused with the range message.

@@ -172,7 +172,8 @@ CommandOutcome DetectTarget(MainWindow& window) {
     OfferDoubleClockCrystal(window, *record);
   }
   if (!record->Port().IsLinkUp()) return CommandOutcome::Failed("detect again", Result::Failed);
-  return CommandOutcome::Success("detected " + window.ChipInfo().chipType);
+  // The loader answers for any model: the model is the operator's choice.
+  return CommandOutcome::Success("found the loader of the selected " + window.ChipInfo().chipType);
 }
 
 bool SelectChip(MainWindow& window) {

@@ -174,6 +174,7 @@ void MainWindow::RequestClose() {
 void MainWindow::ProgressSetRange(int max) {
   std::lock_guard lock(windowMutex_);
   window_.progress.max = max;
+  ++window_.progress.ranges;
   Changed(WindowAspect::Progress);
 }
 

@@ -123,8 +123,9 @@ class Operator : public MessageSink {
 
   // Prints a text listing (the print dialog, then the pages). True when it
   // was printed or the operator cancelled the print dialog; false when the
-  // printer failed.
-  virtual bool PrintListing(const std::string& listing) = 0;
+  // printer failed, with the reason the operator can act on in `whyNot`
+  // ("" when there is none to give).
+  virtual bool PrintListing(const std::string& listing, std::string& whyNot) = 0;
 };
 
 }  // namespace brisko

@@ -13,11 +13,22 @@ namespace {
 constexpr const char* kPrinted = "Print data has completed";
 constexpr const char* kPrintFailed = "Print data failed";
 
+// The printer's result with what the operator can do about a failure.
+struct Printed {
+  Result result;
+  std::string whyNot;
+};
+
 // Tells the result unless the engine has already told its own failure; a
 // cancelled print neither failed nor printed, so it tells nothing.
-CommandOutcome ReportOutcome(MainWindow& w, Result result, std::uint32_t address, std::size_t length, int block) {
+CommandOutcome ReportOutcome(MainWindow& w, const Printed& printed, std::uint32_t address, std::size_t length,
+                             int block) {
+  const Result result = printed.result;
   if (result == Result::Cancelled) return CommandOutcome::Cancelled("read");
-  if (!w.State().operationFailed) w.Op().Tell(result == Result::Ok ? kPrinted : kPrintFailed);
+  if (!w.State().operationFailed) {
+    const bool told = result == Result::Failed && !printed.whyNot.empty();
+    w.Op().Tell(result == Result::Ok ? kPrinted : told ? kPrintFailed + ("\n" + printed.whyNot) : kPrintFailed);
+  }
   if (result != Result::Ok) return CommandOutcome::Failed(result == Result::Failed ? "print" : "read", result);
   CommandOutcome outcome = CommandOutcome::Success("printed");
   outcome.address = address;
@@ -26,11 +37,13 @@ CommandOutcome ReportOutcome(MainWindow& w, Result result, std::uint32_t address
   return outcome;
 }
 
-Result Print(MainWindow& w, FlashEngine& engine, std::uint32_t address, std::size_t length, std::uint32_t chunk) {
+Printed Print(MainWindow& w, FlashEngine& engine, std::uint32_t address, std::size_t length, std::uint32_t chunk) {
   FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
-  return PrintRange(ctx, address, length, chunk, [&w](const std::string& listing) {
-    return w.Op().PrintListing(listing);
+  Printed printed{Result::Ok, ""};
+  printed.result = PrintRange(ctx, address, length, chunk, [&w, &printed](const std::string& listing) {
+    return w.Op().PrintListing(listing, printed.whyNot);
   });
+  return printed;
 }
 
 // KT540/KT550 always, the E000h models in internal memory mode, must be told
@@ -66,6 +79,9 @@ CommandOutcome PrintChosenRange(MainWindow& w) {
 CommandOutcome OnPrint(MainWindow& w) {
   if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
   SessionState& state = w.State();
+  // The latch tells whether this print's own read failed; an earlier
+  // command's failure must not silence its outcome.
+  state.operationFailed = false;
   if (state.ExternalBankSelected()) return PrintExternalBank(w);
   SessionRecord& record = *w.Record();
   const int block = record.GetCurrentBlock();

@@ -58,6 +58,9 @@ CommandOutcome OnSave(MainWindow& w) {
     w.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
+  // The latch tells whether this save's own read failed; an earlier
+  // command's failure must not silence its outcome.
+  w.State().operationFailed = false;
   if (w.State().ExternalBankSelected()) return SaveExternalBank(w);
   w.ClearStatusText();
   record->applyGeometry();

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <vector>
 
+#include "link/file_replacement.hpp"
+
 namespace brisko {
 namespace {
 
@@ -44,22 +46,19 @@ void SetRegistryWriter(RegistryWriter writer) { registryWriter = writer; }
 
 bool WriteSettingsFile(const std::string& path, const std::string& text) {
   std::string whyNot;
-  if (path.empty() || !ParseSettings(text)) return false;
-  if (!EnsureDir(std::filesystem::path(path).parent_path().string(), whyNot)) return false;
-  const std::string fresh = path + ".new";
-  {
-    std::ofstream out(fresh, std::ios::binary | std::ios::trunc);
-    if (!out) return false;
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (out.fail()) {
-      std::remove(fresh.c_str());
-      return false;
-    }
+  return WriteSettingsFile(path, text, whyNot);
+}
+
+bool WriteSettingsFile(const std::string& path, const std::string& text, std::string& whyNot) {
+  if (path.empty()) {
+    whyNot = "no settings are kept for this session";
+    return false;
   }
-  if (std::rename(fresh.c_str(), path.c_str()) == 0) return true;
-  std::remove(fresh.c_str());
-  return false;
+  if (!ParseSettings(text, whyNot)) {
+    whyNot = "not saved: " + whyNot;
+    return false;
+  }
+  return ReplaceFileText(path, text, whyNot);
 }
 
 std::string SettingsFileProblem(const std::string& path) {
@@ -94,11 +93,22 @@ bool SaveRegistryValue(const SessionPlaces& places, const std::string& name, con
       if (!line.empty() && line != "[General]" && line.rfind(name + "=", 0) != 0) lines.push_back(line);
   }
   lines.push_back(name + "=" + CutRegistryText(text));
-  std::ofstream out(path, std::ios::trunc);
-  out << "[General]\n";
-  for (const auto& line : lines) out << line << '\n';
-  out.close();
-  return !out.fail();
+  std::string section = "[General]\n";
+  for (const auto& line : lines) section += line + '\n';
+  std::string whyNot;
+  return ReplaceFileText(path, section, whyNot);
+}
+
+std::string SaveSessionSettings(const SessionPlaces& places, const SessionRecord& record) {
+  const SerialPort& port = record.Port();
+  std::string whyNot;
+  if (!WriteSettingsFile(places.SettingsFile(),
+                         FormatSettings(port.GetPortNumber(), port.GetBaudRate(), record.GetCrystal()), whyNot))
+    return whyNot;
+  if (!SaveRegistryValue(places, "COMMPORT", std::to_string(port.GetPortNumber())) ||
+      !SaveRegistryValue(places, "BAUDRATE", std::to_string(port.GetBaudRate())))
+    return "the values COMMPORT and BAUDRATE could not be written beside " + places.configDir;
+  return "";
 }
 
 }  // namespace brisko

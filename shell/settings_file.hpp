@@ -25,6 +25,8 @@ namespace brisko {
 // is left. Writes nothing and returns false when `path` is empty, the reader
 // would refuse the text, or the file cannot be written.
 bool WriteSettingsFile(const std::string& path, const std::string& text);
+// The same, saying why it wrote nothing.
+bool WriteSettingsFile(const std::string& path, const std::string& text, std::string& whyNot);
 
 // Applies a valid settings file to the record's port and crystal; a missing
 // or invalid file changes nothing. Returns what SettingsFileProblem() says.
@@ -32,6 +34,12 @@ std::string ApplySettingsFile(SessionRecord& record, const std::string& path);
 // "<path> is ignored: <why>" for a settings file that is there but not
 // valid; "" when it is valid or missing. Reads only.
 std::string SettingsFileProblem(const std::string& path);
+
+// What a confirmed communication set-up saves (the settings file, then
+// "COMMPORT" and "BAUDRATE"), from the record's port number, rate and
+// crystal: for a front end that saves them itself once a detection has
+// proved them. "" when everything was written, else why not.
+std::string SaveSessionSettings(const SessionPlaces& places, const SessionRecord& record);
 
 // The two string values "COMMPORT" and "BAUDRATE", written only, kept under
 // the organisation "Orvex" in the same place the desktop toolkit's settings

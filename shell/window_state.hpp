@@ -25,6 +25,9 @@ struct ProgressPane {
   int position = 0;
   std::string label;
   bool barVisible = false;
+  // Counts the ranges set: a new one starts a new phase of the work, even
+  // when it has the same size as the one before.
+  unsigned ranges = 0;
 };
 
 struct SectorRow {

@@ -86,7 +86,7 @@ TEST_F(CliOnBoard, DownloadIntoTheHighBankAndBack) {
   EXPECT_EQ(download.exitCode, 0) << download.err;
   EXPECT_TRUE(Has(download.err, "c.    A16 = 1     or  #3 = OFF"));
   EXPECT_TRUE(Has(download.err, "Return to MCU Flash Successful!"));
-  EXPECT_EQ(OnPty({"compare", file, "--bank", "high", "--sector", "1"}).exitCode, 0);
+  EXPECT_EQ(OnPty({"--bank", "high", "compare", file, "--sector", "1"}).exitCode, 0);  // before the command too
   // The host never picks the half: with the switch on A16 = 1, "low" is
   // the same half. Flipped (on the simulator's input), it is another.
   EXPECT_EQ(OnPty({"compare", file, "--bank", "low", "--sector", "1"}).exitCode, 0);
@@ -100,9 +100,9 @@ TEST_F(CliOnBoard, DownloadIntoTheHighBankAndBack) {
 
 TEST_F(CliOnBoard, TwoSectorByteEdit) {
   Start("KT540");
-  auto edit = OnPty({"edit", "03FC", "01 02 03 04 05 06 07 08"});
+  auto edit = OnPty({"edit", "03FC", "1 2 03 04 05 06 07 08"});
   EXPECT_EQ(edit.exitCode, 0) << edit.err;
-  auto show = OnPty({"edit", "03FC"});
+  auto show = OnPty({"edit", "3fc"});
   EXPECT_EQ(show.exitCode, 0);
   EXPECT_TRUE(Has(show.out, "03FC: 01 02 03 04 05 06 07 08 FF FF FF FF FF FF FF FF \n"));
 }

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <filesystem>
@@ -9,6 +11,8 @@
 
 #include "cli/interrupt_watch.hpp"
 #include "cli/outcome_lines.hpp"
+#include "cli/run_cli.hpp"
+#include "cli/terminal_progress.hpp"
 #include "shell/compare_command.hpp"
 #include "shell/download_command.hpp"
 #include "shell/erase_commands.hpp"
@@ -41,20 +45,46 @@ class CliTest : public ::testing::Test {
   test::TestFiles files;  // the settings file and temporary images stay in here
 };
 
-// Refused while parsing: nothing is opened, nothing saved.
+// Refused before the port is opened: nothing is detected, nothing saved.
 TEST_F(CliTest, UsageErrorsExitTwoAndSayWhy) {
-  const struct { Args args; const char* why; } rows[] = {
+  const std::string folder = files.Path("");
+  const std::string missing = files.Path("missing.hex");
+  const std::string models = "(KT410, KT420, KT530, KT540, KT550, KT560, KT570, KT580)";
+  const struct { Args args; std::string why; } rows[] = {
       {{}, "A subcommand is required"}, {{"frobnicate"}, "frobnicate"}, {{"--model", "KT999", "detect"}, "KT999"},
       {{"--baud", "57600", "detect"}, "57600"}, {{"download"}, "FILE"}, {{"baud"}, "--crystal"},
       {{"--port", "0", "detect"}, "COM1 to COM256"}, {{"--port", "COM300", "detect"}, "COM1 to COM256"},
       {{"--port", "99999999999", "detect"}, "COM1 to COM256"}, {{"--simulate", "KT420", "run", "extra"}, "extra"},
       {{"--simulate", "KT420", "read", "--sector", "4294967295"}, "--sector"},
       {{"--simulate", "KT420", "--crystal", "50", "detect"}, "--crystal"},
+      // An empty value (an unset variable in a script) never means "the saved one".
+      {{"--port", "", "--model", "KT540", "chip-erase"}, "--port has an empty value"},
+      {{"--model", "KT540", "--port=", "detect"}, "--port has an empty value"},
+      {{"--simulate", "KT540", "--crystal", " ", "detect"}, "--crystal has an empty value"},
+      {{"--simulate", "KT540", "download", ""}, "an argument is empty"},
+      // The 1.1F loader does not tell the model: on a real port it is named.
+      {{"detect"}, "detect needs --model: the chip's loader does not tell its model " + models},
+      {{"--port", "/dev/brisko-missing-port", "chip-erase"}, "chip-erase needs --model"},
+      {{"--model", "KT540", "--port", "/dev/ttyUSB0", "--save-settings", "detect"}, "is a device path"},
+      {{"--save-settings", "baud", "--crystal", "12"}, "baud detects no chip"},
+      {{"--simulate", "KT540", "detect", "--bank", "high"}, "detect does not take --bank"},
+      {{"--bank", "middle", "--simulate", "KT540", "read"}, "low or high"},
+      // Byte edit: 1-4 digits of address, bytes of 1-2 digits, nothing guessed.
+      {{"--simulate", "KT540", "edit", "12345", "11"}, "\"12345\" is not an address of 1 to 4 hexadecimal digits"},
+      {{"--simulate", "KT540", "edit", "03E6x", "11"}, "\"03E6x\" is not an address"},
+      {{"--simulate", "KT540", "edit", "0100", "724F"}, "\"724F\" is not a byte of 1 or 2 hexadecimal digits"},
+      {{"--simulate", "KT540", "edit", "0100", "0 1 2 3 4 5 6 7 8 9 A B C D E F 10"}, "holds 17 bytes, not 1 to 16"},
+      // Files are checked before the port opens.
+      {{"--port", "/dev/brisko-missing-port", "--model", "KT540", "download", missing},
+       "cannot read " + missing + ": No such file or directory"},
+      {{"--simulate", "KT540", "compare", folder}, "cannot read " + folder + ": it is a folder"},
+      {{"--simulate", "KT540", "save", missing + "/dump.bin"}, "cannot write " + missing + "/dump.bin: " + missing},
   };
   for (const auto& row : rows) {
     auto r = Cli(row.args);
     EXPECT_EQ(r.exitCode, 2) << testing::PrintToString(row.args);
     EXPECT_TRUE(Has(r.err, row.why));
+    EXPECT_FALSE(Has(r.err, "Reset MCU")) << "nothing was detected";
   }
   EXPECT_FALSE(std::filesystem::exists(files.Path("config/brisko/OrvexBslComDft.txt")));
   auto help = Cli({"--help"});
@@ -66,13 +96,15 @@ TEST_F(CliTest, UsageErrorsExitTwoAndSayWhy) {
 TEST_F(CliTest, SimulatedChipCommands) {
   const struct { Args args; int exit; const char* out; const char* err; } rows[] = {
       {{"--simulate", "KT540", "--model", "KT540", "detect"}, 0,
-       "Chip Type: KT540\nFlash Size: 64+8 KB\n", "Click on OK then Reset MCU\nto Detect Baud & Chip\n(MCU:Fw v1.1F)"},
-      {{"--simulate", "KT410", "detect"}, 0, "Chip Type: KT410\n", ""},  // the model defaults to the simulated one
+       "Chip Type: KT540 (selected by the user; the loader does not tell the model)\nFlash Size: 64+8 KB\n",
+       "Click on OK then Reset MCU\nto Detect Baud & Chip\n(MCU:Fw v1.1F)"},
+      {{"--simulate", "KT410", "detect"}, 0, "Chip Type: KT410 (selected", ""},  // the simulated chip's model
       {{"--simulate", "KT420", "--sim-letter", "E", "detect"}, 1, "", "Wrong Firmware Version Detected in MCU chip!!!"},
       {{"--simulate", "KT420", "--model", "KT540", "--mode", "external", "detect"}, 1, "",
        "No Response from Target Board after sending 05h,55h!!!"},
-      {{"--port", "/dev/brisko-missing-port", "detect"}, 1, "no such device",
-       "Failed to setup Serial Comm with Target MCU!!!"},
+      {{"--port", "/dev/brisko-missing-port", "--model", "KT540", "detect"}, 1, "no such device",
+       "Failed to setup Serial Comm with Target MCU!!!\nbrisko-cli: detect failed at step \"open the port\" (code 14): "
+       "/dev/brisko-missing-port: no such device\n"},
       // Both blocks of a KT540 start at 0000h: the address alone names no one sector; block 1 is not blank.
       {{"--simulate", "KT540", "--model", "KT540", "read", "--address", "0000"}, 2, "", "--sector 0 or --sector 512"},
       {{"--simulate", "KT540", "--model", "KT540", "read", "--address", "0000", "--block", "1"}, 0, "Not Blank", ""},
@@ -93,6 +125,9 @@ TEST_F(CliTest, SimulatedChipCommands) {
   auto detect = Cli({"--simulate", "KT540", "--port", "COM7", "detect"});
   EXPECT_TRUE(Has(detect.out, "IAP Status: Detect target MCU is successful!\ndetect: "));  // the summary is last
   EXPECT_FALSE(Has(test::ReadFile(files.Path("config/brisko/OrvexBslComDft.txt")), "COM7"));  // not saved
+  // Saved only when asked, and only what a detection proved.
+  EXPECT_EQ(Cli({"--simulate", "KT540", "--sim-letter", "E", "--port", "COM8", "--save-settings", "detect"}).exitCode, 1);
+  EXPECT_FALSE(std::filesystem::exists(files.Path("config/brisko/OrvexBslComDft.txt")));
   EXPECT_EQ(Cli({"--simulate", "KT540", "--port", "COM7", "--save-settings", "detect"}).exitCode, 0);
   EXPECT_TRUE(Has(test::ReadFile(files.Path("config/brisko/OrvexBslComDft.txt")), "COM7$BAUD38400$"));
   // A file cut short is said once, left as it is and not applied.
@@ -122,6 +157,7 @@ class CliOnPtyTest : public CliTest {
     return Cli(args);
   }
   std::string link = files.Path("tty");
+  std::string settings = files.Path("config/brisko/OrvexBslComDft.txt");
   std::unique_ptr<test::BackgroundProcess> sim;
 };
 
@@ -162,6 +198,25 @@ TEST_F(CliOnPtyTest, DownloadCompareReadSaveAndErase) {
   auto erase = OnPty({"erase", "--sector", "2", "--range", "8"});
   EXPECT_EQ(erase.exitCode, 0) << erase.err;
   EXPECT_EQ(OnPty({"compare", file, "--sector", "2"}).exitCode, 1);
+  EXPECT_FALSE(std::filesystem::exists(settings)) << "runs on a device path save nothing";
+}
+
+// The saved settings are the defaults of a real run; --save-settings, and
+// only it, replaces them, once the chip is detected.
+TEST_F(CliOnPtyTest, SavedSettingsAreDefaultsAndReplacedOnlyWhenAsked) {
+  std::filesystem::create_directories(files.Path("config/brisko"));
+  test::WriteFile(files.Path("config/brisko/ports.conf"), "COM5=" + link + "\n");
+  test::WriteFile(settings, "COM5$BAUD19200$CRYSTAL11.059200$$");
+  auto byDefault = Cli({"--model", "KT540", "detect"});  // COM5, through the port map
+  EXPECT_EQ(byDefault.exitCode, 0) << byDefault.err;
+  EXPECT_EQ(test::ReadFile(settings), "COM5$BAUD19200$CRYSTAL11.059200$$");
+  auto saved =
+      Cli({"--model", "KT540", "--port", "COM5", "--baud", "9600", "--crystal", "12", "--save-settings", "detect"});
+  EXPECT_EQ(saved.exitCode, 0) << saved.err;
+  EXPECT_EQ(test::ReadFile(settings), "COM5$BAUD9600$CRYSTAL12.000000$$");
+  EXPECT_TRUE(Has(test::ReadFile(files.Path("config/Orvex/Brisko.conf")), "COMMPORT=5\n"));
+  EXPECT_EQ(Cli({"--model", "KT540", "--port", "COM6", "--save-settings", "detect"}).exitCode, 1);  // no board there
+  EXPECT_EQ(test::ReadFile(settings), "COM5$BAUD9600$CRYSTAL12.000000$$");
 }
 
 // The first Ctrl-C asks the command to stop; the second ends the process at once.
@@ -248,6 +303,165 @@ TEST(CliInterruptTest, CancelInEveryTransferCommandAndMemoryModeExits130) {
       EXPECT_FALSE(s.State().operationFailed.load());
       EXPECT_FALSE(s.State().userCodeStarted);
     }
+  }
+}
+
+// The lines a terminal log holds: each line's frames, as drawn one over the
+// other with carriage returns.
+std::vector<std::vector<std::string>> Frames(const std::string& log) {
+  std::vector<std::vector<std::string>> lines;
+  for (const std::string& line : test::Lines(log)) {
+    std::vector<std::string> frames;
+    std::size_t from = 0;
+    for (std::size_t at; from < line.size(); from = at + 1) {
+      at = line.find_first_of("\r\n", from);
+      if (at == std::string::npos) at = line.size();
+      const std::string frame = line.substr(from, at - from);
+      if (frame.find_first_not_of(' ') != std::string::npos) frames.push_back(frame);
+    }
+    lines.push_back(frames);
+  }
+  return lines;
+}
+
+int Percent(const std::string& frame) {
+  const std::size_t sign = frame.find('%');
+  return sign == std::string::npos ? 0 : std::stoi(frame.substr(frame.rfind(' ', sign - 1) + 1));
+}
+
+// Each phase of a command is one line of the terminal; its bar only grows,
+// and "Done" is never drawn (the summary says how the command ended).
+TEST(CliProgress, EachPhaseIsOneLineWhoseBarOnlyGrows) {
+  using test::SimSession;
+  const struct Row {
+    const char* what;
+    int model;
+    CommandOutcome (*command)(MainWindow&);
+    std::function<void(SimSession&)> prepare;
+    std::vector<std::string> phases;  // none: any of the engine's phase words
+    bool cancelled = false;
+  } rows[] = {
+      {"download", kKT540, OnDownload,
+       [](SimSession& s) {
+         s.PickFile(s.Write("app.bin", test::Pattern(6 * 128, 5)), 1);
+         s.op.answers = {true};
+       },
+       {"Erasing", "Writing"}},
+      {"download of a different length than its erase", kKT540, OnDownload,
+       [](SimSession& s) {
+         s.PickFile(s.Write("app.bin", test::Pattern(3 * 128 + 1, 5)), 1);
+         s.op.answers = {true};
+       },
+       {"Erasing", "Writing"}},
+      {"block-1 download, relabelled every chunk", kKT410, OnDownload,
+       [](SimSession& s) {
+         s.PickFile(s.Write("b1.bin", test::Pattern(4 * 64, 6)), s.Block1Entry(16));
+         s.op.answers = {true};
+       },
+       {}},  // parking, block 1, put-back: the phases may come and go, each on a line of its own
+      {"read", kKT540, OnRead, [](SimSession& s) { s.PickRange(0, 5); }, {"Reading"}},
+      {"compare", kKT540, OnCompare,
+       [](SimSession& s) { s.PickFile(s.Write("cmp.bin", test::Bytes(4 * 128, 0xFF)), 0); }, {"Comparing"}},
+      {"download stopped while writing", kKT540, OnDownload,
+       [](SimSession& s) {
+         s.PickFile(s.Write("app.bin", test::Pattern(6 * 128, 5)), 1);
+         s.op.answers = {true};
+         s.onProgress = [&s](const ProgressPane& pane) {
+           if (pane.label == "Writing" && pane.position == 3) s.runner->Cancel();
+         };
+       },
+       {"Erasing", "Writing"}, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    SimSession s(row.model);
+    ASSERT_TRUE(s.Ready());
+    row.prepare(s);
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* log = ::open_memstream(&text, &size);
+    cli::TerminalProgress progress(log);
+    struct Both final : WindowObserver {
+      Both(WindowObserver& a, WindowObserver& b) : first(a), second(b) {}
+      void WindowChanged(WindowAspect aspect, const WindowState& state) override {
+        first.WindowChanged(aspect, state);
+        second.WindowChanged(aspect, state);
+      }
+      WindowObserver& first;
+      WindowObserver& second;
+    } both(progress, s);
+    s.Window().SetObserver(&both);
+    const CommandOutcome outcome = s.Run(row.command);
+    progress.Finish();
+    s.Window().SetObserver(&s);
+    std::fclose(log);
+    const std::string drawn(text, size);
+    std::free(text);
+
+    EXPECT_EQ(outcome.kind, row.cancelled ? OutcomeKind::Cancelled : OutcomeKind::Succeeded) << drawn;
+    EXPECT_FALSE(Has(drawn, "Done"));
+    const auto lines = Frames(drawn);
+    std::vector<std::string> phases;
+    for (const auto& frames : lines) {
+      ASSERT_FALSE(frames.empty()) << drawn;
+      phases.push_back(frames.front().substr(0, frames.front().find(' ')));
+      for (std::size_t i = 1; i < frames.size(); ++i) EXPECT_LE(Percent(frames[i - 1]), Percent(frames[i])) << drawn;
+    }
+    if (!row.phases.empty()) {
+      EXPECT_EQ(phases, row.phases) << drawn;
+    }
+    for (const std::string& phase : phases) {
+      EXPECT_TRUE(phase == "Erasing" || phase == "Writing" || phase == "Reading" || phase == "Comparing" ||
+                  phase == "Start")
+          << drawn;
+    }
+    for (std::size_t i = 0; i + (row.cancelled ? 1 : 0) < lines.size(); ++i) {
+      if (!Has(lines[i].back(), "%")) continue;  // a word without a range of its own
+      EXPECT_EQ(Percent(lines[i].back()), 100) << drawn;
+    }
+    if (row.cancelled) {
+      EXPECT_TRUE(Has(lines.back().back(), "Abort")) << drawn;
+    }
+  }
+}
+
+// The bar is drawn for a person watching stderr; stdout carries the results
+// alone, terminal or not.
+TEST(CliProgress, DrawnOnStderrOnlyWhenItIsATerminal) {
+  test::TestFiles files;
+  const std::string image = files.Write("app.bin", test::Pattern(4 * 128, 3));
+  const auto text = [](std::FILE* file) {
+    std::string all;
+    std::rewind(file);
+    for (int c; (c = std::fgetc(file)) != EOF;) all += static_cast<char>(c);
+    return all;
+  };
+  for (const bool terminal : {true, false}) {
+    SCOPED_TRACE(terminal ? "stderr on a terminal" : "stderr in a file");
+    // What is written to the terminal (a few hundred bytes) waits in its buffer.
+    const int master = ::posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    ASSERT_GE(master, 0);
+    ASSERT_EQ(::grantpt(master), 0);
+    ASSERT_EQ(::unlockpt(master), 0);
+    std::FILE* err = terminal ? std::fopen(::ptsname(master), "w") : std::tmpfile();
+    std::FILE* out = std::tmpfile();
+    ASSERT_TRUE(err && out);
+    EXPECT_EQ(cli::RunCli({"--simulate", "KT540", "--yes", "download", image}, nullptr, out, err), 0);
+    std::string diagnostics;
+    if (terminal) {
+      char buffer[4096];
+      for (ssize_t n; (n = ::read(master, buffer, sizeof buffer)) > 0;) diagnostics.append(buffer, std::size_t(n));
+    } else {
+      diagnostics = text(err);
+    }
+    const std::string results = text(out);
+    std::fclose(err);
+    std::fclose(out);
+    ::close(master);
+    EXPECT_TRUE(Has(results, "download: downloaded 512 bytes"));
+    EXPECT_FALSE(Has(results, "["));
+    EXPECT_EQ(Has(diagnostics, "Writing      [########################################] 100%"), terminal)
+        << diagnostics;
   }
 }
 

@@ -21,6 +21,7 @@ using Args = std::vector<std::string>;
 // message that says how it ended.
 TEST(CliLoaderCommands, ExitZeroOnlyWhenTheLoaderWasReplaced) {
   test::TestFiles files;
+  const std::string loader = files.Write("bsl.bin", std::string(256, '\x11'));
   const struct {
     Args args;
     int exit;
@@ -30,7 +31,7 @@ TEST(CliLoaderCommands, ExitZeroOnlyWhenTheLoaderWasReplaced) {
       {{"--simulate", "KT560", "--model", "KT560", "--sim-fault", "corrupt:0A:0:0", "--yes", "probex"}, 1,
        "Failed to write Probex into Block1!"},
       {{"--simulate", "KT580", "--model", "KT580", "--yes", "probex"}, 1, "KT580 doesn't have Probex support!"},
-      {{"--simulate", "KT410", "--model", "KT410", "--sim-security", "80", "update-loader", "bsl.bin", "--sector", "0"},
+      {{"--simulate", "KT410", "--model", "KT410", "--sim-security", "80", "update-loader", loader, "--sector", "0"},
        1, "Update BSL doesn't work if Block0 or Block1 is hardlocked!"},
       {{"--simulate", "KT420", "--model", "KT420", "update-external-loader"}, 1,
        "Please enter into Low64K in internal memory mode for upgrade BSL!"},

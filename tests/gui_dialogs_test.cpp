@@ -11,6 +11,7 @@
 #include <QSettings>
 #include <QTimer>
 #include <QtTest>
+#include <filesystem>
 #include <functional>
 
 #include "gui/dialogs/byte_edit_form.hpp"
@@ -19,14 +20,17 @@
 #include "gui/dialogs/dialogs.hpp"
 #include "gui/dialogs/file_sector_form.hpp"
 #include "gui/dialogs/menu_forms.hpp"
+#include "gui/dialogs/message_box.hpp"
 #include "gui/dialogs/range_form.hpp"
 #include "gui/dialogs/registry_values.hpp"
 #include "gui/dialogs/save_form.hpp"
 #include "gui/dialogs/serial_adapters.hpp"
 #include "chip/chip_catalogue.hpp"
+#include "link/port_names.hpp"
 #include "link/user_paths.hpp"
 #include "shell/configuration_menus.hpp"
 #include "shell/main_window.hpp"
+#include "shell/window_state.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"
 #include "support/temp_dir.hpp"
@@ -57,10 +61,12 @@ void OnNextModal(std::function<void(Widget*)> act) {
   });
 }
 
-// Answers the next message box with OK and keeps its text.
+// Answers the next message box with OK and keeps its text; every box is
+// captioned with the application's title.
 void ReadNextMessage(QStringList& texts) {
   OnNextModal<QMessageBox>([&texts](QMessageBox* box) {
     texts << box->text();
+    QCOMPARE(box->windowTitle(), QString::fromUtf8(kAppTitle));
     box->accept();
   });
 }
@@ -230,16 +236,52 @@ class DialogsTest : public QObject {
     QCOMPARE(QString::fromStdString(test::ReadFile(map)),
              QString("# mine\nCOM1=/dev/ttyACM3\nCOM5=/dev/old\nCOM6=/dev/ttyUSB0\n"));
 
-    QVERIFY(gui::SavePortMapping(map, 5, ""));
+    std::string whyNot;
+    QVERIFY(SavePortMapping(map, 5, "", whyNot));
     QCOMPARE(QString::fromStdString(test::ReadFile(map)), QString("# mine\nCOM1=/dev/ttyACM3\nCOM6=/dev/ttyUSB0\n"));
+    QCOMPARE(QString::fromStdString(dialog.device), QString("/dev/ttyUSB0"));  // applied to the session
+    QCOMPARE(QString::fromStdString(window->Record()->Port().DevicePath()), QString("/dev/ttyUSB0"));
+  }
+
+  // A path typed into the device box (a pty, /dev/serial/by-id/...) is the
+  // device of the entry it was typed at; the session opens it from then on,
+  // also when the port map cannot be written (which is said).
+  void commSetupTakesATypedDevicePath() {
+    test::WriteFile(files.Path("blocked"), "a file where the folder should be");
+    const std::string mapPath = files.Path("blocked/ports.conf");
+    const QString typed("/dev/serial/by-id/usb-FTDI_A1");
+    {
+      CommSetupDialog dialog(*window);
+      gui::CommSetupForm form(nullptr, dialog, {"/dev/ttyUSB0"}, mapPath);
+      form.PortCombo()->setCurrentIndex(6);
+      form.DeviceCombo()->lineEdit()->selectAll();
+      QTest::keyClicks(form.DeviceCombo()->lineEdit(), typed);
+      form.PortCombo()->setCurrentIndex(2);  // looking at another entry keeps what was typed at COM7
+      QCOMPARE(form.DeviceCombo()->currentText(), QString("/dev/ttyS2 (default)"));
+      form.PortCombo()->setCurrentIndex(6);
+      QStringList shown;
+      ReadNextMessage(shown);
+      QTest::mouseClick(form.DetectButton(), Qt::LeftButton);
+      QCOMPARE(form.result(), int(QDialog::Accepted));
+      QCOMPARE(shown, QStringList{"Unable to save the port map\n" + QString::fromStdString(files.Path("blocked")) +
+                                  ": not a folder"});
+    }
+    QCOMPARE(window->Record()->Port().GetPortNumber(), 7);
+    QCOMPARE(QString::fromStdString(window->Record()->Port().DevicePath()), typed);
+    CommSetupDialog reopened(*window);
+    gui::CommSetupForm form(nullptr, reopened, {}, mapPath);
+    QCOMPARE(form.DeviceCombo()->currentText(), typed);
   }
 
   void serialAdaptersAreTheExistingDevicesInOrder() {
     test::TempDir dev;
     for (const char* name : {"ttyS10", "ttyS2", "ttyUSB1", "ttyACM0", "tty0", "ttyUSBx", "ttyS", "null"})
       test::WriteFile(dev.File(name), "");
+    std::filesystem::create_directories(dev.File("serial/by-id"));
+    test::WriteFile(dev.File("serial/by-id/usb-FTDI_FT232R_A1"), "");
     const std::vector<std::string> found = gui::FindSerialAdapters(dev.Path());
-    QCOMPARE(Texts(found), (QStringList{QString::fromStdString(dev.File("ttyUSB1")),
+    QCOMPARE(Texts(found), (QStringList{QString::fromStdString(dev.File("serial/by-id/usb-FTDI_FT232R_A1")),
+                                         QString::fromStdString(dev.File("ttyUSB1")),
                                          QString::fromStdString(dev.File("ttyACM0")),
                                          QString::fromStdString(dev.File("ttyS2")),
                                          QString::fromStdString(dev.File("ttyS10"))}));
@@ -267,7 +309,19 @@ class DialogsTest : public QObject {
     QTest::mouseClick(form.BrowseButton(), Qt::LeftButton);
     QCOMPARE(form.FileField()->text(), QString::fromStdString(file));
     QCOMPARE(form.StartCombo()->currentIndex(), 2);
-    ClickOk(&form);
+    // Enter in the name field presses OK, not the browse button.
+    form.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&form));
+    bool browsed = false;
+    QTimer::singleShot(0, [&browsed] {
+      if (auto* browser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+        browsed = true;
+        browser->reject();
+      }
+    });
+    QTest::keyClick(form.FileField(), Qt::Key_Return);
+    QVERIFY(!browsed);
+    QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.chosen, 2);
     QCOMPARE(QString::fromStdString(dialog.fileName), QString::fromStdString(file));
   }
@@ -420,9 +474,9 @@ class DialogsTest : public QObject {
       QCOMPARE(box->icon(), QMessageBox::NoIcon);
       QTest::keyClick(box, Qt::Key_Return);
     });
-    QVERIFY(!gui::AskQuestion(nullptr, "Do you really want to proceed?"));
+    QVERIFY(!gui::AskYesNo(nullptr, "Do you really want to proceed?"));
     OnNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
-    QVERIFY(gui::AskQuestion(nullptr, "Do you really want to proceed?"));
+    QVERIFY(gui::AskYesNo(nullptr, "Do you really want to proceed?"));
   }
 };
 

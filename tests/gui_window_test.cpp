@@ -4,16 +4,22 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QRadioButton>
+#include <QComboBox>
 #include <QTabBar>
+#include <QThread>
 #include <QtTest>
+#include <filesystem>
 #include <fstream>
 #include <future>
 
 #include "gui/dialogs/byte_edit_form.hpp"
+#include "gui/dialogs/comm_setup_form.hpp"
 #include "gui/dialogs/menu_forms.hpp"
 #include "gui/memory_view.hpp"
 #include "gui/progress_layout.hpp"
+#include "link/port_names.hpp"
 #include "shell/window_state.hpp"
+#include "support/legacy_timing.hpp"
 #include "support/window_driver.hpp"
 
 using namespace brisko;
@@ -22,6 +28,11 @@ using brisko::test::WindowDriver;
 
 namespace {
 
+// How the window is told where the board is, and what it does there.
+enum class Naming { PortMap, TypedPath, MissingDevice };
+enum class Then { Nothing, Block1Download, LowBank, LegacyUpgrade };
+
+constexpr const char* kBusy = "A command is still running.\nClose the window when it has ended.";
 constexpr const char* kResetPrompt = "Click on OK then Reset MCU\nto Detect Baud & Chip\n(MCU:Fw v1.1F)";
 constexpr const char* kEraseQuestion = "Data in corresponding sectors will be erased.\nProceed to download?";
 constexpr const char* kLinkLost =
@@ -177,9 +188,140 @@ class WindowTest : public QObject {
     }));
     QVERIFY(!d.window.close());
     QVERIFY(d.window.isVisible());
-    QVERIFY(Has(d.messages, "A command is still running.\nClose the window when it has ended."));
+    d.MenuItem(QStringLiteral("Exit"))->trigger();  // says the same, and asks nothing
+    QCOMPARE(d.messages, std::vector<std::string>(2, kBusy));
+    QVERIFY(d.questions.empty());
     QVERIFY(d.Run([&] { release.set_value(); }));
     QVERIFY(d.window.close());
+  }
+
+  // The runner is free a moment before the window hears that a command
+  // ended; a click in that moment starts the next command, whose first
+  // message box needs this thread. Nothing may wait for the runner then.
+  void aCommandStartedAsAnotherEndsRunsToItsEnd() {
+    WindowDriver d(test::ChipConfig(kKT540));
+    QSignalSpy ended(&d.window, &gui::BriskoWindow::CommandEnded);
+    QVERIFY(d.window.StartCommand([](MainWindow&) { return CommandOutcome::Success(); }));
+    for (int waited = 0; d.window.CommandRunning() && waited < 10000; ++waited) QThread::msleep(1);
+    QVERIFY(ended.isEmpty());
+    QVERIFY(d.window.StartCommand([](MainWindow& w) {
+      w.Op().Tell("second");
+      return CommandOutcome::Success("second");
+    }));
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 30000);
+    QVERIFY(Has(d.messages, "second"));
+    QCOMPARE(QString::fromStdString(d.window.LastOutcome().action), QStringLiteral("second"));
+  }
+
+  // The window on a board behind a real port: brisko-sim's chip on a
+  // pseudo-terminal, named as COMn in the port map or typed into the set-up
+  // dialog's device box, with the session's settings, port map and recovery
+  // files in a temporary folder.
+  void onARealPort_data() {
+    QTest::addColumn<int>("naming");
+    QTest::addColumn<int>("model");
+    QTest::addColumn<int>("then");
+    QTest::newRow("KT540 as COM3 of the port map") << int(Naming::PortMap) << int(kKT540) << int(Then::Nothing);
+    QTest::newRow("KT410 by a typed path, block-1 download")
+        << int(Naming::TypedPath) << int(kKT410) << int(Then::Block1Download);
+    QTest::newRow("KT420 as COM3, low bank and back") << int(Naming::PortMap) << int(kKT420) << int(Then::LowBank);
+    QTest::newRow("KT410 with loader 1.1E as COM1, upgrade")
+        << int(Naming::PortMap) << int(kKT410) << int(Then::LegacyUpgrade);
+    QTest::newRow("COM3 mapped to a missing device") << int(Naming::MissingDevice) << int(kKT540) << int(Then::Nothing);
+  }
+  void onARealPort() {
+    QFETCH(int, naming);
+    QFETCH(int, model);
+    QFETCH(int, then);
+    const bool legacy = then == int(Then::LegacyUpgrade);
+    sim::SimConfig config = legacy ? test::LegacyChipConfig(model) : test::ChipConfig(model);
+    config.legacyIdlePrompt = std::chrono::milliseconds(5);
+    WindowDriver d(config, test::ChipLink::Pty, test::PtyLegacyTiming());
+    QVERIFY2(d.board->Serving(), d.board->WhyNot().c_str());
+    const Bytes block0 = test::Pattern(0x4000, 21);
+    d.SetFlash(0, 0, block0);
+
+    const std::string tty = d.Path("tty");
+    const std::string missing = d.Path("missing");
+    const int port = naming == int(Naming::TypedPath) ? 5 : legacy ? 1 : 3;
+    const SessionPlaces places = d.dirs.Places();
+    std::filesystem::create_directories(places.configDir);
+    if (naming == int(Naming::PortMap))
+      test::WriteFile(places.PortMapFile(), "COM" + std::to_string(port) + "=" + tty + "\n");
+    if (naming == int(Naming::MissingDevice)) test::WriteFile(places.PortMapFile(), "COM3=" + missing + "\n");
+    QString shownDevice;
+    d.dialogActs.push_back([&](QDialog* dialog) {
+      auto* form = qobject_cast<gui::CommSetupForm*>(dialog);
+      if (!form) return dialog->reject();
+      form->PortCombo()->setCurrentIndex(port - 1);
+      shownDevice = form->DeviceCombo()->currentText();
+      if (naming == int(Naming::TypedPath)) {
+        form->DeviceCombo()->lineEdit()->selectAll();
+        QTest::keyClicks(form->DeviceCombo()->lineEdit(), QString::fromStdString(tty));
+      }
+      QTest::mouseClick(form->DetectButton(), Qt::LeftButton);
+    });
+
+    if (legacy) {
+      d.dialogActs.clear();  // the 1.1E detection opens the port it has, without the set-up
+      d.replies = {true};
+      QVERIFY(d.RunMenu(QStringLiteral("&Detect Target MCU for Firmware1.1E and Upgrade to 1.1F (EA#=1)")));
+      QVERIFY(Has(d.messages, "Upgrade Bootstrap Loader from 1.1E to 1.1F Completed!"));
+      QCOMPARE(d.Field("fwVersion"), QStringLiteral("v1.1F"));
+      QVERIFY(d.target->LoaderIntact());
+    } else {
+      QVERIFY(d.Detect());
+      QVERIFY(d.dialogActs.empty());
+      const std::string mapped = naming == int(Naming::PortMap)         ? tty
+                                 : naming == int(Naming::MissingDevice) ? missing
+                                                                         : "";
+      QCOMPARE(shownDevice, mapped.empty() ? QStringLiteral("/dev/ttyS4 (default)") : QString::fromStdString(mapped));
+    }
+    QVERIFY(!Has(d.messages, "Unable to save the configuration"));
+    if (naming == int(Naming::MissingDevice)) {
+      QVERIFY(Has(d.messages, "Failed to setup Serial Comm with Target MCU!!!"));
+      QCOMPARE(d.Field("iapStatus"), QString::fromStdString(missing + ": no such device"));
+      return;
+    }
+    QCOMPARE(d.Field("chipType"), QString::fromUtf8(DescribeChip(model).chipTypeText));
+    if (naming == int(Naming::TypedPath))
+      QCOMPARE(QString::fromStdString(test::ReadFile(places.PortMapFile())),
+               QString::fromStdString("COM5=" + tty + "\n"));
+
+    if (then == int(Then::Block1Download)) {
+      const Bytes file = test::Pattern(256, 5);
+      const std::string path = d.Path("block1.bin");
+      test::WriteFile(path, std::string(file.begin(), file.end()));
+      d.answers.onFileAndSector = [&](FileSectorDialog& f) {
+        f.fileName = path;
+        f.chosen = 128 + 16;  // B1 F400h
+        return true;
+      };
+      d.replies = {true};
+      QVERIFY(d.ClickButton(QStringLiteral("Download")));
+      QCOMPARE(d.Flash(1, 0x400, 256), file);
+      QVERIFY(d.target->LoaderIntact());
+    }
+    if (then == int(Then::LowBank)) {
+      QVERIFY(d.RunMenu(QStringLiteral("&Low 64KB of External Flash")));
+      QVERIFY(Has(d.messages, "Entering Low 64KB of External Flash Successful!"));
+      QCOMPARE(d.Field("chipType"), QStringLiteral("KF010"));
+      d.replies = {true};
+      QVERIFY(d.RunMenu(QStringLiteral("&Back to MCU Flash")));
+      QVERIFY(Has(d.messages, "Return to MCU Flash Successful!"));
+    }
+    QCOMPARE(d.Flash(0, 0, block0.size()), block0);  // every displaced area put back
+    QVERIFY(test::FolderNames(places.dataDir).empty());  // and its recovery file gone
+
+    // The settings are kept for the next start, which finds the board the same way.
+    if (legacy) return;
+    QCOMPARE(QString::fromStdString(test::ReadFile(places.SettingsFile())),
+             QString("COM%1$BAUD38400$CRYSTAL11.059200$$").arg(port));
+    gui::BriskoWindow next(PosixOpener(places.PortMapFile()), test::PtyLegacyTiming(), places);
+    QCOMPARE(QString::fromStdString(next.Shell().Snapshot().portPane), QString("COM%1").arg(port));
+    QCOMPARE(QString::fromStdString(ResolvePortName(next.Shell().Record()->Port().DeviceName(),
+                                                    ReadPortMap(places.PortMapFile()))),
+             QString::fromStdString(tty));
   }
 
   void keepAliveOnlyOnTheTenSecondsAndLosingTheChip() {

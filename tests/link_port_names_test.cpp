@@ -2,6 +2,8 @@
 #include <sys/stat.h>
 
 #include <cstdlib>
+#include <filesystem>
+#include <optional>
 
 #include "link/port_names.hpp"
 #include "link/user_paths.hpp"
@@ -32,6 +34,51 @@ TEST(PortNamesTest, ComNamesThePortMapAndHowANameBecomesADevice) {
   EXPECT_EQ(ResolvePortName("COM5", map), "/dev/ttyUSB0");
   EXPECT_EQ(ResolvePortName("COM1", map), "/dev/ttyS0");
   EXPECT_EQ(ResolvePortName("/dev/pts/3", map), "/dev/pts/3");
+}
+
+// Each save replaces the whole map through a new file: a refused device or a
+// full disk leaves the map as it was, and no half-written file behind.
+TEST(PortNamesTest, SavingAMappingKeepsTheRestAndAFailureKeepsTheOldMap) {
+  test::TempDir dir;
+  const std::string map = dir.File("config/brisko/ports.conf");  // the folder is made by the first save
+  std::string fiftyNine;
+  for (int n = 1; n <= 59; ++n)
+    fiftyNine += "COM" + std::to_string(n) + "=/dev/serial/by-id/usb-adapter-" + std::to_string(n) + "\n";
+  const struct {
+    const char* before;  // null: as the previous row left it
+    int port;
+    std::string device;
+    unsigned long diskBytes;  // 0: no limit
+    bool saved;
+    std::string after;
+    const char* why;
+  } rows[] = {
+      {nullptr, 6, "/dev/ttyUSB0", 0, true, "COM6=/dev/ttyUSB0\n", ""},
+      {"# mine\nCOM1=/dev/ttyACM3\n COM5 = /dev/old\n", 5, "/dev/pts/7", 0, true,
+       "# mine\nCOM1=/dev/ttyACM3\nCOM5=/dev/pts/7\n", ""},
+      {nullptr, 1, "", 0, true, "# mine\nCOM5=/dev/pts/7\n", ""},  // back to /dev/ttyS0
+      {nullptr, 2, "ttyUSB1", 0, false, "# mine\nCOM5=/dev/pts/7\n", "is not a device path"},
+      {nullptr, 2, "/dev/x\nCOM1=/dev/y", 0, false, "# mine\nCOM5=/dev/pts/7\n", "is not a device path"},
+      {fiftyNine.c_str(), 60, "/dev/ttyUSB9", 200, false, fiftyNine, "File too large"},
+  };
+  for (const auto& row : rows) {
+    if (row.before) {
+      std::filesystem::create_directories(dir.File("config/brisko"));
+      test::WriteFile(map, row.before);
+    }
+    std::string whyNot;
+    bool saved = false;
+    {
+      std::optional<test::FileSizeLimit> full;
+      if (row.diskBytes) full.emplace(row.diskBytes);
+      saved = SavePortMapping(map, row.port, row.device, whyNot);
+    }
+    EXPECT_EQ(saved, row.saved) << row.device;
+    EXPECT_EQ(test::ReadFile(map), row.after) << row.device;
+    EXPECT_NE(whyNot.find(row.why), std::string::npos) << whyNot;
+    EXPECT_EQ(test::FolderNames(dir.File("config/brisko")), std::vector<std::string>{"ports.conf"});
+  }
+  EXPECT_EQ(ReadPortMap(map).size(), 59u);
 }
 
 TEST(UserPathsTest, FoldersAreMadePrivateAndAFailureSaysWhy) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "shell/byte_edit_command.hpp"
 #include "shell/byte_edit_parsing.hpp"
 #include "support/sim_session.hpp"
@@ -34,6 +36,8 @@ TEST(ParseEditAddress, AddressesAndTheirByteCounts) {
       {"abcd", kKT420, 0xABCD, 0, "Memory address is invalid!"},
       {"FFF8", kKT550, 0xFFF8, 8, ""},
       {"3E6", kKT420, 0, 0, "Address string should be in 4-digit Hex format!"},
+      {"12345", kKT540, 0, 0, "Address string should be in 4-digit Hex format!"},  // never 1234h
+      {"03E6x", kKT540, 0, 0, "Address string should be in 4-digit Hex format!"},
       {"03G6", kKT540, 0, 0, "Memory address is invalid!"},
       {"1FFF", kKT580, 0x1FFF, 1, ""},
   };
@@ -57,7 +61,10 @@ TEST(ParseEditData, InputsToBytesOrMessages) {
   const Case cases[] = {
       {"72 4F 5D 00", 48, Verdict::Ok, {0x72, 0x4F, 0x5D, 0x00}, ""},
       {"72 4f 5d 00 ", 48, Verdict::Ok, {0x72, 0x4F, 0x5D, 0x00}, ""},
-      {"7234F", 48, Verdict::Ok, {0x72, 0x4F}, ""},  // position 2 is skipped
+      {"7234F", 48, Verdict::Refused, {}, kFormat},  // the 3 is no byte's: nothing is guessed
+      {" 4F", 48, Verdict::Refused, {}, kFormat},    // never 04h
+      {"7 4F", 48, Verdict::Refused, {}, kFormat},
+      {"72 4 ", 48, Verdict::Refused, {}, kFormat},
       {"72 4", 48, Verdict::Ok, {0x72, 0x04}, ""},   // a lone last digit is its value
       {"7", 48, Verdict::ClearField, {}, ""},
       {"72,4F", 48, Verdict::Refused, {}, kIllegal},
@@ -74,6 +81,42 @@ TEST(ParseEditData, InputsToBytesOrMessages) {
     EXPECT_EQ(data.refusal, c.refusal) << c.text;
   }
   EXPECT_EQ(ParseEditData(std::string(49, '0'), 48).verdict, Verdict::ClearField);
+}
+
+// The command line's texts become the dialog's, or are refused with why.
+TEST(EditArguments, AddressAndBytesOrTheReason) {
+  struct Case {
+    const char* argument;
+    bool address;  // else new data
+    std::optional<std::string> text;
+    std::string why;
+  };
+  const Case cases[] = {
+      {"03E6", true, "03E6", ""},
+      {"3e6", true, "03E6", ""},
+      {"0", true, "0000", ""},
+      {"12345", true, std::nullopt, "\"12345\" is not an address of 1 to 4 hexadecimal digits"},
+      {"03E6x", true, std::nullopt, "\"03E6x\" is not an address of 1 to 4 hexadecimal digits"},
+      {"", true, std::nullopt, "\"\" is not an address of 1 to 4 hexadecimal digits"},
+      {"72 4F 5D 00", false, "72 4F 5D 00", ""},
+      {" 4F", false, "4F", ""},
+      {"7", false, "07", ""},
+      {"7 a\tbc  0", false, "07 0A BC 00", ""},
+      {"724F", false, std::nullopt, "\"724F\" is not a byte of 1 or 2 hexadecimal digits"},
+      {"72,4F", false, std::nullopt, "\"72,4F\" is not a byte of 1 or 2 hexadecimal digits"},
+      {"   ", false, std::nullopt, "\"   \" holds 0 bytes, not 1 to 16"},
+      {"0 1 2 3 4 5 6 7 8 9 A B C D E F 10", false, std::nullopt,
+       "\"0 1 2 3 4 5 6 7 8 9 A B C D E F 10\" holds 17 bytes, not 1 to 16"},
+  };
+  for (const Case& c : cases) {
+    std::string why;
+    const auto text = c.address ? EditAddressText(c.argument, why) : EditDataText(c.argument, why);
+    EXPECT_EQ(text, c.text) << c.argument;
+    EXPECT_EQ(why, c.why) << c.argument;
+    if (text && !c.address) {
+      EXPECT_EQ(ParseEditData(*text, 48).verdict, Verdict::Ok) << "the dialog takes what the command line gives";
+    }
+  }
 }
 
 // Presses Display or Replace with the texts given.

@@ -235,15 +235,6 @@ TEST(UnknownVersion, A11FChipIsDetectedAndA11EChipIsOfferedTheUpgrade) {
   EXPECT_TRUE(rig.target->LoaderIntact());
 }
 
-// A pseudo-terminal passes through two processes' schedulers: more room
-// for a byte to come.
-LinkTiming PtyTiming() {
-  LinkTiming t = test::LegacyTiming();
-  t.queueReplyWait = Millis{600};
-  t.inputWait = Millis{800};
-  return t;
-}
-
 // End to end: the simulated chip on a pseudo-terminal, the host on the
 // termios backend, no modem lines to reset the chip with.
 TEST(LegacyUpgradeOnPty, KeepsTheUsersSectors) {
@@ -264,7 +255,7 @@ TEST(LegacyUpgradeOnPty, KeepsTheUsersSectors) {
   CommandOutcome outcome;
   {
     MainWindow w(op, [](const std::string& name, std::string& whyNot) { return OpenPosixSerialDevice(name, whyNot); },
-                 PtyTiming(), files.dirs.Places());
+                 test::PtyLegacyTiming(), files.dirs.Places());
     w.Record()->Port().SetDevicePath(server.SlavePath());
     w.Record()->SetChipModel(kKT410);
     w.Record()->SetMemoryMode(kInternalMemory);

@@ -29,6 +29,7 @@ TEST(OnPrint, WholeKT410Block0IsPrintedAs1024ListingLines) {
     flagDuringDialog = rig.State().rangeIncludesBlock1;
     return true;  // preset: first sector, "All Sectors"
   };
+  rig.State().operationFailed = true;  // an earlier command's failure does not silence this one
   const CommandOutcome outcome = OnPrint(rig.Window());
   EXPECT_TRUE(outcome.Ok());
   EXPECT_EQ(outcome.bytes, 0x4000u);
@@ -111,6 +112,12 @@ TEST(OnPrint, FailedStepsAreReportedAndNothingIsPrinted) {
   EXPECT_EQ(jam.kind, OutcomeKind::Failed);
   EXPECT_EQ(jam.step, "print");
   EXPECT_EQ(jammed.op.messages, Messages{kFailed});
+  // A printer that says why: the reason goes with the failure.
+  jammed.op.messages.clear();
+  jammed.op.printerTrouble = "No printer is set up on this computer.";
+  jammed.PickRange(0, 1);
+  EXPECT_EQ(OnPrint(jammed.Window()).kind, OutcomeKind::Failed);
+  EXPECT_EQ(jammed.op.messages, Messages{std::string(kFailed) + "\nNo printer is set up on this computer."});
 }
 
 TEST(OnPrint, RefusalsCancelAndLockRules) {

@@ -22,6 +22,7 @@ TEST(OnSave, WholeKT410Block0AsTextIs1024ListingLinesAndBinaryIsTheBytes) {
   chip[0x102] = 0x30;
   rig.SetFlash(0, 0, chip);
   rig.PickSave(0, 0, rig.Path("block0.txt"), true);
+  rig.State().operationFailed = true;  // an earlier command's failure does not silence this one
   rig.Run(OnSave);
   EXPECT_EQ(rig.op.messages, Messages{kDone});
   const auto lines = Lines(test::ReadFile(rig.Path("block0.txt")));

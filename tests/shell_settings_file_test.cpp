@@ -115,7 +115,14 @@ TEST_F(SettingsFileTest, WriteReplacesTheWholeFileOnlyWithWhatTheReaderTakes) {
   EXPECT_EQ(FormatSettings(1, 38400, 1e300), "");
   EXPECT_EQ(SettingsProblem({9999, 921600, 40.0}), "");
   EXPECT_EQ(test::ReadFile(SettingsPath()), "COM1$BAUD600$CRYSTAL1.000000$$");
-  EXPECT_FALSE(std::filesystem::exists(SettingsPath() + ".new"));
+  {
+    test::FileSizeLimit full(10);  // a full disk keeps the old file
+    std::string whyNot;
+    EXPECT_FALSE(WriteSettingsFile(SettingsPath(), FormatSettings(7, 9600, 12.0), whyNot));
+    EXPECT_EQ(whyNot, SettingsPath() + ": File too large");
+  }
+  EXPECT_EQ(test::ReadFile(SettingsPath()), "COM1$BAUD600$CRYSTAL1.000000$$");
+  EXPECT_EQ(test::FolderNames(files.Path("config/brisko")), std::vector<std::string>{"OrvexBslComDft.txt"});
 
   std::filesystem::remove(SettingsPath());
   std::filesystem::create_directories(SettingsPath());  // a folder in the file's place

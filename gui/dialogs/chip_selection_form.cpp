@@ -70,7 +70,7 @@ ChipSelectionForm::ChipSelectionForm(QWidget* parent, ChipSelection& selection)
   familyLayout->addWidget(chipBox);
   familyLayout->addWidget(modeBox, 1);
 
-  auto* buttons = new QDialogButtonBox;
+  auto* buttons = new QDialogButtonBox(this);
   buttons->addButton("&OK", QDialogButtonBox::AcceptRole)->setDefault(true);
   buttons->addButton("&Cancel", QDialogButtonBox::RejectRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);

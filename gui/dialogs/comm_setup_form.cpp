@@ -58,11 +58,18 @@ CommSetupForm::CommSetupForm(QWidget* parent, CommSetupDialog& dialog, std::vect
       detect_(new QPushButton("&Detect MCU")) {
   setWindowTitle(CommSetupDialog::kTitle);
 
+  device_->setEditable(true);
+  device_->setInsertPolicy(QComboBox::NoInsert);
+  device_->setMinimumContentsLength(28);
   device_->addItem(QString());  // the default device, named by ShowDevice
   for (const std::string& adapter : adapters) device_->addItem(Text(adapter), Text(adapter));
+  // The session's own choice, kept even where the port map could not take it.
+  if (!dialog_.device.empty()) portMap_[dialog_.selectedPort + 1] = dialog_.device;
   ShowDevice();
-  connect(port_, &QComboBox::currentIndexChanged, this, [this] { ShowDevice(); });
-  connect(device_, &QComboBox::activated, this, [this] { DeviceChosen(); });
+  connect(port_, &QComboBox::currentIndexChanged, this, [this] {
+    TakeDevice();
+    ShowDevice();
+  });
 
   auto* commBox = new QGroupBox("Communication Configuration");
   auto* commForm = new QFormLayout(commBox);
@@ -84,7 +91,7 @@ CommSetupForm::CommSetupForm(QWidget* parent, CommSetupDialog& dialog, std::vect
   connect(compute_, &QPushButton::clicked, this, [this] { Calculate(&CommSetupDialog::Compute); });
   connect(nextBaud_, &QPushButton::clicked, this, [this] { Calculate(&CommSetupDialog::NextBaud); });
 
-  auto* buttons = new QDialogButtonBox;
+  auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(detect_, QDialogButtonBox::AcceptRole);
   buttons->addButton("&Cancel", QDialogButtonBox::RejectRole)->setObjectName("cancel");
   compute_->setAutoDefault(false);
@@ -102,7 +109,7 @@ CommSetupForm::CommSetupForm(QWidget* parent, CommSetupDialog& dialog, std::vect
 }
 
 void CommSetupForm::ShowMessages() {
-  for (const std::string& message : dialog_.TakeMessages()) ShowMessage(this, message);
+  for (const std::string& message : dialog_.TakeMessages()) ShowMessage(this, Text(message));
 }
 
 void CommSetupForm::ReadControls() {
@@ -140,12 +147,15 @@ void CommSetupForm::Calculate(void (CommSetupDialog::*step)()) {
 }
 
 void CommSetupForm::accept() {
+  TakeDevice();
   ReadControls();
+  const auto mapped = portMap_.find(dialog_.selectedPort + 1);
+  dialog_.device = mapped == portMap_.end() ? std::string() : mapped->second;
   const CommSetupDialog::Outcome outcome = dialog_.Confirm();
   ShowMessages();
   switch (outcome) {
     case CommSetupDialog::Outcome::Confirmed:
-      for (const auto& [number, device] : changedMappings_) SavePortMapping(portMapPath_, number, device);
+      SaveChangedMappings();
       QDialog::accept();
       return;
     case CommSetupDialog::Outcome::Cancelled:
@@ -160,11 +170,12 @@ void CommSetupForm::accept() {
 }
 
 void CommSetupForm::ShowDevice() {
-  const int number = port_->currentIndex() + 1;
-  device_->setItemText(0, DefaultDeviceText(number));
-  const auto mapped = portMap_.find(number);
+  shownPort_ = port_->currentIndex() + 1;
+  device_->setItemText(0, DefaultDeviceText(shownPort_));
+  const auto mapped = portMap_.find(shownPort_);
   if (mapped == portMap_.end()) {
     device_->setCurrentIndex(0);
+    device_->setEditText(device_->itemText(0));
     return;
   }
   const QString device = Text(mapped->second);
@@ -175,14 +186,30 @@ void CommSetupForm::ShowDevice() {
     index = device_->count() - 1;
   }
   device_->setCurrentIndex(index);
+  device_->setEditText(device);
 }
 
-void CommSetupForm::DeviceChosen() {
-  const int number = port_->currentIndex() + 1;
-  const std::string device = Std(device_->currentData().toString());
-  if (device.empty()) portMap_.erase(number);
-  else portMap_[number] = device;
-  changedMappings_[number] = device;
+void CommSetupForm::TakeDevice() {
+  if (shownPort_ < 1) return;
+  const QString text = device_->currentText().trimmed();
+  const std::string chosen = text.isEmpty() || text == DefaultDeviceText(shownPort_) ? std::string() : Std(text);
+  const auto mapped = portMap_.find(shownPort_);
+  const std::string current = mapped == portMap_.end() ? std::string() : mapped->second;
+  if (chosen == current) return;
+  if (chosen.empty())
+    portMap_.erase(shownPort_);
+  else
+    portMap_[shownPort_] = chosen;
+  changedMappings_[shownPort_] = chosen;
+}
+
+void CommSetupForm::SaveChangedMappings() {
+  for (const auto& [number, device] : changedMappings_) {
+    std::string whyNot;
+    if (!SavePortMapping(portMapPath_, number, device, whyNot))
+      ShowMessage(this, Text("Unable to save the port map\n" + whyNot));
+  }
+  changedMappings_.clear();
 }
 
 }  // namespace brisko::gui

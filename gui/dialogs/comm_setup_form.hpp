@@ -15,9 +15,12 @@ namespace brisko::gui {
 // CommSetupDialog holds the lists, the calculator and the checks; this form
 // moves the controls into it and back, and shows the messages it collects on
 // the UI thread (never through the operator, which belongs to the command
-// thread). Next to each "COMn" entry it
-// offers the serial adapters of this machine; the choice is saved to the
-// port map when the dialog is confirmed.
+// thread). Next to each "COMn" entry its "Device" box shows the device the
+// entry opens (its mapping, else /dev/ttyS<n-1>) and offers the serial
+// adapters of this machine or a typed path (a pty, /dev/serial/by-id/...).
+// Confirming applies the choice to the session and saves it to the port map;
+// a port map that cannot be written is said, and the choice still holds for
+// this session.
 class CommSetupForm final : public QDialog {
   Q_OBJECT
  public:
@@ -42,12 +45,15 @@ class CommSetupForm final : public QDialog {
   void FocusField(CommSetupDialog::Field field);
   void Calculate(void (CommSetupDialog::*step)());
   void ShowDevice();
-  void DeviceChosen();
+  // Takes the device box's text as the choice for the port it shows.
+  void TakeDevice();
+  void SaveChangedMappings();
 
   CommSetupDialog& dialog_;
   std::string portMapPath_;
   std::map<int, std::string> portMap_;
   std::map<int, std::string> changedMappings_;
+  int shownPort_ = 0;  // the port number whose device the box shows
   QComboBox* port_;
   QComboBox* device_;
   QComboBox* rate_;

@@ -2,6 +2,7 @@
 
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 
 #include "gui/dialogs/byte_edit_form.hpp"
 #include "gui/dialogs/chip_selection_form.hpp"
@@ -61,7 +62,11 @@ ByteEditButton ShowByteEditDialog(QWidget* parent, ByteEditDialog& dialog) {
   return form.Pressed();
 }
 
-bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing) {
+bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing, std::string& whyNot) {
+  if (QPrinterInfo::availablePrinters().isEmpty()) {
+    whyNot = "No printer is set up on this computer.";
+    return false;
+  }
   QPrinter printer(QPrinter::HighResolution);
   QPrintDialog dialog(&printer, parent);
   // All pages, as many copies as the printer is set for; no page numbers,
@@ -69,10 +74,7 @@ bool PrintListing(QWidget* parent, const std::string& title, const std::string& 
   dialog.setOptions(QAbstractPrintDialog::PrintShowPageSize);
   dialog.setPrintRange(QAbstractPrintDialog::AllPages);
   if (dialog.exec() != QDialog::Accepted) return true;
-  return PrintListingTo(printer, title, listing);
+  return PrintListingTo(printer, title, listing, whyNot);
 }
-
-void ShowMessageBox(QWidget* parent, const std::string& text) { ShowMessage(parent, text); }
-bool AskQuestion(QWidget* parent, const std::string& question) { return AskYesNo(parent, question); }
 
 }  // namespace brisko::gui

@@ -37,14 +37,9 @@ ByteEditButton ShowByteEditDialog(QWidget* parent, ByteEditDialog& dialog);
 
 // Prints a listing with the print dialog; true when printed or when the
 // operator cancelled the print dialog (the command counts both as done),
-// false when the printer failed.
-bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing);
-
-// One message box with an OK button and no icon, captioned with the
-// application's title.
-void ShowMessageBox(QWidget* parent, const std::string& text);
-// A Yes/No question whose default (and Escape) button is No; true for Yes.
-bool AskQuestion(QWidget* parent, const std::string& question);
+// false when the printer failed, with the reason in `whyNot`. Where no
+// printer is set up, nothing is asked.
+bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing, std::string& whyNot);
 
 }  // namespace gui
 }  // namespace brisko

@@ -20,6 +20,7 @@ FileSectorForm::FileSectorForm(QWidget* parent, FileSectorDialog& dialog)
       browse_(new QPushButton("...")) {
   setWindowTitle(Text(dialog.title));
   file_->setMinimumWidth(320);
+  browse_->setAutoDefault(false);  // Enter presses OK, also when browsing was the last click
   // Browsing keeps the chosen sector: a download must go where the operator
   // pointed, not back to the first sector because a file was picked.
   connect(browse_, &QPushButton::clicked, this, [this] { BrowseForFile(this, file_, BrowseMode::Open); });

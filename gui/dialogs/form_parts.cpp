@@ -21,7 +21,10 @@ QComboBox* ListCombo(const std::vector<std::string>& entries, int selected) {
 }
 
 QDialogButtonBox* OkCancelButtons(QDialog* dialog, const char* okText, const char* cancelText) {
-  auto* buttons = new QDialogButtonBox;
+  // Made inside the dialog at once: a button becomes the dialog's default
+  // only when it already has the dialog above it; otherwise Enter would
+  // press whichever button comes first after the focus.
+  auto* buttons = new QDialogButtonBox(dialog);
   QPushButton* ok = buttons->addButton(okText, QDialogButtonBox::AcceptRole);
   ok->setDefault(true);
   ok->setObjectName("ok");

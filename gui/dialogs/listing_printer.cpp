@@ -72,11 +72,16 @@ QFont ListingFont() {
   return font;
 }
 
-bool PrintListingTo(QPrinter& printer, const std::string& title, const std::string& listing) {
+bool PrintListingTo(QPrinter& printer, const std::string& title, const std::string& listing, std::string& whyNot) {
   printer.setDocName(QString::fromStdString(title));
   printer.setFullPage(true);
   QPainter painter;
-  if (!painter.begin(&printer)) return false;
+  const std::string name =
+      printer.printerName().isEmpty() ? "The printer" : "The printer " + printer.printerName().toStdString();
+  if (!painter.begin(&printer)) {
+    whyNot = name + " could not be started.";
+    return false;
+  }
   painter.setFont(ListingFont());
   painter.setBackgroundMode(Qt::OpaqueMode);
   painter.setBackground(Qt::white);
@@ -88,6 +93,7 @@ bool PrintListingTo(QPrinter& printer, const std::string& title, const std::stri
   while (from < text.size()) {
     if (from > 0 && !printer.newPage()) {
       printer.abort();
+      whyNot = name + " took no further page.";
       return false;
     }
     const qsizetype length = PageLength(metrics, page, text, from);
@@ -97,7 +103,9 @@ bool PrintListingTo(QPrinter& printer, const std::string& title, const std::stri
     // blank line.
     if (from < text.size() && text.at(from) == '\n') ++from;
   }
-  return painter.end();
+  if (painter.end()) return true;
+  whyNot = name + " did not finish the document.";
+  return false;
 }
 
 }  // namespace brisko::gui

@@ -14,7 +14,7 @@ QFont ListingFont();
 // margins, header or page numbers). Each page takes the largest run of the
 // remaining text that, word-wrapped to the page width with tabs expanded, is
 // no taller than the page. False when the printer could not be started or
-// refused a page; the document is then aborted.
-bool PrintListingTo(QPrinter& printer, const std::string& title, const std::string& listing);
+// refused a page, saying which in `whyNot`; the document is then aborted.
+bool PrintListingTo(QPrinter& printer, const std::string& title, const std::string& listing, std::string& whyNot);
 
 }  // namespace brisko::gui

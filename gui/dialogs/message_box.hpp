@@ -1,14 +1,16 @@
 #pragma once
-#include <string>
+#include <QString>
 
 class QWidget;
 
 namespace brisko::gui {
 
-// One message with an OK button and no icon, captioned with the
-// application's title; returns when it has been read.
-void ShowMessage(QWidget* parent, const std::string& text);
-// A Yes/No question whose default button is No.
-bool AskYesNo(QWidget* parent, const std::string& question);
+// Every message box of the window and its dialogs: the application title as
+// caption, no icon.
+
+// One message with an OK button; returns when it has been read.
+void ShowMessage(QWidget* parent, const QString& text);
+// A Yes/No question whose default (and Escape) button is No; true for Yes.
+bool AskYesNo(QWidget* parent, const QString& question);
 
 }  // namespace brisko::gui

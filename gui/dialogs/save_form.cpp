@@ -24,6 +24,7 @@ SaveForm::SaveForm(QWidget* parent, SaveDialog& dialog)
       text_(new QRadioButton("Text File")) {
   setWindowTitle(kTitle);
   file_->setMinimumWidth(320);
+  browse_->setAutoDefault(false);
   connect(browse_, &QPushButton::clicked, this, [this] { BrowseForFile(this, file_, BrowseMode::Save); });
 
   auto* fileRow = new QHBoxLayout;

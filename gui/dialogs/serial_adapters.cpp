@@ -3,11 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 #include <tuple>
-
-#include "link/port_names.hpp"
 
 namespace brisko::gui {
 namespace {
@@ -37,29 +34,13 @@ std::vector<std::string> FindSerialAdapters(const std::string& deviceDir) {
     if (const auto key = AdapterKey(name)) found.emplace_back(key->first, key->second, entry.path().string());
   }
   std::sort(found.begin(), found.end());
+  // The names that stay with a USB adapter whichever socket it is in come first.
   std::vector<std::string> adapters;
+  for (const auto& entry : std::filesystem::directory_iterator(deviceDir + "/serial/by-id", error))
+    adapters.push_back(entry.path().string());
+  std::sort(adapters.begin(), adapters.end());
   for (const auto& item : found) adapters.push_back(std::get<2>(item));
   return adapters;
-}
-
-bool SavePortMapping(const std::string& path, int portNumber, const std::string& device) {
-  if (path.empty()) return false;
-  std::vector<std::string> lines;
-  {
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) {
-      const std::size_t equals = line.find('=');
-      std::string name = equals == std::string::npos ? "" : line.substr(0, equals);
-      name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return c == ' ' || c == '\t'; }), name.end());
-      if (ParseComName(name) == portNumber) continue;
-      lines.push_back(line);
-    }
-  }
-  if (!device.empty()) lines.push_back(ComName(portNumber) + "=" + device);
-  std::ofstream out(path, std::ios::trunc);
-  for (const std::string& line : lines) out << line << '\n';
-  out.close();
-  return !out.fail();
 }
 
 }  // namespace brisko::gui

@@ -19,6 +19,15 @@ inline LinkTiming LegacyTiming() {
   return t;
 }
 
+// The same on a pseudo-terminal, which passes each byte through two
+// threads' (or processes') schedulers: more room for a byte to come.
+inline LinkTiming PtyLegacyTiming() {
+  LinkTiming t = LegacyTiming();
+  t.queueReplyWait = 600ms;
+  t.inputWait = 800ms;
+  return t;
+}
+
 inline sim::SimConfig LegacyChipConfig(int model, std::uint8_t remapBits = 0) {
   sim::SimConfig config;
   config.model = model;

@@ -65,9 +65,10 @@ class ScriptedOperator final : public Operator {
     byteEditPresses.pop_front();
     return press(dialog);
   }
-  bool PrintListing(const std::string& listing) override {
+  bool PrintListing(const std::string& listing, std::string& whyNot) override {
     log.push_back("print");
     printed.push_back(listing);
+    if (!printerWorks) whyNot = printerTrouble;
     return printerWorks;
   }
 
@@ -108,6 +109,7 @@ class ScriptedOperator final : public Operator {
   // Listings handed to the printer, and whether the printer takes them.
   std::vector<std::string> printed;
   bool printerWorks = true;
+  std::string printerTrouble;  // what a printer that does not work says
 
   std::vector<std::string> messages;
   std::vector<std::string> questions;

@@ -39,6 +39,25 @@ class UserDirsInTemp {
   bool had_[3] = {false, false, false};
 };
 
+// A full disk for this process, while the object lives: a write that would
+// make a file longer than `bytes` fails (EFBIG) instead of ending the
+// process.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(unsigned long bytes);
+  ~FileSizeLimit();
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  unsigned long savedCurrent_ = 0;
+  unsigned long savedMax_ = 0;
+  void (*savedSignal_)(int) = nullptr;
+};
+
+// The names in a folder, sorted (none when it does not exist).
+std::vector<std::string> FolderNames(const std::string& folder);
+
 // Whole-file helpers.
 std::string ReadFile(const std::string& path);
 void WriteFile(const std::string& path, const std::string& bytes);

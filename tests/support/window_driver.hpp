@@ -1,7 +1,10 @@
 #pragma once
-// The desktop window on an in-process simulated chip, driven as a person
-// would: its menus, buttons, tabs and views are clicked, and every message
-// box it opens is read and answered by pressing its buttons.
+// The desktop window on a simulated chip, driven as a person would: its
+// menus, buttons, tabs and views are clicked, and every message box it opens
+// is read and answered by pressing its buttons. The chip is in-process, or
+// on a pseudo-terminal that the window opens as a real port; either way the
+// session keeps its settings, port map and recovery files in the test's
+// temporary folder.
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
@@ -19,29 +22,31 @@
 
 #include "gui/brisko_window.hpp"
 #include "gui/qt_operator.hpp"
+#include "link/posix_serial_device.hpp"
 #include "sim/sim_device.hpp"
 #include "support/fast_timing.hpp"
+#include "support/pty_board.hpp"
 #include "support/sim_chip.hpp"
 
 namespace brisko::test {
 
 // Message boxes, questions and the lock, remap and byte-edit dialogs go to
-// the window's real ones; the file and range dialogs are answered from the
-// test's script.
+// the window's real ones (so does the communication set-up, when asked); the
+// file and range dialogs are answered from the test's script.
 class DialogAnswers final : public Operator {
  public:
   explicit DialogAnswers(QWidget* parent) : boxes(parent) {}
   void Tell(const std::string& text) override { boxes.Tell(text); }
   bool Ask(const std::string& question) override { return boxes.Ask(question); }
   bool SelectChip(ChipSelection& s) override { return onSelectChip && onSelectChip(s); }
-  bool CommSetup(CommSetupDialog&) override { return true; }
+  bool CommSetup(CommSetupDialog& d) override { return realCommSetup ? boxes.CommSetup(d) : true; }
   bool ChooseFileAndSector(FileSectorDialog& d) override { return onFileAndSector && onFileAndSector(d); }
   bool ChooseRange(RangeDialog& d) override { return onRange && onRange(d); }
   bool ChooseSave(SaveDialog& d) override { return onSave && onSave(d); }
   bool ChooseLockOption(LockMenu& m) override { return boxes.ChooseLockOption(m); }
   bool ChooseRemap(RemapMenu& m) override { return boxes.ChooseRemap(m); }
   ByteEditButton EditBytes(ByteEditDialog& d) override { return boxes.EditBytes(d); }
-  bool PrintListing(const std::string& listing) override {
+  bool PrintListing(const std::string& listing, std::string&) override {
     printed.push_back(listing);
     return true;
   }
@@ -52,12 +57,24 @@ class DialogAnswers final : public Operator {
   std::function<bool(RangeDialog&)> onRange;
   std::function<bool(SaveDialog&)> onSave;
   std::vector<std::string> printed;
+  bool realCommSetup = false;
+};
+
+// Where the window finds the chip.
+enum class ChipLink {
+  InProcess,  // the simulator's own connection
+  Pty,        // a pseudo-terminal at the test's "tty", opened through the port map or a typed path
 };
 
 class WindowDriver : public SimChip {
  public:
-  explicit WindowDriver(const sim::SimConfig& config)
-      : SimChip(config), window(sim::SimOpener(target), FastTiming()), answers(&window) {
+  explicit WindowDriver(const sim::SimConfig& config, ChipLink link = ChipLink::InProcess,
+                        LinkTiming timing = FastTiming())
+      : SimChip(config),
+        board(link == ChipLink::Pty ? std::make_unique<PtyBoard>(target, Path("tty")) : nullptr),
+        window(board ? PosixOpener(dirs.Places().PortMapFile()) : sim::SimOpener(target), timing, dirs.Places()),
+        answers(&window) {
+    answers.realCommSetup = link == ChipLink::Pty;
     window.Shell().Record()->SetChipModel(static_cast<ChipModel>(config.model));
     window.Shell().Record()->SetMemoryMode(static_cast<MemoryMode>(config.memoryMode));
     window.Op().SetAnswers(&answers);
@@ -126,6 +143,7 @@ class WindowDriver : public SimChip {
   }
   QString DumpCell(int row, int column) { return window.DumpTable().index(row, column).data().toString(); }
 
+  std::unique_ptr<PtyBoard> board;
   gui::BriskoWindow window;
   DialogAnswers answers;
   QTimer boxWatch;
