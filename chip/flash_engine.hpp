@@ -101,8 +101,7 @@ class FlashEngine {
                                    const char* workLabel);
   bool VerifyBlock1Chunk(std::span<const std::uint8_t> working);
 
-  // Queued transport: a reply byte is taken from replyQueue within
-  // timing.queueReplyWait, and never once operationFailed is set.
+  // Queued transport: a reply byte as TakeQueuedReply takes it.
   bool TakeReply(LegacyQueues& queues, std::uint8_t& byte);
   bool TakeReplies(LegacyQueues& queues, std::span<std::uint8_t> out);
   bool QueueData(LegacyQueues& queues, std::span<const std::uint8_t> bytes);

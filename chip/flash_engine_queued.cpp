@@ -1,9 +1,8 @@
 #include <algorithm>
-#include <chrono>
-#include <thread>
 #include <vector>
 
 #include "link/command_primitives.hpp"
+#include "link/read_routines.hpp"
 #include "link/result_codes.hpp"
 #include "chip/engine_commands.hpp"
 #include "chip/engine_labels.hpp"
@@ -16,16 +15,7 @@
 namespace brisko {
 
 bool FlashEngine::TakeReply(LegacyQueues& queues, std::uint8_t& byte) {
-  using Clock = std::chrono::steady_clock;
-  const auto deadline = Clock::now() + Timing().queueReplyWait;
-  for (;;) {
-    const bool got = QueueGet(queues.replyQueue, queues.replyMutex, byte, messages_) == kQueueOk;
-    // The worker sets the latch when it has given up: nothing more will come.
-    if (state_.operationFailed.load()) return false;
-    if (got) return true;
-    if (Clock::now() >= deadline) return false;
-    std::this_thread::yield();
-  }
+  return TakeQueuedReply(queues, messages_, Timing(), state_.operationFailed, byte);
 }
 
 bool FlashEngine::TakeReplies(LegacyQueues& queues, std::span<std::uint8_t> out) {

@@ -17,6 +17,7 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint8_t kPrompt = 0xF7;
 constexpr std::uint8_t kNothingToDo = 0x61;
 constexpr const char* kPurgeWarning = "Warning! Failed to purge in_buffer.";
+constexpr std::chrono::microseconds kParameterLook{100};
 
 // Messages of the worker's thread, kept for the command thread: every
 // operator call comes from there.
@@ -78,7 +79,9 @@ class WorkerLoop {
       std::unique_lock held(q_.parameterMutex);
       if (q_.parameterQueue.IsEmpty()) {
         held.unlock();
-        std::this_thread::yield();
+        // The command thread queues a frame's bytes together, well ahead of
+        // the line: this wait is rare and short, and must not spin.
+        std::this_thread::sleep_for(kParameterLook);
         return Pass::Next;
       }
       if (!q_.parameterQueue.Get(byte)) {
@@ -105,9 +108,10 @@ class WorkerLoop {
     const auto now = Clock::now();
     // The loader prompts again when it has given up on a command; a prompt
     // that comes long after the command's previous byte is that, not data.
+    // The command is lost, the loader is not: the prompt is answered.
     if (byte == kPrompt && lastByteTime_ && !failed_.load() &&
         now - *lastByteTime_ > port_.Timing().legacyLateByte)
-      return Pass::Failed;
+      return CommandLost();
     lastByteTime_ = now;
     if (readOne_) {
       readOne_ = false;
@@ -115,9 +119,20 @@ class WorkerLoop {
       readAfter_ = false;
     }
     if (failed_.load()) return Pass::Failed;
-    std::lock_guard held(q_.replyMutex);
-    if (!q_.replyQueue.IsFull() && !q_.replyQueue.Put(byte)) held_.Tell(text::kQueueWriteFailed);
+    {
+      std::lock_guard held(q_.replyMutex);
+      if (!q_.replyQueue.IsFull() && !q_.replyQueue.Put(byte)) held_.Tell(text::kQueueWriteFailed);
+    }
+    q_.Announce();
     return Pass::Next;
+  }
+
+  // The waiter for the lost command's reply learns at once that none comes.
+  Pass CommandLost() {
+    sending_ = readAfter_ = readOne_ = lengthFollows_ = false;
+    q_.commandLost = true;
+    q_.Announce();
+    return AnswerPrompt();
   }
 
   // Waits for the loader's prompt, then answers it with the next command.
@@ -126,6 +141,7 @@ class WorkerLoop {
       std::lock_guard held(q_.commandMutex);
       q_.workerIdle = true;
     }
+    q_.Announce();
     const auto deadline = Clock::now() + port_.Timing().legacyPromptWait;
     for (;;) {
       if (!run_.load()) return Pass::Stopped;
@@ -137,6 +153,10 @@ class WorkerLoop {
       if (port_.ReadByte(byte) != kByteOk) return Pass::Failed;
       if (byte == kPrompt) break;
     }
+    return AnswerPrompt();
+  }
+
+  Pass AnswerPrompt() {
     TakeCommand();
     Arm();
     if (failed_.load()) return Pass::Failed;
@@ -217,6 +237,9 @@ LegacyLinkWorker::LegacyLinkWorker(SerialPort& port, std::atomic<bool>& operatio
     }
     shared->result = result;
     shared->finished = true;
+    // Whoever waits on the worker learns at once that nothing more comes.
+    shared->queues.workerGone = true;
+    shared->queues.Announce();
   });
 }
 
@@ -243,7 +266,7 @@ std::vector<std::string> LegacyLinkWorker::Stop() {
 }
 
 bool LegacyLinkWorker::Finished() const { return shared_->finished.load(); }
-int LegacyLinkWorker::Result() const { return shared_->result.load(); }
+int LegacyLinkWorker::ExitCode() const { return shared_->result.load(); }
 
 namespace {
 

@@ -43,11 +43,14 @@ class LegacyLinkWorker {
   // command thread to tell. Safe to call more than once.
   std::vector<std::string> Stop();
 
-  // The thread has ended: stopped, or given up with operationFailed set.
+  // The thread has ended: stopped, or given up with operationFailed set (a
+  // port that failed, or a chip that stopped prompting). A command the chip
+  // gives up on ends nothing: its waiter is told (commandLost) and the worker
+  // answers the loader's next prompt.
   bool Finished() const;
   // 0 when stopped through Stop(), -1 after a failure; meaningful once
   // Finished().
-  int Result() const;
+  int ExitCode() const;
 
  private:
   struct Shared;

@@ -11,6 +11,7 @@ namespace brisko {
 // One object per session, passed down; never global.
 struct SessionState {
   std::uint8_t securityBits = 0;     // status byte AND E0h
+  std::uint8_t statusByte = 0;       // the whole status byte of the last detection
   std::string savedRemapText;
   bool doubleClockOn = false;
   bool doubleClockAsked = false;     // offered once per run, never cleared

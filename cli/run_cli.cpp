@@ -142,6 +142,9 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
     const auto detected = [&] { settingsSaved = SaveProvenSettings(settings, window, err); };
     outcome = runner.Run([&](MainWindow&) { return RunCommand(command, context, detected); });
   }
+  // The process ends next: a command whose last bytes never left the port
+  // has not reached the chip.
+  if (!port.DrainOutput() && outcome.Ok()) outcome = CommandOutcome::Failed("send the last bytes", Result::Failed);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   if (onTerminal) progress.Finish();
   window.SetObserver(nullptr);

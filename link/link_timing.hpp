@@ -17,6 +17,9 @@ struct LinkTiming {
   Millis writeCompletion{1000};    // one single-byte write
   Millis writeBytesCompletion{2000};
   Millis drainWait{199};           // output queue drain before each write
+  // Output queue drain before a purge or a close: what a WriteBytes may
+  // leave in the queue, at the slowest accepted rate.
+  Millis finalDrainWait{2000};
 
   // Detection.
   Millis syncLimit{12000};         // baud-detect rounds until "OK"
@@ -62,6 +65,7 @@ inline LinkTiming LinkTiming::Scaled(double factor) {
   t.writeCompletion = scale(t.writeCompletion);
   t.writeBytesCompletion = scale(t.writeBytesCompletion);
   t.drainWait = scale(t.drainWait);
+  t.finalDrainWait = scale(t.finalDrainWait);
   t.syncLimit = scale(t.syncLimit);
   t.queueReplyWait = scale(t.queueReplyWait);
   t.externalErasePause = scale(t.externalErasePause);

@@ -151,6 +151,8 @@ class PosixSerialDevice final : public SerialDevice {
   // tcdrain has no time limit, and a poll at millisecond steps would cost a
   // quarter of the line time per byte at 38400 bit/s; so the queue is looked
   // at every few tens of microseconds until it is empty or the limit passes.
+  // A pseudo-terminal reports an empty queue at once (TIOCOUTQ 0, and
+  // tcdrain returns) even while the far end has not taken the bytes.
   bool DrainOutput(Millis limit) override {
     auto deadline = Clock::now() + limit;
     for (;;) {
@@ -162,6 +164,9 @@ class PosixSerialDevice final : public SerialDevice {
   }
 
   void PurgeInput() override { ::tcflush(fd_, TCIFLUSH); }
+  // On a pseudo-terminal this also throws away bytes already written that
+  // the far end has not taken yet; SerialPort calls it only for a queue that
+  // did not drain.
   void PurgeOutput() override { ::tcflush(fd_, TCOFLUSH); }
 
   void SetDtr(bool on) override { SetModemLine(TIOCM_DTR, on); }

@@ -2,7 +2,6 @@
 
 #include <chrono>
 #include <system_error>
-#include <thread>
 
 #include "link/report_texts.hpp"
 
@@ -58,22 +57,44 @@ void Empty(ByteQueue& queue, std::mutex& mutex) {
 
 }  // namespace
 
+void LegacyQueues::Announce() {
+  {
+    std::lock_guard lock(newsMutex_);
+    ++newsCount_;
+  }
+  news_.notify_all();
+}
+
+bool LegacyQueues::AwaitNews(std::chrono::steady_clock::time_point deadline, const std::function<bool()>& ready) {
+  // Flags that change without an announcement are seen within this long.
+  constexpr std::chrono::milliseconds kLookAgain{5};
+  for (;;) {
+    std::uint64_t seen = 0;
+    {
+      std::lock_guard lock(newsMutex_);
+      seen = newsCount_;
+    }
+    // `ready` takes the queues' own mutexes: never while holding newsMutex_.
+    if (ready()) return true;
+    const auto now = std::chrono::steady_clock::now();
+    if (now >= deadline) return false;
+    std::unique_lock lock(newsMutex_);
+    news_.wait_until(lock, std::min(deadline, now + kLookAgain), [&] { return newsCount_ != seen; });
+  }
+}
+
 void SettleQueues(LegacyQueues& queues, Millis limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
-  for (;;) {
-    {
-      std::lock_guard held(queues.commandMutex);
-      if (queues.workerIdle.load() || std::chrono::steady_clock::now() >= deadline) {
-        std::uint8_t ignored = 0;
-        while (queues.commandQueue.Get(ignored)) {
-        }
-        break;
-      }
+  queues.AwaitNews(deadline, [&] { return queues.workerIdle.load() || queues.workerGone.load(); });
+  {
+    std::lock_guard held(queues.commandMutex);
+    std::uint8_t ignored = 0;
+    while (queues.commandQueue.Get(ignored)) {
     }
-    std::this_thread::yield();
   }
   Empty(queues.parameterQueue, queues.parameterMutex);
   Empty(queues.replyQueue, queues.replyMutex);
+  queues.commandLost = false;
 }
 
 }  // namespace brisko

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <thread>
 
 #include "link/command_primitives.hpp"
 #include "link/report_texts.hpp"
@@ -46,14 +45,17 @@ Result ReadBlock0Sectors(SerialPort& port, std::uint16_t first, std::uint8_t* ou
 // that has not come within the limit never will.
 bool TakeQueuedReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
                      const std::atomic<bool>& operationFailed, std::uint8_t& byte) {
-  auto deadline = std::chrono::steady_clock::now() + timing.queueReplyWait;
-  for (;;) {
-    int result = QueueGet(queues.replyQueue, queues.replyMutex, byte, owner);
-    if (result == kQueueOk) return true;
-    if (result != kQueueFullOrEmpty) return false;
-    if (operationFailed.load() || std::chrono::steady_clock::now() >= deadline) return false;
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
-  }
+  const auto deadline = std::chrono::steady_clock::now() + timing.queueReplyWait;
+  int result = kQueueFullOrEmpty;
+  queues.AwaitNews(deadline, [&] {
+    result = QueueGet(queues.replyQueue, queues.replyMutex, byte, owner);
+    // Nothing more will come once the worker or the chip has given up.
+    return result != kQueueFullOrEmpty || operationFailed.load() || queues.commandLost.load() ||
+           queues.workerGone.load();
+  });
+  // The worker sets the latch when it has given up: a byte taken then is no
+  // part of a reply that will complete.
+  return result == kQueueOk && !operationFailed.load();
 }
 
 Result SaveSector0(SerialPort& port, SavedAreas& saved) {

@@ -24,8 +24,10 @@ struct SavedAreas {
 Result SaveSector0(SerialPort& port, SavedAreas& saved);
 Result SaveArea2000(SerialPort& port, SavedAreas& saved);
 
-// One reply byte from the worker's replyQueue, polled for at most
-// timing.queueReplyWait; false at once when operationFailed is set.
+// One reply byte from the worker's replyQueue, waited for at most
+// timing.queueReplyWait; false at once when operationFailed is set, when the
+// chip gave up on the command, or when the worker has ended with the queue
+// empty.
 bool TakeQueuedReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
                      const std::atomic<bool>& operationFailed, std::uint8_t& byte);
 

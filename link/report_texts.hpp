@@ -20,6 +20,7 @@ inline constexpr const char* kSectorEraseFailed = "Sector erase failed!!!";
 inline constexpr const char* kDownloadFailed = "Failed to Download Data!!!";
 inline constexpr const char* kReadFailed = "Failed to Read Data!!!";
 inline constexpr const char* kPortDisconnected = "the port was disconnected";
+inline constexpr const char* kOutputNotDrained = "the bytes written did not leave the output queue in time";
 inline constexpr const char* kVerifyFailed = "Failed to Verify Data!!!";
 
 }  // namespace brisko::text

@@ -67,18 +67,24 @@ Result SerialPort::Open() {
   SetLine(Line::Dtr, true);
   SetLine(Line::Rts, true);
   device_->PurgeInput();
-  device_->PurgeOutput();
+  // Nothing was written on this handle; what another writer left in a real
+  // port's queue has drained by the time its close returned.
+  DiscardOutputUnless(device_->DrainOutput(Millis{0}));
   SetLine(Line::Rts, false);
   return Result::Ok;
 }
 
+// The last bytes leave before the lines drop: RTS low holds the board in
+// reset, and a byte still in the queue would reach a chip that no longer
+// listens, or not reach it at all.
 int SerialPort::Close() {
   linkUp_ = false;
   if (!IsOpen()) return kResultNotOpen;
+  const bool drained = DrainOutput();
   SetLine(Line::Dtr, false);
   SetLine(Line::Rts, false);
   device_->PurgeInput();
-  device_->PurgeOutput();
+  DiscardOutputUnless(drained);
   device_.reset();
   if (trace_) trace_->Note("close");
   return kClosed;
@@ -176,10 +182,24 @@ bool SerialPort::PurgeInput() {
   return true;
 }
 
+bool SerialPort::DrainOutput() {
+  if (!IsOpen()) return true;
+  UsePreciseTimersOnThisThread();
+  if (device_->DrainOutput(timing_.finalDrainWait)) return true;
+  if (trace_) trace_->Note("output did not drain");
+  owner_->Tell(DeviceName() + ": " + text::kOutputNotDrained);
+  return false;
+}
+
 bool SerialPort::PurgeOutput() {
   if (!IsOpen()) return false;
-  device_->PurgeOutput();
-  return true;
+  const bool drained = DrainOutput();
+  DiscardOutputUnless(drained);
+  return drained;
+}
+
+void SerialPort::DiscardOutputUnless(bool drained) {
+  if (!drained) device_->PurgeOutput();
 }
 
 void SerialPort::SetLinesForInternalMode() {

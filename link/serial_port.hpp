@@ -37,6 +37,16 @@ class SerialPort {
   int WaitForInput();
   int PollInput();
   bool PurgeInput();
+  // A byte counts as sent once it has left the output queue. Waits (at most
+  // timing.finalDrainWait) until everything written has left; a queue that
+  // does not empty in time is a failed write: told, and false. True on a
+  // closed port (nothing is pending).
+  bool DrainOutput();
+  // Drains first, and aborts and clears the output queue only when the drain
+  // failed: bytes already written are never thrown away. On a
+  // pseudo-terminal the queue always looks empty while the far end may not
+  // have taken the bytes yet, and clearing it would lose them. False when
+  // the port is closed or output had to be discarded.
   bool PurgeOutput();
 
   void SetLinesForInternalMode();
@@ -80,6 +90,9 @@ class SerialPort {
   enum class Line { Dtr, Rts };
   void SetLine(Line line, bool on);
   bool Drain();
+  // The output purge of Open, Close and PurgeOutput; `drained` says whether
+  // anything is left to discard.
+  void DiscardOutputUnless(bool drained);
   int WriteRaw(const std::uint8_t* data, std::size_t count, Millis limit);
 
   MessageSink* owner_;

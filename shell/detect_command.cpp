@@ -84,6 +84,7 @@ bool ApplyAnswers(MainWindow& window, SessionRecord& record, const LoaderAnswers
   const int model = record.GetChipModel();
   record.Port().SetLinkUp();
   record.AllocateImages();
+  state.statusByte = answers.status;
   DecodeSecurityStatus(window, answers.status);
 
   ChipInfoTexts info = window.ChipInfo();

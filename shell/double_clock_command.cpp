@@ -5,7 +5,7 @@
 #include "chip/chip_catalogue.hpp"
 #include "chip/configuration_sequences.hpp"
 #include "link/result_codes.hpp"
-#include "shell/detect_command.hpp"
+#include "shell/configuration_check.hpp"
 #include "shell/main_window.hpp"
 
 namespace brisko {
@@ -40,8 +40,7 @@ CommandOutcome OnDoubleClock(MainWindow& w) {
     }
   }
   w.State().linkBusy = false;
-  DetectTarget(w);
-  return outcome;
+  return RedetectAndConfirm(w, outcome, {StatusAspect::DoubleClock, 0x08, "Double clock Failed!", "confirm double clock"});
 }
 
 }  // namespace brisko

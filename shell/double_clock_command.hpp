@@ -6,7 +6,8 @@ namespace brisko {
 class MainWindow;
 
 // The 2xCLK tool-bar button: puts a KT500 chip into double-clock mode and
-// re-detects (after No as well).
+// re-detects (after No as well); it has succeeded only when the chip then
+// shows double clock.
 CommandOutcome OnDoubleClock(MainWindow& w);
 
 }  // namespace brisko

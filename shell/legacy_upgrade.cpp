@@ -224,10 +224,12 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
 
   if (!WriteInstaller(engine, queues)) {
     // A partly written installer must not be started: the user's code goes
-    // back through the 1.1E loader, which still runs.
+    // back through the 1.1E loader, which still runs, by a worker started
+    // again where the one that carried the installer has given up.
     const bool restored = Attempts([&] {
-      return engine.EraseSectorsQueued(queues, 0x0000, kSector, kUserSectors) == Result::Ok &&
-             engine.ProgramRangeQueued(queues, 0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) ==
+      LegacyQueues& live = w.LiveLegacyWorker()->Queues();
+      return engine.EraseSectorsQueued(live, 0x0000, kSector, kUserSectors) == Result::Ok &&
+             engine.ProgramRangeQueued(live, 0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) ==
                  Result::Ok;
     });
     TellHeld(w);

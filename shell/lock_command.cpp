@@ -2,6 +2,7 @@
 
 #include "chip/configuration_sequences.hpp"
 #include "link/result_codes.hpp"
+#include "shell/configuration_check.hpp"
 #include "shell/configuration_menus.hpp"
 #include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
@@ -47,8 +48,10 @@ CommandOutcome OnLockChip(MainWindow& w) {
       outcome = Lock(w, model, menu.lockOption, securityBits);
   }
   w.State().linkBusy = false;
-  DetectTarget(w);
-  return outcome;
+  const LockSequence sequence = LockSequenceFor(model, record->GetMemoryMode());
+  return RedetectAndConfirm(w, outcome,
+                            {StatusAspect::Security, LockOptionBits(sequence, menu.lockOption), "Set Lock Failed!",
+                             "confirm the lock"});
 }
 
 }  // namespace brisko

@@ -30,6 +30,15 @@ LegacyLinkWorker& MainWindow::StartLegacyWorker() {
   return *legacyWorker_;
 }
 
+LegacyLinkWorker* MainWindow::LiveLegacyWorker() {
+  if (!legacyWorker_ || !legacyWorker_->Finished()) return legacyWorker_.get();
+  for (const std::string& text : StopLegacyWorker()) op_->Tell(text);
+  // The loader prompts whenever it waits for a command: a new worker needs
+  // no new hand-shake.
+  StartLegacyWorker().Release();
+  return legacyWorker_.get();
+}
+
 std::vector<std::string> MainWindow::StopLegacyWorker() {
   std::vector<std::string> held;
   if (legacyWorker_) held = legacyWorker_->Stop();

@@ -89,6 +89,11 @@ class MainWindow final : public ProgressSink {
   // Stops and joins the worker, if any; returns the messages it held for
   // the operator.
   std::vector<std::string> StopLegacyWorker();
+  // The worker, started again and released to the port if the one that ran
+  // has ended (its held messages are told first): for the put-back through a
+  // 1.1E loader that is still in place after the worker gave up. Null when
+  // no worker was started.
+  LegacyLinkWorker* LiveLegacyWorker();
 
   // --- common entry checks -------------------------------------------------
   // ClearStatusText, record present (ReportNoChip) and applyGeometry, then as

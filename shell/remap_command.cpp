@@ -5,8 +5,8 @@
 #include "chip/chip_catalogue.hpp"
 #include "chip/configuration_sequences.hpp"
 #include "link/result_codes.hpp"
+#include "shell/configuration_check.hpp"
 #include "shell/configuration_menus.hpp"
-#include "shell/detect_command.hpp"
 #include "shell/main_window.hpp"
 
 namespace brisko {
@@ -23,6 +23,7 @@ struct ConfigBitPlan {
   const char* name;  // "SC0" / "SC1"
   std::vector<std::uint8_t> bytes;
   bool hidesLoader;  // the loader no longer answers in internal memory mode
+  std::uint8_t remapBit;  // where the next status byte shows it
 };
 
 // SC0 or SC1 on the KT500 family; none where the option programs neither.
@@ -30,12 +31,22 @@ std::optional<ConfigBitPlan> ConfigBitFor(int model, int memoryMode, int remapOp
   if (FamilyOf(model) != ChipFamily::KT500) return std::nullopt;
   const bool internal = memoryMode == kInternalMemory;
   if (remapOption == kSc0)
-    return ConfigBitPlan{"SC0", Sc0Bytes(memoryMode), internal && SharesBlockAddresses(model)};
+    return ConfigBitPlan{"SC0", Sc0Bytes(memoryMode), internal && SharesBlockAddresses(model), 0x01};
   // KT530 and KT560 take any other option as SC1, KT570 and KT580 only SC1's
   // own value: on these models SC1 is the only other radio.
   const bool sc1 = model == kKT530 || model == kKT560 || ((model == kKT570 || model == kKT580) && remapOption == kSc1);
-  if (sc1) return ConfigBitPlan{"SC1", Sc1Bytes(memoryMode), internal};
+  if (sc1) return ConfigBitPlan{"SC1", Sc1Bytes(memoryMode), internal, 0x02};
   return std::nullopt;
+}
+
+// The remap bits a KT400-family option programs: RB0, RB1 or both.
+std::uint8_t KT400RemapBits(int remapOption) {
+  switch (remapOption) {
+    case 1: return 0x01;
+    case 2: return 0x02;
+    case 3: return 0x03;
+    default: return 0x00;
+  }
 }
 
 CommandOutcome ProgramConfigBit(MainWindow& w, const ConfigBitPlan& plan) {
@@ -88,9 +99,16 @@ CommandOutcome OnMemoryRemap(MainWindow& w) {
   else if (IsKT400(model))
     outcome = RemapKT400(w, menu.remapOption);
   w.State().linkBusy = false;
+  // A chip that no longer answers in this memory mode cannot be asked.
   const bool hidden = configBit && configBit->hidesLoader && mode == kInternalMemory;
-  if (!hidden) DetectTarget(w);
-  return outcome;
+  if (hidden) return outcome;
+  AskedStatus asked{StatusAspect::Remap, KT400RemapBits(menu.remapOption), "Memory Remap Failed!", "confirm the remap"};
+  if (configBit) {
+    asked.bits = configBit->remapBit;
+    asked.failedText = std::string("Program ") + configBit->name + " Failed!";
+    asked.step = std::string("confirm ") + configBit->name;
+  }
+  return RedetectAndConfirm(w, outcome, asked);
 }
 
 }  // namespace brisko

@@ -1,6 +1,7 @@
 #include "shell/run_user_code.hpp"
 
 #include "link/command_primitives.hpp"
+#include "link/result_codes.hpp"
 #include "shell/main_window.hpp"
 
 namespace brisko {
@@ -24,17 +25,19 @@ CommandOutcome Execute(MainWindow& w, bool fromExternalFlash) {
     return CommandOutcome::Refused(Refusal::NoChip);
   }
   SerialPort& port = record->Port();
+  bool sent = true;
   if (state.ExternalBankSelected() || fromExternalFlash) {
     w.ResetTarget();
     port.SetLinesForExternalMode();
   } else {
-    SendRunUserCode(port);
+    sent = SendRunUserCode(port) == kByteOk;
   }
   state.userCodeStarted = true;
   w.ResetChipInfo();
   port.ClearLinkUp();
   port.PurgeInput();
-  port.PurgeOutput();
+  // The program runs only once 62h 62h have reached the chip.
+  if (!port.PurgeOutput() || !sent) return CommandOutcome::Failed("start the user's program", Result::Failed);
   return CommandOutcome::Success("started the user's program");
 }
 

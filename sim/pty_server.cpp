@@ -4,6 +4,7 @@
 #include <poll.h>
 #include <stdlib.h>
 #include <sys/stat.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -61,6 +62,7 @@ std::string HeldBackText(const SimReply& r) {
 
 struct PtyServer::State {
   std::shared_ptr<SimTarget> target;
+  PtyBehaviour behaviour;
   int master = -1;
   std::string slavePath;
   // A host has the slave side open, or had it and sent bytes that the
@@ -68,34 +70,52 @@ struct PtyServer::State {
   bool hostPresent = false;
   std::string linkPath;
   bool linkMade = false;
+  // Host bytes taken from the terminal that the chip has not read yet.
+  std::deque<DueByte> incoming;
   std::deque<DueByte> replies;
   std::function<void(const std::string&)> log;
 
-  void Receive(const std::uint8_t* bytes, std::size_t n, TimePoint now) {
-    for (std::size_t i = 0; i < n; ++i) {
-      const SimTarget::Phase before = target->CurrentPhase();
-      std::vector<SimReply> out;
-      target->Receive(bytes[i], now, out);
-      for (const SimReply& r : out) {
-        TimePoint due = now + r.delay;
-        if (!replies.empty()) due = std::max(due, replies.back().due);
-        replies.push_back({r.byte, due});
-        // A delay fault fired: the host now waits for this byte.
-        if (log && r.delay.count() > 0) log(HeldBackText(r));
-      }
-      const SimTarget::Phase after = target->CurrentPhase();
-      if (after != before && log) log(std::string(PhaseName(before)) + " -> " + PhaseName(after));
+  bool Lagging() const { return behaviour.readLag.count() > 0; }
+
+  void Take(const std::uint8_t* bytes, std::size_t n, TimePoint now) {
+    hostPresent = true;
+    for (std::size_t i = 0; i < n; ++i) incoming.push_back({bytes[i], now + behaviour.readLag});
+  }
+
+  // The chip reads the host bytes that are due by `now` (all of them when
+  // `all`), each at the time it became due.
+  void ReadDue(TimePoint now, bool all = false) {
+    while (!incoming.empty() && (all || incoming.front().due <= now)) {
+      const DueByte in = incoming.front();
+      incoming.pop_front();
+      Receive(in.byte, std::min(in.due, now));
+    }
+  }
+
+  void Receive(std::uint8_t byte, TimePoint at) {
+    const SimTarget::Phase before = target->CurrentPhase();
+    std::vector<SimReply> out;
+    target->Receive(byte, at, out);
+    // Replies to a host that has gone are lost on the line.
+    if (hostPresent) Queue(out, at);
+    const SimTarget::Phase after = target->CurrentPhase();
+    if (after != before && log) log(std::string(PhaseName(before)) + " -> " + PhaseName(after));
+  }
+
+  void Queue(const std::vector<SimReply>& out, TimePoint at) {
+    for (const SimReply& r : out) {
+      TimePoint due = at + r.delay;
+      if (!replies.empty()) due = std::max(due, replies.back().due);
+      replies.push_back({r.byte, due});
+      // A delay fault fired: the host now waits for this byte.
+      if (log && r.delay.count() > 0) log(HeldBackText(r));
     }
   }
 
   void Unasked(TimePoint now) {
     std::vector<SimReply> out;
     target->SendUnasked(now, out);
-    for (const SimReply& r : out) {
-      TimePoint due = now + r.delay;
-      if (!replies.empty()) due = std::max(due, replies.back().due);
-      replies.push_back({r.byte, due});
-    }
+    if (hostPresent) Queue(out, now);
   }
 
   void SendDue(TimePoint now) {
@@ -106,33 +126,73 @@ struct PtyServer::State {
     }
   }
 
+  // Reads what the terminal holds. In packet mode each read starts with a
+  // header byte: data follow a zero header; otherwise the header tells of a
+  // flush, and the host's flush of its output loses the bytes the chip has
+  // not read yet. False when nothing was there.
+  bool ReadTerminal(TimePoint now) {
+    std::uint8_t buffer[513];
+    const ssize_t n = read(master, buffer, sizeof buffer);
+    if (n <= 0) return false;
+    if (!Lagging()) {
+      Take(buffer, static_cast<std::size_t>(n), now);
+      return true;
+    }
+    if (buffer[0] == TIOCPKT_DATA) {
+      Take(buffer + 1, static_cast<std::size_t>(n - 1), now);
+    } else if (buffer[0] & TIOCPKT_FLUSHWRITE) {
+      OutputFlushedByHost();
+    }
+    return true;
+  }
+
+  // Everything the host wrote before its flush and the chip has not read is
+  // gone: what waits here, and what the terminal still holds.
+  void OutputFlushedByHost() {
+    std::size_t lost = incoming.size();
+    incoming.clear();
+    std::uint8_t buffer[513];
+    for (ssize_t n; (n = read(master, buffer, sizeof buffer)) > 0;)
+      if (buffer[0] == TIOCPKT_DATA) lost += static_cast<std::size_t>(n - 1);
+    if (log && lost > 0) log("host flushed its output: " + std::to_string(lost) + " bytes lost");
+  }
+
   // The host closed its end: a program that ended, or was killed halfway
-  // through a frame. The operator would press reset before the next run; so
-  // does the stand-in, so the next host's pattern is not taken as the rest
-  // of a command.
-  void HostHungUp() {
+  // through a frame. The bytes it wrote before still reach the chip. Unless
+  // the chip keeps its state, the operator would press reset before the next
+  // run; so does the stand-in, so the next host's pattern is not taken as the
+  // rest of a command.
+  void HostHungUp(TimePoint now) {
     hostPresent = false;
-    const SimTarget::Phase before = target->CurrentPhase();
-    target->Reset();
     replies.clear();
     ::tcflush(master, TCOFLUSH);
+    if (behaviour.keepOnClose) {
+      if (log) log(std::string("host closed the port: ") + PhaseName(target->CurrentPhase()) + " kept");
+      return;
+    }
+    ReadDue(now, true);
+    const SimTarget::Phase before = target->CurrentPhase();
+    target->Reset();
     if (log) log(std::string("host closed the port: ") + PhaseName(before) + " -> reset");
+  }
+
+  Millis UntilDue(TimePoint due, TimePoint now) const {
+    return std::clamp(std::chrono::ceil<Millis>(due - now), Millis{0}, kStopCheck);
   }
 
   int PollTimeout(TimePoint now) const {
     Millis wait = kStopCheck;
-    if (const auto unasked = target->NextUnasked())
-      wait = std::clamp(std::chrono::ceil<Millis>(*unasked - now), Millis{0}, wait);
-    if (!replies.empty()) {
-      auto untilDue = std::chrono::ceil<Millis>(replies.front().due - now);
-      wait = std::clamp(untilDue, Millis{0}, kStopCheck);
-    }
+    if (const auto unasked = target->NextUnasked()) wait = std::min(wait, UntilDue(*unasked, now));
+    if (!replies.empty()) wait = std::min(wait, UntilDue(replies.front().due, now));
+    if (!incoming.empty()) wait = std::min(wait, UntilDue(incoming.front().due, now));
     return static_cast<int>(wait.count());
   }
 };
 
-PtyServer::PtyServer(std::shared_ptr<SimTarget> target) : s_(std::make_unique<State>()) {
+PtyServer::PtyServer(std::shared_ptr<SimTarget> target, PtyBehaviour behaviour)
+    : s_(std::make_unique<State>()) {
   s_->target = std::move(target);
+  s_->behaviour = behaviour;
   s_->target->SetRestartOnPattern(true);
 }
 
@@ -163,6 +223,9 @@ bool PtyServer::Start(const std::string& linkPath, std::string& whyNot) {
   const int flags = fcntl(s_->master, F_GETFL);
   if (flags < 0 || fcntl(s_->master, F_SETFL, flags | O_NONBLOCK) != 0)
     return whyNot = Why("non-blocking pty"), false;
+  // Packet mode tells the master when the host flushes its output queue.
+  int packet = 1;
+  if (s_->Lagging() && ioctl(s_->master, TIOCPKT, &packet) != 0) return whyNot = Why("packet mode"), false;
 
   if (linkPath.empty()) return true;
   // A link left by an earlier run is replaced; anything else at that path
@@ -182,9 +245,9 @@ const std::string& PtyServer::SlavePath() const { return s_->slavePath; }
 void PtyServer::SetLog(std::function<void(const std::string&)> log) { s_->log = std::move(log); }
 
 void PtyServer::Run(const std::atomic<bool>& stop) {
-  std::uint8_t buffer[512];
   while (!stop.load()) {
     const TimePoint now = SimClock::now();
+    s_->ReadDue(now);
     s_->Unasked(now);
     s_->SendDue(now);
     pollfd fd{s_->master, POLLIN, 0};
@@ -193,21 +256,16 @@ void PtyServer::Run(const std::atomic<bool>& stop) {
     if (ready < 0 && errno != EINTR) return;
     if (ready < 0) continue;
     // Bytes a host wrote just before it closed are still read first.
-    if (fd.revents & POLLIN) {
-      const ssize_t n = read(s_->master, buffer, sizeof buffer);
-      if (n > 0) {
-        s_->hostPresent = true;
-        s_->Receive(buffer, static_cast<std::size_t>(n), SimClock::now());
-        continue;
-      }
-    }
+    if ((fd.revents & POLLIN) && s_->ReadTerminal(SimClock::now())) continue;
     if (!(fd.revents & (POLLERR | POLLHUP | POLLNVAL))) {
       s_->hostPresent = true;  // no hang-up: a host has the slave open
       continue;
     }
-    if (s_->hostPresent) s_->HostHungUp();
+    if (s_->hostPresent) s_->HostHungUp(SimClock::now());
     // No host: the master reports the hang-up until one opens the slave.
-    std::this_thread::sleep_for(kStopCheck / 5);
+    Millis nap = kStopCheck / 5;
+    if (!s_->incoming.empty()) nap = std::min(nap, s_->UntilDue(s_->incoming.front().due, SimClock::now()));
+    std::this_thread::sleep_for(nap);
   }
 }
 

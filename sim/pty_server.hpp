@@ -1,5 +1,6 @@
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -8,16 +9,29 @@
 
 namespace brisko::sim {
 
+// How the terminal side behaves beyond the chip itself.
+struct PtyBehaviour {
+  // The chip keeps its state when the host closes the terminal, as a real
+  // chip does; by default it resets, standing in for the operator's reset
+  // button between two runs of a host program.
+  bool keepOnClose = false;
+  // Each host byte reaches the chip this long after it arrived, as over a
+  // slow line. A host that clears its output queue meanwhile (a flush seen
+  // through the terminal's packet mode) loses the bytes the chip has not
+  // taken yet, as it would on a real port.
+  std::chrono::microseconds readLag{0};
+};
+
 // Serves one SimTarget on a pseudo-terminal. A pty has no modem lines, so
 // two stand-ins take the place of the operator's reset button: the chip
 // resets when the host closes the port (between two runs of a host program,
-// however the earlier one ended), and when the baud-detect pattern arrives
-// while it is idle between two commands (the server turns the target's
-// restartOnPattern on). Pattern bytes inside a command still arriving from a
-// live host stay data.
+// however the earlier one ended; unless keepOnClose), and when the
+// baud-detect pattern arrives while it is idle between two commands (the
+// server turns the target's restartOnPattern on). Pattern bytes inside a
+// command still arriving from a live host stay data.
 class PtyServer {
  public:
-  explicit PtyServer(std::shared_ptr<SimTarget> target);
+  explicit PtyServer(std::shared_ptr<SimTarget> target, PtyBehaviour behaviour = {});
   ~PtyServer();
 
   // Opens the pty; returns false with a reason. SlavePath() is then valid, and

@@ -56,6 +56,9 @@ std::string ApplyOption(const std::string& option, const std::string& value, Sim
     std::ifstream in(value, std::ios::binary);
     if (!in) return "--block0: cannot read " + value;
     c.block0.assign(std::istreambuf_iterator<char>(in), {});
+  } else if (option == "--read-lag-us") {
+    if (!ParseUnsigned(value, 10, number) || number > 1000000) return "--read-lag-us is 0 to 1000000 microseconds";
+    o.pty.readLag = std::chrono::microseconds{number};
   } else if (option == "--fault") {
     std::string error = c.faults.Apply(value);
     if (!error.empty()) return "--fault " + value + ": " + error;
@@ -77,6 +80,8 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o)
     }
     if (arg == "--quiet") {
       o.verbose = false;
+    } else if (arg == "--keep-on-close") {
+      o.pty.keepOnClose = true;
     } else if (arg == "--double-clock") {
       o.config.doubleClock = true;
     } else if (arg == "--loopback") {
@@ -99,11 +104,16 @@ std::string SimUsage() {
   return "usage: brisko-sim --model KT540 [--mode internal|external] [--link PATH]\n"
          "                  [--security HEX] [--remap N] [--double-clock] [--letter C]\n"
          "                  [--a16 0|1] [--loopback] [--loader 1.1E|1.1F] [--block0 FILE]\n"
-         "                  [--fault SPEC]... [--quiet] [--help]\n"
+         "                  [--fault SPEC]... [--keep-on-close] [--read-lag-us N]\n"
+         "                  [--quiet] [--help]\n"
          "\n"
          "Serves one simulated Talon51 chip with its boot-strap loader on a\n"
          "pseudo-terminal, prints the terminal's path and runs until interrupted.\n"
-         "The baud-detect pattern resets the chip once it is past the handshake.\n"
+         "The baud-detect pattern resets the chip once it is past the handshake,\n"
+         "and so does the host closing the terminal unless --keep-on-close is given.\n"
+         "On standard input, \"state\" prints one line: the chip's phase, security,\n"
+         "remap and double-clock bits, whether a bank is entered, and every byte\n"
+         "it has received from hosts so far in hexadecimal.\n"
          "With --loopback no --model is needed.\n"
          "\n"
          "  --model M        KT410 KT420 KT530 KT540 KT550 KT560 KT570 KT580\n"
@@ -125,6 +135,12 @@ std::string SimUsage() {
          "                   no-ok  stop-after:N\n"
          "                   (CMD, MASK hexadecimal; 42 = \"BSL\", 80 = \"OK\", 05 = status;\n"
          "                   OCC 0 = every occurrence since reset)\n"
+         "  --keep-on-close  keep the chip's state when the host closes the terminal,\n"
+         "                   as a real chip does (by default it resets, standing in\n"
+         "                   for the operator's reset button between two runs)\n"
+         "  --read-lag-us N  take each host byte N microseconds after it arrived, as\n"
+         "                   a slow line would; a host that clears its output queue\n"
+         "                   meanwhile loses the bytes not yet taken\n"
          "  --quiet          do not log the chip's phase changes to stderr\n";
 }
 

@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/pty_server.hpp"
 #include "sim/sim_target.hpp"
 
 namespace brisko::sim {
@@ -10,6 +11,7 @@ namespace brisko::sim {
 struct SimOptions {
   SimConfig config;
   std::string linkPath;
+  PtyBehaviour pty;
   bool verbose = true;
   bool help = false;
 };

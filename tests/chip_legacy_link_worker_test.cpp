@@ -4,6 +4,8 @@
 #include <chrono>
 #include <thread>
 
+#include <time.h>
+
 #include "chip/flash_engine.hpp"
 #include "chip/legacy_link_worker.hpp"
 #include "link/command_primitives.hpp"
@@ -108,55 +110,130 @@ TEST(LegacyLinkWorker, CarriesTheLoadersCommandsAfterTheHandshakeAndStopsCleanly
   EXPECT_TRUE(rig.WireHas({0x0C, 0x00, 0x80, 0x80}));
   EXPECT_TRUE(rig.WireHas({0x0B, 0x04, 0x80, 0x01}));
   EXPECT_TRUE(rig.worker.Finished());
-  EXPECT_EQ(rig.worker.Result(), 0);
+  EXPECT_EQ(rig.worker.ExitCode(), 0);
   EXPECT_EQ(&rig.port.Owner(), &rig.sink) << "the port's messages go to its owner again";
   EXPECT_FALSE(rig.state.operationFailed.load());
 }
 
-TEST(LegacyLinkWorker, ADroppedCommandEndsTheWorkerAndEveryWaitForItsReply) {
-  sim::SimConfig config = LegacyChipConfig(kKT410);
-  config.legacyLoseCommand = 0x60;
-  WorkerRig rig(config);
-  std::uint8_t status = 0;
-  ASSERT_TRUE(rig.Handshake(status));
-  ASSERT_EQ(QueuePut(rig.worker.Queues().commandQueue, rig.worker.Queues().commandMutex, 0x60, rig.sink), kQueueOk);
-  ASSERT_TRUE(rig.WorkerEnds());
-  EXPECT_EQ(rig.worker.Result(), -1);
-  EXPECT_TRUE(rig.state.operationFailed.load());
-  Bytes reply(3);
-  EXPECT_FALSE(rig.Take(reply));
-  EXPECT_EQ(WaitForLegacyLoader(rig.port, rig.state.operationFailed, status), 0);
-}
-
-// A prompt byte inside a reply is data when it comes promptly, and the sign
-// of a command the loader gave up on when it comes late.
-TEST(LegacyLinkWorker, APromptByteInAReplyIsDataUnlessItComesLate) {
+// The loader gives up on a command and prompts again: one it never got
+// (lost on the wire), or one whose reply stopped halfway (a prompt byte
+// late in the reply). Only that command's wait fails, at once rather than at
+// the host's own limit, and the worker, alive, carries the next one.
+TEST(LegacyLinkWorker, ALostCommandFailsOnlyItsOwnWaitAndTheNextOneGoesOut) {
   struct Row {
-    std::chrono::milliseconds delay;
-    bool read;
+    const char* what;
+    std::uint8_t lose;     // a command byte lost on the wire
+    Millis promptLateBy;   // the reply's sixth byte, F7h, this late
+  } rows[] = {
+      {"60h lost on the wire", 0x60, Millis{0}},
+      {"a prompt late in a 0Ch reply", 0x00, Millis{250}},
   };
-  for (const Row row : {Row{std::chrono::milliseconds(5), true}, Row{std::chrono::milliseconds(250), false}}) {
-    SCOPED_TRACE(row.delay.count());
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
     sim::SimConfig config = LegacyChipConfig(kKT420);
-    config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x0C, 1, 5, 0x01, row.delay});
+    config.legacyLoseCommand = row.lose;
+    if (row.promptLateBy > Millis{0})
+      config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x0C, 1, 5, 0x01, row.promptLateBy});
     WorkerRig rig(config);
     Bytes data = Pattern(128, 4);
     data[5] = 0xF7;
     rig.SetFlash(0, 0x0000, data);
+    LinkTiming patient = test::LegacyTiming();
+    patient.queueReplyWait = Millis{60000};
+    rig.port.SetTiming(patient);
     std::uint8_t status = 0;
     ASSERT_TRUE(rig.Handshake(status));
-    ASSERT_EQ(QueueFrame(rig.worker.Queues(), rig.sink, 0x0C, 0x0000, 0x80), kByteOk);
-    Bytes sector(128);
-    if (row.read) {
-      ASSERT_TRUE(rig.Take(sector));
-      EXPECT_EQ(sector, data);
-      EXPECT_FALSE(rig.worker.Finished());
-    } else {
-      EXPECT_TRUE(rig.WorkerEnds());
-      EXPECT_EQ(rig.worker.Result(), -1);
-      EXPECT_TRUE(rig.state.operationFailed.load());
-    }
+    LegacyQueues& queues = rig.worker.Queues();
+
+    if (row.lose)
+      ASSERT_EQ(QueuePut(queues.commandQueue, queues.commandMutex, row.lose, rig.sink), kQueueOk);
+    else
+      ASSERT_EQ(QueueFrame(queues, rig.sink, 0x0C, 0x0000, 0x80), kByteOk);
+    const auto start = Clock::now();
+    Bytes lost(row.lose ? 3 : 128);
+    EXPECT_FALSE(rig.Take(lost));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(10)) << "the loader's new prompt ends the wait";
+    EXPECT_FALSE(rig.worker.Finished());
+    EXPECT_FALSE(rig.state.operationFailed.load());
+
+    SettleQueues(queues, patient.inputWait + patient.readCompletion);
+    ASSERT_EQ(QueuePut(queues.commandQueue, queues.commandMutex, 0x60, rig.sink), kQueueOk);
+    Bytes version(3);
+    EXPECT_TRUE(rig.Take(version));
+    EXPECT_EQ(version, (Bytes{0xE2, 0x11, 'E'}));
+    EXPECT_TRUE(rig.worker.Stop().empty());
+    EXPECT_EQ(rig.worker.ExitCode(), 0);
   }
+}
+
+// A prompt byte inside a reply that comes promptly is data.
+TEST(LegacyLinkWorker, APromptByteInAReplyIsDataWhenItComesPromptly) {
+  sim::SimConfig config = LegacyChipConfig(kKT420);
+  config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x0C, 1, 5, 0x01, Millis{5}});
+  WorkerRig rig(config);
+  Bytes data = Pattern(128, 4);
+  data[5] = 0xF7;
+  rig.SetFlash(0, 0x0000, data);
+  std::uint8_t status = 0;
+  ASSERT_TRUE(rig.Handshake(status));
+  ASSERT_EQ(QueueFrame(rig.worker.Queues(), rig.sink, 0x0C, 0x0000, 0x80), kByteOk);
+  Bytes sector(128);
+  ASSERT_TRUE(rig.Take(sector));
+  EXPECT_EQ(sector, data);
+  EXPECT_FALSE(rig.worker.Finished());
+}
+
+// Once the worker has ended (stopped, or given up on a chip that went
+// silent), nothing queued goes out and no reply comes: every wait of the
+// command thread ends at once, not at its own limit.
+TEST(LegacyLinkWorker, AWorkerThatHasEndedFailsEveryWaitAtOnce) {
+  for (const bool silent : {false, true}) {
+    SCOPED_TRACE(silent ? "the chip went silent" : "stopped");
+    sim::SimConfig config = LegacyChipConfig(kKT410);
+    // Silent once it has heard the hand-shake's 05h 55h.
+    if (silent) config.faults.stopAfterHostBytes = 2;
+    WorkerRig rig(config);
+    LinkTiming patient = test::LegacyTiming();
+    patient.queueReplyWait = Millis{60000};
+    rig.port.SetTiming(patient);
+    std::uint8_t status = 0;
+    ASSERT_TRUE(rig.Handshake(status));
+    if (silent) {
+      ASSERT_TRUE(rig.WorkerEnds());
+      EXPECT_EQ(rig.worker.ExitCode(), -1);
+      EXPECT_TRUE(rig.state.operationFailed.load());
+      rig.state.operationFailed = false;  // as a new attempt finds it
+    } else {
+      rig.worker.Stop();
+    }
+    const auto start = Clock::now();
+    EXPECT_EQ(rig.Engine().EraseSectorsQueued(rig.worker.Queues(), 0x0000, 128, 2), Result::Failed);
+    Bytes reply(3);
+    EXPECT_FALSE(rig.Take(reply));
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(2));
+  }
+}
+
+// Waits for the worker sleep: a command thread that waits a second for a
+// reply, or for the worker to finish its command, uses next to no CPU.
+TEST(LegacyLinkWorker, WaitsForTheWorkerDoNotSpin) {
+  LegacyQueues queues;  // no worker: nothing ever comes
+  queues.workerIdle = false;
+  test::RecordingSink sink;
+  SessionState state;
+  NoProgress progress;
+  LinkTiming timing;
+  timing.queueReplyWait = Millis{300};
+  const auto cpu = [] {
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+  };
+  const auto before = cpu();
+  SettleQueues(queues, Millis{300});
+  std::uint8_t byte = 0;
+  EXPECT_FALSE(TakeQueuedReply(queues, sink, timing, state.operationFailed, byte));
+  EXPECT_LT(cpu() - before, Millis{100}) << "600 ms of waiting";
 }
 
 // A chip reset while a reply is on its way: the next queued operation gets

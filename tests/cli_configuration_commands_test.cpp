@@ -7,10 +7,11 @@
 
 #include <cstdio>
 #include <cstring>
+#include <sstream>
+#include <thread>
 
 #include "cli/arguments.hpp"
 #include "cli/terminal_operator.hpp"
-
 #include "support/process.hpp"
 #include "support/temp_dir.hpp"
 
@@ -50,7 +51,20 @@ class CliOnBoard : public ::testing::Test {
     Args args{BRISKO_SIM_PATH, "--model", model, "--link", link, "--quiet"};
     args.insert(args.end(), extra.begin(), extra.end());
     sim = std::make_unique<test::BackgroundProcess>(args);
-    ASSERT_FALSE(sim->FirstLine(10s).empty());
+    ASSERT_FALSE(sim->ReadLine(10s).empty());
+  }
+  // The simulator's state line once the chip has taken every byte that is
+  // still on its way (two looks 20 ms apart agree).
+  std::string SettledState() {
+    std::string before;
+    for (int look = 0; look < 100; ++look) {
+      if (!sim->WriteInput("state\n")) return "";
+      std::string now = sim->ReadLine(5s);
+      if (now == before) return now;
+      before = std::move(now);
+      std::this_thread::sleep_for(20ms);
+    }
+    return before;
   }
   test::ProcessResult OnPty(Args args) {
     args.insert(args.begin(), {"--port", link, "--model", model_, "--yes"});
@@ -174,11 +188,64 @@ TEST(TerminalOperator, YesAnswersOnlyWhatItMayAndTheSwitchTextWaitsAtATerminal) 
   ::close(master);
 }
 
+// Every byte brisko-cli sent, as its wire trace recorded it, in hex.
+std::string SentBytes(const std::string& tracePath) {
+  std::string sent;
+  std::istringstream lines(test::ReadFile(tracePath));
+  for (std::string line; std::getline(lines, line);)
+    if (line.rfind("TX ", 0) == 0) sent += line.substr(line.size() - 2);
+  return sent;
+}
+
+// What a chip that keeps its state across the host closing the port holds
+// and has heard once brisko-cli has ended. Its reader lags behind the line,
+// and a host that clears its output queue loses what the chip has not taken
+// yet: the chip must have heard every byte the host sent, to the last.
+TEST_F(CliOnBoard, TheLastBytesOfEveryCommandReachAChipThatKeepsItsState) {
+  struct Row {
+    const char* what;
+    const char* model;  // none: a loop-back cable
+    Args simArgs;
+    Args command;
+    std::vector<const char*> state;  // parts of the chip's state line
+  } rows[] = {
+      {"run: 62h 62h start the program", "KT540", {}, {"run"}, {"phase=UserCode", "55606262"}},
+      {"lock: SB1, then 6Bh 6Bh, then the re-detection", "KT540", {}, {"lock", "1"},
+       {"security=80", "040FFF6B6B80E0F8FE"}},
+      {"remap of a KT410 in external memory mode: 6Bh 6Bh twice, the reset's second", "KT410",
+       {"--mode", "external"}, {"--mode", "external", "remap", "1k"}, {"remap=1", "02006B6B6B6B80E0F8FE"}},
+      {"SC0 of a KT540 in internal memory mode: nothing follows", "KT540", {}, {"remap", "sc0"},
+       {"remap=1", "04095A"}},
+      {"double clock in external memory mode: the reset's 6Bh 6Bh", "KT560", {"--mode", "external"},
+       {"--mode", "external", "double-clock"}, {"double-clock=1", "6A6A6B6B80E0F8FE"}},
+      {"a read in the low bank ends with the return 01h 01h", "KT560", {}, {"read", "--bank", "low", "--range", "1"},
+       {"bank=none", "0101"}},
+      // Its rounds come back late: the last round may still be on its way.
+      {"the cable test", nullptr, {"--loopback", "--read-lag-us", "12000"}, {"cable-test"}, {"80E0F8"}},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Args simArgs{"--keep-on-close", "--read-lag-us", "3000"};
+    simArgs.insert(simArgs.end(), row.simArgs.begin(), row.simArgs.end());
+    Start(row.model ? row.model : "KT420", simArgs);
+    const std::string trace = files.Path("wire.txt");
+    Args command{"--trace", trace};
+    command.insert(command.end(), row.command.begin(), row.command.end());
+    const auto run = OnPty(command);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    const std::string state = SettledState();
+    for (const char* part : row.state) EXPECT_TRUE(Has(state, part));
+    const std::string sent = SentBytes(trace);
+    EXPECT_FALSE(sent.empty());
+    EXPECT_TRUE(state.ends_with("received=" + sent)) << "sent " << sent << "\n" << state;
+  }
+}
+
 TEST(CliCableTest, PassesOnALoopBackCable) {
   test::TestFiles files;
   const std::string link = files.Path("tty");
   test::BackgroundProcess cable({BRISKO_SIM_PATH, "--loopback", "--link", link, "--quiet"});
-  ASSERT_FALSE(cable.FirstLine(10s).empty());
+  ASSERT_FALSE(cable.ReadLine(10s).empty());
   auto test = Cli({"--port", link, "--yes", "cable-test"});
   EXPECT_EQ(test.exitCode, 0) << test.err;
   EXPECT_TRUE(Has(test.err, "Serial connection is correct!"));

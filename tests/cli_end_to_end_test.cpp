@@ -156,7 +156,7 @@ class CliOnPtyTest : public CliTest {
  protected:
   void SetUp() override {
     sim = std::make_unique<test::BackgroundProcess>(Args{BRISKO_SIM_PATH, "--model", "KT540", "--link", link, "--quiet"});
-    ASSERT_FALSE(sim->FirstLine(10s).empty());
+    ASSERT_FALSE(sim->ReadLine(10s).empty());
   }
   test::ProcessResult OnPty(Args args, bool yes = true) {
     if (yes) args.insert(args.begin(), "--yes");

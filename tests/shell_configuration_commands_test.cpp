@@ -4,6 +4,7 @@
 #include "shell/double_clock_command.hpp"
 #include "shell/lock_command.hpp"
 #include "shell/remap_command.hpp"
+#include "chip/chip_catalogue.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {
@@ -32,7 +33,12 @@ struct LockCase {
   Bytes bytes;           // before 6Bh 6Bh
   const char* refusal;   // level-4 text, or null
   std::uint8_t after;    // the chip's bits, as the re-detection reads them
+  bool deaf = false;     // the chip stopped listening after the detection
 };
+
+// A chip that stopped listening: it hears nothing after the detection that
+// made the session ready, until it is reset.
+void StopsListeningNow(SimSession& rig) { rig.target->Faults().stopAfterHostBytes = rig.target->HostBytesSinceReset(); }
 
 // Every bit's command per family and memory mode, SB1 first, the level-4
 // refusals per sequence and option, and the state the chip ends in.
@@ -50,6 +56,9 @@ TEST(OnLockChip, ProgramsTheOptionsBitsThenReadsThemBack) {
       {"KT500 int SB2+SB3 on SB1", kKT540, kInternalMemory, 0x80, 2, {}, "Can't set level4 lock!", 0x80},
       {"KT500 int option 5 refused", kKT580, kInternalMemory, 0xC0, 5, {}, "Can't set level4 lock", 0xC0},
       {"KT500 60h is no level 4", kKT550, kInternalMemory, 0x40, 5, {0x04, 0x05, 0xFF}, nullptr, 0x60},
+      {"KT500 int SB1, chip not listening", kKT540, kInternalMemory, 0x00, 1, {0x04, 0x0F, 0xFF}, nullptr, 0x00, true},
+      {"KT400 SB2, chip not listening", kKT410, kExternalMemory, 0x20, 3, {0x04, 0x00, 0x04, 0x02}, nullptr, 0x20,
+       true},
   };
   for (const LockCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -57,6 +66,7 @@ TEST(OnLockChip, ProgramsTheOptionsBitsThenReadsThemBack) {
     config.securityBits = c.security;
     SimSession rig(config);
     ASSERT_TRUE(rig.Ready());
+    if (c.deaf) StopsListeningNow(rig);
     rig.op.onLockMenu = [&](LockMenu& menu) {
       EXPECT_EQ(menu.options.size(), IsKT400(c.model) ? 5u : 6u);
       menu.lockOption = c.option;
@@ -70,7 +80,13 @@ TEST(OnLockChip, ProgramsTheOptionsBitsThenReadsThemBack) {
     if (c.refusal) expected.push_back(c.refusal);
     expected.push_back(kLockDone);
     EXPECT_EQ(std::vector<std::string>(rig.op.messages.begin(), rig.op.messages.begin() + expected.size()), expected);
-    EXPECT_EQ(outcome.kind, c.refusal ? OutcomeKind::Refused : OutcomeKind::Succeeded);
+    const OutcomeKind kind = c.refusal ? OutcomeKind::Refused : c.deaf ? OutcomeKind::Failed : OutcomeKind::Succeeded;
+    EXPECT_EQ(OutcomeKindName(outcome.kind), std::string(OutcomeKindName(kind)));
+    if (c.deaf) {
+      EXPECT_EQ(rig.op.messages.back(), "Set Lock Failed!\nAfter the re-detection the chip shows " +
+                                            SecurityStatusText(c.after, c.model)->text + ".");
+      EXPECT_EQ(outcome.step, "confirm the lock");
+    }
     EXPECT_EQ(rig.target->SecurityBits(), c.after);
     EXPECT_TRUE(rig.Record().Port().IsLinkUp()) << "re-detected";
     EXPECT_EQ(rig.State().securityBits, c.after);
@@ -104,6 +120,8 @@ struct RemapCase {
   bool redetected;      // the chip was reset and a new detection ran
   bool linkUp;          // found again, or never reset
   std::uint8_t remapAfter;
+  const char* unconfirmed = nullptr;  // the chip did not listen: what it then shows
+  bool deaf = false;                  // the chip stopped listening after the detection
 };
 
 TEST(OnMemoryRemap, SendsTheFamilysBytesAndRedetectsWhereTheChipStillAnswers) {
@@ -122,17 +140,32 @@ TEST(OnMemoryRemap, SendsTheFamilysBytesAndRedetectsWhereTheChipStillAnswers) {
        true, true, 2},
       {"SC1 hides KT530", kKT530, kInternalMemory, 4, {0x04, 0x09, 0xAA},
        std::string("Program SC1 Completed!") + kHidden, false, false, 2},
+      {"KT400 1 KB, chip not listening", kKT420, kExternalMemory, 1, {0x02, 0x00, 0x6B, 0x6B},
+       std::string("Memory Remap Completed!") + kRedetect, true, true, 0,
+       "Memory Remap Failed!\nAfter the re-detection the chip shows ReMap: 0 KByte."},
+      {"SC0 external, chip not listening", kKT540, kExternalMemory, 0, {0x67, 0x67},
+       std::string("Program SC0 Completed!") + kRedetect, true, true, 0,
+       "Program SC0 Failed!\nAfter the re-detection the chip shows ReMap: 8 KByte."},
+      {"SC1 hides KT530, chip not listening: nothing can tell", kKT530, kInternalMemory, 4, {0x04, 0x09, 0xAA},
+       std::string("Program SC1 Completed!") + kHidden, false, false, 0, nullptr, true},
   };
   for (const RemapCase& c : cases) {
     SCOPED_TRACE(c.what);
     SimSession rig(c.model, c.mode);
     ASSERT_TRUE(rig.Ready());
+    if (c.deaf || c.unconfirmed) StopsListeningNow(rig);
     rig.op.onRemapMenu = [&](RemapMenu& menu) {
       menu.remapOption = c.option;
       return true;
     };
     rig.op.answers = {true};
-    OnMemoryRemap(rig.Window());
+    const CommandOutcome outcome = OnMemoryRemap(rig.Window());
+    if (c.unconfirmed) {
+      EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
+      EXPECT_EQ(rig.op.messages.back(), c.unconfirmed);
+    } else if (c.message.find("Completed") != std::string::npos) {
+      EXPECT_TRUE(outcome.Ok()) << "where the chip cannot be detected the rule stays: nothing to compare with";
+    }
     EXPECT_EQ(Head(rig, c.bytes.size()), c.bytes);
     const std::string first = rig.op.messages.empty() ? "" : rig.op.messages.front();
     EXPECT_EQ(first, c.message);
@@ -166,18 +199,25 @@ TEST(OnDoubleClock, SetsTheBitByMemoryModeAndReadsItBack) {
   struct Case {
     int model, mode;
     Bytes bytes;
+    bool deaf = false;  // the chip stopped listening after the detection
   };
-  for (const Case& c : {Case{kKT560, kInternalMemory, {0x04, 0x08, 0x55}}, Case{kKT550, kExternalMemory, {0x6A, 0x6A}}}) {
+  for (const Case& c : {Case{kKT560, kInternalMemory, {0x04, 0x08, 0x55}}, Case{kKT550, kExternalMemory, {0x6A, 0x6A}},
+                        Case{kKT570, kInternalMemory, {0x04, 0x08, 0x55}, true}}) {
     SimSession rig(c.model, c.mode);
     ASSERT_TRUE(rig.Ready());
+    if (c.deaf) StopsListeningNow(rig);
     rig.op.answers = {true};
-    EXPECT_TRUE(OnDoubleClock(rig.Window()).Ok());
+    const CommandOutcome outcome = OnDoubleClock(rig.Window());
+    EXPECT_EQ(outcome.Ok(), !c.deaf);
     EXPECT_EQ(Head(rig, c.bytes.size()), c.bytes);
     EXPECT_EQ(rig.op.messages.front(), "Double clock Completed!\nChip will be automatically redetected!");
-    EXPECT_TRUE(rig.target->DoubleClock());
-    EXPECT_TRUE(rig.State().doubleClockOn);
-    EXPECT_EQ(rig.Window().Snapshot().doubleClockPane, "Double Clock  ON");
+    EXPECT_EQ(rig.target->DoubleClock(), !c.deaf);
+    EXPECT_EQ(rig.State().doubleClockOn, !c.deaf);
+    EXPECT_EQ(rig.Window().Snapshot().doubleClockPane, c.deaf ? "Double Clock OFF" : "Double Clock  ON");
     EXPECT_TRUE(rig.Record().Port().IsLinkUp());
+    if (c.deaf) {
+      EXPECT_EQ(rig.op.messages.back(), "Double clock Failed!\nAfter the re-detection the chip shows Double Clock OFF.");
+    }
   }
 
   SimSession kt400(kKT410);

@@ -119,6 +119,20 @@ TEST(LegacyUpgrade, AChipOn11FAlreadyIsToldSoAtOnce) {
   EXPECT_EQ(rig.Window().LegacyWorker(), nullptr);
 }
 
+// The loader loses the installer's first erase command and prompts again,
+// late: that attempt fails at once and the next one carries the upgrade on.
+TEST(LegacyUpgrade, ACommandTheLoaderLosesCostsOneAttemptNotTheUpgrade) {
+  sim::SimConfig config = LegacyChipConfig(kKT420, 1);
+  config.legacyLoseCommand = 0x0B;
+  LegacyRig rig(config);
+  rig.op.answers = {true};
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  EXPECT_TRUE(outcome.Ok()) << outcome.step << "\n" << ::testing::PrintToString(rig.op.messages);
+  EXPECT_TRUE(rig.target->LoaderIntact());
+  EXPECT_TRUE(rig.UserCodeIntact());
+  EXPECT_TRUE(rig.RecoveryFiles().empty());
+}
+
 TEST(LegacyUpgrade, NoToTheOfferEndsTheProgramWithTheChipUntouched) {
   LegacyRig rig;
   const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());

@@ -25,7 +25,7 @@ using namespace std::chrono_literals;
 class PtyBoard : public TestFiles {
  public:
   explicit PtyBoard(ChipModel model, std::vector<std::string> extra = {})
-      : sim_(Args(model, std::move(extra))), path_(sim_.FirstLine(5000ms)) {
+      : sim_(Args(model, std::move(extra))), path_(sim_.ReadLine(5000ms)) {
     window = std::make_unique<MainWindow>(
         op, [path = path_](const std::string&, std::string& why) { return OpenPosixSerialDevice(path, why); },
         LinkTiming::Scaled(0.25), dirs.Places());

@@ -29,6 +29,15 @@ TEST(ExecuteUserCode, StartsTheProgramAndForgetsTheChipInInternalModeOnly) {
   EXPECT_EQ(external.op.messages, Messages{"Run User Code only works in internal memory mode!"});
   EXPECT_TRUE(external.Wire().empty());
   EXPECT_FALSE(external.State().userCodeStarted);
+
+  // 62h 62h that never left the host started nothing.
+  SimSession cut(kKT550);
+  ASSERT_TRUE(cut.Ready());
+  cut.Record().Port().Close();
+  const CommandOutcome outcome = cut.Run(ExecuteUserCode);
+  EXPECT_EQ(OutcomeKindName(outcome.kind), std::string("failed"));
+  EXPECT_EQ(outcome.step, "start the user's program");
+  EXPECT_NE(cut.target->CurrentPhase(), sim::SimTarget::Phase::UserCode);
 }
 
 }  // namespace

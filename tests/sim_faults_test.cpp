@@ -82,7 +82,12 @@ TEST(SimOptions, ParsesTheCommandLineAndRefusesWhatItCannotServe) {
     return sim::ParseSimOptions({std::istream_iterator<std::string>(words), {}}, o);
   };
   sim::SimOptions o;
-  ASSERT_EQ(parse("--model kt530 --mode external --remap 2 --double-clock --letter E --fault no-ok --quiet", o), "");
+  ASSERT_EQ(parse("--model kt530 --mode external --remap 2 --double-clock --letter E --fault no-ok --quiet "
+                  "--keep-on-close --read-lag-us 2500",
+                  o),
+            "");
+  EXPECT_TRUE(o.pty.keepOnClose);
+  EXPECT_EQ(o.pty.readLag, std::chrono::microseconds{2500});
   EXPECT_EQ(o.config.model, kKT530);
   EXPECT_EQ(o.config.memoryMode, kExternalMemory);
   EXPECT_EQ(o.config.remapBits, 2);
@@ -94,7 +99,8 @@ TEST(SimOptions, ParsesTheCommandLineAndRefusesWhatItCannotServe) {
 
   for (const char* bad : {"", "--model KT999", "--model", "--model KT540 --mode both", "--model KT540 --security 81",
                           "--model KT540 --remap 4", "--model KT540 --letter EF", "--model KT540 --fault drop",
-                          "--model KT540 --verbose"}) {
+                          "--model KT540 --verbose", "--model KT540 --read-lag-us", "--model KT540 --read-lag-us -1",
+                          "--model KT540 --read-lag-us 2ms", "--model KT540 --keep-on-close yes"}) {
     sim::SimOptions refused;
     EXPECT_NE(parse(bad, refused), "") << bad;
   }

@@ -46,7 +46,7 @@ TEST(SimPty, ProgramServesTheHandshakeRestartsOnThePatternAndRemovesItsLink) {
   ASSERT_EQ(symlink("/nonexistent", link.c_str()), 0) << "a stale link is replaced";
   {
     BackgroundProcess sim({BRISKO_SIM_PATH, "--model", "KT530", "--security", "40", "--link", link, "--quiet"});
-    const std::string path = sim.FirstLine(5000ms);
+    const std::string path = sim.ReadLine(5000ms);
     ASSERT_FALSE(path.empty());
     char target[256] = {};
     ASSERT_GT(readlink(link.c_str(), target, sizeof target - 1), 0);

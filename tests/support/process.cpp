@@ -103,7 +103,7 @@ BackgroundProcess::~BackgroundProcess() {
   if (in_ >= 0) ::close(in_);
 }
 
-std::string BackgroundProcess::FirstLine(std::chrono::milliseconds limit) {
+std::string BackgroundProcess::ReadLine(std::chrono::milliseconds limit) {
   std::string line;
   const auto start = Clock::now();
   while (Clock::now() - start < limit) {

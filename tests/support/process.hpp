@@ -27,8 +27,9 @@ class BackgroundProcess {
   ~BackgroundProcess();
   BackgroundProcess(const BackgroundProcess&) = delete;
   BackgroundProcess& operator=(const BackgroundProcess&) = delete;
-  // The first line it writes to stdout, waiting at most `limit`.
-  std::string FirstLine(std::chrono::milliseconds limit);
+  // The next line it writes to stdout, waiting at most `limit` (what came
+  // of it so far when the limit passes).
+  std::string ReadLine(std::chrono::milliseconds limit);
   bool Running() const { return pid_ > 0; }
   // Writes to its standard input.
   bool WriteInput(const std::string& text);
