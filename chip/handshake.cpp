@@ -20,10 +20,11 @@ bool ReadExpected(SerialPort& port, std::uint8_t expected) {
 
 }  // namespace
 
-SyncOutcome SynchroniseBaud(SerialPort& port, Millis limit) {
+SyncOutcome SynchroniseBaud(SerialPort& port, Millis limit, const std::atomic<bool>* cancel) {
   using Clock = std::chrono::steady_clock;
   const auto start = Clock::now();
   for (;;) {
+    if (cancel != nullptr && cancel->load()) return SyncOutcome::Cancelled;
     if (Clock::now() - start > limit) return SyncOutcome::TimedOut;
     // The chip measures its bit rate on the pattern, so it must see it as a
     // nearly continuous stream: one write, then only a short glance for "OK".

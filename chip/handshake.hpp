@@ -1,5 +1,6 @@
 #pragma once
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -14,10 +15,11 @@ namespace brisko {
 // The 16-byte baud-detect pattern.
 extern const std::array<std::uint8_t, 16> kBaudDetectPattern;
 
-enum class SyncOutcome { Locked, TimedOut, SendFailed };
+enum class SyncOutcome { Locked, TimedOut, SendFailed, Cancelled };
 // Sends the pattern in rounds and glances for "OK" after each, until "OK" is
-// read or `limit` has passed.
-SyncOutcome SynchroniseBaud(SerialPort& port, Millis limit);
+// read, `limit` has passed, or `cancel` (when given) is set: a round lasts a
+// few milliseconds, so a cancel ends the search at once.
+SyncOutcome SynchroniseBaud(SerialPort& port, Millis limit, const std::atomic<bool>* cancel = nullptr);
 
 enum class ReadyOutcome { Ready, SendFailed, NoByte0, NoByte1, BadOrNoByte2 };
 // Sends "BSL" and expects "RDY".

@@ -268,21 +268,41 @@ std::vector<std::string> LegacyLinkWorker::Stop() {
 bool LegacyLinkWorker::Finished() const { return shared_->finished.load(); }
 int LegacyLinkWorker::ExitCode() const { return shared_->result.load(); }
 
-int WaitForLegacyLoader(SerialPort& port, const std::atomic<bool>& operationFailed, std::uint8_t& status) {
+namespace {
+
+// One byte, waited for as long as a read waits, but given up within a poll's
+// time once `cancel` is set.
+bool ReadByteUnlessCancelled(SerialPort& port, std::uint8_t& byte, const std::atomic<bool>* cancel) {
+  if (cancel == nullptr) return port.ReadByte(byte) == kByteOk;
+  const auto until = Clock::now() + port.Timing().inputWait;
+  while (!cancel->load()) {
+    if (port.PollInput() == kByteOk) return port.ReadByte(byte) == kByteOk;
+    if (Clock::now() >= until) return false;
+  }
+  return false;
+}
+
+}  // namespace
+
+int WaitForLegacyLoader(SerialPort& port, const std::atomic<bool>& operationFailed, std::uint8_t& status,
+                        const std::atomic<bool>* cancel) {
   const auto deadline = Clock::now() + port.Timing().legacyWait;
+  const auto stopped = [&] { return cancel != nullptr && cancel->load(); };
   for (;;) {
-    if (operationFailed.load()) return 0;
+    if (operationFailed.load() || stopped()) return 0;
     port.PurgeInput();
     port.PurgeOutput();
     port.SetLinesForInternalMode();
     std::uint8_t byte = 0;
     // The loader prompts while it waits for a command; the mode select
     // answers a prompt.
-    while (Clock::now() < deadline && port.ReadByte(byte) == kByteOk && byte != kPrompt) {
+    while (Clock::now() < deadline && ReadByteUnlessCancelled(port, byte, cancel) && byte != kPrompt) {
     }
+    if (stopped()) return 0;
     if (port.WriteByte(0x05) != kByteOk || port.WriteByte(0x55) != kByteOk) return 0;
     bool answered = false;
-    while (!answered && Clock::now() < deadline) answered = port.ReadByte(byte) == kByteOk;
+    while (!answered && !stopped() && Clock::now() < deadline)
+      answered = ReadByteUnlessCancelled(port, byte, cancel);
     if (answered && byte != kPrompt) {
       port.SetLinkUp();
       status = byte;

@@ -18,7 +18,8 @@ struct SessionState {
   std::atomic<bool> linkBusy{false}; // a long operation owns the link
   std::atomic<bool> operationFailed{false};
   // Set by a cancel request (any thread); long operations stop at their next
-  // safe point. Cleared when a command starts.
+  // safe point. Cleared when a command is queued, so that it holds for every
+  // step of the command it was asked for.
   std::atomic<bool> cancelRequested{false};
   bool userCodeStarted = false;
   bool legacyWorkerRunning = false;

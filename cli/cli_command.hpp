@@ -48,6 +48,9 @@ struct CliCommand {
   // The command reports in the status line ("IAP Status: ...").
   bool showsStatus = true;
   ChipModelUse model = ChipModelUse::Selected;
+  // With --bank, `run` enters and leaves the bank itself (download-run starts
+  // the program only once the chip's own flash is back).
+  bool entersBankItself = false;
 };
 
 // Every command, in the order `--help` lists them.

@@ -16,6 +16,8 @@
 namespace brisko::cli {
 namespace {
 
+constexpr std::uint32_t kHighBankBase = 0x10000;
+
 void LockOptions(CLI::App& command, Arguments& args) {
   command
       .add_option_function<int>(
@@ -83,14 +85,24 @@ void AddBankOption(CLI::App& command, Arguments& args) {
       ->type_name("low|high");
 }
 
-CommandOutcome RunOnBank(CommandRunner& runner, bool high, const CommandRunner::Command& command) {
-  const CommandOutcome entered = runner.Run(high ? OnEnterHighBank : OnEnterLowBank);
+CommandOutcome RunOnBank(MainWindow& w, bool high, const CommandRunner::Command& command) {
+  const CommandOutcome entered = high ? OnEnterHighBank(w) : OnEnterLowBank(w);
   if (!entered.Ok()) return entered;
-  runner.WaitIdle();
-  const CommandOutcome outcome = runner.Run(command);
-  runner.WaitIdle();
-  const CommandOutcome back = runner.Run(ReturnToMcuFlashUnasked);
-  return outcome.Ok() && !back.Ok() ? back : outcome;
+  CommandOutcome outcome = command(w);
+  // The status line tells the command's result ("Unmatched data at ..."),
+  // not the return that follows it.
+  const std::string status = w.StatusText();
+  const CommandOutcome back = ReturnToMcuFlashUnasked(w);
+  if (outcome.Ok() && !back.Ok()) return back;
+  w.SetStatusText(status);
+  // The return puts back what the bank helper displaced: a cancel waits for it.
+  if (outcome.Ok() && w.State().cancelRequested)
+    outcome = CommandOutcome::Cancelled("return to MCU flash", "the command done, returned to the chip's own flash");
+  else if (outcome.kind == OutcomeKind::Cancelled && back.Ok())
+    outcome.completed = "returned to the chip's own flash";
+  // The high half's addresses are 10000h and up, as its listings show them.
+  if (high && outcome.block < 0) outcome.address += kHighBankBase;
+  return outcome;
 }
 
 std::vector<CliCommand> ConfigurationCommands() {

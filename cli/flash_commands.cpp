@@ -7,10 +7,26 @@
 #include "shell/erase_commands.hpp"
 #include "shell/main_window.hpp"
 #include "shell/read_command.hpp"
+#include "shell/run_user_code.hpp"
 #include "shell/save_command.hpp"
 
 namespace brisko::cli {
 namespace {
+
+// With --bank the program goes into the bank, the chip's own flash comes
+// back (block 0 of a KT410/KT420 put back), and only then does the board
+// restart into the program in external memory.
+CommandOutcome DownloadAndRun(CommandContext& c) {
+  if (!c.args.bankHigh) return OnDownloadAndRun(c.window);
+  CommandOutcome outcome = RunOnBank(c.window, *c.args.bankHigh, OnDownload);
+  if (!outcome.Ok()) return outcome;
+  if (c.window.State().cancelRequested)
+    return CommandOutcome::Cancelled("start the user's program", "downloaded into the bank and returned");
+  const CommandOutcome run = ExecuteUserCodeInExternalFlash(c.window);
+  if (!run.Ok()) return run;
+  outcome.action = "downloaded and started";
+  return outcome;
+}
 
 CommandOutcome ReadAndShow(CommandContext& c) {
   CommandOutcome outcome = OnRead(c.window);
@@ -44,11 +60,12 @@ std::vector<CliCommand> FlashCommands() {
     AddRangeOption(c, a);
     AddBankOption(c, a);
   };
+  CliCommand downloadRun{"download-run", "download, then start the user's program", download, true, DownloadAndRun};
+  downloadRun.entersBankItself = true;
   return {
       {"download", "download an Intel HEX or binary file into flash", download, true,
        [](CommandContext& c) { return OnDownload(c.window); }},
-      {"download-run", "download, then start the user's program", download, true,
-       [](CommandContext& c) { return OnDownloadAndRun(c.window); }},
+      downloadRun,
       {"read", "read sectors; prints the sector table and the first sector", range, true, ReadAndShow},
       {"save", "read sectors and save them to a file", SaveOptions, true,
        [](CommandContext& c) { return OnSave(c.window); }},

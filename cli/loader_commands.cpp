@@ -1,5 +1,6 @@
 #include "cli/cli_command.hpp"
 #include "cli/command_options.hpp"
+#include "cli/configuration_commands.hpp"
 #include "cli/result_printing.hpp"
 #include "shell/debug_monitor.hpp"
 #include "shell/legacy_detection.hpp"
@@ -31,8 +32,8 @@ std::vector<CliCommand> LoaderCommands() {
          AddStartOptions(c, a);
        },
        true, [](CommandContext& c) { return OnUpdateInternalLoader(c.window); }},
-      {"update-external-loader", "write the loader for external memory mode into the entered low bank", {}, true,
-       [](CommandContext& c) { return OnUpdateExternalLoader(c.window); }},
+      {"update-external-loader", "write the loader for external memory mode into the low bank (--bank low)",
+       AddBankOption, true, [](CommandContext& c) { return OnUpdateExternalLoader(c.window); }},
       {"probex", "replace the loader by the debug monitor Probex (the chip stops answering as a loader)", {}, true,
        [](CommandContext& c) { return OnDownloadDebugMonitor(c.window); }},
   };

@@ -42,8 +42,10 @@ std::string HowItEnded(const CommandOutcome& o) {
     case OutcomeKind::Failed:
       return "failed at step \"" + (o.step.empty() ? std::string("?") : o.step) + "\" (code " +
              std::to_string(o.code) + ")";
-    case OutcomeKind::Cancelled:
-      return o.step.empty() ? "cancelled" : "cancelled during step \"" + o.step + "\"";
+    case OutcomeKind::Cancelled: {
+      std::string text = o.step.empty() ? "cancelled" : "cancelled during step \"" + o.step + "\"";
+      return o.completed.empty() ? text : text + " (completed: " + o.completed + ")";
+    }
   }
   return OutcomeKindName(o.kind);
 }

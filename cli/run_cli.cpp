@@ -57,29 +57,42 @@ bool TraceLost(const WireTrace& trace, std::FILE* err) {
   return true;
 }
 
-// Runs the detection (when the command needs a chip) and the command, each as
-// one run of the runner. `detected` hears of every successful detection.
-CommandOutcome RunOnRunner(const CliCommand& command, CommandContext& context, CommandRunner& runner,
-                           const std::function<void()>& detected) {
+// The detection (when the command needs a chip), the bank's entry and return
+// (with --bank) and the command, as one command of the runner: a cancel holds
+// for all of them. `detected` hears of every successful detection.
+CommandOutcome RunCommand(const CliCommand& command, CommandContext& context, const std::function<void()>& detected) {
+  MainWindow& w = context.window;
   if (command.detectFirst) {
-    CommandOutcome detection = runner.Run(OnDetectMenu);
+    CommandOutcome detection = OnDetectMenu(w);
     if (!detection.Ok()) {
       if (detection.step.empty()) detection.step = "detect";
       return detection;
     }
     detected();
   }
+  if (w.State().cancelRequested) return CommandOutcome::Cancelled(command.name, "nothing on the chip was changed");
   const auto run = [&](MainWindow&) { return command.run(context); };
-  if (context.args.bankHigh) return RunOnBank(runner, *context.args.bankHigh, run);
-  CommandOutcome outcome = runner.Run(run);
+  if (context.args.bankHigh && !command.entersBankItself) return RunOnBank(w, *context.args.bankHigh, run);
+  CommandOutcome outcome = run(w);
   // detect and upgrade-loader are detections of their own.
   if (!command.detectFirst && command.model != ChipModelUse::None && outcome.Ok()) detected();
   return outcome;
 }
 
+void SayStopping(std::FILE* err, const DisplacedNotice& notice) {
+  if (notice.ForSignalHandler().empty())
+    std::fputs("\nStopping after the current chunk (Ctrl-C again to stop at once).\n", err);
+  else
+    std::fputs("\nStopping once the chip's displaced bytes or loader are complete again "
+               "(Ctrl-C again to stop at once and leave them displaced).\n",
+               err);
+  std::fflush(err);
+}
+
 }  // namespace
 
-int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, std::FILE* err) {
+int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, std::FILE* err,
+           const LinkTiming& timing) {
   Arguments args;
   if (const auto exit = ParseCommandLine(argv, args, out, err)) return *exit;
   const CliCommand& command = *FindCommand(args.command);
@@ -103,7 +116,7 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   TerminalOperator op(args, in, err);
   const CliSettings settings = PlanSettings(args, chip != nullptr, err);
   DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(settings.places.PortMapFile());
-  MainWindow window(op, opener, LinkTiming{}, settings.places);
+  MainWindow window(op, opener, timing, settings.places);
   SerialPort& port = window.Record()->Port();
   ApplyPortOption(args, port);
   if (trace) port.SetTrace(trace);
@@ -119,13 +132,15 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   bool settingsSaved = true;
   {
     CommandRunner runner(window);
-    InterruptWatch interrupts([&runner, err] {
-      std::fputs("\nStopping after the current chunk (Ctrl-C again to stop at once).\n", err);
-      std::fflush(err);
-      runner.Cancel();
-    });
+    InterruptWatch interrupts(
+        [&runner, &window, err] {
+          SayStopping(err, window.Notice());
+          runner.Cancel();
+        },
+        &window.Notice());
     CommandContext context{window, args, out};
-    outcome = RunOnRunner(command, context, runner, [&] { settingsSaved = SaveProvenSettings(settings, window, err); });
+    const auto detected = [&] { settingsSaved = SaveProvenSettings(settings, window, err); };
+    outcome = runner.Run([&](MainWindow&) { return RunCommand(command, context, detected); });
   }
   // The process ends next: a command whose last bytes never left the port
   // has not reached the chip.

@@ -38,6 +38,13 @@ bool TerminalOperator::Reject(const std::string& why) {
   return false;
 }
 
+bool TerminalOperator::Prompt(const std::string& question) {
+  std::fprintf(err_, "%s [y/N] ", question.c_str());
+  std::fflush(err_);
+  char line[64] = {0};
+  return std::fgets(line, sizeof line, in_) != nullptr && (line[0] == 'y' || line[0] == 'Y');
+}
+
 bool TerminalOperator::Ask(const std::string& question) {
   if (args_.yes) {
     Note(question + " [answered Yes]");
@@ -47,10 +54,26 @@ bool TerminalOperator::Ask(const std::string& question) {
     Note(question + " [answered No: not a terminal; use --yes]");
     return false;
   }
-  std::fprintf(err_, "%s [y/N] ", question.c_str());
+  return Prompt(question);
+}
+
+bool TerminalOperator::AskInPerson(const std::string& question) {
+  if (!interactive_) {
+    Note(question + " [answered No: only a person at a terminal may answer Yes here, --yes does not]");
+    return false;
+  }
+  return Prompt(question);
+}
+
+void TerminalOperator::TellAndWait(const std::string& text) {
+  if (args_.yes || !interactive_) {
+    Note(text);
+    return;
+  }
+  std::fprintf(err_, "%s\n[press Enter when done] ", text.c_str());
   std::fflush(err_);
   char line[64] = {0};
-  return std::fgets(line, sizeof line, in_) != nullptr && (line[0] == 'y' || line[0] == 'Y');
+  [[maybe_unused]] const char* ignored = std::fgets(line, sizeof line, in_);
 }
 
 bool TerminalOperator::SelectChip(ChipSelection& selection) {

@@ -18,6 +18,10 @@ class TerminalOperator final : public Operator {
 
   void Tell(const std::string& text) override;
   bool Ask(const std::string& question) override;
+  // --yes does not answer it: asked at a terminal, else No.
+  bool AskInPerson(const std::string& question) override;
+  // At a terminal without --yes: waits for Enter.
+  void TellAndWait(const std::string& text) override;
   bool SelectChip(ChipSelection& selection) override;
   bool CommSetup(CommSetupDialog& dialog) override;
   bool ChooseFileAndSector(FileSectorDialog& dialog) override;
@@ -44,6 +48,7 @@ class TerminalOperator final : public Operator {
   std::optional<int> StartEntry(const std::vector<std::string>& entries);
   bool Reject(const std::string& why);
   void Note(const std::string& text);
+  bool Prompt(const std::string& question);
 
   const Arguments& args_;
   std::FILE* in_;

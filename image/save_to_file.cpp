@@ -51,10 +51,6 @@ class PendingFile {
   bool Create(const std::string& target, std::string& whyNot) {
     struct stat old {};
     const bool exists = ::stat(target.c_str(), &old) == 0;
-    if (exists && S_ISDIR(old.st_mode)) {
-      whyNot = Because("cannot be created", EISDIR);
-      return false;
-    }
     int fd = -1;
     for (int attempt = 0; fd < 0 && attempt < 100; ++attempt) {
       name_ = target + ".tmp" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
@@ -106,6 +102,27 @@ class PendingFile {
   std::FILE* file_ = nullptr;
 };
 
+// Only a regular file the user may write is replaced: the rename would put
+// a plain file in place of a link, a FIFO or a device node (/dev/null, as
+// root), and would replace a read-only file behind the user's back. Empty
+// when `path` may be written; else why not.
+std::string WhyNotReplaceable(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) {
+    if (errno != ENOENT) return Because("cannot be created", errno);
+    // A new file: its folder must take it (checked before the chip is read).
+    const auto slash = path.find_last_of('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    return ::access(folder.c_str(), W_OK) == 0 ? "" : Because("cannot be created", errno);
+  }
+  if (S_ISLNK(st.st_mode)) return "is a symbolic link and is not replaced";
+  if (S_ISDIR(st.st_mode)) return Because("cannot be created", EISDIR);
+  if (!S_ISREG(st.st_mode)) return "is not a regular file and is not replaced";
+  if ((st.st_mode & 0222) == 0 || ::access(path.c_str(), W_OK) != 0)
+    return "is read-only and is not replaced";
+  return "";
+}
+
 }  // namespace
 
 Result SaveToFile(FileRoutineContext& ctx, const std::string& path, std::uint32_t startAddress,
@@ -117,18 +134,22 @@ Result SaveToFile(FileRoutineContext& ctx, const std::string& path, std::uint32_
   };
   // No name at all is the operator's choice, not a fault to explain.
   if (path.empty()) return Result::Failed;
-  PendingFile file;
-  if (!file.Create(path, whyNot)) return fail();
+  whyNot = WhyNotReplaceable(path);
+  if (!whyNot.empty()) return fail();
   ImageBuffer bytes;
   if (!bytes.Allocate(length + 128)) return Result::NoMemory;
   const Result read =
       chunkSize == 0 ? Result::NoReply : ctx.engine.ReadRange(bytes.Data(), startAddress, length, chunkSize);
-  // The pending file goes with `file`: a cancelled save leaves `path` as it was.
+  // A cancelled save leaves `path` as it was.
   if (read == Result::Cancelled) return read;
   if (read != Result::Ok) {
     whyNot = std::string("the chip could not be read") + kUnchanged;
     return fail();
   }
+  // The new file exists only while it is written: the read, which takes
+  // long, is over, so an interrupted save hardly ever leaves one behind.
+  PendingFile file;
+  if (!file.Create(path, whyNot)) return fail();
 
   const bool written = textMode ? WriteListing(file.Stream(), bytes.Data(), length, startAddress,
                                                ctx.state.externalHighBankSelected)

@@ -15,7 +15,9 @@ namespace brisko {
 // a file already at `path` as it was. On failure the reason is told to
 // ctx.messages as "<path>: <why>" (cannot be created, cannot be written with
 // the system's reason such as a full disk, the chip could not be read, cannot
-// be replaced); NoMemory and an empty `path` are not told.
+// be replaced, is not a regular file, is a symbolic link, is read-only:
+// only a regular file the user may write is replaced); NoMemory and an empty
+// `path` are not told. The new file is created only once the chip was read.
 Result SaveToFile(FileRoutineContext& ctx, const std::string& path, std::uint32_t startAddress,
                   std::size_t length, std::uint32_t chunkSize, bool textMode);
 

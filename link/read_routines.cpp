@@ -1,5 +1,6 @@
 #include "link/read_routines.hpp"
 
+#include <algorithm>
 #include <chrono>
 
 #include "link/command_primitives.hpp"
@@ -82,6 +83,35 @@ Result SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& 
     }
   }
   return Result::Ok;
+}
+
+bool ReadLoaderBytes(SerialPort& port, std::uint32_t address, std::span<std::uint8_t> out) {
+  for (std::size_t done = 0; done < out.size(); done += kSector) {
+    const std::size_t n = std::min(kSector, out.size() - done);
+    const auto at = static_cast<std::uint16_t>(address + done);
+    bool whole = SendFrame(port, cmd::kRead, at, static_cast<std::uint8_t>(n)) == kByteOk;
+    for (std::size_t i = 0; whole && i < n; ++i) whole = port.ReadByte(out[done + i]) == kByteOk;
+    if (!whole) {
+      port.PurgeInput();
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ReadLoaderBytesQueued(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
+                           const std::atomic<bool>& operationFailed, std::uint32_t address,
+                           std::span<std::uint8_t> out) {
+  // Whatever a read given up earlier still brings in is not this read's.
+  SettleQueues(queues, timing.inputWait + timing.readCompletion);
+  for (std::size_t done = 0; done < out.size(); done += kSector) {
+    const std::size_t n = std::min(kSector, out.size() - done);
+    const auto at = static_cast<std::uint16_t>(address + done);
+    if (QueueFrame(queues, owner, cmd::kRead, at, static_cast<std::uint8_t>(n)) != kByteOk) return false;
+    for (std::size_t i = 0; i < n; ++i)
+      if (!TakeQueuedReply(queues, owner, timing, operationFailed, out[done + i])) return false;
+  }
+  return true;
 }
 
 Result VerifyExternalLoaderImage(SerialPort& port, std::span<const std::uint8_t> image) {

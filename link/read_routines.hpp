@@ -38,6 +38,15 @@ bool TakeQueuedReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming&
 Result SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
                     const std::atomic<bool>& operationFailed, SavedAreas& saved);
 
+// Block-0 bytes as the loader shows them, with 0Ch frames of at most 128
+// bytes; silent, the caller reports. A short answer ends the read, and its
+// late bytes are purged so that they cannot pass for the next answer.
+bool ReadLoaderBytes(SerialPort& port, std::uint32_t address, std::span<std::uint8_t> out);
+// The same through the legacy worker's queues.
+bool ReadLoaderBytesQueued(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
+                           const std::atomic<bool>& operationFailed, std::uint32_t address,
+                           std::span<std::uint8_t> out);
+
 // Reads the external low bank's first 1152 bytes (03h frames) and compares the
 // first 1144 with `image`. Ok equal, Failed a mismatch (stops after the chunk
 // that holds it), CommFailure a frame not sent or a byte missing.

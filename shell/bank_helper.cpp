@@ -1,23 +1,17 @@
 #include "shell/bank_helper.hpp"
 
-#include <ctime>
-
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
-#include "shell/block1_programmer.hpp"
+#include "shell/displaced_section.hpp"
+#include "shell/image_at_2000.hpp"
 #include "shell/main_window.hpp"
 #include "shell/recovery_file.hpp"
+#include "shell/recovery_record.hpp"
 
 namespace brisko {
 namespace {
 
 constexpr int kAttempts = 12;
-
-bool SaveAreas(SerialPort& port, SavedAreas& saved) {
-  for (int attempt = 0; attempt < kAttempts; ++attempt)
-    if (SaveSector0(port, saved) == Result::Ok && SaveArea2000(port, saved) == Result::Ok) return true;
-  return false;
-}
 
 bool WriteHelper(FlashEngine& engine, std::uint32_t sectorSize) {
   const auto& image = firmware::BankHelper;
@@ -32,6 +26,10 @@ bool WriteHelper(FlashEngine& engine, std::uint32_t sectorSize) {
 
 }  // namespace
 
+std::string BankHelperNotice(const std::string& recoveryPath) {
+  return DisplacedText("block 0 at 0000h-007Fh, 2000h-217Fh held the external flash helper", recoveryPath);
+}
+
 Result InstallBankHelper(MainWindow& w) {
   SessionState& state = w.State();
   if (state.ExternalBankSelected()) return Result::Ok;
@@ -40,21 +38,27 @@ Result InstallBankHelper(MainWindow& w) {
   // An earlier entry that failed after its saves left the helper in block 0:
   // saving now would keep the helper instead of the user's bytes.
   if (state.bankRecoveryFile.empty()) {
-    if (!SaveAreas(record.Port(), state.saved)) {
+    RecoveryRecord recovery;
+    if (!SaveParkingArea(w, "external flash access", LoaderReader(w), recovery)) {
       state.operationFailed = true;
       return Result::Failed;
     }
-    // Until a return puts them back, these bytes exist nowhere else.
-    std::string whyNot;
-    state.bankRecoveryFile = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr), whyNot);
-    if (state.bankRecoveryFile.empty()) {
-      w.Op().Tell(RecoveryFileFailedText(whyNot));
-      state.operationFailed = true;
-      return Result::Failed;
-    }
+    state.bankRecoveryFile = recovery.path;
   }
-  FlashEngine engine = w.Engine();
-  const bool ok = WriteHelper(engine, record.SectorSize(0));
+  bool ok = false;
+  {
+    const DisplacedSection section(w, BankHelperNotice(state.bankRecoveryFile));
+    if (!section.Entered()) {
+      RemoveRecoveryFile(state.bankRecoveryFile);
+      state.bankRecoveryFile.clear();
+      return Result::Cancelled;
+    }
+    FlashEngine engine = section.Engine();
+    ok = WriteHelper(engine, record.SectorSize(0));
+  }
+  // Until a return puts them back, the user's bytes are displaced: between
+  // commands as much as during one.
+  w.Notice().Set(BankHelperNotice(state.bankRecoveryFile));
   state.operationFailed = !ok;
   if (!ok) return Result::Failed;
   w.ProgressSetText("Done");

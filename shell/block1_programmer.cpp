@@ -1,14 +1,15 @@
 #include "shell/block1_programmer.hpp"
 
-#include <algorithm>
-#include <array>
-#include <ctime>
+#include <atomic>
 
 #include "firmware/firmware.hpp"
-#include "link/read_routines.hpp"
+#include "link/quiet_line.hpp"
 #include "link/result_codes.hpp"
+#include "shell/displaced_section.hpp"
+#include "shell/image_at_2000.hpp"
 #include "shell/main_window.hpp"
-#include "shell/recovery_file.hpp"
+#include "shell/recovery_offer.hpp"
+#include "shell/recovery_record.hpp"
 
 namespace brisko {
 namespace {
@@ -21,25 +22,19 @@ constexpr std::uint16_t kProgrammerEntry = 0x2027;
 constexpr std::uint8_t kProgrammerStartValue = 0x10;
 constexpr std::uint8_t kReentryValue = 0x01;
 
-// The programmer padded with FFh to whole 128-byte sectors, as erased flash
-// holds it anyway.
-std::array<std::uint8_t, kSectorSize * kArea2000Sectors> PaddedProgrammer(int model) {
-  const auto image = IsKT400(model) ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500;
-  std::array<std::uint8_t, kSectorSize * kArea2000Sectors> padded;
-  padded.fill(0xFF);
-  std::copy_n(image.begin(), std::min(image.size(), padded.size()), padded.begin());
-  return padded;
-}
+// The loader update retries a start that failed after an earlier failure.
+constexpr int kUpdateStartRetries = 11;
 
-// The parking itself. Its steps are not checked one by one: a failure shows
-// in the engine's "Abort" label and makes the work fail, and the put-back
-// afterwards is checked.
-void ParkProgrammer(FlashEngine& engine, int model) {
-  const auto programmer = PaddedProgrammer(model);
-  static_cast<void>(engine.EraseSectors(0x0000, kSectorSize, 1));
-  static_cast<void>(engine.EraseSectors(kArea2000, kSectorSize, kArea2000Sectors));
-  static_cast<void>(engine.ProgramRange(kArea2000, kSectorSize, programmer.data(), programmer.size()));
-  static_cast<void>(engine.SendStartCommand(kProgrammerEntry, kProgrammerStartValue));
+// The parking itself. Its erase and program steps are not checked one by
+// one: a failure shows in the engine's "Abort" label and makes the work fail,
+// and the put-back afterwards is checked.
+Result ParkProgrammer(FlashEngine& engine, int model, bool update, const std::atomic<bool>& operationFailed) {
+  const auto image = IsKT400(model) ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500;
+  static_cast<void>(InstallImageAt2000(engine, image));
+  Result started = engine.SendStartCommand(kProgrammerEntry, kProgrammerStartValue);
+  for (int retry = 0; update && started != Result::Ok && operationFailed.load() && retry < kUpdateStartRetries; ++retry)
+    started = engine.SendStartCommand(kProgrammerEntry, kProgrammerStartValue);
+  return started;
 }
 
 bool PutBlock0Back(FlashEngine& engine, const SavedAreas& saved) {
@@ -64,7 +59,8 @@ std::string RecoveryFileFailedText(const std::string& whyNot) {
 
 std::string Block0NotRestoredText(const std::string& recoveryPath) {
   return "Block 0 could not be restored after the block-1 operation!\nIts saved data are in the file\n" +
-         recoveryPath + "\n(128 bytes for 0000h-007Fh, then 384 bytes for 2000h-217Fh).";
+         recoveryPath + "\n(128 bytes for 0000h-007Fh, then 384 bytes for 2000h-217Fh).\n"
+         "The next detection of this chip offers to put them back.";
 }
 
 ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, const Block1Parking& how,
@@ -85,43 +81,61 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
     w.Op().Tell(how.selectFailedText);
     return run;
   }
-  if (SaveSector0(port, state.saved) != Result::Ok || SaveArea2000(port, state.saved) != Result::Ok) {
-    w.Op().Tell(Block0BackupFailedText());
-    return run;
-  }
-  std::string whyNot;
-  const std::string recoveryPath = WriteBlock0RecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr), whyNot);
-  if (recoveryPath.empty()) {
-    w.Op().Tell(RecoveryFileFailedText(whyNot));
-    return run;
-  }
+  const RangeReader read = LoaderReader(w);
+  RecoveryRecord recovery;
+  if (!SaveParkingArea(w, how.staysParked ? "loader update" : "block-1 operation", read, recovery)) return run;
+  run.recoveryPath = recovery.path;
 
+  const std::string what = how.staysParked ? "the new loader was being written into block 1 (block 0 at " +
+                                                  recovery.AreaText() + " holds the block-1 programmer)"
+                                            : "block 0 at " + recovery.AreaText() + " held the block-1 programmer";
+  DisplacedSection section(w, DisplacedText(what, recovery.path));
+  if (!section.Entered()) {
+    RemoveRecoveryFile(recovery.path);
+    run.cancelledBefore = true;
+    return run;
+  }
   // Parking and put-back run to their end whatever a cancel request says:
   // only the work between them stops early.
-  FlashEngine fixed = engine.Uncancellable();
-  ParkProgrammer(fixed, record.GetChipModel());
+  FlashEngine fixed = section.Engine();
+  const Result started = ParkProgrammer(fixed, record.GetChipModel(), how.staysParked, state.operationFailed);
   run.parked = true;
+  if (how.staysParked && started != Result::Ok) {
+    // The loader still runs: block 0 goes back through it.
+    run.startFailed = true;
+    state.operationFailed = true;
+    w.Op().Tell(how.startFailedText);
+    run.block0Restored = PutRecordBack(w, recovery);
+    if (run.block0Restored)
+      RemoveRecoveryFile(recovery.path);
+    else
+      w.Op().Tell(Block0NotRestoredText(recovery.path));
+    w.ProgressReset();
+    return run;
+  }
   // The programmer owns the link: no keep-alive byte may cut into its dialogue.
   state.linkBusy = true;
   run.workResult = work();
   state.linkBusy = false;
-  // Whatever the programmer left unread or unsent belongs to a finished
-  // dialogue.
-  port.PurgeInput();
+  // Whatever the programmer still sends belongs to a finished dialogue: a
+  // verify that stopped at a wrong byte leaves the rest of its reply coming.
+  WaitForQuietLine(port, run.workResult != Result::Ok);
   port.PurgeOutput();
+  if (how.staysParked) return run;
 
   // The select and put-back that follow show whether the loader came back.
   if (how.reentryAddress) static_cast<void>(fixed.SendStartCommand(*how.reentryAddress, kReentryValue));
   if (how.selectBlock0 && !fixed.SelectBlock0()) {
     w.Op().Tell(how.reselectFailedText);
-    w.Op().Tell(Block0NotRestoredText(recoveryPath));
+    w.Op().Tell(Block0NotRestoredText(recovery.path));
     return run;
   }
-  run.block0Restored = PutBlock0Back(fixed, state.saved);
+  run.block0Restored =
+      (PutBlock0Back(fixed, state.saved) && AreasHoldRecord(read, recovery) == true) || PutRecordBack(w, recovery);
   if (run.block0Restored)
-    RemoveBlock0RecoveryFile(recoveryPath);
+    RemoveRecoveryFile(recovery.path);
   else
-    w.Op().Tell(Block0NotRestoredText(recoveryPath));
+    w.Op().Tell(Block0NotRestoredText(recovery.path));
   return run;
 }
 

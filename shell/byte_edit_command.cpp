@@ -1,18 +1,16 @@
 #include "shell/byte_edit_command.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <ctime>
+#include <vector>
 
 #include "link/command_primitives.hpp"
 #include "link/result_codes.hpp"
-#include "link/user_paths.hpp"
 #include "shell/byte_edit_parsing.hpp"
+#include "shell/displaced_section.hpp"
 #include "shell/main_window.hpp"
+#include "shell/recovery_offer.hpp"
+#include "shell/recovery_record.hpp"
 
 namespace brisko {
 namespace {
@@ -57,7 +55,8 @@ std::string ProgramSector(SerialPort& port, std::uint32_t sector, const std::uin
 
 class ByteEditSession {
  public:
-  ByteEditSession(MainWindow& w) : w_(w), port_(w.Record()->Port()), model_(w.Record()->GetChipModel()) {}
+  explicit ByteEditSession(MainWindow& w)
+      : w_(w), port_(w.Record()->Port()), model_(w.Record()->GetChipModel()), read_(LoaderReader(w)) {}
 
   CommandOutcome Run() {
     CommandOutcome last = CommandOutcome::Declined();
@@ -106,17 +105,43 @@ class ByteEditSession {
 
     const EditSpan span = SpanOfEdit(address_, data.bytes.size());
     const std::uint32_t length = span.twoSectors ? 2 * kEditSectorSize : kEditSectorSize;
+    // The sectors are erased and written back: read until two reads agree,
+    // so that a byte corrupted on the line is neither written back nor taken
+    // as the check's reference.
+    std::vector<RecoveryArea> before{{span.firstSector, std::vector<std::uint8_t>(length)}};
+    if (!ReadAreasAgreed(read_, before)) return Fail(kReadFailed, "read sectors");
     work_.fill(0xFF);
-    if (!ReadBytes(port_, span.firstSector, length, work_.data())) return Fail(kReadFailed, "read sectors");
+    std::copy(before[0].bytes.begin(), before[0].bytes.end(), work_.begin());
     std::copy(data.bytes.begin(), data.bytes.end(), work_.begin() + span.offset);
     if (!w_.Op().Ask("Data in block 0 will be modified.\nProceed to modify?")) return CommandOutcome::Declined();
 
-    CommandOutcome result = RewriteSector(span.firstSector, work_.data(), kFirstSector);
-    if (!result.Ok() || !span.twoSectors) return Edited(result, span, data.bytes.size());
-    result = RewriteSector(span.firstSector + kEditSectorSize, work_.data() + kEditSectorSize, kSecondSector);
+    if (const auto waiting = UnrestoredRecoveriesFor(w_, read_, before); !waiting.empty()) {
+      w_.Op().Tell(UnrestoredRecoveryText(waiting.front().record));
+      return CommandOutcome::Refused(Refusal::BadInput);
+    }
+    std::string whyNot;
+    if (!KeepForRecovery(w_, "byte edit", before, read_, recovery_, whyNot))
+      return Fail("Failed to write the block 0 recovery file\n(" + whyNot + ").\nNothing has been erased.",
+                  "write the recovery file");
+    CommandOutcome result;
+    {
+      const DisplacedSection section(
+          w_, DisplacedText("a byte edit had block 0 at " + recovery_.AreaText() + " erased", recovery_.path));
+      if (!section.Entered()) {
+        RemoveRecoveryFile(recovery_.path);
+        return CommandOutcome::Cancelled("edit", "nothing on the chip was changed");
+      }
+      result = RewriteSector(span.firstSector, work_.data(), kFirstSector);
+      if (result.Ok() && span.twoSectors)
+        result = RewriteSector(span.firstSector + kEditSectorSize, work_.data() + kEditSectorSize, kSecondSector);
+    }
     if (!result.Ok()) return result;
-    w_.ProgressSetText("Done");
-    Display();
+    RemoveRecoveryFile(recovery_.path);
+    if (span.twoSectors) {
+      w_.ProgressSetText("Done");
+      Display();
+    }
+    if (w_.State().cancelRequested) return CommandOutcome::Cancelled("edit", "the new bytes are written and checked");
     return Edited(result, span, data.bytes.size());
   }
 
@@ -155,18 +180,12 @@ class ByteEditSession {
     return CommandOutcome::Success();
   }
 
-  // The sector on the chip is erased or half written: its bytes go to a file.
-  CommandOutcome Lost(std::uint32_t sector, const std::uint8_t* data, const std::string& text, const char* step) {
+  // The sector on the chip is erased or half written: its bytes from before
+  // the edit wait in the recovery file written before the erase.
+  CommandOutcome Lost(std::uint32_t, const std::uint8_t*, const std::string& text, const char* step) {
     w_.Op().Tell(text);
-    const std::string path = WriteEditRecoveryFile(w_.Places().dataDir, sector, data, kEditSectorSize);
-    char range[32];
-    std::snprintf(range, sizeof range, "%04Xh-%04Xh", static_cast<unsigned>(sector),
-                  static_cast<unsigned>(sector + kEditSectorSize - 1));
-    if (path.empty())
-      w_.Op().Tell(std::string("The data of sector ") + range + " could not be saved to a file either!");
-    else
-      w_.Op().Tell(std::string("The data of sector ") + range + " are in the file\n" + path +
-                   "\nPlease download it to the chip again.");
+    w_.Op().Tell("The bytes of " + recovery_.AreaText() + " from before the edit are in the file\n" +
+                 recovery_.path + "\nThe next detection of this chip offers to put them back.");
     return CommandOutcome::Failed(step, Result::Failed);
   }
 
@@ -176,6 +195,8 @@ class ByteEditSession {
   ByteEditDialog dialog_;
   std::uint32_t address_ = 0;
   std::array<std::uint8_t, 2 * kEditSectorSize> work_{};
+  RangeReader read_;
+  RecoveryRecord recovery_;
 };
 
 bool EditAllowed(int model, std::uint8_t securityBits) {
@@ -185,33 +206,6 @@ bool EditAllowed(int model, std::uint8_t securityBits) {
 }
 
 }  // namespace
-
-std::string WriteEditRecoveryFile(const std::string& directory, std::uint32_t firstSector, const std::uint8_t* data,
-                                  std::size_t length) {
-  std::string whyNot;
-  if (!EnsureDir(directory, whyNot)) return "";
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  ::localtime_r(&now, &local);
-  char stamp[32];
-  std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-  char name[96];
-  for (int attempt = 1; attempt <= 100; ++attempt) {
-    std::snprintf(name, sizeof name, "/block0-edit-%04X-%s%s%s.bin", static_cast<unsigned>(firstSector), stamp,
-                  attempt > 1 ? "-" : "", attempt > 1 ? std::to_string(attempt).c_str() : "");
-    const std::string path = directory + name;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return "";
-    }
-    const bool ok = ::write(fd, data, length) == static_cast<ssize_t>(length) && ::fsync(fd) == 0;
-    if ((::close(fd) == 0) && ok) return path;
-    ::unlink(path.c_str());
-    return "";
-  }
-  return "";
-}
 
 CommandOutcome OnEditBlock0(MainWindow& w) {
   if (auto refused = w.RefuseOnEntry(true, false)) return *refused;

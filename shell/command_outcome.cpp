@@ -23,6 +23,7 @@ const char* RefusalText(Refusal why) {
     case Refusal::SecurityLock: return "the chip's lock forbids it";
     case Refusal::BadInput: return "the input cannot be used";
     case Refusal::NotSupported: return "not supported by this model or memory mode";
+    case Refusal::AlreadyDone: return "the chip is that way already";
   }
   return "";
 }

@@ -27,6 +27,7 @@ enum class Refusal {
   SecurityLock,     // the chip's lock level forbids it
   BadInput,         // a file, an address or a value the command cannot use
   NotSupported,     // the model or memory mode has no such operation
+  AlreadyDone,      // the chip is that way already
 };
 
 struct CommandOutcome {
@@ -36,6 +37,9 @@ struct CommandOutcome {
   // verify", "select block 1", "restore block 0") and its printed result code.
   std::string step;
   int code = 0;
+  // A cancelled command that had to finish what it displaced first: what it
+  // completed ("block 0 put back").
+  std::string completed;
 
   // What was done, for a one-line summary: "downloaded", "read", "erased"...
   std::string action;
@@ -69,10 +73,11 @@ struct CommandOutcome {
     o.code = Code(code);
     return o;
   }
-  static CommandOutcome Cancelled(std::string step = {}) {
+  static CommandOutcome Cancelled(std::string step = {}, std::string completed = {}) {
     CommandOutcome o;
     o.kind = OutcomeKind::Cancelled;
     o.step = std::move(step);
+    o.completed = std::move(completed);
     return o;
   }
   // How a step that did not end Ok ends the command: a cancel stays a

@@ -22,6 +22,9 @@ bool CommandRunner::Start(Command command, Done done) {
     std::lock_guard lock(mutex_);
     if (stopping_ || commandPending_) return false;
     commandPending_ = true;
+    // A cancel belongs to the command it was asked for: it holds from here
+    // to the command's end, however many steps the command takes.
+    window_.State().cancelRequested = false;
     jobs_.push_back(Job{std::move(command), std::move(done), false});
   }
   changed_.notify_all();
@@ -76,7 +79,6 @@ void CommandRunner::Loop() {
     Job job = std::move(jobs_.front());
     jobs_.pop_front();
     running_ = true;
-    if (!job.isKeepAlive) window_.State().cancelRequested = false;
     lock.unlock();
 
     const CommandOutcome outcome = job.command(window_);

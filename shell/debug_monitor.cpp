@@ -2,6 +2,7 @@
 
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
+#include "shell/displaced_section.hpp"
 #include "shell/image_at_2000.hpp"
 #include "shell/main_window.hpp"
 
@@ -72,12 +73,19 @@ CommandOutcome OnDownloadDebugMonitor(MainWindow& w) {
     return CommandOutcome::Refused(Refusal::SecurityLock);
   }
 
-  FlashEngine engine = w.Engine();
+  // From the first erase the loader is being given up: nothing stops the
+  // write half way, or the chip would answer neither as a loader nor as Probex.
+  const DisplacedSection section(w, DisplacedText("Probex was being written over the loader (the chip answers "
+                                                  "neither as a loader nor as Probex until Block1 is programmed "
+                                                  "again)",
+                                                  ""));
+  if (!section.Entered()) return CommandOutcome::Cancelled("download Probex", "nothing on the chip was changed");
+  FlashEngine engine = section.Engine();
   const std::uint32_t sector = record.SectorSize(0);
   // A block-0 part that did not go in shows when Probex does not answer.
   if (images->block0) static_cast<void>(WriteBlock0Part(engine, *images->block0, sector));
   // The user's code in block 0 is given up: nothing is saved first.
-  InstallImageAt2000(engine, IsKT400(model) ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500);
+  static_cast<void>(InstallImageAt2000(engine, IsKT400(model) ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500));
   const Result started = engine.SendStartCommand(0x2027, 0x10);
   if (started != Result::Ok && !state.operationFailed.load()) {
     state.operationFailed = true;
@@ -94,6 +102,7 @@ CommandOutcome OnDownloadDebugMonitor(MainWindow& w) {
   w.Op().Tell(written == Result::Ok ? kReplaced : kNotReplaced);
   w.RequestClose();
   if (written != Result::Ok) return CommandOutcome::Failed("write Probex into block 1", written);
+  if (section.CancelPending()) return CommandOutcome::Cancelled("download Probex", "Probex written into Block1");
   CommandOutcome outcome = CommandOutcome::Success("replaced the loader by Probex");
   outcome.bytes = part.image.size();
   outcome.address = part.address;

@@ -1,7 +1,7 @@
 #include "shell/detect_command.hpp"
 
 #include "link/result_codes.hpp"
-#include "shell/block0_recovery_offer.hpp"
+#include "shell/recovery_offer.hpp"
 #include "shell/comm_setup_dialog.hpp"
 #include "shell/external_flash_return.hpp"
 #include "shell/main_window.hpp"
@@ -41,13 +41,14 @@ struct LoaderAnswers {
   std::array<std::uint8_t, 2> version;
 };
 
-std::optional<LoaderAnswers> Handshake(MainWindow& window, SessionRecord& record) {
+std::optional<LoaderAnswers> Handshake(MainWindow& window, SessionRecord& record, bool& cancelled) {
   SerialPort& port = record.Port();
   Operator& op = window.Op();
-  switch (SynchroniseBaud(port, port.Timing().syncLimit)) {
+  switch (SynchroniseBaud(port, port.Timing().syncLimit, &window.State().cancelRequested)) {
     case SyncOutcome::Locked: break;
     case SyncOutcome::TimedOut: op.Tell("Failed to setup RS232 connection with Target MCU!!!"); return std::nullopt;
     case SyncOutcome::SendFailed: op.Tell("Failed on sending baud_detect_string #1."); return std::nullopt;
+    case SyncOutcome::Cancelled: cancelled = true; return std::nullopt;
   }
   switch (CheckReady(port)) {
     case ReadyOutcome::Ready: break;
@@ -164,11 +165,13 @@ CommandOutcome DetectTarget(MainWindow& window) {
   record->applyGeometry();
   if (!record->Port().IsLinkUp()) {
     if (!OpenLink(window, *record)) return CommandOutcome::Failed("open the port", Result::PortNotOpened);
-    const auto answers = Handshake(window, *record);
+    bool cancelled = false;
+    const auto answers = Handshake(window, *record, cancelled);
+    if (cancelled) return CommandOutcome::Cancelled("find the loader", "nothing on the chip was changed");
     if (!answers) return CommandOutcome::Failed("find the loader", Result::NoReply);
     if (!ApplyAnswers(window, *record, *answers)) return CommandOutcome::Failed("check the loader", Result::WrongReply);
     LeaveExternalFlashView(window, *record);
-    OfferBlock0Recovery(window);
+    OfferRecoveryFiles(window);
     OfferDoubleClockCrystal(window, *record);
   }
   if (!record->Port().IsLinkUp()) return CommandOutcome::Failed("detect again", Result::Failed);

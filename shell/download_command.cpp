@@ -36,6 +36,23 @@ constexpr const char* kBlock1SelectFailed = "Downloading to Block1 failed!";
 constexpr const char* kParkSelectFailed = "Download to Block1 Failed!";
 constexpr const char* kReselectFailed = "BSL in block1 is erased!";
 constexpr const char* kBslErased = "BSL is erased. Please re-program BSL before use Bootstrap Loader again!";
+constexpr const char* kUpdateStartFailed = "Update Bootstrap Loader 6 Failed!";
+constexpr const char* kNothingChanged = "nothing on the chip was changed";
+constexpr const char* kLoaderIntoBlock1 = "The new loader goes into block 1: choose a sector of block 1.";
+
+// After a loader update that wrote the whole new loader: the chip runs it
+// from the next reset, and block 0's bytes come back at the next detection.
+std::string NewLoaderText(const std::string& recoveryPath) {
+  return "The new BSL has been written into Block1.\nReset the chip and detect it again: Block0 still holds the "
+         "block-1 programmer,\nand the bytes it displaced are in the file\n" +
+         recoveryPath + "\nThe next detection offers to put them back.";
+}
+
+// After a loader overwrite that did not complete.
+std::string LoaderErasedText(const std::string& recoveryPath) {
+  if (recoveryPath.empty()) return kBslErased;
+  return std::string(kBslErased) + "\nThe block-0 bytes the programmer displaced are in the file\n" + recoveryPath;
+}
 
 
 // Where block 1 holds the loader: a download starting in the question range
@@ -84,26 +101,46 @@ std::optional<CommandOutcome> PrepareBlock1(MainWindow& w, FlashEngine& engine, 
   return std::nullopt;
 }
 
-// Block 1 in internal memory mode, through the programmer parked in block 0.
-// The transfer's result, or how the command ends when it stopped around the
-// transfer (refused, not parked, or block 0 not put back: all told).
+// Block 1 in internal memory mode, through the programmer parked in block 0
+// (a loader update leaves it there). The transfer's result, or how the
+// command ends when it stopped around the transfer (refused, not parked, or
+// block 0 not put back: all told).
 std::variant<Result, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow& w, FlashEngine& engine,
                                                                   FileRoutineContext& ctx, const ImageFile& file,
-                                                                  std::uint32_t address) {
+                                                                  std::uint32_t address, bool overwritesLoader,
+                                                                  std::string& recoveryPath) {
   const int model = w.Record()->GetChipModel();
+  const bool update = w.State().loaderUpdateInProgress;
   const LoaderGuard guard = LoaderGuardOf(model);
-  if (address >= guard.from && address < guard.refusalEnd) {
+  if (!update && address >= guard.from && address < guard.refusalEnd) {
     w.Op().Tell(guard.refusal);
     return CommandOutcome::Refused(Refusal::LoaderArea);
   }
   Block1Parking how{kParkSelectFailed, kReselectFailed, LoaderReentryAddress(model), !IsKT400(model)};
+  if (update) {
+    // Block 0 was selected by the update itself; the new loader takes over
+    // at the next reset.
+    how.selectBlock0 = false;
+    how.reentryAddress.reset();
+    how.staysParked = true;
+    how.startFailedText = kUpdateStartFailed;
+  }
+  // A loader that is being replaced must be whole before anything else
+  // happens: no cancel cuts its write.
+  FlashEngine whole = engine.Uncancellable();
+  FileRoutineContext wholeCtx{ctx.record, ctx.state, whole, ctx.messages};
+  FileRoutineContext& writeCtx = update || overwritesLoader ? wholeCtx : ctx;
   ParkedRun run =
-      RunWithBlock1ProgrammerParked(w, engine, how, [&] { return DownloadFileToBlock1(ctx, file, address); });
+      RunWithBlock1ProgrammerParked(w, engine, how, [&] { return DownloadFileToBlock1(writeCtx, file, address); });
+  recoveryPath = run.recoveryPath;
+  if (run.cancelledBefore) return CommandOutcome::Cancelled("park the block-1 programmer", kNothingChanged);
   if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", Result::Failed);
-  if (!run.block0Restored) {
+  if (run.startFailed) return CommandOutcome::Failed("start the block-1 programmer", Result::Failed);
+  if (!update && !run.block0Restored) {
     w.State().operationFailed = true;
     return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
+  if (run.workResult == Result::Cancelled) return CommandOutcome::Cancelled("write block 1", "block 0 put back");
   return run.workResult;
 }
 
@@ -176,6 +213,10 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
   if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const StartChoice start = ResolveStartIndex(record, dialog.chosen);
+  if (internal && state.loaderUpdateInProgress && start.block != 1) {
+    w.Op().Tell(kLoaderIntoBlock1);
+    return CommandOutcome::Refused(Refusal::BadInput);
+  }
   w.SelectTab(start.block);
   FlashEngine engine = w.Engine();
   FileRoutineContext ctx{record, state, engine, w.Op()};
@@ -201,24 +242,37 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
 
   w.SetCaption(DownloadingCaption(dialog.fileName, ""));
   Result result = Result::Failed;
-  if (internal && state.loaderUpdateInProgress) {
-    result = DownloadFileToBlock1(ctx, file, start.address);
-    record.Port().PurgeInput();
-  } else if (!internal) {
+  std::string recoveryPath;
+  if (!internal) {
     result = DownloadFileToBlock(ctx, file, start.block, start.address);
   } else if (start.block == 1) {
-    auto transfer = DownloadThroughParkedProgrammer(w, engine, ctx, file, start.address);
-    if (auto* stopped = std::get_if<CommandOutcome>(&transfer)) return *stopped;
+    auto transfer = DownloadThroughParkedProgrammer(w, engine, ctx, file, start.address, overwritesLoader, recoveryPath);
+    if (auto* stopped = std::get_if<CommandOutcome>(&transfer)) {
+      if (overwritesLoader && stopped->step == "restore block 0") {
+        w.Op().Tell(kBslErased);
+        w.RequestClose();
+      }
+      return *stopped;
+    }
     result = std::get<Result>(transfer);
   } else {
     result = DownloadFileToRange(ctx, file, 0, start.address);
   }
 
-  if (overwritesLoader) {
+  if (state.loaderUpdateInProgress && internal) {
+    w.Op().Tell(result == Result::Ok ? NewLoaderText(recoveryPath) : LoaderErasedText(recoveryPath));
+    w.RequestClose();
+  } else if (overwritesLoader) {
     w.Op().Tell(kBslErased);
     w.RequestClose();
   }
-  return FinishTransfer(w, result, file, start.block, start.address);
+  CommandOutcome outcome = FinishTransfer(w, result, file, start.block, start.address);
+  // A cancel that came while the programmer displaced block 0 waited for the
+  // section's end: the command then says what it completed.
+  if (outcome.Ok() && internal && start.block == 1 && state.cancelRequested)
+    return CommandOutcome::Cancelled("download", state.loaderUpdateInProgress ? "the new loader is written into Block1"
+                                                                              : "block 1 written, block 0 put back");
+  return outcome;
 }
 
 CommandOutcome DownloadToExternalBank(MainWindow& w) {

@@ -85,13 +85,17 @@ CommandOutcome EraseBlock1ThroughProgrammer(MainWindow& w, FlashEngine& engine, 
   Block1Parking how{kParkingFailed, kParkingFailed, EraseReentryAddress(model), !IsKT400(model)};
   ParkedRun run =
       RunWithBlock1ProgrammerParked(w, engine, how, [&] { return engine.EraseSectors(address, sectorSize, count); });
+  if (run.cancelledBefore)
+    return CommandOutcome::Cancelled("park the block-1 programmer", "nothing on the chip was changed");
   if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", Result::Failed);
   if (!run.block0Restored) {
     w.State().operationFailed = true;
     return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
+  if (run.workResult == Result::Cancelled) return CommandOutcome::Cancelled("erase", "block 0 put back");
   if (run.workResult != Result::Ok) return EraseFailed(w, run.workResult);
   w.Op().Tell(kCompleted);
+  if (w.State().cancelRequested) return CommandOutcome::Cancelled("erase", "block 1 erased, block 0 put back");
   return Erased(address, static_cast<std::size_t>(count) * sectorSize, 1);
 }
 

@@ -74,9 +74,13 @@ CommandOutcome EnterBank(MainWindow& w, bool high) {
     w.Op().Tell("External Flash can't be accessed if Block0 hard locked!");
     return CommandOutcome::Refused(Refusal::SecurityLock);
   }
-  w.Op().Tell(BankSwitchText(high));
+  // The host cannot see the switch: the operator says when it is set.
+  w.Op().TellAndWait(BankSwitchText(high));
   const std::string failed = "Entering " + half + " 64KB of External Flash Failed!";
-  if (kt400 && InstallBankHelper(w) != Result::Ok) {
+  const Result installed = kt400 ? InstallBankHelper(w) : Result::Ok;
+  if (installed == Result::Cancelled)
+    return CommandOutcome::Cancelled("install bank helper", "nothing on the chip was changed");
+  if (installed != Result::Ok) {
     w.Op().Tell(failed);
     TellRecoveryFile(w);
     return CommandOutcome::Failed("install bank helper", Result::Failed);
@@ -141,6 +145,14 @@ CommandOutcome ReturnToMcuFlash(MainWindow& w, bool ask) {
     w.Op().Tell("Return to MCU Flash Failed!");
     return CommandOutcome::Failed("return to MCU flash", Result::Failed);
   }
+  // A line that died during the bank's command is found out in one exchange,
+  // not in every attempt of the restore.
+  if (IsKT400(w.Record()->GetChipModel()) && !LoaderAnswers(w.Record()->Port())) {
+    w.Op().Tell("Return to MCU Flash Failed!");
+    w.Op().Tell("The chip does not answer any more.");
+    TellRecoveryFile(w);
+    return CommandOutcome::Failed("return to MCU flash", Result::NoReply);
+  }
   state.externalLowBankSelected = false;
   state.externalHighBankSelected = false;
   ShowMcuFlash(w);
@@ -157,8 +169,9 @@ CommandOutcome ReturnToMcuFlash(MainWindow& w, bool ask) {
     TellRecoveryFile(w);
     return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
-  RemoveBlock0RecoveryFile(state.bankRecoveryFile);
+  RemoveRecoveryFile(state.bankRecoveryFile);
   state.bankRecoveryFile.clear();
+  w.Notice().Set("");
   w.ProgressSetText("Done");
   w.Op().Tell("Return to MCU Flash Successful!");
   w.SetStatusText("Return to MCU Flash Successful!");

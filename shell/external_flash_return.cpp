@@ -3,6 +3,9 @@
 #include "link/command_primitives.hpp"
 #include "link/result_codes.hpp"
 #include "shell/main_window.hpp"
+#include "link/read_routines.hpp"
+#include "shell/bank_helper.hpp"
+#include "shell/displaced_section.hpp"
 #include "shell/recovery_file.hpp"
 
 namespace brisko {
@@ -18,7 +21,8 @@ bool SendLeaveBanks(SerialPort& port) {
   return false;
 }
 
-RestoreResults RestoreOnce(FlashEngine& engine, SessionState& state, std::uint32_t sectorSize, bool eraseSector0) {
+RestoreResults RestoreOnce(FlashEngine& engine, const SessionState& state, std::uint32_t sectorSize,
+                           bool eraseSector0) {
   RestoreResults r;
   // The program that follows shows whether sector 0 took the bytes.
   if (eraseSector0) static_cast<void>(engine.EraseSectors(0x0000, sectorSize, 1));
@@ -31,14 +35,23 @@ RestoreResults RestoreOnce(FlashEngine& engine, SessionState& state, std::uint32
 
 }  // namespace
 
+bool LoaderAnswers(SerialPort& port) {
+  std::uint8_t byte = 0;
+  return ReadLoaderBytes(port, 0x0000, {&byte, 1});
+}
+
 RestoreResults RestoreBlock0Areas(MainWindow& window, int attempts) {
   SessionRecord& record = *window.Record();
   if (!IsKT400(record.GetChipModel())) return RestoreResults{};
-  FlashEngine engine = window.Engine();
+  const SessionState& state = window.State();
+  // Putting the user's bytes back is never cut short by a cancel.
+  const DisplacedSection section(window, BankHelperNotice(state.bankRecoveryFile), DisplacedSection::Kind::Restore);
+  FlashEngine engine = section.Engine();
   const std::uint32_t sectorSize = record.SectorSize(0);
-  RestoreResults results = RestoreOnce(engine, window.State(), sectorSize, false);
-  for (int again = 0; again < attempts && !results.AllOk(); ++again)
-    results = RestoreOnce(engine, window.State(), sectorSize, true);
+  RestoreResults results = RestoreOnce(engine, state, sectorSize, false);
+  // A chip that stopped answering gets no second attempt.
+  for (int again = 0; again < attempts && !results.AllOk() && LoaderAnswers(record.Port()); ++again)
+    results = RestoreOnce(engine, state, sectorSize, true);
   return results;
 }
 
@@ -69,8 +82,9 @@ void ReturnToMcuFlashAfterDetect(MainWindow& window) {
     window.ProgressReset();
     return;
   }
-  RemoveBlock0RecoveryFile(state.bankRecoveryFile);
+  RemoveRecoveryFile(state.bankRecoveryFile);
   state.bankRecoveryFile.clear();
+  window.Notice().Set("");
   window.ProgressReset();
   window.ClearStatusText();
 }

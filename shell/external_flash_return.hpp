@@ -1,4 +1,5 @@
 #pragma once
+#include "link/serial_port.hpp"
 
 #include "link/result_codes.hpp"
 
@@ -21,5 +22,9 @@ struct RestoreResults {
   bool AllOk() const { return sector0 == Result::Ok && erase2000 == Result::Ok && area2000 == Result::Ok; }
 };
 RestoreResults RestoreBlock0Areas(MainWindow& window, int attempts);
+
+// Whether the loader answers a one-byte read of 0000h: a line that died is
+// found out in one exchange.
+bool LoaderAnswers(SerialPort& port);
 
 }  // namespace brisko

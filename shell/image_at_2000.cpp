@@ -2,12 +2,16 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "chip/chip_catalogue.hpp"
 #include "chip/flash_engine.hpp"
 #include "link/read_routines.hpp"
 #include "link/result_codes.hpp"
+#include "shell/block1_programmer.hpp"
 #include "shell/main_window.hpp"
+#include "shell/recovery_offer.hpp"
+#include "shell/recovery_record.hpp"
 
 namespace brisko {
 namespace {
@@ -32,15 +36,26 @@ InstallResults InstallImageAt2000(FlashEngine& engine, std::span<const std::uint
   return r;
 }
 
-bool SaveParkingArea(MainWindow& w) {
-  SerialPort& port = w.Record()->Port();
-  SavedAreas& saved = w.State().saved;
-  for (int attempt = 0; attempt < kParkAttempts; ++attempt) {
-    const bool sector0 = SaveSector0(port, saved) == Result::Ok;
-    const bool area2000 = SaveArea2000(port, saved) == Result::Ok;
-    if (sector0 && area2000) return true;
+bool SaveParkingArea(MainWindow& w, const std::string& flow, const RangeReader& read, RecoveryRecord& recovery) {
+  std::vector<RecoveryArea> areas{{0x0000, std::vector<std::uint8_t>(kSector)},
+                                  {kArea2000, std::vector<std::uint8_t>(kSector * kArea2000Sectors)}};
+  if (const auto waiting = UnrestoredRecoveriesFor(w, read, areas); !waiting.empty()) {
+    w.Op().Tell(UnrestoredRecoveryText(waiting.front().record));
+    return false;
   }
-  return false;
+  if (!ReadAreasAgreed(read, areas)) {
+    w.Op().Tell(Block0BackupFailedText());
+    return false;
+  }
+  SavedAreas& saved = w.State().saved;
+  std::copy(areas[0].bytes.begin(), areas[0].bytes.end(), saved.savedSector0.begin());
+  std::copy(areas[1].bytes.begin(), areas[1].bytes.end(), saved.savedArea2000.begin());
+  std::string whyNot;
+  if (!KeepForRecovery(w, flow, std::move(areas), read, recovery, whyNot)) {
+    w.Op().Tell(RecoveryFileFailedText(whyNot));
+    return false;
+  }
+  return true;
 }
 
 bool LoaderReplaceableUnderLock(int model, std::uint8_t bits) {

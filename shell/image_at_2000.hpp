@@ -1,6 +1,9 @@
 #pragma once
 #include <cstdint>
 #include <span>
+#include <string>
+
+#include "link/agreed_read.hpp"
 
 #include "link/result_codes.hpp"
 
@@ -8,6 +11,7 @@ namespace brisko {
 
 class FlashEngine;
 class MainWindow;
+struct RecoveryRecord;
 
 // Helpers that replace or displace the loader park a 368-byte program at
 // 2000h of block 0 (the block-1 programmer, the bank helper). This is the
@@ -27,9 +31,13 @@ struct InstallResults {
 // kParkAttempts times until all three succeed.
 InstallResults InstallImageAt2000(FlashEngine& engine, std::span<const std::uint8_t> image);
 
-// SaveSector0 and SaveArea2000 into the session's buffers, at most
-// kParkAttempts times until both succeed.
-bool SaveParkingArea(MainWindow& w);
+// Keeps what a program at 2000h displaces (0000h-007Fh and 2000h-217Fh):
+// each area read through `read` until two reads agree, into the session's
+// buffers and a recovery file of `flow`. False, with the reason told, when
+// they could not be read alike, the file could not be written, or an earlier
+// interruption's bytes are not back in those areas yet: nothing may then be
+// erased.
+bool SaveParkingArea(MainWindow& w, const std::string& flow, const RangeReader& read, RecoveryRecord& recovery);
 
 // Whether the chip's lock lets the loader be replaced: bits 00h, 80h or 40h
 // on the KT500 family, 00h or 40h on the KT400 family.

@@ -1,7 +1,10 @@
 #include "shell/legacy_detection.hpp"
 
 #include <array>
+#include <atomic>
+#include <chrono>
 
+#include "chip/handshake.hpp"
 #include "chip/legacy_link_worker.hpp"
 #include "chip/status_decoding.hpp"
 #include "link/result_codes.hpp"
@@ -35,6 +38,24 @@ constexpr Variant kFallback{
     "it will use from address 0xF000 to 0xF3FF.\n",
     "Please exit the current application\nand use the older version of software\nto run IAP funtions. This version "
     "of\nsoftware only supports BSL1.1F+."};
+
+constexpr const char* kAlready11F =
+    "This chip's loader is 1.1F already: it needs no upgrade.\nDetect it with \"Detect Target MCU for Firmware1.1F "
+    "and RS232 Config.\"";
+
+// A 1.1E loader prompts (F7h) within a moment of its reset and has no baud
+// detection; a 1.1F loader stays silent and answers the baud-detect pattern.
+// Told apart within two seconds instead of the 1.1E wait's thirty.
+bool Answers11F(SerialPort& port, const std::atomic<bool>& cancel) {
+  using Clock = std::chrono::steady_clock;
+  const LinkTiming& t = port.Timing();
+  const auto listenUntil = Clock::now() + t.pollWait * 90;
+  while (Clock::now() < listenUntil && !cancel.load()) {
+    std::uint8_t byte = 0;
+    if (port.PollInput() == kByteOk && port.ReadByte(byte) == kByteOk && byte == 0xF7) return false;
+  }
+  return SynchroniseBaud(port, t.pollWait * 110, &cancel) == SyncOutcome::Locked;
+}
 
 // Ends the command with the worker stopped: between commands the keep-alive
 // and every other command use the port directly.
@@ -112,10 +133,16 @@ CommandOutcome RunLegacyDetection(MainWindow& w, const Variant& v) {
       return Leave(w, CommandOutcome::Failed("open the port", Result::PortNotOpened));
     }
     port.SetLinesForInternalMode();
+    if (Answers11F(port, state.cancelRequested)) {
+      w.Op().Tell(kAlready11F);
+      return Leave(w, CommandOutcome::Refused(Refusal::AlreadyDone));
+    }
   }
 
   LegacyChip chip;
-  if (WaitForLegacyLoader(port, state.operationFailed, chip.status) != kByteOk) {
+  if (WaitForLegacyLoader(port, state.operationFailed, chip.status, &state.cancelRequested) != kByteOk) {
+    if (state.cancelRequested)
+      return Leave(w, CommandOutcome::Cancelled("wait for the 1.1E loader", "nothing on the chip was changed"));
     w.Op().Tell(kNoResponse);
     return Leave(w, CommandOutcome::Failed("wait for the 1.1E loader", Result::NoReply));
   }

@@ -1,16 +1,20 @@
 #include "shell/legacy_upgrade.hpp"
 
+#include <algorithm>
 #include <chrono>
-#include <ctime>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include "chip/handshake.hpp"
 #include "chip/status_decoding.hpp"
 #include "firmware/firmware.hpp"
 #include "link/read_routines.hpp"
 #include "link/result_codes.hpp"
+#include "shell/displaced_section.hpp"
 #include "shell/main_window.hpp"
-#include "shell/recovery_file.hpp"
+#include "shell/recovery_offer.hpp"
+#include "shell/recovery_record.hpp"
 
 namespace brisko {
 namespace {
@@ -22,6 +26,7 @@ constexpr std::uint32_t kSector = 128;
 constexpr std::uint32_t kUserSectors = 10;
 constexpr std::uint32_t kUserBytes = kSector * kUserSectors;
 constexpr const char* kCompleted = "Upgrade Bootstrap Loader from 1.1E to 1.1F Completed!";
+constexpr const char* kFlow = "loader upgrade";
 constexpr const char* kRedo = "Upgrade Bootstrap Loader from 1.1E to 1.1F Failed!\nPlease redo the upgrade.";
 constexpr const char* kReopen =
     "Upgrade Bootstrap Loader from 1.1E to 1.1F Completed!\nBut you need to close and re-open the application,\n"
@@ -137,6 +142,39 @@ bool WriteInstaller(FlashEngine& engine, LegacyQueues& queues) {
   });
 }
 
+// The user's first ten sectors for the upgrade. An earlier upgrade of this
+// chip that was interrupted left them in a recovery file while block 0 holds
+// what the interruption left: when the operator takes that file, its bytes
+// are the ones put back. Otherwise they are read from the chip until two
+// reads agree and written to a new recovery file. None to go on, else how
+// the command ends (told).
+std::optional<CommandOutcome> KeepUserCode(MainWindow& w, const RangeReader& read, RecoveryRecord& recovery,
+                                           bool& earlierFile) {
+  std::vector<RecoveryArea> areas{{0x0000, std::vector<std::uint8_t>(kUserBytes)}};
+  for (const UnrestoredRecovery& earlier : UnrestoredRecoveriesFor(w, read, areas)) {
+    const RecoveryRecord& r = earlier.record;
+    if (r.areas.size() != 1 || r.areas[0].address != 0x0000 || r.areas[0].bytes.size() != kUserBytes) continue;
+    const std::string question = "Block 0 of this chip (0000h-04FFh) does not hold the user's code that an "
+                                 "interrupted " + r.flow + " saved in the file\n" + r.path +
+                                 "\nPut that code back after this upgrade, instead of what block 0 holds now?";
+    const bool take = earlier.fit == RecoveryFit::Belongs ? w.Op().Ask(question) : w.Op().AskInPerson(question);
+    if (!take) continue;
+    recovery = r;
+    earlierFile = true;
+    return std::nullopt;
+  }
+  if (!ReadAreasAgreed(read, areas)) {
+    w.Op().Tell(UserCodeNotSavedText());
+    return CommandOutcome::Failed("save the user's code", Result::Failed);
+  }
+  std::string whyNot;
+  if (!KeepForRecovery(w, kFlow, std::move(areas), read, recovery, whyNot)) {
+    w.Op().Tell(UserCodeRecoveryFailedText(whyNot));
+    return CommandOutcome::Failed("write the recovery file", Result::Failed);
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 std::string UserCodeNotSavedText() {
@@ -159,28 +197,30 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
   SessionState& state = w.State();
   SerialPort& port = record.Port();
   const LinkTiming& timing = port.Timing();
-  FlashEngine engine = w.Engine();
   LegacyQueues& queues = w.LegacyWorker()->Queues();
+  const RangeReader queued = [&](std::uint32_t address, std::span<std::uint8_t> out) {
+    return ReadLoaderBytesQueued(queues, w.Op(), timing, state.operationFailed, address, out);
+  };
 
   // The installer overwrites the user's first ten sectors: without a copy of
   // them in hand, and on disk, nothing is erased.
-  const bool saved = Attempts([&] {
-    SettleQueues(queues, timing.inputWait + timing.readCompletion);
-    return SaveUserCode(queues, w.Op(), timing, state.operationFailed, state.saved) == Result::Ok;
-  });
-  if (!saved) {
+  RecoveryRecord recovery;
+  bool earlierFile = false;
+  if (auto stop = KeepUserCode(w, queued, recovery, earlierFile)) {
     TellHeld(w);
-    w.Op().Tell(UserCodeNotSavedText());
-    return CommandOutcome::Failed("save the user's code", Result::Failed);
+    return *stop;
   }
-  std::string whyNot;
-  const std::string recoveryPath =
-      WriteUserCodeRecoveryFile(w.Places().dataDir, state.saved, std::time(nullptr), whyNot);
-  if (recoveryPath.empty()) {
+  std::copy(recovery.areas[0].bytes.begin(), recovery.areas[0].bytes.end(), state.saved.savedUserCode.begin());
+
+  DisplacedSection section(
+      w, DisplacedText("the loader upgrade had block 0 at 0000h-04FFh erased or holding its installer", recovery.path));
+  if (!section.Entered()) {
+    if (!earlierFile) RemoveRecoveryFile(recovery.path);
     TellHeld(w);
-    w.Op().Tell(UserCodeRecoveryFailedText(whyNot));
-    return CommandOutcome::Failed("write the recovery file", Result::Failed);
+    return CommandOutcome::Cancelled("save the user's code", "nothing on the chip was changed");
   }
+  // From the first erase until the user's code is back no step is cut short.
+  FlashEngine engine = section.Engine();
 
   if (!WriteInstaller(engine, queues)) {
     // A partly written installer must not be started: the user's code goes
@@ -194,9 +234,9 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
     });
     TellHeld(w);
     if (restored)
-      RemoveBlock0RecoveryFile(recoveryPath);
+      RemoveRecoveryFile(recovery.path);
     else
-      w.Op().Tell(UserCodeNotRestoredText(recoveryPath));
+      w.Op().Tell(UserCodeNotRestoredText(recovery.path));
     w.Op().Tell(kRedo);
     w.RequestClose();
     return CommandOutcome::Failed("write the installer", Result::Failed);
@@ -221,18 +261,20 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
   std::this_thread::sleep_until(installerStart + timing.legacyRestoreWait);
   record.SetCurrentBlock(0);
   w.SelectTab(0);
-  const bool restored = Attempts([&] {
+  const bool written = Attempts([&] {
     return engine.EraseSectors(0x0000, kSector, kUserSectors) == Result::Ok &&
            engine.ProgramRange(0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) == Result::Ok;
   });
+  // Checked against the copy that two reads agreed on.
+  const bool restored = (written && AreasHoldRecord(LoaderReader(w), recovery) == true) || PutRecordBack(w, recovery);
 
   if (!restored) {
     w.Op().Tell(std::string(kCompleted) + "\nBut user's code on Block0 was destroyed.");
-    w.Op().Tell(UserCodeNotRestoredText(recoveryPath));
+    w.Op().Tell(UserCodeNotRestoredText(recovery.path));
     w.ProgressReset();
     return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
-  RemoveBlock0RecoveryFile(recoveryPath);
+  RemoveRecoveryFile(recovery.path);
   if (!resumed) {
     w.Op().Tell(kReopen);
     w.ProgressReset();
@@ -244,6 +286,8 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
   w.SetStatusText("Re-detect chip from target MCU for BSL1.1F is done.");
   state.userCodeStarted = false;
   w.Op().Tell("Please continue to use IAP function.");
+  if (section.CancelPending())
+    return CommandOutcome::Cancelled("upgrade the loader", "loader upgraded to 1.1F and the user's code put back");
   CommandOutcome outcome = CommandOutcome::Success("upgraded the loader to 1.1F");
   outcome.bytes = kUserBytes;
   outcome.block = 0;

@@ -5,10 +5,13 @@ namespace brisko {
 
 class MainWindow;
 
-// Menu "&Upgrade Internal BSL1.1F+ to Newer Version": parks the block-1
-// programmer in block 0, hands the chip over to it and lets the Download
-// command write the new loader file into block 1. Stops before anything is
-// erased when the block-0 areas the programmer displaces cannot be kept.
+// Menu "&Upgrade Internal BSL1.1F+ to Newer Version": the Download command
+// asks for the new loader file and its block-1 sector and checks them, then
+// parks the block-1 programmer in block 0, hands the chip over to it and
+// writes the file into block 1. The programmer stays until the new loader
+// takes over at the next reset; the block-0 bytes it displaced wait in a
+// recovery file for the next detection. Nothing is erased before the file
+// and sector are known good and the displaced bytes are kept.
 CommandOutcome OnUpdateInternalLoader(MainWindow& w);
 
 // Menu "Upgrade External BSL Firmware to Newer Version": the embedded loader

@@ -9,6 +9,7 @@
 #include "link/serial_device.hpp"
 #include "link/user_paths.hpp"
 #include "shell/command_outcome.hpp"
+#include "shell/displaced_notice.hpp"
 #include "shell/operator.hpp"
 #include "shell/window_state.hpp"
 #include "chip/flash_engine.hpp"
@@ -38,6 +39,9 @@ class MainWindow final : public ProgressSink {
   SessionState& State() { return state_; }
   const SessionPlaces& Places() const { return places_; }
   FlashEngine Engine();
+  // What is displaced on the chip right now, for a front end that must end
+  // at once (see DisplacedSection).
+  DisplacedNotice& Notice() { return notice_; }
   void DestroyRecordForTest() { record_.reset(); }
 
   // --- window services ---------------------------------------------------
@@ -131,6 +135,7 @@ class MainWindow final : public ProgressSink {
   SessionPlaces places_;
   std::unique_ptr<SessionRecord> record_;
   SessionState state_;
+  DisplacedNotice notice_;
   mutable std::mutex windowMutex_;
   WindowState window_;
   WindowObserver* observer_ = nullptr;

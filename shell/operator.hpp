@@ -105,6 +105,12 @@ class Operator : public MessageSink {
   void Tell(const std::string& text) override = 0;
   // A Yes/No question; No is the default.
   virtual bool Ask(const std::string& question) = 0;
+  // A question only the person at the controls may answer Yes to: a front
+  // end's "answer Yes to every question" does not answer it.
+  virtual bool AskInPerson(const std::string& question) { return Ask(question); }
+  // A text the operator must act on before the command goes on (set a switch
+  // on the board); returns once they said they have.
+  virtual void TellAndWait(const std::string& text) { Tell(text); }
 
   virtual bool SelectChip(ChipSelection& selection) = 0;
   // The operator works the dialog (Compute, Next Baud, choices) and confirms

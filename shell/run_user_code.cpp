@@ -6,7 +6,9 @@
 
 namespace brisko {
 
-CommandOutcome ExecuteUserCode(MainWindow& w) {
+namespace {
+
+CommandOutcome Execute(MainWindow& w, bool fromExternalFlash) {
   SessionRecord* record = w.Record();
   if (!record) {
     w.ReportNoChip();
@@ -24,7 +26,7 @@ CommandOutcome ExecuteUserCode(MainWindow& w) {
   }
   SerialPort& port = record->Port();
   bool sent = true;
-  if (state.ExternalBankSelected()) {
+  if (state.ExternalBankSelected() || fromExternalFlash) {
     w.ResetTarget();
     port.SetLinesForExternalMode();
   } else {
@@ -38,5 +40,10 @@ CommandOutcome ExecuteUserCode(MainWindow& w) {
   if (!port.PurgeOutput() || !sent) return CommandOutcome::Failed("start the user's program", Result::Failed);
   return CommandOutcome::Success("started the user's program");
 }
+
+}  // namespace
+
+CommandOutcome ExecuteUserCode(MainWindow& w) { return Execute(w, false); }
+CommandOutcome ExecuteUserCodeInExternalFlash(MainWindow& w) { return Execute(w, true); }
 
 }  // namespace brisko

@@ -117,8 +117,11 @@ CommandOutcome OnDetectUnknownVersion(MainWindow& w) {
   w.ProgressSetText("Reset MCU, then wait for detecting Firmware 1.1F...");
   record.SetMemoryMode(kInternalMemory);
 
-  switch (SynchroniseBaud(port, port.Timing().unknownVersionSync)) {
+  switch (SynchroniseBaud(port, port.Timing().unknownVersionSync, &w.State().cancelRequested)) {
     case SyncOutcome::Locked: break;
+    case SyncOutcome::Cancelled:
+      // Not a chip without 1.1F: the operator stopped the search.
+      return CommandOutcome::Cancelled("find the loader", "nothing on the chip was changed");
     case SyncOutcome::SendFailed:
       return Fail(w, "Failed on sending baud_detect_string #1.", "baud detection", Result::FrameNotSent);
     case SyncOutcome::TimedOut:

@@ -166,7 +166,9 @@ bool DebugMonitorInstalled(const SimChipState& c) {
 
 SimTarget::Phase StartPhase(const SimChipState& c) {
   if (c.legacyLoader) return Phase::LegacyLoader;
-  if (DebugMonitorInstalled(c)) return Phase::Halted;
+  // Neither a whole loader nor the debug monitor: the chip runs whatever a
+  // half-written block 1 holds, and answers nothing.
+  if (DebugMonitorInstalled(c) || !c.LoaderIntact()) return Phase::Halted;
   return Phase::AwaitPattern;
 }
 

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <system_error>
 #include <deque>
 #include <thread>
@@ -48,6 +49,13 @@ bool IsSymlink(const std::string& path) {
 bool Exists(const std::string& path) {
   struct stat st{};
   return lstat(path.c_str(), &st) == 0;
+}
+
+std::string HeldBackText(const SimReply& r) {
+  char text[64];
+  std::snprintf(text, sizeof text, "reply byte %02Xh held back %lld ms", static_cast<unsigned>(r.byte),
+                static_cast<long long>(r.delay.count()));
+  return text;
 }
 
 }  // namespace
@@ -99,6 +107,8 @@ struct PtyServer::State {
       TimePoint due = at + r.delay;
       if (!replies.empty()) due = std::max(due, replies.back().due);
       replies.push_back({r.byte, due});
+      // A delay fault fired: the host now waits for this byte.
+      if (log && r.delay.count() > 0) log(HeldBackText(r));
     }
   }
 

@@ -27,6 +27,7 @@ SimChipState::SimChipState(SimConfig c)
   kf010.SetA16(config.a16);
   flash[0] = FlashImage(chip.block0Size);
   flash[1] = FlashImage(chip.block1Size);
+  std::copy_n(config.block0.begin(), std::min<std::size_t>(config.block0.size(), flash[0].Size()), flash[0].Data());
   loaderImage = LoaderPattern(legacyLoader ? LegacyLoaderBytes(chip) : chip.LoaderBytes());
   std::copy(loaderImage.begin(), loaderImage.end(), flash[1].Data());
   phase = StartPhase(*this);

@@ -1,6 +1,8 @@
 #include "sim/sim_options.hpp"
 
 #include <charconv>
+#include <fstream>
+#include <iterator>
 
 namespace brisko::sim {
 namespace {
@@ -50,6 +52,10 @@ std::string ApplyOption(const std::string& option, const std::string& value, Sim
   } else if (option == "--letter") {
     if (value.size() != 1) return "--letter is one character";
     c.versionLetter = value[0];
+  } else if (option == "--block0") {
+    std::ifstream in(value, std::ios::binary);
+    if (!in) return "--block0: cannot read " + value;
+    c.block0.assign(std::istreambuf_iterator<char>(in), {});
   } else if (option == "--read-lag-us") {
     if (!ParseUnsigned(value, 10, number) || number > 1000000) return "--read-lag-us is 0 to 1000000 microseconds";
     o.pty.readLag = std::chrono::microseconds{number};
@@ -97,7 +103,7 @@ std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o)
 std::string SimUsage() {
   return "usage: brisko-sim --model KT540 [--mode internal|external] [--link PATH]\n"
          "                  [--security HEX] [--remap N] [--double-clock] [--letter C]\n"
-         "                  [--a16 0|1] [--loopback] [--loader 1.1E|1.1F]\n"
+         "                  [--a16 0|1] [--loopback] [--loader 1.1E|1.1F] [--block0 FILE]\n"
          "                  [--fault SPEC]... [--keep-on-close] [--read-lag-us N]\n"
          "                  [--quiet] [--help]\n"
          "\n"
@@ -123,6 +129,7 @@ std::string SimUsage() {
          "  --loopback       no chip: a cable with TXD joined to RXD echoes every byte\n"
          "  --loader V       loader firmware: 1.1F (default) or the older 1.1E (KT410, KT420),\n"
          "                   which prompts with F7h and can be upgraded to 1.1F\n"
+         "  --block0 FILE    block 0 holds FILE's bytes from 0000h on when the chip starts\n"
          "  --fault SPEC     drop:CMD:OCC:IDX  corrupt:CMD:OCC:IDX[:MASK]\n"
          "                   delay:CMD:OCC:IDX:MS  refuse-erase:N  ok-delay:MS\n"
          "                   no-ok  stop-after:N\n"

@@ -37,6 +37,10 @@ struct SimConfig {
   // for it.
   bool restartOnPattern = false;
 
+  // What block 0 holds from 0000h on when the chip starts (the rest is FFh):
+  // a chip that already carries a user's program.
+  std::vector<std::uint8_t> block0;
+
   // Loader 1.1E (KT410, KT420 only): no baud detection; it prompts with F7h
   // whenever it waits for a command (see legacy_loader.hpp).
   bool legacyLoader = false;

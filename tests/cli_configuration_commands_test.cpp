@@ -1,9 +1,17 @@
 // brisko-cli's lock, remap, edit, cable-test and --bank, end to end.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
 #include <sstream>
 #include <thread>
 
+#include "cli/arguments.hpp"
+#include "cli/terminal_operator.hpp"
 #include "support/process.hpp"
 #include "support/temp_dir.hpp"
 
@@ -98,6 +106,31 @@ TEST_F(CliOnBoard, DownloadIntoTheHighBankAndBack) {
   EXPECT_EQ(OnPty({"detect"}).exitCode, 0) << "block 0 is back and the loader answers";
 }
 
+// The program goes into the bank, block 0 comes back, and only then does the
+// board restart into the program: the bank helper is not left in block 0.
+TEST_F(CliOnBoard, DownloadRunIntoABankReturnsBeforeItStarts) {
+  Start("KT420");
+  const std::string file = files.Write("bank.bin", std::string(200, '\x5A'));
+  auto run = OnPty({"download-run", file, "--bank", "low", "--sector", "1"});
+  EXPECT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_TRUE(Has(run.err, "Return to MCU Flash Successful!"));
+  auto saved = OnPty({"save", files.Path("block0.bin"), "--binary", "--sector", "0", "--range", "68"});
+  ASSERT_EQ(saved.exitCode, 0) << saved.err;
+  EXPECT_EQ(test::ReadFile(files.Path("block0.bin")), std::string(68 * 128, '\xFF')) << "block 0 is as it was";
+}
+
+// A sector that is not in the list is refused before the programmer is
+// parked: block 0 stays as it was.
+TEST_F(CliOnBoard, UpdateLoaderChecksItsSectorBeforeItTouchesTheChip) {
+  Start("KT550");
+  const std::string file = files.Write("bsl.bin", std::string(1152, '\x11'));
+  auto update = OnPty({"update-loader", file, "--sector", "600"});
+  EXPECT_EQ(update.exitCode, 2) << update.err;
+  auto saved = OnPty({"save", files.Path("block0.bin"), "--binary", "--sector", "0", "--range", "68"});
+  ASSERT_EQ(saved.exitCode, 0) << saved.err;
+  EXPECT_EQ(test::ReadFile(files.Path("block0.bin")), std::string(68 * 128, '\xFF'));
+}
+
 TEST_F(CliOnBoard, TwoSectorByteEdit) {
   Start("KT540");
   auto edit = OnPty({"edit", "03FC", "1 2 03 04 05 06 07 08"});
@@ -105,6 +138,54 @@ TEST_F(CliOnBoard, TwoSectorByteEdit) {
   auto show = OnPty({"edit", "3fc"});
   EXPECT_EQ(show.exitCode, 0);
   EXPECT_TRUE(Has(show.out, "03FC: 01 02 03 04 05 06 07 08 FF FF FF FF FF FF FF FF \n"));
+}
+
+// --yes answers the ordinary questions and the A16 switch text, but never a
+// question only the person at the controls may answer Yes; at a terminal
+// without --yes the switch text waits for Enter.
+TEST(TerminalOperator, YesAnswersOnlyWhatItMayAndTheSwitchTextWaitsAtATerminal) {
+  const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
+  ASSERT_GE(master, 0);
+  ASSERT_EQ(::grantpt(master), 0);
+  ASSERT_EQ(::unlockpt(master), 0);
+  std::FILE* terminal = std::fopen(::ptsname(master), "r");
+  ASSERT_NE(terminal, nullptr);
+  std::FILE* nowhere = std::fopen("/dev/null", "r");
+  std::FILE* err = std::tmpfile();
+  const auto typed = [&](const char* text) { ASSERT_EQ(::write(master, text, std::strlen(text)), static_cast<ssize_t>(std::strlen(text))); };
+  cli::Arguments yes;
+  yes.yes = true;
+  cli::Arguments asks;
+
+  cli::TerminalOperator script(yes, nowhere, err);
+  EXPECT_TRUE(script.Ask("Proceed?"));
+  EXPECT_FALSE(script.AskInPerson("Put them back?")) << "--yes alone does not answer it";
+  script.TellAndWait("Set A16 = 1");  // returns at once
+
+  cli::TerminalOperator yesAtTerminal(yes, terminal, err);
+  typed("y\n");
+  EXPECT_TRUE(yesAtTerminal.AskInPerson("Put them back?")) << "a person at the terminal answers it";
+  typed("left\n");
+  yesAtTerminal.TellAndWait("Set A16 = 1");  // --yes: nothing read
+  char line[16] = {0};
+  ASSERT_NE(std::fgets(line, sizeof line, terminal), nullptr);
+  EXPECT_STREQ(line, "left\n");
+
+  cli::TerminalOperator atTerminal(asks, terminal, err);
+  typed("\n");
+  atTerminal.TellAndWait("Set A16 = 1");  // waits for that Enter
+  typed("n\n");
+  EXPECT_FALSE(atTerminal.Ask("Proceed?"));
+
+  std::rewind(err);
+  std::string said(4096, '\0');
+  said.resize(std::fread(said.data(), 1, said.size(), err));
+  EXPECT_TRUE(Has(said, "Put them back? [answered No: only a person at a terminal may answer Yes here, --yes does not]"));
+  EXPECT_TRUE(Has(said, "Set A16 = 1\n[press Enter when done] "));
+  std::fclose(terminal);
+  std::fclose(nowhere);
+  std::fclose(err);
+  ::close(master);
 }
 
 // Every byte brisko-cli sent, as its wire trace recorded it, in hex.

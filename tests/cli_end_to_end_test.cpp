@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "cli/interrupt_watch.hpp"
+#include "shell/displaced_notice.hpp"
 #include "cli/outcome_lines.hpp"
 #include "cli/run_cli.hpp"
 #include "cli/terminal_progress.hpp"
@@ -119,6 +120,12 @@ TEST_F(CliTest, SimulatedChipCommands) {
       EXPECT_TRUE(Has(r.err, "brisko-cli: detect failed"));
     }
   }
+  // The high half's mismatch, not the return's success, is the status; its
+  // address is the absolute one.
+  const std::string letters = files.Write("letters.bin", std::string("ABCDEFGH"));
+  auto high = Cli({"--simulate", "KT420", "--yes", "compare", letters, "--bank", "high", "--sector", "1"});
+  EXPECT_EQ(high.exitCode, 1);
+  EXPECT_TRUE(Has(high.out, "IAP Status: Unmatched data at memory address 11000h: FFh(MCU) vs. 41h in File letters.bin\n"));
   auto trace = Cli({"--simulate", "KT540", "--trace", "/dev/full", "detect"});  // a lost trace is a failure
   EXPECT_EQ(trace.exitCode, 1);
   EXPECT_TRUE(Has(trace.err, "the wire trace is lost: /dev/full: cannot be written"));
@@ -219,16 +226,42 @@ TEST_F(CliOnPtyTest, SavedSettingsAreDefaultsAndReplacedOnlyWhenAsked) {
   EXPECT_EQ(test::ReadFile(settings), "COM5$BAUD9600$CRYSTAL12.000000$$");
 }
 
-// The first Ctrl-C asks the command to stop; the second ends the process at once.
-TEST(CliInterruptTest, FirstCtrlCCancelsSecondEndsWith130) {
-  const auto interruptTwice = [] {
-    std::promise<void> cancelled;
-    cli::InterruptWatch watch([&cancelled] { cancelled.set_value(); });
-    ::raise(SIGINT);
-    cancelled.get_future().wait();
-    ::raise(SIGINT);
+// Ctrl-C, SIGTERM (a `timeout`, a service manager) and SIGHUP (a closed
+// terminal) all ask the command to stop first; a second one ends the process
+// at once, saying what is displaced on the chip when something is.
+TEST(CliInterruptTest, FirstSignalCancelsSecondEndsWith130) {
+  const struct {
+    int first;
+    int second;
+    const char* displaced;  // the window's notice; "" when nothing is displaced
+  } rows[] = {
+      {SIGINT, SIGINT, ""},
+      {SIGTERM, SIGINT, "Stopped at once while block 0 held the block-1 programmer"},
+      {SIGHUP, SIGHUP, "The displaced bytes are in the file tmp/recovery"},
+      {SIGINT, SIGTERM, ""},
   };
-  EXPECT_EXIT(interruptTwice(), ::testing::ExitedWithCode(130), "");
+  for (const auto& row : rows) {
+    const auto interruptTwice = [&row] {
+      DisplacedNotice notice;
+      notice.Set(row.displaced);
+      std::promise<void> cancelled;
+      cli::InterruptWatch watch([&cancelled] { cancelled.set_value(); }, &notice);
+      ::raise(row.first);
+      cancelled.get_future().wait();
+      ::raise(row.second);
+    };
+    // The death test's stderr is matched as a regular expression: the notices
+    // hold no characters special to one.
+    const std::string said = *row.displaced ? std::string("\n") + row.displaced + "\n" : std::string();
+    EXPECT_EXIT(interruptTwice(), ::testing::ExitedWithCode(130), said) << row.first;
+  }
+  // A reader of the output that went away does not end the process.
+  const auto pipeGone = [] {
+    cli::InterruptWatch watch([] {});
+    ::raise(SIGPIPE);
+    std::exit(7);
+  };
+  EXPECT_EXIT(pipeGone(), ::testing::ExitedWithCode(7), "");
 }
 
 // A Ctrl-C during any command that moves flash through the engine, in every

@@ -35,6 +35,10 @@ TEST(CliLoaderCommands, ExitZeroOnlyWhenTheLoaderWasReplaced) {
        1, "Update BSL doesn't work if Block0 or Block1 is hardlocked!"},
       {{"--simulate", "KT420", "--model", "KT420", "update-external-loader"}, 1,
        "Please enter into Low64K in internal memory mode for upgrade BSL!"},
+      {{"--simulate", "KT420", "--model", "KT420", "--yes", "update-external-loader", "--bank", "low"}, 0,
+       "Upgrade External BSL Succeed!"},
+      {{"--simulate", "KT420", "--model", "KT420", "--yes", "upgrade-loader"}, 1,
+       "This chip's loader is 1.1F already: it needs no upgrade."},
       {{"--simulate", "KT540", "--model", "KT540", "detect", "--unknown-version"}, 0,
        "(We will detect MCU:FW 1.1F first.)"},
   };

@@ -1,6 +1,8 @@
 // SaveToFile: flash read again and written raw or as the text listing.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <filesystem>
@@ -61,11 +63,24 @@ TEST(SaveToFile, AFailedSaveKeepsTheOldFileAndSaysWhy) {
   EXPECT_EQ(fullDisk, Result::Failed);
   EXPECT_EQ(ReadFile(path), old);
 
+  // Only a regular file the user may write is replaced.
+  const std::string fifo = rig.Path("a fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const std::string link = rig.Path("a link");
+  ASSERT_EQ(::symlink(path.c_str(), link.c_str()), 0);
+  const std::string readOnly = rig.Write("read-only.bin", Bytes{1, 2, 3});
+  ASSERT_EQ(::chmod(readOnly.c_str(), 0444), 0);
+
   rig.ClearWire();
   EXPECT_EQ(SaveToFile(rig.ctx, rig.Path("no/such/dir/x.bin"), 0, 128, 128, false), Result::Failed);
   EXPECT_EQ(SaveToFile(rig.ctx, "", 0, 128, 128, false), Result::Failed);
   EXPECT_EQ(SaveToFile(rig.ctx, folder, 0, 128, 128, false), Result::Failed);
+  for (const std::string& kept : {fifo, link, readOnly})
+    EXPECT_EQ(SaveToFile(rig.ctx, kept, 0, 128, 128, false), Result::Failed) << kept;
   EXPECT_TRUE(rig.Wire().empty()) << "the chip is not read for a file that cannot be made";
+  EXPECT_EQ(ReadFile(readOnly), std::string("\x01\x02\x03"));
+  EXPECT_TRUE(std::filesystem::is_symlink(link));
+  EXPECT_TRUE(std::filesystem::is_fifo(fifo));
 
   EXPECT_EQ(rig.messages.messages,
             (std::vector<std::string>{
@@ -73,6 +88,9 @@ TEST(SaveToFile, AFailedSaveKeepsTheOldFileAndSaysWhy) {
                 path + ": cannot be written: File too large; the file is unchanged",
                 rig.Path("no/such/dir/x.bin") + ": cannot be created: No such file or directory",
                 folder + ": cannot be created: Is a directory",
+                fifo + ": is not a regular file and is not replaced",
+                link + ": is a symbolic link and is not replaced",
+                readOnly + ": is read-only and is not replaced",
             }));
   EXPECT_EQ(FilesNamed(rig.Path(""), "dump.txt"), 1) << "no file left beside it";
 }

@@ -188,31 +188,39 @@ TEST(OnEditBlock0, NoAndRefusalsLeaveTheChipAlone) {
   EXPECT_EQ(external.op.messages, Messages{"Byte Edit only works in Internal Memory Mode!"});
 }
 
-// The sector is erased by the time the program fails: its bytes exist only
-// in the host and go to a recovery file.
-TEST(OnEditBlock0, ASectorLostAfterTheEraseGoesToARecoveryFile) {
-  auto config = ChipConfig(kKT420);
-  SimSession rig(config);
+// The sector's bytes go to a recovery file before its erase: when the chip
+// stops answering right after the erase, they are there, and the next
+// detection of the chip puts them back.
+TEST(OnEditBlock0, ASectorLostAfterTheEraseIsInItsRecoveryFile) {
+  SimSession rig(ChipConfig(kKT420));
   ASSERT_TRUE(rig.Ready());
   const Bytes before = Pattern(128, 43);
   rig.SetFlash(0, 0x0000, before);
-  // The chip stops listening right after the erase.
-  rig.target->Faults().stopAfterHostBytes = rig.target->HostBytesSinceReset() + 4 + 4 + 4;
+  rig.SetFlash(0, 0x0100, Pattern(128, 44));  // what the file knows the chip by
+  rig.onProgress = [&](const ProgressPane& pane) {
+    if (pane.label == "Erasing") rig.target->Faults().stopAfterHostBytes = rig.target->HostBytesSinceReset() + 4;
+  };
   Press(rig, ByteEditButton::ReplaceData, "0010", "AA BB");
   rig.op.answers = {true};
   const CommandOutcome outcome = OnEditBlock0(rig.Window());
+  rig.onProgress = nullptr;
   EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
   EXPECT_EQ(outcome.step, "verify");
+  const auto files = rig.RecoveryFiles();
+  ASSERT_EQ(files.size(), 1u);
+  EXPECT_EQ(test::ReadFile(files[0]), std::string(before.begin(), before.end()));
   ASSERT_EQ(rig.op.messages.size(), 2u);
   EXPECT_EQ(rig.op.messages[0], "Sector 0000h does not hold the edited data after the write!");
-  const std::string prefix = "The data of sector 0000h-007Fh are in the file\n";
-  ASSERT_EQ(rig.op.messages[1].rfind(prefix, 0), 0u) << rig.op.messages[1];
-  const std::string path = rig.op.messages[1].substr(prefix.size(), rig.op.messages[1].find('\n', prefix.size()) - prefix.size());
-  const std::string saved = test::ReadFile(path);
-  Bytes expected = before;
-  expected[0x10] = 0xAA;
-  expected[0x11] = 0xBB;
-  EXPECT_EQ(Bytes(saved.begin(), saved.end()), expected);
+  EXPECT_EQ(rig.op.messages[1], "The bytes of 0000h-007Fh from before the edit are in the file\n" + files[0] +
+                                    "\nThe next detection of this chip offers to put them back.");
+  EXPECT_NE(rig.Flash(0, 0, 128), before);
+
+  rig.target->Faults().stopAfterHostBytes = -1;
+  rig.Window().ResetTarget();
+  rig.op.answers = {true};
+  ASSERT_TRUE(rig.Detect());
+  EXPECT_EQ(rig.Flash(0, 0, 128), before);
+  EXPECT_TRUE(rig.RecoveryFiles().empty());
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 // displaced, and sessions that never share a file.
 #include <gtest/gtest.h>
 
+#include <future>
+
 #include <algorithm>
 #include <atomic>
 #include <thread>
@@ -115,6 +117,32 @@ TEST(CommandOutcomes, ASuccessCarriesWhatWasDoneForTheSummary) {
 // A command runs while another thread ticks the timer and takes snapshots, as
 // a window does: the keep-alive never cuts into the command, not even while
 // it waits for an answer, and runs once the command has ended.
+// A cancel belongs to the command it was asked for, from the moment it is
+// queued: one that comes before the command's thread takes it up is not
+// forgotten, and the next command starts without it.
+TEST(CommandRunnerThreads, ACancelHoldsFromTheMomentTheCommandIsQueued) {
+  SimSession s(kKT540);
+  std::promise<bool> sawCancel;
+  std::promise<bool> sawNone;
+  const auto seen = [](std::promise<bool>& into) {
+    return [&into](MainWindow& w) {
+      into.set_value(w.State().cancelRequested.load());
+      return CommandOutcome::Success();
+    };
+  };
+  // Queued from the finished command's `done`, on the command thread: the
+  // cancel comes before that thread can take the new command up.
+  ASSERT_TRUE(s.runner->Start([](MainWindow&) { return CommandOutcome::Success(); },
+                              [&](const CommandOutcome&) {
+                                ASSERT_TRUE(s.runner->Start(seen(sawCancel)));
+                                s.runner->Cancel();
+                              }));
+  EXPECT_TRUE(sawCancel.get_future().get());
+  s.runner->WaitIdle();
+  ASSERT_TRUE(s.runner->Start(seen(sawNone)));
+  EXPECT_FALSE(sawNone.get_future().get());
+}
+
 TEST(CommandRunnerThreads, TheKeepAliveWaitsForTheCommandAndSnapshotsAreSafe) {
   SimSession s(kKT540);
   ASSERT_TRUE(s.Ready());

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <chrono>
+#include <future>
+#include <thread>
 #include <tuple>
 
 #include "shell/command_runner.hpp"
 #include "shell/detect_command.hpp"
+#include "shell/legacy_detection.hpp"
+#include "shell/unknown_version_detect.hpp"
 #include "support/sim_session.hpp"
 #include "chip/handshake.hpp"
 
@@ -74,6 +78,43 @@ TEST(DetectTarget, LateOkStillSynchronisesAndNoAnswerFailsAfterTheLimit) {
   EXPECT_FALSE(s.Record().Port().IsLinkUp());
   EXPECT_GE(elapsed, s.Record().Port().Timing().syncLimit);
   EXPECT_LT(elapsed, s.Record().Port().Timing().syncLimit * 4);
+}
+
+// Waits that displace nothing end at once when the operator stops them: the
+// search for a 1.1F loader (which then does not go on to look for 1.1E), and
+// the wait for a 1.1E loader's prompt.
+TEST(DetectTarget, ACancelEndsTheSearchesAtOnce) {
+  const struct {
+    const char* what;
+    CommandOutcome (*command)(MainWindow&);
+    const char* neverTold;
+  } rows[] = {
+      {"1.1F detection", DetectTarget, "Failed to setup RS232 connection with Target MCU!!!"},
+      {"unknown version", OnDetectUnknownVersion, "Failed to detect Firmware 1.1F,\nnow we will try to detect 1.1E."},
+      {"1.1E detection", OnDetectLegacyAndUpgrade, "No Response from Target Board!!!"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    LinkTiming timing = test::FastTiming();
+    timing.syncLimit = timing.unknownVersionSync = timing.legacyWait = std::chrono::seconds(10);
+    sim::SimConfig silent = ChipConfig(kKT420);
+    silent.faults.noOk = true;
+    SimSession s(silent, timing);
+    s.op.onSelectChip = [](ChipSelection& c) {
+      c.model = kKT420;
+      c.memoryMode = kInternalMemory;
+      return true;
+    };
+    std::promise<CommandOutcome> ended;
+    ASSERT_TRUE(s.runner->Start(row.command, [&ended](const CommandOutcome& o) { ended.set_value(o); }));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    s.runner->Cancel();
+    auto outcome = ended.get_future();
+    ASSERT_EQ(outcome.wait_for(std::chrono::seconds(2)), std::future_status::ready) << "still waiting";
+    EXPECT_EQ(outcome.get().kind, OutcomeKind::Cancelled);
+    EXPECT_FALSE(s.op.Saw(row.neverTold));
+    s.runner->WaitIdle();
+  }
 }
 
 TEST(DetectTarget, MissingAnswersOrAWrongVersionNameTheStepThatFailed) {

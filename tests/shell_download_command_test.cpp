@@ -161,13 +161,27 @@ TEST(DownloadToFlash, ExternalMemoryModeWritesBlock1DirectlyWithoutTheLoaderQues
 
 // KT410, a 64-byte file at F400h. Erase frames (0Bh) in order: 1 at 0000h,
 // 2-4 at 2000h (parking), 5 the file's sector, 6 the programmer's own erase
-// before programming, 7-9 at 2000h again (put-back).
+// before programming, 7-9 at 2000h again (put-back). One refused erase of the
+// put-back is made good by a second put-back; a chip that stops answering
+// when the loader is re-entered cannot be restored.
 TEST(DownloadToFlash, AFailedPutBackIsReportedWithTheRecoveryFile) {
   sim::SimConfig config = ChipConfig(kKT410);
   config.faults.refuseEraseOccurrence = 7;
-  SimSession rig(config);
+  SimSession once(config);
+  ASSERT_TRUE(once.Ready());
+  const test::DisplacedAreas putBack(once);
+  EXPECT_EQ(Download(once, Pattern(64, 13), once.Block1Entry(16)), OutcomeKind::Succeeded);
+  EXPECT_TRUE(putBack.PutBack(once));
+  EXPECT_TRUE(once.RecoveryFiles().empty());
+
+  SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
+  int starts = 0;
+  rig.onProgress = [&](const ProgressPane& pane) {
+    // The second "Start" is the loader's re-entry: from there on, silence.
+    if (pane.label == "Start" && ++starts == 2) rig.target->Faults().stopAfterHostBytes = rig.target->HostBytesSinceReset();
+  };
   EXPECT_EQ(Download(rig, Pattern(64, 13), rig.Block1Entry(16)), OutcomeKind::Failed);
   EXPECT_TRUE(rig.State().operationFailed);
   const auto files = rig.RecoveryFiles();
@@ -176,9 +190,28 @@ TEST(DownloadToFlash, AFailedPutBackIsReportedWithTheRecoveryFile) {
   EXPECT_EQ(test::ReadFile(files[0]), areas.Saved());
 }
 
+// A block-1 verify that stops at a wrong byte leaves the rest of its reply
+// coming: the loader is re-entered only once the line has fallen silent, so
+// those bytes are not taken for the answers of the re-entry and the block
+// selection, and block 0 goes back.
+TEST(DownloadToFlash, AFailedBlock1VerifyLetsItsReplyEndBeforeTheLoaderIsReEntered) {
+  sim::SimConfig config = ChipConfig(kKT540);
+  config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Corrupt, 0x0A, 1, 3, 0xFF, Millis{0}});
+  config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x0A, 1, 4, 0x01, Millis{20}});
+  SimSession rig(config);
+  ASSERT_TRUE(rig.Ready());
+  const test::DisplacedAreas areas(rig);
+  EXPECT_EQ(Download(rig, Pattern(128, 17), rig.Block1Entry(20)), OutcomeKind::Failed);
+  EXPECT_FALSE(rig.op.Saw("BSL in block1 is erased!")) << ::testing::PrintToString(rig.op.messages);
+  EXPECT_TRUE(areas.PutBack(rig));
+  EXPECT_TRUE(rig.RecoveryFiles().empty());
+  EXPECT_TRUE(rig.target->LoaderIntact());
+}
+
 TEST(DownloadToFlash, ABlock0ThatCannotBeSavedStopsBeforeAnythingIsErased) {
   sim::SimConfig config = ChipConfig(kKT530);
-  config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Drop, 0x0C, 2, 5});  // in 2000h-207Fh
+  // Every read answers one byte short: no two reads of the areas can agree.
+  config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Drop, 0x0C, 0, 5});
   SimSession rig(config);
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
@@ -198,16 +231,31 @@ TEST(DownloadToFlash, ABlock0ThatCannotBeSavedStopsBeforeAnythingIsErased) {
   EXPECT_FALSE(kt540.WireHas({0x0B}));
 }
 
-TEST(DownloadToFlash, WritingOverTheLoaderDuringAnUpdateEndsTheApplication) {
-  SimSession rig(kKT410);
-  ASSERT_TRUE(rig.Ready());
-  rig.State().loaderUpdateInProgress = true;
-  EXPECT_EQ(Download(rig, Pattern(64, 18), rig.Block1Entry(0), {true, true}), OutcomeKind::Failed);
-  EXPECT_EQ(rig.op.questions, (Messages{kBslQuestion, kEraseQuestion}));
-  EXPECT_EQ(rig.op.messages.back(), "BSL is erased. Please re-program BSL before use Bootstrap Loader again!");
-  EXPECT_TRUE(rig.Window().CloseRequested());
-  EXPECT_EQ(rig.captions.at(0), kBothBlocksWarning);
-  EXPECT_FALSE(rig.WireHas(kParkedStart));  // no programmer parked by the download itself
+// During an update the download asks its questions, and only then parks the
+// programmer and writes the new loader; the programmer stays for the new
+// loader to replace, and the application ends. A failed write says the
+// loader is gone, and where block 0's bytes are.
+TEST(DownloadToFlash, AnUpdateParksOnlyAfterItsQuestionsAndEndsTheApplication) {
+  for (bool writeFails : {false, true}) {
+    sim::SimConfig config = ChipConfig(kKT410);
+    if (writeFails) config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Corrupt, 0x0A, 1, 3, 0xFF});
+    SimSession rig(config);
+    ASSERT_TRUE(rig.Ready());
+    rig.State().loaderUpdateInProgress = true;
+    rig.op.onAsk = [&] { EXPECT_FALSE(rig.WireHas({0x0B})) << "nothing erased before the questions are answered"; };
+    const OutcomeKind kind = Download(rig, Pattern(64, 18), rig.Block1Entry(0), {true, true});
+    EXPECT_EQ(kind, writeFails ? OutcomeKind::Failed : OutcomeKind::Succeeded);
+    EXPECT_EQ(rig.op.questions, (Messages{kBslQuestion, kEraseQuestion}));
+    ASSERT_EQ(rig.RecoveryFiles().size(), 1u);
+    const std::string& last = rig.op.messages.back();
+    EXPECT_NE(last.find(rig.RecoveryFiles()[0]), std::string::npos) << last;
+    EXPECT_EQ(last.find("BSL is erased. Please re-program BSL before use Bootstrap Loader again!") == 0, writeFails)
+        << last;
+    EXPECT_TRUE(rig.Window().CloseRequested());
+    EXPECT_EQ(rig.captions.at(0), kBothBlocksWarning);
+    EXPECT_TRUE(rig.WireHas(kParkedStart));
+    EXPECT_EQ(rig.target->CurrentPhase(), Phase::Programmer);
+  }
 }
 
 TEST(DownloadToExternalBank, OffersTheBankSectorsUnderTheBankWarning) {

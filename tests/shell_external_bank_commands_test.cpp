@@ -65,6 +65,36 @@ TEST(ExternalBanks, DownloadIntoTheHighBankAndBack) {
   EXPECT_EQ(rig.Window().ChipInfo().chipType, "KT420");
 }
 
+// A line that dies during a bank download fails it in one exchange; the
+// return then finds in one more that the chip no longer answers, instead of
+// trying every attempt of its restore, and names the recovery file.
+TEST(ExternalBanks, ALineThatDiesDuringABankDownloadIsFoundOutAtOnce) {
+  SimSession rig(kKT420);
+  ASSERT_TRUE(rig.Ready());
+  const test::DisplacedAreas areas(rig);
+  ASSERT_TRUE(rig.Run(OnEnterLowBank).Ok());
+  rig.PickFile(rig.Write("bank.bin", Pattern(300, 33)), 1);
+  rig.op.answers = {true, true};
+  std::size_t diedAt = 0;
+  rig.onProgress = [&](const ProgressPane& pane) {
+    if (pane.label == "Erasing" && diedAt == 0) {
+      diedAt = rig.target->HostBytesCopy().size();
+      rig.target->Faults().stopAfterHostBytes = rig.target->HostBytesSinceReset();
+    }
+  };
+  EXPECT_EQ(rig.Run(OnDownload).kind, OutcomeKind::Failed);
+  rig.onProgress = nullptr;
+  rig.op.messages.clear();
+  EXPECT_EQ(rig.Run(ReturnToMcuFlashUnasked).kind, OutcomeKind::Failed);
+  const Bytes wire = rig.target->HostBytesCopy();
+  const Bytes afterDeath(wire.begin() + static_cast<long>(diedAt), wire.end());
+  // The erase frame that got no answer, the return and one read of 0000h.
+  EXPECT_EQ(afterDeath, (Bytes{0x04, 0x10, 0x00, 0x01, 0x01, 0x01, 0x0C, 0x00, 0x00, 0x01}));
+  EXPECT_TRUE(rig.op.Saw("The chip does not answer any more."));
+  ASSERT_EQ(rig.RecoveryFiles().size(), 1u);
+  EXPECT_NE(rig.op.messages.back().find(rig.RecoveryFiles()[0]), std::string::npos);
+}
+
 // Entering the other half while one is entered must not save the helper and
 // the erased sector over the user's bytes.
 TEST(ExternalBanks, ASecondEntryKeepsTheFirstSavedCopy) {

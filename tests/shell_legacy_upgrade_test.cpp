@@ -86,6 +86,39 @@ TEST(LegacyUpgrade, Upgrades11ETo11FAndKeepsTheUsersSectors) {
   EXPECT_TRUE(rig.WireHas(Concat({0x0E, 0x04, 0x80, 0x80}, Bytes(rig.user.begin() + 0x480, rig.user.end()))));
 }
 
+// The user's sectors are read until two reads agree: a byte corrupted on the
+// line, or one dropped (the loader's prompt then comes as the last byte), is
+// never what goes back.
+TEST(LegacyUpgrade, TheUsersSectorsAreReadUntilTwoReadsAgree) {
+  for (auto fault : {sim::ReplyFault::Kind::Corrupt, sim::ReplyFault::Kind::Drop}) {
+    sim::SimConfig config = LegacyChipConfig(kKT420, 1);
+    config.faults.replyFaults.push_back({fault, 0x0C, 1, 5, 0xFF, Millis{0}});
+    LegacyRig rig(config);
+    rig.op.answers = {true};
+    const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+    EXPECT_TRUE(outcome.Ok()) << outcome.step << ::testing::PrintToString(rig.op.messages);
+    EXPECT_TRUE(rig.UserCodeIntact());
+    EXPECT_TRUE(rig.RecoveryFiles().empty());
+  }
+}
+
+// A chip whose loader is 1.1F already is told so at once, not after the
+// 1.1E loader's wait, and nothing is sent to it as to a 1.1E loader.
+TEST(LegacyUpgrade, AChipOn11FAlreadyIsToldSoAtOnce) {
+  LinkTiming timing = test::LegacyTiming();
+  timing.legacyWait = std::chrono::seconds(20);
+  SimSession rig(test::ChipConfig(kKT420), timing);
+  const auto start = std::chrono::steady_clock::now();
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, timing.legacyWait / 2);
+  EXPECT_EQ(outcome.kind, OutcomeKind::Refused);
+  EXPECT_EQ(outcome.refusal, Refusal::AlreadyDone);
+  ASSERT_FALSE(rig.op.messages.empty());
+  EXPECT_EQ(rig.op.messages.back().rfind("This chip's loader is 1.1F already", 0), 0u) << rig.op.messages.back();
+  EXPECT_FALSE(rig.WireHas({0x05, 0x55}));
+  EXPECT_EQ(rig.Window().LegacyWorker(), nullptr);
+}
+
 // The loader loses the installer's first erase command and prompts again,
 // late: that attempt fails at once and the next one carries the upgrade on.
 TEST(LegacyUpgrade, ACommandTheLoaderLosesCostsOneAttemptNotTheUpgrade) {

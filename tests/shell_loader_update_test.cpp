@@ -51,7 +51,9 @@ TEST(LoaderUpdate, RefusesWhereTheLoaderMayNotBeReplaced) {
       EXPECT_TRUE(rig.Wire().empty());
     } else {
       EXPECT_EQ(outcome.kind, OutcomeKind::Declined) << "the download dialog was cancelled";
-      EXPECT_EQ(rig.target->CurrentPhase(), Phase::Programmer);
+      EXPECT_EQ(rig.target->CurrentPhase(), Phase::Loader) << "nothing is parked before the file is chosen";
+      EXPECT_FALSE(rig.WireHas({0x0B}));
+      EXPECT_FALSE(rig.State().loaderUpdateInProgress);
     }
   }
 }
@@ -60,23 +62,32 @@ TEST(LoaderUpdate, WritesTheNewLoaderIntoBlock1AndTheChipStillAnswersAfterAReset
   SimSession rig(kKT540);
   test::DisplacedAreas areas(rig);
   ASSERT_TRUE(rig.Ready());
-  const Bytes loader = Pattern(rig.target->LoaderSize(), 40);
+  // The file holds the loader the chip answers with; the chip's own copy is
+  // damaged first, so that only a complete write lets it answer after a reset.
+  const Bytes loader = rig.Flash(1, 0, rig.target->LoaderSize());
+  rig.SetFlash(1, 0, Pattern(128, 40));
   rig.PickFile(rig.Write("bsl.bin", loader), rig.Block1Entry(0));
   rig.op.answers = {true, true};
   OnUpdateInternalLoader(rig.Window());
   EXPECT_TRUE(rig.WireHas({0x03, 0x20, 0x27, 0x10}));
   EXPECT_EQ(rig.Flash(1, 0, loader.size()), loader);
   EXPECT_TRUE(rig.Window().CloseRequested());
-  // The displaced block-0 bytes stay on disk.
+  // The displaced block-0 bytes stay on disk, and the operator is told so.
   ASSERT_EQ(rig.RecoveryFiles().size(), 1u);
+  EXPECT_NE(rig.op.messages.back().find(rig.RecoveryFiles()[0]), std::string::npos) << rig.op.messages.back();
+  EXPECT_EQ(rig.op.messages.back().find("BSL is erased"), std::string::npos);
 
+  // After a reset the new loader answers, and the detection puts block 0 back.
   rig.target->Reset();
   test::ScriptedOperator op;
   MainWindow next(op, sim::SimOpener(rig.target), test::FastTiming(), rig.dirs.Places());
   next.Record()->SetChipModel(kKT540);
   next.Record()->SetMemoryMode(kInternalMemory);
+  op.answers = {true};
   DetectTarget(next);
   EXPECT_TRUE(next.Record()->Port().IsLinkUp());
+  EXPECT_TRUE(areas.PutBack(rig)) << ::testing::PrintToString(op.log);
+  EXPECT_TRUE(rig.RecoveryFiles().empty());
 }
 
 TEST(LoaderUpdate, AreasThatCannotBeSavedStopItBeforeAnyErase) {
@@ -85,6 +96,8 @@ TEST(LoaderUpdate, AreasThatCannotBeSavedStopItBeforeAnyErase) {
   SimSession rig(config);
   test::DisplacedAreas areas(rig);
   ASSERT_TRUE(rig.Ready());
+  rig.PickFile(rig.Write("bsl.bin", Pattern(rig.target->LoaderSize(), 41)), rig.Block1Entry(0));
+  rig.op.answers = {true, true};
   const CommandOutcome outcome = OnUpdateInternalLoader(rig.Window());
   EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
   EXPECT_EQ(rig.op.messages.back(), Block0BackupFailedText());

@@ -117,4 +117,108 @@ std::string BackgroundProcess::ReadLine(std::chrono::milliseconds limit) {
   return line;
 }
 
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+  int out[2], err[2];
+  if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
+  // Everything execve needs is built before the fork: after it, in a process
+  // with threads, only async-signal-safe calls are allowed.
+  std::vector<std::string> environment = env;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    const std::string name = entry.substr(0, entry.find('='));
+    bool replaced = false;
+    for (const std::string& mine : env) replaced = replaced || mine.rfind(name + "=", 0) == 0;
+    if (!replaced) environment.push_back(entry);
+  }
+  std::vector<char*> envp;
+  for (std::string& e : environment) envp.push_back(e.data());
+  envp.push_back(nullptr);
+  std::vector<std::string> args = argv;
+  std::vector<char*> argp;
+  for (std::string& a : args) argp.push_back(a.data());
+  argp.push_back(nullptr);
+  const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  pid_ = ::fork();
+  if (pid_ == 0) {
+    ::dup2(devNull, 0);
+    ::dup2(out[1], 1);
+    ::dup2(err[1], 2);
+    ::execve(argp[0], argp.data(), envp.data());
+    ::_exit(127);
+  }
+  ::close(devNull);
+  ::close(out[1]);
+  ::close(err[1]);
+  reader_ = std::thread([this, o = out[0], e = err[0]] { Collect(o, e); });
+}
+
+ChildProcess::~ChildProcess() {
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    ::waitpid(pid_, nullptr, 0);
+  }
+  if (reader_.joinable()) reader_.join();
+}
+
+void ChildProcess::Collect(int out, int err) {
+  bool outOpen = true, errOpen = true;
+  while (outOpen || errOpen) {
+    pollfd fds[2] = {{outOpen ? out : -1, POLLIN, 0}, {errOpen ? err : -1, POLLIN, 0}};
+    if (::poll(fds, 2, 100) <= 0) continue;
+    std::string outPart, errPart;
+    if (outOpen && (fds[0].revents & (POLLIN | POLLHUP))) Drain(out, outPart, outOpen);
+    if (errOpen && (fds[1].revents & (POLLIN | POLLHUP))) Drain(err, errPart, errOpen);
+    std::lock_guard lock(mutex_);
+    out_ += outPart;
+    err_ += errPart;
+    grew_.notify_all();
+  }
+  ::close(out);
+  ::close(err);
+}
+
+bool ChildProcess::WaitForOutput(const std::string& text, int count, std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  return grew_.wait_for(lock, limit, [&] {
+    int found = 0;
+    for (const std::string* all : {&out_, &err_})
+      for (std::size_t at = all->find(text); at != std::string::npos; at = all->find(text, at + 1)) ++found;
+    return found >= count;
+  });
+}
+
+void ChildProcess::Signal(int signal) {
+  if (pid_ > 0) ::kill(pid_, signal);
+}
+
+ProcessResult ChildProcess::Wait(std::chrono::milliseconds limit, int* signal) {
+  ProcessResult result;
+  const auto start = Clock::now();
+  int status = 0;
+  bool ended = false;
+  while (pid_ > 0 && !ended) {
+    ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
+    if (!ended && Clock::now() - start > limit) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, &status, 0);
+      ended = true;
+    }
+    if (!ended) ::usleep(2000);
+  }
+  pid_ = -1;
+  if (reader_.joinable()) reader_.join();
+  result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  if (signal) *signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+  std::lock_guard lock(mutex_);
+  result.out = out_;
+  result.err = err_;
+  return result;
+}
+
+std::string ChildProcess::Output() const {
+  std::lock_guard lock(mutex_);
+  return out_ + err_;
+}
+
 }  // namespace brisko::test

@@ -27,6 +27,12 @@ class ScriptedOperator final : public Operator {
     answers.pop_front();
     return answer;
   }
+  // Answered from the same script; the question is also noted as one that
+  // "answer Yes to everything" may not answer.
+  bool AskInPerson(const std::string& question) override {
+    inPerson.push_back(question);
+    return Ask(question);
+  }
   bool SelectChip(ChipSelection& selection) override {
     log.push_back("dialog: select chip");
     return onSelectChip ? onSelectChip(selection) : false;
@@ -113,6 +119,7 @@ class ScriptedOperator final : public Operator {
 
   std::vector<std::string> messages;
   std::vector<std::string> questions;
+  std::vector<std::string> inPerson;  // the questions only a person may answer Yes
   std::vector<std::string> log;
 };
 

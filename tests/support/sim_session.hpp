@@ -101,7 +101,8 @@ class SimSession : public SimChip, public WindowObserver {
     std::vector<std::string> files;
     std::error_code ignored;
     for (const auto& entry : std::filesystem::directory_iterator(dirs.Places().dataDir, ignored))
-      if (entry.path().filename().string().rfind("block0-recovery-", 0) == 0) files.push_back(entry.path().string());
+      if (entry.path().filename().string().rfind("block0-recovery-", 0) == 0 && entry.path().extension() == ".bin")
+        files.push_back(entry.path().string());
     return files;
   }
 

@@ -1,0 +1,365 @@
+// Every flow that displaces the user's bytes or the loader, interrupted at
+// each of its points by Ctrl-C, SIGTERM and kill, run by brisko-cli against
+// brisko-sim on a pseudo-terminal, whose chip keeps its flash between runs:
+// the exit status, the chip's content after the next detection (which offers
+// the chip's recovery files back, answered by --yes), and the recovery files
+// left. A fault holds back one reply of the chip, so each interrupt lands at
+// its point: the simulator logs the held byte, and the test signals then.
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <future>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/process.hpp"
+#include "support/temp_dir.hpp"
+
+namespace brisko {
+namespace {
+
+using namespace std::chrono_literals;
+using Args = std::vector<std::string>;
+
+constexpr std::size_t kUserCodeSize = 0x2200;  // 68 sectors: every area the flows displace, and more
+constexpr const char* kHeld = "held back";
+constexpr const char* kHostGone = "host closed the port";
+
+// No byte is F7h, the 1.1E loader's prompt: the worker takes one that comes
+// late in a reply for a dropped command, and a loaded machine can make any
+// byte late.
+std::string UserCode() {
+  std::string bytes(kUserCodeSize, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>((i * 7 + 3) % 241);
+  return bytes;
+}
+
+std::string Edited() {
+  std::string bytes = UserCode();
+  bytes[0x10] = '\xAA';
+  bytes[0x11] = '\xBB';
+  return bytes;
+}
+
+// One board: brisko-sim on a pseudo-terminal, its block 0 holding the user's
+// code, and brisko-cli (with scaled-down limits) run against it with user
+// folders of its own.
+class Board {
+ public:
+  Board(const std::string& model, Args simArgs) : model_(model) {
+    test::WriteFile(dir_.File("user-code.bin"), UserCode());
+    Args args{BRISKO_SIM_PATH, "--model", model, "--link", Link(), "--block0", dir_.File("user-code.bin")};
+    args.insert(args.end(), simArgs.begin(), simArgs.end());
+    // The host runs in the memory mode the board is strapped for.
+    const auto mode = std::find(simArgs.begin(), simArgs.end(), "--mode");
+    if (mode != simArgs.end() && mode + 1 != simArgs.end()) mode_ = *(mode + 1);
+    sim_ = std::make_unique<test::ChildProcess>(args, Env());
+    ready_ = sim_->WaitForOutput("/dev/", 1, 10s);
+  }
+  bool Ready() const { return ready_; }
+  std::string File(const std::string& name) const { return dir_.File(name); }
+  std::string Write(const std::string& name, const std::string& bytes) const {
+    test::WriteFile(File(name), bytes);
+    return File(name);
+  }
+
+  std::unique_ptr<test::ChildProcess> Start(const Args& command) const {
+    Args args{BRISKO_CLI_SCALED_PATH, "--port", Link(), "--model", model_, "--mode", mode_, "--yes"};
+    args.insert(args.end(), command.begin(), command.end());
+    return std::make_unique<test::ChildProcess>(args, Env());
+  }
+  // Runs a command to its end, and lets the chip see the host go before the
+  // next run opens the port (it stands for the operator's reset then).
+  test::ProcessResult Run(const Args& command) const {
+    const int closed = SimSaid(kHostGone);
+    test::ProcessResult result = Start(command)->Wait(30s);
+    WaitForHostGone(closed);
+    return result;
+  }
+
+  int SimSaid(const std::string& text) const {
+    const std::string log = sim_->Output();
+    int n = 0;
+    for (std::size_t at = log.find(text); at != std::string::npos; at = log.find(text, at + 1)) ++n;
+    return n;
+  }
+  bool WaitForSim(const std::string& text, int count, std::chrono::milliseconds limit = 20s) const {
+    return sim_->WaitForOutput(text, count, limit);
+  }
+  // A run that never opened the port leaves no hang-up to wait for.
+  void WaitForHostGone(int before) const { WaitForSim(kHostGone, before + 1, 3s); }
+
+  int RecoveryFiles() const {
+    int n = 0;
+    std::error_code ignored;
+    for (const auto& entry : std::filesystem::directory_iterator(File("data/brisko"), ignored))
+      n += entry.path().extension() == ".bin";
+    return n;
+  }
+  // Block 0's first bytes, read by a new run (whose detection offers the
+  // recovery files); "" when the chip does not answer as a loader.
+  std::string Block0() const {
+    const auto saved = Run({"save", File("block0.bin"), "--binary", "--sector", "0", "--range", "68"});
+    lastSaid_ = saved.err;
+    return saved.exitCode == 0 ? test::ReadFile(File("block0.bin")) : "";
+  }
+  // What the last run that read block 0 told, for a failing row.
+  const std::string& LastSaid() const { return lastSaid_; }
+
+ private:
+  std::string Link() const { return dir_.File("tty"); }
+  std::vector<std::string> Env() const {
+    return {"XDG_CONFIG_HOME=" + File("config"), "XDG_DATA_HOME=" + File("data"), "XDG_CACHE_HOME=" + File("cache")};
+  }
+
+  test::TempDir dir_;
+  std::string model_;
+  std::string mode_ = "internal";
+  std::unique_ptr<test::ChildProcess> sim_;
+  bool ready_ = false;
+  mutable std::string lastSaid_;
+};
+
+// What block 0 holds after the next detection.
+enum class Content { Original, Edited, NoLoader, Answers, NotRead };
+
+struct Expect {
+  Content content;
+  int recoveryFiles;
+  const char* cliSays = "";  // a text the interrupted run printed; "" for none
+};
+
+struct Point {
+  const char* name;
+  const char* fault;     // brisko-sim --fault; "" for none
+  const char* marker;    // in the simulator's log (or the run's, see below)
+  int nth;               // the marker's occurrence in the interrupted run
+  Expect stopped;        // after Ctrl-C or SIGTERM: exit status 130
+  Expect killed;         // after SIGKILL
+  bool markerFromRun = false;
+  const char* runNeverSays = "";  // a text the stopped run must not print
+  // After a marker the run prints before a long wait begins: how much later
+  // the signal comes, well inside the wait.
+  std::chrono::milliseconds settle{0};
+};
+
+struct Flow {
+  const char* name;
+  const char* model;
+  Args simArgs;
+  std::function<Args(const Board&)> command;
+  // The next runs: the detection that offers the files back, then block 0.
+  std::function<std::string(const Board&)> next = [](const Board& b) { return b.Block0(); };
+};
+
+void RunRow(const Flow& flow, const Point& point, int signal) {
+  SCOPED_TRACE(std::string(flow.name) + ", " + point.name + ", signal " + std::to_string(signal));
+  Args simArgs = flow.simArgs;
+  if (*point.fault) simArgs.insert(simArgs.end(), {"--fault", point.fault});
+  Board board(flow.model, simArgs);
+  ASSERT_TRUE(board.Ready());
+  const Args command = flow.command(board);
+  const int before = board.SimSaid(point.marker);
+  const int closed = board.SimSaid(kHostGone);
+  auto run = board.Start(command);
+  const bool reached = point.markerFromRun ? run->WaitForOutput(point.marker, point.nth, 20s)
+                                           : board.WaitForSim(point.marker, before + point.nth);
+  ASSERT_TRUE(reached) << run->Output();
+  std::this_thread::sleep_for(point.settle);
+  run->Signal(signal);
+  int endedBy = 0;
+  const test::ProcessResult ended = run->Wait(30s, &endedBy);
+  board.WaitForHostGone(closed);
+  const Expect& expect = signal == SIGKILL ? point.killed : point.stopped;
+  if (signal == SIGKILL) {
+    EXPECT_EQ(endedBy, SIGKILL);
+  } else {
+    EXPECT_EQ(ended.exitCode, 130) << ended.err;
+    if (*point.runNeverSays) {
+      EXPECT_EQ(ended.err.find(point.runNeverSays), std::string::npos) << ended.err;
+    }
+  }
+  if (*expect.cliSays) {
+    EXPECT_NE(ended.err.find(expect.cliSays), std::string::npos) << ended.err;
+  }
+
+  if (expect.content != Content::NotRead) {
+    const std::string block0 = flow.next(board);
+    switch (expect.content) {
+      case Content::Original:
+        EXPECT_TRUE(block0 == UserCode()) << "block 0 is not the user's code\n" << board.LastSaid();
+        break;
+      case Content::Edited:
+        EXPECT_TRUE(block0 == Edited()) << "block 0 does not hold the edit\n" << board.LastSaid();
+        break;
+      case Content::NoLoader: EXPECT_TRUE(block0.empty()) << "the chip still answers as a loader"; break;
+      case Content::Answers:
+        EXPECT_FALSE(block0.empty()) << "the chip does not answer as a loader\n" << board.LastSaid();
+        break;
+      case Content::NotRead: break;
+    }
+  }
+  EXPECT_EQ(board.RecoveryFiles(), expect.recoveryFiles);
+}
+
+// Each row with Ctrl-C, SIGTERM and kill, a few rows at a time: the runs
+// mostly wait for the line. The 1.1E loader's worker and the host polling
+// its queues keep a CPU busy each, so those rows run two at a time.
+void RunTable(const Flow& flow, const std::vector<Point>& points) {
+  std::vector<std::function<void()>> rows;
+  for (const Point& point : points)
+    for (int signal : {SIGINT, SIGTERM, SIGKILL}) rows.push_back([&flow, &point, signal] { RunRow(flow, point, signal); });
+  const bool legacy = std::find(flow.simArgs.begin(), flow.simArgs.end(), "1.1E") != flow.simArgs.end();
+  const std::size_t atOnce = legacy ? 2 : 5;
+  for (std::size_t first = 0; first < rows.size(); first += atOnce) {
+    std::vector<std::future<void>> running;
+    for (std::size_t i = first; i < std::min(rows.size(), first + atOnce); ++i)
+      running.push_back(std::async(std::launch::async, rows[i]));
+    for (auto& row : running) row.get();
+  }
+}
+
+// A chip still on 1.1E gets its upgrade (taking an interrupted upgrade's
+// file) before block 0 is read; one on 1.1F is told so, and the detection of
+// the read offers the file. An upgrade that fails keeps the user's code and
+// is simply run again, as its message says.
+std::string UpgradeThenBlock0(const Board& b) {
+  for (int attempt = 0; attempt < 3; ++attempt) {
+    const auto upgrade = b.Run({"upgrade-loader"});
+    if (upgrade.exitCode == 0 || upgrade.err.find("1.1F already") != std::string::npos) break;
+  }
+  return b.Block0();
+}
+
+const Expect kUntouched{Content::Original, 0};
+const Expect kPutBack{Content::Original, 0};
+
+// Commands that erase without displacing anything: a stop in their
+// detection leaves the chip as it was (no chip erase after a stopped one).
+TEST(InterruptTable, ErasesThatTouchNothingBeforeTheDetectionEnds) {
+  const Point detection{"during the detection", "delay:60:1:0:150", kHeld, 1, kUntouched, kUntouched};
+  const Flow download{"download into block 0", "KT540", {}, [](const Board& b) {
+                        return Args{"download", b.Write("new.bin", std::string(300, '\x11')), "--sector", "0"};
+                      }};
+  RunTable(download, {detection});
+  const Flow chipErase{"chip erase", "KT540", {"--mode", "external"}, [](const Board&) { return Args{"chip-erase"}; }};
+  RunTable(chipErase, {detection});
+}
+
+TEST(InterruptTable, Block1DownloadThroughTheParkedProgrammer) {
+  const Flow flow{"block-1 download", "KT540", {}, [](const Board& b) {
+                    return Args{"download", b.Write("b1.bin", std::string(200, '\x22')), "--sector", "532"};
+                  }};
+  RunTable(flow, {
+                     {"before the first erase", "delay:0C:1:0:150", kHeld, 1, kUntouched, kUntouched},
+                     {"mid-erase", "delay:0B:1:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"mid-write", "delay:0A:1:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"during the put-back", "delay:0B:8:0:150", kHeld, 1, kPutBack, kPutBack},
+                 });
+}
+
+TEST(InterruptTable, Block1EraseThroughTheParkedProgrammer) {
+  const Flow flow{"block-1 erase", "KT540", {}, [](const Board&) {
+                    return Args{"erase", "--sector", "532", "--range", "2"};
+                  }};
+  RunTable(flow, {
+                     {"before the first erase", "delay:0C:1:0:150", kHeld, 1, kUntouched, kUntouched},
+                     {"mid-erase", "delay:0B:1:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"erasing block 1", "delay:0B:5:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"during the put-back", "delay:0B:7:0:150", kHeld, 1, kPutBack, kPutBack},
+                 });
+}
+
+TEST(InterruptTable, DownloadIntoABankOfAKT420) {
+  const Flow flow{"bank download", "KT420", {}, [](const Board& b) {
+                    return Args{"download", b.Write("bank.bin", std::string(200, '\x33')), "--bank", "low",
+                                "--sector", "1"};
+                  }};
+  RunTable(flow, {
+                     {"before the first erase", "delay:0C:1:0:150", kHeld, 1, kUntouched, kUntouched},
+                     {"mid-erase", "delay:0B:1:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"mid-write", "delay:03:1:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"during the put-back", "delay:0B:5:0:150", kHeld, 1, kPutBack, kPutBack},
+                 });
+}
+
+// The installer's start resets the chip, and with it the simulator's count:
+// the restore's first erase is the second "first erase" of the run.
+TEST(InterruptTable, LoaderUpgradeFrom11E) {
+  Flow flow{"1.1E upgrade", "KT420", {"--loader", "1.1E"}, [](const Board&) { return Args{"upgrade-loader"}; }};
+  flow.next = UpgradeThenBlock0;
+  RunTable(flow, {
+                     {"before the first erase", "delay:0C:1:0:150", kHeld, 1, kUntouched, kUntouched},
+                     {"mid-erase", "delay:0B:1:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"mid-write", "delay:0C:29:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"during the wait", "", "AwaitMode -> Loader", 1, kPutBack, kPutBack},
+                     {"during the put-back", "delay:0B:1:0:150", kHeld, 2, kPutBack, kPutBack},
+                 });
+}
+
+// The new loader is complete before a stop takes effect; the programmer then
+// stays, and the next detection (by the new loader) puts block 0 back. A
+// kill in the middle of the loader's write leaves no loader.
+TEST(InterruptTable, LoaderUpdate) {
+  const Flow flow{"loader update", "KT540", {}, [](const Board& b) {
+                    b.Run({"save", b.File("loader.bin"), "--binary", "--sector", "512", "--range", "9"});
+                    return Args{"update-loader", b.File("loader.bin"), "--sector", "512"};
+                  }};
+  RunTable(flow, {
+                     {"before the first erase", "delay:0C:1:0:150", kHeld, 1, kUntouched, kUntouched},
+                     {"mid-erase", "delay:0B:1:0:150", kHeld, 1, kPutBack, kPutBack},
+                     {"mid-write", "delay:0A:1:0:150", kHeld, 1, kPutBack, {Content::NoLoader, 1}},
+                 });
+}
+
+TEST(InterruptTable, ProbexReplacesTheLoaderWhole) {
+  const Flow flow{"Probex", "KT560", {}, [](const Board&) { return Args{"probex"}; }};
+  const Expect probex{Content::NoLoader, 0, "BSL is replaced by Probex!"};
+  // Block 0 is given up (no recovery file); a kill before block 1 is
+  // touched leaves the loader, one inside its write leaves neither.
+  const Expect loaderLeft{Content::Answers, 0};
+  const Expect broken{Content::NoLoader, 0};
+  RunTable(flow, {
+                     {"before the first erase", "delay:60:1:0:150", kHeld, 1, kUntouched, kUntouched},
+                     {"mid-erase", "delay:0B:1:0:150", kHeld, 1, probex, loaderLeft},
+                     {"mid-write", "delay:0A:1:0:150", kHeld, 1, probex, broken},
+                 });
+}
+
+// A stop lets the edit finish; a kill leaves the sector's old bytes in their
+// recovery file, and the next detection puts them back.
+TEST(InterruptTable, ByteEdit) {
+  const Flow flow{"byte edit", "KT420", {}, [](const Board&) { return Args{"edit", "0010", "AA BB"}; }};
+  const Expect edited{Content::Edited, 0};
+  RunTable(flow, {
+                     {"before the first erase", "delay:0C:2:0:150", kHeld, 1, kUntouched, kUntouched},
+                     {"mid-erase", "delay:0B:1:0:150", kHeld, 1, edited, kPutBack},
+                     {"mid-write", "delay:0C:12:0:150", kHeld, 1, edited, kPutBack},
+                 });
+}
+
+// Waits that displace nothing end at once: the search for a 1.1F loader
+// does not go on to the 1.1E upgrade, and the 1.1E wait does not run out.
+// Both keep their real length here (8 s and 30 s), so a signal half a second
+// after the prompt that precedes them lands well inside them.
+TEST(InterruptTable, WaitsThatDisplaceNothing) {
+  Flow unknown{"unknown version", "KT420", {"--loader", "1.1E"}, [](const Board&) {
+                 return Args{"detect", "--unknown-version"};
+               }};
+  unknown.next = UpgradeThenBlock0;
+  Point search{"during the 1.1F search", "", "(We will detect MCU:FW 1.1F first.)", 1, kUntouched, kUntouched, true,
+               "now we will try to detect 1.1E", 500ms};
+  RunTable(unknown, {search});
+
+  const Flow silent{"1.1E wait", "KT420", {"--loader", "1.1E"}, [](const Board&) { return Args{"upgrade-loader"}; }};
+  Point wait{"during the 1.1E wait", "stop-after:0", "(MCU:Fw v1.1E-Int. Mode)", 1, {Content::NotRead, 0},
+             {Content::NotRead, 0}, true, "No Response from Target Board!!!", 500ms};
+  RunTable(silent, {wait});
+}
+
+}  // namespace
+}  // namespace brisko
