@@ -20,9 +20,9 @@
 #include "image/file_routines.hpp"
 #include "link/result_codes.hpp"
 #include "link/user_paths.hpp"
-#include "shell/detect_command.hpp"
-#include "shell/main_window.hpp"
-#include "shell/operator.hpp"
+#include "shell/detection/detect_command.hpp"
+#include "shell/session/main_window.hpp"
+#include "shell/session/operator.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 

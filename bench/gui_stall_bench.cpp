@@ -18,9 +18,9 @@
 #include <random>
 
 #include "gui/brisko_window.hpp"
-#include "shell/detect_command.hpp"
-#include "shell/download_command.hpp"
-#include "shell/read_command.hpp"
+#include "shell/detection/detect_command.hpp"
+#include "shell/flash/download_command.hpp"
+#include "shell/flash/read_command.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 

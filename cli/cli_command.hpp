@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/arguments.hpp"
-#include "shell/command_outcome.hpp"
+#include "shell/session/command_outcome.hpp"
 
 namespace CLI {
 class App;

@@ -1,8 +1,8 @@
 #include "cli/cli_settings.hpp"
 
-#include "shell/main_window.hpp"
-#include "shell/settings_file.hpp"
-#include "shell/user_places.hpp"
+#include "shell/session/main_window.hpp"
+#include "shell/setup/settings_file.hpp"
+#include "shell/setup/user_places.hpp"
 
 namespace brisko::cli {
 

@@ -8,7 +8,7 @@
 #include "cli/cli_command.hpp"
 #include "cli/command_options.hpp"
 #include "cli/configuration_commands.hpp"
-#include "shell/baud_calculator.hpp"
+#include "shell/setup/baud_calculator.hpp"
 
 namespace brisko::cli {
 namespace {

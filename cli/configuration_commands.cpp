@@ -4,14 +4,14 @@
 
 #include "cli/terminal_dialogs.hpp"
 #include "cli/terminal_operator.hpp"
-#include "shell/byte_edit_command.hpp"
-#include "shell/byte_edit_parsing.hpp"
-#include "shell/cable_test_command.hpp"
-#include "shell/double_clock_command.hpp"
-#include "shell/external_bank_commands.hpp"
-#include "shell/lock_command.hpp"
-#include "shell/main_window.hpp"
-#include "shell/remap_command.hpp"
+#include "shell/flash/byte_edit_command.hpp"
+#include "shell/flash/byte_edit_parsing.hpp"
+#include "shell/detection/cable_test_command.hpp"
+#include "shell/configuration/double_clock_command.hpp"
+#include "shell/flash/external_bank_commands.hpp"
+#include "shell/configuration/lock_command.hpp"
+#include "shell/session/main_window.hpp"
+#include "shell/configuration/remap_command.hpp"
 
 namespace brisko::cli {
 namespace {

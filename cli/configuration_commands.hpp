@@ -2,7 +2,7 @@
 #include <functional>
 
 #include "cli/cli_command.hpp"
-#include "shell/command_runner.hpp"
+#include "shell/session/command_runner.hpp"
 
 namespace brisko::cli {
 

@@ -2,13 +2,13 @@
 #include "cli/command_options.hpp"
 #include "cli/configuration_commands.hpp"
 #include "cli/result_printing.hpp"
-#include "shell/compare_command.hpp"
-#include "shell/download_command.hpp"
-#include "shell/erase_commands.hpp"
-#include "shell/main_window.hpp"
-#include "shell/read_command.hpp"
-#include "shell/run_user_code.hpp"
-#include "shell/save_command.hpp"
+#include "shell/flash/compare_command.hpp"
+#include "shell/flash/download_command.hpp"
+#include "shell/flash/erase_commands.hpp"
+#include "shell/session/main_window.hpp"
+#include "shell/flash/read_command.hpp"
+#include "shell/flash/run_user_code.hpp"
+#include "shell/flash/save_command.hpp"
 
 namespace brisko::cli {
 namespace {

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cerrno>
 
-#include "shell/displaced_notice.hpp"
+#include "shell/block0/displaced_notice.hpp"
 
 namespace brisko::cli {
 namespace {

@@ -2,10 +2,10 @@
 #include "cli/command_options.hpp"
 #include "cli/configuration_commands.hpp"
 #include "cli/result_printing.hpp"
-#include "shell/debug_monitor.hpp"
-#include "shell/legacy_detection.hpp"
-#include "shell/loader_update.hpp"
-#include "shell/main_window.hpp"
+#include "shell/loader/debug_monitor.hpp"
+#include "shell/loader/legacy_detection.hpp"
+#include "shell/loader/loader_update.hpp"
+#include "shell/session/main_window.hpp"
 
 // The commands that replace or upgrade the chip's loader.
 

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "shell/command_outcome.hpp"
+#include "shell/session/command_outcome.hpp"
 
 namespace brisko::cli {
 

@@ -2,7 +2,7 @@
 #include <cstdio>
 #include <string>
 
-#include "shell/window_state.hpp"
+#include "shell/session/window_state.hpp"
 
 namespace brisko::cli {
 

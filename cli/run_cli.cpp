@@ -17,9 +17,9 @@
 #include "cli/terminal_progress.hpp"
 #include "link/posix_serial_device.hpp"
 #include "link/wire_trace.hpp"
-#include "shell/command_runner.hpp"
-#include "shell/detect_command.hpp"
-#include "shell/main_window.hpp"
+#include "shell/session/command_runner.hpp"
+#include "shell/detection/detect_command.hpp"
+#include "shell/session/main_window.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 

@@ -1,11 +1,11 @@
 #include "cli/cli_command.hpp"
 #include "cli/command_options.hpp"
 #include "cli/result_printing.hpp"
-#include "shell/comm_setup_dialog.hpp"
-#include "shell/detect_command.hpp"
-#include "shell/main_window.hpp"
-#include "shell/run_user_code.hpp"
-#include "shell/unknown_version_detect.hpp"
+#include "shell/setup/comm_setup_dialog.hpp"
+#include "shell/detection/detect_command.hpp"
+#include "shell/session/main_window.hpp"
+#include "shell/flash/run_user_code.hpp"
+#include "shell/loader/unknown_version_detect.hpp"
 
 namespace brisko::cli {
 namespace {

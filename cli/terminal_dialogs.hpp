@@ -2,7 +2,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/operator.hpp"
+#include "shell/session/operator.hpp"
 
 namespace brisko::cli {
 

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <filesystem>
 
-#include "shell/baud_calculator.hpp"
-#include "shell/comm_setup_dialog.hpp"
+#include "shell/setup/baud_calculator.hpp"
+#include "shell/setup/comm_setup_dialog.hpp"
 
 namespace brisko::cli {
 namespace {

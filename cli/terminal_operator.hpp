@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "cli/arguments.hpp"
-#include "shell/operator.hpp"
+#include "shell/session/operator.hpp"
 
 namespace brisko::cli {
 

@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "shell/window_state.hpp"
+#include "shell/session/window_state.hpp"
 
 namespace brisko::cli {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/settings_text.hpp"
+#include "shell/setup/settings_text.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace brisko;

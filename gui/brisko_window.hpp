@@ -11,8 +11,8 @@
 #include "link/link_timing.hpp"
 #include "link/serial_device.hpp"
 #include "link/user_paths.hpp"
-#include "shell/command_runner.hpp"
-#include "shell/main_window.hpp"
+#include "shell/session/command_runner.hpp"
+#include "shell/session/main_window.hpp"
 
 class QLabel;
 class QLineEdit;

@@ -3,7 +3,7 @@
 #include <type_traits>
 #include <vector>
 
-#include "shell/command_runner.hpp"
+#include "shell/session/command_runner.hpp"
 
 namespace brisko::gui {
 

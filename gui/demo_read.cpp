@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "gui/brisko_window.hpp"
-#include "shell/detect_command.hpp"
-#include "shell/read_command.hpp"
+#include "shell/detection/detect_command.hpp"
+#include "shell/flash/read_command.hpp"
 #include "sim/sim_target.hpp"
 
 namespace brisko::gui {

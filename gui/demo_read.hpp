@@ -2,7 +2,7 @@
 #include <QString>
 #include <memory>
 
-#include "shell/operator.hpp"
+#include "shell/session/operator.hpp"
 
 namespace brisko::sim {
 class SimTarget;

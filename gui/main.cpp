@@ -10,7 +10,7 @@
 #include "gui/demo_read.hpp"
 #include "gui/single_instance.hpp"
 #include "link/posix_serial_device.hpp"
-#include "shell/user_places.hpp"
+#include "shell/setup/user_places.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 

@@ -6,7 +6,7 @@
 #include <utility>
 #include <vector>
 
-#include "shell/window_state.hpp"
+#include "shell/session/window_state.hpp"
 
 namespace brisko::gui {
 

@@ -4,7 +4,7 @@
 #include <QThread>
 
 #include "gui/dialogs/dialogs.hpp"
-#include "shell/window_state.hpp"
+#include "shell/session/window_state.hpp"
 
 namespace brisko::gui {
 

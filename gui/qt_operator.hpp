@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "gui/dialogs/message_box.hpp"
-#include "shell/operator.hpp"
+#include "shell/session/operator.hpp"
 
 namespace brisko::gui {
 

@@ -1,7 +1,7 @@
 #include "gui/view_commands.hpp"
 
-#include "shell/main_window.hpp"
-#include "shell/memory_views.hpp"
+#include "shell/session/main_window.hpp"
+#include "shell/session/memory_views.hpp"
 
 namespace brisko::gui {
 

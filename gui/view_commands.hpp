@@ -1,5 +1,5 @@
 #pragma once
-#include "shell/command_outcome.hpp"
+#include "shell/session/command_outcome.hpp"
 
 namespace brisko {
 class MainWindow;

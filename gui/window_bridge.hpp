@@ -2,7 +2,7 @@
 #include <QObject>
 #include <mutex>
 
-#include "shell/window_state.hpp"
+#include "shell/session/window_state.hpp"
 
 namespace brisko::gui {
 

@@ -4,7 +4,7 @@
 namespace brisko {
 
 // The folders one session keeps its files in. A front end makes it once per
-// session (see shell/user_places.hpp); nothing below the shell reads the
+// session (see shell/setup/user_places.hpp); nothing below the shell reads the
 // environment. An empty folder means that nothing of that kind is kept.
 struct SessionPlaces {
   std::string configDir;  // settings file, port map

@@ -18,7 +18,7 @@
 #include "gui/memory_view.hpp"
 #include "gui/progress_layout.hpp"
 #include "link/port_names.hpp"
-#include "shell/window_state.hpp"
+#include "shell/session/window_state.hpp"
 #include "support/legacy_timing.hpp"
 #include "support/window_driver.hpp"
 

@@ -2,7 +2,7 @@
 
 #include <limits>
 
-#include "shell/baud_calculator.hpp"
+#include "shell/setup/baud_calculator.hpp"
 
 namespace brisko {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <optional>
 
-#include "shell/byte_edit_command.hpp"
-#include "shell/byte_edit_parsing.hpp"
+#include "shell/flash/byte_edit_command.hpp"
+#include "shell/flash/byte_edit_parsing.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/cable_test_command.hpp"
+#include "shell/detection/cable_test_command.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

@@ -5,8 +5,8 @@
 #include <tuple>
 
 #include "link/user_paths.hpp"
-#include "shell/comm_setup_dialog.hpp"
-#include "shell/main_window.hpp"
+#include "shell/setup/comm_setup_dialog.hpp"
+#include "shell/session/main_window.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"
 #include "support/temp_dir.hpp"

@@ -10,12 +10,12 @@
 #include <thread>
 
 #include "link/command_primitives.hpp"
-#include "shell/compare_command.hpp"
-#include "shell/download_command.hpp"
-#include "shell/erase_commands.hpp"
-#include "shell/read_command.hpp"
-#include "shell/run_user_code.hpp"
-#include "shell/save_command.hpp"
+#include "shell/flash/compare_command.hpp"
+#include "shell/flash/download_command.hpp"
+#include "shell/flash/erase_commands.hpp"
+#include "shell/flash/read_command.hpp"
+#include "shell/flash/run_user_code.hpp"
+#include "shell/flash/save_command.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

@@ -2,11 +2,11 @@
 
 #include "link/result_codes.hpp"
 #include "support/result_print.hpp"
-#include "shell/compare_command.hpp"
-#include "shell/dialog_lists.hpp"
-#include "shell/download_command.hpp"
-#include "shell/memory_views.hpp"
-#include "shell/read_command.hpp"
+#include "shell/flash/compare_command.hpp"
+#include "shell/flash/dialog_lists.hpp"
+#include "shell/flash/download_command.hpp"
+#include "shell/session/memory_views.hpp"
+#include "shell/flash/read_command.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

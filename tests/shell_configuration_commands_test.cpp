@@ -1,9 +1,9 @@
 #include <gtest/gtest.h>
 
-#include "shell/configuration_menus.hpp"
-#include "shell/double_clock_command.hpp"
-#include "shell/lock_command.hpp"
-#include "shell/remap_command.hpp"
+#include "shell/configuration/configuration_menus.hpp"
+#include "shell/configuration/double_clock_command.hpp"
+#include "shell/configuration/lock_command.hpp"
+#include "shell/configuration/remap_command.hpp"
 #include "chip/chip_catalogue.hpp"
 #include "support/sim_session.hpp"
 

@@ -6,10 +6,10 @@
 #include <thread>
 #include <tuple>
 
-#include "shell/command_runner.hpp"
-#include "shell/detect_command.hpp"
-#include "shell/legacy_detection.hpp"
-#include "shell/unknown_version_detect.hpp"
+#include "shell/session/command_runner.hpp"
+#include "shell/detection/detect_command.hpp"
+#include "shell/loader/legacy_detection.hpp"
+#include "shell/loader/unknown_version_detect.hpp"
 #include "support/sim_session.hpp"
 #include "chip/handshake.hpp"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/dialog_lists.hpp"
+#include "shell/flash/dialog_lists.hpp"
 #include "support/recording_sink.hpp"
 
 namespace brisko {

@@ -2,8 +2,8 @@
 
 #include "link/result_codes.hpp"
 #include "support/result_print.hpp"
-#include "shell/block1_programmer.hpp"
-#include "shell/download_command.hpp"
+#include "shell/block0/block1_programmer.hpp"
+#include "shell/flash/download_command.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

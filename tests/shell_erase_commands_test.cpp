@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/erase_commands.hpp"
+#include "shell/flash/erase_commands.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

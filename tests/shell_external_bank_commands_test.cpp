@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "firmware/firmware.hpp"
-#include "shell/compare_command.hpp"
-#include "shell/download_command.hpp"
-#include "shell/erase_commands.hpp"
-#include "shell/external_bank_commands.hpp"
-#include "shell/read_command.hpp"
-#include "shell/save_command.hpp"
+#include "shell/flash/compare_command.hpp"
+#include "shell/flash/download_command.hpp"
+#include "shell/flash/erase_commands.hpp"
+#include "shell/flash/external_bank_commands.hpp"
+#include "shell/flash/read_command.hpp"
+#include "shell/flash/save_command.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

@@ -9,9 +9,9 @@
 #include "support/result_print.hpp"
 #include "link/posix_serial_device.hpp"
 #include "sim/pty_server.hpp"
-#include "shell/legacy_detection.hpp"
-#include "shell/legacy_upgrade.hpp"
-#include "shell/unknown_version_detect.hpp"
+#include "shell/loader/legacy_detection.hpp"
+#include "shell/loader/legacy_upgrade.hpp"
+#include "shell/loader/unknown_version_detect.hpp"
 #include "support/legacy_timing.hpp"
 #include "support/sim_session.hpp"
 

@@ -3,10 +3,10 @@
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
 #include "support/result_print.hpp"
-#include "shell/bank_helper.hpp"
-#include "shell/block1_programmer.hpp"
-#include "shell/debug_monitor.hpp"
-#include "shell/loader_update.hpp"
+#include "shell/block0/bank_helper.hpp"
+#include "shell/block0/block1_programmer.hpp"
+#include "shell/loader/debug_monitor.hpp"
+#include "shell/loader/loader_update.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

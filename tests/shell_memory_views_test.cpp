@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "shell/main_window.hpp"
-#include "shell/memory_views.hpp"
+#include "shell/session/main_window.hpp"
+#include "shell/session/memory_views.hpp"
 #include "support/scripted_operator.hpp"
 #include "support/temp_dir.hpp"
 

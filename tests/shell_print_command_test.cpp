@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/print_command.hpp"
+#include "shell/flash/print_command.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

@@ -5,12 +5,12 @@
 #include <thread>
 
 #include "link/posix_serial_device.hpp"
-#include "shell/byte_edit_command.hpp"
-#include "shell/detect_command.hpp"
-#include "shell/download_command.hpp"
-#include "shell/external_bank_commands.hpp"
-#include "shell/lock_command.hpp"
-#include "shell/main_window.hpp"
+#include "shell/flash/byte_edit_command.hpp"
+#include "shell/detection/detect_command.hpp"
+#include "shell/flash/download_command.hpp"
+#include "shell/flash/external_bank_commands.hpp"
+#include "shell/configuration/lock_command.hpp"
+#include "shell/session/main_window.hpp"
 #include "support/process.hpp"
 #include "support/result_print.hpp"
 #include "support/scripted_operator.hpp"

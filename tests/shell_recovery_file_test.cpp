@@ -6,11 +6,11 @@
 
 #include "chip/chip_catalogue.hpp"
 #include "firmware/firmware.hpp"
-#include "shell/byte_edit_command.hpp"
-#include "shell/download_command.hpp"
-#include "shell/external_bank_commands.hpp"
-#include "shell/recovery_file.hpp"
-#include "shell/recovery_record.hpp"
+#include "shell/flash/byte_edit_command.hpp"
+#include "shell/flash/download_command.hpp"
+#include "shell/flash/external_bank_commands.hpp"
+#include "shell/block0/recovery_file.hpp"
+#include "shell/block0/recovery_record.hpp"
 #include "support/sim_session.hpp"
 #include "support/temp_dir.hpp"
 

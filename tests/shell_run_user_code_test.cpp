@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/run_user_code.hpp"
+#include "shell/flash/run_user_code.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

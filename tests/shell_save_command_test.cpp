@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "shell/save_command.hpp"
+#include "shell/flash/save_command.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {

@@ -4,9 +4,9 @@
 #include <limits>
 
 #include "link/user_paths.hpp"
-#include "shell/main_window.hpp"
-#include "shell/settings_file.hpp"
-#include "shell/user_places.hpp"
+#include "shell/session/main_window.hpp"
+#include "shell/setup/settings_file.hpp"
+#include "shell/setup/user_places.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"
 #include "support/temp_dir.hpp"

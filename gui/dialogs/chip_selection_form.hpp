@@ -1,7 +1,7 @@
 #pragma once
 #include <QDialog>
 
-#include "shell/operator.hpp"
+#include "shell/session/operator.hpp"
 
 class QRadioButton;
 

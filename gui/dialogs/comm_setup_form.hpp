@@ -3,7 +3,7 @@
 #include <map>
 #include <string>
 
-#include "shell/comm_setup_dialog.hpp"
+#include "shell/setup/comm_setup_dialog.hpp"
 
 class QComboBox;
 class QLineEdit;

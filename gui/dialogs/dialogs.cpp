@@ -15,8 +15,8 @@
 #include "gui/dialogs/registry_values.hpp"
 #include "gui/dialogs/save_form.hpp"
 #include "gui/dialogs/serial_adapters.hpp"
-#include "shell/comm_setup_dialog.hpp"
-#include "shell/operator.hpp"
+#include "shell/setup/comm_setup_dialog.hpp"
+#include "shell/session/operator.hpp"
 
 namespace brisko::gui {
 

@@ -2,7 +2,7 @@
 #include <QDialog>
 #include <QList>
 
-#include "shell/operator.hpp"
+#include "shell/session/operator.hpp"
 
 class QRadioButton;
 

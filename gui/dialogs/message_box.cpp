@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-#include "shell/window_state.hpp"
+#include "shell/session/window_state.hpp"
 
 namespace brisko::gui {
 

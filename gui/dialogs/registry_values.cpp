@@ -2,7 +2,7 @@
 
 #include <QSettings>
 
-#include "shell/settings_file.hpp"
+#include "shell/setup/settings_file.hpp"
 
 namespace brisko::gui {
 

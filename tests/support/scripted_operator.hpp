@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "shell/comm_setup_dialog.hpp"
-#include "shell/operator.hpp"
+#include "shell/setup/comm_setup_dialog.hpp"
+#include "shell/session/operator.hpp"
 
 namespace brisko::test {
 

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "link/user_paths.hpp"
-#include "shell/command_runner.hpp"
-#include "shell/detect_command.hpp"
-#include "shell/main_window.hpp"
+#include "shell/session/command_runner.hpp"
+#include "shell/detection/detect_command.hpp"
+#include "shell/session/main_window.hpp"
 #include "sim/sim_device.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"

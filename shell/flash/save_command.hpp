@@ -1,0 +1,13 @@
+#pragma once
+#include "shell/session/command_outcome.hpp"
+
+namespace brisko {
+
+class MainWindow;
+
+// "Save": a range of sectors read from the chip again and written to a file,
+// raw or as the text listing. With an external bank selected, SaveExternalBank.
+CommandOutcome OnSave(MainWindow& w);
+CommandOutcome SaveExternalBank(MainWindow& w);
+
+}  // namespace brisko

@@ -1,0 +1,13 @@
+#pragma once
+#include "shell/session/command_outcome.hpp"
+
+namespace brisko {
+
+class MainWindow;
+
+// Menu "&Detect Target MCU for Firmware Version Unknown (EA#=1)": the 1.1F
+// detection in internal memory mode with a shorter synchronisation limit;
+// when no 1.1F loader answers in it, the 1.1E detection and upgrade.
+CommandOutcome OnDetectUnknownVersion(MainWindow& w);
+
+}  // namespace brisko
