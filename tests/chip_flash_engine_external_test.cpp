@@ -91,8 +91,8 @@ TEST_F(ExternalBankTest, SectorEraseUses04hAndPausesBeforeTheReply) {
 
 TEST_F(ExternalBankTest, ProgramUses06hAndReadsBackWith03h) {
   const Bytes data = Pattern(200, 5);
-  Bytes last(data.begin() + 128, data.end());
-  last.resize(128, 0xFF);
+  Bytes last(128, 0xFF);
+  std::copy(data.begin() + 128, data.end(), last.begin());
   const Bytes first(data.begin(), data.begin() + 128);
   Reply(Cat({first, last}));
   EXPECT_EQ(rig.engine.ProgramRange(0x8000, 128, data.data(), data.size()), Result::Ok);
