@@ -20,6 +20,7 @@
 #include "shell/session/command_runner.hpp"
 #include "shell/detection/detect_command.hpp"
 #include "shell/session/main_window.hpp"
+#include "sim/sim_config_check.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 
@@ -32,7 +33,7 @@ std::shared_ptr<sim::SimTarget> MakeSimulatedChip(const Arguments& args, std::st
   sim::SimConfig config;
   config.model = *args.simulateModel;
   config.memoryMode = args.simMemoryMode.value_or(args.memoryMode.value_or(kInternalMemory));
-  if (args.simSecurity) config.securityBits = static_cast<std::uint8_t>(*args.simSecurity & 0xE0);
+  if (args.simSecurity) config.securityBits = static_cast<std::uint8_t>(*args.simSecurity);
   if (args.simRemap) config.remapBits = static_cast<std::uint8_t>(*args.simRemap);
   config.doubleClock = args.simDoubleClock;
   if (args.simLetter) config.versionLetter = *args.simLetter;
@@ -41,6 +42,8 @@ std::shared_ptr<sim::SimTarget> MakeSimulatedChip(const Arguments& args, std::st
     error = config.faults.Apply(fault);
     if (!error.empty()) return nullptr;
   }
+  error = sim::SimConfigProblem(config);
+  if (!error.empty()) return nullptr;
   return std::make_shared<sim::SimTarget>(config);
 }
 

@@ -3,6 +3,7 @@
 #include <QCommandLineParser>
 
 #include "chip/chip_catalogue.hpp"
+#include "sim/sim_config_check.hpp"
 
 namespace brisko::gui {
 
@@ -68,21 +69,22 @@ AppOptions ParseAppOptions(const QStringList& arguments) {
     options.error = QStringLiteral("unknown memory mode: %1 (internal or external)").arg(modeText);
     return options;
   }
-  // Only the KT410 and KT420 ever shipped with the older loader.
-  const QString loaderText = parser.value(loader).toUpper();
-  if (loaderText == QLatin1String("1.1E")) {
-    options.legacyLoader = true;
-    if (!options.simulateModel) {
-      options.error = QStringLiteral("--loader needs --simulate");
-      return options;
-    }
-    if (*options.simulateModel != kKT410 && *options.simulateModel != kKT420) {
-      options.error = QStringLiteral("loader 1.1E exists only on the KT410 and KT420");
-      return options;
-    }
-  } else if (loaderText != QLatin1String("1.1F")) {
+  const auto legacy = sim::LegacyLoaderFromText(parser.value(loader).toStdString());
+  if (!legacy) {
     options.error = QStringLiteral("unknown loader version: %1 (1.1F or 1.1E)").arg(parser.value(loader));
     return options;
+  }
+  options.legacyLoader = *legacy;
+  if (options.legacyLoader && !options.simulateModel) {
+    options.error = QStringLiteral("--loader needs --simulate");
+    return options;
+  }
+  if (options.simulateModel) {
+    const std::string problem = sim::SimConfigProblem(SimulatedChipConfig(options));
+    if (!problem.empty()) {
+      options.error = QString::fromStdString(problem);
+      return options;
+    }
   }
   options.saveSettings = parser.isSet(saveSettings);
   options.screenshot = parser.value(screenshot);
@@ -90,6 +92,14 @@ AppOptions ParseAppOptions(const QStringList& arguments) {
   options.instanceName = parser.value(instance);
   if (options.demoRead && !options.simulateModel) options.error = QStringLiteral("--demo-read needs --simulate");
   return options;
+}
+
+sim::SimConfig SimulatedChipConfig(const AppOptions& options) {
+  sim::SimConfig config;
+  config.model = options.simulateModel.value_or(kNoModel);
+  config.memoryMode = options.memoryMode;
+  config.legacyLoader = options.legacyLoader;
+  return config;
 }
 
 }  // namespace brisko::gui

@@ -4,6 +4,7 @@
 #include <optional>
 
 #include "chip/chip_catalogue.hpp"
+#include "sim/sim_target.hpp"
 
 namespace brisko::gui {
 
@@ -23,5 +24,8 @@ struct AppOptions {
 // Parses the program's arguments (argv[0] first). Help and version texts go
 // to stdout through the parser.
 AppOptions ParseAppOptions(const QStringList& arguments);
+
+// The simulated chip the options ask for (with --simulate).
+sim::SimConfig SimulatedChipConfig(const AppOptions& options);
 
 }  // namespace brisko::gui

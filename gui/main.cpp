@@ -19,7 +19,7 @@ using namespace brisko;
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("brisko"));
-  QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+  QApplication::setApplicationVersion(QStringLiteral(BRISKO_VERSION));
   QApplication::setDesktopFileName(QStringLiteral("brisko"));
   const gui::AppOptions options = gui::ParseAppOptions(QApplication::arguments());
   if (options.exitNow) return 0;
@@ -39,11 +39,7 @@ int main(int argc, char** argv) {
   std::shared_ptr<sim::SimTarget> chip;
   DeviceOpener opener = PosixOpener(places.PortMapFile());
   if (options.simulateModel) {
-    sim::SimConfig config;
-    config.model = *options.simulateModel;
-    config.memoryMode = options.memoryMode;
-    config.legacyLoader = options.legacyLoader;
-    chip = std::make_shared<sim::SimTarget>(config);
+    chip = std::make_shared<sim::SimTarget>(gui::SimulatedChipConfig(options));
     opener = sim::SimOpener(chip);
   }
   gui::BriskoWindow window(opener, LinkTiming{}, places);

@@ -24,13 +24,14 @@ void InstallStopHandlers() {
 
 // What the chip holds and has heard, for whoever checks it after a host
 // has gone: "state phase=UserCode security=00 remap=0 double-clock=0
-// bank=none received=80E0F8FE...".
+// bank=none heard=1234 received=80E0F8FE..." (the last bytes heard).
 std::string StateLine(const brisko::sim::SimTarget& target) {
   char head[128];
-  std::snprintf(head, sizeof head, "state phase=%s security=%02X remap=%u double-clock=%d bank=%s received=",
+  std::snprintf(head, sizeof head, "state phase=%s security=%02X remap=%u double-clock=%d bank=%s heard=%llu received=",
                 brisko::sim::PhaseName(target.CurrentPhase()), unsigned(target.SecurityBits()),
                 unsigned(target.RemapBits()), target.DoubleClock() ? 1 : 0,
-                target.ExternalBankEntered() ? "entered" : "none");
+                target.ExternalBankEntered() ? "entered" : "none",
+                static_cast<unsigned long long>(target.HostBytesHeard()));
   std::string line = head;
   for (std::uint8_t byte : target.HostBytesCopy()) {
     char hex[3];
@@ -66,11 +67,15 @@ int main(int argc, char** argv) {
   SimOptions options;
   const std::string error = ParseSimOptions(std::vector<std::string>(argv + 1, argv + argc), options);
   if (!error.empty()) {
-    std::cerr << "brisko-sim: " << error << "\n" << SimUsage();
+    std::cerr << "brisko-sim: " << error << "\n(see brisko-sim --help)\n";
     return 2;
   }
   if (options.help) {
     std::cout << SimUsage();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << SimVersion() << "\n";
     return 0;
   }
 

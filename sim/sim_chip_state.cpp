@@ -96,4 +96,12 @@ std::vector<std::uint8_t> SimChipState::Read(const FlashSpot& spot, std::uint32_
   return std::vector<std::uint8_t>(from, from + length);
 }
 
+void SimChipState::KeepHostByte(std::uint8_t byte) {
+  ++hostBytesHeard;
+  hostBytes.push_back(byte);
+  // Dropping the oldest half at once keeps the cost per byte constant.
+  const std::size_t kept = std::max<std::size_t>(config.keptHostBytes, 1);
+  if (hostBytes.size() >= 2 * kept) hostBytes.erase(hostBytes.begin(), hostBytes.end() - static_cast<long>(kept));
+}
+
 }  // namespace brisko::sim

@@ -54,7 +54,10 @@ struct SimChipState {
   SimClock::time_point now{};         // when the byte being handled came in
   std::optional<SimClock::time_point> busyUntil;  // erasing itself: deaf till then
 
-  std::vector<std::uint8_t> hostBytes;
+  std::vector<std::uint8_t> hostBytes;  // the last ones: see SimConfig::keptHostBytes
+  std::uint64_t hostBytesHeard = 0;
+
+  void KeepHostByte(std::uint8_t byte);
 
   void Reset();
   // What the legacy installer does: loader 1.1F in the BSL sectors.

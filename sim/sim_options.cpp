@@ -1,11 +1,36 @@
 #include "sim/sim_options.hpp"
 
+#include <CLI/CLI.hpp>
+
 #include <charconv>
 #include <fstream>
 #include <iterator>
 
+#include "sim/sim_config_check.hpp"
+
 namespace brisko::sim {
 namespace {
+
+constexpr const char* kDescription =
+    "Serves one simulated Talon51 chip with its boot-strap loader on a pseudo-terminal,\n"
+    "prints the terminal's path and runs until interrupted. The baud-detect pattern\n"
+    "resets the chip once it is past the handshake, and so does the host closing the\n"
+    "terminal unless --keep-on-close is given.";
+
+constexpr const char* kFooter =
+    "On standard input, \"a16 0\" or \"a16 1\" flips the external flash's A16 switch, and\n"
+    "\"state\" prints one line: the chip's phase, security, remap and double-clock bits,\n"
+    "whether a bank is entered, how many bytes it has heard from hosts, and the last of\n"
+    "them in hexadecimal (up to 16384).\n"
+    "Fault specs: drop:CMD:OCC:IDX  corrupt:CMD:OCC:IDX[:MASK]  delay:CMD:OCC:IDX:MS\n"
+    "refuse-erase:N  ok-delay:MS  no-ok  stop-after:N (CMD, MASK hexadecimal; 42 = \"BSL\",\n"
+    "80 = \"OK\", 05 = status; OCC 0 = every occurrence since reset).\n"
+    "Exit status: 0 when stopped by a signal, 1 when the terminal cannot be made,\n"
+    "2 on a usage error.\n";
+
+// What a real board's operator can read off it between runs: the state line
+// needs only the last bytes a host sent.
+constexpr std::size_t kKeptHostBytes = 16384;
 
 bool ParseUnsigned(const std::string& text, int base, unsigned& out) {
   if (text.empty()) return false;
@@ -13,135 +38,132 @@ bool ParseUnsigned(const std::string& text, int base, unsigned& out) {
   return error == std::errc() && end == text.data() + text.size();
 }
 
-std::string TakeValue(const std::vector<std::string>& args, std::size_t& i, std::string& value) {
-  if (i + 1 >= args.size()) return args[i] + " needs a value";
-  value = args[++i];
-  return "";
+CLI::Validator Check(std::string (*problem)(const std::string&)) {
+  return CLI::Validator([problem](std::string& v) { return problem(v); }, "");
 }
 
-std::string ApplyOption(const std::string& option, const std::string& value, SimOptions& o, bool& sawModel) {
+// The options, with `o` receiving them; every value is checked by CLI11 as it
+// is taken, and the whole chip by SimConfigProblem afterwards.
+void AddOptions(CLI::App& app, SimOptions& o, bool& sawModel) {
   SimConfig& c = o.config;
-  unsigned number = 0;
-  if (option == "--model") {
-    auto model = ModelFromName(value);
-    if (!model) return "unknown model \"" + value + "\" (KT410 KT420 KT530 KT540 KT550 KT560 KT570 KT580)";
-    c.model = *model;
-    sawModel = true;
-  } else if (option == "--mode") {
-    if (value == "internal")
-      c.memoryMode = kInternalMemory;
-    else if (value == "external")
-      c.memoryMode = kExternalMemory;
-    else
-      return "--mode is internal or external";
-  } else if (option == "--link") {
-    o.linkPath = value;
-  } else if (option == "--security") {
-    if (!ParseUnsigned(value, 16, number) || number > 0xFF || (number & ~0xE0u) != 0)
-      return "--security is a hexadecimal byte of bits 7..5 (00, 20, 40, ... E0)";
-    c.securityBits = static_cast<std::uint8_t>(number);
-  } else if (option == "--remap") {
-    if (!ParseUnsigned(value, 10, number) || number > 3) return "--remap is 0 to 3";
-    c.remapBits = static_cast<std::uint8_t>(number);
-  } else if (option == "--a16") {
-    if (value != "0" && value != "1") return "--a16 is 0 or 1";
-    c.a16 = value == "1";
-  } else if (option == "--loader") {
-    if (value != "1.1E" && value != "1.1F") return "--loader is 1.1E or 1.1F";
-    c.legacyLoader = value == "1.1E";
-  } else if (option == "--letter") {
-    if (value.size() != 1) return "--letter is one character";
-    c.versionLetter = value[0];
-  } else if (option == "--block0") {
-    std::ifstream in(value, std::ios::binary);
-    if (!in) return "--block0: cannot read " + value;
-    c.block0.assign(std::istreambuf_iterator<char>(in), {});
-  } else if (option == "--read-lag-us") {
-    if (!ParseUnsigned(value, 10, number) || number > 1000000) return "--read-lag-us is 0 to 1000000 microseconds";
-    o.pty.readLag = std::chrono::microseconds{number};
-  } else if (option == "--fault") {
-    std::string error = c.faults.Apply(value);
-    if (!error.empty()) return "--fault " + value + ": " + error;
-  } else {
-    return "unknown option " + option;
-  }
-  return "";
+  app.add_option_function<std::string>(
+         "--model",
+         [&c, &sawModel](const std::string& v) {
+           c.model = *ModelFromName(v);
+           sawModel = true;
+         },
+         "KT410 KT420 KT530 KT540 KT550 KT560 KT570 KT580 (needed unless --loopback)")
+      ->type_name("MODEL")
+      ->check(CLI::Validator(
+          [](std::string& v) { return ModelFromName(v) ? std::string() : "unknown model \"" + v + "\""; }, ""));
+  app.add_option_function<std::string>(
+         "--mode", [&c](const std::string& v) { c.memoryMode = v == "external" ? kExternalMemory : kInternalMemory; },
+         "memory mode the board is strapped for: internal (default) or external")
+      ->type_name("MODE")
+      ->check(CLI::IsMember({"internal", "external"}));
+  app.add_option("--link", o.linkPath, "also make PATH a symbolic link to the terminal")->type_name("PATH");
+  app.add_option_function<std::string>(
+         "--security", [&c](const std::string& v) { c.securityBits = static_cast<std::uint8_t>(std::stoul(v, nullptr, 16)); },
+         "security bits 7..5 of the status byte (00 20 40 ... E0)")
+      ->type_name("HEX")
+      ->check(Check([](const std::string& v) {
+        unsigned n = 0;
+        return ParseUnsigned(v, 16, n) && n <= 0xFF ? std::string() : "\"" + v + "\" is not a hexadecimal byte";
+      }));
+  app.add_option_function<unsigned>(
+         "--remap", [&c](unsigned v) { c.remapBits = static_cast<std::uint8_t>(v); }, "remap bits 1..0 of the status byte")
+      ->type_name("0-3")
+      ->check(CLI::Range(0u, 3u).description(""));
+  app.add_flag("--double-clock", c.doubleClock, "the chip runs in double-clock mode");
+  app.add_option_function<std::string>(
+         "--letter", [&c](const std::string& v) { c.versionLetter = v[0]; },
+         "loader version letter answered to 60h (default F)")
+      ->type_name("C")
+      ->check(Check([](const std::string& v) { return v.size() == 1 ? std::string() : std::string("one character"); }));
+  app.add_option_function<std::string>(
+         "--a16", [&c](const std::string& v) { c.a16 = v == "1"; },
+         "DIP switch A16 of the board's 128 KB external flash: which 64 KB half answers (default 0)")
+      ->type_name("0|1")
+      ->check(CLI::IsMember({"0", "1"}).description(""));
+  app.add_flag_callback(
+      "--loopback",
+      [&c, &sawModel] {
+        c.loopback = true;
+        sawModel = true;
+      },
+      "no chip: a cable with TXD joined to RXD echoes every byte");
+  app.add_option_function<std::string>(
+         "--loader", [&c](const std::string& v) { c.legacyLoader = *LegacyLoaderFromText(v); },
+         "loader firmware: 1.1F (default) or the older 1.1E (KT410, KT420), which prompts with F7h "
+         "and can be upgraded to 1.1F")
+      ->type_name("V")
+      ->check(Check([](const std::string& v) {
+        return LegacyLoaderFromText(v) ? std::string() : std::string("1.1E or 1.1F");
+      }));
+  app.add_option_function<std::string>(
+         "--block0",
+         [&c](const std::string& path) {
+           std::ifstream in(path, std::ios::binary);
+           if (!in) throw CLI::ValidationError("--block0", "cannot read " + path);
+           c.block0.assign(std::istreambuf_iterator<char>(in), {});
+         },
+         "block 0 holds FILE's bytes from 0000h on when the chip starts")
+      ->type_name("FILE");
+  app.add_option_function<std::vector<std::string>>(
+         "--fault",
+         [&c](const std::vector<std::string>& specs) {
+           for (const std::string& spec : specs)
+             if (std::string error = c.faults.Apply(spec); !error.empty())
+               throw CLI::ValidationError("--fault " + spec, error);
+         },
+         "inject a fault (repeatable; see below)")
+      ->type_name("SPEC")
+      ->take_all();
+  app.add_flag("--keep-on-close", o.pty.keepOnClose,
+               "keep the chip's state when the host closes the terminal, as a real chip does "
+               "(by default it resets, standing in for the operator's reset button between two runs)");
+  app.add_option_function<unsigned>(
+         "--read-lag-us", [&o](unsigned v) { o.pty.readLag = std::chrono::microseconds{v}; },
+         "take each host byte N microseconds after it arrived, as a slow line would; a host that clears "
+         "its output queue meanwhile loses the bytes not yet taken")
+      ->type_name("N")
+      ->check(CLI::Range(0u, 1000000u));
+  app.add_flag_callback("--quiet", [&o] { o.verbose = false; }, "do not log the chip's phase changes to stderr");
+  app.add_flag("--version", o.version, "print the version and end");
 }
 
 }  // namespace
 
 std::string ParseSimOptions(const std::vector<std::string>& args, SimOptions& o) {
+  CLI::App app(kDescription, "brisko-sim");
   bool sawModel = false;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& arg = args[i];
-    if (arg == "--help" || arg == "-h") {
-      o.help = true;
-      return "";
-    }
-    if (arg == "--quiet") {
-      o.verbose = false;
-    } else if (arg == "--keep-on-close") {
-      o.pty.keepOnClose = true;
-    } else if (arg == "--double-clock") {
-      o.config.doubleClock = true;
-    } else if (arg == "--loopback") {
-      o.config.loopback = true;
-      sawModel = true;
-    } else {
-      std::string value;
-      std::string error = TakeValue(args, i, value);
-      if (error.empty()) error = ApplyOption(arg, value, o, sawModel);
-      if (!error.empty()) return error;
-    }
+  AddOptions(app, o, sawModel);
+  std::vector<std::string> reversed(args.rbegin(), args.rend());  // CLI11 takes them from the back
+  try {
+    app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    o.help = true;
+    return "";
+  } catch (const CLI::ParseError& e) {
+    return e.what();
   }
+  if (o.version) return "";
   if (!sawModel) return "--model is required";
-  if (o.config.legacyLoader && o.config.model != kKT410 && o.config.model != kKT420) return "--loader 1.1E is for KT410 and KT420";
+  if (std::string problem = SimConfigProblem(o.config); !problem.empty()) return problem;
   o.config.restartOnPattern = true;
+  o.config.keptHostBytes = kKeptHostBytes;
   return "";
 }
 
 std::string SimUsage() {
-  return "usage: brisko-sim --model KT540 [--mode internal|external] [--link PATH]\n"
-         "                  [--security HEX] [--remap N] [--double-clock] [--letter C]\n"
-         "                  [--a16 0|1] [--loopback] [--loader 1.1E|1.1F] [--block0 FILE]\n"
-         "                  [--fault SPEC]... [--keep-on-close] [--read-lag-us N]\n"
-         "                  [--quiet] [--help]\n"
-         "\n"
-         "Serves one simulated Talon51 chip with its boot-strap loader on a\n"
-         "pseudo-terminal, prints the terminal's path and runs until interrupted.\n"
-         "The baud-detect pattern resets the chip once it is past the handshake,\n"
-         "and so does the host closing the terminal unless --keep-on-close is given.\n"
-         "On standard input, \"state\" prints one line: the chip's phase, security,\n"
-         "remap and double-clock bits, whether a bank is entered, and every byte\n"
-         "it has received from hosts so far in hexadecimal.\n"
-         "With --loopback no --model is needed.\n"
-         "\n"
-         "  --model M        KT410 KT420 KT530 KT540 KT550 KT560 KT570 KT580\n"
-         "  --mode           memory mode the board is strapped for (default internal)\n"
-         "  --link PATH      also make PATH a symbolic link to the terminal\n"
-         "  --security HEX   security bits 7..5 of the status byte (00 20 40 ... E0)\n"
-         "  --remap N        remap bits 1..0 of the status byte (0..3)\n"
-         "  --double-clock   the chip runs in double-clock mode\n"
-         "  --letter C       loader version letter answered to 60h (default F)\n"
-         "  --a16 0|1        DIP switch A16 of the board's 128 KB external flash:\n"
-         "                   which 64 KB half answers (default 0); while running,\n"
-         "                   the line \"a16 0\" or \"a16 1\" on standard input flips it\n"
-         "  --loopback       no chip: a cable with TXD joined to RXD echoes every byte\n"
-         "  --loader V       loader firmware: 1.1F (default) or the older 1.1E (KT410, KT420),\n"
-         "                   which prompts with F7h and can be upgraded to 1.1F\n"
-         "  --block0 FILE    block 0 holds FILE's bytes from 0000h on when the chip starts\n"
-         "  --fault SPEC     drop:CMD:OCC:IDX  corrupt:CMD:OCC:IDX[:MASK]\n"
-         "                   delay:CMD:OCC:IDX:MS  refuse-erase:N  ok-delay:MS\n"
-         "                   no-ok  stop-after:N\n"
-         "                   (CMD, MASK hexadecimal; 42 = \"BSL\", 80 = \"OK\", 05 = status;\n"
-         "                   OCC 0 = every occurrence since reset)\n"
-         "  --keep-on-close  keep the chip's state when the host closes the terminal,\n"
-         "                   as a real chip does (by default it resets, standing in\n"
-         "                   for the operator's reset button between two runs)\n"
-         "  --read-lag-us N  take each host byte N microseconds after it arrived, as\n"
-         "                   a slow line would; a host that clears its output queue\n"
-         "                   meanwhile loses the bytes not yet taken\n"
-         "  --quiet          do not log the chip's phase changes to stderr\n";
+  SimOptions ignored;
+  bool sawModel = false;
+  CLI::App app(kDescription, "brisko-sim");
+  AddOptions(app, ignored, sawModel);
+  app.footer(kFooter);
+  return app.help();
 }
+
+std::string SimVersion() { return "brisko-sim " BRISKO_VERSION; }
 
 }  // namespace brisko::sim

@@ -116,7 +116,7 @@ SimTarget::~SimTarget() = default;
 void SimTarget::Receive(std::uint8_t byte, SimClock::time_point now, std::vector<SimReply>& replies) {
   std::lock_guard lock(s_->mutex);
   SimChipState& c = s_->chip;
-  c.hostBytes.push_back(byte);
+  c.KeepHostByte(byte);
   // A chip busy erasing itself does not hear the line.
   if (c.busyUntil && now < *c.busyUntil) return;
   c.busyUntil.reset();
@@ -234,12 +234,20 @@ const std::vector<std::uint8_t>& SimTarget::HostBytes() const { return s_->chip.
 
 std::vector<std::uint8_t> SimTarget::HostBytesCopy() const {
   std::lock_guard lock(s_->mutex);
-  return s_->chip.hostBytes;
+  const auto& bytes = s_->chip.hostBytes;
+  const std::size_t kept = std::min(bytes.size(), s_->chip.config.keptHostBytes);
+  return std::vector<std::uint8_t>(bytes.end() - static_cast<long>(kept), bytes.end());
+}
+
+std::uint64_t SimTarget::HostBytesHeard() const {
+  std::lock_guard lock(s_->mutex);
+  return s_->chip.hostBytesHeard;
 }
 
 void SimTarget::ClearHostBytes() {
   std::lock_guard lock(s_->mutex);
   s_->chip.hostBytes.clear();
+  s_->chip.hostBytesHeard = 0;
 }
 
 long SimTarget::HostBytesSinceReset() const {

@@ -37,6 +37,11 @@ struct SimConfig {
   // for it.
   bool restartOnPattern = false;
 
+  // How many of the last host bytes the chip keeps for HostBytes(): enough
+  // for a test's whole dialogue in-process, a bound in a long-running
+  // brisko-sim, where memory would otherwise grow with every download.
+  std::size_t keptHostBytes = 1 << 20;
+
   // What block 0 holds from 0000h on when the chip starts (the rest is FFh):
   // a chip that already carries a user's program.
   std::vector<std::uint8_t> block0;
@@ -126,10 +131,16 @@ class SimTarget {
   std::vector<std::uint8_t> ExternalFlashBytes() const;
   void SetExternalFlashBytes(std::uint32_t offset, std::span<const std::uint8_t> bytes);
 
-  // Every host byte since construction, for tests that check the wire.
+  // The host bytes since construction or ClearHostBytes(), for tests that
+  // check the wire: at least the last Config().keptHostBytes of them (up to
+  // twice as many, so that dropping old bytes costs little per byte).
   const std::vector<std::uint8_t>& HostBytes() const;
-  // A copy, safe while another thread drives the chip.
+  // A copy of exactly the last keptHostBytes at most, safe while another
+  // thread drives the chip.
   std::vector<std::uint8_t> HostBytesCopy() const;
+  // How many host bytes the chip has heard since construction or
+  // ClearHostBytes(), kept or not.
+  std::uint64_t HostBytesHeard() const;
   void ClearHostBytes();
   // Host bytes since the last reset (what the stop-after fault counts).
   long HostBytesSinceReset() const;

@@ -70,6 +70,10 @@ TEST_F(CliTest, UsageErrorsExitTwoAndSayWhy) {
       {{"--save-settings", "baud", "--crystal", "12"}, "baud detects no chip"},
       {{"--simulate", "KT540", "detect", "--bank", "high"}, "detect does not take --bank"},
       {{"--bank", "middle", "--simulate", "KT540", "read"}, "low or high"},
+      // The simulated chip is refused as brisko-sim refuses it, never quietly bent.
+      {{"--simulate", "KT540", "--sim-loader", "1.1E", "detect"}, "loader 1.1E exists only on the KT410 and KT420"},
+      {{"--simulate", "KT540", "--sim-security", "FF", "detect"}, "bits 7..5 of the status byte"},
+      {{"--simulate", "KT540", "--sim-fault", "refuse-erase:4294967297", "detect"}, "refuse-erase"},
       // Byte edit: 1-4 digits of address, bytes of 1-2 digits, nothing guessed.
       {{"--simulate", "KT540", "edit", "12345", "11"}, "\"12345\" is not an address of 1 to 4 hexadecimal digits"},
       {{"--simulate", "KT540", "edit", "03E6x", "11"}, "\"03E6x\" is not an address"},

@@ -34,7 +34,9 @@ Bytes ReadBytes(SerialDevice& d, std::size_t n) {
 
 TEST(SimDevice, DrainWaitsUntilTheLastByteHasLeft) {
   EXPECT_EQ(sim::LineTimeFor(9600), 1042us) << "ten bits a byte";
-  auto chip = LoaderChip();
+  auto config = ChipConfig(kKT540);
+  config.keptHostBytes = 50;
+  auto chip = LoaderChip(config);
   SimDevice d(chip, 1ms);
   const auto start = Clock::now();
   ASSERT_TRUE(WriteBytes(d, Bytes(100, 0x6B)));
@@ -45,6 +47,9 @@ TEST(SimDevice, DrainWaitsUntilTheLastByteHasLeft) {
   EXPECT_GE(drained, 100ms);
   EXPECT_LT(drained, 1000ms);
   EXPECT_EQ(chip->HostBytesSinceReset(), 21 + 100);
+  EXPECT_EQ(chip->HostBytesHeard(), 21u + 100u);
+  EXPECT_EQ(chip->HostBytesCopy(), Bytes(50, 0x6B)) << "only the last bytes are kept";
+  EXPECT_LE(chip->HostBytes().size(), 100u);
 }
 
 TEST(SimDevice, RisingRtsResetsTheChipAndLosesWhatItHadNotSent) {

@@ -63,7 +63,10 @@ TEST(SimFaults, StopAfterSilencesTheChipUntilReset) {
 TEST(FaultPlanApply, RefusesMalformedDescriptionsAndChangesNothing) {
   for (const char* bad : {"", "drop", "drop:0C:3", "drop:0C:3:5:1", "drop:100:1:0", "drop:xy:1:0", "drop:0C:-1:0",
                           "drop:0C:1:2x", "corrupt:0C:1:0:1FF", "delay:60:1:0", "delay:60:1:0:soon", "refuse-erase:0",
-                          "refuse-erase", "ok-delay:-5", "no-ok:1", "stop-after:", "explode:1"}) {
+                          "refuse-erase", "ok-delay:-5", "no-ok:1", "stop-after:", "explode:1",
+                          // numbers that would wrap when narrowed or overflow a deadline
+                          "refuse-erase:4294967297", "ok-delay:9223372036854775807", "delay:60:1:0:3600001",
+                          "stop-after:99999999999999999999", "drop:0C:1000001:0", "drop:0C:1:65536"}) {
     FaultPlan p;
     EXPECT_NE(p.Apply(bad), "") << bad;
     EXPECT_TRUE(p.replyFaults.empty()) << bad;
@@ -96,6 +99,9 @@ TEST(SimOptions, ParsesTheCommandLineAndRefusesWhatItCannotServe) {
   EXPECT_TRUE(o.config.faults.noOk);
   EXPECT_FALSE(o.verbose);
   EXPECT_TRUE(o.config.restartOnPattern) << "a pty has no reset line";
+  sim::SimOptions version;
+  EXPECT_EQ(parse("--version", version), "");
+  EXPECT_TRUE(version.version);
 
   for (const char* bad : {"", "--model KT999", "--model", "--model KT540 --mode both", "--model KT540 --security 81",
                           "--model KT540 --remap 4", "--model KT540 --letter EF", "--model KT540 --fault drop",
