@@ -46,6 +46,9 @@ CLI::Validator Check(std::string (*problem)(const std::string&)) {
 // is taken, and the whole chip by SimConfigProblem afterwards.
 void AddOptions(CLI::App& app, SimOptions& o, bool& sawModel) {
   SimConfig& c = o.config;
+  // An option given twice takes its last value, so a script can add to a
+  // command line it was handed.
+  app.option_defaults()->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.add_option_function<std::string>(
          "--model",
          [&c, &sawModel](const std::string& v) {

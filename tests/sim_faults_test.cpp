@@ -86,7 +86,7 @@ TEST(SimOptions, ParsesTheCommandLineAndRefusesWhatItCannotServe) {
   };
   sim::SimOptions o;
   ASSERT_EQ(parse("--model kt530 --mode external --remap 2 --double-clock --letter E --fault no-ok --quiet "
-                  "--keep-on-close --read-lag-us 2500",
+                  "--keep-on-close --read-lag-us 900 --read-lag-us 2500",
                   o),
             "");
   EXPECT_TRUE(o.pty.keepOnClose);
