@@ -23,9 +23,10 @@ std::vector<std::uint8_t> BitCommand(LockSequence sequence, std::uint8_t bit) {
   return {cmd::kExternalEraseOrLock, index};
 }
 
+// Not checked: the next detection shows whether the sequence took.
 void SendClose(SerialPort& port) {
-  port.WriteByte(cmd::kCloseSequence);
-  port.WriteByte(cmd::kCloseSequence);
+  static constexpr std::uint8_t kClose[] = {cmd::kCloseSequence, cmd::kCloseSequence};
+  port.WriteBytes(kClose, sizeof kClose);
 }
 
 }  // namespace
@@ -62,10 +63,9 @@ std::vector<std::vector<std::uint8_t>> LockProgramCommands(LockSequence sequence
   return commands;
 }
 
+// The loader takes a sequence's bytes back to back: one write.
 bool WriteEach(SerialPort& port, const std::vector<std::uint8_t>& bytes) {
-  for (std::uint8_t b : bytes)
-    if (port.WriteByte(b) != kByteOk) return false;
-  return true;
+  return port.WriteBytes(bytes.data(), bytes.size());
 }
 
 Result ProgramLockBits(SerialPort& port, MessageSink& owner, const LinkTiming& timing, LockSequence sequence,
@@ -93,7 +93,7 @@ Result RemapBlocksKT400(SerialPort& port, const LinkTiming& timing, int remapOpt
   if (remapOption == 2 || remapOption == 3) pairs.push_back(0x01);
   bool ok = false;
   for (std::uint8_t rb : pairs) {
-    ok = SendPair02(port, rb) == 1;
+    ok = SendPair02(port, rb);
     if (!ok) break;
     std::this_thread::sleep_for(timing.lockPause);
   }

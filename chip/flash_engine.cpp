@@ -22,8 +22,6 @@ bool Usable(std::uint32_t chunk, const void* buffer, std::size_t length) {
   return chunk > 0 && (length == 0 || buffer != nullptr);
 }
 
-bool Sent(int result) { return result == kByteOk; }
-
 }  // namespace
 
 FlashEngine::FlashEngine(SerialPort& port, SessionState& state, ProgressSink& progress, MessageSink& messages)
@@ -55,7 +53,7 @@ Result FlashEngine::Finish(bool ok) {
   return ok ? Result::Ok : Result::Failed;
 }
 
-bool FlashEngine::ReadOnce(std::uint8_t& byte) { return port_.ReadByte(byte) == kByteOk; }
+bool FlashEngine::ReadOnce(std::uint8_t& byte) { return port_.ReadByte(byte); }
 
 bool FlashEngine::ReadPatiently(std::uint8_t& byte) {
   for (int wait = 0; wait <= Timing().readRetries; ++wait)
@@ -77,14 +75,14 @@ bool FlashEngine::ReadAllPatiently(std::span<std::uint8_t> out) {
 }
 
 bool FlashEngine::WriteAll(std::span<const std::uint8_t> bytes) {
-  return std::all_of(bytes.begin(), bytes.end(), [this](std::uint8_t b) { return Sent(port_.WriteByte(b)); });
+  return port_.WriteBytes(bytes.data(), bytes.size());
 }
 
 // ---- erase ----
 
 bool FlashEngine::EraseOneSector(std::uint32_t address) {
   const EngineCommands& commands = CommandsFor(ExternalBank());
-  if (!Sent(SendFrame(port_, commands.eraseSector, WireAddress(address), 0x01))) return false;
+  if (!SendFrame(port_, commands.eraseSector, WireAddress(address), 0x01)) return false;
   if (commands.pauseAfterErase) std::this_thread::sleep_for(Timing().externalErasePause);
   return ReadAck();
 }
@@ -105,14 +103,16 @@ Result FlashEngine::EraseSectors(std::uint32_t start, std::uint32_t sectorSize, 
 }
 
 Result FlashEngine::ChipErase() {
-  const bool sent = Sent(SendFrame(port_, cmd::kChipErase, 0x0000, 0x01));
-  // The loader does not answer a chip erase; it needs this long to finish it.
+  // The loader does not answer a chip erase; it needs this long to finish it,
+  // counted from the frame's last byte on the line.
+  const bool sent = SendFrame(port_, cmd::kChipErase, 0x0000, 0x01) && port_.DrainOutput();
   std::this_thread::sleep_for(Timing().chipErasePause);
   return sent ? Result::Ok : Result::Failed;
 }
 
 Result FlashEngine::ChipEraseExternal() {
-  if (!Sent(port_.WriteByte(0x02)) || !Sent(port_.WriteByte(0x02))) return Result::Failed;
+  static constexpr std::uint8_t kEraseExternal[] = {0x02, 0x02};
+  if (!port_.WriteBytes(kEraseExternal, sizeof kEraseExternal)) return Result::Failed;
   std::this_thread::sleep_for(Timing().externalChipErasePause);
   std::uint8_t reply = 0;
   if (!ReadOnce(reply)) return Result::Failed;
@@ -127,8 +127,8 @@ bool FlashEngine::ProgramAndVerifyChunk(std::uint32_t address, std::span<const s
                                         std::span<std::uint8_t> readBack) {
   const EngineCommands& commands = CommandsFor(ExternalBank());
   const std::uint8_t count = CountByte(working.size());
-  return Sent(SendFrame(port_, commands.programChunk, WireAddress(address), count)) && WriteAll(working) &&
-         Sent(SendFrame(port_, commands.readChunk, WireAddress(address), count)) && ReadAllOnce(readBack) &&
+  return SendFrameWithData(port_, commands.programChunk, WireAddress(address), working) &&
+         SendFrame(port_, commands.readChunk, WireAddress(address), count) && ReadAllOnce(readBack) &&
          std::equal(readBack.begin(), readBack.end(), working.begin());
 }
 
@@ -170,14 +170,14 @@ bool FlashEngine::VerifyBlock1Chunk(std::span<const std::uint8_t> working) {
 bool FlashEngine::ProgramAndVerifyBlock1Chunk(std::uint32_t address, std::span<const std::uint8_t> working,
                                               const char* workLabel) {
   const std::uint8_t count = CountByte(working.size());
-  if (!Sent(SendFrame(port_, cmd::kProgramBlock1, WireAddress(address), count))) {
+  if (!SendFrame(port_, cmd::kProgramBlock1, WireAddress(address), count)) {
     progress_.ProgressSetText(label::kBlock1WriteFailed);
     return false;
   }
   const bool written = WriteAll(working);
   progress_.ProgressSetText(label::kWritingCompleted);
   if (!written) return false;
-  if (!Sent(SendFrame(port_, cmd::kReadBlock1, WireAddress(address), count))) {
+  if (!SendFrame(port_, cmd::kReadBlock1, WireAddress(address), count)) {
     progress_.ProgressSetText(label::kFailed);
     return false;
   }
@@ -192,7 +192,7 @@ Result FlashEngine::ProgramBlock1Range(std::uint32_t start, std::uint32_t chunk,
   if (!Usable(chunk, data, length)) return Finish(false);
   const std::size_t chunks = ChunkCount(length, chunk);
   // Block 1 is erased with one multi-sector frame before anything is written.
-  if (!Sent(SendFrame(port_, cmd::kErase, WireAddress(start), CountByte(chunks)))) {
+  if (!SendFrame(port_, cmd::kErase, WireAddress(start), CountByte(chunks))) {
     messages_.Tell(kEraseBlock1Failed);
     return Result::Failed;
   }
@@ -218,7 +218,7 @@ Result FlashEngine::CompareRange(std::uint32_t start, std::uint32_t chunk, const
   std::uint32_t address = start;
   for (std::size_t done = 0; done < length; done += chunk, address += chunk) {
     if (CancelNow()) return Result::Cancelled;
-    if (!Sent(SendFrame(port_, readCommand, WireAddress(address), CountByte(chunk)))) {
+    if (!SendFrame(port_, readCommand, WireAddress(address), CountByte(chunk))) {
       messages_.Tell(text::kReadCommandNotSent);
       return Finish(false);
     }
@@ -278,8 +278,8 @@ Result FlashEngine::ReadRange(std::uint8_t* destination, std::uint32_t start, st
   std::size_t done = 0;
   const Result result = ReadChunks(destination, start, length, chunk, label::kReading,
                                    [this, readCommand](std::uint32_t address, std::span<std::uint8_t> out) {
-                                     return Sent(SendFrame(port_, readCommand, WireAddress(address),
-                                                           CountByte(out.size()))) &&
+                                     return SendFrame(port_, readCommand, WireAddress(address),
+                                                           CountByte(out.size())) &&
                                             ReadAllPatiently(out);
                                    },
                                    done);
@@ -292,7 +292,7 @@ Result FlashEngine::ReadBlock1Range(std::uint8_t* destination, std::uint32_t sta
   const Result result = ReadChunks(
       destination, start, length, chunk, nullptr,
       [this](std::uint32_t address, std::span<std::uint8_t> out) {
-        if (!Sent(SendFrame(port_, cmd::kReadBlock1, WireAddress(address), CountByte(out.size())))) {
+        if (!SendFrame(port_, cmd::kReadBlock1, WireAddress(address), CountByte(out.size()))) {
           progress_.ProgressSetText(label::kError);
           return false;
         }
@@ -311,7 +311,7 @@ Result FlashEngine::ReadBlock1Range(std::uint8_t* destination, std::uint32_t sta
 Result FlashEngine::SendStartCommand(std::uint16_t address, std::uint8_t value) {
   progress_.ProgressReset();
   progress_.ProgressSetText(label::kStart);
-  if (!Sent(SendFrame(port_, cmd::kStartOrExternalRead, address, value))) return Result::FrameNotSent;
+  if (!SendFrame(port_, cmd::kStartOrExternalRead, address, value)) return Result::FrameNotSent;
   std::uint8_t reply = 0;
   if (!ReadOnce(reply)) return Result::NoReply;
   if (reply != kAck) return Result::WrongReply;
@@ -323,9 +323,9 @@ Result FlashEngine::SendStartCommand(std::uint16_t address, std::uint8_t value) 
 namespace {
 
 bool SelectBlock(SerialPort& port, std::uint8_t selectByte) {
-  if (!Sent(port.WriteByte(selectByte)) || !Sent(port.WriteByte(selectByte))) return false;
+  if (!port.WriteByte(selectByte) || !port.WriteByte(selectByte)) return false;
   std::uint8_t reply = 0;
-  return port.ReadByte(reply) == kByteOk && reply == kAck;
+  return port.ReadByte(reply) && reply == kAck;
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ bool FlashEngine::TakeReplies(LegacyQueues& queues, std::span<std::uint8_t> out)
 
 bool FlashEngine::QueueData(LegacyQueues& queues, std::span<const std::uint8_t> bytes) {
   return std::all_of(bytes.begin(), bytes.end(), [&](std::uint8_t b) {
-    return QueuePut(queues.parameterQueue, queues.parameterMutex, b, messages_) == kQueueOk;
+    return QueuePut(queues.parameterQueue, queues.parameterMutex, b, messages_) == QueueResult::Ok;
   });
 }
 
@@ -35,7 +35,7 @@ Result FlashEngine::EraseSectorsQueued(LegacyQueues& queues, std::uint32_t start
   std::uint32_t address = start;
   for (std::uint32_t i = 0; i < count; ++i, address += sectorSize) {
     std::uint8_t reply = 0;
-    const bool erased = QueueFrame(queues, messages_, cmd::kErase, WireAddress(address), 0x01) == kByteOk &&
+    const bool erased = QueueFrame(queues, messages_, cmd::kErase, WireAddress(address), 0x01) &&
                         TakeReply(queues, reply) && reply == kAck;
     if (!erased) return Finish(false);
     progress_.ProgressAdvance();
@@ -47,9 +47,9 @@ bool FlashEngine::QueueProgramAndVerifyChunk(LegacyQueues& queues, std::uint32_t
                                              std::span<const std::uint8_t> working,
                                              std::span<std::uint8_t> readBack) {
   const std::uint8_t count = CountByte(working.size());
-  return QueueFrame(queues, messages_, cmd::kProgram, WireAddress(address), count) == kByteOk &&
+  return QueueFrame(queues, messages_, cmd::kProgram, WireAddress(address), count) &&
          QueueData(queues, working) &&
-         QueueFrame(queues, messages_, cmd::kRead, WireAddress(address), count) == kByteOk &&
+         QueueFrame(queues, messages_, cmd::kRead, WireAddress(address), count) &&
          TakeReplies(queues, readBack) && std::equal(readBack.begin(), readBack.end(), working.begin());
 }
 

@@ -15,7 +15,7 @@ namespace {
 
 bool ReadExpected(SerialPort& port, std::uint8_t expected) {
   std::uint8_t byte = 0;
-  return port.ReadByte(byte) == kByteOk && byte == expected;
+  return port.ReadByte(byte) && byte == expected;
 }
 
 }  // namespace
@@ -28,9 +28,9 @@ SyncOutcome SynchroniseBaud(SerialPort& port, Millis limit, const std::atomic<bo
     if (Clock::now() - start > limit) return SyncOutcome::TimedOut;
     // The chip measures its bit rate on the pattern, so it must see it as a
     // nearly continuous stream: one write, then only a short glance for "OK".
-    if (port.WriteBytes(kBaudDetectPattern.data(), kBaudDetectPattern.size()) != kByteOk)
+    if (!port.WriteBytes(kBaudDetectPattern.data(), kBaudDetectPattern.size()))
       return SyncOutcome::SendFailed;
-    if (port.PollInput() != kByteOk) continue;
+    if (!port.PollInput()) continue;
     // A garbled or partial answer only costs a round.
     if (!ReadExpected(port, 'O')) continue;
     if (!ReadExpected(port, 'K')) continue;
@@ -40,11 +40,11 @@ SyncOutcome SynchroniseBaud(SerialPort& port, Millis limit, const std::atomic<bo
 
 ReadyOutcome CheckReady(SerialPort& port) {
   static const std::uint8_t kRequest[3] = {'B', 'S', 'L'};
-  if (port.WriteBytes(kRequest, sizeof kRequest) != kByteOk) return ReadyOutcome::SendFailed;
+  if (!port.WriteBytes(kRequest, sizeof kRequest)) return ReadyOutcome::SendFailed;
   std::uint8_t answer[3] = {0, 0, 0};
-  if (port.ReadByte(answer[0]) != kByteOk) return ReadyOutcome::NoByte0;
-  if (port.ReadByte(answer[1]) != kByteOk) return ReadyOutcome::NoByte1;
-  if (port.ReadByte(answer[2]) != kByteOk || answer[0] != 'R' || answer[1] != 'D' || answer[2] != 'Y')
+  if (!port.ReadByte(answer[0])) return ReadyOutcome::NoByte0;
+  if (!port.ReadByte(answer[1])) return ReadyOutcome::NoByte1;
+  if (!port.ReadByte(answer[2]) || answer[0] != 'R' || answer[1] != 'D' || answer[2] != 'Y')
     return ReadyOutcome::BadOrNoByte2;
   return ReadyOutcome::Ready;
 }
@@ -60,9 +60,9 @@ std::optional<ModeSelect> ModeSelectFor(int model, int memoryMode) {
 
 std::optional<std::array<std::uint8_t, 2>> QueryVersion(SerialPort& port) {
   std::array<std::uint8_t, 2> answer{};
-  if (port.WriteByte(cmd::kVersion) != kByteOk) return std::nullopt;
-  if (port.ReadByte(answer[0]) != kByteOk) return std::nullopt;
-  if (port.ReadByte(answer[1]) != kByteOk) return std::nullopt;
+  if (!port.WriteByte(cmd::kVersion)) return std::nullopt;
+  if (!port.ReadByte(answer[0])) return std::nullopt;
+  if (!port.ReadByte(answer[1])) return std::nullopt;
   return answer;
 }
 

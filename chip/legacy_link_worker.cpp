@@ -90,7 +90,7 @@ class WorkerLoop {
         return Pass::Next;
       }
     }
-    if (port_.WriteByte(byte) != kByteOk) return Pass::Failed;
+    if (!port_.WriteByte(byte)) return Pass::Failed;
     if (--count_ > 0) return Pass::Next;
     if (lengthFollows_) {
       count_ = byte == 0 ? 256 : byte;
@@ -104,7 +104,7 @@ class WorkerLoop {
 
   Pass Receive() {
     std::uint8_t byte = 0;
-    if (port_.ReadByte(byte) != kByteOk) return Pass::Failed;
+    if (!port_.ReadByte(byte)) return Pass::Failed;
     const auto now = Clock::now();
     // The loader prompts again when it has given up on a command; a prompt
     // that comes long after the command's previous byte is that, not data.
@@ -148,9 +148,9 @@ class WorkerLoop {
       if (failed_.load()) return Pass::Failed;
       if (Clock::now() > deadline) return Pass::Failed;
       // A short look keeps the worker quick to notice a stop.
-      if (port_.PollInput() != kByteOk) continue;
+      if (!port_.PollInput()) continue;
       std::uint8_t byte = 0;
-      if (port_.ReadByte(byte) != kByteOk) return Pass::Failed;
+      if (!port_.ReadByte(byte)) return Pass::Failed;
       if (byte == kPrompt) break;
     }
     return AnswerPrompt();
@@ -160,7 +160,7 @@ class WorkerLoop {
     TakeCommand();
     Arm();
     if (failed_.load()) return Pass::Failed;
-    if (port_.WriteByte(command_) != kByteOk) return Pass::Failed;
+    if (!port_.WriteByte(command_)) return Pass::Failed;
     // A dropped command is measured from the command itself, not from the
     // reply of an earlier one that may be long past.
     lastByteTime_ = Clock::now();
@@ -273,10 +273,10 @@ namespace {
 // One byte, waited for as long as a read waits, but given up within a poll's
 // time once `cancel` is set.
 bool ReadByteUnlessCancelled(SerialPort& port, std::uint8_t& byte, const std::atomic<bool>* cancel) {
-  if (cancel == nullptr) return port.ReadByte(byte) == kByteOk;
+  if (cancel == nullptr) return port.ReadByte(byte);
   const auto until = Clock::now() + port.Timing().inputWait;
   while (!cancel->load()) {
-    if (port.PollInput() == kByteOk) return port.ReadByte(byte) == kByteOk;
+    if (port.PollInput()) return port.ReadByte(byte);
     if (Clock::now() >= until) return false;
   }
   return false;
@@ -284,12 +284,12 @@ bool ReadByteUnlessCancelled(SerialPort& port, std::uint8_t& byte, const std::at
 
 }  // namespace
 
-int WaitForLegacyLoader(SerialPort& port, const std::atomic<bool>& operationFailed, std::uint8_t& status,
+bool WaitForLegacyLoader(SerialPort& port, const std::atomic<bool>& operationFailed, std::uint8_t& status,
                         const std::atomic<bool>* cancel) {
   const auto deadline = Clock::now() + port.Timing().legacyWait;
   const auto stopped = [&] { return cancel != nullptr && cancel->load(); };
   for (;;) {
-    if (operationFailed.load() || stopped()) return 0;
+    if (operationFailed.load() || stopped()) return false;
     port.PurgeInput();
     port.PurgeOutput();
     port.SetLinesForInternalMode();
@@ -298,17 +298,17 @@ int WaitForLegacyLoader(SerialPort& port, const std::atomic<bool>& operationFail
     // answers a prompt.
     while (Clock::now() < deadline && ReadByteUnlessCancelled(port, byte, cancel) && byte != kPrompt) {
     }
-    if (stopped()) return 0;
-    if (port.WriteByte(0x05) != kByteOk || port.WriteByte(0x55) != kByteOk) return 0;
+    if (stopped()) return false;
+    if (!port.WriteByte(0x05) || !port.WriteByte(0x55)) return false;
     bool answered = false;
     while (!answered && !stopped() && Clock::now() < deadline)
       answered = ReadByteUnlessCancelled(port, byte, cancel);
     if (answered && byte != kPrompt) {
       port.SetLinkUp();
       status = byte;
-      return 1;
+      return true;
     }
-    if (Clock::now() >= deadline) return 0;
+    if (Clock::now() >= deadline) return false;
   }
 }
 

@@ -61,11 +61,11 @@ class LegacyLinkWorker {
 };
 
 // Finds a 1.1E loader after a reset: waits for its prompt, sends 05h 55h and
-// takes the status byte that answers it. 1 with the status byte and the link
-// up, 0 when operationFailed is set, a write fails, timing.legacyWait passes
+// takes the status byte that answers it. True with the status byte and the
+// link up, false when operationFailed is set, a write fails, timing.legacyWait passes
 // without an answer, or `cancel` (when given) is set: the wait displaces
 // nothing, so a cancel ends it within a poll's time.
-int WaitForLegacyLoader(SerialPort& port, const std::atomic<bool>& operationFailed, std::uint8_t& status,
-                        const std::atomic<bool>* cancel = nullptr);
+[[nodiscard]] bool WaitForLegacyLoader(SerialPort& port, const std::atomic<bool>& operationFailed,
+                                       std::uint8_t& status, const std::atomic<bool>* cancel = nullptr);
 
 }  // namespace brisko

@@ -1,18 +1,18 @@
 #include "link/command_primitives.hpp"
 
 #include <initializer_list>
+#include <vector>
 
 #include "link/result_codes.hpp"
 
 namespace brisko {
 namespace {
 
-// The loader reads a command byte by byte; each goes as its own write, and the
-// first that fails ends the sequence.
-int SendEach(SerialPort& port, std::initializer_list<std::uint8_t> bytes) {
-  for (std::uint8_t byte : bytes)
-    if (port.WriteByte(byte) != kByteOk) return kByteFail;
-  return kByteOk;
+// The loader's receiver takes a command's bytes back to back, so a frame or
+// a short sequence goes as one write: the line then carries it without the
+// gaps that a drain per byte leaves (a USB frame each on an adapter).
+bool SendEach(SerialPort& port, std::initializer_list<std::uint8_t> bytes) {
+  return port.WriteBytes(std::data(bytes), bytes.size());
 }
 
 }  // namespace
@@ -23,38 +23,46 @@ Frame MakeFrame(std::uint8_t command, std::uint16_t address, std::uint8_t parame
                 static_cast<std::uint8_t>(address & 0xFF), parameter}};
 }
 
-int SendFrame(SerialPort& port, std::uint8_t command, std::uint16_t address,
+bool SendFrame(SerialPort& port, std::uint8_t command, std::uint16_t address,
               std::uint8_t parameter) {
   Frame frame = MakeFrame(command, address, parameter);
   return SendEach(port, {frame.bytes[0], frame.bytes[1], frame.bytes[2], frame.bytes[3]});
 }
 
-int SendPair04(SerialPort& port, std::uint8_t x) {
+bool SendFrameWithData(SerialPort& port, std::uint8_t command, std::uint16_t address,
+                      std::span<const std::uint8_t> data) {
+  const Frame frame = MakeFrame(command, address, static_cast<std::uint8_t>(data.size() & 0xFF));
+  std::vector<std::uint8_t> bytes(std::begin(frame.bytes), std::end(frame.bytes));
+  bytes.insert(bytes.end(), data.begin(), data.end());
+  return port.WriteBytes(bytes.data(), bytes.size());
+}
+
+bool SendPair04(SerialPort& port, std::uint8_t x) {
   return SendEach(port, {cmd::kExternalEraseOrLock, x});
 }
 
-int SendTriple04FF(SerialPort& port, std::uint8_t x) {
+bool SendTriple04FF(SerialPort& port, std::uint8_t x) {
   return SendEach(port, {cmd::kExternalEraseOrLock, x, 0xFF});
 }
 
-int SendPair02(SerialPort& port, std::uint8_t x) { return SendEach(port, {cmd::kRemap, x}); }
+bool SendPair02(SerialPort& port, std::uint8_t x) { return SendEach(port, {cmd::kRemap, x}); }
 
-int SendRunUserCode(SerialPort& port) {
+bool SendRunUserCode(SerialPort& port) {
   return SendEach(port, {cmd::kRunUserCode, cmd::kRunUserCode});
 }
 
 // The worker sends the command byte when the loader prompts for a command and
 // the rest when it prompts for parameters, hence the two queues.
-int QueueFrame(LegacyQueues& queues, MessageSink& owner, std::uint8_t command,
+bool QueueFrame(LegacyQueues& queues, MessageSink& owner, std::uint8_t command,
                std::uint16_t address, std::uint8_t parameter) {
   Frame frame = MakeFrame(command, address, parameter);
-  if (QueuePut(queues.commandQueue, queues.commandMutex, frame.bytes[0], owner) != kQueueOk)
-    return kByteFail;
+  if (QueuePut(queues.commandQueue, queues.commandMutex, frame.bytes[0], owner) != QueueResult::Ok)
+    return false;
   for (int i = 1; i < 4; ++i)
     if (QueuePut(queues.parameterQueue, queues.parameterMutex, frame.bytes[i], owner) !=
-        kQueueOk)
-      return kByteFail;
-  return kByteOk;
+        QueueResult::Ok)
+      return false;
+  return true;
 }
 
 }  // namespace brisko

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <span>
 
 #include "link/message_sink.hpp"
 #include "link/queue_ops.hpp"
@@ -34,16 +35,21 @@ struct Frame {
 };
 Frame MakeFrame(std::uint8_t command, std::uint16_t address, std::uint8_t parameter);
 
-// Each byte is its own WriteByte; the first failure stops the rest. 1 / 0.
-int SendFrame(SerialPort& port, std::uint8_t command, std::uint16_t address, std::uint8_t parameter);
-int SendPair04(SerialPort& port, std::uint8_t x);
-int SendTriple04FF(SerialPort& port, std::uint8_t x);
-int SendPair02(SerialPort& port, std::uint8_t x);
-int SendRunUserCode(SerialPort& port);
+// Each frame or sequence is one write of its bytes: true when it went out,
+// false when not (the port has told why).
+[[nodiscard]] bool SendFrame(SerialPort& port, std::uint8_t command, std::uint16_t address, std::uint8_t parameter);
+// A program frame (its parameter the data's length modulo 256) and its data
+// bytes, in one write: the loader takes them as they come.
+[[nodiscard]] bool SendFrameWithData(SerialPort& port, std::uint8_t command, std::uint16_t address,
+                      std::span<const std::uint8_t> data);
+[[nodiscard]] bool SendPair04(SerialPort& port, std::uint8_t x);
+[[nodiscard]] bool SendTriple04FF(SerialPort& port, std::uint8_t x);
+[[nodiscard]] bool SendPair02(SerialPort& port, std::uint8_t x);
+[[nodiscard]] bool SendRunUserCode(SerialPort& port);
 
 // The frame through the worker's queues: command byte into commandQueue, the
-// other three into parameterQueue. 1 only if all four went in.
-int QueueFrame(LegacyQueues& queues, MessageSink& owner, std::uint8_t command,
+// other three into parameterQueue. True only if all four went in.
+[[nodiscard]] bool QueueFrame(LegacyQueues& queues, MessageSink& owner, std::uint8_t command,
                std::uint16_t address, std::uint8_t parameter);
 
 }  // namespace brisko

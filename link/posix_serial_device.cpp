@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/file.h>
+#include <linux/serial.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <time.h>
@@ -90,6 +91,16 @@ class PosixSerialDevice final : public SerialDevice {
     ::cfsetispeed(&tio, speed);
     ::cfsetospeed(&tio, speed);
     return ::tcsetattr(fd_, TCSANOW, &tio) == 0;
+  }
+
+  // Drivers of real ports keep the flag in their serial settings; a
+  // pseudo-terminal or a driver without them refuses, and that is fine.
+  bool RequestLowLatency() override {
+    serial_struct settings{};
+    if (::ioctl(fd_, TIOCGSERIAL, &settings) != 0) return false;
+    if ((settings.flags & ASYNC_LOW_LATENCY) != 0) return true;
+    settings.flags |= ASYNC_LOW_LATENCY;
+    return ::ioctl(fd_, TIOCSSERIAL, &settings) == 0;
   }
 
   std::size_t InputAvailable() override {

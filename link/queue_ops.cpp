@@ -22,28 +22,28 @@ bool Lock(std::mutex& mutex, MessageSink& owner) {
 
 }  // namespace
 
-int QueuePut(ByteQueue& queue, std::mutex& mutex, std::uint8_t byte, MessageSink& owner) {
-  if (!Lock(mutex, owner)) return kQueueWaitFailed;
+QueueResult QueuePut(ByteQueue& queue, std::mutex& mutex, std::uint8_t byte, MessageSink& owner) {
+  if (!Lock(mutex, owner)) return QueueResult::WaitFailed;
   std::unique_lock held(mutex, std::adopt_lock);
   if (queue.IsFull()) {
     held.unlock();
     owner.Tell(text::kQueueFull);
-    return kQueueFullOrEmpty;
+    return QueueResult::FullOrEmpty;
   }
-  if (queue.Put(byte)) return kQueueOk;
+  if (queue.Put(byte)) return QueueResult::Ok;
   held.unlock();
   owner.Tell(text::kQueueWriteFailed);
-  return kQueueBroken;
+  return QueueResult::Broken;
 }
 
-int QueueGet(ByteQueue& queue, std::mutex& mutex, std::uint8_t& byte, MessageSink& owner) {
-  if (!Lock(mutex, owner)) return kQueueWaitFailed;
+QueueResult QueueGet(ByteQueue& queue, std::mutex& mutex, std::uint8_t& byte, MessageSink& owner) {
+  if (!Lock(mutex, owner)) return QueueResult::WaitFailed;
   std::unique_lock held(mutex, std::adopt_lock);
-  if (queue.IsEmpty()) return kQueueFullOrEmpty;
-  if (queue.Get(byte)) return kQueueOk;
+  if (queue.IsEmpty()) return QueueResult::FullOrEmpty;
+  if (queue.Get(byte)) return QueueResult::Ok;
   held.unlock();
   owner.Tell(text::kQueueReadFailed);
-  return kQueueBroken;
+  return QueueResult::Broken;
 }
 
 namespace {

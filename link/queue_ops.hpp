@@ -12,16 +12,20 @@
 
 namespace brisko {
 
-// Results of the guarded queue operations.
-inline constexpr int kQueueOk = 1;
-inline constexpr int kQueueBroken = 2;   // not full/empty, yet the transfer failed
-inline constexpr int kQueueFullOrEmpty = 3;
-inline constexpr int kQueueWaitFailed = 4;
+// Results of the guarded queue operations (their numbers are the codes the
+// queues have always had).
+enum class [[nodiscard]] QueueResult : int {
+  Ok = 1,
+  Broken = 2,       // not full/empty, yet the transfer failed
+  FullOrEmpty = 3,
+  WaitFailed = 4,   // the mutex could not be taken
+};
 
 // Put one byte under the queue's mutex; messages go to `owner`.
-int QueuePut(ByteQueue& queue, std::mutex& mutex, std::uint8_t byte, MessageSink& owner);
-// Take one byte under the queue's mutex; an empty queue is 3 without a message.
-int QueueGet(ByteQueue& queue, std::mutex& mutex, std::uint8_t& byte, MessageSink& owner);
+QueueResult QueuePut(ByteQueue& queue, std::mutex& mutex, std::uint8_t byte, MessageSink& owner);
+// Take one byte under the queue's mutex; an empty queue is FullOrEmpty
+// without a message.
+QueueResult QueueGet(ByteQueue& queue, std::mutex& mutex, std::uint8_t& byte, MessageSink& owner);
 
 // The three queues between the window thread and the legacy link worker, each
 // with its own mutex. Shared by both threads for as long as either uses them.

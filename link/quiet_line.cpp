@@ -14,7 +14,7 @@ bool WaitForQuietLine(SerialPort& port, Millis quiet, Millis limit) {
     port.PurgeInput();
     const auto silentSince = Clock::now();
     bool heard = false;
-    while (!heard && Clock::now() - silentSince < quiet) heard = port.PollInput() == kByteOk;
+    while (!heard && Clock::now() - silentSince < quiet) heard = port.PollInput();
     if (!heard) return true;
     if (Clock::now() >= deadline) {
       port.PurgeInput();

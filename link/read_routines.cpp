@@ -18,7 +18,7 @@ constexpr std::size_t kExternalLoaderCompared = 1144;
 
 bool ReadSector(SerialPort& port, std::uint8_t* out) {
   for (std::size_t i = 0; i < kSector; ++i)
-    if (port.ReadByte(out[i]) != kByteOk) return false;
+    if (!port.ReadByte(out[i])) return false;
   return true;
 }
 
@@ -27,7 +27,7 @@ Result ReadBlock0Sectors(SerialPort& port, std::uint16_t first, std::uint8_t* ou
                       std::size_t sectors) {
   for (std::size_t k = 0; k < sectors; ++k) {
     auto address = static_cast<std::uint16_t>(first + k * kSector);
-    if (SendFrame(port, cmd::kRead, address, kSector) != kByteOk) {
+    if (!SendFrame(port, cmd::kRead, address, kSector)) {
       port.Owner().Tell(text::kSendReadCommandFailed);
       return Result::Failed;
     }
@@ -46,16 +46,16 @@ Result ReadBlock0Sectors(SerialPort& port, std::uint16_t first, std::uint8_t* ou
 bool TakeQueuedReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
                      const std::atomic<bool>& operationFailed, std::uint8_t& byte) {
   const auto deadline = std::chrono::steady_clock::now() + timing.queueReplyWait;
-  int result = kQueueFullOrEmpty;
+  QueueResult result = QueueResult::FullOrEmpty;
   queues.AwaitNews(deadline, [&] {
     result = QueueGet(queues.replyQueue, queues.replyMutex, byte, owner);
     // Nothing more will come once the worker or the chip has given up.
-    return result != kQueueFullOrEmpty || operationFailed.load() || queues.commandLost.load() ||
+    return result != QueueResult::FullOrEmpty || operationFailed.load() || queues.commandLost.load() ||
            queues.workerGone.load();
   });
   // The worker sets the latch when it has given up: a byte taken then is no
   // part of a reply that will complete.
-  return result == kQueueOk && !operationFailed.load();
+  return result == QueueResult::Ok && !operationFailed.load();
 }
 
 Result SaveSector0(SerialPort& port, SavedAreas& saved) {
@@ -71,7 +71,7 @@ Result SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& 
   constexpr std::size_t kSectors = 1280 / kSector;
   for (std::size_t k = 0; k < kSectors; ++k) {
     auto address = static_cast<std::uint16_t>(k * kSector);
-    if (QueueFrame(queues, owner, cmd::kRead, address, kSector) != kByteOk) {
+    if (!QueueFrame(queues, owner, cmd::kRead, address, kSector)) {
       owner.Tell(text::kSendReadCommandFailed);
       return Result::Failed;
     }
@@ -89,8 +89,8 @@ bool ReadLoaderBytes(SerialPort& port, std::uint32_t address, std::span<std::uin
   for (std::size_t done = 0; done < out.size(); done += kSector) {
     const std::size_t n = std::min(kSector, out.size() - done);
     const auto at = static_cast<std::uint16_t>(address + done);
-    bool whole = SendFrame(port, cmd::kRead, at, static_cast<std::uint8_t>(n)) == kByteOk;
-    for (std::size_t i = 0; whole && i < n; ++i) whole = port.ReadByte(out[done + i]) == kByteOk;
+    bool whole = SendFrame(port, cmd::kRead, at, static_cast<std::uint8_t>(n));
+    for (std::size_t i = 0; whole && i < n; ++i) whole = port.ReadByte(out[done + i]);
     if (!whole) {
       port.PurgeInput();
       return false;
@@ -107,7 +107,7 @@ bool ReadLoaderBytesQueued(LegacyQueues& queues, MessageSink& owner, const LinkT
   for (std::size_t done = 0; done < out.size(); done += kSector) {
     const std::size_t n = std::min(kSector, out.size() - done);
     const auto at = static_cast<std::uint16_t>(address + done);
-    if (QueueFrame(queues, owner, cmd::kRead, at, static_cast<std::uint8_t>(n)) != kByteOk) return false;
+    if (!QueueFrame(queues, owner, cmd::kRead, at, static_cast<std::uint8_t>(n))) return false;
     for (std::size_t i = 0; i < n; ++i)
       if (!TakeQueuedReply(queues, owner, timing, operationFailed, out[done + i])) return false;
   }
@@ -117,14 +117,14 @@ bool ReadLoaderBytesQueued(LegacyQueues& queues, MessageSink& owner, const LinkT
 Result VerifyExternalLoaderImage(SerialPort& port, std::span<const std::uint8_t> image) {
   for (std::size_t k = 0; k < kExternalLoaderChunks; ++k) {
     auto address = static_cast<std::uint16_t>(k * kSector);
-    if (SendFrame(port, cmd::kStartOrExternalRead, address, kSector) != kByteOk) {
+    if (!SendFrame(port, cmd::kStartOrExternalRead, address, kSector)) {
       port.Owner().Tell(text::kSendReadCommandFailed);
       return Result::CommFailure;
     }
     int mismatches = 0;
     for (std::size_t j = 0; j < kSector; ++j) {
       std::uint8_t byte = 0;
-      if (port.ReadByte(byte) != kByteOk) {
+      if (!port.ReadByte(byte)) {
         port.Owner().Tell(text::kDataByteMissing);
         return Result::CommFailure;
       }

@@ -26,12 +26,7 @@ enum class [[nodiscard]] Result : int {
 constexpr int Code(Result result) { return static_cast<int>(result); }
 
 // Close() of the port: done, or the port was not open.
-inline constexpr int kClosed = 10;
-inline constexpr int kResultNotOpen = 1;
-
-// Byte-level results.
-inline constexpr int kByteOk = 1;
-inline constexpr int kByteFail = 0;
+enum class CloseResult : int { Closed = 10, NotOpen = 1 };
 
 // The loader's acknowledgement byte.
 inline constexpr unsigned char kAck = 0xC0;

@@ -52,6 +52,12 @@ class SerialDevice {
   // Modem lines. A device that has no such line ignores the call.
   virtual void SetDtr(bool on) = 0;
   virtual void SetRts(bool on) = 0;
+
+  // Asks the driver to hand received bytes over at once rather than batch
+  // them: on a USB adapter a reply otherwise waits for the adapter's latency
+  // timer (16 ms on common ones). True when the driver took the request; a
+  // device without such a setting refuses, which is no error.
+  virtual bool RequestLowLatency() { return false; }
 };
 
 // Opens the device that a port name stands for ("COM3", or a device path).

@@ -64,6 +64,9 @@ Result SerialPort::Open() {
   // the line-setting sequence that follows starts from a known state. Results
   // are not checked: a device that lacks a setting still carries bytes.
   device_->Configure(appliedBaudRate_);
+  // Silent where refused: a port without the setting works as it is.
+  if (device_->RequestLowLatency() && trace_) trace_->Note("low latency on");
+  lastWriteSize_ = 0;
   SetLine(Line::Dtr, true);
   SetLine(Line::Rts, true);
   device_->PurgeInput();
@@ -77,9 +80,9 @@ Result SerialPort::Open() {
 // The last bytes leave before the lines drop: RTS low holds the board in
 // reset, and a byte still in the queue would reach a chip that no longer
 // listens, or not reach it at all.
-int SerialPort::Close() {
+CloseResult SerialPort::Close() {
   linkUp_ = false;
-  if (!IsOpen()) return kResultNotOpen;
+  if (!IsOpen()) return CloseResult::NotOpen;
   const bool drained = DrainOutput();
   SetLine(Line::Dtr, false);
   SetLine(Line::Rts, false);
@@ -87,16 +90,16 @@ int SerialPort::Close() {
   DiscardOutputUnless(drained);
   device_.reset();
   if (trace_) trace_->Note("close");
-  return kClosed;
+  return CloseResult::Closed;
 }
 
-int SerialPort::Shutdown() {
+CloseResult SerialPort::Shutdown() {
   if (IsOpen()) Close();
-  return kClosed;
+  return CloseResult::Closed;
 }
 
-int SerialPort::ReadByte(std::uint8_t& out) {
-  if (WaitForInput() != kByteOk) return kByteFail;
+bool SerialPort::ReadByte(std::uint8_t& out) {
+  if (!WaitForInput()) return false;
   auto deadline = std::chrono::steady_clock::now() + timing_.readCompletion;
   for (;;) {
     std::uint8_t byte = 0;
@@ -104,14 +107,14 @@ int SerialPort::ReadByte(std::uint8_t& out) {
     if (taken == 1) {
       out = byte;
       if (trace_) trace_->Received(&byte, 1);
-      return kByteOk;
+      return true;
     }
     if (taken < 0) {
       ReportDisconnected();
-      return kByteFail;
+      return false;
     }
     auto left = std::chrono::duration_cast<Millis>(deadline - std::chrono::steady_clock::now());
-    if (left <= Millis{0}) return kByteFail;
+    if (left <= Millis{0}) return false;
     device_->WaitForInput(left);
   }
 }
@@ -127,53 +130,58 @@ void SerialPort::ReportDisconnected() {
   owner_->Tell(DeviceName() + ": " + text::kPortDisconnected);
 }
 
-int SerialPort::WriteByte(std::uint8_t byte) {
+bool SerialPort::WriteByte(std::uint8_t byte) {
   return WriteRaw(&byte, 1, timing_.writeCompletion);
 }
 
-int SerialPort::WriteBytes(const std::uint8_t* data, std::size_t count) {
+bool SerialPort::WriteBytes(const std::uint8_t* data, std::size_t count) {
   return WriteRaw(data, count, timing_.writeBytesCompletion);
 }
 
-// The loader takes one byte at a time: waiting for the previous byte to leave
-// keeps at most one byte in the output queue. The write goes ahead even when
+// Waiting for the previous write to leave keeps at most one write in the
+// output queue, so a reply is never waited for behind a long queue. The wait
+// covers the line time of that write's bytes beyond its first, which a
+// several-byte write needs at low bit rates. The write goes ahead even when
 // the queue did not empty in time.
 bool SerialPort::Drain() {
   UsePreciseTimersOnThisThread();
-  return device_->DrainOutput(timing_.drainWait);
+  const std::size_t beyondFirst = lastWriteSize_ > 1 ? lastWriteSize_ - 1 : 0;
+  const auto lineTime = Millis{beyondFirst * 10'000 / appliedBaudRate_};  // ten bits a byte
+  return device_->DrainOutput(timing_.drainWait + lineTime);
 }
 
-int SerialPort::WriteRaw(const std::uint8_t* data, std::size_t count, Millis limit) {
+bool SerialPort::WriteRaw(const std::uint8_t* data, std::size_t count, Millis limit) {
   if (!IsOpen()) {
     owner_->Tell(text::kWriteRefused);
-    return kByteFail;
+    return false;
   }
   Drain();
+  lastWriteSize_ = count;
   switch (device_->WriteWithin(data, count, limit)) {
     case WriteResult::Done:
       if (trace_) trace_->Sent(data, count);
-      return kByteOk;
+      return true;
     case WriteResult::Refused:
       if (trace_) trace_->Note("write refused");
       owner_->Tell(text::kWriteRefused);
-      return kByteFail;
+      return false;
     case WriteResult::TimedOut:
       if (trace_) trace_->Note("write timed out");
       owner_->Tell(text::kWriteTimedOut);
-      return kByteFail;
+      return false;
   }
-  return kByteFail;
+  return false;
 }
 
-int SerialPort::WaitForInput() {
-  if (!IsOpen()) return kByteFail;
+bool SerialPort::WaitForInput() {
+  if (!IsOpen()) return false;
   UsePreciseTimersOnThisThread();
-  return device_->WaitForInput(timing_.inputWait) ? kByteOk : kByteFail;
+  return device_->WaitForInput(timing_.inputWait);
 }
 
-int SerialPort::PollInput() {
-  if (!IsOpen()) return kByteFail;
-  return device_->WaitForInput(timing_.pollWait) ? kByteOk : kByteFail;
+bool SerialPort::PollInput() {
+  if (!IsOpen()) return false;
+  return device_->WaitForInput(timing_.pollWait);
 }
 
 bool SerialPort::PurgeInput() {

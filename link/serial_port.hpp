@@ -16,7 +16,7 @@ class WireTrace;
 
 // The one RS-232 link to the chip's loader. Bytes go one at a time with fixed
 // time limits; the modem lines follow fixed sequences per memory mode.
-// Results: Open Ok / PortNotOpened, Close 10 / 1, transfers 1 / 0.
+// Results: Open Ok / PortNotOpened, Close Closed / NotOpen, transfers true / false.
 class SerialPort {
  public:
   static constexpr unsigned kDefaultBaudRate = 38400;
@@ -27,15 +27,17 @@ class SerialPort {
   SerialPort& operator=(const SerialPort&) = delete;
 
   Result Open();
-  int Close();
-  int Shutdown();
+  CloseResult Close();
+  CloseResult Shutdown();
   bool IsOpen() const { return device_ != nullptr; }
 
-  int ReadByte(std::uint8_t& out);
-  int WriteByte(std::uint8_t byte);
-  int WriteBytes(const std::uint8_t* data, std::size_t count);
-  int WaitForInput();
-  int PollInput();
+  // Byte transfers: true when done, false when not (a write has told its
+  // owner why; a read that got nothing says nothing).
+  bool ReadByte(std::uint8_t& out);
+  bool WriteByte(std::uint8_t byte);
+  bool WriteBytes(const std::uint8_t* data, std::size_t count);
+  bool WaitForInput();
+  bool PollInput();
   bool PurgeInput();
   // A byte counts as sent once it has left the output queue. Waits (at most
   // timing.finalDrainWait) until everything written has left; a queue that
@@ -93,7 +95,7 @@ class SerialPort {
   // The output purge of Open, Close and PurgeOutput; `drained` says whether
   // anything is left to discard.
   void DiscardOutputUnless(bool drained);
-  int WriteRaw(const std::uint8_t* data, std::size_t count, Millis limit);
+  bool WriteRaw(const std::uint8_t* data, std::size_t count, Millis limit);
 
   MessageSink* owner_;
   DeviceOpener opener_;
@@ -109,6 +111,8 @@ class SerialPort {
   std::string lastOpenError_;
   // The device reported itself gone; told once per open.
   bool disconnectTold_ = false;
+  // Bytes of the last write: the next write's drain waits for their line time.
+  std::size_t lastWriteSize_ = 0;
 };
 
 }  // namespace brisko

@@ -32,6 +32,13 @@ struct IncomingByte {
 struct SimDevice::State {
   std::shared_ptr<SimTarget> target;
   std::chrono::microseconds lineTime;
+  std::optional<UsbAdapter> usb;
+  std::chrono::microseconds latencyTimer{};
+  TimePoint frameOrigin = SimClock::now();
+  // The packet the adapter is filling for the host: its last `packetBytes`
+  // entries of toHost, readable when it is sent.
+  std::size_t packetBytes = 0;
+  TimePoint packetSent{};
   std::mutex mutex;
   std::condition_variable changed;
   bool connected = true;
@@ -41,12 +48,37 @@ struct SimDevice::State {
   std::deque<IncomingByte> toHost;
   TimePoint chipLineFreeAt{};
 
+  // The first USB frame boundary at or after `t` (`t` itself without an adapter).
+  TimePoint FrameAtOrAfter(TimePoint t) const {
+    if (!usb) return t;
+    const auto period = usb->framePeriod;
+    const auto into = (t - frameOrigin) % period;
+    return into == TimePoint::duration::zero() ? t : t + (period - into);
+  }
+
   void Send(const std::vector<SimReply>& replies, TimePoint from) {
     for (const SimReply& r : replies) {
       const TimePoint starts = std::max(from + r.delay, chipLineFreeAt);
       chipLineFreeAt = starts + lineTime;
-      toHost.push_back({r.byte, chipLineFreeAt});
+      if (usb)
+        ToAdapter(r.byte, chipLineFreeAt);
+      else
+        toHost.push_back({r.byte, chipLineFreeAt});
     }
+  }
+
+  // A chip byte in the adapter at `in`: it joins the packet being filled, or
+  // opens one that leaves when the latency timer runs out.
+  void ToAdapter(std::uint8_t byte, TimePoint in) {
+    if (packetBytes == 0 || packetBytes >= usb->packetPayload || in >= packetSent) {
+      packetBytes = 0;
+      packetSent = FrameAtOrAfter(in + latencyTimer);
+    }
+    toHost.push_back({byte, packetSent});
+    if (++packetBytes < usb->packetPayload) return;
+    // A full packet leaves with the next frame.
+    packetSent = FrameAtOrAfter(in);
+    for (std::size_t i = 0; i < packetBytes; ++i) toHost[toHost.size() - 1 - i].readable = packetSent;
   }
 
   void Deliver(const OutgoingByte& b) {
@@ -91,9 +123,20 @@ struct SimDevice::State {
 };
 
 SimDevice::SimDevice(std::shared_ptr<SimTarget> target, std::chrono::microseconds lineTimePerByte)
-    : s_(std::make_unique<State>()) {
+    : SimDevice(std::move(target), SimLine{lineTimePerByte, std::nullopt}) {}
+
+SimDevice::SimDevice(std::shared_ptr<SimTarget> target, SimLine line) : s_(std::make_unique<State>()) {
   s_->target = std::move(target);
-  s_->lineTime = lineTimePerByte;
+  s_->lineTime = line.lineTimePerByte;
+  s_->usb = line.usb;
+  if (line.usb) s_->latencyTimer = line.usb->latencyTimer;
+}
+
+bool SimDevice::RequestLowLatency() {
+  std::lock_guard lock(s_->mutex);
+  if (!s_->usb || !s_->usb->honoursLowLatency) return false;
+  s_->latencyTimer = s_->usb->lowLatencyTimer;
+  return true;
 }
 
 SimDevice::~SimDevice() = default;
@@ -142,8 +185,9 @@ bool SimDevice::Write(const std::uint8_t* data, std::size_t count, Millis) {
   std::lock_guard lock(s_->mutex);
   if (!s_->connected) return false;
   const TimePoint now = SimClock::now();
+  const TimePoint inAdapter = s_->FrameAtOrAfter(now);
   for (std::size_t i = 0; i < count; ++i) {
-    const TimePoint starts = std::max(now, s_->hostLineFreeAt);
+    const TimePoint starts = std::max(inAdapter, s_->hostLineFreeAt);
     s_->hostLineFreeAt = starts + s_->lineTime;
     s_->toChip.push_back({data[i], starts, s_->hostLineFreeAt});
   }
@@ -158,9 +202,11 @@ bool SimDevice::DrainOutput(Millis limit) {
   while (s_->connected) {
     const TimePoint now = SimClock::now();
     s_->Advance(now);
-    if (now >= s_->hostLineFreeAt) return true;
+    // Through an adapter the host hears of the empty line with a frame.
+    const TimePoint drained = s_->FrameAtOrAfter(s_->hostLineFreeAt);
+    if (now >= drained) return true;
     if (now >= deadline) return false;
-    s_->changed.wait_until(lock, std::min(s_->hostLineFreeAt, deadline));
+    s_->changed.wait_until(lock, std::min(drained, deadline));
   }
   return false;
 }
@@ -196,6 +242,7 @@ void SimDevice::SetRts(bool on) {
   if (on && !s_->rts) {
     s_->target->Reset();
     s_->toHost.erase(s_->toHost.begin() + static_cast<long>(s_->Readable(now)), s_->toHost.end());
+    s_->packetBytes = 0;
     s_->chipLineFreeAt = std::min(s_->chipLineFreeAt, now);
     s_->changed.notify_all();
   }
@@ -211,6 +258,12 @@ void SimDevice::Disconnect() {
 DeviceOpener SimOpener(std::shared_ptr<SimTarget> target, std::chrono::microseconds lineTimePerByte) {
   return [target, lineTimePerByte](const std::string&, std::string&) -> std::unique_ptr<SerialDevice> {
     return std::make_unique<SimDevice>(target, lineTimePerByte);
+  };
+}
+
+DeviceOpener SimOpener(std::shared_ptr<SimTarget> target, SimLine line) {
+  return [target, line](const std::string&, std::string&) -> std::unique_ptr<SerialDevice> {
+    return std::make_unique<SimDevice>(target, line);
   };
 }
 

@@ -31,8 +31,10 @@ class QueuedTest : public ::testing::Test {
       std::uint8_t command = 0;
       for (long hostBytes = 0; !stop.stop_requested();) {
         std::uint8_t byte = 0;
-        if ((parametersLeft == 0 ? QueueGet(queues.commandQueue, queues.commandMutex, byte, quiet)
-                                 : QueueGet(queues.parameterQueue, queues.parameterMutex, byte, quiet)) != kQueueOk) {
+        const QueueResult taken = parametersLeft == 0
+                                      ? QueueGet(queues.commandQueue, queues.commandMutex, byte, quiet)
+                                      : QueueGet(queues.parameterQueue, queues.parameterMutex, byte, quiet);
+        if (taken != QueueResult::Ok) {
           std::this_thread::yield();
           continue;
         }
@@ -46,7 +48,7 @@ class QueuedTest : public ::testing::Test {
         }
         replies.clear();
         target.Receive(byte, sim::SimClock::now(), replies);
-        for (const auto& reply : replies) QueuePut(queues.replyQueue, queues.replyMutex, reply.byte, quiet);
+        for (const auto& reply : replies) (void)QueuePut(queues.replyQueue, queues.replyMutex, reply.byte, quiet);
       }
     });
   }

@@ -40,7 +40,7 @@ struct WorkerRig : test::SimChip {
   }
 
   bool Handshake(std::uint8_t& status) {
-    if (WaitForLegacyLoader(port, state.operationFailed, status) != kByteOk) return false;
+    if (!WaitForLegacyLoader(port, state.operationFailed, status)) return false;
     worker.Release();
     return true;
   }
@@ -84,13 +84,13 @@ TEST(LegacyLinkWorker, CarriesTheLoadersCommandsAfterTheHandshakeAndStopsCleanly
   EXPECT_TRUE(rig.port.IsLinkUp());
 
   // 60h: chip code, version, letter.
-  ASSERT_EQ(QueuePut(rig.worker.Queues().commandQueue, rig.worker.Queues().commandMutex, 0x60, rig.sink), kQueueOk);
+  ASSERT_EQ(QueuePut(rig.worker.Queues().commandQueue, rig.worker.Queues().commandMutex, 0x60, rig.sink), QueueResult::Ok);
   Bytes version(3);
   ASSERT_TRUE(rig.Take(version));
   EXPECT_EQ(version, (Bytes{0xE2, 0x11, 'E'}));
 
   // 0Ch: a length-carrying frame whose reply is read after it.
-  ASSERT_EQ(QueueFrame(rig.worker.Queues(), rig.sink, 0x0C, 0x0080, 0x80), kByteOk);
+  ASSERT_TRUE(QueueFrame(rig.worker.Queues(), rig.sink, 0x0C, 0x0080, 0x80));
   Bytes sector(128);
   ASSERT_TRUE(rig.Take(sector));
   EXPECT_EQ(sector, Bytes(user.begin(), user.begin() + 128));
@@ -146,9 +146,9 @@ TEST(LegacyLinkWorker, ALostCommandFailsOnlyItsOwnWaitAndTheNextOneGoesOut) {
     LegacyQueues& queues = rig.worker.Queues();
 
     if (row.lose)
-      ASSERT_EQ(QueuePut(queues.commandQueue, queues.commandMutex, row.lose, rig.sink), kQueueOk);
+      ASSERT_EQ(QueuePut(queues.commandQueue, queues.commandMutex, row.lose, rig.sink), QueueResult::Ok);
     else
-      ASSERT_EQ(QueueFrame(queues, rig.sink, 0x0C, 0x0000, 0x80), kByteOk);
+      ASSERT_TRUE(QueueFrame(queues, rig.sink, 0x0C, 0x0000, 0x80));
     const auto start = Clock::now();
     Bytes lost(row.lose ? 3 : 128);
     EXPECT_FALSE(rig.Take(lost));
@@ -157,7 +157,7 @@ TEST(LegacyLinkWorker, ALostCommandFailsOnlyItsOwnWaitAndTheNextOneGoesOut) {
     EXPECT_FALSE(rig.state.operationFailed.load());
 
     SettleQueues(queues, patient.inputWait + patient.readCompletion);
-    ASSERT_EQ(QueuePut(queues.commandQueue, queues.commandMutex, 0x60, rig.sink), kQueueOk);
+    ASSERT_EQ(QueuePut(queues.commandQueue, queues.commandMutex, 0x60, rig.sink), QueueResult::Ok);
     Bytes version(3);
     EXPECT_TRUE(rig.Take(version));
     EXPECT_EQ(version, (Bytes{0xE2, 0x11, 'E'}));
@@ -176,7 +176,7 @@ TEST(LegacyLinkWorker, APromptByteInAReplyIsDataWhenItComesPromptly) {
   rig.SetFlash(0, 0x0000, data);
   std::uint8_t status = 0;
   ASSERT_TRUE(rig.Handshake(status));
-  ASSERT_EQ(QueueFrame(rig.worker.Queues(), rig.sink, 0x0C, 0x0000, 0x80), kByteOk);
+  ASSERT_TRUE(QueueFrame(rig.worker.Queues(), rig.sink, 0x0C, 0x0000, 0x80));
   Bytes sector(128);
   ASSERT_TRUE(rig.Take(sector));
   EXPECT_EQ(sector, data);
@@ -245,7 +245,7 @@ TEST(LegacyLinkWorker, AfterAResetInTheMiddleTheNextOperationGetsOnlyItsOwnReply
   rig.SetFlash(0, 0x0000, Pattern(256, 6));
   std::uint8_t status = 0;
   ASSERT_TRUE(rig.Handshake(status));
-  ASSERT_EQ(QueueFrame(rig.worker.Queues(), rig.sink, 0x0C, 0x0000, 0x80), kByteOk);
+  ASSERT_TRUE(QueueFrame(rig.worker.Queues(), rig.sink, 0x0C, 0x0000, 0x80));
   Bytes firstHalf(64);
   ASSERT_TRUE(rig.Take(firstHalf));
   rig.target->Reset();

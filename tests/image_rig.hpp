@@ -89,7 +89,7 @@ class SimImageRig : public SimChip, public RoutineParts {
     if (CheckReady(port) != ReadyOutcome::Ready) return false;
     auto select = ModeSelectFor(config.model, config.memoryMode);
     std::uint8_t status = 0;
-    if (!select || port.WriteBytes(select->bytes.data(), 2) != kByteOk || port.ReadByte(status) != kByteOk)
+    if (!select || !port.WriteBytes(select->bytes.data(), 2) || !port.ReadByte(status))
       return false;
     record.AllocateImages();
     ClearWire();

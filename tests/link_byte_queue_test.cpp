@@ -27,16 +27,16 @@ TEST(ByteQueueTest, EmptyGetIsQuietAndAFullQueueHoldsOneByteLessThanItsCells) {
   std::mutex m;
   RecordingSink sink;
   std::uint8_t byte = 0x5A;
-  EXPECT_EQ(QueueGet(q, m, byte, sink), kQueueFullOrEmpty);
+  EXPECT_EQ(QueueGet(q, m, byte, sink), QueueResult::FullOrEmpty);
   EXPECT_EQ(byte, 0x5A);
-  for (int i = 0; i < 4095; ++i) ASSERT_EQ(QueuePut(q, m, static_cast<std::uint8_t>(i), sink), kQueueOk);
+  for (int i = 0; i < 4095; ++i) ASSERT_EQ(QueuePut(q, m, static_cast<std::uint8_t>(i), sink), QueueResult::Ok);
   EXPECT_TRUE(q.IsFull());
   EXPECT_TRUE(sink.messages.empty());
 
-  EXPECT_EQ(QueuePut(q, m, 0xAA, sink), kQueueFullOrEmpty);
+  EXPECT_EQ(QueuePut(q, m, 0xAA, sink), QueueResult::FullOrEmpty);
   EXPECT_EQ(sink.messages, std::vector<std::string>{"Error! Queue is Full."});
   EXPECT_EQ(q.WriteIndex(), 4095u);
-  ASSERT_EQ(QueueGet(q, m, byte, sink), kQueueOk);
+  ASSERT_EQ(QueueGet(q, m, byte, sink), QueueResult::Ok);
   EXPECT_EQ(byte, 0);
   EXPECT_FALSE(q.IsFull());
 }
@@ -53,7 +53,7 @@ TEST(ByteQueueTest, TwoThreadsPassAHundredThousandBytesInOrder) {
 
   std::thread producer([&] {
     for (int i = 0; i < kCount;) {
-      if (QueuePut(q, m, static_cast<std::uint8_t>(i * 31 + i / 256), producerSink) == kQueueOk)
+      if (QueuePut(q, m, static_cast<std::uint8_t>(i * 31 + i / 256), producerSink) == QueueResult::Ok)
         ++i;
       else
         std::this_thread::yield();
@@ -63,11 +63,11 @@ TEST(ByteQueueTest, TwoThreadsPassAHundredThousandBytesInOrder) {
   got.reserve(kCount);
   while (static_cast<int>(got.size()) < kCount) {
     std::uint8_t byte = 0;
-    int r = QueueGet(q, m, byte, consumerSink);
-    if (r == kQueueOk)
+    const QueueResult r = QueueGet(q, m, byte, consumerSink);
+    if (r == QueueResult::Ok)
       got.push_back(byte);
     else
-      ASSERT_EQ(r, kQueueFullOrEmpty);
+      ASSERT_EQ(r, QueueResult::FullOrEmpty);
   }
   producer.join();
 

@@ -96,22 +96,22 @@ TEST_F(PtyPortTest, EveryByteValuePassesUnchangedBothWaysAndOpenPurges) {
   Bytes all(256);
   for (int i = 0; i < 256; ++i) all[i] = static_cast<std::uint8_t>(i);
   const Bytes special{0x0C, 0x0D, 0x0A, 0x03, 0x11, 0x13, 0x7F, 0xFF};
-  for (std::uint8_t b : special) ASSERT_EQ(port.WriteByte(b), kByteOk);
+  for (std::uint8_t b : special) ASSERT_TRUE(port.WriteByte(b));
   EXPECT_EQ(pty.Take(8), special);
-  ASSERT_EQ(port.WriteBytes(all.data(), all.size()), kByteOk);
+  ASSERT_TRUE(port.WriteBytes(all.data(), all.size()));
   EXPECT_EQ(pty.Take(256), all);
 
   pty.Send(all);
   Bytes got(256);
-  for (int i = 0; i < 256; ++i) ASSERT_EQ(port.ReadByte(got[i]), kByteOk) << i;
+  for (int i = 0; i < 256; ++i) ASSERT_TRUE(port.ReadByte(got[i])) << i;
   EXPECT_EQ(got, all);
   EXPECT_TRUE(sink.messages.empty());
 
   // What waits when the port opens is purged.
   pty.Send({0x4F, 0x4B});
-  ASSERT_EQ(port.WaitForInput(), kByteOk);
+  ASSERT_TRUE(port.WaitForInput());
   ASSERT_EQ(port.Open(), Result::Ok);
-  EXPECT_EQ(port.ReadByte(got[0]), kByteFail);
+  EXPECT_FALSE(port.ReadByte(got[0]));
 }
 
 // A pseudo-terminal reports its output queue empty at once, while a flush
@@ -120,12 +120,12 @@ TEST_F(PtyPortTest, EveryByteValuePassesUnchangedBothWaysAndOpenPurges) {
 // (and a close) must lose none of them.
 TEST_F(PtyPortTest, APurgeOrCloseRightAfterTheLastBytesLosesNone) {
   for (int round = 0; round < 300; ++round) {
-    ASSERT_EQ(port.WriteByte(0x62), kByteOk);
-    ASSERT_EQ(port.WriteByte(0x62), kByteOk);
+    ASSERT_TRUE(port.WriteByte(0x62));
+    ASSERT_TRUE(port.WriteByte(0x62));
     port.PurgeInput();
     EXPECT_TRUE(port.PurgeOutput());
     if (round % 10 == 0) {
-      EXPECT_EQ(port.Close(), kClosed);
+      EXPECT_EQ(port.Close(), CloseResult::Closed);
       ASSERT_EQ(port.Open(), Result::Ok);
     }
     ASSERT_EQ(pty.Take(2), (Bytes{0x62, 0x62})) << "round " << round;
@@ -140,14 +140,14 @@ TEST_F(PtyPortTest, ReadWaitAndPollEachEndAfterTheirOwnLimitAndAWaitEndsWhenAByt
   port.SetTiming(timing);
   std::uint8_t b = 0;
   auto start = Clock::now();
-  EXPECT_EQ(port.ReadByte(b), kByteFail);
+  EXPECT_FALSE(port.ReadByte(b));
   EXPECT_GE(MillisSince(start), 900);
   start = Clock::now();
-  EXPECT_EQ(port.WaitForInput(), kByteFail);
+  EXPECT_FALSE(port.WaitForInput());
   EXPECT_GE(MillisSince(start), 900);
   EXPECT_LT(MillisSince(start), 5000);
   start = Clock::now();
-  EXPECT_EQ(port.PollInput(), kByteFail);
+  EXPECT_FALSE(port.PollInput());
   EXPECT_GE(MillisSince(start), 25);
   EXPECT_LT(MillisSince(start), 900) << "a poll only glances";
 
@@ -158,10 +158,10 @@ TEST_F(PtyPortTest, ReadWaitAndPollEachEndAfterTheirOwnLimitAndAWaitEndsWhenAByt
     pty.Send({0x63});
   });
   start = Clock::now();
-  EXPECT_EQ(port.WaitForInput(), kByteOk);
+  EXPECT_TRUE(port.WaitForInput());
   EXPECT_LT(MillisSince(start), 2500);
   chip.join();
-  EXPECT_EQ(port.ReadByte(b), kByteOk);
+  EXPECT_TRUE(port.ReadByte(b));
   EXPECT_EQ(b, 0x63);
   EXPECT_TRUE(sink.messages.empty());
 }
@@ -170,7 +170,7 @@ TEST_F(PtyPortTest, AWriteThatCannotLeaveTimesOutWithinItsLimit) {
   // Nobody reads the master: the terminal's buffer fills and stays full.
   Bytes lots(1 << 20, 0x55);
   auto start = Clock::now();
-  EXPECT_EQ(port.WriteBytes(lots.data(), lots.size()), kByteFail);
+  EXPECT_FALSE(port.WriteBytes(lots.data(), lots.size()));
   EXPECT_LT(MillisSince(start), 3000);
   EXPECT_EQ(sink.messages, std::vector<std::string>{"3:Fail to write ORVEX_CMD_READ CMD byte!!!"});
 }
@@ -181,13 +181,13 @@ TEST_F(PtyPortTest, TheFarEndGoingAwayFailsTransfersWithoutHanging) {
   pty.CloseMaster();
   std::uint8_t b = 0;
   auto start = Clock::now();
-  EXPECT_EQ(port.ReadByte(b), kByteFail);
-  EXPECT_EQ(port.ReadByte(b), kByteFail);
-  EXPECT_EQ(port.WriteByte(0x63), kByteFail);
+  EXPECT_FALSE(port.ReadByte(b));
+  EXPECT_FALSE(port.ReadByte(b));
+  EXPECT_FALSE(port.WriteByte(0x63));
   EXPECT_LT(MillisSince(start), 3000);
   EXPECT_EQ(sink.messages, (std::vector<std::string>{pty.Slave() + ": the port was disconnected",
                                                      "2:Fail to write ORVEX_CMD_READ CMD byte!!!"}));
-  EXPECT_EQ(port.Close(), kClosed);
+  EXPECT_EQ(port.Close(), CloseResult::Closed);
 
   std::string whyNot;
   PtyPair other;
@@ -207,7 +207,7 @@ TEST_F(PtyPortTest, ASecondOpenOfTheSameDeviceIsBusy) {
   EXPECT_EQ(other.Open(), Result::PortNotOpened);
   EXPECT_EQ(other.LastOpenError(), pty.Slave() + ": busy: another program has it open");
 
-  ASSERT_EQ(port.WriteByte(0x60), kByteOk);
+  ASSERT_TRUE(port.WriteByte(0x60));
   EXPECT_EQ(pty.Take(1), Bytes{0x60});
   port.Close();
   EXPECT_EQ(other.Open(), Result::Ok);
@@ -230,7 +230,7 @@ TEST(PosixDeviceTest, ReasonsAUserCanActOnAndComNamesThroughTheUsersPortMap) {
   SerialPort port(sink, opener, FastTiming());
   port.SetPortNumber(7);
   ASSERT_EQ(port.Open(), Result::Ok) << port.LastOpenError();
-  ASSERT_EQ(port.WriteByte(0x63), kByteOk);
+  ASSERT_TRUE(port.WriteByte(0x63));
   EXPECT_EQ(pty.Take(1), Bytes{0x63});
   EXPECT_EQ(opener("COM200", why), nullptr);
   EXPECT_EQ(why, "/dev/ttyS199: no such device");

@@ -152,16 +152,16 @@ TEST_F(SerialPortTest, ReopenFailedOpenAndCloseAllTakeTheLinkDown) {
   EXPECT_EQ(port.LastOpenError(), "COM1: no such device");
   EXPECT_TRUE(sink.messages.empty());
   port.SetLinkUp();
-  EXPECT_EQ(port.Close(), kResultNotOpen);
+  EXPECT_EQ(port.Close(), CloseResult::NotOpen);
   EXPECT_FALSE(port.IsLinkUp());
 
   refuseOpen = false;
   ASSERT_EQ(port.Open(), Result::Ok);
   EXPECT_EQ(port.LastOpenError(), "");
   port.SetLinkUp();
-  EXPECT_EQ(port.Close(), kClosed);
+  EXPECT_EQ(port.Close(), CloseResult::Closed);
   EXPECT_FALSE(port.IsLinkUp());
-  EXPECT_EQ(port.Close(), kResultNotOpen);
+  EXPECT_EQ(port.Close(), CloseResult::NotOpen);
 }
 
 TEST_F(SerialPortTest, ModemLineSequences) {
@@ -200,12 +200,12 @@ TEST_F(SerialPortTest, PurgeAndCloseLetTheOutputDrainAndClearOnlyWhatDidNot) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     ASSERT_EQ(port.Open(), Result::Ok);
-    ASSERT_EQ(port.WriteByte(0x62), kByteOk);
+    ASSERT_TRUE(port.WriteByte(0x62));
     wire->log.clear();
     wire->drains = row.drains;
     sink.messages.clear();
     if (row.close)
-      EXPECT_EQ(port.Close(), kClosed);
+      EXPECT_EQ(port.Close(), CloseResult::Closed);
     else
       EXPECT_EQ(port.PurgeOutput(), row.drains);
     EXPECT_EQ(wire->log, row.device);
@@ -218,9 +218,9 @@ TEST_F(SerialPortTest, WritesDrainFirstAndUseTheirOwnCompletionLimits) {
   ASSERT_EQ(port.Open(), Result::Ok);
   wire->log.clear();
   wire->drains = false;  // the write goes ahead all the same
-  EXPECT_EQ(port.WriteByte(0x63), kByteOk);
+  EXPECT_TRUE(port.WriteByte(0x63));
   const std::uint8_t pattern[4] = {0x80, 0xE0, 0xF8, 0xFE};
-  EXPECT_EQ(port.WriteBytes(pattern, 4), kByteOk);
+  EXPECT_TRUE(port.WriteBytes(pattern, 4));
   auto drain = "drain " + std::to_string(FastTiming().drainWait.count());
   EXPECT_EQ(wire->log, (Log{drain, "write", drain, "write"}));
   EXPECT_EQ(wire->writes, (Writes{{0x63}, {0x80, 0xE0, 0xF8, 0xFE}}));
@@ -230,18 +230,18 @@ TEST_F(SerialPortTest, WritesDrainFirstAndUseTheirOwnCompletionLimits) {
 
 TEST_F(SerialPortTest, ReadsTakeQueuedBytesInOrderAndEveryTransferFailsOnAClosedPort) {
   std::uint8_t byte = 0;
-  EXPECT_EQ(port.ReadByte(byte), kByteFail);
-  EXPECT_EQ(port.WaitForInput(), kByteFail);
-  EXPECT_EQ(port.PollInput(), kByteFail);
+  EXPECT_FALSE(port.ReadByte(byte));
+  EXPECT_FALSE(port.WaitForInput());
+  EXPECT_FALSE(port.PollInput());
   EXPECT_FALSE(port.PurgeInput());
   port.PulseRts();
   EXPECT_TRUE(sink.messages.empty());
 
   ASSERT_EQ(port.Open(), Result::Ok);
   wire->input = {0x11, 'F'};
-  ASSERT_EQ(port.ReadByte(byte), kByteOk);
+  ASSERT_TRUE(port.ReadByte(byte));
   EXPECT_EQ(byte, 0x11);
-  ASSERT_EQ(port.ReadByte(byte), kByteOk);
+  ASSERT_TRUE(port.ReadByte(byte));
   EXPECT_EQ(byte, 'F');
 }
 
@@ -278,42 +278,42 @@ TEST_F(SerialPortTest, TraceRecordsOpenLinesAndBytesBothWays) {
     auto nowhere = std::make_shared<WireTrace>(c.path);
     port.SetTrace(nowhere);
     ASSERT_EQ(port.Open(), Result::Ok);
-    EXPECT_EQ(port.WriteByte(0x63), kByteOk);
+    EXPECT_TRUE(port.WriteByte(0x63));
     EXPECT_FALSE(nowhere->IsOpen()) << c.path;
     EXPECT_TRUE(nowhere->Failed()) << c.path;
     EXPECT_EQ(nowhere->FailureReason(), c.reason);
   }
 }
 
-// The loader reads each byte of a frame or short sequence on its own, so
-// every byte must be a separate write, in wire order.
-TEST_F(SerialPortTest, FramesAndShortSequencesGoOutByteByByteHighAddressByteFirst) {
+// The loader takes a command's bytes back to back: each frame or short
+// sequence is one write, in wire order, the address high byte first.
+TEST_F(SerialPortTest, FramesAndShortSequencesGoOutAsOneWriteEachHighAddressByteFirst) {
   ASSERT_EQ(port.Open(), Result::Ok);
-  EXPECT_EQ(SendFrame(port, 0x0C, 0x2080, 128), kByteOk);
-  EXPECT_EQ(SendPair04(port, 0x03), kByteOk);
-  EXPECT_EQ(SendTriple04FF(port, 0x05), kByteOk);
-  EXPECT_EQ(SendPair02(port, 0x01), kByteOk);
-  EXPECT_EQ(SendRunUserCode(port), kByteOk);
-  EXPECT_EQ(
-      wire->writes,
-      (Writes{{0x0C}, {0x20}, {0x80}, {0x80}, {0x04}, {0x03}, {0x04}, {0x05}, {0xFF}, {0x02}, {0x01}, {0x62}, {0x62}}));
+  EXPECT_TRUE(SendFrame(port, 0x0C, 0x2080, 128));
+  EXPECT_TRUE(SendPair04(port, 0x03));
+  EXPECT_TRUE(SendTriple04FF(port, 0x05));
+  EXPECT_TRUE(SendPair02(port, 0x01));
+  EXPECT_TRUE(SendRunUserCode(port));
+  const Bytes data(257, 0x5A);  // the count byte is the length modulo 256
+  EXPECT_TRUE(SendFrameWithData(port, 0x0E, 0x0100, data));
+  Bytes program{0x0E, 0x01, 0x00, 0x01};
+  program.insert(program.end(), data.begin(), data.end());
+  EXPECT_EQ(wire->writes,
+            (Writes{{0x0C, 0x20, 0x80, 0x80}, {0x04, 0x03}, {0x04, 0x05, 0xFF}, {0x02, 0x01}, {0x62, 0x62}, program}));
 }
 
 // A device that cannot tell a refusal from a time-out itself is judged by how
 // long the failed write took.
-TEST_F(SerialPortTest, AFailedByteStopsTheRestOfTheFrameAndTellsRefusalFromTimeOut) {
+TEST_F(SerialPortTest, AFailedWriteFailsTheFrameAndTellsRefusalFromTimeOut) {
   ASSERT_EQ(port.Open(), Result::Ok);
-  wire->failWriteAt = 1;
-  EXPECT_EQ(SendFrame(port, 0x0E, 0x0100, 128), kByteFail);
-  EXPECT_EQ(wire->writes, (Writes{{0x0E}, {0x01}}));
+  wire->failWriteAt = 0;
+  EXPECT_FALSE(SendFrame(port, 0x0E, 0x0100, 128));
   EXPECT_EQ(sink.messages, Log{"2:Fail to write ORVEX_CMD_READ CMD byte!!!"});
 
   sink.messages.clear();
   wire->writes.clear();
-  wire->failWriteAt = 0;
   wire->failBySlowness = true;
-  EXPECT_EQ(SendTriple04FF(port, 0x0F), kByteFail);
-  EXPECT_EQ(wire->writes, (Writes{{0x04}}));
+  EXPECT_FALSE(SendTriple04FF(port, 0x0F));
   EXPECT_EQ(sink.messages, Log{"3:Fail to write ORVEX_CMD_READ CMD byte!!!"});
   EXPECT_TRUE(port.IsOpen());
 }

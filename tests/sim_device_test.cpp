@@ -68,6 +68,28 @@ TEST(SimDevice, RisingRtsResetsTheChipAndLosesWhatItHadNotSent) {
   EXPECT_EQ(ReadBytes(d, 5), Text("OKRDY"));
 }
 
+// Through a USB adapter a read-back arrives in packets (62, 62, 4 bytes),
+// whole and in order; only an adapter whose driver honours it takes the
+// low-latency request.
+TEST(SimDevice, AUsbAdapterCarriesRepliesInPacketsAndHonoursLowLatencyWhereItCan) {
+  sim::UsbAdapter refusing;
+  refusing.honoursLowLatency = false;
+  EXPECT_FALSE(SimDevice(LoaderChip(), sim::SimLine{50us, refusing}).RequestLowLatency());
+  EXPECT_FALSE(SimDevice(LoaderChip(), 50us).RequestLowLatency()) << "a UART on the host has no timer";
+
+  auto chip = LoaderChip();
+  Bytes data(128);
+  for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  std::copy(data.begin(), data.end(), chip->Flash(0).Data());
+  SimDevice d(chip, sim::SimLine{50us, sim::UsbAdapter{}});
+  EXPECT_TRUE(d.RequestLowLatency());
+  ASSERT_TRUE(WriteBytes(d, Frame(0x0C, 0x0000, 128)));
+  EXPECT_EQ(ReadBytes(d, 128), data);
+  ASSERT_TRUE(WriteBytes(d, {0x63}));
+  EXPECT_EQ(ReadBytes(d, 1), Bytes{0x63}) << "a lone byte leaves when the timer runs out";
+  EXPECT_TRUE(d.DrainOutput(1000ms));
+}
+
 TEST(SimDevice, DisconnectFailsEveryTransferAndWakesAWaiter) {
   auto chip = LoaderChip();
   SimDevice d(chip);

@@ -16,7 +16,7 @@ constexpr std::uint8_t kLeaveBanks = 0x01;
 
 bool SendLeaveBanks(SerialPort& port) {
   for (int attempt = 0; attempt < kReturnAttempts; ++attempt) {
-    if (port.WriteByte(kLeaveBanks) == kByteOk && port.WriteByte(kLeaveBanks) == kByteOk) return true;
+    if (port.WriteByte(kLeaveBanks) && port.WriteByte(kLeaveBanks)) return true;
   }
   return false;
 }

@@ -13,7 +13,7 @@ constexpr std::uint8_t kPattern[] = {0x80, 0xE0, 0xF8};
 bool PatternCameBack(SerialPort& port) {
   for (std::uint8_t expected : kPattern) {
     std::uint8_t got = 0;
-    if (port.ReadByte(got) != kByteOk || got != expected) return false;
+    if (!port.ReadByte(got) || got != expected) return false;
   }
   return true;
 }
@@ -44,7 +44,7 @@ CommandOutcome OnCableTest(MainWindow& w) {
   // Every round is bounded by the port's own write and read limits.
   while (Clock::now() - start <= port.Timing().cableTestLimit) {
     for (std::uint8_t b : kPattern) port.WriteByte(b);
-    if (port.PollInput() == kByteOk && PatternCameBack(port)) {
+    if (port.PollInput() && PatternCameBack(port)) {
       w.Op().Tell("Serial connection is correct!");
       return CommandOutcome::Success("cable tested");
     }

@@ -58,13 +58,13 @@ std::optional<LoaderAnswers> Handshake(MainWindow& window, SessionRecord& record
     case ReadyOutcome::BadOrNoByte2: op.Tell("Failed on receiving string RDY(2)."); return std::nullopt;
   }
   if (auto select = ModeSelectFor(record.GetChipModel(), record.GetMemoryMode())) {
-    if (port.WriteBytes(select->bytes.data(), select->bytes.size()) != kByteOk) {
+    if (!port.WriteBytes(select->bytes.data(), select->bytes.size())) {
       op.Tell(select->sendFailure);
       return std::nullopt;
     }
   }
   LoaderAnswers answers{};
-  if (port.ReadByte(answers.status) != kByteOk) {
+  if (!port.ReadByte(answers.status)) {
     op.Tell("No Response from Target Board after sending 05h,55h!!!");
     return std::nullopt;
   }

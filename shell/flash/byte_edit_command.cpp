@@ -23,7 +23,7 @@ bool ReadBytes(SerialPort& port, std::uint32_t address, std::uint32_t count, std
   if (SendFrame(port, cmd::kRead, static_cast<std::uint16_t>(address), static_cast<std::uint8_t>(count)) != 1)
     return false;
   for (std::uint32_t i = 0; i < count; ++i) {
-    if (port.ReadByte(out[i]) != kByteOk) {
+    if (!port.ReadByte(out[i])) {
       // Late bytes of this answer must not pass for the next one.
       port.PurgeInput();
       return false;
@@ -49,7 +49,7 @@ std::string ProgramSector(SerialPort& port, std::uint32_t sector, const std::uin
   if (SendFrame(port, cmd::kProgram, static_cast<std::uint16_t>(sector), kEditSectorSize & 0xFF) != 1)
     return texts.programNotSent;
   for (std::uint32_t i = 0; i < kEditSectorSize; ++i)
-    if (port.WriteByte(data[i]) != kByteOk) return "Failed to edit byte to the chip!";
+    if (!port.WriteByte(data[i])) return "Failed to edit byte to the chip!";
   return "";
 }
 
@@ -162,7 +162,7 @@ class ByteEditSession {
     if (SendFrame(port_, cmd::kErase, static_cast<std::uint16_t>(sector), 0x01) != 1)
       return Fail(texts.eraseNotSent, "erase");
     std::uint8_t status = 0;
-    if (port_.ReadByte(status) != kByteOk || status != kAck) return Lost(sector, data, texts.noStatus, "erase");
+    if (!port_.ReadByte(status) || status != kAck) return Lost(sector, data, texts.noStatus, "erase");
     w_.ProgressSetText("Writing");
     std::string failure = ProgramSector(port_, sector, data, texts);
     if (!failure.empty()) {

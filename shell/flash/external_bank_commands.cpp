@@ -20,15 +20,15 @@ const char* HalfName(bool high) { return high ? "High" : "Low"; }
 
 bool SendEnter(SerialPort& port, std::uint8_t bankSelectByte) {
   for (int attempt = 0; attempt < kAttempts; ++attempt)
-    if (port.WriteByte(kEnterBank) == kByteOk && port.WriteByte(kEnterBank) == kByteOk &&
-        port.WriteByte(bankSelectByte) == kByteOk)
+    if (port.WriteByte(kEnterBank) && port.WriteByte(kEnterBank) &&
+        port.WriteByte(bankSelectByte))
       return true;
   return false;
 }
 
 bool SendLeave(SerialPort& port) {
   for (int attempt = 0; attempt < kAttempts; ++attempt)
-    if (port.WriteByte(kLeaveBank) == kByteOk && port.WriteByte(kLeaveBank) == kByteOk) return true;
+    if (port.WriteByte(kLeaveBank) && port.WriteByte(kLeaveBank)) return true;
   return false;
 }
 

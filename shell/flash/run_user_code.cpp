@@ -30,7 +30,7 @@ CommandOutcome Execute(MainWindow& w, bool fromExternalFlash) {
     w.ResetTarget();
     port.SetLinesForExternalMode();
   } else {
-    sent = SendRunUserCode(port) == kByteOk;
+    sent = SendRunUserCode(port);
   }
   state.userCodeStarted = true;
   w.ResetChipInfo();

@@ -52,7 +52,7 @@ bool Answers11F(SerialPort& port, const std::atomic<bool>& cancel) {
   const auto listenUntil = Clock::now() + t.pollWait * 90;
   while (Clock::now() < listenUntil && !cancel.load()) {
     std::uint8_t byte = 0;
-    if (port.PollInput() == kByteOk && port.ReadByte(byte) == kByteOk && byte == 0xF7) return false;
+    if (port.PollInput() && port.ReadByte(byte) && byte == 0xF7) return false;
   }
   return SynchroniseBaud(port, t.pollWait * 110, &cancel) == SyncOutcome::Locked;
 }
@@ -70,7 +70,7 @@ CommandOutcome Leave(MainWindow& w, CommandOutcome outcome) {
 std::array<std::uint8_t, 3> QueryLegacyVersion(MainWindow& w, LegacyQueues& queues) {
   std::array<std::uint8_t, 3> answer{0xFF, 0xFF, 0xFF};
   SettleQueues(queues, w.Record()->Port().Timing().inputWait + w.Record()->Port().Timing().readCompletion);
-  if (QueuePut(queues.commandQueue, queues.commandMutex, 0x60, w.Op()) != kQueueOk) return answer;
+  if (QueuePut(queues.commandQueue, queues.commandMutex, 0x60, w.Op()) != QueueResult::Ok) return answer;
   for (std::uint8_t& byte : answer)
     if (!TakeQueuedReply(queues, w.Op(), w.Record()->Port().Timing(), w.State().operationFailed, byte)) break;
   return answer;
@@ -140,7 +140,7 @@ CommandOutcome RunLegacyDetection(MainWindow& w, const Variant& v) {
   }
 
   LegacyChip chip;
-  if (WaitForLegacyLoader(port, state.operationFailed, chip.status, &state.cancelRequested) != kByteOk) {
+  if (!WaitForLegacyLoader(port, state.operationFailed, chip.status, &state.cancelRequested)) {
     if (state.cancelRequested)
       return Leave(w, CommandOutcome::Cancelled("wait for the 1.1E loader", "nothing on the chip was changed"));
     w.Op().Tell(kNoResponse);

@@ -86,19 +86,19 @@ bool ResumeAfterInstall(MainWindow& w, const ResumeTexts& t, const LegacyChip& c
   }
   const std::uint8_t select[] = {0x05, 0x55};
   std::uint8_t status = chip.status;
-  if (port.WriteBytes(select, sizeof select) != kByteOk) mark("Failed on sending 05h & 55h to Target MCU.");
-  if (port.ReadByte(status) != kByteOk) {
+  if (!port.WriteBytes(select, sizeof select)) mark("Failed on sending 05h & 55h to Target MCU.");
+  if (!port.ReadByte(status)) {
     status = chip.status;
     if (t.fallback) op.Tell("No Response from Target Board after sending 05h,55h!");
   }
   std::uint8_t version = chip.version;
   std::uint8_t letter = 'F';
-  if (port.WriteByte(0x60) != kByteOk) {
+  if (!port.WriteByte(0x60)) {
     if (t.fallback) op.Tell("Failed to send cmd 60h to Target Board!");
-  } else if (port.ReadByte(version) != kByteOk) {
+  } else if (!port.ReadByte(version)) {
     version = chip.version;
     if (t.fallback) op.Tell("No Response from Target Board after sending cmd 60h!");
-  } else if (port.ReadByte(letter) != kByteOk) {
+  } else if (!port.ReadByte(letter)) {
     letter = 'F';
   }
 

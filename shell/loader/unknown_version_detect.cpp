@@ -37,10 +37,10 @@ CommandOutcome FinishHandshake(MainWindow& w, SessionRecord& record) {
       return Fail(w, "Failed on receiving string RDY(2).", "ready check", Result::WrongReply);
   }
   const std::uint8_t select[] = {0x05, 0x55};
-  if (port.WriteBytes(select, sizeof select) != kByteOk)
+  if (!port.WriteBytes(select, sizeof select))
     return Fail(w, "Failed on sending 05h & 55h to Target MCU.", "mode select", Result::FrameNotSent);
   std::uint8_t status = 0;
-  if (port.ReadByte(status) != kByteOk)
+  if (!port.ReadByte(status))
     return Fail(w, "No Response from Target Board after sending 05h,55h!!!", "mode select", Result::NoReply);
   const auto version = QueryVersion(port);
   if (!version) return Fail(w, "No Response from Target Board after sending 60h!!!", "version query", Result::NoReply);

@@ -234,7 +234,7 @@ void MainWindow::KeepAlive() {
   SerialPort& port = record_->Port();
   if (!port.IsLinkUp() || state_.linkBusy) return;
   std::uint8_t echo = 0;
-  if (port.WriteByte(cmd::kKeepAlive) == kByteOk && port.ReadByte(echo) == kByteOk && echo == cmd::kKeepAlive)
+  if (port.WriteByte(cmd::kKeepAlive) && port.ReadByte(echo) && echo == cmd::kKeepAlive)
     return;
   ResetChipInfo();
   state_.operationFailed = false;
