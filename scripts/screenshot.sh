@@ -4,7 +4,7 @@
 # (no display needed).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/deps.sh
+scripts/deps.sh run
 cmake -S . -B build -G Ninja >/dev/null
 cmake --build build --target brisko
 mkdir -p docs
