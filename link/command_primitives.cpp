@@ -1,5 +1,6 @@
 #include "link/command_primitives.hpp"
 
+#include <algorithm>
 #include <initializer_list>
 #include <vector>
 
@@ -32,8 +33,11 @@ bool SendFrame(SerialPort& port, std::uint8_t command, std::uint16_t address,
 bool SendFrameWithData(SerialPort& port, std::uint8_t command, std::uint16_t address,
                       std::span<const std::uint8_t> data) {
   const Frame frame = MakeFrame(command, address, static_cast<std::uint8_t>(data.size() & 0xFF));
-  std::vector<std::uint8_t> bytes(std::begin(frame.bytes), std::end(frame.bytes));
-  bytes.insert(bytes.end(), data.begin(), data.end());
+  // Sized once and filled: growing a range-built vector draws false
+  // out-of-bounds warnings from GCC 12 at -O3.
+  std::vector<std::uint8_t> bytes(sizeof frame.bytes + data.size());
+  std::copy(std::begin(frame.bytes), std::end(frame.bytes), bytes.begin());
+  std::copy(data.begin(), data.end(), bytes.begin() + sizeof frame.bytes);
   return port.WriteBytes(bytes.data(), bytes.size());
 }
 
