@@ -9,6 +9,7 @@ packages=(
   srecord binutils                  # tests convert binaries to Intel HEX with srec_cat and objcopy
   qt6-base-dev qt6-svg-dev          # the desktop window (Widgets, PrintSupport, Network, Test, Svg)
   libcli11-dev                      # brisko-cli's argument parsing
+  nlohmann-json3-dev                # brisko-cli's --json output and run log
   poppler-utils                     # tests read the text of printed PDF pages (pdftotext)
   clang-14 libclang-rt-14-dev       # the libFuzzer targets in fuzz/
 )
