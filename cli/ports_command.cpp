@@ -28,8 +28,7 @@ CommandOutcome ListPorts(CommandContext& c) {
   for (const SerialPortEntry& port : ports) PrintPort(port, c.out);
   if (ports.empty()) std::fputs("No serial ports found.\n", c.out);
   if (c.data) (*c.data)["ports"] = PortsRecord(ports);
-  CommandOutcome outcome = CommandOutcome::Success("listed " + std::to_string(ports.size()) + " ports");
-  return outcome;
+  return CommandOutcome::Success(ports.size() == 1 ? "listed 1 port" : "listed " + std::to_string(ports.size()) + " ports");
 }
 
 }  // namespace

@@ -196,8 +196,10 @@ const char* TransferStepName(Result result) {
   return "transfer";
 }
 
-Result DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress,
-                           std::size_t* skippedSectors) {
+// Both downloads into a range; with `skippedSectors` only the sectors that
+// differ are written.
+static Result DownloadToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress,
+                       std::size_t* skippedSectors) {
   const bool bank = ctx.state.ExternalBankSelected();
   const std::uint32_t unit = bank ? kBankEraseUnit : ctx.record.SectorSize(block);
   if (!PlanOrTell(ctx, file, ImageUse::DownloadRange, block, startAddress)) return Result::OverSize;
@@ -237,6 +239,15 @@ Result DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int b
     first = end;
   }
   return Result::Ok;
+}
+
+Result DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {
+  return DownloadToRange(ctx, file, block, startAddress, nullptr);
+}
+
+Result DownloadChangedSectorsToRange(FileRoutineContext& ctx, const ImageFile& file, int block,
+                                     std::uint32_t startAddress, std::size_t& skippedSectors) {
+  return DownloadToRange(ctx, file, block, startAddress, &skippedSectors);
 }
 
 Result DownloadFileToBlock(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {

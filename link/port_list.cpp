@@ -45,6 +45,21 @@ void ReadUsbAdapter(const fs::path& device, const fs::path& sys, SerialPortEntry
   }
 }
 
+// The driver of a tty's device. Newer kernels put serial-core "port" and
+// "ctrl" devices between a UART and its tty: the driver named is then the
+// one of the hardware above them.
+std::string DriverOf(const fs::path& device) {
+  std::error_code error;
+  fs::path at = fs::canonical(device, error);
+  if (error) return "";
+  for (int up = 0; up < 3; ++up, at = at.parent_path()) {
+    const fs::path driver = LinkTarget(at / "driver");
+    if (driver.empty()) return "";
+    if (driver.parent_path().parent_path().filename() != "serial-base") return driver.filename().string();
+  }
+  return "";
+}
+
 // "ttyUSB10" as ("ttyUSB", 10), for a numeric order.
 std::pair<std::string, long> NameKey(const std::string& device) {
   const std::string name = fs::path(device).filename().string();
@@ -75,7 +90,7 @@ std::vector<SerialPortEntry> ListSerialPorts(const std::map<int, std::string>& p
     SerialPortEntry entry;
     entry.device = "/dev/" + name;
     if (const auto stable = stableNames.find(name); stable != stableNames.end()) entry.byId = stable->second;
-    entry.driver = LinkTarget(folder / "device/driver").filename().string();
+    entry.driver = DriverOf(folder / "device");
     ReadUsbAdapter(folder / "device", sys, entry);
     ports.push_back(entry);
   }

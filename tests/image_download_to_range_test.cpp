@@ -36,13 +36,13 @@ TEST_F(DownloadToRange, SkipUnchangedWritesOnlyTheSectorsThatDiffer) {
   const Bytes data = Pattern(3 * 128, 7);
   rig.SetFlash(0, 0x0200, data);
   Bytes changed = data;
-  changed[200] = static_cast<char>(changed[200] ^ 0x55);
+  changed[200] ^= 0x55;
   std::size_t skipped = 0;
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("app.bin", changed), 0, 0x0200, &skipped), Result::Ok);
+  ASSERT_EQ(WithFile(brisko::DownloadChangedSectorsToRange, rig.ctx, rig.Write("app.bin", changed), 0, 0x0200u, skipped), Result::Ok);
   EXPECT_EQ(skipped, 2u);
   EXPECT_EQ(rig.Flash(0, 0x0200, 3 * 128), changed);
   EXPECT_EQ(rig.Wire(), Cat({FrameOf(0x0C, 0x0200, 0x80), FrameOf(0x0C, 0x0280, 0x80), FrameOf(0x0C, 0x0300, 0x80),
-                             FrameOf(0x0B, 0x0280, 0x01), FrameOf(0x0E, 0x0280, 0x80), changed.substr(128, 128),
+                             FrameOf(0x0B, 0x0280, 0x01), FrameOf(0x0E, 0x0280, 0x80), Bytes(changed.begin() + 128, changed.begin() + 256),
                              FrameOf(0x0C, 0x0280, 0x80)}));
 }
 

@@ -259,7 +259,8 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
     result = std::get<Result>(transfer);
   } else {
     if (dialog.skipUnchanged) skipped = 0;
-    result = DownloadFileToRange(ctx, file, 0, start.address, skipped ? &*skipped : nullptr);
+    result = skipped ? DownloadChangedSectorsToRange(ctx, file, 0, start.address, *skipped)
+                     : DownloadFileToRange(ctx, file, 0, start.address);
   }
 
   if (state.loaderUpdateInProgress && internal) {
@@ -304,7 +305,8 @@ CommandOutcome DownloadToExternalBank(MainWindow& w) {
   w.SetCaption(DownloadingCaption(dialog.fileName, " to external flash"));
   std::optional<std::size_t> skipped;
   if (dialog.skipUnchanged) skipped = 0;
-  const Result result = DownloadFileToRange(ctx, file, 0, address, skipped ? &*skipped : nullptr);
+  const Result result = skipped ? DownloadChangedSectorsToRange(ctx, file, 0, address, *skipped)
+                                : DownloadFileToRange(ctx, file, 0, address);
   return FinishTransfer(w, result, file, -1, address, skipped);
 }
 
