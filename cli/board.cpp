@@ -110,6 +110,11 @@ CommandOutcome Board::RunCommand(bool waitForBoard) {
   const auto cancelled = [&] { return cancelled_ || w.State().cancelRequested; };
   if (cancelled()) return CommandOutcome::Cancelled("detect", "nothing on the chip was changed");
   if (waitForBoard) {
+    // The next board is a new chip: the last one's link ends here, as it
+    // would when a process ends.
+    SerialPort& port = w.Record()->Port();
+    port.Close();
+    port.ClearLinkUp();
     std::fprintf(streams_.err, "Waiting for the next board%s%s (Ctrl-C ends)\n", args_.port ? " on " : "",
                  args_.port ? args_.port->c_str() : "");
     std::fflush(streams_.err);
