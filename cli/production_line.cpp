@@ -140,12 +140,14 @@ int RunLine(const CliCommand& command, const Arguments& args, std::FILE* in, std
   std::vector<std::pair<std::size_t, BoardRun>> runs;  // by board
   std::vector<nlohmann::json> records(boards.size());
   const auto finished = [&](std::size_t index, BoardRun run) {
-    if (!file.path.empty() && (!args.fileIsOutput || run.outcome.Ok()))
-      file.sha256 = FileSha256(file.path).value_or("");
+    // The file as this run left it: a station may be given a new build between boards.
+    RunFile used = file;
+    if (!used.path.empty() && (!args.fileIsOutput || run.outcome.Ok()))
+      used.sha256 = FileSha256(used.path).value_or("");
     std::lock_guard lock(mutex);
     if (args.log) {
       std::string why;
-      if (!log.Append(LogRecord(command.name, run, file, UtcNow()).dump(), why)) {
+      if (!log.Append(LogRecord(command.name, run, used, UtcNow()).dump(), why)) {
         std::fprintf(grouped ? buffers[index]->File() : err, "brisko-cli: %s\n", why.c_str());
         if (run.exit == kExitOk) run.exit = kExitFailed;
       }
@@ -156,7 +158,7 @@ int RunLine(const CliCommand& command, const Arguments& args, std::FILE* in, std
       std::fflush(args.json ? err : out);
     }
     if (args.json) {
-      nlohmann::json record = RunRecord(command.name, run, file);
+      nlohmann::json record = RunRecord(command.name, run, used);
       // A station prints each run as it ends (JSON Lines); one run of
       // several boards is one list at the end.
       if (args.repeat != 1 || !several) {

@@ -55,6 +55,7 @@ nlohmann::json RunRecord(const std::string& command, const BoardRun& run, const 
       {"exit", run.exit},
   };
   if (!o.completed.empty()) record["completed"] = o.completed;
+  if (o.skippedSectors >= 0) record["skippedSectors"] = o.skippedSectors;
   record["data"] = CommandData(command, run);
   return record;
 }
