@@ -20,6 +20,13 @@ struct Arguments {
   bool yes = false;
   std::optional<std::string> trace;
   bool saveSettings = false;        // save port, rate and crystal once a detection proved them
+  // A production line: every --port in the order given (several run in
+  // parallel), how many runs each (0: until Ctrl-C), the JSON Lines log, and
+  // JSON instead of the human lines on stdout.
+  std::vector<std::string> ports;
+  unsigned repeat = 1;
+  std::optional<std::string> log;
+  bool json = false;
 
   // The in-process simulated target instead of a port.
   std::optional<ChipModel> simulateModel;
@@ -47,6 +54,7 @@ struct Arguments {
   std::optional<std::string> editData;     // edit: the new bytes; none: only show them
   std::optional<bool> bankHigh;         // --bank low|high: run on that half of the external flash
   bool unknownVersion = false;          // detect: --unknown-version
+  bool skipUnchanged = false;           // download: --skip-unchanged
 };
 
 }  // namespace brisko::cli

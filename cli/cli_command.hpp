@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json_fwd.hpp>
+
 #include "cli/arguments.hpp"
 #include "shell/session/command_outcome.hpp"
 
@@ -22,6 +24,7 @@ struct CommandContext {
   MainWindow& window;
   const Arguments& args;
   std::FILE* out;  // results (chip information, views, calculator) go here
+  nlohmann::json* data = nullptr;  // what the command found, for --json; may be none
 };
 
 // What a command needs to know of the chip's model. The 1.1F loader does not
@@ -62,5 +65,6 @@ std::vector<CliCommand> SessionCommands();  // detect, run, baud
 std::vector<CliCommand> FlashCommands();    // download, read, save, compare, erase...
 std::vector<CliCommand> ConfigurationCommands();  // lock, remap, double-clock, edit, cable-test
 std::vector<CliCommand> LoaderCommands();   // upgrade-loader, update-loader, probex...
+std::vector<CliCommand> PortCommands();     // ports
 
 }  // namespace brisko::cli

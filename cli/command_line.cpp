@@ -8,6 +8,7 @@
 #include "cli/cli_command.hpp"
 #include "cli/command_options.hpp"
 #include "cli/configuration_commands.hpp"
+#include "cli/line_options.hpp"
 #include "shell/setup/baud_calculator.hpp"
 
 namespace brisko::cli {
@@ -32,10 +33,11 @@ const CLI::Validator kModelName(
 MemoryMode ModeCode(const std::string& text) { return text == "external" ? kExternalMemory : kInternalMemory; }
 
 void AddGlobalOptions(CLI::App& app, Arguments& a) {
-  app.add_option_function<std::string>(
-         "--port", [&a](const std::string& v) { a.port = v; },
-         "COMn, a port number (1-256), or a device path (default: the saved settings)")
+  app.add_option("--port", a.ports,
+                 "COMn, a port number (1-256), or a device path (default: the saved settings); "
+                 "repeated: the command runs on every port at once")
       ->type_name("PORT")
+      ->allow_extra_args(false)
       ->check(CLI::Validator(
           [](std::string& v) {
             std::string error;
@@ -71,6 +73,7 @@ void AddGlobalOptions(CLI::App& app, Arguments& a) {
   app.add_flag("--save-settings", a.saveSettings,
                "save port, rate and crystal as the defaults of later runs, once the chip is detected");
   AddBankOption(app, a);
+  AddLineOptions(app, a);
 
   const std::string sim = "Simulated chip";
   app.add_option_function<std::string>(
@@ -197,11 +200,13 @@ std::optional<int> ParseCommandLine(const std::vector<std::string>& argv, Argume
     return UsageError(e.what(), err);
   }
   if (args.command == "baud" && !args.crystal) return UsageError("baud needs --crystal MHZ", err);
+  if (args.ports.size() == 1) args.port = args.ports.front();
   if (args.port) {
     std::string ignored;
     args.portNumber = PortNumberOf(*args.port, ignored);
   }
   if (const std::string broken = CommandRuleBroken(app, args); !broken.empty()) return UsageError(broken, err);
+  if (const std::string broken = LineRuleBroken(args); !broken.empty()) return UsageError(broken, err);
   return std::nullopt;
 }
 

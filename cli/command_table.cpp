@@ -5,7 +5,7 @@ namespace brisko::cli {
 const std::vector<CliCommand>& CommandTable() {
   static const std::vector<CliCommand> table = [] {
     std::vector<CliCommand> all;
-    for (auto group : {SessionCommands, FlashCommands, ConfigurationCommands, LoaderCommands})
+    for (auto group : {SessionCommands, FlashCommands, ConfigurationCommands, LoaderCommands, PortCommands})
       for (CliCommand& command : group()) all.push_back(std::move(command));
     return all;
   }();

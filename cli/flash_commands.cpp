@@ -54,7 +54,11 @@ void SaveOptions(CLI::App& command, Arguments& args) {
 }  // namespace
 
 std::vector<CliCommand> FlashCommands() {
-  const auto download = [](CLI::App& c, Arguments& a) { FileAndStart(c, a, "Intel HEX (.hex) or binary file"); };
+  const auto download = [](CLI::App& c, Arguments& a) {
+    FileAndStart(c, a, "Intel HEX (.hex) or binary file");
+    c.add_flag("--skip-unchanged", a.skipUnchanged,
+               "read the range first and erase and write only the sectors that differ (block 0, external banks)");
+  };
   const auto range = [](CLI::App& c, Arguments& a) {
     AddStartOptions(c, a);
     AddRangeOption(c, a);

@@ -17,7 +17,7 @@ constexpr std::array<int, 4> kSignals = {SIGINT, SIGTERM, SIGHUP, SIGPIPE};
 
 std::atomic<int> gWriteEnd{-1};
 std::atomic<int> gInterrupts{0};
-std::atomic<const DisplacedNotice*> gNotice{nullptr};
+std::array<std::atomic<const DisplacedNotice*>, InterruptWatch::kMostNotices> gNotices{};
 
 void WriteAll(const char* text, std::size_t n) {
   while (n > 0) {
@@ -32,7 +32,9 @@ void WriteAll(const char* text, std::size_t n) {
 // notice, whose text was prepared before anything was displaced.
 void OnInterrupt(int) {
   if (gInterrupts.fetch_add(1) > 0) {
-    if (const DisplacedNotice* notice = gNotice.load()) {
+    for (const auto& slot : gNotices) {
+      const DisplacedNotice* notice = slot.load();
+      if (!notice) continue;
       const auto text = notice->ForSignalHandler();
       if (!text.empty()) {
         WriteAll("\n", 1);
@@ -53,11 +55,14 @@ void OnInterrupt(int) {
 }  // namespace
 
 InterruptWatch::InterruptWatch(std::function<void()> onFirst, const DisplacedNotice* notice)
+    : InterruptWatch(std::move(onFirst), std::vector<const DisplacedNotice*>{notice}) {}
+
+InterruptWatch::InterruptWatch(std::function<void()> onFirst, const std::vector<const DisplacedNotice*>& notices)
     : onFirst_(std::move(onFirst)) {
   if (::pipe(pipe_) != 0) return;  // no watch: a signal then ends the process as usual
   gInterrupts = 0;
   gWriteEnd = pipe_[1];
-  gNotice = notice;
+  for (std::size_t i = 0; i < gNotices.size(); ++i) gNotices[i] = i < notices.size() ? notices[i] : nullptr;
   watcher_ = std::thread([this] { Watch(); });
   for (std::size_t i = 0; i < kSignals.size(); ++i) {
     struct sigaction action {};
@@ -72,7 +77,7 @@ InterruptWatch::~InterruptWatch() {
   if (!watcher_.joinable()) return;
   for (std::size_t i = 0; i < kSignals.size(); ++i) ::sigaction(kSignals[i], &previous_[i], nullptr);
   gWriteEnd = -1;
-  gNotice = nullptr;
+  for (auto& slot : gNotices) slot = nullptr;
   [[maybe_unused]] const ssize_t written = ::write(pipe_[1], &kQuit, 1);
   watcher_.join();
   ::close(pipe_[0]);

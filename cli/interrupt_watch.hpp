@@ -4,6 +4,7 @@
 #include <array>
 #include <functional>
 #include <thread>
+#include <vector>
 
 namespace brisko {
 class DisplacedNotice;
@@ -23,6 +24,10 @@ namespace brisko::cli {
 class InterruptWatch {
  public:
   explicit InterruptWatch(std::function<void()> onFirst, const DisplacedNotice* notice = nullptr);
+  // Several boards at once: the second signal writes every notice that says
+  // something (at most kMostNotices of them).
+  InterruptWatch(std::function<void()> onFirst, const std::vector<const DisplacedNotice*>& notices);
+  static constexpr std::size_t kMostNotices = 32;
   ~InterruptWatch();
   InterruptWatch(const InterruptWatch&) = delete;
   InterruptWatch& operator=(const InterruptWatch&) = delete;

@@ -27,6 +27,7 @@ std::string WhatWasDone(const CommandOutcome& o) {
   if (o.block >= 0) text += ", block " + std::to_string(o.block);
   text += " at " + Hex(o.address);
   text += o.verified ? ", verified" : ", not verified";
+  if (o.skippedSectors >= 0) text += ", " + std::to_string(o.skippedSectors) + " unchanged sectors skipped";
   return text;
 }
 

@@ -129,6 +129,7 @@ bool TerminalOperator::ChooseFileAndSector(FileSectorDialog& dialog) {
   if (!entry) return false;
   dialog.chosen = *entry;
   dialog.fileName = *args_.file;
+  dialog.skipUnchanged = args_.skipUnchanged;
   return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <vector>
 
 #include "image/image_file.hpp"
 #include "link/report_texts.hpp"
@@ -195,7 +196,10 @@ const char* TransferStepName(Result result) {
   return "transfer";
 }
 
-Result DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {
+// Both downloads into a range; with `skippedSectors` only the sectors that
+// differ are written.
+static Result DownloadToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress,
+                       std::size_t* skippedSectors) {
   const bool bank = ctx.state.ExternalBankSelected();
   const std::uint32_t unit = bank ? kBankEraseUnit : ctx.record.SectorSize(block);
   if (!PlanOrTell(ctx, file, ImageUse::DownloadRange, block, startAddress)) return Result::OverSize;
@@ -206,12 +210,44 @@ Result DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int b
   const Result loaded = LoadImage(file, 0, length, padded, data, ctx.messages);
   if (loaded != Result::Ok) return loaded;
 
-  const Result erased = ctx.engine.EraseSectors(startAddress, unit, static_cast<std::uint32_t>(padded / unit));
-  if (erased != Result::Ok) return erased == Result::Cancelled ? erased : Result::Failed;
   const std::uint32_t chunk = bank ? kBankChunk : unit;
-  const Result programmed = ctx.engine.ProgramRange(startAddress, chunk, data.Data(), padded);
-  if (programmed != Result::Ok) return programmed == Result::Cancelled ? programmed : Result::ProgramFailed;
+  const auto sectors = static_cast<std::uint32_t>(padded / unit);
+  // Which sectors to write: all, or those whose bytes on the chip differ.
+  std::vector<bool> differs(sectors, true);
+  if (skippedSectors) {
+    std::vector<std::uint8_t> onChip(padded);
+    const Result read = ctx.engine.ReadRange(onChip.data(), startAddress, padded, chunk);
+    if (read != Result::Ok) return read == Result::Cancelled ? read : Result::NoReply;
+    for (std::uint32_t s = 0; s < sectors; ++s)
+      differs[s] = !std::equal(onChip.begin() + s * unit, onChip.begin() + (s + 1) * unit, data.Data() + s * unit);
+    *skippedSectors = static_cast<std::size_t>(std::count(differs.begin(), differs.end(), false));
+  }
+  // Each run of sectors to write is erased, then programmed and verified.
+  for (std::uint32_t first = 0; first < sectors;) {
+    if (!differs[first]) {
+      ++first;
+      continue;
+    }
+    std::uint32_t end = first;
+    while (end < sectors && differs[end]) ++end;
+    const std::uint32_t address = startAddress + first * unit;
+    const Result erased = ctx.engine.EraseSectors(address, unit, end - first);
+    if (erased != Result::Ok) return erased == Result::Cancelled ? erased : Result::Failed;
+    const Result programmed =
+        ctx.engine.ProgramRange(address, chunk, data.Data() + std::size_t(first) * unit, std::size_t(end - first) * unit);
+    if (programmed != Result::Ok) return programmed == Result::Cancelled ? programmed : Result::ProgramFailed;
+    first = end;
+  }
   return Result::Ok;
+}
+
+Result DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {
+  return DownloadToRange(ctx, file, block, startAddress, nullptr);
+}
+
+Result DownloadChangedSectorsToRange(FileRoutineContext& ctx, const ImageFile& file, int block,
+                                     std::uint32_t startAddress, std::size_t& skippedSectors) {
+  return DownloadToRange(ctx, file, block, startAddress, &skippedSectors);
 }
 
 Result DownloadFileToBlock(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress) {

@@ -34,6 +34,11 @@ Result OpenImageFor(FileRoutineContext& ctx, ImageFile& file, const std::string&
 // read-back came short; NoMemory; Cancelled between two sectors or chunks
 // (nothing told for it). Each value names one step (TransferStepName).
 Result DownloadFileToRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress);
+// DownloadFileToRange that reads the range first and erases and writes only
+// the sectors whose bytes differ (NoReply when that read came short);
+// `skippedSectors` receives how many were left as they were.
+Result DownloadChangedSectorsToRange(FileRoutineContext& ctx, const ImageFile& file, int block,
+                                     std::uint32_t startAddress, std::size_t& skippedSectors);
 Result DownloadFileToBlock(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress);
 Result DownloadFileToBlock1(FileRoutineContext& ctx, const ImageFile& file, std::uint32_t startAddress);
 Result CompareFileWithRange(FileRoutineContext& ctx, const ImageFile& file, int block, std::uint32_t startAddress,

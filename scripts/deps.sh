@@ -10,6 +10,7 @@ run_packages=(
   g++ cmake ninja-build pkg-config  # compiler and build
   qt6-base-dev qt6-svg-dev          # the desktop window (Widgets, PrintSupport, Network, Svg)
   libcli11-dev                      # brisko-cli's and brisko-sim's argument parsing
+  nlohmann-json3-dev                # brisko-cli's --json output and run log
 )
 test_packages=(
   libgtest-dev googletest           # unit tests (Qt Test comes with qt6-base-dev)

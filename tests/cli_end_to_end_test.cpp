@@ -5,6 +5,7 @@
 #include <chrono>
 #include <filesystem>
 #include <future>
+#include <nlohmann/json.hpp>
 #include <random>
 #include <string>
 #include <vector>
@@ -74,6 +75,11 @@ TEST_F(CliTest, UsageErrorsExitTwoAndSayWhy) {
       {{"--simulate", "KT540", "--sim-loader", "1.1E", "detect"}, "loader 1.1E exists only on the KT410 and KT420"},
       {{"--simulate", "KT540", "--sim-security", "FF", "detect"}, "bits 7..5 of the status byte"},
       {{"--simulate", "KT540", "--sim-fault", "refuse-erase:4294967297", "detect"}, "refuse-erase"},
+      // Several ports, stations and logs.
+      {{"--port", "COM1", "--port", "com1", "--port", "COM1", "--model", "KT540", "detect"}, "--port COM1 is given twice"},
+      {{"--port", "COM1", "--port", "COM2", "--model", "KT540", "--save-settings", "detect"}, "saves one port"},
+      {{"--repeat", "2", "baud", "--crystal", "12"}, "baud detects no chip"},
+      {{"--simulate", "KT540", "--log", missing + "/run.log", "detect"}, "cannot write the log " + missing},
       // Byte edit: 1-4 digits of address, bytes of 1-2 digits, nothing guessed.
       {{"--simulate", "KT540", "edit", "12345", "11"}, "\"12345\" is not an address of 1 to 4 hexadecimal digits"},
       {{"--simulate", "KT540", "edit", "03E6x", "11"}, "\"03E6x\" is not an address"},
@@ -147,6 +153,27 @@ TEST_F(CliTest, SimulatedChipCommands) {
   EXPECT_EQ(cut.exitCode, 0);
   EXPECT_TRUE(Has(cut.err, "OrvexBslComDft.txt is ignored: "));
   EXPECT_EQ(test::ReadFile(files.Path("config/brisko/OrvexBslComDft.txt")), "COM2$BAUD9600$CRY");
+
+  // Stations, logs and JSON on the simulated chip.
+  const std::string log = files.Path("station.log");
+  const struct { Args args; int exit; const char* out; const char* err; std::size_t logLines; } line[] = {
+      {{"--simulate", "KT540", "--repeat", "3", "--log", log, "detect"}, 0, "\nPORT ", "Waiting for the next board", 3},
+      {{"--simulate", "KT540", "--port", "COM1", "--port", "COM2", "detect"}, 0, "==> COM2 <==", "", 3},
+      {{"--simulate", "KT540", "--log", "/dev/full", "detect"}, 1, "detect: found",
+       "the log line is lost: /dev/full: No space left on device", 3},
+      {{"--simulate", "KT540", "--json", "--log", log, "detect"}, 0, "{\"address\":null,", "Chip Type: KT540", 4},
+      {{"ports"}, 0, "/dev/pts/9 (COM9)", "", 4},
+  };
+  std::filesystem::create_directories(files.Path("config/brisko"));
+  test::WriteFile(files.Path("config/brisko/ports.conf"), "COM9=/dev/pts/9\n");
+  for (const auto& row : line) {
+    auto r = Cli(row.args);
+    EXPECT_EQ(r.exitCode, row.exit) << testing::PrintToString(row.args) << r.err;
+    EXPECT_TRUE(Has(r.out, row.out));
+    EXPECT_TRUE(Has(r.err, row.err));
+    EXPECT_EQ(test::Lines(test::ReadFile(log)).size(), row.logLines);
+  }
+  EXPECT_EQ(nlohmann::json::parse(Cli({"--simulate", "KT410", "--json", "detect"}).out)["data"]["chip"]["type"], "KT410");
 
   auto baud = Cli({"baud", "--crystal", "12"});
   EXPECT_EQ(baud.exitCode, 0) << baud.err;
@@ -228,6 +255,53 @@ TEST_F(CliOnPtyTest, SavedSettingsAreDefaultsAndReplacedOnlyWhenAsked) {
   EXPECT_TRUE(Has(test::ReadFile(files.Path("config/Orvex/Brisko.conf")), "COMMPORT=5\n"));
   EXPECT_EQ(Cli({"--model", "KT540", "--port", "COM6", "--save-settings", "detect"}).exitCode, 1);  // no board there
   EXPECT_EQ(test::ReadFile(settings), "COM5$BAUD9600$CRYSTAL12.000000$$");
+}
+
+// A production line: several boards at once (one of them silent), a line in
+// the log per board, one JSON object per command, and a re-flash that
+// writes the one sector that changed.
+TEST_F(CliOnPtyTest, SeveralBoardsLogJsonAndSkipUnchanged) {
+  const std::string second = files.Path("tty2");
+  test::BackgroundProcess sim2(Args{BRISKO_SIM_PATH, "--model", "KT540", "--link", second, "--quiet"});
+  ASSERT_FALSE(sim2.ReadLine(10s).empty());
+  const int silent = ::posix_openpt(O_RDWR | O_NOCTTY);  // a board that never answers
+  ASSERT_TRUE(silent >= 0 && ::grantpt(silent) == 0 && ::unlockpt(silent) == 0);
+  const std::string mute = ::ptsname(silent);
+  std::string image(3 * 1024, '\0');
+  std::mt19937 random(9);
+  for (char& c : image) c = static_cast<char>(random() % 0xFF);
+  const std::string file = files.Write("app.bin", image);
+  const std::string log = files.Path("run.log");
+
+  // The scaled program gives up on the silent board within seconds.
+  auto gang = test::RunProcess({BRISKO_CLI_SCALED_PATH, "--port", link, "--port", mute, "--port", second, "--model",
+                                "KT540", "--yes", "--log", log, "--json", "download", file},
+                               60s);
+  ::close(silent);
+  EXPECT_EQ(gang.exitCode, 1) << gang.err;
+  const auto list = nlohmann::json::parse(gang.out);  // stdout is the JSON alone
+  ASSERT_EQ(list.size(), 3u) << gang.out;
+  EXPECT_EQ(list[0]["outcome"], "succeeded");
+  EXPECT_EQ(list[1]["port"], mute);
+  EXPECT_EQ(list[1]["outcome"], "failed");
+  EXPECT_EQ(list[2]["outcome"], "succeeded");
+  EXPECT_EQ(list[2]["bytes"], image.size());
+  for (const std::string& port : {link, mute, second}) EXPECT_TRUE(Has(gang.err, "==> " + port + " <==\n"));
+  const auto lines = test::Lines(test::ReadFile(log));
+  ASSERT_EQ(lines.size(), 3u);
+  for (const std::string& line : lines) {
+    const auto entry = nlohmann::json::parse(line);
+    EXPECT_EQ(entry["sha256"], list[0]["sha256"]);
+    EXPECT_EQ(entry["model"], entry["port"] == mute ? nlohmann::json() : nlohmann::json("KT540"));
+    EXPECT_EQ(entry["outcome"], entry["port"] == mute ? "failed" : "succeeded");
+  }
+
+  image[1500] = static_cast<char>(image[1500] ^ 0x33);  // the file's 12th sector changes
+  test::WriteFile(file, image);
+  auto again = OnPty({"download", file, "--skip-unchanged"});
+  EXPECT_EQ(again.exitCode, 0) << again.err;
+  EXPECT_TRUE(Has(again.out, "verified, 23 unchanged sectors skipped"));
+  EXPECT_EQ(OnPty({"compare", file, "--sector", "0"}).exitCode, 0);
 }
 
 // Ctrl-C, SIGTERM (a `timeout`, a service manager) and SIGHUP (a closed

@@ -30,6 +30,22 @@ TEST_F(DownloadToRange, HundredBytesEraseOneSectorAndProgramOnePaddedChunk) {
   EXPECT_TRUE(rig.messages.messages.empty());
 }
 
+// Skipping unchanged sectors: the range is read first, and only the sector
+// that differs is erased, written and verified.
+TEST_F(DownloadToRange, SkipUnchangedWritesOnlyTheSectorsThatDiffer) {
+  const Bytes data = Pattern(3 * 128, 7);
+  rig.SetFlash(0, 0x0200, data);
+  Bytes changed = data;
+  changed[200] ^= 0x55;
+  std::size_t skipped = 0;
+  ASSERT_EQ(WithFile(brisko::DownloadChangedSectorsToRange, rig.ctx, rig.Write("app.bin", changed), 0, 0x0200u, skipped), Result::Ok);
+  EXPECT_EQ(skipped, 2u);
+  EXPECT_EQ(rig.Flash(0, 0x0200, 3 * 128), changed);
+  EXPECT_EQ(rig.Wire(), Cat({FrameOf(0x0C, 0x0200, 0x80), FrameOf(0x0C, 0x0280, 0x80), FrameOf(0x0C, 0x0300, 0x80),
+                             FrameOf(0x0B, 0x0280, 0x01), FrameOf(0x0E, 0x0280, 0x80), Bytes(changed.begin() + 128, changed.begin() + 256),
+                             FrameOf(0x0C, 0x0280, 0x80)}));
+}
+
 TEST_F(DownloadToRange, HexFileIsConvertedInMemoryWithNothingLeftInTheUsersFolders) {
   // 16 bytes at 0100h: a 272-byte image, so three sectors from 0200h.
   const std::string hex = rig.Write("fw.HEX", std::string(":10010000000102030405060708090A0B0C0D0E0F77\n:00000001FF\n"));

@@ -10,6 +10,7 @@
 #include "link/result_codes.hpp"
 #include "support/result_print.hpp"
 #include "image/intel_hex_image.hpp"
+#include "image/sha256.hpp"
 #include "support/recording_sink.hpp"
 #include "support/temp_dir.hpp"
 
@@ -129,6 +130,27 @@ TEST(ImageFileTest, ReadsWholeInMemoryAndRefusesWhatCannotBeWritten) {
   ASSERT_TRUE(image.Read(0, bytes, 3));
   EXPECT_EQ(std::string(bytes, bytes + 3), std::string("\xFF\x11\x22", 3));
   EXPECT_FALSE(image.Read(1, bytes, 3));  // past the image
+}
+
+// The digests that name a downloaded file in the run log: the standard's
+// messages, across the 55/56-byte padding edge, and a file read in pieces.
+TEST(ImageFileTest, Sha256OfKnownMessagesAndFiles) {
+  const struct { std::string message; const char* digest; } rows[] = {
+      {"", "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855"},
+      {"abc", "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"},
+      {"abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq",
+       "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1"},
+      {std::string(1000000, 'a'), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0"},
+  };
+  test::TempDir dir;
+  for (const auto& row : rows) {
+    Sha256 sha;
+    sha.Add(row.message.data(), row.message.size());
+    EXPECT_EQ(sha.HexDigest(), row.digest) << row.message.size();
+    test::WriteFile(dir.File("m.bin"), row.message);
+    EXPECT_EQ(FileSha256(dir.File("m.bin")), row.digest);
+  }
+  EXPECT_EQ(FileSha256(dir.File("missing.bin")), std::nullopt);
 }
 
 }  // namespace

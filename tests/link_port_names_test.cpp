@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <optional>
 
+#include "link/port_list.hpp"
 #include "link/port_names.hpp"
 #include "link/user_paths.hpp"
 #include "support/temp_dir.hpp"
@@ -34,6 +35,55 @@ TEST(PortNamesTest, ComNamesThePortMapAndHowANameBecomesADevice) {
   EXPECT_EQ(ResolvePortName("COM5", map), "/dev/ttyUSB0");
   EXPECT_EQ(ResolvePortName("COM1", map), "/dev/ttyS0");
   EXPECT_EQ(ResolvePortName("/dev/pts/3", map), "/dev/pts/3");
+}
+
+// The ports of a fake /sys and /dev: ttys without a device (a console, a
+// pty) and legacy ttyS ports without a UART are left out; USB adapters come
+// first, with their by-id names; mapped devices are listed even when the
+// kernel does not list them.
+TEST(PortNamesTest, PortListReadsTheKernelsTtys) {
+  namespace fs = std::filesystem;
+  test::TempDir root;
+  const auto file = [&](const std::string& path, const std::string& text) {
+    fs::create_directories(fs::path(root.File(path)).parent_path());
+    test::WriteFile(root.File(path), text + "\n");
+  };
+  const auto link = [&](const std::string& path, const std::string& target) {
+    fs::create_directories(fs::path(root.File(path)).parent_path());
+    fs::create_directory_symlink(target, root.File(path));
+  };
+  const std::string usb = "sys/devices/pci0000:00/usb1/1-2";
+  file(usb + "/idVendor", "0403");
+  file(usb + "/idProduct", "6001");
+  file(usb + "/serial", "A10K3Q");
+  file(usb + "/manufacturer", "FTDI");
+  file(usb + "/product", "FT232R USB UART");
+  file(usb + "/1-2:1.0/ttyUSB10/x", "");
+  file("sys/bus/usb-serial/drivers/ftdi_sio/x", "");
+  link(usb + "/1-2:1.0/ttyUSB10/driver", "../../../../../../bus/usb-serial/drivers/ftdi_sio");
+  link("sys/class/tty/ttyUSB10/device", "../../../devices/pci0000:00/usb1/1-2/1-2:1.0/ttyUSB10");
+  file("sys/devices/pnp0/00:05/x", "");
+  link("sys/class/tty/ttyS0/device", "../../../devices/pnp0/00:05");
+  file("sys/class/tty/ttyS0/type", "4");
+  link("sys/class/tty/ttyS7/device", "../../../devices/pnp0/00:05");
+  file("sys/class/tty/ttyS7/type", "0");  // no UART behind it
+  file("sys/class/tty/tty0/dev", "4:0");
+  file("dev/ttyUSB10", "");
+  link("dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3Q-if00-port0", "../../ttyUSB10");
+
+  const auto ports = ListSerialPorts(
+      {{5, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3Q-if00-port0"}, {2, "/dev/pts/4"}, {1, "/dev/ttyS0"}},
+      root.Path());
+  ASSERT_EQ(ports.size(), 3u);
+  EXPECT_EQ(ports[0].device, "/dev/ttyUSB10");
+  EXPECT_EQ(ports[0].byId, "/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A10K3Q-if00-port0");
+  EXPECT_EQ(ports[0].driver, "ftdi_sio");
+  EXPECT_EQ(ports[0].usbId + " " + ports[0].usbSerial + " " + ports[0].description,
+            "0403:6001 A10K3Q FTDI FT232R USB UART");
+  EXPECT_EQ(ports[0].comNames, std::vector<std::string>{"COM5"});
+  EXPECT_EQ(ports[1].device + " " + ports[1].usbId + ports[1].comNames.at(0), "/dev/ttyS0 COM1");
+  EXPECT_EQ(ports[2].device + " " + ports[2].comNames.at(0), "/dev/pts/4 COM2");
+  EXPECT_TRUE(ListSerialPorts({}, root.File("nothing")).empty());
 }
 
 // Each save replaces the whole map through a new file: a refused device or a

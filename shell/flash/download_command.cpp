@@ -145,7 +145,7 @@ std::variant<Result, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow&
 }
 
 CommandOutcome FinishTransfer(MainWindow& w, Result result, const ImageFile& file, int block,
-                              std::uint32_t address) {
+                              std::uint32_t address, const std::optional<std::size_t>& skipped = std::nullopt) {
   if (result == Result::Cancelled) return CommandOutcome::Cancelled("program");
   if (result != Result::Ok) {
     w.State().operationFailed = true;
@@ -156,6 +156,7 @@ CommandOutcome FinishTransfer(MainWindow& w, Result result, const ImageFile& fil
   done.address = address;
   done.block = block;
   done.verified = true;
+  if (skipped) done.skippedSectors = static_cast<long>(*skipped);
   return done;
 }
 
@@ -243,6 +244,7 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
   w.SetCaption(DownloadingCaption(dialog.fileName, ""));
   Result result = Result::Failed;
   std::string recoveryPath;
+  std::optional<std::size_t> skipped;  // only the block-0 range reads what is there first
   if (!internal) {
     result = DownloadFileToBlock(ctx, file, start.block, start.address);
   } else if (start.block == 1) {
@@ -256,7 +258,9 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
     }
     result = std::get<Result>(transfer);
   } else {
-    result = DownloadFileToRange(ctx, file, 0, start.address);
+    if (dialog.skipUnchanged) skipped = 0;
+    result = skipped ? DownloadChangedSectorsToRange(ctx, file, 0, start.address, *skipped)
+                     : DownloadFileToRange(ctx, file, 0, start.address);
   }
 
   if (state.loaderUpdateInProgress && internal) {
@@ -266,7 +270,7 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
     w.Op().Tell(kBslErased);
     w.RequestClose();
   }
-  CommandOutcome outcome = FinishTransfer(w, result, file, start.block, start.address);
+  CommandOutcome outcome = FinishTransfer(w, result, file, start.block, start.address, skipped);
   // A cancel that came while the programmer displaced block 0 waited for the
   // section's end: the command then says what it completed.
   if (outcome.Ok() && internal && start.block == 1 && state.cancelRequested)
@@ -299,7 +303,11 @@ CommandOutcome DownloadToExternalBank(MainWindow& w) {
   if (!w.Op().Ask(kEraseQuestion)) return CommandOutcome::Declined();
 
   w.SetCaption(DownloadingCaption(dialog.fileName, " to external flash"));
-  return FinishTransfer(w, DownloadFileToRange(ctx, file, 0, address), file, -1, address);
+  std::optional<std::size_t> skipped;
+  if (dialog.skipUnchanged) skipped = 0;
+  const Result result = skipped ? DownloadChangedSectorsToRange(ctx, file, 0, address, *skipped)
+                                : DownloadFileToRange(ctx, file, 0, address);
+  return FinishTransfer(w, result, file, -1, address, skipped);
 }
 
 }  // namespace brisko

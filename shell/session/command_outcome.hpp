@@ -47,6 +47,7 @@ struct CommandOutcome {
   std::uint32_t address = 0;
   int block = -1;         // 0 or 1; -1 for neither (external bank, whole chip)
   bool verified = false;  // every written byte was read back and matched
+  long skippedSectors = -1;  // sectors a download found unchanged and left; -1: all were written
 
   bool Ok() const { return kind == OutcomeKind::Succeeded; }
 

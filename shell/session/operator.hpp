@@ -21,6 +21,8 @@ struct FileSectorDialog {
   std::vector<std::string> entries;
   std::string fileName;
   int chosen = 0;
+  // Downloads: read the range first and write only the sectors that differ.
+  bool skipUnchanged = false;
 
   // The operator's choice lies inside the list.
   bool Valid() const { return chosen >= 0 && static_cast<std::size_t>(chosen) < entries.size(); }
