@@ -9,6 +9,7 @@
 #include "gui/brisko_window.hpp"
 #include "gui/demo_read.hpp"
 #include "gui/single_instance.hpp"
+#include "gui/version_text.hpp"
 #include "link/posix_serial_device.hpp"
 #include "shell/setup/user_places.hpp"
 #include "sim/sim_device.hpp"
@@ -19,7 +20,7 @@ using namespace brisko;
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("brisko"));
-  QApplication::setApplicationVersion(QStringLiteral("0.1.0"));
+  QApplication::setApplicationVersion(gui::BriskoVersion());
   QApplication::setDesktopFileName(QStringLiteral("brisko"));
   const gui::AppOptions options = gui::ParseAppOptions(QApplication::arguments());
   if (options.exitNow) return 0;
@@ -30,7 +31,10 @@ int main(int argc, char** argv) {
 
   // A picture of the window is no second copy.
   gui::SingleInstance single(options.instanceName);
-  if (options.screenshot.isEmpty() && !single.BecomePrimary()) return 0;
+  if (options.screenshot.isEmpty() && !single.BecomePrimary()) {
+    std::fprintf(stderr, "brisko: already running; brought the open window to the front\n");
+    return 0;
+  }
 
   // The same places and port resolution as brisko-cli; a simulated chip
   // leaves the saved port, rate and crystal alone unless asked.

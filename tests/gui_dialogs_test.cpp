@@ -303,6 +303,7 @@ class DialogsTest : public QObject {
     form.StartCombo()->setCurrentIndex(2);
     OnNextModal<QFileDialog>([file](QFileDialog* browser) {
       QCOMPARE(browser->fileMode(), QFileDialog::ExistingFile);
+      QCOMPARE(browser->nameFilters(), (QStringList{"Intel HEX (*.hex *.ihx)", "Binary (*.bin)", "All files (*)"}));
       browser->selectFile(QString::fromStdString(file));
       static_cast<QDialog*>(browser)->accept();  // what its Open/Save button does
     });

@@ -15,7 +15,14 @@
 #include "gui/dialogs/byte_edit_form.hpp"
 #include "gui/dialogs/comm_setup_form.hpp"
 #include "gui/dialogs/menu_forms.hpp"
+#include "gui/command_gate.hpp"
+#include "gui/file_drop.hpp"
+#include "gui/log_pane.hpp"
 #include "gui/memory_view.hpp"
+#include "gui/outcome_text.hpp"
+#include "gui/recent_files.hpp"
+#include "gui/window_fit.hpp"
+#include "gui/window_settings.hpp"
 #include "gui/progress_layout.hpp"
 #include "link/port_names.hpp"
 #include "shell/session/window_state.hpp"
@@ -178,6 +185,136 @@ class WindowTest : public QObject {
     QVERIFY(!d.window.isVisible());
   }
 
+  // Cancel, by the button or by Esc, while a download waits in its dialog:
+  // the download stops at its next safe point, a block-1 download with block
+  // 0 put back, and the status says what was done. Meanwhile what cannot
+  // start is disabled and a click on it says why.
+  void cancelStopsAtASafePointAndSaysWhatWasDone_data() {
+    QTest::addColumn<bool>("byEscape");
+    QTest::addColumn<int>("model");
+    QTest::addColumn<int>("entry");
+    QTest::newRow("Esc, KT540 block 0") << true << int(kKT540) << 0;
+    QTest::newRow("Cancel button, KT410 block 1 at F400h") << false << int(kKT410) << 128 + 16;
+  }
+  void cancelStopsAtASafePointAndSaysWhatWasDone() {
+    QFETCH(bool, byEscape);
+    QFETCH(int, model);
+    QFETCH(int, entry);
+    WindowDriver d(test::ChipConfig(model));
+    QVERIFY(d.Detect());
+    const Bytes block0 = test::Pattern(0x4000, 3);
+    d.SetFlash(0, 0, block0);
+    const Bytes block1 = d.Flash(1, 0, 0x800);
+    const std::string file = d.Path("image.bin");
+    test::WriteFile(file, std::string(0x400, 'x'));
+    QString shownWhileBusy;
+    d.answers.onFileAndSector = [&](FileSectorDialog& f) {
+      f.fileName = file;
+      f.chosen = entry;
+      QMetaObject::invokeMethod(&d.window, [&] {
+        auto* read = d.window.findChild<QRadioButton*>(QStringLiteral("Read"));
+        QVERIFY(!read->isEnabled());
+        QVERIFY(!d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
+        QVERIFY(d.MenuItem(QStringLiteral("Exit"))->isEnabled());
+        QTest::mouseClick(read, Qt::LeftButton, {}, QPoint(8, read->height() / 2));
+        QVERIFY(!read->isChecked());
+        shownWhileBusy = d.window.findChild<QLabel*>(QStringLiteral("messagePane"))->text();
+        if (byEscape)
+          QTest::keyClick(&d.window, Qt::Key_Escape);
+        else
+          QTest::mouseClick(d.window.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+      }, Qt::BlockingQueuedConnection);
+      return true;
+    };
+    d.replies = {true, true};
+    d.window.activateWindow();  // Esc is the window's own key
+    QVERIFY(QTest::qWaitForWindowActive(&d.window));
+    QVERIFY(d.ClickButton(QStringLiteral("Download")));
+    QCOMPARE(shownWhileBusy, QString::fromUtf8(gui::CommandGate::kBusyReason));
+    const CommandOutcome& outcome = d.window.LastOutcome();
+    QCOMPARE(int(outcome.kind), int(OutcomeKind::Cancelled));
+    QCOMPARE(d.Field("iapStatus"), gui::OutcomeText(QStringLiteral("Download"), outcome));
+    QVERIFY(d.Field("iapStatus").startsWith(QStringLiteral("Download: cancelled")));
+    QVERIFY(d.window.Log().Text().contains(QStringLiteral("Cancel asked")));
+    QCOMPARE(d.Flash(0, 0, block0.size()), block0);  // nothing displaced is left out
+    QCOMPARE(d.Flash(1, 0, block1.size()), block1);  // and the file was not written
+    // Every command of the window can start again, and Cancel has nothing to stop.
+    for (QAction* menu : d.window.menuBar()->actions())
+      for (QAction* item : menu->menu()->actions())
+        if (!item->isSeparator() && !item->menu()) QVERIFY2(item->isEnabled(), qPrintable(item->text()));
+    const auto buttons = d.window.Shell().Snapshot().buttons;
+    int i = 0;
+    for (const char* name : {"Download", "Dnload/Run UserCode", "Read", "Sector Erase", "Chip Erase", "Lock Chip",
+                             "Memory Remap"})
+      QVERIFY2(d.window.findChild<QAbstractButton*>(QString::fromUtf8(name))->isEnabled() == buttons[i++], name);
+    for (const char* name : {"RESET", "2xCLK", "TEST"}) QVERIFY2(d.window.findChild<QAction*>(name)->isEnabled(), name);
+    QVERIFY(!d.window.findChild<QPushButton*>(QStringLiteral("cancelButton"))->isEnabled());
+  }
+
+  // A dropped image file, and a recent one, open the download dialog with
+  // the file filled in; files chosen there are kept for the next start.
+  void dropAndRecentFilesOpenTheDownloadDialog() {
+    for (const auto& [name, taken] : {std::pair{"a.hex", true}, {"B.IHX", true}, {"c.bin", true}, {"d.txt", false}}) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/") + QString::fromUtf8(name))});
+      QCOMPARE(gui::DroppedImageFile(&data).isEmpty(), !taken);
+    }
+    Detected d;
+    const std::string file = d.Path("dropped.hex");
+    test::WriteFile(file, ":0400000001020304F2\n:00000001FF\n");
+    std::vector<std::string> offered;
+    d.answers.onFileAndSector = [&offered](FileSectorDialog& f) {
+      offered.push_back(f.fileName);
+      f.chosen = 0;
+      return true;
+    };
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&d.window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+    d.replies = {true};
+    QVERIFY(d.Run([&] { QApplication::sendEvent(&d.window, &drop); }));
+    QCOMPARE(d.Flash(0, 0, 4), (Bytes{1, 2, 3, 4}));
+
+    const QString kept = QString::fromStdString(file);
+    QCOMPARE(gui::RecentFiles(gui::OpenWindowSettings(d.dirs.Places()).get()).Files(), QStringList{kept});
+    auto* recent = d.window.menuBar()->findChild<QMenu*>(QStringLiteral("recentFiles"));
+    QVERIFY(recent && recent->actions().size() == 1);
+    d.replies = {false};
+    QVERIFY(d.Run([recent] { recent->actions().first()->trigger(); }));
+    QCOMPARE(offered, std::vector<std::string>(2, file));
+    QVERIFY(d.RunMenu(QStringLiteral("&Compare")));  // a drop fills in one dialog only
+    QCOMPARE(offered.back(), std::string());
+  }
+
+  // The log holds every box and outcome of the session with the reason of
+  // each failure, is saved as it shows, and is shown at the next start when
+  // it was shown last.
+  void logPaneRecordsTheSessionAndIsRemembered() {
+    WindowDriver d(test::ChipConfig(kKT540));
+    QVERIFY(d.window.Log().isHidden());
+    QVERIFY(d.ClickButton(QStringLiteral("Read")));  // no chip detected yet
+    QVERIFY(d.Detect());
+    const QString log = d.window.Log().Text();
+    for (const char* line : {"] No target board has been located!!!", "] Read: refused", "] Click on OK then Reset MCU",
+                             "          to Detect Baud & Chip", "] Detect Target MCU for Firmware1.1F and RS232 Config.: "})
+      QVERIFY2(log.contains(QString::fromUtf8(line)), line);
+    QString whyNot;
+    const QString saved = QString::fromStdString(d.Path("session.log"));
+    QVERIFY(d.window.Log().SaveTo(saved, whyNot));
+    QCOMPARE(QString::fromStdString(test::ReadFile(saved.toStdString())), log + QLatin1Char('\n'));
+    QVERIFY(!d.window.Log().SaveTo(QString::fromStdString(d.Path("no/such/dir/x.log")), whyNot));
+
+    d.MenuItem(QStringLiteral("Show &Log"))->trigger();
+    QVERIFY(!d.window.Log().isHidden());
+    auto settings = gui::OpenWindowSettings(d.dirs.Places());
+    gui::LogPane next(settings.get());
+    next.Restore();
+    QVERIFY(!next.isHidden());
+  }
+
   void closingWaitsForTheRunningCommand() {
     WindowDriver d(test::ChipConfig(kKT540));
     std::promise<void> release;
@@ -265,7 +402,7 @@ class WindowTest : public QObject {
     if (legacy) {
       d.dialogActs.clear();  // the 1.1E detection opens the port it has, without the set-up
       d.replies = {true};
-      QVERIFY(d.RunMenu(QStringLiteral("&Detect Target MCU for Firmware1.1E and Upgrade to 1.1F (EA#=1)")));
+      QVERIFY(d.RunMenu(QStringLiteral("Detect Target MCU for Firmware1.1&E and Upgrade to 1.1F (EA#=1)")));
       QVERIFY(Has(d.messages, "Upgrade Bootstrap Loader from 1.1E to 1.1F Completed!"));
       QCOMPARE(d.Field("fwVersion"), QStringLiteral("v1.1F"));
       QVERIFY(d.target->LoaderIntact());
@@ -339,22 +476,6 @@ class WindowTest : public QObject {
     QTRY_COMPARE_WITH_TIMEOUT(d.Field("chipType"), QString(), 60000);
     QCOMPARE(d.Field("securityText"), QString::fromUtf8(kUnknownSecurityText));
     QVERIFY(!d.window.Shell().Record()->Port().IsLinkUp());
-  }
-
-  void everyCommandOfTheWindowIsEnabled() {
-    WindowDriver d(test::ChipConfig(kKT540));
-    for (QAction* menu : d.window.menuBar()->actions())
-      for (QAction* item : menu->menu()->actions())
-        if (!item->isSeparator()) QVERIFY2(item->isEnabled(), qPrintable(item->text()));
-    for (const char* name :
-         {"Download", "Dnload/Run UserCode", "Read", "Sector Erase", "Chip Erase", "Lock Chip", "Memory Remap"}) {
-      auto* button = d.window.findChild<QAbstractButton*>(QString::fromUtf8(name));
-      QVERIFY2(button && button->isEnabled(), name);
-    }
-    for (const char* name : {"RESET", "2xCLK", "TEST"}) {
-      auto* tool = d.window.findChild<QAction*>(QString::fromUtf8(name));
-      QVERIFY2(tool && tool->isEnabled(), name);
-    }
   }
 
   void lockThenRedetectionShowsTheNewSecurity() {
@@ -448,9 +569,49 @@ class WindowTest : public QObject {
     QCOMPARE(bar.bottom, 18);
   }
 
-  void columnWidthsInFifths() {
+  void columnWidthsInProportion() {
     QCOMPARE(gui::ColumnWidths(503, {1, 1, 1, 1, -1}), (std::vector<int>{100, 100, 100, 100, 103}));
-    QCOMPARE(gui::ColumnWidths(503, {1, 4, 2}), (std::vector<int>{100, 400, 200}));
+    QCOMPARE(gui::ColumnWidths(700, {1, 4, 2}), (std::vector<int>{100, 400, 200}));
+    QCOMPARE(gui::ColumnWidths(700, {1, 4, 2}, {90, 450, 100}), (std::vector<int>{98, 482, 116}));
+    QCOMPARE(gui::ColumnWidths(500, {1, 4, 2}, {90, 450, 100}), (std::vector<int>{90, 450, 100}));
+  }
+
+  // The window on screens from small to 200 % scaling (areas in logical
+  // pixels, panels taken off): its frame stays inside the area, its layout's
+  // minimum fits without clipping, and at the size it gets the dump's ASCII
+  // column is in view and no header or cell is cut.
+  void fitsTheScreen_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QMargins>("frame");
+    QTest::newRow("1920x1080 at 200 %, panel at the top") << QRect(0, 27, 960, 513) << QMargins(0, 37, 0, 0);
+    QTest::newRow("1366x768 at 100 %, task bar below") << QRect(0, 0, 1366, 728) << QMargins(4, 30, 4, 4);
+    QTest::newRow("2560x1440 at 100 %, second screen") << QRect(1920, 0, 2560, 1440) << QMargins(4, 30, 4, 4);
+  }
+  void fitsTheScreen() {
+    QFETCH(QRect, available);
+    QFETCH(QMargins, frame);
+    WindowDriver d(test::ChipConfig(kKT540));
+    const gui::WindowFit fit = gui::FitToScreen(available, frame, QSize(1000, 640), d.window.minimumSizeHint());
+    QVERIFY(available.contains(fit.client.marginsAdded(frame)));
+    QCOMPARE(fit.minimum, d.window.minimumSizeHint());
+    QVERIFY(fit.client.width() >= fit.minimum.width() && fit.client.height() >= fit.minimum.height());
+
+    auto* dump = d.window.findChild<gui::MemoryView*>(QStringLiteral("memoryDump"));
+    d.answers.onRange = [](RangeDialog& r) { return r.start = 0, r.range = 1, true; };
+    QVERIFY(d.Detect());
+    QVERIFY(d.ClickButton(QStringLiteral("Read")));
+    for (const QSize size : {fit.client.size(), fit.minimum}) {
+      d.window.resize(size);
+      QTRY_COMPARE(d.window.size(), size);
+      QApplication::processEvents();
+      for (int c = 0; c < 3; ++c) {
+        const QString header = d.window.DumpTable().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        QVERIFY(dump->columnWidth(c) > dump->horizontalHeader()->fontMetrics().horizontalAdvance(header));
+        QVERIFY(dump->columnWidth(c) > dump->fontMetrics().horizontalAdvance(d.DumpCell(0, c)));
+      }
+      if (size == fit.client.size())
+        QVERIFY(dump->columnViewportPosition(2) + dump->columnWidth(2) <= dump->viewport()->width());
+    }
   }
 };
 
