@@ -266,8 +266,11 @@ void BriskoWindow::BuildStatusBar() {
   messagePane_ = Pane(QStringLiteral("Ready"), bar);
   messagePane_->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   messagePane_->setMinimumWidth(0);
+  // A long message is cut at the pane's end rather than squeezing the bar.
+  messagePane_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   progressPane_ = new ProgressPane(bar);
   progressPane_->setObjectName(QStringLiteral("progressPane"));
+  progressPane_->setMinimumWidth(progressPane_->sizeHint().width());
   cancelButton_ = new QPushButton(QStringLiteral("&Cancel"), bar);
   cancelButton_->setObjectName(QStringLiteral("cancelButton"));
   cancelButton_->setEnabled(false);
@@ -312,7 +315,8 @@ void BriskoWindow::Render(unsigned changed, const WindowState& s) {
     progressPane_->SetProgress(s.progress.max, s.progress.position, s.progress.barVisible);
   }
   if (has(WindowAspect::Panes)) {
-    messagePane_->setText(text(s.messagePane));
+    shellMessage_ = text(s.messagePane);
+    messagePane_->setText(heldMessage_.isEmpty() ? shellMessage_ : heldMessage_);
     doubleClockPane_->setText(text(s.doubleClockPane));
     portPane_->setText(text(s.portPane));
     baudPane_->setText(text(s.baudPane));
@@ -354,7 +358,7 @@ bool BriskoWindow::StartCommand(CommandRunner::Command command, const QString& n
 void BriskoWindow::CancelCommand() {
   if (!runner_->Busy()) return;
   runner_->Cancel();
-  messagePane_->setText(QStringLiteral("Cancelling: the command stops at its next safe point"));
+  HoldMessage(QStringLiteral("Cancelling: the command stops at its next safe point"));
   logPane_->Append(QStringLiteral("Cancel asked"));
 }
 
@@ -397,7 +401,7 @@ void BriskoWindow::SetBusy(bool busy) {
   cancelButton_->setEnabled(busy);
   progressPane_->SetBusy(busy);
   ApplyButtons();
-  if (!busy) messagePane_->setText(QString::fromStdString(shell_->Snapshot().messagePane));
+  if (!busy) HoldMessage({});
 }
 
 void BriskoWindow::ApplyButtons() {
@@ -406,7 +410,14 @@ void BriskoWindow::ApplyButtons() {
 }
 
 void BriskoWindow::SayBusy() {
-  if (runner_->Busy()) messagePane_->setText(QString::fromUtf8(CommandGate::kBusyReason));
+  if (runner_->Busy()) HoldMessage(QString::fromUtf8(CommandGate::kBusyReason));
+}
+
+// What the window itself says in the message pane stays there, over the
+// shell's text, until the command has ended.
+void BriskoWindow::HoldMessage(const QString& text) {
+  heldMessage_ = text;
+  messagePane_->setText(heldMessage_.isEmpty() ? shellMessage_ : heldMessage_);
 }
 
 void BriskoWindow::OnShown(const QString& text) {

@@ -85,6 +85,7 @@ class BriskoWindow final : public QMainWindow {
   void AddFileMenuItems(QMenu* file, QAction* before);
   void SetBusy(bool busy);
   void SayBusy();
+  void HoldMessage(const QString& text);
   void ApplyButtons();
   void OnShown(const QString& text);
   void Render(unsigned changed, const WindowState& state);
@@ -104,6 +105,8 @@ class BriskoWindow final : public QMainWindow {
   RecentFiles* recent_;
   CommandOutcome lastOutcome_;
   QString runningName_;
+  QString shellMessage_;
+  QString heldMessage_;
   bool closeAfterCommand_ = false;
 
   SectorTableModel* sectorModel_;

@@ -9,14 +9,21 @@
 namespace brisko::gui {
 
 const char* const CommandGate::kBusyReason =
-    "A command is running: wait for its end, or stop it with Cancel (Esc).";
+    "Busy: wait for the end, or press Cancel (Esc).";
 
 void CommandGate::AddAction(QAction* action, bool available) {
   actions_.push_back({action, available});
   action->setEnabled(available && !busy_);
 }
 
-void CommandGate::WatchWidget(QWidget* widget) { widget->installEventFilter(this); }
+// A press on a disabled widget may reach only the enabled parent under it, so
+// the parent is watched too.
+void CommandGate::WatchWidget(QWidget* widget) {
+  widgets_.insert(widget);
+  connect(widget, &QObject::destroyed, this, [this, widget] { widgets_.remove(widget); });
+  widget->installEventFilter(this);
+  if (QWidget* parent = widget->parentWidget()) parent->installEventFilter(this);
+}
 
 void CommandGate::WatchMenu(QMenu* menu) { menu->installEventFilter(this); }
 
@@ -27,13 +34,24 @@ void CommandGate::SetBusy(bool busy) {
 }
 
 bool CommandGate::eventFilter(QObject* watched, QEvent* event) {
-  if (!busy_ || event->type() != QEvent::MouseButtonRelease) return false;
-  if (auto* menu = qobject_cast<QMenu*>(watched)) {
+  if (!busy_) return false;
+  // A menu takes its choice on release; a button is tried by pressing it.
+  auto* menu = qobject_cast<QMenu*>(watched);
+  if (event->type() != (menu ? QEvent::MouseButtonRelease : QEvent::MouseButtonPress)) return false;
+  if (menu) {
     const QAction* item = menu->actionAt(static_cast<QMouseEvent*>(event)->position().toPoint());
     if (item && !item->isEnabled() && !item->isSeparator() && !item->menu()) emit Refused();
     return false;
   }
-  if (auto* widget = qobject_cast<QWidget*>(watched); widget && !widget->isEnabled()) emit Refused();
+  auto* widget = qobject_cast<QWidget*>(watched);
+  if (!widget) return false;
+  if (!widgets_.contains(widget)) {
+    QWidget* child = widget->childAt(static_cast<QMouseEvent*>(event)->position().toPoint());
+    while (child && child != widget && !widgets_.contains(child)) child = child->parentWidget();
+    if (!child || child == widget) return false;
+    widget = child;
+  }
+  if (!widget->isEnabled()) emit Refused();
   return false;
 }
 

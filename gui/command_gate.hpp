@@ -1,6 +1,7 @@
 #pragma once
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 #include <vector>
 
@@ -44,6 +45,7 @@ class CommandGate final : public QObject {
     bool available;
   };
   std::vector<Gated> actions_;
+  QSet<QWidget*> widgets_;
   bool busy_ = false;
 };
 

@@ -5,11 +5,13 @@
 namespace brisko::gui {
 
 QString ProgressText(int position, int max, qint64 elapsedMs) {
-  if (max <= 0) return {};
-  const int clamped = std::clamp(position, 0, max);
+  // A bar at its start has nothing to tell yet (and a finished command puts
+  // its bar back there).
+  if (max <= 0 || position <= 0) return {};
+  const int clamped = std::min(position, max);
   QString text = QStringLiteral("%1 %").arg(static_cast<int>(100LL * clamped / max));
   // Too early a guess swings wildly: wait for a second and a step.
-  if (clamped == 0 || clamped == max || elapsedMs < 1000) return text;
+  if (clamped == max || elapsedMs < 1000) return text;
   const qint64 leftSeconds = (elapsedMs * (max - clamped) / clamped + 999) / 1000;
   return text + QStringLiteral(" · %1:%2 left").arg(leftSeconds / 60).arg(leftSeconds % 60, 2, 10, QLatin1Char('0'));
 }
@@ -22,8 +24,11 @@ ProgressPane::ProgressPane(QWidget* parent) : QWidget(parent), bar_(new QProgres
 }
 
 QSize ProgressPane::sizeHint() const {
-  // Sized like its indicator prompt, "Progress" followed by blanks.
-  return {fontMetrics().horizontalAdvance(QStringLiteral("Progress")) * 3, fontMetrics().height() + 4};
+  // Room for the longest of the engine's words and a bar that holds its
+  // percentage and time left on one line.
+  const int label = fontMetrics().horizontalAdvance(QStringLiteral("Comparing "));
+  const int bar = bar_->fontMetrics().horizontalAdvance(ProgressText(99, 100, 599999)) + 16;
+  return {label + bar, fontMetrics().height() + 4};
 }
 
 void ProgressPane::SetLabel(const QString& label) {
@@ -58,7 +63,8 @@ void ProgressPane::Show() {
   } else {
     bar_->setRange(0, max_);
     bar_->setValue(position_);
-    bar_->setFormat(ProgressText(position_, max_, started_.isValid() ? started_.elapsed() : 0));
+    // The time left belongs to work under way, not to a command that ended.
+    bar_->setFormat(ProgressText(position_, max_, busy_ && started_.isValid() ? started_.elapsed() : 0));
   }
   bar_->setVisible(visible_ || indicator);
 }
