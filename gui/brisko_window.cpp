@@ -88,8 +88,7 @@ BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, SessionPlaces
   addDockWidget(Qt::BottomDockWidgetArea, logPane_);
   logPane_->Restore();
   setAcceptDrops(true);
-  // Wide enough for the dump's three columns side by side.
-  FitWindowToScreen(this, QSize(1000, 640));
+  FitWindowToScreen(this, kPreferredWindowSize);
 
   // Enter, Escape and the close button end the window at once while idle;
   // while a command runs, Escape cancels it.

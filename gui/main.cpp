@@ -10,6 +10,7 @@
 #include "gui/demo_read.hpp"
 #include "gui/single_instance.hpp"
 #include "gui/version_text.hpp"
+#include "gui/window_fit.hpp"
 #include "link/posix_serial_device.hpp"
 #include "shell/setup/user_places.hpp"
 #include "sim/sim_device.hpp"
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
     window.Op().SetAnswers(&demo);
   }
   if (!options.screenshot.isEmpty()) {
+    // A picture shows the window at its own size, whatever screen draws it.
+    window.resize(gui::kPreferredWindowSize);
     auto shoot = [&window, &options] {
       const bool saved = gui::SaveWindowPicture(window, options.screenshot);
       if (!saved) std::fprintf(stderr, "brisko: cannot write %s\n", qPrintable(options.screenshot));

@@ -7,6 +7,10 @@ class QWidget;
 
 namespace brisko::gui {
 
+// The main window's size where the screen has room: wide enough for the
+// memory dump's three columns side by side.
+inline constexpr QSize kPreferredWindowSize(1000, 640);
+
 // Where a top-level window goes on a screen and how small it may become.
 struct WindowFit {
   QRect client;     // the window without its frame

@@ -591,7 +591,7 @@ class WindowTest : public QObject {
     QFETCH(QRect, available);
     QFETCH(QMargins, frame);
     WindowDriver d(test::ChipConfig(kKT540));
-    const gui::WindowFit fit = gui::FitToScreen(available, frame, QSize(1000, 640), d.window.minimumSizeHint());
+    const gui::WindowFit fit = gui::FitToScreen(available, frame, gui::kPreferredWindowSize, d.window.minimumSizeHint());
     QVERIFY(available.contains(fit.client.marginsAdded(frame)));
     QCOMPARE(fit.minimum, d.window.minimumSizeHint());
     QVERIFY(fit.client.width() >= fit.minimum.width() && fit.client.height() >= fit.minimum.height());
