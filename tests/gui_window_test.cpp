@@ -188,7 +188,7 @@ class WindowTest : public QObject {
   // Cancel, by the button or by Esc, while a download waits in its dialog:
   // the download stops at its next safe point, a block-1 download with block
   // 0 put back, and the status says what was done. Meanwhile what cannot
-  // start is disabled and a click on it says why.
+  // start is disabled, a click on it says why, and the window stays open.
   void cancelStopsAtASafePointAndSaysWhatWasDone_data() {
     QTest::addColumn<bool>("byEscape");
     QTest::addColumn<int>("model");
@@ -207,48 +207,41 @@ class WindowTest : public QObject {
     const Bytes block1 = d.Flash(1, 0, 0x800);
     const std::string file = d.Path("image.bin");
     test::WriteFile(file, std::string(0x400, 'x'));
-    QString shownWhileBusy;
+    auto* read = d.window.findChild<QRadioButton*>(QStringLiteral("Read"));
+    QString said;
     d.answers.onFileAndSector = [&](FileSectorDialog& f) {
       f.fileName = file;
       f.chosen = entry;
       QMetaObject::invokeMethod(&d.window, [&] {
-        auto* read = d.window.findChild<QRadioButton*>(QStringLiteral("Read"));
-        QVERIFY(!read->isEnabled());
-        QVERIFY(!d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
-        QVERIFY(d.MenuItem(QStringLiteral("Exit"))->isEnabled());
+        QVERIFY(!read->isEnabled() && !d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
         QTest::mouseClick(read, Qt::LeftButton, {}, QPoint(8, read->height() / 2));
-        QVERIFY(!read->isChecked());
-        shownWhileBusy = d.window.findChild<QLabel*>(QStringLiteral("messagePane"))->text();
+        said = d.window.findChild<QLabel*>(QStringLiteral("messagePane"))->text();
         if (byEscape)
           QTest::keyClick(&d.window, Qt::Key_Escape);
         else
           QTest::mouseClick(d.window.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+        QVERIFY(!d.window.close());
+        d.MenuItem(QStringLiteral("Exit"))->trigger();  // says the same, and asks nothing
       }, Qt::BlockingQueuedConnection);
       return true;
     };
-    d.replies = {true, true};
+    d.replies = {true};
     d.window.activateWindow();  // Esc is the window's own key
     QVERIFY(QTest::qWaitForWindowActive(&d.window));
     QVERIFY(d.ClickButton(QStringLiteral("Download")));
-    QCOMPARE(shownWhileBusy, QString::fromUtf8(gui::CommandGate::kBusyReason));
+    QCOMPARE(said, QString::fromUtf8(gui::CommandGate::kBusyReason));
+    QVERIFY(!read->isChecked());
+    QCOMPARE(std::count(d.messages.begin(), d.messages.end(), std::string(kBusy)), 2);
+    QVERIFY(!Has(d.questions, "Are you sure you want to exit this application?"));
     const CommandOutcome& outcome = d.window.LastOutcome();
     QCOMPARE(int(outcome.kind), int(OutcomeKind::Cancelled));
     QCOMPARE(d.Field("iapStatus"), gui::OutcomeText(QStringLiteral("Download"), outcome));
-    QVERIFY(d.Field("iapStatus").startsWith(QStringLiteral("Download: cancelled")));
     QVERIFY(d.window.Log().Text().contains(QStringLiteral("Cancel asked")));
     QCOMPARE(d.Flash(0, 0, block0.size()), block0);  // nothing displaced is left out
     QCOMPARE(d.Flash(1, 0, block1.size()), block1);  // and the file was not written
-    // Every command of the window can start again, and Cancel has nothing to stop.
-    for (QAction* menu : d.window.menuBar()->actions())
-      for (QAction* item : menu->menu()->actions())
-        if (!item->isSeparator() && !item->menu()) QVERIFY2(item->isEnabled(), qPrintable(item->text()));
-    const auto buttons = d.window.Shell().Snapshot().buttons;
-    int i = 0;
-    for (const char* name : {"Download", "Dnload/Run UserCode", "Read", "Sector Erase", "Chip Erase", "Lock Chip",
-                             "Memory Remap"})
-      QVERIFY2(d.window.findChild<QAbstractButton*>(QString::fromUtf8(name))->isEnabled() == buttons[i++], name);
-    for (const char* name : {"RESET", "2xCLK", "TEST"}) QVERIFY2(d.window.findChild<QAction*>(name)->isEnabled(), name);
-    QVERIFY(!d.window.findChild<QPushButton*>(QStringLiteral("cancelButton"))->isEnabled());
+    QCOMPARE(read->isEnabled(), d.window.Shell().Snapshot().buttons[2]);
+    QVERIFY(d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
+    QVERIFY(d.window.isVisible());
   }
 
   // A dropped image file, and a recent one, open the download dialog with
@@ -265,8 +258,7 @@ class WindowTest : public QObject {
     std::vector<std::string> offered;
     d.answers.onFileAndSector = [&offered](FileSectorDialog& f) {
       offered.push_back(f.fileName);
-      f.chosen = 0;
-      return true;
+      return f.chosen = 0, true;
     };
     QMimeData data;
     data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
@@ -284,14 +276,13 @@ class WindowTest : public QObject {
     QVERIFY(recent && recent->actions().size() == 1);
     d.replies = {false};
     QVERIFY(d.Run([recent] { recent->actions().first()->trigger(); }));
-    QCOMPARE(offered, std::vector<std::string>(2, file));
     QVERIFY(d.RunMenu(QStringLiteral("&Compare")));  // a drop fills in one dialog only
-    QCOMPARE(offered.back(), std::string());
+    QCOMPARE(offered, (std::vector<std::string>{file, file, ""}));
   }
 
   // The log holds every box and outcome of the session with the reason of
-  // each failure, is saved as it shows, and is shown at the next start when
-  // it was shown last.
+  // each failure, saves as it shows, and shows at the next start when it
+  // was shown last.
   void logPaneRecordsTheSessionAndIsRemembered() {
     WindowDriver d(test::ChipConfig(kKT540));
     QVERIFY(d.window.Log().isHidden());
@@ -302,34 +293,15 @@ class WindowTest : public QObject {
                              "          to Detect Baud & Chip", "] Detect Target MCU for Firmware1.1F and RS232 Config.: "})
       QVERIFY2(log.contains(QString::fromUtf8(line)), line);
     QString whyNot;
-    const QString saved = QString::fromStdString(d.Path("session.log"));
-    QVERIFY(d.window.Log().SaveTo(saved, whyNot));
-    QCOMPARE(QString::fromStdString(test::ReadFile(saved.toStdString())), log + QLatin1Char('\n'));
-    QVERIFY(!d.window.Log().SaveTo(QString::fromStdString(d.Path("no/such/dir/x.log")), whyNot));
+    const std::string saved = d.Path("session.log");
+    QVERIFY(d.window.Log().SaveTo(QString::fromStdString(saved), whyNot));
+    QCOMPARE(QString::fromStdString(test::ReadFile(saved)), log + QLatin1Char('\n'));
 
     d.MenuItem(QStringLiteral("Show &Log"))->trigger();
-    QVERIFY(!d.window.Log().isHidden());
     auto settings = gui::OpenWindowSettings(d.dirs.Places());
     gui::LogPane next(settings.get());
     next.Restore();
-    QVERIFY(!next.isHidden());
-  }
-
-  void closingWaitsForTheRunningCommand() {
-    WindowDriver d(test::ChipConfig(kKT540));
-    std::promise<void> release;
-    auto released = release.get_future().share();
-    QVERIFY(d.window.StartCommand([released](MainWindow&) {
-      released.wait();
-      return CommandOutcome::Success();
-    }));
-    QVERIFY(!d.window.close());
-    QVERIFY(d.window.isVisible());
-    d.MenuItem(QStringLiteral("Exit"))->trigger();  // says the same, and asks nothing
-    QCOMPARE(d.messages, std::vector<std::string>(2, kBusy));
-    QVERIFY(d.questions.empty());
-    QVERIFY(d.Run([&] { release.set_value(); }));
-    QVERIFY(d.window.close());
+    QVERIFY(!d.window.Log().isHidden() && !next.isHidden());
   }
 
   // The runner is free a moment before the window hears that a command
