@@ -42,8 +42,6 @@ enum class Then { Nothing, Block1Download, LowBank, LegacyUpgrade };
 constexpr const char* kBusy = "A command is still running.\nClose the window when it has ended.";
 constexpr const char* kResetPrompt = "Click on OK then Reset MCU\nto Detect Baud & Chip\n(MCU:Fw v1.1F)";
 constexpr const char* kEraseQuestion = "Data in corresponding sectors will be erased.\nProceed to download?";
-constexpr const char* kLinkLost =
-    "A timeout error detected and resets the host Application.\nPlease re-detect the Chiptype.";
 
 bool Has(const std::vector<std::string>& texts, const std::string& text) {
   return std::find(texts.begin(), texts.end(), text) != texts.end();
@@ -122,32 +120,6 @@ class WindowTest : public QObject {
     QCOMPARE(d.DumpCell(1, 1).left(11), QStringLiteral("41 42 00 43"));
   }
 
-  void compareReportsTheFirstDifference() {
-    Detected d;
-    const Bytes image = test::Pattern(128, 5);
-    d.Download(image);
-    d.SetFlash(0, 0x23, Bytes{static_cast<std::uint8_t>(image[0x23] ^ 0xFF)});
-    QVERIFY(d.RunMenu(QStringLiteral("&Compare")));
-    QVERIFY(Has(d.messages, "Failed to Verify Data!!!"));
-    QVERIFY(d.Field("iapStatus").startsWith(QStringLiteral("Unmatched data at memory address 0023h")));
-  }
-
-  void saveWritesATextListing() {
-    Detected d;
-    d.Download(test::Pattern(128, 7));
-    const std::string file = d.Path("flash.txt");
-    d.answers.onSave = [file](SaveDialog& s) {
-      s.start = 0;
-      s.range = 1;
-      s.path = file;
-      s.textMode = true;
-      return true;
-    };
-    QVERIFY(d.RunMenu(QStringLiteral("&Save")));
-    QVERIFY(Has(d.messages, "Save data has completed"));
-    QCOMPARE(QString::fromStdString(test::ReadFile(file).substr(0, 13)), QStringLiteral("0000 - 000F  "));
-  }
-
   void tabSwitchAndClickRule() {
     Detected d;
     d.Download(test::Pattern(512, 9));
@@ -173,16 +145,6 @@ class WindowTest : public QObject {
     const QRect dumpRow2 = dump->visualRect(d.window.DumpTable().index(2, 0));
     QVERIFY(d.Run([&] { QTest::mouseClick(dump->viewport(), Qt::LeftButton, {}, dumpRow2.center()); }));
     QCOMPARE(d.window.DumpTable().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("SECTOR 002"));
-  }
-
-  void exitAnsweredNoKeepsTheWindow() {
-    WindowDriver d(test::ChipConfig(kKT540));
-    d.MenuItem(QStringLiteral("Exit"))->trigger();  // answered with the default button, No
-    QVERIFY(Has(d.questions, "Are you sure you want to exit this application?"));
-    QVERIFY(d.window.isVisible());
-    d.replies = {true};
-    d.MenuItem(QStringLiteral("Exit"))->trigger();
-    QVERIFY(!d.window.isVisible());
   }
 
   // Cancel, by the button or by Esc, while a download waits in its dialog:
@@ -241,7 +203,12 @@ class WindowTest : public QObject {
     QCOMPARE(d.Flash(1, 0, block1.size()), block1);  // and the file was not written
     QCOMPARE(read->isEnabled(), d.window.Shell().Snapshot().buttons[2]);
     QVERIFY(d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
-    QVERIFY(d.window.isVisible());
+    // Now Exit asks, No being the default answer; Yes ends the window.
+    d.MenuItem(QStringLiteral("Exit"))->trigger();
+    QVERIFY(Has(d.questions, "Are you sure you want to exit this application?") && d.window.isVisible());
+    d.replies = {true};
+    d.MenuItem(QStringLiteral("Exit"))->trigger();
+    QVERIFY(!d.window.isVisible());
   }
 
   // A dropped image file, and a recent one, open the download dialog with
@@ -431,23 +398,6 @@ class WindowTest : public QObject {
     QCOMPARE(QString::fromStdString(ResolvePortName(next.Shell().Record()->Port().DeviceName(),
                                                     ReadPortMap(places.PortMapFile()))),
              QString::fromStdString(tty));
-  }
-
-  void keepAliveOnlyOnTheTenSecondsAndLosingTheChip() {
-    Detected d;
-    d.ClearWire();
-    d.window.TickAt(At(13, 5, 9));
-    d.window.Runner().WaitIdle();
-    QVERIFY(d.Wire().empty());
-    QCOMPARE(d.window.findChild<QLabel*>(QStringLiteral("clockPane"))->text().isEmpty(), false);
-
-    d.target->Faults().stopAfterHostBytes = 1;  // the chip falls silent
-    d.window.TickAt(At(13, 5, 10));
-    QTRY_VERIFY_WITH_TIMEOUT(Has(d.messages, kLinkLost), 60000);
-    QCOMPARE(d.Wire(), Bytes{0x63});
-    QTRY_COMPARE_WITH_TIMEOUT(d.Field("chipType"), QString(), 60000);
-    QCOMPARE(d.Field("securityText"), QString::fromUtf8(kUnknownSecurityText));
-    QVERIFY(!d.window.Shell().Record()->Port().IsLinkUp());
   }
 
   void lockThenRedetectionShowsTheNewSecurity() {
