@@ -16,14 +16,19 @@
 
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QRadioButton;
+class QSettings;
 class QTabBar;
 class QTimer;
 
 namespace brisko::gui {
 
+class CommandGate;
+class LogPane;
 class MemoryView;
 class ProgressPane;
+class RecentFiles;
 class WindowBridge;
 
 // The desktop window: menus, tool bar, security bar, Chip Information,
@@ -43,14 +48,22 @@ class BriskoWindow final : public QMainWindow {
   MainWindow& Shell() { return *shell_; }
   QtOperator& Op() { return op_; }
   CommandRunner& Runner() { return *runner_; }
-  // Starts a command unless one runs; false when refused.
-  bool StartCommand(CommandRunner::Command command);
+  // Starts a command unless one runs; false when refused. `name` is how the
+  // log and the status after a cancel call it.
+  bool StartCommand(CommandRunner::Command command, const QString& name = {});
+  // Cancel and Esc: the running command stops at its next safe point, after
+  // putting back what it displaced.
+  void CancelCommand();
+  // A dropped or recent file: the download dialog opens with it filled in.
+  void OpenForDownload(const QString& path);
   bool CommandRunning() const { return runner_->Busy(); }
   const CommandOutcome& LastOutcome() const { return lastOutcome_; }
 
   // The views' models, for whoever reads their cells.
   SectorTableModel& SectorModel() { return *sectorModel_; }
   DumpModel& DumpTable() { return *dumpModel_; }
+  LogPane& Log() { return *logPane_; }
+  RecentFiles& Recent() { return *recent_; }
 
   // One tick of the one-second timer at the given local time.
   void TickAt(const std::tm& localTime);
@@ -61,12 +74,20 @@ class BriskoWindow final : public QMainWindow {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
 
  private:
   void BuildMenus();
   void BuildToolBars();
   QWidget* BuildCentre();
   void BuildStatusBar();
+  void AddFileMenuItems(QMenu* file, QAction* before);
+  void SetBusy(bool busy);
+  void SayBusy();
+  void HoldMessage(const QString& text);
+  void ApplyButtons();
+  void OnShown(const QString& text);
   void Render(unsigned changed, const WindowState& state);
   void OnCommandEnded(const CommandOutcome& outcome);
   void OnTabChanged(int tab);
@@ -78,7 +99,14 @@ class BriskoWindow final : public QMainWindow {
   std::unique_ptr<CommandRunner> runner_;
   WindowBridge* bridge_;
   QTimer* timer_;
+  std::unique_ptr<QSettings> settings_;
+  CommandGate* gate_;
+  LogPane* logPane_;
+  RecentFiles* recent_;
   CommandOutcome lastOutcome_;
+  QString runningName_;
+  QString shellMessage_;
+  QString heldMessage_;
   bool closeAfterCommand_ = false;
 
   SectorTableModel* sectorModel_;
@@ -91,8 +119,10 @@ class BriskoWindow final : public QMainWindow {
   QLineEdit* securityEdit_ = nullptr;
   std::vector<QRadioButton*> iapButtons_;
   std::vector<bool> iapAvailable_;
+  std::array<bool, kIapButtonCount> buttonsOn_{};
   QLabel* messagePane_ = nullptr;
   ProgressPane* progressPane_ = nullptr;
+  QPushButton* cancelButton_ = nullptr;
   QLabel* doubleClockPane_ = nullptr;
   QLabel* portPane_ = nullptr;
   QLabel* baudPane_ = nullptr;

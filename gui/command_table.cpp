@@ -37,6 +37,8 @@ CommandOutcome ResetCommand(MainWindow& w) {
 
 }  // namespace
 
+// Each item of a menu has a mnemonic of its own, so that its key runs it
+// rather than only moving to it.
 std::vector<MenuEntry> MenuEntries() {
   return {
       Chip("&File", "&Compare", AsCommand(OnCompare)),
@@ -45,9 +47,9 @@ std::vector<MenuEntry> MenuEntries() {
       MenuEntry{QStringLiteral("&File"), {}, EntryKind::Separator, {}, {}},
       MenuEntry{QStringLiteral("&File"), QStringLiteral("Exit"), EntryKind::Exit, {}, {}},
       Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware1.1F and RS232 Config.", AsCommand(OnDetectMenu)),
-      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware1.1E and Upgrade to 1.1F (EA#=1)",
+      Chip("&DetectChip/RS232", "Detect Target MCU for Firmware1.1&E and Upgrade to 1.1F (EA#=1)",
             AsCommand(OnDetectLegacyAndUpgrade)),
-      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware Version Unknown (EA#=1)",
+      Chip("&DetectChip/RS232", "Detect Target MCU for Firmware Version &Unknown (EA#=1)",
             AsCommand(OnDetectUnknownVersion)),
       Chip("&RunCode", "&Execute User Code (Fw: v1.1F)", AsCommand(ExecuteUserCode)),
       Chip("&Upgrade BSL", "&Upgrade Internal BSL1.1F+ to Newer Version", AsCommand(OnUpdateInternalLoader)),

@@ -9,6 +9,8 @@
 #include "gui/brisko_window.hpp"
 #include "gui/demo_read.hpp"
 #include "gui/single_instance.hpp"
+#include "gui/version_text.hpp"
+#include "gui/window_fit.hpp"
 #include "link/posix_serial_device.hpp"
 #include "shell/setup/user_places.hpp"
 #include "sim/sim_device.hpp"
@@ -19,7 +21,7 @@ using namespace brisko;
 int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("brisko"));
-  QApplication::setApplicationVersion(QStringLiteral(BRISKO_VERSION));
+  QApplication::setApplicationVersion(gui::BriskoVersion());
   QApplication::setDesktopFileName(QStringLiteral("brisko"));
   const gui::AppOptions options = gui::ParseAppOptions(QApplication::arguments());
   if (options.exitNow) return 0;
@@ -30,7 +32,10 @@ int main(int argc, char** argv) {
 
   // A picture of the window is no second copy.
   gui::SingleInstance single(options.instanceName);
-  if (options.screenshot.isEmpty() && !single.BecomePrimary()) return 0;
+  if (options.screenshot.isEmpty() && !single.BecomePrimary()) {
+    std::fprintf(stderr, "brisko: already running; brought the open window to the front\n");
+    return 0;
+  }
 
   // The same places and port resolution as brisko-cli; a simulated chip
   // leaves the saved port, rate and crystal alone unless asked.
@@ -56,6 +61,8 @@ int main(int argc, char** argv) {
     window.Op().SetAnswers(&demo);
   }
   if (!options.screenshot.isEmpty()) {
+    // A picture shows the window at its own size, whatever screen draws it.
+    window.resize(gui::kPreferredWindowSize);
     auto shoot = [&window, &options] {
       const bool saved = gui::SaveWindowPicture(window, options.screenshot);
       if (!saved) std::fprintf(stderr, "brisko: cannot write %s\n", qPrintable(options.screenshot));

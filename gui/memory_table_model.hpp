@@ -51,8 +51,13 @@ class MemoryTableModel final : public QAbstractTableModel {
         return QString::fromStdString(cell);
       case Qt::TextAlignmentRole:
         return QVariant::fromValue(alignments_[index.column()] | Qt::AlignVCenter);
+      // The hot row in the theme's own highlight pair, readable in a dark
+      // theme as in a light one.
       case Qt::BackgroundRole:
-        if (index.row() == hotRow_) return QPalette().brush(QPalette::AlternateBase);
+        if (index.row() == hotRow_) return QPalette().brush(QPalette::Highlight);
+        return {};
+      case Qt::ForegroundRole:
+        if (index.row() == hotRow_) return QPalette().brush(QPalette::HighlightedText);
         return {};
       default:
         return {};

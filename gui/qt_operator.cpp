@@ -16,7 +16,31 @@ bool QtOperator::OnUiThread(const std::function<bool()>& call) {
   return answer;
 }
 
+void QtOperator::Shown(const std::string& text) {
+  if (!shownHook_) return;
+  const QString shown = QString::fromStdString(text);
+  OnUiThread([&] {
+    shownHook_(shown);
+    return true;
+  });
+}
+
+void QtOperator::FileChosen(const std::string& path) {
+  if (!fileHook_ || path.empty()) return;
+  const QString chosen = QString::fromStdString(path);
+  OnUiThread([&] {
+    fileHook_(chosen);
+    return true;
+  });
+}
+
+void QtOperator::PrefillFile(const QString& path) {
+  std::lock_guard lock(prefillMutex_);
+  prefill_ = path;
+}
+
 void QtOperator::Tell(const std::string& text) {
+  Shown(text);
   if (Operator* a = answers_.load()) return a->Tell(text);
   OnUiThread([&] {
     ShowMessage(parent_, QString::fromStdString(text));
@@ -25,6 +49,7 @@ void QtOperator::Tell(const std::string& text) {
 }
 
 bool QtOperator::Ask(const std::string& question) {
+  Shown(question);
   if (Operator* a = answers_.load()) return a->Ask(question);
   return OnUiThread([&] { return AskYesNo(parent_, QString::fromStdString(question)); });
 }
@@ -40,8 +65,15 @@ bool QtOperator::CommSetup(CommSetupDialog& dialog) {
 }
 
 bool QtOperator::ChooseFileAndSector(FileSectorDialog& dialog) {
-  if (Operator* a = answers_.load()) return a->ChooseFileAndSector(dialog);
-  return OnUiThread([&] { return ShowFileSectorDialog(parent_, dialog); });
+  {
+    std::lock_guard lock(prefillMutex_);
+    if (!prefill_.isEmpty()) dialog.fileName = prefill_.toStdString();
+    prefill_.clear();
+  }
+  Operator* a = answers_.load();
+  const bool chosen = a ? a->ChooseFileAndSector(dialog) : OnUiThread([&] { return ShowFileSectorDialog(parent_, dialog); });
+  if (chosen) FileChosen(dialog.fileName);
+  return chosen;
 }
 
 bool QtOperator::ChooseRange(RangeDialog& dialog) {

@@ -1,8 +1,10 @@
 #pragma once
 #include <QPointer>
 #include <atomic>
+#include <QString>
 #include <QWidget>
 #include <functional>
+#include <mutex>
 
 #include "gui/dialogs/message_box.hpp"
 #include "shell/session/operator.hpp"
@@ -22,6 +24,14 @@ class QtOperator final : public Operator {
   // a benchmark that answers without a person); null: the real dialogs.
   void SetAnswers(Operator* answers) { answers_ = answers; }
 
+  // Called on the UI thread with the text of every message box and question,
+  // before it is shown.
+  void SetShownHook(std::function<void(const QString&)> hook) { shownHook_ = std::move(hook); }
+  // Called on the UI thread with the file of every file dialog answered OK.
+  void SetFileHook(std::function<void(const QString&)> hook) { fileHook_ = std::move(hook); }
+  // The next file dialog opens with this file filled in (a dropped file).
+  void PrefillFile(const QString& path);
+
   void Tell(const std::string& text) override;
   bool Ask(const std::string& question) override;
   bool SelectChip(ChipSelection& selection) override;
@@ -38,7 +48,14 @@ class QtOperator final : public Operator {
   static bool OnUiThread(const std::function<bool()>& call);
 
  private:
+  void Shown(const std::string& text);
+  void FileChosen(const std::string& path);
+
   QPointer<QWidget> parent_;
+  std::function<void(const QString&)> shownHook_;
+  std::function<void(const QString&)> fileHook_;
+  std::mutex prefillMutex_;
+  QString prefill_;
   std::atomic<Operator*> answers_{nullptr};
 };
 

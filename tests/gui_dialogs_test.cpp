@@ -303,6 +303,7 @@ class DialogsTest : public QObject {
     form.StartCombo()->setCurrentIndex(2);
     OnNextModal<QFileDialog>([file](QFileDialog* browser) {
       QCOMPARE(browser->fileMode(), QFileDialog::ExistingFile);
+      QCOMPARE(browser->nameFilters(), (QStringList{"Intel HEX (*.hex *.ihx)", "Binary (*.bin)", "All files (*)"}));
       browser->selectFile(QString::fromStdString(file));
       static_cast<QDialog*>(browser)->accept();  // what its Open/Save button does
     });
@@ -379,31 +380,6 @@ class DialogsTest : public QObject {
     QVERIFY(dialog.textMode);
   }
 
-  void lockMenuOpensWithNothingCheckedAndStoresTheOption() {
-    LockMenu menu = LockMenuFor(kKT410);
-    menu.lockOption = 4;
-    gui::LockMenuForm form(nullptr, menu);
-    QCOMPARE(form.windowTitle(), QString("C Type Lock Menu"));
-    QCOMPARE(form.findChild<QGroupBox*>()->title(), QString("Lock Chip Menu"));
-    QCOMPARE(form.Radios().size(), 5);
-    QCOMPARE(form.Radios().at(1)->text(), QString("L3 Hard Lock Block 0, 1 (PROG-SB1, SB2)"));
-    for (QRadioButton* radio : form.Radios()) QVERIFY(!radio->isChecked());
-    ClickOk(&form);
-    QCOMPARE(menu.lockOption, 0);  // OK without a choice
-
-    LockMenu kt500 = LockMenuFor(kKT540);
-    OnNextModal<QDialog>([](QDialog* d) {
-      QCOMPARE(d->windowTitle(), QString("Dialog"));
-      QCOMPARE(qobject_cast<gui::LockMenuForm*>(d)->Radios().size(), 6);
-      QTest::mouseClick(qobject_cast<gui::LockMenuForm*>(d)->Radios().at(5), Qt::LeftButton);
-      ClickOk(d);
-    });
-    QVERIFY(gui::ShowLockDialog(nullptr, kt500));
-    QCOMPARE(kt500.lockOption, 6);
-    OnNextModal<QDialog>([](QDialog* d) { d->reject(); });
-    QVERIFY(!gui::ShowLockDialog(nullptr, kt500));
-  }
-
   void remapMenuEnablesTheModelsRadios_data() {
     QTest::addColumn<int>("model");
     QTest::addColumn<QList<bool>>("enabled");
@@ -465,18 +441,6 @@ class DialogsTest : public QObject {
     QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::ReturnToMainMenu);
     OnNextModal<QDialog>([](QDialog* d) { QTest::keyClick(qobject_cast<gui::ByteEditForm*>(d)->AddressField(), Qt::Key_Return); });
     QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::ReturnToMainMenu);  // Return: the default button
-  }
-
-  void questionsDefaultToNo() {
-    OnNextModal<QMessageBox>([](QMessageBox* box) {
-      QCOMPARE(box->text(), QString("Do you really want to proceed?"));
-      QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
-      QCOMPARE(box->icon(), QMessageBox::NoIcon);
-      QTest::keyClick(box, Qt::Key_Return);
-    });
-    QVERIFY(!gui::AskYesNo(nullptr, "Do you really want to proceed?"));
-    OnNextModal<QMessageBox>([](QMessageBox* box) { box->button(QMessageBox::Yes)->click(); });
-    QVERIFY(gui::AskYesNo(nullptr, "Do you really want to proceed?"));
   }
 };
 

@@ -1,4 +1,9 @@
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMessageBox>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QPrintDialog>
@@ -96,21 +101,31 @@ class PrintTest : public QObject {
     QCOMPARE(printed.front(), QString("E000 - E00F 03 0A 11 18 1F 26 2D 34 - 3B 42 49 50 57 5E 65 6C"));
   }
 
-  // Where no printer is set up nothing is asked and the reason is given;
+  // Where no printer is set up the operator is told so and offered a PDF
+  // file (declined: the reason is given; accepted: the listing is there);
   // otherwise a cancelled print dialog counts as done.
-  void noPrinterIsSaidAndACancelledPrintDialogCountsAsDone() {
+  void noPrinterOffersAPdfAndACancelledPrintDialogCountsAsDone() {
     std::string whyNot;
     if (QPrinterInfo::availablePrinters().isEmpty()) {
-      bool asked = false;
-      QTimer::singleShot(0, [&asked] {
-        if (QWidget* dialog = QApplication::activeModalWidget()) {
-          asked = true;
-          dialog->close();
-        }
-      });
-      QVERIFY(!gui::PrintListing(nullptr, "", ListingOf(64), whyNot));
-      QCOMPARE(QString::fromStdString(whyNot), QStringLiteral("No printer is set up on this computer."));
-      QVERIFY(!asked);
+      const QString pdf = QDir::temp().filePath(QStringLiteral("brisko-print-%1.pdf").arg(QCoreApplication::applicationPid()));
+      for (const bool yes : {false, true}) {
+        QTimer::singleShot(0, [yes, pdf] {
+          auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+          QVERIFY(box && box->text().startsWith(QStringLiteral("No printer is set up on this computer.\n")));
+          box->button(yes ? QMessageBox::Yes : QMessageBox::No)->click();
+          if (!yes) return;
+          QTimer::singleShot(0, [pdf] {
+            auto* chooser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+            QVERIFY(chooser);
+            chooser->selectFile(pdf);
+            static_cast<QDialog*>(chooser)->accept();
+          });
+        });
+        QCOMPARE(gui::PrintListing(nullptr, "", ListingOf(64), whyNot), yes);
+        QCOMPARE(QString::fromStdString(whyNot), yes ? QString() : QStringLiteral("No printer is set up on this computer."));
+      }
+      QVERIFY(QFileInfo(pdf).size() > 0);
+      QFile::remove(pdf);
       return;
     }
     QTimer::singleShot(0, [] {

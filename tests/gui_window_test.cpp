@@ -15,7 +15,14 @@
 #include "gui/dialogs/byte_edit_form.hpp"
 #include "gui/dialogs/comm_setup_form.hpp"
 #include "gui/dialogs/menu_forms.hpp"
+#include "gui/command_gate.hpp"
+#include "gui/file_drop.hpp"
+#include "gui/log_pane.hpp"
 #include "gui/memory_view.hpp"
+#include "gui/outcome_text.hpp"
+#include "gui/recent_files.hpp"
+#include "gui/window_fit.hpp"
+#include "gui/window_settings.hpp"
 #include "gui/progress_layout.hpp"
 #include "link/port_names.hpp"
 #include "shell/session/window_state.hpp"
@@ -35,8 +42,6 @@ enum class Then { Nothing, Block1Download, LowBank, LegacyUpgrade };
 constexpr const char* kBusy = "A command is still running.\nClose the window when it has ended.";
 constexpr const char* kResetPrompt = "Click on OK then Reset MCU\nto Detect Baud & Chip\n(MCU:Fw v1.1F)";
 constexpr const char* kEraseQuestion = "Data in corresponding sectors will be erased.\nProceed to download?";
-constexpr const char* kLinkLost =
-    "A timeout error detected and resets the host Application.\nPlease re-detect the Chiptype.";
 
 bool Has(const std::vector<std::string>& texts, const std::string& text) {
   return std::find(texts.begin(), texts.end(), text) != texts.end();
@@ -115,32 +120,6 @@ class WindowTest : public QObject {
     QCOMPARE(d.DumpCell(1, 1).left(11), QStringLiteral("41 42 00 43"));
   }
 
-  void compareReportsTheFirstDifference() {
-    Detected d;
-    const Bytes image = test::Pattern(128, 5);
-    d.Download(image);
-    d.SetFlash(0, 0x23, Bytes{static_cast<std::uint8_t>(image[0x23] ^ 0xFF)});
-    QVERIFY(d.RunMenu(QStringLiteral("&Compare")));
-    QVERIFY(Has(d.messages, "Failed to Verify Data!!!"));
-    QVERIFY(d.Field("iapStatus").startsWith(QStringLiteral("Unmatched data at memory address 0023h")));
-  }
-
-  void saveWritesATextListing() {
-    Detected d;
-    d.Download(test::Pattern(128, 7));
-    const std::string file = d.Path("flash.txt");
-    d.answers.onSave = [file](SaveDialog& s) {
-      s.start = 0;
-      s.range = 1;
-      s.path = file;
-      s.textMode = true;
-      return true;
-    };
-    QVERIFY(d.RunMenu(QStringLiteral("&Save")));
-    QVERIFY(Has(d.messages, "Save data has completed"));
-    QCOMPARE(QString::fromStdString(test::ReadFile(file).substr(0, 13)), QStringLiteral("0000 - 000F  "));
-  }
-
   void tabSwitchAndClickRule() {
     Detected d;
     d.Download(test::Pattern(512, 9));
@@ -168,31 +147,128 @@ class WindowTest : public QObject {
     QCOMPARE(d.window.DumpTable().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("SECTOR 002"));
   }
 
-  void exitAnsweredNoKeepsTheWindow() {
-    WindowDriver d(test::ChipConfig(kKT540));
-    d.MenuItem(QStringLiteral("Exit"))->trigger();  // answered with the default button, No
-    QVERIFY(Has(d.questions, "Are you sure you want to exit this application?"));
-    QVERIFY(d.window.isVisible());
+  // Cancel, by the button or by Esc, while a download waits in its dialog:
+  // the download stops at its next safe point, a block-1 download with block
+  // 0 put back, and the status says what was done. Meanwhile what cannot
+  // start is disabled, a click on it says why, and the window stays open.
+  void cancelStopsAtASafePointAndSaysWhatWasDone_data() {
+    QTest::addColumn<bool>("byEscape");
+    QTest::addColumn<int>("model");
+    QTest::addColumn<int>("entry");
+    QTest::newRow("Esc, KT540 block 0") << true << int(kKT540) << 0;
+    QTest::newRow("Cancel button, KT410 block 1 at F400h") << false << int(kKT410) << 128 + 16;
+  }
+  void cancelStopsAtASafePointAndSaysWhatWasDone() {
+    QFETCH(bool, byEscape);
+    QFETCH(int, model);
+    QFETCH(int, entry);
+    WindowDriver d(test::ChipConfig(model));
+    QVERIFY(d.Detect());
+    const Bytes block0 = test::Pattern(0x4000, 3);
+    d.SetFlash(0, 0, block0);
+    const Bytes block1 = d.Flash(1, 0, 0x800);
+    const std::string file = d.Path("image.bin");
+    test::WriteFile(file, std::string(0x400, 'x'));
+    auto* read = d.window.findChild<QRadioButton*>(QStringLiteral("Read"));
+    QString said;
+    d.answers.onFileAndSector = [&](FileSectorDialog& f) {
+      f.fileName = file;
+      f.chosen = entry;
+      QMetaObject::invokeMethod(&d.window, [&] {
+        QVERIFY(!read->isEnabled() && !d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
+        QTest::mouseClick(read, Qt::LeftButton, {}, QPoint(8, read->height() / 2));
+        said = d.window.findChild<QLabel*>(QStringLiteral("messagePane"))->text();
+        if (byEscape)
+          QTest::keyClick(&d.window, Qt::Key_Escape);
+        else
+          QTest::mouseClick(d.window.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
+        QVERIFY(!d.window.close());
+        d.MenuItem(QStringLiteral("Exit"))->trigger();  // says the same, and asks nothing
+      }, Qt::BlockingQueuedConnection);
+      return true;
+    };
+    d.replies = {true};
+    d.window.activateWindow();  // Esc is the window's own key
+    QVERIFY(QTest::qWaitForWindowActive(&d.window));
+    QVERIFY(d.ClickButton(QStringLiteral("Download")));
+    QCOMPARE(said, QString::fromUtf8(gui::CommandGate::kBusyReason));
+    QVERIFY(!read->isChecked());
+    QCOMPARE(std::count(d.messages.begin(), d.messages.end(), std::string(kBusy)), 2);
+    QVERIFY(!Has(d.questions, "Are you sure you want to exit this application?"));
+    const CommandOutcome& outcome = d.window.LastOutcome();
+    QCOMPARE(int(outcome.kind), int(OutcomeKind::Cancelled));
+    QCOMPARE(d.Field("iapStatus"), gui::OutcomeText(QStringLiteral("Download"), outcome));
+    QVERIFY(d.window.Log().Text().contains(QStringLiteral("Cancel asked")));
+    QCOMPARE(d.Flash(0, 0, block0.size()), block0);  // nothing displaced is left out
+    QCOMPARE(d.Flash(1, 0, block1.size()), block1);  // and the file was not written
+    QCOMPARE(read->isEnabled(), d.window.Shell().Snapshot().buttons[2]);
+    QVERIFY(d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
+    // Now Exit asks, No being the default answer; Yes ends the window.
+    d.MenuItem(QStringLiteral("Exit"))->trigger();
+    QVERIFY(Has(d.questions, "Are you sure you want to exit this application?") && d.window.isVisible());
     d.replies = {true};
     d.MenuItem(QStringLiteral("Exit"))->trigger();
     QVERIFY(!d.window.isVisible());
   }
 
-  void closingWaitsForTheRunningCommand() {
+  // A dropped image file, and a recent one, open the download dialog with
+  // the file filled in; files chosen there are kept for the next start.
+  void dropAndRecentFilesOpenTheDownloadDialog() {
+    for (const auto& [name, taken] : {std::pair{"a.hex", true}, {"B.IHX", true}, {"c.bin", true}, {"d.txt", false}}) {
+      QMimeData data;
+      data.setUrls({QUrl::fromLocalFile(QStringLiteral("/tmp/") + QString::fromUtf8(name))});
+      QCOMPARE(gui::DroppedImageFile(&data).isEmpty(), !taken);
+    }
+    Detected d;
+    const std::string file = d.Path("dropped.hex");
+    test::WriteFile(file, ":0400000001020304F2\n:00000001FF\n");
+    std::vector<std::string> offered;
+    d.answers.onFileAndSector = [&offered](FileSectorDialog& f) {
+      offered.push_back(f.fileName);
+      return f.chosen = 0, true;
+    };
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+    QDragEnterEvent enter(QPoint(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&d.window, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(50, 50), Qt::CopyAction, &data, Qt::LeftButton, {});
+    d.replies = {true};
+    QVERIFY(d.Run([&] { QApplication::sendEvent(&d.window, &drop); }));
+    QCOMPARE(d.Flash(0, 0, 4), (Bytes{1, 2, 3, 4}));
+
+    const QString kept = QString::fromStdString(file);
+    QCOMPARE(gui::RecentFiles(gui::OpenWindowSettings(d.dirs.Places()).get()).Files(), QStringList{kept});
+    auto* recent = d.window.menuBar()->findChild<QMenu*>(QStringLiteral("recentFiles"));
+    QVERIFY(recent && recent->actions().size() == 1);
+    d.replies = {false};
+    QVERIFY(d.Run([recent] { recent->actions().first()->trigger(); }));
+    QVERIFY(d.RunMenu(QStringLiteral("&Compare")));  // a drop fills in one dialog only
+    QCOMPARE(offered, (std::vector<std::string>{file, file, ""}));
+  }
+
+  // The log holds every box and outcome of the session with the reason of
+  // each failure, saves as it shows, and shows at the next start when it
+  // was shown last.
+  void logPaneRecordsTheSessionAndIsRemembered() {
     WindowDriver d(test::ChipConfig(kKT540));
-    std::promise<void> release;
-    auto released = release.get_future().share();
-    QVERIFY(d.window.StartCommand([released](MainWindow&) {
-      released.wait();
-      return CommandOutcome::Success();
-    }));
-    QVERIFY(!d.window.close());
-    QVERIFY(d.window.isVisible());
-    d.MenuItem(QStringLiteral("Exit"))->trigger();  // says the same, and asks nothing
-    QCOMPARE(d.messages, std::vector<std::string>(2, kBusy));
-    QVERIFY(d.questions.empty());
-    QVERIFY(d.Run([&] { release.set_value(); }));
-    QVERIFY(d.window.close());
+    QVERIFY(d.window.Log().isHidden());
+    QVERIFY(d.ClickButton(QStringLiteral("Read")));  // no chip detected yet
+    QVERIFY(d.Detect());
+    const QString log = d.window.Log().Text();
+    for (const char* line : {"] No target board has been located!!!", "] Read: refused", "] Click on OK then Reset MCU",
+                             "          to Detect Baud & Chip", "] Detect Target MCU for Firmware1.1F and RS232 Config.: "})
+      QVERIFY2(log.contains(QString::fromUtf8(line)), line);
+    QString whyNot;
+    const std::string saved = d.Path("session.log");
+    QVERIFY(d.window.Log().SaveTo(QString::fromStdString(saved), whyNot));
+    QCOMPARE(QString::fromStdString(test::ReadFile(saved)), log + QLatin1Char('\n'));
+
+    d.MenuItem(QStringLiteral("Show &Log"))->trigger();
+    auto settings = gui::OpenWindowSettings(d.dirs.Places());
+    gui::LogPane next(settings.get());
+    next.Restore();
+    QVERIFY(!d.window.Log().isHidden() && !next.isHidden());
   }
 
   // The runner is free a moment before the window hears that a command
@@ -265,7 +341,7 @@ class WindowTest : public QObject {
     if (legacy) {
       d.dialogActs.clear();  // the 1.1E detection opens the port it has, without the set-up
       d.replies = {true};
-      QVERIFY(d.RunMenu(QStringLiteral("&Detect Target MCU for Firmware1.1E and Upgrade to 1.1F (EA#=1)")));
+      QVERIFY(d.RunMenu(QStringLiteral("Detect Target MCU for Firmware1.1&E and Upgrade to 1.1F (EA#=1)")));
       QVERIFY(Has(d.messages, "Upgrade Bootstrap Loader from 1.1E to 1.1F Completed!"));
       QCOMPARE(d.Field("fwVersion"), QStringLiteral("v1.1F"));
       QVERIFY(d.target->LoaderIntact());
@@ -322,39 +398,6 @@ class WindowTest : public QObject {
     QCOMPARE(QString::fromStdString(ResolvePortName(next.Shell().Record()->Port().DeviceName(),
                                                     ReadPortMap(places.PortMapFile()))),
              QString::fromStdString(tty));
-  }
-
-  void keepAliveOnlyOnTheTenSecondsAndLosingTheChip() {
-    Detected d;
-    d.ClearWire();
-    d.window.TickAt(At(13, 5, 9));
-    d.window.Runner().WaitIdle();
-    QVERIFY(d.Wire().empty());
-    QCOMPARE(d.window.findChild<QLabel*>(QStringLiteral("clockPane"))->text().isEmpty(), false);
-
-    d.target->Faults().stopAfterHostBytes = 1;  // the chip falls silent
-    d.window.TickAt(At(13, 5, 10));
-    QTRY_VERIFY_WITH_TIMEOUT(Has(d.messages, kLinkLost), 60000);
-    QCOMPARE(d.Wire(), Bytes{0x63});
-    QTRY_COMPARE_WITH_TIMEOUT(d.Field("chipType"), QString(), 60000);
-    QCOMPARE(d.Field("securityText"), QString::fromUtf8(kUnknownSecurityText));
-    QVERIFY(!d.window.Shell().Record()->Port().IsLinkUp());
-  }
-
-  void everyCommandOfTheWindowIsEnabled() {
-    WindowDriver d(test::ChipConfig(kKT540));
-    for (QAction* menu : d.window.menuBar()->actions())
-      for (QAction* item : menu->menu()->actions())
-        if (!item->isSeparator()) QVERIFY2(item->isEnabled(), qPrintable(item->text()));
-    for (const char* name :
-         {"Download", "Dnload/Run UserCode", "Read", "Sector Erase", "Chip Erase", "Lock Chip", "Memory Remap"}) {
-      auto* button = d.window.findChild<QAbstractButton*>(QString::fromUtf8(name));
-      QVERIFY2(button && button->isEnabled(), name);
-    }
-    for (const char* name : {"RESET", "2xCLK", "TEST"}) {
-      auto* tool = d.window.findChild<QAction*>(QString::fromUtf8(name));
-      QVERIFY2(tool && tool->isEnabled(), name);
-    }
   }
 
   void lockThenRedetectionShowsTheNewSecurity() {
@@ -448,9 +491,49 @@ class WindowTest : public QObject {
     QCOMPARE(bar.bottom, 18);
   }
 
-  void columnWidthsInFifths() {
+  void columnWidthsInProportion() {
     QCOMPARE(gui::ColumnWidths(503, {1, 1, 1, 1, -1}), (std::vector<int>{100, 100, 100, 100, 103}));
-    QCOMPARE(gui::ColumnWidths(503, {1, 4, 2}), (std::vector<int>{100, 400, 200}));
+    QCOMPARE(gui::ColumnWidths(700, {1, 4, 2}), (std::vector<int>{100, 400, 200}));
+    QCOMPARE(gui::ColumnWidths(700, {1, 4, 2}, {90, 450, 100}), (std::vector<int>{98, 482, 116}));
+    QCOMPARE(gui::ColumnWidths(500, {1, 4, 2}, {90, 450, 100}), (std::vector<int>{90, 450, 100}));
+  }
+
+  // The window on screens from small to 200 % scaling (areas in logical
+  // pixels, panels taken off): its frame stays inside the area, its layout's
+  // minimum fits without clipping, and at the size it gets the dump's ASCII
+  // column is in view and no header or cell is cut.
+  void fitsTheScreen_data() {
+    QTest::addColumn<QRect>("available");
+    QTest::addColumn<QMargins>("frame");
+    QTest::newRow("1920x1080 at 200 %, panel at the top") << QRect(0, 27, 960, 513) << QMargins(0, 37, 0, 0);
+    QTest::newRow("1366x768 at 100 %, task bar below") << QRect(0, 0, 1366, 728) << QMargins(4, 30, 4, 4);
+    QTest::newRow("2560x1440 at 100 %, second screen") << QRect(1920, 0, 2560, 1440) << QMargins(4, 30, 4, 4);
+  }
+  void fitsTheScreen() {
+    QFETCH(QRect, available);
+    QFETCH(QMargins, frame);
+    WindowDriver d(test::ChipConfig(kKT540));
+    const gui::WindowFit fit = gui::FitToScreen(available, frame, gui::kPreferredWindowSize, d.window.minimumSizeHint());
+    QVERIFY(available.contains(fit.client.marginsAdded(frame)));
+    QCOMPARE(fit.minimum, d.window.minimumSizeHint());
+    QVERIFY(fit.client.width() >= fit.minimum.width() && fit.client.height() >= fit.minimum.height());
+
+    auto* dump = d.window.findChild<gui::MemoryView*>(QStringLiteral("memoryDump"));
+    d.answers.onRange = [](RangeDialog& r) { return r.start = 0, r.range = 1, true; };
+    QVERIFY(d.Detect());
+    QVERIFY(d.ClickButton(QStringLiteral("Read")));
+    for (const QSize size : {fit.client.size(), fit.minimum}) {
+      d.window.resize(size);
+      QTRY_COMPARE(d.window.size(), size);
+      QApplication::processEvents();
+      for (int c = 0; c < 3; ++c) {
+        const QString header = d.window.DumpTable().headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        QVERIFY(dump->columnWidth(c) > dump->horizontalHeader()->fontMetrics().horizontalAdvance(header));
+        QVERIFY(dump->columnWidth(c) > dump->fontMetrics().horizontalAdvance(d.DumpCell(0, c)));
+      }
+      if (size == fit.client.size())
+        QVERIFY(dump->columnViewportPosition(2) + dump->columnWidth(2) <= dump->viewport()->width());
+    }
   }
 };
 

@@ -30,7 +30,8 @@ ByteEditForm::ByteEditForm(QWidget* parent, ByteEditDialog& dialog)
       newData_(LimitedField(dialog.newDataText, kDataLimit)),
       displayButton_(new QPushButton("&Display Data")),
       replaceButton_(new QPushButton("&Replace Data")),
-      returnButton_(new QPushButton("&Return to Main Menu")) {
+      // Alt+R presses "Replace Data"; Alt+T returns.
+      returnButton_(new QPushButton("Re&turn to Main Menu")) {
   setWindowTitle(Text(dialog.title));
   // The command writes the display; the operator reads it.
   display_->setReadOnly(true);

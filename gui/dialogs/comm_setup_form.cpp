@@ -93,7 +93,8 @@ CommSetupForm::CommSetupForm(QWidget* parent, CommSetupDialog& dialog, std::vect
 
   auto* buttons = new QDialogButtonBox(this);
   buttons->addButton(detect_, QDialogButtonBox::AcceptRole);
-  buttons->addButton("&Cancel", QDialogButtonBox::RejectRole)->setObjectName("cancel");
+  // "Compute" keeps Alt+C, so that the key presses one button.
+  buttons->addButton("C&ancel", QDialogButtonBox::RejectRole)->setObjectName("cancel");
   compute_->setAutoDefault(false);
   nextBaud_->setAutoDefault(false);
   detect_->setDefault(true);

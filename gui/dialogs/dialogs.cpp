@@ -1,5 +1,6 @@
 #include "gui/dialogs/dialogs.hpp"
 
+#include <QFileDialog>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
@@ -62,11 +63,35 @@ ByteEditButton ShowByteEditDialog(QWidget* parent, ByteEditDialog& dialog) {
   return form.Pressed();
 }
 
-bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing, std::string& whyNot) {
-  if (QPrinterInfo::availablePrinters().isEmpty()) {
-    whyNot = "No printer is set up on this computer.";
+namespace {
+
+constexpr const char* kNoPrinter = "No printer is set up on this computer.";
+
+// Without a printer the listing can still go into a PDF file, if the
+// operator wants that and names one. True when written or not wanted after
+// all (the file dialog cancelled); false when declined or failed.
+bool PrintIntoPdf(QWidget* parent, const std::string& title, const std::string& listing, std::string& whyNot) {
+  whyNot = kNoPrinter;
+  if (!AskYesNo(parent, QString::fromUtf8(kNoPrinter) + QStringLiteral("\nPrint into a PDF file instead?")))
     return false;
-  }
+  QFileDialog chooser(parent, QStringLiteral("Print into a PDF file"));
+  chooser.setObjectName(QStringLiteral("pdfFile"));
+  chooser.setAcceptMode(QFileDialog::AcceptSave);
+  chooser.setNameFilter(QStringLiteral("PDF files (*.pdf)"));
+  chooser.setDefaultSuffix(QStringLiteral("pdf"));
+  chooser.selectFile(QStringLiteral("listing.pdf"));
+  whyNot.clear();
+  if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return true;
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setOutputFormat(QPrinter::PdfFormat);
+  printer.setOutputFileName(chooser.selectedFiles().constFirst());
+  return PrintListingTo(printer, title, listing, whyNot);
+}
+
+}  // namespace
+
+bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing, std::string& whyNot) {
+  if (QPrinterInfo::availablePrinters().isEmpty()) return PrintIntoPdf(parent, title, listing, whyNot);
   QPrinter printer(QPrinter::HighResolution);
   QPrintDialog dialog(&printer, parent);
   // All pages, as many copies as the printer is set for; no page numbers,

@@ -38,7 +38,8 @@ ByteEditButton ShowByteEditDialog(QWidget* parent, ByteEditDialog& dialog);
 // Prints a listing with the print dialog; true when printed or when the
 // operator cancelled the print dialog (the command counts both as done),
 // false when the printer failed, with the reason in `whyNot`. Where no
-// printer is set up, nothing is asked.
+// printer is set up, the operator is told so and offered a PDF file instead
+// (declined: false, the reason being the missing printer).
 bool PrintListing(QWidget* parent, const std::string& title, const std::string& listing, std::string& whyNot);
 
 }  // namespace gui

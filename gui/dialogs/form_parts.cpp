@@ -43,6 +43,7 @@ void BrowseForFile(QDialog* owner, QLineEdit* field, BrowseMode mode) {
   } else {
     browser.setAcceptMode(QFileDialog::AcceptOpen);
     browser.setFileMode(QFileDialog::ExistingFile);
+    browser.setNameFilters({"Intel HEX (*.hex *.ihx)", "Binary (*.bin)", "All files (*)"});
   }
   if (!field->text().isEmpty()) browser.selectFile(field->text());
   if (browser.exec() != QDialog::Accepted || browser.selectedFiles().isEmpty()) return;
