@@ -154,7 +154,8 @@ TEST_F(CliTest, SimulatedChipCommands) {
   const std::string log = files.Path("station.log");
   const struct { Args args; int exit; const char* out; const char* err; std::size_t logLines; } line[] = {
       {{"--simulate", "KT540", "--repeat", "3", "--log", log, "detect"}, 0, "\nPORT ", "Waiting for the next board", 3},
-      {{"--simulate", "KT540", "--port", "COM1", "--port", "COM2", "detect"}, 0, "==> COM2 <==", "", 3},
+      {{"--simulate", "KT540", "--port", "COM1", "--port", "COM2", "--trace", files.Path("t"), "detect"}, 0,
+       "==> COM2 <==", "", 3},
       {{"--simulate", "KT540", "--log", "/dev/full", "detect"}, 1, "detect: found",
        "the log line is lost: /dev/full: No space left on device", 3},
       {{"--simulate", "KT540", "--json", "--log", log, "detect"}, 0, "{\"address\":null,", "Chip Type: KT540", 4},
@@ -170,6 +171,7 @@ TEST_F(CliTest, SimulatedChipCommands) {
     EXPECT_EQ(test::Lines(test::ReadFile(log)).size(), row.logLines);
   }
   EXPECT_EQ(nlohmann::json::parse(Cli({"--simulate", "KT410", "--json", "detect"}).out)["data"]["chip"]["type"], "KT410");
+  EXPECT_TRUE(std::filesystem::file_size(files.Path("t.COM1")) > 0 && std::filesystem::file_size(files.Path("t.COM2")) > 0);
 
   auto baud = Cli({"baud", "--crystal", "12"});
   EXPECT_EQ(baud.exitCode, 0) << baud.err;
