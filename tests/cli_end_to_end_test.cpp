@@ -14,6 +14,7 @@
 #include "shell/block0/displaced_notice.hpp"
 #include "cli/outcome_lines.hpp"
 #include "cli/run_cli.hpp"
+#include "cli/run_log.hpp"
 #include "cli/terminal_progress.hpp"
 #include "shell/flash/compare_command.hpp"
 #include "shell/flash/download_command.hpp"
@@ -177,6 +178,22 @@ TEST_F(CliTest, SimulatedChipCommands) {
   EXPECT_EQ(baud.exitCode, 0) << baud.err;
   EXPECT_TRUE(Has(baud.out, "Baud Rate: 38400\nReload: FFF6h\n"));
   EXPECT_TRUE(Has(Cli({"baud", "--crystal", "11.0592", "--next"}).out, "Baud Rate: 19200\nReload: FFEEh\n"));
+}
+
+// A log line the disk can take only in part is taken back: the log holds
+// whole lines only.
+TEST(CliRunLog, ALineWrittenInPartIsTakenBack) {
+  test::TempDir dir;
+  cli::RunLog log;
+  std::string why;
+  ASSERT_TRUE(log.Open(dir.File("run.log"), why));
+  ASSERT_TRUE(log.Append("{\"run\":1}", why));
+  {
+    test::FileSizeLimit full(20);
+    EXPECT_FALSE(log.Append("{\"run\":2,\"port\":\"/dev/ttyUSB0\"}", why));
+  }
+  EXPECT_EQ(test::ReadFile(dir.File("run.log")), "{\"run\":1}\n");
+  EXPECT_TRUE(Has(why, "the log line is lost: " + dir.File("run.log") + ": File too large"));
 }
 
 // brisko-sim on a pseudo-terminal keeps its flash between commands, so a
