@@ -127,6 +127,7 @@ CommandOutcome Board::RunCommand(bool waitForBoard) {
     do {
       detection = OnDetectMenu(w);
     } while (waitForBoard && !detection.Ok() && !cancelled());
+    if (waitForBoard && !detection.Ok()) return CommandOutcome::Cancelled("wait for the next board");
     if (!detection.Ok()) {
       if (detection.step.empty()) detection.step = "detect";
       return detection;
@@ -140,6 +141,8 @@ CommandOutcome Board::RunCommand(bool waitForBoard) {
   // A detection of its own (detect) waits for the next board the same way.
   while (waitForBoard && !command_.detectFirst && outcome.kind == OutcomeKind::Failed && !cancelled())
     outcome = run(w);
+  if (waitForBoard && !command_.detectFirst && outcome.kind == OutcomeKind::Failed)
+    return CommandOutcome::Cancelled("wait for the next board");
   // detect and upgrade-loader are detections of their own.
   if (!command_.detectFirst && command_.model != ChipModelUse::None && outcome.Ok()) detected();
   return outcome;

@@ -21,16 +21,25 @@ bool RunLog::Open(const std::string& path, std::string& whyNot) {
 
 bool RunLog::Append(const std::string& line, std::string& whyNot) {
   const std::string whole = line + "\n";
-  ssize_t written;
-  do {
-    written = ::write(fd_, whole.data(), whole.size());
-  } while (written < 0 && errno == EINTR);
-  if (written == static_cast<ssize_t>(whole.size())) return true;
-  const int error = written < 0 ? errno : ENOSPC;
-  if (written > 0) {
-    // Only a full disk (or a file size limit) writes part of a line: take it back.
+  std::size_t done = 0;
+  int error = 0;
+  while (done < whole.size()) {
+    const ssize_t written = ::write(fd_, whole.data() + done, whole.size() - done);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) {
+      error = written < 0 ? errno : ENOSPC;
+      break;
+    }
+    done += static_cast<std::size_t>(written);
+  }
+  if (done == whole.size()) return true;
+  // Only a full disk or a file size limit stops a line part way: take the
+  // part back, so that the log holds whole lines only.
+  if (done > 0) {
     const off_t end = ::lseek(fd_, 0, SEEK_CUR);
-    if (end >= written) [[maybe_unused]] const int cut = ::ftruncate(fd_, end - written);
+    if (end >= static_cast<off_t>(done)) {
+      [[maybe_unused]] const int cut = ::ftruncate(fd_, end - static_cast<off_t>(done));
+    }
   }
   whyNot = "the log line is lost: " + path_ + ": " + std::strerror(error);
   return false;

@@ -14,6 +14,7 @@
 #include "shell/block0/displaced_notice.hpp"
 #include "cli/outcome_lines.hpp"
 #include "cli/run_cli.hpp"
+#include "cli/run_log.hpp"
 #include "cli/terminal_progress.hpp"
 #include "shell/flash/compare_command.hpp"
 #include "shell/flash/download_command.hpp"
@@ -158,7 +159,8 @@ TEST_F(CliTest, SimulatedChipCommands) {
   const std::string log = files.Path("station.log");
   const struct { Args args; int exit; const char* out; const char* err; std::size_t logLines; } line[] = {
       {{"--simulate", "KT540", "--repeat", "3", "--log", log, "detect"}, 0, "\nPORT ", "Waiting for the next board", 3},
-      {{"--simulate", "KT540", "--port", "COM1", "--port", "COM2", "detect"}, 0, "==> COM2 <==", "", 3},
+      {{"--simulate", "KT540", "--port", "COM1", "--port", "COM2", "--trace", files.Path("t"), "detect"}, 0,
+       "==> COM2 <==", "", 3},
       {{"--simulate", "KT540", "--log", "/dev/full", "detect"}, 1, "detect: found",
        "the log line is lost: /dev/full: No space left on device", 3},
       {{"--simulate", "KT540", "--json", "--log", log, "detect"}, 0, "{\"address\":null,", "Chip Type: KT540", 4},
@@ -174,11 +176,28 @@ TEST_F(CliTest, SimulatedChipCommands) {
     EXPECT_EQ(test::Lines(test::ReadFile(log)).size(), row.logLines);
   }
   EXPECT_EQ(nlohmann::json::parse(Cli({"--simulate", "KT410", "--json", "detect"}).out)["data"]["chip"]["type"], "KT410");
+  EXPECT_TRUE(std::filesystem::file_size(files.Path("t.COM1")) > 0 && std::filesystem::file_size(files.Path("t.COM2")) > 0);
 
   auto baud = Cli({"baud", "--crystal", "12"});
   EXPECT_EQ(baud.exitCode, 0) << baud.err;
   EXPECT_TRUE(Has(baud.out, "Baud Rate: 38400\nReload: FFF6h\n"));
   EXPECT_TRUE(Has(Cli({"baud", "--crystal", "11.0592", "--next"}).out, "Baud Rate: 19200\nReload: FFEEh\n"));
+}
+
+// A log line the disk can take only in part is taken back: the log holds
+// whole lines only.
+TEST(CliRunLog, ALineWrittenInPartIsTakenBack) {
+  test::TempDir dir;
+  cli::RunLog log;
+  std::string why;
+  ASSERT_TRUE(log.Open(dir.File("run.log"), why));
+  ASSERT_TRUE(log.Append("{\"run\":1}", why));
+  {
+    test::FileSizeLimit full(20);
+    EXPECT_FALSE(log.Append("{\"run\":2,\"port\":\"/dev/ttyUSB0\"}", why));
+  }
+  EXPECT_EQ(test::ReadFile(dir.File("run.log")), "{\"run\":1}\n");
+  EXPECT_TRUE(Has(why, "the log line is lost: " + dir.File("run.log") + ": File too large"));
 }
 
 // brisko-sim on a pseudo-terminal keeps its flash between commands, so a
