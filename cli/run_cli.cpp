@@ -19,7 +19,8 @@
 #include "link/wire_trace.hpp"
 #include "shell/session/command_runner.hpp"
 #include "shell/detection/detect_command.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
+#include "shell/setup/settings_file.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
 
@@ -61,19 +62,19 @@ bool TraceLost(const WireTrace& trace, std::FILE* err) {
 // (with --bank) and the command, as one command of the runner: a cancel holds
 // for all of them. `detected` hears of every successful detection.
 CommandOutcome RunCommand(const CliCommand& command, CommandContext& context, const std::function<void()>& detected) {
-  MainWindow& w = context.window;
+  Session& session = context.session;
   if (command.detectFirst) {
-    CommandOutcome detection = OnDetectMenu(w);
+    CommandOutcome detection = OnDetectMenu(session);
     if (!detection.Ok()) {
       if (detection.step.empty()) detection.step = "detect";
       return detection;
     }
     detected();
   }
-  if (w.State().cancelRequested) return CommandOutcome::Cancelled(command.name, "nothing on the chip was changed");
-  const auto run = [&](MainWindow&) { return command.run(context); };
-  if (context.args.bankHigh && !command.entersBankItself) return RunOnBank(w, *context.args.bankHigh, run);
-  CommandOutcome outcome = run(w);
+  if (session.State().cancelRequested) return CommandOutcome::Cancelled(command.name, "nothing on the chip was changed");
+  const auto run = [&](Session&) { return command.run(context); };
+  if (context.args.bankHigh && !command.entersBankItself) return RunOnBank(session, *context.args.bankHigh, run);
+  CommandOutcome outcome = run(session);
   // detect and upgrade-loader are detections of their own.
   if (!command.detectFirst && command.model != ChipModelUse::None && outcome.Ok()) detected();
   return outcome;
@@ -116,8 +117,9 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   TerminalOperator op(args, in, err);
   const CliSettings settings = PlanSettings(args, chip != nullptr, err);
   DeviceOpener opener = chip ? sim::SimOpener(chip) : PosixOpener(settings.places.PortMapFile());
-  MainWindow window(op, opener, timing, settings.places);
-  SerialPort& port = window.Record()->Port();
+  Session session(op, opener, timing, settings.places);
+  ApplySavedSettings(session);
+  SerialPort& port = session.Record()->Port();
   ApplyPortOption(args, port);
   if (trace) port.SetTrace(trace);
   // Without --baud or --crystal the saved rate stays the choice.
@@ -126,32 +128,32 @@ int RunCli(const std::vector<std::string>& argv, std::FILE* in, std::FILE* out, 
   // The bar is for a person watching; stdout stays the results alone.
   const bool onTerminal = ::isatty(::fileno(err));
   TerminalProgress progress(err);
-  if (onTerminal) window.SetObserver(&progress);
+  if (onTerminal) session.Window().SetObserver(&progress);
   const auto started = std::chrono::steady_clock::now();
   CommandOutcome outcome;
   bool settingsSaved = true;
   {
-    CommandRunner runner(window);
+    CommandRunner runner(session);
     InterruptWatch interrupts(
-        [&runner, &window, err] {
-          SayStopping(err, window.Notice());
+        [&runner, &session, err] {
+          SayStopping(err, session.Notice());
           runner.Cancel();
         },
-        &window.Notice());
-    CommandContext context{window, args, out};
-    const auto detected = [&] { settingsSaved = SaveProvenSettings(settings, window, err); };
-    outcome = runner.Run([&](MainWindow&) { return RunCommand(command, context, detected); });
+        &session.Notice());
+    CommandContext context{session, args, out};
+    const auto detected = [&] { settingsSaved = SaveProvenSettings(settings, session, err); };
+    outcome = runner.Run([&](Session&) { return RunCommand(command, context, detected); });
   }
   // The process ends next: a command whose last bytes never left the port
   // has not reached the chip.
   if (!port.DrainOutput() && outcome.Ok()) outcome = CommandOutcome::Failed("send the last bytes", Result::Failed);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   if (onTerminal) progress.Finish();
-  window.SetObserver(nullptr);
+  session.Window().SetObserver(nullptr);
 
   if (command.showsStatus)
-    std::fprintf(out, "IAP Status: %s\n", window.StatusText().c_str());
-  if (!outcome.Ok()) std::fprintf(err, "%s\n", FailureLine(command.name, outcome, window.StatusText()).c_str());
+    std::fprintf(out, "IAP Status: %s\n", session.Window().StatusText().c_str());
+  if (!outcome.Ok()) std::fprintf(err, "%s\n", FailureLine(command.name, outcome, session.Window().StatusText()).c_str());
   std::fprintf(out, "%s\n", SummaryLine(command.name, outcome, took.count()).c_str());
   if (op.ArgumentsRejected()) return kExitUsage;
   if (trace && TraceLost(*trace, err) && outcome.Ok()) return kExitFailed;

@@ -20,11 +20,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "gui/dialogs/registry_values.hpp"
 #include "gui/memory_view.hpp"
 #include "gui/progress_pane.hpp"
 #include "gui/resources.hpp"
 #include "gui/view_commands.hpp"
 #include "gui/window_bridge.hpp"
+#include "shell/setup/settings_file.hpp"
 
 namespace brisko::gui {
 namespace {
@@ -46,7 +48,7 @@ QLabel* Pane(const QString& prompt, QWidget* parent) {
 BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, SessionPlaces places, QWidget* parent)
     : QMainWindow(parent),
       op_(this),
-      shell_(std::make_unique<MainWindow>(op_, std::move(opener), timing, std::move(places))),
+      shell_(std::make_unique<Session>(op_, std::move(opener), timing, WithToolkitRegistry(std::move(places)))),
       runner_(std::make_unique<CommandRunner>(*shell_)),
       bridge_(new WindowBridge(this)),
       timer_(new QTimer(this)),
@@ -58,6 +60,7 @@ BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, SessionPlaces
                                         this)),
       dumpModel_(new DumpModel({QStringLiteral("SECTOR ???"), QStringLiteral("MEMORY"), QStringLiteral("ASCII")},
                                {Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft}, this)) {
+  ApplySavedSettings(*shell_);
   InitResources();
   setObjectName(QStringLiteral("mainWindow"));
   setWindowIcon(QIcon(QStringLiteral(":/brisko/brisko.svg")));
@@ -74,8 +77,8 @@ BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, SessionPlaces
     connect(new QShortcut(QKeySequence(key), this), &QShortcut::activated, this, &QWidget::close);
 
   connect(bridge_, &WindowBridge::Changed, this, &BriskoWindow::Render);
-  shell_->SetObserver(bridge_);
-  Render(kAllAspects, shell_->Snapshot());
+  shell_->Window().SetObserver(bridge_);
+  Render(kAllAspects, shell_->Window().Snapshot());
 
   connect(timer_, &QTimer::timeout, this, &BriskoWindow::OnTimer);
   timer_->start(1000);
@@ -90,7 +93,7 @@ BriskoWindow::~BriskoWindow() {
   while (runner_->Busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   runner_.reset();
   shell_->State().legacyWorkerRunning = false;
-  shell_->SetObserver(nullptr);
+  shell_->Window().SetObserver(nullptr);
 }
 
 // --- building ------------------------------------------------------------
@@ -163,7 +166,7 @@ QWidget* BriskoWindow::BuildCentre() {
   dumpView_->setModel(dumpModel_);
   for (MemoryView* view : {sectorView_, dumpView_})
     connect(view, &MemoryView::RowClicked, this,
-            [this](int row) { StartCommand([row](MainWindow& w) { return OnViewClick(w, row); }); });
+            [this](int row) { StartCommand([row](Session& session) { return OnViewClick(session, row); }); });
   auto* statusRow = new QHBoxLayout;
   statusEdit_ = new QLineEdit(centre);
   statusEdit_->setObjectName(QStringLiteral("iapStatus"));
@@ -281,18 +284,17 @@ void BriskoWindow::Render(unsigned changed, const WindowState& s) {
 
 bool BriskoWindow::StartCommand(CommandRunner::Command command) {
   if (!command) return false;
-  return runner_->Start(std::move(command), [this](const CommandOutcome& outcome) {
-    QMetaObject::invokeMethod(this, [this, outcome] { OnCommandEnded(outcome); }, Qt::QueuedConnection);
+  return runner_->Start(std::move(command), [this](const CommandOutcome&) {
+    QMetaObject::invokeMethod(this, [this] { OnCommandEnded(); }, Qt::QueuedConnection);
   });
 }
 
 // The runner is free before it reports the end, so a click that came first
 // may already have started the next command here: nothing waits for the
 // runner, and a close that waited for a command waits for that one too.
-void BriskoWindow::OnCommandEnded(const CommandOutcome& outcome) {
-  lastOutcome_ = outcome;
+void BriskoWindow::OnCommandEnded() {
   emit CommandEnded();
-  if (!closeAfterCommand_ && !shell_->CloseRequested()) return;
+  if (!closeAfterCommand_ && !shell_->Window().CloseRequested()) return;
   if (runner_->Busy()) {
     closeAfterCommand_ = true;
     return;
@@ -302,10 +304,10 @@ void BriskoWindow::OnCommandEnded(const CommandOutcome& outcome) {
 }
 
 void BriskoWindow::OnTabChanged(int tab) {
-  if (StartCommand([tab](MainWindow& w) { return OnTabSwitch(w, tab); })) return;
+  if (StartCommand([tab](Session& session) { return OnTabSwitch(session, tab); })) return;
   // A command runs: the tab stays where the shell has it.
   const QSignalBlocker quiet(tabs_);
-  tabs_->setCurrentIndex(shell_->Snapshot().selectedTab == 1 ? 1 : 0);
+  tabs_->setCurrentIndex(shell_->Window().Snapshot().selectedTab == 1 ? 1 : 0);
 }
 
 void BriskoWindow::OnExit() {

@@ -12,7 +12,7 @@
 #include "link/serial_device.hpp"
 #include "link/user_paths.hpp"
 #include "shell/session/command_runner.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 class QLabel;
 class QLineEdit;
@@ -40,13 +40,11 @@ class BriskoWindow final : public QMainWindow {
   BriskoWindow(DeviceOpener opener, LinkTiming timing = {}, SessionPlaces places = {}, QWidget* parent = nullptr);
   ~BriskoWindow() override;
 
-  MainWindow& Shell() { return *shell_; }
+  Session& Shell() { return *shell_; }
   QtOperator& Op() { return op_; }
   CommandRunner& Runner() { return *runner_; }
   // Starts a command unless one runs; false when refused.
   bool StartCommand(CommandRunner::Command command);
-  bool CommandRunning() const { return runner_->Busy(); }
-  const CommandOutcome& LastOutcome() const { return lastOutcome_; }
 
   // The views' models, for whoever reads their cells.
   SectorTableModel& SectorModel() { return *sectorModel_; }
@@ -68,17 +66,16 @@ class BriskoWindow final : public QMainWindow {
   QWidget* BuildCentre();
   void BuildStatusBar();
   void Render(unsigned changed, const WindowState& state);
-  void OnCommandEnded(const CommandOutcome& outcome);
+  void OnCommandEnded();
   void OnTabChanged(int tab);
   void OnExit();
   void OnTimer();
 
   QtOperator op_;
-  std::unique_ptr<MainWindow> shell_;
+  std::unique_ptr<Session> shell_;
   std::unique_ptr<CommandRunner> runner_;
   WindowBridge* bridge_;
   QTimer* timer_;
-  CommandOutcome lastOutcome_;
   bool closeAfterCommand_ = false;
 
   SectorTableModel* sectorModel_;

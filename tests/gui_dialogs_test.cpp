@@ -29,7 +29,7 @@
 #include "link/port_names.hpp"
 #include "link/user_paths.hpp"
 #include "shell/configuration/configuration_menus.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/session/window_state.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"
@@ -81,14 +81,14 @@ class DialogsTest : public QObject {
  private:
   test::TestFiles files;  // the user's directories for settings and port map
   test::ScriptedOperator op;
-  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<Session> window;
 
  private slots:
   void init() {
     op = test::ScriptedOperator();
-    window = std::make_unique<MainWindow>(
+    window = std::make_unique<Session>(
         op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }, test::FastTiming(),
-        files.dirs.Places());
+        gui::WithToolkitRegistry(files.dirs.Places()));
   }
 
   void chipSelectionShowsTheStoredChoiceAndStoresClicksAtOnce() {
@@ -192,7 +192,6 @@ class DialogsTest : public QObject {
   }
 
   void commSetupRefusesARateAboveTheRecommendationThenConfirms() {
-    gui::UseToolkitRegistry();
     CommSetupDialog dialog(*window);
     gui::CommSetupForm form(nullptr, dialog, {}, files.Path("ports.conf"));
     form.PortCombo()->setCurrentIndex(1);
