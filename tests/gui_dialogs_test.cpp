@@ -288,12 +288,14 @@ class DialogsTest : public QObject {
 
   void fileSectorDialogKeepsTheSectorWhenBrowsing() {
     FileSectorDialog dialog{"Download Hex or Binary File into Flash Memory",
-                            {"Sector 000    Addr=0000", "Sector 001    Addr=0080", "B1 Str 000    Addr=F000"},
+                            {{0, 0x0000, "Sector 000    Addr=0000"},
+                             {0, 0x0080, "Sector 001    Addr=0080"},
+                             {1, 0xF000, "B1 Str 000    Addr=F000"}},
                             "",
                             0};
     gui::FileSectorForm form(nullptr, dialog);
     QCOMPARE(form.windowTitle(), QString("Download Hex or Binary File into Flash Memory"));
-    QCOMPARE(Entries(form.StartCombo()), Texts(dialog.entries));
+    QCOMPARE(Entries(form.StartCombo()), Texts(Labels(dialog.entries)));
     QCOMPARE(form.StartCombo()->currentIndex(), 0);
     QVERIFY(form.FileField()->text().isEmpty());
 
@@ -326,7 +328,10 @@ class DialogsTest : public QObject {
   }
 
   void rangeDialogReturnsBothEntries() {
-    RangeDialog dialog{{"Sector 000    Addr=0000", "Sector 001    Addr=0080"}, {"All Sectors", "001 sectors"}, 0, 0};
+    RangeDialog dialog{{{0, 0x0000, "Sector 000    Addr=0000"}, {0, 0x0080, "Sector 001    Addr=0080"}},
+                       {"All Sectors", "001 sectors"},
+                       0,
+                       0};
     OnNextModal<QDialog>([](QDialog* d) {
       auto* form = qobject_cast<gui::RangeForm*>(d);
       QCOMPARE(form->StartCombo()->currentIndex(), 0);
@@ -347,7 +352,11 @@ class DialogsTest : public QObject {
   }
 
   void saveDialogOpensWithNeitherModeCheckedAndTextByDefault() {
-    SaveDialog dialog{{"Sector 000    Addr=0000", "Sector 001    Addr=0080"}, {"All Sectors", "001 sectors"}, "", 0, 0,
+    SaveDialog dialog{{{0, 0x0000, "Sector 000    Addr=0000"}, {0, 0x0080, "Sector 001    Addr=0080"}},
+                      {"All Sectors", "001 sectors"},
+                      "",
+                      0,
+                      0,
                       true};
     {
       gui::SaveForm form(nullptr, dialog);

@@ -172,7 +172,7 @@ TEST(PrintExternalBank, OffersTheBankSectorsAndReadsTheBankInBankChunks) {
   // The simulated chip has no bank entered, so the read comes back short.
   const CommandOutcome outcome = OnPrint(rig.Shell());
   EXPECT_EQ(seen.starts.size(), 16u);
-  EXPECT_EQ(seen.starts.front(), "Sector 016    Addr=10000");
+  EXPECT_EQ(seen.starts.front().label, "Sector 016    Addr=10000");
   EXPECT_EQ(seen.ranges.size(), 16u);
   EXPECT_EQ(rig.Window().Snapshot().selectedTab, 0);
   EXPECT_EQ(rig.Wire(), (Bytes{0x03, 0xF0, 0x00, 0x80}));

@@ -5,13 +5,15 @@
 
 #include "chip/session_record.hpp"
 #include "shell/session/external_bank.hpp"
+#include "shell/session/operator.hpp"
 
 namespace brisko {
 
 // "Starting Sector" entries: block 0's sectors ("Sector %03d    Addr=%04X"),
 // then, when includeBlock1, block 1's ("B1 Str %03d    Addr=%04X"); with a
-// bank view, 16 bank sectors (high bank numbered 16..31, five-digit addresses).
-std::vector<std::string> StartSectorList(const SessionRecord& record, bool includeBlock1, BankView bank);
+// bank view, 16 bank sectors (block -1; the high bank's numbered 16..31, with
+// five-digit addresses).
+std::vector<SectorEntry> StartSectorList(const SessionRecord& record, bool includeBlock1, BankView bank);
 // "All Sectors", then "%03d sectors" for 1 .. block-0 sector count - 1 (15 for a bank).
 std::vector<std::string> RangeList(const SessionRecord& record, BankView bank);
 
