@@ -28,7 +28,7 @@
 #include "link/result_codes.hpp"
 #include "link/user_paths.hpp"
 #include "shell/detection/detect_command.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/session/operator.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
@@ -72,16 +72,16 @@ void Run(const char* name, const sim::SimLine& line, const std::string& file, st
   config.model = kKT540;
   auto chip = std::make_shared<sim::SimTarget>(config);
   QuietOperator op;
-  MainWindow window(op, sim::SimOpener(chip, line));
-  window.Record()->SetChipModel(kKT540);
-  window.Record()->Port().SetBaudRate(38400);
-  DetectTarget(window);
-  if (!window.Record()->Port().IsLinkUp()) {
+  Session session(op, sim::SimOpener(chip, line));
+  session.Record()->SetChipModel(kKT540);
+  session.Record()->Port().SetBaudRate(38400);
+  DetectTarget(session);
+  if (!session.Record()->Port().IsLinkUp()) {
     std::fprintf(stderr, "%s: detection failed\n", name);
     return;
   }
-  FlashEngine engine = window.Engine();
-  FileRoutineContext ctx{*window.Record(), window.State(), engine, op};
+  FlashEngine engine = session.Engine();
+  FileRoutineContext ctx{*session.Record(), session.State(), engine, op};
 
   ImageFile image;
   if (image.Open(file, op) != Result::Ok) return;

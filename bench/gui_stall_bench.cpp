@@ -119,7 +119,7 @@ int main(int argc, char** argv) {
   const double bound = static_cast<double>(bytes) / 128.0 * kLineBytesPerSector * lineTime.count() / 1e6;
   std::printf("KT540 block 0, %zu bytes at 38400 bit/s through the window\n", bytes);
   std::printf("download + verify %.3f s  line-time bound %.3f s  ratio %.3f  (%s)\n", download, bound,
-              download / bound, window.Shell().StatusText().c_str());
+              download / bound, window.Shell().Window().StatusText().c_str());
   std::printf("read into the views %.3f s, %d sector rows\n", read, window.SectorModel().rowCount());
   std::printf("longest UI stall: %lld ms\n", static_cast<long long>(longest));
   std::remove(file.c_str());

@@ -23,14 +23,18 @@ class SessionRecord {
   void SetMemoryMode(MemoryMode mode) { memoryMode_ = mode; }
   bool IsChipSelected() const { return chipModel_ != kNoModel && memoryMode_ != kNoMemoryMode; }
   bool IsInternalMode() const { return memoryMode_ == kInternalMemory; }
-  ChipFamily Family() const { return FamilyOf(chipModel_); }
+  // The loader shows one block at a time and must be told which before a
+  // block's addresses mean anything: KT540/KT550 always, the models with
+  // block 1 at E000h in internal mode.
+  bool SelectsBlocks() const {
+    return SharesBlockAddresses(chipModel_) || (HasBlock1AtE000(chipModel_) && IsInternalMode());
+  }
 
   void applyGeometry();
   const BlockGeometry& Block(int b) const { return blocks_[b & 1]; }
   std::uint32_t SectorCount(int b) const { return Block(b).sectorCount; }
   std::uint32_t SectorSize(int b) const { return Block(b).sectorSize; }
   std::uint32_t BlockSize(int b) const { return Block(b).blockSize; }
-  std::uint32_t RowCount(int b) const { return Block(b).rowCount; }
   std::uint32_t BaseAddress(int b) const { return Block(b).baseAddress; }
 
   void AllocateImages();

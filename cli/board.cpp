@@ -13,7 +13,8 @@
 #include "link/wire_trace.hpp"
 #include "shell/detection/detect_command.hpp"
 #include "shell/session/command_runner.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
+#include "shell/setup/settings_file.hpp"
 #include "sim/sim_config_check.hpp"
 #include "sim/sim_device.hpp"
 #include "sim/sim_target.hpp"
@@ -79,21 +80,22 @@ Board::Board(const CliCommand& command, const Arguments& args, const CliSettings
   chip_ = MakeSimulatedChip(args_, ignored);
   if (args_.trace) trace_ = std::make_shared<WireTrace>(*args_.trace);
   DeviceOpener opener = chip_ ? sim::SimOpener(chip_) : PosixOpener(settings.places.PortMapFile());
-  window_ = std::make_unique<MainWindow>(op_, opener, timing, settings.places);
-  SerialPort& port = window_->Record()->Port();
+  session_ = std::make_unique<Session>(op_, opener, timing, settings.places);
+  ApplySavedSettings(*session_);
+  SerialPort& port = session_->Record()->Port();
   ApplyPortOption(args_, port);
   if (trace_) port.SetTrace(trace_);
   // Without --baud or --crystal the saved rate stays the choice.
   if (!args_.baud && !args_.crystal) args_.baud = port.GetBaudRate();
-  runner_ = std::make_unique<CommandRunner>(*window_);
+  runner_ = std::make_unique<CommandRunner>(*session_);
 }
 
 Board::~Board() {
   runner_.reset();
-  window_.reset();
+  session_.reset();
 }
 
-const DisplacedNotice& Board::Notice() const { return window_->Notice(); }
+const DisplacedNotice& Board::Notice() const { return session_->Notice(); }
 
 void Board::Cancel() {
   cancelled_ = true;
@@ -104,18 +106,18 @@ void Board::Cancel() {
 // (with --bank) and the command, as one command of the runner: a cancel holds
 // for all of them.
 CommandOutcome Board::RunCommand(bool waitForBoard) {
-  MainWindow& w = *window_;
-  CommandContext context{w, args_, streams_.out, &data_};
+  Session& session = *session_;
+  CommandContext context{session, args_, streams_.out, &data_};
   const auto detected = [&] {
     detected_ = true;
-    settingsSaved_ = SaveProvenSettings(settings_, w, streams_.err) && settingsSaved_;
+    settingsSaved_ = SaveProvenSettings(settings_, session, streams_.err) && settingsSaved_;
   };
-  const auto cancelled = [&] { return cancelled_ || w.State().cancelRequested; };
+  const auto cancelled = [&] { return cancelled_ || session.State().cancelRequested; };
   if (cancelled()) return CommandOutcome::Cancelled("detect", "nothing on the chip was changed");
   if (waitForBoard) {
     // The next board is a new chip: the last one's link ends here, as it
     // would when a process ends.
-    SerialPort& port = w.Record()->Port();
+    SerialPort& port = session.Record()->Port();
     port.Close();
     port.ClearLinkUp();
     std::fprintf(streams_.err, "Waiting for the next board%s%s (Ctrl-C ends)\n", args_.port ? " on " : "",
@@ -125,7 +127,7 @@ CommandOutcome Board::RunCommand(bool waitForBoard) {
   if (command_.detectFirst) {
     CommandOutcome detection;
     do {
-      detection = OnDetectMenu(w);
+      detection = OnDetectMenu(session);
     } while (waitForBoard && !detection.Ok() && !cancelled());
     if (waitForBoard && !detection.Ok()) return CommandOutcome::Cancelled("wait for the next board");
     if (!detection.Ok()) {
@@ -135,12 +137,12 @@ CommandOutcome Board::RunCommand(bool waitForBoard) {
     detected();
   }
   if (cancelled()) return CommandOutcome::Cancelled(command_.name, "nothing on the chip was changed");
-  const auto run = [&](MainWindow&) { return command_.run(context); };
-  if (args_.bankHigh && !command_.entersBankItself) return RunOnBank(w, *args_.bankHigh, run);
-  CommandOutcome outcome = run(w);
+  const auto run = [&](Session&) { return command_.run(context); };
+  if (args_.bankHigh && !command_.entersBankItself) return RunOnBank(session, *args_.bankHigh, run);
+  CommandOutcome outcome = run(session);
   // A detection of its own (detect) waits for the next board the same way.
   while (waitForBoard && !command_.detectFirst && outcome.kind == OutcomeKind::Failed && !cancelled())
-    outcome = run(w);
+    outcome = run(session);
   if (waitForBoard && !command_.detectFirst && outcome.kind == OutcomeKind::Failed)
     return CommandOutcome::Cancelled("wait for the next board");
   // detect and upgrade-loader are detections of their own.
@@ -158,21 +160,21 @@ BoardRun Board::Run(bool waitForBoard) {
     report.exit = kExitFailed;
     return report;
   }
-  MainWindow& window = *window_;
-  SerialPort& port = window.Record()->Port();
-  if (streams_.progress) window.SetObserver(&progress_);
+  Session& session = *session_;
+  SerialPort& port = session.Record()->Port();
+  if (streams_.progress) session.Window().SetObserver(&progress_);
   const auto started = std::chrono::steady_clock::now();
   detected_ = false;
   data_ = nlohmann::json::object();
-  CommandOutcome outcome = runner_->Run([&](MainWindow&) { return RunCommand(waitForBoard); });
+  CommandOutcome outcome = runner_->Run([&](Session&) { return RunCommand(waitForBoard); });
   // The process may end next: a command whose last bytes never left the
   // port has not reached the chip.
   if (!port.DrainOutput() && outcome.Ok()) outcome = CommandOutcome::Failed("send the last bytes", Result::Failed);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
   if (streams_.progress) progress_.Finish();
-  window.SetObserver(nullptr);
+  session.Window().SetObserver(nullptr);
 
-  const WindowState state = window.Snapshot();
+  const WindowState state = session.Window().Snapshot();
   if (command_.showsStatus) std::fprintf(out, "IAP Status: %s\n", state.statusText.c_str());
   if (!outcome.Ok()) std::fprintf(err, "%s\n", FailureLine(command_.name, outcome, state.statusText).c_str());
   if (outcome.step == "open the port" && !chip_) SayCandidates(settings_.places.PortMapFile(), err);

@@ -16,7 +16,7 @@
 namespace brisko {
 class CommandRunner;
 class DisplacedNotice;
-class MainWindow;
+class Session;
 class WireTrace;
 namespace sim {
 class SimTarget;
@@ -79,7 +79,7 @@ class Board {
   std::shared_ptr<WireTrace> trace_;
   TerminalOperator op_;
   TerminalProgress progress_;
-  std::unique_ptr<MainWindow> window_;
+  std::unique_ptr<Session> session_;
   std::unique_ptr<CommandRunner> runner_;
   std::atomic<bool> cancelled_{false};
   bool settingsSaved_ = true;

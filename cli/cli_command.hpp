@@ -14,14 +14,14 @@ class App;
 }
 
 namespace brisko {
-class MainWindow;
+class Session;
 }
 
 namespace brisko::cli {
 
 // What a command sees while it runs on the runner's thread.
 struct CommandContext {
-  MainWindow& window;
+  Session& session;
   const Arguments& args;
   std::FILE* out;  // results (chip information, views, calculator) go here
   nlohmann::json* data = nullptr;  // what the command found, for --json; may be none

@@ -1,6 +1,6 @@
 #include "cli/cli_settings.hpp"
 
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/setup/settings_file.hpp"
 #include "shell/setup/user_places.hpp"
 
@@ -21,9 +21,9 @@ CliSettings PlanSettings(const Arguments& args, bool simulated, std::FILE* err) 
   return settings;
 }
 
-bool SaveProvenSettings(const CliSettings& settings, MainWindow& window, std::FILE* err) {
-  if (!settings.save || !window.Record()) return true;
-  const std::string whyNot = SaveSessionSettings(settings.places, *window.Record());
+bool SaveProvenSettings(const CliSettings& settings, Session& session, std::FILE* err) {
+  if (!settings.save || !session.Record()) return true;
+  const std::string whyNot = SaveSessionSettings(settings.places, *session.Record());
   if (whyNot.empty()) return true;
   std::fprintf(err, "brisko-cli: the settings were not saved: %s\n", whyNot.c_str());
   return false;

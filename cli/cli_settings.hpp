@@ -5,7 +5,7 @@
 #include "link/user_paths.hpp"
 
 namespace brisko {
-class MainWindow;
+class Session;
 }
 
 namespace brisko::cli {
@@ -27,6 +27,6 @@ CliSettings PlanSettings(const Arguments& args, bool simulated, std::FILE* err);
 
 // After a successful detection: writes the session's port, rate and crystal
 // when planned. False, said on `err`, when they could not be written.
-bool SaveProvenSettings(const CliSettings& settings, MainWindow& window, std::FILE* err);
+bool SaveProvenSettings(const CliSettings& settings, Session& session, std::FILE* err);
 
 }  // namespace brisko::cli

@@ -10,7 +10,7 @@
 #include "shell/configuration/double_clock_command.hpp"
 #include "shell/flash/external_bank_commands.hpp"
 #include "shell/configuration/lock_command.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/configuration/remap_command.hpp"
 
 namespace brisko::cli {
@@ -64,9 +64,9 @@ void EditOptions(CLI::App& command, Arguments& args) {
 
 // Without new bytes the command shows the bytes at the address.
 CommandOutcome EditAndShow(CommandContext& c) {
-  const CommandOutcome outcome = OnEditBlock0(c.window);
+  const CommandOutcome outcome = OnEditBlock0(c.session);
   if (c.args.editData) return outcome;
-  if (auto* op = dynamic_cast<TerminalOperator*>(&c.window.Op()); op && !op->EditDisplayText().empty())
+  if (auto* op = dynamic_cast<TerminalOperator*>(&c.session.Op()); op && !op->EditDisplayText().empty())
     std::fprintf(c.out, "%s: %s\n", c.args.editAddress->c_str(), op->EditDisplayText().c_str());
   return outcome;
 }
@@ -85,18 +85,18 @@ void AddBankOption(CLI::App& command, Arguments& args) {
       ->type_name("low|high");
 }
 
-CommandOutcome RunOnBank(MainWindow& w, bool high, const CommandRunner::Command& command) {
-  const CommandOutcome entered = high ? OnEnterHighBank(w) : OnEnterLowBank(w);
+CommandOutcome RunOnBank(Session& session, bool high, const CommandRunner::Command& command) {
+  const CommandOutcome entered = high ? OnEnterHighBank(session) : OnEnterLowBank(session);
   if (!entered.Ok()) return entered;
-  CommandOutcome outcome = command(w);
+  CommandOutcome outcome = command(session);
   // The status line tells the command's result ("Unmatched data at ..."),
   // not the return that follows it.
-  const std::string status = w.StatusText();
-  const CommandOutcome back = ReturnToMcuFlashUnasked(w);
+  const std::string status = session.Window().StatusText();
+  const CommandOutcome back = ReturnToMcuFlashUnasked(session);
   if (outcome.Ok() && !back.Ok()) return back;
-  w.SetStatusText(status);
+  session.Window().SetStatusText(status);
   // The return puts back what the bank helper displaced: a cancel waits for it.
-  if (outcome.Ok() && w.State().cancelRequested)
+  if (outcome.Ok() && session.State().cancelRequested)
     outcome = CommandOutcome::Cancelled("return to MCU flash", "the command done, returned to the chip's own flash");
   else if (outcome.kind == OutcomeKind::Cancelled && back.Ok())
     outcome.completed = "returned to the chip's own flash";
@@ -108,14 +108,14 @@ CommandOutcome RunOnBank(MainWindow& w, bool high, const CommandRunner::Command&
 std::vector<CliCommand> ConfigurationCommands() {
   return {
       {"lock", "program the security bits: option N of the chip's lock menu", LockOptions, true,
-       [](CommandContext& c) { return OnLockChip(c.window); }},
+       [](CommandContext& c) { return OnLockChip(c.session); }},
       {"remap", "remap memory (KT410/420) or program SC0/SC1 (KT500 family)", RemapOptions, true,
-       [](CommandContext& c) { return OnMemoryRemap(c.window); }},
+       [](CommandContext& c) { return OnMemoryRemap(c.session); }},
       {"double-clock", "switch a KT500-family chip to double-clock mode", {}, true,
-       [](CommandContext& c) { return OnDoubleClock(c.window); }},
+       [](CommandContext& c) { return OnDoubleClock(c.session); }},
       {"edit", "show up to 16 bytes of block 0, or replace them", EditOptions, true, EditAndShow},
       {"cable-test", "test the serial cable by loop-back (chip removed, TXD joined to RXD)", {}, false,
-       [](CommandContext& c) { return OnCableTest(c.window); }, false, ChipModelUse::None},
+       [](CommandContext& c) { return OnCableTest(c.session); }, false, ChipModelUse::None},
   };
 }
 

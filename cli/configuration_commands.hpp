@@ -14,6 +14,6 @@ void AddBankOption(CLI::App& command, Arguments& args);
 // after a failure or a cancel: the return puts back what the bank helper
 // displaced. The outcome is the command's, or the return's when only that
 // failed. Runs on the command thread, as part of the one command.
-CommandOutcome RunOnBank(MainWindow& w, bool high, const CommandRunner::Command& command);
+CommandOutcome RunOnBank(Session& session, bool high, const CommandRunner::Command& command);
 
 }  // namespace brisko::cli

@@ -5,7 +5,7 @@
 #include "shell/flash/compare_command.hpp"
 #include "shell/flash/download_command.hpp"
 #include "shell/flash/erase_commands.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/flash/read_command.hpp"
 #include "shell/flash/run_user_code.hpp"
 #include "shell/flash/save_command.hpp"
@@ -17,20 +17,20 @@ namespace {
 // back (block 0 of a KT410/KT420 put back), and only then does the board
 // restart into the program in external memory.
 CommandOutcome DownloadAndRun(CommandContext& c) {
-  if (!c.args.bankHigh) return OnDownloadAndRun(c.window);
-  CommandOutcome outcome = RunOnBank(c.window, *c.args.bankHigh, OnDownload);
+  if (!c.args.bankHigh) return OnDownloadAndRun(c.session);
+  CommandOutcome outcome = RunOnBank(c.session, *c.args.bankHigh, OnDownload);
   if (!outcome.Ok()) return outcome;
-  if (c.window.State().cancelRequested)
+  if (c.session.State().cancelRequested)
     return CommandOutcome::Cancelled("start the user's program", "downloaded into the bank and returned");
-  const CommandOutcome run = ExecuteUserCodeInExternalFlash(c.window);
+  const CommandOutcome run = ExecuteUserCodeInExternalFlash(c.session);
   if (!run.Ok()) return run;
   outcome.action = "downloaded and started";
   return outcome;
 }
 
 CommandOutcome ReadAndShow(CommandContext& c) {
-  CommandOutcome outcome = OnRead(c.window);
-  if (outcome.Ok()) PrintViews(c.window.Snapshot(), c.out);
+  CommandOutcome outcome = OnRead(c.session);
+  if (outcome.Ok()) PrintViews(c.session.Window().Snapshot(), c.out);
   return outcome;
 }
 
@@ -68,16 +68,16 @@ std::vector<CliCommand> FlashCommands() {
   downloadRun.entersBankItself = true;
   return {
       {"download", "download an Intel HEX or binary file into flash", download, true,
-       [](CommandContext& c) { return OnDownload(c.window); }},
+       [](CommandContext& c) { return OnDownload(c.session); }},
       downloadRun,
       {"read", "read sectors; prints the sector table and the first sector", range, true, ReadAndShow},
       {"save", "read sectors and save them to a file", SaveOptions, true,
-       [](CommandContext& c) { return OnSave(c.window); }},
+       [](CommandContext& c) { return OnSave(c.session); }},
       {"compare", "compare a file with flash",
        [](CLI::App& c, Arguments& a) { FileAndStart(c, a, "the file to compare"); }, true,
-       [](CommandContext& c) { return OnCompare(c.window); }},
-      {"erase", "erase sectors", range, true, [](CommandContext& c) { return OnSectorErase(c.window); }},
-      {"chip-erase", "erase the whole chip", {}, true, [](CommandContext& c) { return OnChipErase(c.window); }},
+       [](CommandContext& c) { return OnCompare(c.session); }},
+      {"erase", "erase sectors", range, true, [](CommandContext& c) { return OnSectorErase(c.session); }},
+      {"chip-erase", "erase the whole chip", {}, true, [](CommandContext& c) { return OnChipErase(c.session); }},
   };
 }
 

@@ -5,7 +5,7 @@
 #include <atomic>
 #include <cerrno>
 
-#include "shell/block0/displaced_notice.hpp"
+#include "shell/session/displaced_notice.hpp"
 
 namespace brisko::cli {
 namespace {

@@ -5,7 +5,7 @@
 #include "shell/loader/debug_monitor.hpp"
 #include "shell/loader/legacy_detection.hpp"
 #include "shell/loader/loader_update.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 // The commands that replace or upgrade the chip's loader.
 
@@ -14,9 +14,9 @@ namespace {
 
 // The 1.1E detection is its own detection: it runs instead of the 1.1F one.
 CommandOutcome UpgradeAndShow(CommandContext& c) {
-  CommandOutcome outcome = OnDetectLegacyAndUpgrade(c.window);
+  CommandOutcome outcome = OnDetectLegacyAndUpgrade(c.session);
   // The 1.1E loader reports the model itself.
-  if (outcome.Ok()) PrintChipInformation(c.window.Snapshot(), false, c.out);
+  if (outcome.Ok()) PrintChipInformation(c.session.Window().Snapshot(), false, c.out);
   return outcome;
 }
 
@@ -31,11 +31,11 @@ std::vector<CliCommand> LoaderCommands() {
          AddFileOperand(c, a, "the new loader, Intel HEX (.hex) or binary");
          AddStartOptions(c, a);
        },
-       true, [](CommandContext& c) { return OnUpdateInternalLoader(c.window); }},
+       true, [](CommandContext& c) { return OnUpdateInternalLoader(c.session); }},
       {"update-external-loader", "write the loader for external memory mode into the low bank (--bank low)",
-       AddBankOption, true, [](CommandContext& c) { return OnUpdateExternalLoader(c.window); }},
+       AddBankOption, true, [](CommandContext& c) { return OnUpdateExternalLoader(c.session); }},
       {"probex", "replace the loader by the debug monitor Probex (the chip stops answering as a loader)", {}, true,
-       [](CommandContext& c) { return OnDownloadDebugMonitor(c.window); }},
+       [](CommandContext& c) { return OnDownloadDebugMonitor(c.session); }},
   };
 }
 

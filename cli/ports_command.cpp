@@ -4,7 +4,7 @@
 #include "cli/run_record.hpp"
 #include "link/port_list.hpp"
 #include "link/port_names.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko::cli {
 namespace {
@@ -24,7 +24,7 @@ void PrintPort(const SerialPortEntry& p, std::FILE* out) {
 }
 
 CommandOutcome ListPorts(CommandContext& c) {
-  const auto ports = ListSerialPorts(ReadPortMap(c.window.Places().PortMapFile()));
+  const auto ports = ListSerialPorts(ReadPortMap(c.session.Places().PortMapFile()));
   for (const SerialPortEntry& port : ports) PrintPort(port, c.out);
   if (ports.empty()) std::fputs("No serial ports found.\n", c.out);
   if (c.data) (*c.data)["ports"] = PortsRecord(ports);

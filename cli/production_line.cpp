@@ -19,7 +19,7 @@
 #include "cli/run_log.hpp"
 #include "cli/run_record.hpp"
 #include "image/sha256.hpp"
-#include "shell/block0/displaced_notice.hpp"
+#include "shell/session/displaced_notice.hpp"
 
 namespace brisko::cli {
 namespace {

@@ -3,7 +3,7 @@
 #include "cli/result_printing.hpp"
 #include "shell/setup/comm_setup_dialog.hpp"
 #include "shell/detection/detect_command.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/flash/run_user_code.hpp"
 #include "shell/loader/unknown_version_detect.hpp"
 
@@ -11,16 +11,16 @@ namespace brisko::cli {
 namespace {
 
 CommandOutcome DetectAndShow(CommandContext& c) {
-  CommandOutcome outcome = c.args.unknownVersion ? OnDetectUnknownVersion(c.window) : OnDetectMenu(c.window);
+  CommandOutcome outcome = c.args.unknownVersion ? OnDetectUnknownVersion(c.session) : OnDetectMenu(c.session);
   // A failed detection leaves the panel empty: nothing to show.
-  if (outcome.Ok()) PrintChipInformation(c.window.Snapshot(), true, c.out);
+  if (outcome.Ok()) PrintChipInformation(c.session.Window().Snapshot(), true, c.out);
   return outcome;
 }
 
 // The calculator of the communication set-up, without a chip. --crystal is
 // range-checked when parsed.
 CommandOutcome Calculate(CommandContext& c) {
-  CommSetupDialog dialog(c.window);
+  CommSetupDialog dialog(c.session);
   dialog.crystalMHz = *c.args.crystal;
   dialog.Compute();
   if (c.args.next) dialog.NextBaud();
@@ -39,7 +39,7 @@ std::vector<CliCommand> SessionCommands() {
                     "look for a 1.1F loader first, then for 1.1E (which is then offered the upgrade)");
        },
        false, DetectAndShow},
-      {"run", "start the user's program", {}, true, [](CommandContext& c) { return ExecuteUserCode(c.window); }},
+      {"run", "start the user's program", {}, true, [](CommandContext& c) { return ExecuteUserCode(c.session); }},
       {"baud", "the best bit rate and timer-2 reload for --crystal MHZ",
        [](CLI::App& c, Arguments& a) {
          c.add_flag("--next", a.next, "the next lower bit rate that fits the crystal");

@@ -13,11 +13,10 @@
 namespace brisko::cli {
 namespace {
 
-// Block 1's entries of a "Starting Sector" list start with "B1".
-bool IsBlock1Entry(const std::string& entry) { return entry.rfind("B1", 0) == 0; }
-
-bool EndsWith(const std::string& text, const std::string& tail) {
-  return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+// --address names a sector by its 16-bit address; the high bank's sectors
+// are listed from 10000h on, and named by their address within the bank.
+bool StartsAt(const SectorEntry& entry, std::uint32_t address) {
+  return (entry.block < 0 ? entry.address & 0xFFFF : entry.address) == address;
 }
 
 }  // namespace
@@ -97,15 +96,15 @@ bool TerminalOperator::CommSetup(CommSetupDialog& dialog) {
   return confirmed;
 }
 
-std::optional<int> TerminalOperator::StartEntry(const std::vector<std::string>& entries) {
+std::optional<int> TerminalOperator::StartEntry(const std::vector<SectorEntry>& entries) {
   if (args_.address) {
-    char wanted[16];
-    std::snprintf(wanted, sizeof wanted, "Addr=%04X", *args_.address);
     std::vector<int> found;
     for (std::size_t i = 0; i < entries.size(); ++i)
-      if (EndsWith(entries[i], wanted) && (!args_.block || (*args_.block == 1) == IsBlock1Entry(entries[i])))
+      if (StartsAt(entries[i], *args_.address) && (!args_.block || (*args_.block == 1) == (entries[i].block == 1)))
         found.push_back(static_cast<int>(i));
-    const std::string address = std::string(wanted + 5) + "h";
+    char hex[16];
+    std::snprintf(hex, sizeof hex, "%04X", *args_.address);
+    const std::string address = std::string(hex) + "h";
     if (found.size() == 1) return found.front();
     if (found.empty()) {
       Reject("No sector of the list starts at address " + address + ".");

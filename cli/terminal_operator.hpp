@@ -45,7 +45,7 @@ class TerminalOperator final : public Operator {
 
  private:
   // The entry a --sector or --address names in a "Starting Sector" list.
-  std::optional<int> StartEntry(const std::vector<std::string>& entries);
+  std::optional<int> StartEntry(const std::vector<SectorEntry>& entries);
   bool Reject(const std::string& why);
   void Note(const std::string& text);
   bool Prompt(const std::string& question);

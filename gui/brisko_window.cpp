@@ -28,6 +28,7 @@
 #include "gui/command_gate.hpp"
 #include "gui/file_drop.hpp"
 #include "gui/log_pane.hpp"
+#include "gui/dialogs/registry_values.hpp"
 #include "gui/memory_view.hpp"
 #include "gui/outcome_text.hpp"
 #include "gui/recent_files.hpp"
@@ -38,6 +39,7 @@
 #include "gui/resources.hpp"
 #include "gui/view_commands.hpp"
 #include "gui/window_bridge.hpp"
+#include "shell/setup/settings_file.hpp"
 
 namespace brisko::gui {
 namespace {
@@ -62,7 +64,7 @@ QLabel* Pane(const QString& prompt, QWidget* parent) {
 BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, SessionPlaces places, QWidget* parent)
     : QMainWindow(parent),
       op_(this),
-      shell_(std::make_unique<MainWindow>(op_, std::move(opener), timing, std::move(places))),
+      shell_(std::make_unique<Session>(op_, std::move(opener), timing, WithToolkitRegistry(std::move(places)))),
       runner_(std::make_unique<CommandRunner>(*shell_)),
       bridge_(new WindowBridge(this)),
       timer_(new QTimer(this)),
@@ -78,6 +80,7 @@ BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, SessionPlaces
                                         this)),
       dumpModel_(new DumpModel({QStringLiteral("SECTOR ???"), QStringLiteral("MEMORY"), QStringLiteral("ASCII")},
                                {Qt::AlignHCenter, Qt::AlignHCenter, Qt::AlignLeft}, this)) {
+  ApplySavedSettings(*shell_);
   InitResources();
   setObjectName(QStringLiteral("mainWindow"));
   setWindowIcon(QIcon(QStringLiteral(":/brisko/brisko.svg")));
@@ -102,8 +105,8 @@ BriskoWindow::BriskoWindow(DeviceOpener opener, LinkTiming timing, SessionPlaces
   op_.SetFileHook([this](const QString& path) { recent_->Add(path); });
 
   connect(bridge_, &WindowBridge::Changed, this, &BriskoWindow::Render);
-  shell_->SetObserver(bridge_);
-  Render(kAllAspects, shell_->Snapshot());
+  shell_->Window().SetObserver(bridge_);
+  Render(kAllAspects, shell_->Window().Snapshot());
 
   connect(timer_, &QTimer::timeout, this, &BriskoWindow::OnTimer);
   timer_->start(1000);
@@ -118,7 +121,7 @@ BriskoWindow::~BriskoWindow() {
   while (runner_->Busy()) QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
   runner_.reset();
   shell_->State().legacyWorkerRunning = false;
-  shell_->SetObserver(nullptr);
+  shell_->Window().SetObserver(nullptr);
 }
 
 // --- building ------------------------------------------------------------
@@ -208,7 +211,7 @@ QWidget* BriskoWindow::BuildCentre() {
   for (MemoryView* view : {sectorView_, dumpView_})
     connect(view, &MemoryView::RowClicked, this,
             [this](int row) {
-              if (!StartCommand([row](MainWindow& w) { return OnViewClick(w, row); })) SayBusy();
+              if (!StartCommand([row](Session& session) { return OnViewClick(session, row); })) SayBusy();
             });
   auto* statusRow = new QHBoxLayout;
   statusEdit_ = new QLineEdit(centre);
@@ -442,7 +445,7 @@ void BriskoWindow::OnCommandEnded(const CommandOutcome& outcome) {
   if (outcome.kind == OutcomeKind::Cancelled) statusEdit_->setText(line);
   if (!runner_->Busy()) SetBusy(false);
   emit CommandEnded();
-  if (!closeAfterCommand_ && !shell_->CloseRequested()) return;
+  if (!closeAfterCommand_ && !shell_->Window().CloseRequested()) return;
   if (runner_->Busy()) {
     closeAfterCommand_ = true;
     return;
@@ -452,11 +455,11 @@ void BriskoWindow::OnCommandEnded(const CommandOutcome& outcome) {
 }
 
 void BriskoWindow::OnTabChanged(int tab) {
-  if (StartCommand([tab](MainWindow& w) { return OnTabSwitch(w, tab); }, tabs_->tabText(tab))) return;
+  if (StartCommand([tab](Session& session) { return OnTabSwitch(session, tab); }, tabs_->tabText(tab))) return;
   SayBusy();
   // A command runs: the tab stays where the shell has it.
   const QSignalBlocker quiet(tabs_);
-  tabs_->setCurrentIndex(shell_->Snapshot().selectedTab == 1 ? 1 : 0);
+  tabs_->setCurrentIndex(shell_->Window().Snapshot().selectedTab == 1 ? 1 : 0);
 }
 
 void BriskoWindow::OnExit() {

@@ -12,7 +12,7 @@
 #include "link/serial_device.hpp"
 #include "link/user_paths.hpp"
 #include "shell/session/command_runner.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 class QLabel;
 class QLineEdit;
@@ -45,7 +45,7 @@ class BriskoWindow final : public QMainWindow {
   BriskoWindow(DeviceOpener opener, LinkTiming timing = {}, SessionPlaces places = {}, QWidget* parent = nullptr);
   ~BriskoWindow() override;
 
-  MainWindow& Shell() { return *shell_; }
+  Session& Shell() { return *shell_; }
   QtOperator& Op() { return op_; }
   CommandRunner& Runner() { return *runner_; }
   // Starts a command unless one runs; false when refused. `name` is how the
@@ -89,13 +89,13 @@ class BriskoWindow final : public QMainWindow {
   void ApplyButtons();
   void OnShown(const QString& text);
   void Render(unsigned changed, const WindowState& state);
-  void OnCommandEnded(const CommandOutcome& outcome);
+  void OnCommandEnded();
   void OnTabChanged(int tab);
   void OnExit();
   void OnTimer();
 
   QtOperator op_;
-  std::unique_ptr<MainWindow> shell_;
+  std::unique_ptr<Session> shell_;
   std::unique_ptr<CommandRunner> runner_;
   WindowBridge* bridge_;
   QTimer* timer_;

@@ -12,7 +12,7 @@
 #include "shell/loader/legacy_detection.hpp"
 #include "shell/loader/loader_update.hpp"
 #include "shell/configuration/lock_command.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/flash/print_command.hpp"
 #include "shell/flash/read_command.hpp"
 #include "shell/configuration/remap_command.hpp"
@@ -30,8 +30,8 @@ MenuEntry About(const char* text, const char* body) {
   return MenuEntry{QStringLiteral("&Help"), QString::fromUtf8(text), EntryKind::About, {}, QString::fromUtf8(body)};
 }
 
-CommandOutcome ResetCommand(MainWindow& w) {
-  w.ResetTarget();
+CommandOutcome ResetCommand(Session& session) {
+  session.ResetTarget();
   return CommandOutcome::Success("reset");
 }
 
@@ -41,24 +41,24 @@ CommandOutcome ResetCommand(MainWindow& w) {
 // rather than only moving to it.
 std::vector<MenuEntry> MenuEntries() {
   return {
-      Chip("&File", "&Compare", AsCommand(OnCompare)),
-      Chip("&File", "&Save", AsCommand(OnSave)),
-      Chip("&File", "&Print", AsCommand(OnPrint)),
+      Chip("&File", "&Compare", OnCompare),
+      Chip("&File", "&Save", OnSave),
+      Chip("&File", "&Print", OnPrint),
       MenuEntry{QStringLiteral("&File"), {}, EntryKind::Separator, {}, {}},
       MenuEntry{QStringLiteral("&File"), QStringLiteral("Exit"), EntryKind::Exit, {}, {}},
-      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware1.1F and RS232 Config.", AsCommand(OnDetectMenu)),
+      Chip("&DetectChip/RS232", "&Detect Target MCU for Firmware1.1F and RS232 Config.", OnDetectMenu),
       Chip("&DetectChip/RS232", "Detect Target MCU for Firmware1.1&E and Upgrade to 1.1F (EA#=1)",
-            AsCommand(OnDetectLegacyAndUpgrade)),
+            OnDetectLegacyAndUpgrade),
       Chip("&DetectChip/RS232", "Detect Target MCU for Firmware Version &Unknown (EA#=1)",
-            AsCommand(OnDetectUnknownVersion)),
-      Chip("&RunCode", "&Execute User Code (Fw: v1.1F)", AsCommand(ExecuteUserCode)),
-      Chip("&Upgrade BSL", "&Upgrade Internal BSL1.1F+ to Newer Version", AsCommand(OnUpdateInternalLoader)),
-      Chip("&Upgrade BSL", "Upgrade External BSL Firmware to Newer Version", AsCommand(OnUpdateExternalLoader)),
-      Chip("&ByteModify", "&Edit data in Block 0", AsCommand(OnEditBlock0)),
-      Chip("&Probex", "DownLoad Probex", AsCommand(OnDownloadDebugMonitor)),
-      Chip("&ExternalFlash", "&Low 64KB of External Flash", AsCommand(OnEnterLowBank)),
-      Chip("&ExternalFlash", "&High 64KB of External Flash", AsCommand(OnEnterHighBank)),
-      Chip("&ExternalFlash", "&Back to MCU Flash", AsCommand(OnReturnToMcuFlash)),
+            OnDetectUnknownVersion),
+      Chip("&RunCode", "&Execute User Code (Fw: v1.1F)", ExecuteUserCode),
+      Chip("&Upgrade BSL", "&Upgrade Internal BSL1.1F+ to Newer Version", OnUpdateInternalLoader),
+      Chip("&Upgrade BSL", "Upgrade External BSL Firmware to Newer Version", OnUpdateExternalLoader),
+      Chip("&ByteModify", "&Edit data in Block 0", OnEditBlock0),
+      Chip("&Probex", "DownLoad Probex", OnDownloadDebugMonitor),
+      Chip("&ExternalFlash", "&Low 64KB of External Flash", OnEnterLowBank),
+      Chip("&ExternalFlash", "&High 64KB of External Flash", OnEnterHighBank),
+      Chip("&ExternalFlash", "&Back to MCU Flash", OnReturnToMcuFlash),
       About("About Orvex Brisko",
             "Orvex Brisko programs the flash of Talon51 chips through their boot-strap loader over an RS-232 line.\n\n"
             "Detect the chip first (DetectChip/RS232), then use the IAP Function buttons: Download, Read, "
@@ -80,21 +80,21 @@ std::vector<MenuEntry> MenuEntries() {
 
 std::vector<IapEntry> IapEntries() {
   return {
-      {QStringLiteral("Download"), AsCommand(OnDownload)},
-      {QStringLiteral("Dnload/Run UserCode"), AsCommand(OnDownloadAndRun)},
-      {QStringLiteral("Read"), AsCommand(OnRead)},
-      {QStringLiteral("Sector Erase"), AsCommand(OnSectorErase)},
-      {QStringLiteral("Chip Erase"), AsCommand(OnChipErase)},
-      {QStringLiteral("Lock Chip"), AsCommand(OnLockChip)},
-      {QStringLiteral("Memory Remap"), AsCommand(OnMemoryRemap)},
+      {QStringLiteral("Download"), OnDownload},
+      {QStringLiteral("Dnload/Run UserCode"), OnDownloadAndRun},
+      {QStringLiteral("Read"), OnRead},
+      {QStringLiteral("Sector Erase"), OnSectorErase},
+      {QStringLiteral("Chip Erase"), OnChipErase},
+      {QStringLiteral("Lock Chip"), OnLockChip},
+      {QStringLiteral("Memory Remap"), OnMemoryRemap},
   };
 }
 
 std::vector<ToolEntry> ToolEntries() {
   return {
       {QStringLiteral(":/brisko/reset.svg"), QStringLiteral("RESET"), ResetCommand},
-      {QStringLiteral(":/brisko/double_clock.svg"), QStringLiteral("2xCLK"), AsCommand(OnDoubleClock)},
-      {QStringLiteral(":/brisko/test.svg"), QStringLiteral("TEST"), AsCommand(OnCableTest)},
+      {QStringLiteral(":/brisko/double_clock.svg"), QStringLiteral("2xCLK"), OnDoubleClock},
+      {QStringLiteral(":/brisko/test.svg"), QStringLiteral("TEST"), OnCableTest},
   };
 }
 

@@ -1,26 +1,10 @@
 #pragma once
 #include <QString>
-#include <type_traits>
 #include <vector>
 
 #include "shell/session/command_runner.hpp"
 
 namespace brisko::gui {
-
-// A command handler as the runner takes it, whatever the handler returns: an
-// outcome is passed on; a handler that reports only through the operator
-// counts as done.
-template <typename Handler>
-CommandRunner::Command AsCommand(Handler handler) {
-  return [handler](MainWindow& w) -> CommandOutcome {
-    if constexpr (std::is_same_v<std::invoke_result_t<Handler, MainWindow&>, CommandOutcome>) {
-      return handler(w);
-    } else {
-      handler(w);
-      return CommandOutcome::Success();
-    }
-  };
-}
 
 enum class EntryKind { Chip, Exit, About, Separator };
 

@@ -43,8 +43,8 @@ void RunDemoRead(BriskoWindow& window, std::function<void()> done) {
   auto connection = std::make_shared<QMetaObject::Connection>();
   *connection = QObject::connect(&window, &BriskoWindow::CommandEnded, &window, [&window, step, connection, done] {
     if (++*step == 1) {
-      window.StartCommand([](MainWindow& w) {
-        OnRead(w);
+      window.StartCommand([](Session& session) {
+        OnRead(session);
         return CommandOutcome::Success();
       });
       return;
@@ -52,8 +52,8 @@ void RunDemoRead(BriskoWindow& window, std::function<void()> done) {
     QObject::disconnect(*connection);
     done();
   });
-  window.StartCommand([](MainWindow& w) {
-    OnDetectMenu(w);
+  window.StartCommand([](Session& session) {
+    OnDetectMenu(session);
     return CommandOutcome::Success();
   });
 }

@@ -34,7 +34,6 @@ class MemoryTableModel final : public QAbstractTableModel {
     emit headerDataChanged(Qt::Horizontal, column, column);
   }
   const std::vector<Row>& Rows() const { return rows_; }
-  int HotRow() const { return hotRow_; }
 
   int rowCount(const QModelIndex& parent = {}) const override {
     return parent.isValid() ? 0 : static_cast<int>(rows_.size());

@@ -19,7 +19,6 @@ namespace brisko::gui {
 class QtOperator final : public Operator {
  public:
   explicit QtOperator(QWidget* parent = nullptr) : parent_(parent) {}
-  void SetParent(QWidget* parent) { parent_ = parent; }
   // Hands every call to `answers` instead, on the calling thread (a demo or
   // a benchmark that answers without a person); null: the real dialogs.
   void SetAnswers(Operator* answers) { answers_ = answers; }

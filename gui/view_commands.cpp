@@ -1,37 +1,37 @@
 #include "gui/view_commands.hpp"
 
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/session/memory_views.hpp"
 
 namespace brisko::gui {
 
-CommandOutcome OnTabSwitch(MainWindow& w, int tab) {
+CommandOutcome OnTabSwitch(Session& session, int tab) {
   const int block = tab == 1 ? 1 : 0;
-  w.SelectTab(block);
-  if (w.State().ExternalBankSelected()) {
-    w.Op().Tell("External data");
-    FillExternalSectorTable(w, -1, -1);
-    ShowExternalSectorDump(w, 0);
+  session.SelectTab(block);
+  if (session.State().ExternalBankSelected()) {
+    session.Op().Tell("External data");
+    FillExternalSectorTable(session, -1, -1);
+    ShowExternalSectorDump(session, 0);
   } else {
-    w.Op().Tell("Internal Data");
-    FillSectorTable(w, block, -1, -1);
-    ShowSectorDump(w, block, 0);
+    session.Op().Tell("Internal Data");
+    FillSectorTable(session, block, -1, -1);
+    ShowSectorDump(session, block, 0);
   }
   return CommandOutcome::Success();
 }
 
-CommandOutcome OnViewClick(MainWindow& w, int row) {
-  SessionRecord* record = w.Record();
+CommandOutcome OnViewClick(Session& session, int row) {
+  SessionRecord* record = session.Record();
   if (!record) return CommandOutcome::Refused(Refusal::NoChip);
   const int block = record->GetCurrentBlock();
   if (block != 0 && block != 1) {
-    w.ReportIllegalBlock();
+    session.ReportIllegalBlock();
     return CommandOutcome::Refused(Refusal::IllegalBlock);
   }
-  if (w.State().ExternalBankSelected())
-    ShowExternalSectorDump(w, row);
+  if (session.State().ExternalBankSelected())
+    ShowExternalSectorDump(session, row);
   else
-    ShowSectorDump(w, block, row);
+    ShowSectorDump(session, block, row);
   return CommandOutcome::Success();
 }
 

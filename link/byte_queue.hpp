@@ -14,7 +14,6 @@ class ByteQueue {
   bool Get(std::uint8_t& byte);
   bool IsEmpty() const { return readIndex_ == writeIndex_; }
   bool IsFull() const { return (writeIndex_ + 1) % kCells == readIndex_; }
-  std::uint32_t ReadIndex() const { return readIndex_; }
   std::uint32_t WriteIndex() const { return writeIndex_; }
 
  private:

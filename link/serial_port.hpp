@@ -78,7 +78,6 @@ class SerialPort {
 
   void SetOwner(MessageSink& owner) { owner_ = &owner; }
   MessageSink& Owner() { return *owner_; }
-  void SetOpener(DeviceOpener opener) { opener_ = std::move(opener); }
   void SetTrace(std::shared_ptr<WireTrace> trace) { trace_ = std::move(trace); }
   // A note line in the wire trace, when one is kept (diagnostics that are
   // not for the operator).

@@ -3,6 +3,10 @@
 
 namespace brisko {
 
+// Writes one registry value ("COMMPORT", "BAUDRATE") into `file`; the text is
+// already cut to its length.
+using RegistryWriter = bool (*)(const std::string& file, const std::string& name, const std::string& text);
+
 // The folders one session keeps its files in. A front end makes it once per
 // session (see shell/setup/user_places.hpp); nothing below the shell reads the
 // environment. An empty folder means that nothing of that kind is kept.
@@ -17,6 +21,9 @@ struct SessionPlaces {
   // window). The command line reads them as its defaults and writes them
   // itself, only when asked and once a detection has proved them.
   bool setupWritesSettings = true;
+  // How the registry values are written: null for the plain file writer; the
+  // desktop window passes its toolkit's settings store (same file, same form).
+  RegistryWriter registryWriter = nullptr;
 
   std::string SettingsFile() const;  // <config>/OrvexBslComDft.txt, or ""
   std::string PortMapFile() const;   // <config>/ports.conf, or ""

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "cli/interrupt_watch.hpp"
-#include "shell/block0/displaced_notice.hpp"
+#include "shell/session/displaced_notice.hpp"
 #include "cli/outcome_lines.hpp"
 #include "cli/run_cli.hpp"
 #include "cli/run_log.hpp"
@@ -370,7 +370,7 @@ TEST(CliInterruptTest, CancelInEveryTransferCommandAndMemoryModeExits130) {
     const char* name;
     int model;
     int memoryMode;
-    CommandOutcome (*enter)(MainWindow&);
+    CommandOutcome (*enter)(Session&);
     bool highHalf;
   } modes[] = {
       {"internal", kKT530, kInternalMemory, nullptr, false},
@@ -386,7 +386,7 @@ TEST(CliInterruptTest, CancelInEveryTransferCommandAndMemoryModeExits130) {
   };
   struct Row {
     const char* what;
-    CommandOutcome (*command)(MainWindow&);
+    CommandOutcome (*command)(Session&);
     std::function<void(SimSession&)> prepare;
     const char* cancelAt;  // the progress label whose first step is followed by Ctrl-C
     bool block1 = false;   // not in an external bank
@@ -466,7 +466,7 @@ TEST(CliProgress, EachPhaseIsOneLineWhoseBarOnlyGrows) {
   const struct Row {
     const char* what;
     int model;
-    CommandOutcome (*command)(MainWindow&);
+    CommandOutcome (*command)(Session&);
     std::function<void(SimSession&)> prepare;
     std::vector<std::string> phases;  // none: any of the engine's phase words
     bool cancelled = false;

@@ -29,7 +29,7 @@
 #include "link/port_names.hpp"
 #include "link/user_paths.hpp"
 #include "shell/configuration/configuration_menus.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/session/window_state.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"
@@ -81,14 +81,14 @@ class DialogsTest : public QObject {
  private:
   test::TestFiles files;  // the user's directories for settings and port map
   test::ScriptedOperator op;
-  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<Session> window;
 
  private slots:
   void init() {
     op = test::ScriptedOperator();
-    window = std::make_unique<MainWindow>(
+    window = std::make_unique<Session>(
         op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }, test::FastTiming(),
-        files.dirs.Places());
+        gui::WithToolkitRegistry(files.dirs.Places()));
   }
 
   void chipSelectionShowsTheStoredChoiceAndStoresClicksAtOnce() {
@@ -192,7 +192,6 @@ class DialogsTest : public QObject {
   }
 
   void commSetupRefusesARateAboveTheRecommendationThenConfirms() {
-    gui::UseToolkitRegistry();
     CommSetupDialog dialog(*window);
     gui::CommSetupForm form(nullptr, dialog, {}, files.Path("ports.conf"));
     form.PortCombo()->setCurrentIndex(1);
@@ -289,12 +288,14 @@ class DialogsTest : public QObject {
 
   void fileSectorDialogKeepsTheSectorWhenBrowsing() {
     FileSectorDialog dialog{"Download Hex or Binary File into Flash Memory",
-                            {"Sector 000    Addr=0000", "Sector 001    Addr=0080", "B1 Str 000    Addr=F000"},
+                            {{0, 0x0000, "Sector 000    Addr=0000"},
+                             {0, 0x0080, "Sector 001    Addr=0080"},
+                             {1, 0xF000, "B1 Str 000    Addr=F000"}},
                             "",
                             0};
     gui::FileSectorForm form(nullptr, dialog);
     QCOMPARE(form.windowTitle(), QString("Download Hex or Binary File into Flash Memory"));
-    QCOMPARE(Entries(form.StartCombo()), Texts(dialog.entries));
+    QCOMPARE(Entries(form.StartCombo()), Texts(Labels(dialog.entries)));
     QCOMPARE(form.StartCombo()->currentIndex(), 0);
     QVERIFY(form.FileField()->text().isEmpty());
 
@@ -328,7 +329,10 @@ class DialogsTest : public QObject {
   }
 
   void rangeDialogReturnsBothEntries() {
-    RangeDialog dialog{{"Sector 000    Addr=0000", "Sector 001    Addr=0080"}, {"All Sectors", "001 sectors"}, 0, 0};
+    RangeDialog dialog{{{0, 0x0000, "Sector 000    Addr=0000"}, {0, 0x0080, "Sector 001    Addr=0080"}},
+                       {"All Sectors", "001 sectors"},
+                       0,
+                       0};
     OnNextModal<QDialog>([](QDialog* d) {
       auto* form = qobject_cast<gui::RangeForm*>(d);
       QCOMPARE(form->StartCombo()->currentIndex(), 0);
@@ -349,7 +353,11 @@ class DialogsTest : public QObject {
   }
 
   void saveDialogOpensWithNeitherModeCheckedAndTextByDefault() {
-    SaveDialog dialog{{"Sector 000    Addr=0000", "Sector 001    Addr=0080"}, {"All Sectors", "001 sectors"}, "", 0, 0,
+    SaveDialog dialog{{{0, 0x0000, "Sector 000    Addr=0000"}, {0, 0x0080, "Sector 001    Addr=0080"}},
+                      {"All Sectors", "001 sectors"},
+                      "",
+                      0,
+                      0,
                       true};
     {
       gui::SaveForm form(nullptr, dialog);

@@ -277,16 +277,15 @@ class WindowTest : public QObject {
   void aCommandStartedAsAnotherEndsRunsToItsEnd() {
     WindowDriver d(test::ChipConfig(kKT540));
     QSignalSpy ended(&d.window, &gui::BriskoWindow::CommandEnded);
-    QVERIFY(d.window.StartCommand([](MainWindow&) { return CommandOutcome::Success(); }));
-    for (int waited = 0; d.window.CommandRunning() && waited < 10000; ++waited) QThread::msleep(1);
+    QVERIFY(d.window.StartCommand([](Session&) { return CommandOutcome::Success(); }));
+    for (int waited = 0; d.window.Runner().Busy() && waited < 10000; ++waited) QThread::msleep(1);
     QVERIFY(ended.isEmpty());
-    QVERIFY(d.window.StartCommand([](MainWindow& w) {
+    QVERIFY(d.window.StartCommand([](Session& w) {
       w.Op().Tell("second");
       return CommandOutcome::Success("second");
     }));
     QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 2, 30000);
     QVERIFY(Has(d.messages, "second"));
-    QCOMPARE(QString::fromStdString(d.window.LastOutcome().action), QStringLiteral("second"));
   }
 
   // The window on a board behind a real port: brisko-sim's chip on a
@@ -394,7 +393,7 @@ class WindowTest : public QObject {
     QCOMPARE(QString::fromStdString(test::ReadFile(places.SettingsFile())),
              QString("COM%1$BAUD38400$CRYSTAL11.059200$$").arg(port));
     gui::BriskoWindow next(PosixOpener(places.PortMapFile()), test::PtyLegacyTiming(), places);
-    QCOMPARE(QString::fromStdString(next.Shell().Snapshot().portPane), QString("COM%1").arg(port));
+    QCOMPARE(QString::fromStdString(next.Shell().Window().Snapshot().portPane), QString("COM%1").arg(port));
     QCOMPARE(QString::fromStdString(ResolvePortName(next.Shell().Record()->Port().DeviceName(),
                                                     ReadPortMap(places.PortMapFile()))),
              QString::fromStdString(tty));

@@ -136,7 +136,7 @@ TEST(OnEditBlock0, OneSectorEditKeepsTheRestOfTheSector) {
   Press(rig, ByteEditButton::DisplayData, "03E6");
   Press(rig, ByteEditButton::ReplaceData, "03E6", "72 4F 5D 00");
   rig.op.answers = {true};
-  const CommandOutcome outcome = OnEditBlock0(rig.Window());
+  const CommandOutcome outcome = OnEditBlock0(rig.Shell());
   EXPECT_TRUE(outcome.Ok());
   EXPECT_TRUE(rig.op.messages.empty());
   EXPECT_EQ(rig.op.questions, Messages{"Data in block 0 will be modified.\nProceed to modify?"});
@@ -156,7 +156,7 @@ TEST(OnEditBlock0, TwoSectorEditEndsOnDoneAndShowsTheNewBytes) {
   rig.SetFlash(0, 0x0380, before);
   Press(rig, ByteEditButton::ReplaceData, "03FC", "01 02 03 04 05 06 07 08");
   rig.op.answers = {true};
-  EXPECT_TRUE(OnEditBlock0(rig.Window()).Ok());
+  EXPECT_TRUE(OnEditBlock0(rig.Shell()).Ok());
   EXPECT_EQ(rig.Flash(0, 0x03FC, 8), (Bytes{1, 2, 3, 4, 5, 6, 7, 8}));
   EXPECT_EQ(rig.Flash(0, 0x0404, 4), Bytes(before.begin() + 0x84, before.begin() + 0x88));
   EXPECT_EQ(rig.Window().Snapshot().progress.label, "Done");
@@ -170,7 +170,7 @@ TEST(OnEditBlock0, NoAndRefusalsLeaveTheChipAlone) {
   Press(rig, ByteEditButton::ReplaceData, "4000", "00 00");
   Press(rig, ByteEditButton::ReplaceData, "3FF8", "00 11 22 33 44 55 66 77 88");
   Press(rig, ByteEditButton::ReplaceData, "0000", "00 00");  // answered No
-  EXPECT_EQ(OnEditBlock0(rig.Window()).kind, OutcomeKind::Declined);
+  EXPECT_EQ(OnEditBlock0(rig.Shell()).kind, OutcomeKind::Declined);
   EXPECT_EQ(rig.op.messages, (Messages{"Memory address is invalid!", kOversize}));
   EXPECT_FALSE(rig.WireHas({0x0B}));
   EXPECT_EQ(rig.Flash(0, 0, 2), (Bytes{0xFF, 0xFF}));
@@ -179,12 +179,12 @@ TEST(OnEditBlock0, NoAndRefusalsLeaveTheChipAlone) {
   config.securityBits = 0x80;
   SimSession locked(config);
   ASSERT_TRUE(locked.Ready());
-  EXPECT_EQ(OnEditBlock0(locked.Window()).kind, OutcomeKind::Refused);
+  EXPECT_EQ(OnEditBlock0(locked.Shell()).kind, OutcomeKind::Refused);
   EXPECT_EQ(locked.op.messages, Messages{"Byte Edit doesn't work if Block0 is hardlocked!"});
 
   SimSession external(kKT560, kExternalMemory);
   ASSERT_TRUE(external.Ready());
-  OnEditBlock0(external.Window());
+  OnEditBlock0(external.Shell());
   EXPECT_EQ(external.op.messages, Messages{"Byte Edit only works in Internal Memory Mode!"});
 }
 
@@ -202,7 +202,7 @@ TEST(OnEditBlock0, ASectorLostAfterTheEraseIsInItsRecoveryFile) {
   };
   Press(rig, ByteEditButton::ReplaceData, "0010", "AA BB");
   rig.op.answers = {true};
-  const CommandOutcome outcome = OnEditBlock0(rig.Window());
+  const CommandOutcome outcome = OnEditBlock0(rig.Shell());
   rig.onProgress = nullptr;
   EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
   EXPECT_EQ(outcome.step, "verify");
@@ -216,7 +216,7 @@ TEST(OnEditBlock0, ASectorLostAfterTheEraseIsInItsRecoveryFile) {
   EXPECT_NE(rig.Flash(0, 0, 128), before);
 
   rig.target->Faults().stopAfterHostBytes = -1;
-  rig.Window().ResetTarget();
+  rig.Shell().ResetTarget();
   rig.op.answers = {true};
   ASSERT_TRUE(rig.Detect());
   EXPECT_EQ(rig.Flash(0, 0, 128), before);

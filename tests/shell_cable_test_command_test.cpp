@@ -16,7 +16,7 @@ TEST(OnCableTest, PassesOnALoopBackAndFailsOnTheChip) {
   loop.loopback = true;
   test::SimSession cable(loop);
   cable.op.answers = {true};
-  EXPECT_TRUE(OnCableTest(cable.Window()).Ok());
+  EXPECT_TRUE(OnCableTest(cable.Shell()).Ok());
   EXPECT_EQ(cable.op.questions, Messages{kQuestion});
   EXPECT_EQ(cable.op.messages, (Messages{kRemoveMcu, "Serial connection is correct!"}));
   EXPECT_TRUE(cable.Record().Port().IsOpen());
@@ -24,12 +24,12 @@ TEST(OnCableTest, PassesOnALoopBackAndFailsOnTheChip) {
 
   test::SimSession chip(kKT420);
   chip.op.answers = {true};
-  EXPECT_EQ(OnCableTest(chip.Window()).kind, OutcomeKind::Failed);
+  EXPECT_EQ(OnCableTest(chip.Shell()).kind, OutcomeKind::Failed);
   EXPECT_EQ(chip.op.messages, (Messages{kRemoveMcu, "Serial connection is incorrect!!!"}));
   EXPECT_TRUE(chip.WireHas({0x80, 0xE0, 0xF8, 0x80, 0xE0, 0xF8})) << "rounds until the limit";
 
   ASSERT_TRUE(chip.Ready());
-  EXPECT_EQ(OnCableTest(chip.Window()).kind, OutcomeKind::Refused);
+  EXPECT_EQ(OnCableTest(chip.Shell()).kind, OutcomeKind::Refused);
   EXPECT_EQ(chip.op.messages, Messages{"Serial connection has be set up already!"});
 }
 

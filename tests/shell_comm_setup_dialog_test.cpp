@@ -6,7 +6,7 @@
 
 #include "link/user_paths.hpp"
 #include "shell/setup/comm_setup_dialog.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"
 #include "support/temp_dir.hpp"
@@ -43,7 +43,7 @@ class CommSetupDialogTest : public ::testing::Test {
 
   test::TestFiles files;
   test::ScriptedOperator op;
-  MainWindow window{op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); },
+  Session window{op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); },
                     test::FastTiming(), files.dirs.Places()};
 };
 
@@ -136,8 +136,8 @@ TEST_F(CommSetupDialogTest, ConfirmStoresTheChoiceAndWritesTheSettings) {
   EXPECT_EQ(Port().GetPortNumber(), 3);
   EXPECT_EQ(Port().GetBaudRate(), 19200u);
   EXPECT_EQ(RegistryText(), "[General]\nCOMMPORT=3\nBAUDRATE=19200\n");
-  EXPECT_EQ(window.Snapshot().portPane, "COM3");
-  EXPECT_EQ(window.Snapshot().baudPane, "Baud Rate: 19200");
+  EXPECT_EQ(window.Window().Snapshot().portPane, "COM3");
+  EXPECT_EQ(window.Window().Snapshot().baudPane, "Baud Rate: 19200");
 }
 
 TEST_F(CommSetupDialogTest, RateAboveTheRecommendationIsRefused) {

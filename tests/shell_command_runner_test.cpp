@@ -25,7 +25,7 @@ using test::Bytes;
 using test::Pattern;
 using test::SimSession;
 using Kind = sim::ReplyFault::Kind;
-using Command = CommandOutcome (*)(MainWindow&);
+using Command = CommandOutcome (*)(Session&);
 
 // Sets up a session (already detected) for one row of the table.
 using Prepare = void (*)(SimSession&);
@@ -125,14 +125,14 @@ TEST(CommandRunnerThreads, ACancelHoldsFromTheMomentTheCommandIsQueued) {
   std::promise<bool> sawCancel;
   std::promise<bool> sawNone;
   const auto seen = [](std::promise<bool>& into) {
-    return [&into](MainWindow& w) {
+    return [&into](Session& w) {
       into.set_value(w.State().cancelRequested.load());
       return CommandOutcome::Success();
     };
   };
   // Queued from the finished command's `done`, on the command thread: the
   // cancel comes before that thread can take the new command up.
-  ASSERT_TRUE(s.runner->Start([](MainWindow&) { return CommandOutcome::Success(); },
+  ASSERT_TRUE(s.runner->Start([](Session&) { return CommandOutcome::Success(); },
                               [&](const CommandOutcome&) {
                                 ASSERT_TRUE(s.runner->Start(seen(sawCancel)));
                                 s.runner->Cancel();

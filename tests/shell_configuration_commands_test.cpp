@@ -73,7 +73,7 @@ TEST(OnLockChip, ProgramsTheOptionsBitsThenReadsThemBack) {
       return true;
     };
     rig.op.answers = {true};
-    const CommandOutcome outcome = OnLockChip(rig.Window());
+    const CommandOutcome outcome = OnLockChip(rig.Shell());
     EXPECT_EQ(Head(rig, c.bytes.size() + 2), test::Concat(c.bytes, kClose));
     EXPECT_EQ(rig.op.questions.front(), "Do you really want to proceed?");
     std::vector<std::string> expected;
@@ -102,13 +102,13 @@ TEST(OnLockChip, OkWithoutAChoiceSendsOnlyTheCloseAndFails) {
     return true;
   };
   rig.op.answers = {true};
-  EXPECT_EQ(OnLockChip(rig.Window()).kind, OutcomeKind::Failed);
+  EXPECT_EQ(OnLockChip(rig.Shell()).kind, OutcomeKind::Failed);
   EXPECT_EQ(rig.Wire(), kClose) << "the link stayed up: the detection returned at once";
   EXPECT_EQ(rig.op.messages, std::vector<std::string>{"Set Lock Failed!"});
 
   rig.ClearWire();
   rig.op.onLockMenu = nullptr;  // Cancel
-  EXPECT_EQ(OnLockChip(rig.Window()).kind, OutcomeKind::Declined);
+  EXPECT_EQ(OnLockChip(rig.Shell()).kind, OutcomeKind::Declined);
   EXPECT_TRUE(rig.Wire().empty());
 }
 
@@ -159,7 +159,7 @@ TEST(OnMemoryRemap, SendsTheFamilysBytesAndRedetectsWhereTheChipStillAnswers) {
       return true;
     };
     rig.op.answers = {true};
-    const CommandOutcome outcome = OnMemoryRemap(rig.Window());
+    const CommandOutcome outcome = OnMemoryRemap(rig.Shell());
     if (c.unconfirmed) {
       EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
       EXPECT_EQ(rig.op.messages.back(), c.unconfirmed);
@@ -207,7 +207,7 @@ TEST(OnDoubleClock, SetsTheBitByMemoryModeAndReadsItBack) {
     ASSERT_TRUE(rig.Ready());
     if (c.deaf) StopsListeningNow(rig);
     rig.op.answers = {true};
-    const CommandOutcome outcome = OnDoubleClock(rig.Window());
+    const CommandOutcome outcome = OnDoubleClock(rig.Shell());
     EXPECT_EQ(outcome.Ok(), !c.deaf);
     EXPECT_EQ(Head(rig, c.bytes.size()), c.bytes);
     EXPECT_EQ(rig.op.messages.front(), "Double clock Completed!\nChip will be automatically redetected!");
@@ -222,7 +222,7 @@ TEST(OnDoubleClock, SetsTheBitByMemoryModeAndReadsItBack) {
 
   SimSession kt400(kKT410);
   ASSERT_TRUE(kt400.Ready());
-  EXPECT_EQ(OnDoubleClock(kt400.Window()).kind, OutcomeKind::Refused);
+  EXPECT_EQ(OnDoubleClock(kt400.Shell()).kind, OutcomeKind::Refused);
   EXPECT_EQ(kt400.op.messages, std::vector<std::string>{"KT410/420 doesn't support double clock mode."});
   EXPECT_TRUE(kt400.Wire().empty());
 }

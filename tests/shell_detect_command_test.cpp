@@ -86,7 +86,7 @@ TEST(DetectTarget, LateOkStillSynchronisesAndNoAnswerFailsAfterTheLimit) {
 TEST(DetectTarget, ACancelEndsTheSearchesAtOnce) {
   const struct {
     const char* what;
-    CommandOutcome (*command)(MainWindow&);
+    CommandOutcome (*command)(Session&);
     const char* neverTold;
   } rows[] = {
       {"1.1F detection", DetectTarget, "Failed to setup RS232 connection with Target MCU!!!"},
@@ -227,7 +227,7 @@ TEST(DetectMenu, SelectionAndSetupComeFirst) {
 TEST(KeepAlive, EchoEveryTenSecondsOrTheLinkIsDropped) {
   SimSession s(kKT420);
   ASSERT_TRUE(s.Ready());
-  CommandRunner runner(s.Window());
+  CommandRunner runner(s.Shell());
   const auto tick = [&](const std::tm& at) {
     runner.Tick(at);
     runner.WaitIdle();
@@ -268,7 +268,7 @@ TEST(KeepAlive, EchoEveryTenSecondsOrTheLinkIsDropped) {
 TEST(ResetTarget, DropsTheLinkAndRestartsTheChip) {
   SimSession s(ChipConfig(kKT540, kExternalMemory));
   ASSERT_TRUE(s.Ready());
-  s.Window().ResetTarget();
+  s.Shell().ResetTarget();
   EXPECT_FALSE(s.Record().Port().IsLinkUp());
   const WindowState w = s.Window().Snapshot();
   EXPECT_EQ(w.securityText, "SECURITY : UNKNOWN");

@@ -44,7 +44,12 @@ TEST_F(DialogListsTest, StartEntriesListBlock0ThenBlock1OrTheBankSectors) {
   for (const auto& c : cases) {
     const auto entries = StartSectorList(Model(c.model), true, c.view);
     ASSERT_EQ(entries.size(), c.size) << c.text;
-    EXPECT_EQ(entries[c.index], c.text);
+    const SectorEntry& entry = entries[c.index];
+    EXPECT_EQ(entry.label, c.text);
+    // The block and the address are the ones the label shows.
+    const std::string text = c.text;
+    EXPECT_EQ(entry.block, c.view != BankView::None ? -1 : text.rfind("B1", 0) == 0 ? 1 : 0) << c.text;
+    EXPECT_EQ(entry.address, std::stoul(text.substr(text.find('=') + 1), nullptr, 16)) << c.text;
   }
   EXPECT_EQ(StartSectorList(Model(kKT420), false, BankView::None).size(), 256u);
 }

@@ -98,7 +98,7 @@ TEST(OnSectorErase, DirectErasesInBlock0AndInExternalMode) {
   SimSession silent(config);
   ASSERT_TRUE(silent.Ready());
   silent.PickRange(0, 1);
-  OnSectorErase(silent.Window());
+  OnSectorErase(silent.Shell());
   EXPECT_EQ(silent.op.messages, Messages{"Block0 sector erase failed!"});
   EXPECT_EQ(silent.Wire(), (Bytes{0x68, 0x68}));
   EXPECT_FALSE(silent.State().rangeIncludesBlock1);
@@ -128,7 +128,7 @@ TEST(OnChipErase, NoStillEndsWithTheDetection) {
   ASSERT_TRUE(rig.Ready());
   rig.SetFlash(0, 0, Pattern(128, 27));
   rig.op.onAsk = [&] {  // the board is reset while the question is open
-    rig.Window().ResetTarget();
+    rig.Shell().ResetTarget();
     rig.ClearWire();
   };
   rig.Run(OnChipErase);

@@ -27,7 +27,7 @@ TEST(ExternalBanks, DownloadIntoTheHighBankAndBack) {
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
 
-  EXPECT_TRUE(OnEnterHighBank(rig.Window()).Ok());
+  EXPECT_TRUE(OnEnterHighBank(rig.Shell()).Ok());
   EXPECT_EQ(rig.op.messages,
             (Messages{"Please set DIP switch on SW2 of\nBSL Demo Board v2.0 as follows:\n\na.    EA1# = 1  or  #1 = OFF\n"
                       "b.    CE# = 0    or  #2 = ON\nc.    A16 = 1     or  #3 = OFF\nd.    RST1 = 1  or  #8 = OFF\n"
@@ -48,14 +48,14 @@ TEST(ExternalBanks, DownloadIntoTheHighBankAndBack) {
   rig.PickFile(rig.Write("bank.bin", app), 1);  // sector 1: 1000h
   rig.op.answers = {true, true};
   rig.op.messages.clear();
-  EXPECT_TRUE(OnDownload(rig.Window()).Ok());
+  EXPECT_TRUE(OnDownload(rig.Shell()).Ok());
   const Bytes kf010 = rig.target->ExternalFlashBytes();
   EXPECT_EQ(Bytes(kf010.begin() + 0x11000, kf010.begin() + 0x11000 + 300), app);
   EXPECT_EQ(Bytes(kf010.begin() + 0x1000, kf010.begin() + 0x1000 + 300), Bytes(300, 0xFF)) << "low half untouched";
 
   rig.op.answers = {true};
   rig.op.messages.clear();
-  EXPECT_TRUE(OnReturnToMcuFlash(rig.Window()).Ok());
+  EXPECT_TRUE(OnReturnToMcuFlash(rig.Shell()).Ok());
   EXPECT_EQ(rig.op.questions.back(), "Do you really want to return to internal memory mode?\n");
   EXPECT_EQ(rig.op.messages, Messages{"Return to MCU Flash Successful!"});
   EXPECT_FALSE(rig.target->ExternalBankEntered());
@@ -101,13 +101,13 @@ TEST(ExternalBanks, ASecondEntryKeepsTheFirstSavedCopy) {
   SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
-  ASSERT_TRUE(OnEnterLowBank(rig.Window()).Ok());
-  ASSERT_TRUE(OnEnterHighBank(rig.Window()).Ok());
+  ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());
+  ASSERT_TRUE(OnEnterHighBank(rig.Shell()).Ok());
   EXPECT_TRUE(rig.State().externalHighBankSelected);
   EXPECT_FALSE(rig.State().externalLowBankSelected);
   EXPECT_EQ(rig.RecoveryFiles().size(), 1u);
   rig.op.answers = {true};
-  EXPECT_TRUE(OnReturnToMcuFlash(rig.Window()).Ok());
+  EXPECT_TRUE(OnReturnToMcuFlash(rig.Shell()).Ok());
   EXPECT_TRUE(areas.PutBack(rig));
 }
 
@@ -116,8 +116,8 @@ TEST(ExternalBanks, DetectionReturnsToMcuFlash) {
   SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
-  ASSERT_TRUE(OnEnterLowBank(rig.Window()).Ok());
-  rig.Window().ResetTarget();
+  ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());
+  rig.Shell().ResetTarget();
   rig.Detect();
   EXPECT_TRUE(rig.Record().Port().IsLinkUp());
   EXPECT_FALSE(rig.State().ExternalBankSelected());
@@ -144,7 +144,7 @@ TEST(ExternalBanks, Refusals) {
     config.securityBits = c.security;
     SimSession rig(config);
     ASSERT_TRUE(rig.Ready());
-    const CommandOutcome outcome = c.high ? OnEnterHighBank(rig.Window()) : OnEnterLowBank(rig.Window());
+    const CommandOutcome outcome = c.high ? OnEnterHighBank(rig.Shell()) : OnEnterLowBank(rig.Shell());
     EXPECT_EQ(outcome.kind, OutcomeKind::Refused);
     EXPECT_EQ(rig.op.messages, Messages{c.message});
     EXPECT_TRUE(rig.Wire().empty());
@@ -153,11 +153,11 @@ TEST(ExternalBanks, Refusals) {
   locked.securityBits = 0x80;
   SimSession kt560(locked);
   ASSERT_TRUE(kt560.Ready());
-  EXPECT_TRUE(OnEnterLowBank(kt560.Window()).Ok()) << "SB1 only stops the KT400 family";
+  EXPECT_TRUE(OnEnterLowBank(kt560.Shell()).Ok()) << "SB1 only stops the KT400 family";
   kt560.op.messages.clear();
   kt560.op.answers = {true};
-  EXPECT_TRUE(OnReturnToMcuFlash(kt560.Window()).Ok());
-  EXPECT_EQ(OnReturnToMcuFlash(kt560.Window()).kind, OutcomeKind::Refused);
+  EXPECT_TRUE(OnReturnToMcuFlash(kt560.Shell()).Ok());
+  EXPECT_EQ(OnReturnToMcuFlash(kt560.Shell()).kind, OutcomeKind::Refused);
   EXPECT_EQ(kt560.op.messages.back(), "You are in Internal Memory mode already!");
 }
 
@@ -167,11 +167,11 @@ TEST(ExternalBanks, ANewSessionOffersTheRecoveryFileBack) {
   SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
-  ASSERT_TRUE(OnEnterLowBank(rig.Window()).Ok());
+  ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());
   rig.State().externalLowBankSelected = false;
   rig.State().bankRecoveryFile.clear();
   rig.State().saved = SavedAreas{};
-  rig.Window().ResetTarget();
+  rig.Shell().ResetTarget();
 
   rig.op.answers = {false};
   rig.Detect();
@@ -179,13 +179,13 @@ TEST(ExternalBanks, ANewSessionOffersTheRecoveryFileBack) {
   EXPECT_NE(rig.op.questions[0].find(rig.RecoveryFiles().at(0)), std::string::npos);
   EXPECT_FALSE(areas.PutBack(rig)) << "No leaves block 0 and the file alone";
 
-  rig.Window().ResetTarget();
+  rig.Shell().ResetTarget();
   rig.op.answers = {true};
   rig.Detect();
   EXPECT_TRUE(areas.PutBack(rig));
   EXPECT_TRUE(rig.RecoveryFiles().empty());
 
-  rig.Window().ResetTarget();
+  rig.Shell().ResetTarget();
   rig.op.questions.clear();
   rig.Detect();
   EXPECT_TRUE(rig.op.questions.empty()) << "nothing left to offer";
@@ -198,27 +198,27 @@ TEST(ExternalBanks, ReadSaveCompareAndEraseWorkOnTheEnteredBank) {
   config.a16 = true;
   SimSession rig(config);
   ASSERT_TRUE(rig.Ready());
-  ASSERT_TRUE(OnEnterHighBank(rig.Window()).Ok());
+  ASSERT_TRUE(OnEnterHighBank(rig.Shell()).Ok());
   const Bytes content = Pattern(4096, 71);
   rig.target->SetExternalFlashBytes(0x12000, content);
 
   rig.PickRange(2, 1);  // 2000h, one 4 KB sector
-  EXPECT_TRUE(OnRead(rig.Window()).Ok());
+  EXPECT_TRUE(OnRead(rig.Shell()).Ok());
   const std::string saved = rig.Path("bank.bin");
   rig.PickSave(2, 1, saved, false);
-  EXPECT_TRUE(OnSave(rig.Window()).Ok());
+  EXPECT_TRUE(OnSave(rig.Shell()).Ok());
   EXPECT_EQ(test::ReadFile(saved), std::string(content.begin(), content.end()));
 
   rig.PickFile(saved, 2);
-  EXPECT_TRUE(OnCompare(rig.Window()).Ok());
+  EXPECT_TRUE(OnCompare(rig.Shell()).Ok());
 
   rig.PickRange(2, 1);
   rig.op.answers = {true};
-  EXPECT_TRUE(OnSectorErase(rig.Window()).Ok());
+  EXPECT_TRUE(OnSectorErase(rig.Shell()).Ok());
   const Bytes after = rig.target->ExternalFlashBytes();
   EXPECT_EQ(Bytes(after.begin() + 0x12000, after.begin() + 0x13000), Bytes(4096, 0xFF));
   rig.PickFile(saved, 2);
-  EXPECT_FALSE(OnCompare(rig.Window()).Ok()) << "the erased sector no longer matches";
+  EXPECT_FALSE(OnCompare(rig.Shell()).Ok()) << "the erased sector no longer matches";
 }
 
 // An entry whose bytes did not go out after the helper went in: the next
@@ -227,16 +227,16 @@ TEST(ExternalBanks, AFailedEntryKeepsTheFirstSavedCopyForTheNextOne) {
   SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
-  ASSERT_TRUE(OnEnterLowBank(rig.Window()).Ok());
+  ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());
   // The state such a failure leaves: chip in its own flash, no bank flag.
   rig.Record().Port().WriteByte(0x01);
   rig.Record().Port().WriteByte(0x01);
   rig.State().externalLowBankSelected = false;
   const std::string firstFile = rig.State().bankRecoveryFile;
-  ASSERT_TRUE(OnEnterHighBank(rig.Window()).Ok());
+  ASSERT_TRUE(OnEnterHighBank(rig.Shell()).Ok());
   EXPECT_EQ(rig.State().bankRecoveryFile, firstFile);
   rig.op.answers = {true};
-  ASSERT_TRUE(OnReturnToMcuFlash(rig.Window()).Ok());
+  ASSERT_TRUE(OnReturnToMcuFlash(rig.Shell()).Ok());
   EXPECT_TRUE(areas.PutBack(rig));
 }
 

@@ -49,7 +49,7 @@ struct LegacyRig : SimSession {
 TEST(LegacyUpgrade, Upgrades11ETo11FAndKeepsTheUsersSectors) {
   LegacyRig rig;
   rig.op.answers = {true};
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
 
   EXPECT_TRUE(outcome.Ok()) << outcome.step;
   EXPECT_EQ(rig.op.messages, (Messages{kResetPrompt, kCompleted, "Please continue to use IAP function."}));
@@ -70,7 +70,7 @@ TEST(LegacyUpgrade, Upgrades11ETo11FAndKeepsTheUsersSectors) {
   EXPECT_TRUE(rig.target->LoaderIntact());
   EXPECT_TRUE(rig.UserCodeIntact());
   EXPECT_TRUE(rig.RecoveryFiles().empty());
-  EXPECT_EQ(rig.Window().LegacyWorker(), nullptr);
+  EXPECT_EQ(rig.Shell().LegacyWorker(), nullptr);
   EXPECT_TRUE(rig.Record().Port().IsLinkUp());
   EXPECT_FALSE(rig.State().linkBusy.load());
 
@@ -95,7 +95,7 @@ TEST(LegacyUpgrade, TheUsersSectorsAreReadUntilTwoReadsAgree) {
     config.faults.replyFaults.push_back({fault, 0x0C, 1, 5, 0xFF, Millis{0}});
     LegacyRig rig(config);
     rig.op.answers = {true};
-    const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+    const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
     EXPECT_TRUE(outcome.Ok()) << outcome.step << ::testing::PrintToString(rig.op.messages);
     EXPECT_TRUE(rig.UserCodeIntact());
     EXPECT_TRUE(rig.RecoveryFiles().empty());
@@ -109,14 +109,14 @@ TEST(LegacyUpgrade, AChipOn11FAlreadyIsToldSoAtOnce) {
   timing.legacyWait = std::chrono::seconds(20);
   SimSession rig(test::ChipConfig(kKT420), timing);
   const auto start = std::chrono::steady_clock::now();
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
   EXPECT_LT(std::chrono::steady_clock::now() - start, timing.legacyWait / 2);
   EXPECT_EQ(outcome.kind, OutcomeKind::Refused);
   EXPECT_EQ(outcome.refusal, Refusal::AlreadyDone);
   ASSERT_FALSE(rig.op.messages.empty());
   EXPECT_EQ(rig.op.messages.back().rfind("This chip's loader is 1.1F already", 0), 0u) << rig.op.messages.back();
   EXPECT_FALSE(rig.WireHas({0x05, 0x55}));
-  EXPECT_EQ(rig.Window().LegacyWorker(), nullptr);
+  EXPECT_EQ(rig.Shell().LegacyWorker(), nullptr);
 }
 
 // The loader loses the installer's first erase command and prompts again,
@@ -126,7 +126,7 @@ TEST(LegacyUpgrade, ACommandTheLoaderLosesCostsOneAttemptNotTheUpgrade) {
   config.legacyLoseCommand = 0x0B;
   LegacyRig rig(config);
   rig.op.answers = {true};
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
   EXPECT_TRUE(outcome.Ok()) << outcome.step << "\n" << ::testing::PrintToString(rig.op.messages);
   EXPECT_TRUE(rig.target->LoaderIntact());
   EXPECT_TRUE(rig.UserCodeIntact());
@@ -135,7 +135,7 @@ TEST(LegacyUpgrade, ACommandTheLoaderLosesCostsOneAttemptNotTheUpgrade) {
 
 TEST(LegacyUpgrade, NoToTheOfferEndsTheProgramWithTheChipUntouched) {
   LegacyRig rig;
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
   EXPECT_EQ(outcome.kind, OutcomeKind::Declined);
   EXPECT_EQ(rig.op.messages.back(),
             "Please exit the current application\nand use the older version of software\nto run IAP funtions. This "
@@ -166,7 +166,7 @@ TEST(LegacyUpgrade, DetectionShowsTheChipAndTheButtonsItsLockAllows) {
       download = rig.Window().ButtonEnabled(IapButton::Download);
       info = rig.Window().ChipInfo();
     };
-    OnDetectLegacyAndUpgrade(rig.Window());
+    OnDetectLegacyAndUpgrade(rig.Shell());
     EXPECT_EQ(download, row.writable);
     EXPECT_EQ(info.chipType, row.chipType);
     EXPECT_EQ(info.fwVersion, "v1.1E");
@@ -178,10 +178,10 @@ TEST(LegacyUpgrade, AChipThatNeverPromptsIsNotFound) {
   sim::SimConfig config = LegacyChipConfig(kKT420);
   config.faults.stopAfterHostBytes = 0;
   LegacyRig rig(config);
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
   EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
   EXPECT_EQ(rig.op.messages, (Messages{kResetPrompt, "No Response from Target Board!!!"}));
-  EXPECT_EQ(rig.Window().LegacyWorker(), nullptr);
+  EXPECT_EQ(rig.Shell().LegacyWorker(), nullptr);
   EXPECT_FALSE(rig.State().linkBusy.load());
 }
 
@@ -193,7 +193,7 @@ TEST(LegacyUpgrade, UserSectorsThatCannotBeReadStopTheUpgradeBeforeAnyErase) {
   timing.queueReplyWait = Millis{30};
   LegacyRig rig(config, timing);
   rig.op.answers = {true};
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
   EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
   EXPECT_EQ(rig.op.messages.back(), UserCodeNotSavedText());
   EXPECT_FALSE(rig.WireHas({0x0B, 0x00, 0x00, 0x01}));
@@ -223,7 +223,7 @@ TEST(LegacyUpgrade, AFailedRestoreNamesTheRecoveryFileThatHoldsTheUsersSectors) 
   SilenceAtRestore silence(*rig.target);
   rig.Window().SetObserver(&silence);
   rig.op.answers = {true};
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Window());
+  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
   rig.Window().SetObserver(&rig);
 
   EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
@@ -248,7 +248,7 @@ TEST(UnknownVersion, A11FChipIsDetectedAndA11EChipIsOfferedTheUpgrade) {
   {
     SimSession rig(test::ChipConfig(kKT540), test::LegacyTiming());
     rig.op.onSelectChip = choose(kKT540);
-    EXPECT_TRUE(OnDetectUnknownVersion(rig.Window()).Ok());
+    EXPECT_TRUE(OnDetectUnknownVersion(rig.Shell()).Ok());
     EXPECT_EQ(rig.Window().StatusText(), "Detect target MCU is successful!");
     EXPECT_EQ(rig.Window().Snapshot().progress.label, "Done");
     EXPECT_EQ(rig.Window().ChipInfo().fwVersion, "v1.1F");
@@ -257,7 +257,7 @@ TEST(UnknownVersion, A11FChipIsDetectedAndA11EChipIsOfferedTheUpgrade) {
   rig.op.onSelectChip = choose(kKT410);
   rig.op.answers = {true};
   const std::string caption = rig.Window().Caption();
-  EXPECT_TRUE(OnDetectUnknownVersion(rig.Window()).Ok());
+  EXPECT_TRUE(OnDetectUnknownVersion(rig.Shell()).Ok());
   EXPECT_TRUE(rig.op.Saw("Failed to detect Firmware 1.1F,\nnow we will try to detect 1.1E."));
   EXPECT_TRUE(rig.op.Asked("Do you really want to upgrade BSL from 1.1E to 1.1F?\nBSL1.1F will use 3 more sectors than "
                            "BSL1.1E,\nit will use from address 0xF000 to 0xF3FF.\n"));
@@ -287,13 +287,13 @@ TEST(LegacyUpgradeOnPty, KeepsTheUsersSectors) {
   op.answers = {true};
   CommandOutcome outcome;
   {
-    MainWindow w(op, [](const std::string& name, std::string& whyNot) { return OpenPosixSerialDevice(name, whyNot); },
+    Session w(op, [](const std::string& name, std::string& whyNot) { return OpenPosixSerialDevice(name, whyNot); },
                  test::PtyLegacyTiming(), files.dirs.Places());
     w.Record()->Port().SetDevicePath(server.SlavePath());
     w.Record()->SetChipModel(kKT410);
     w.Record()->SetMemoryMode(kInternalMemory);
     outcome = OnDetectLegacyAndUpgrade(w);
-    EXPECT_EQ(w.ChipInfo().fwVersion, "v1.1F");
+    EXPECT_EQ(w.Window().ChipInfo().fwVersion, "v1.1F");
     EXPECT_EQ(target->CurrentPhase(), Phase::Loader) << "a 1.1F loader answers (until the port closes)";
   }
   stop = true;
@@ -311,7 +311,7 @@ TEST(LegacyWorkerOwnership, ResetAndShutdownStopTheWorker) {
   for (const bool reset : {true, false}) {
     test::SimChip chip(LegacyChipConfig(kKT420));
     test::ScriptedOperator op;
-    auto w = std::make_unique<MainWindow>(op, sim::SimOpener(chip.target), test::LegacyTiming(), chip.dirs.Places());
+    auto w = std::make_unique<Session>(op, sim::SimOpener(chip.target), test::LegacyTiming(), chip.dirs.Places());
     SerialPort& port = w->Record()->Port();
     LegacyLinkWorker& worker = w->StartLegacyWorker();
     ASSERT_EQ(port.Open(), Result::Ok);

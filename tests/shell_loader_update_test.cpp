@@ -44,7 +44,7 @@ TEST(LoaderUpdate, RefusesWhereTheLoaderMayNotBeReplaced) {
     ASSERT_TRUE(rig.Ready());
     rig.State().externalLowBankSelected = row.lowBank;
     const Bytes block0 = rig.Flash(0, 0, 128);
-    const CommandOutcome outcome = OnUpdateInternalLoader(rig.Window());
+    const CommandOutcome outcome = OnUpdateInternalLoader(rig.Shell());
     if (row.refusal) {
       EXPECT_EQ(outcome.kind, OutcomeKind::Refused);
       EXPECT_EQ(rig.op.messages, std::vector<std::string>{row.refusal});
@@ -68,7 +68,7 @@ TEST(LoaderUpdate, WritesTheNewLoaderIntoBlock1AndTheChipStillAnswersAfterAReset
   rig.SetFlash(1, 0, Pattern(128, 40));
   rig.PickFile(rig.Write("bsl.bin", loader), rig.Block1Entry(0));
   rig.op.answers = {true, true};
-  OnUpdateInternalLoader(rig.Window());
+  OnUpdateInternalLoader(rig.Shell());
   EXPECT_TRUE(rig.WireHas({0x03, 0x20, 0x27, 0x10}));
   EXPECT_EQ(rig.Flash(1, 0, loader.size()), loader);
   EXPECT_TRUE(rig.Window().CloseRequested());
@@ -80,7 +80,7 @@ TEST(LoaderUpdate, WritesTheNewLoaderIntoBlock1AndTheChipStillAnswersAfterAReset
   // After a reset the new loader answers, and the detection puts block 0 back.
   rig.target->Reset();
   test::ScriptedOperator op;
-  MainWindow next(op, sim::SimOpener(rig.target), test::FastTiming(), rig.dirs.Places());
+  Session next(op, sim::SimOpener(rig.target), test::FastTiming(), rig.dirs.Places());
   next.Record()->SetChipModel(kKT540);
   next.Record()->SetMemoryMode(kInternalMemory);
   op.answers = {true};
@@ -98,7 +98,7 @@ TEST(LoaderUpdate, AreasThatCannotBeSavedStopItBeforeAnyErase) {
   ASSERT_TRUE(rig.Ready());
   rig.PickFile(rig.Write("bsl.bin", Pattern(rig.target->LoaderSize(), 41)), rig.Block1Entry(0));
   rig.op.answers = {true, true};
-  const CommandOutcome outcome = OnUpdateInternalLoader(rig.Window());
+  const CommandOutcome outcome = OnUpdateInternalLoader(rig.Shell());
   EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
   EXPECT_EQ(rig.op.messages.back(), Block0BackupFailedText());
   EXPECT_FALSE(rig.WireHas({0x0B, 0x00, 0x00, 0x01}));
@@ -106,7 +106,7 @@ TEST(LoaderUpdate, AreasThatCannotBeSavedStopItBeforeAnyErase) {
   EXPECT_TRUE(rig.RecoveryFiles().empty());
   EXPECT_FALSE(rig.State().linkBusy.load());
 
-  EXPECT_EQ(InstallBankHelper(rig.Window()), Result::Failed);
+  EXPECT_EQ(InstallBankHelper(rig.Shell()), Result::Failed);
   EXPECT_TRUE(rig.State().operationFailed.load());
   EXPECT_FALSE(rig.WireHas({0x0B, 0x00, 0x00, 0x01}));
 }
@@ -114,7 +114,7 @@ TEST(LoaderUpdate, AreasThatCannotBeSavedStopItBeforeAnyErase) {
 TEST(LoaderUpdate, BankHelperIsParkedAt2000h) {
   SimSession rig(kKT410);
   ASSERT_TRUE(rig.Ready());
-  EXPECT_EQ(InstallBankHelper(rig.Window()), Result::Ok);
+  EXPECT_EQ(InstallBankHelper(rig.Shell()), Result::Ok);
   const Bytes helper(firmware::BankHelper.begin(), firmware::BankHelper.end());
   EXPECT_EQ(rig.Flash(0, 0x2000, helper.size()), helper);
   EXPECT_EQ(rig.Flash(0, 0x0000, 128), Bytes(128, 0xFF));
@@ -124,7 +124,7 @@ TEST(ExternalLoaderUpdate, NeedsTheLowBank) {
   SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
   rig.State().externalHighBankSelected = true;
-  EXPECT_EQ(OnUpdateExternalLoader(rig.Window()).kind, OutcomeKind::Refused);
+  EXPECT_EQ(OnUpdateExternalLoader(rig.Shell()).kind, OutcomeKind::Refused);
   EXPECT_EQ(rig.op.messages, std::vector<std::string>{"Please enter into Low64K in internal memory mode for upgrade BSL!"});
   EXPECT_TRUE(rig.Wire().empty());
 }
@@ -132,7 +132,7 @@ TEST(ExternalLoaderUpdate, NeedsTheLowBank) {
 TEST(DebugMonitor, NoAtTheQuestionWritesNothing) {
   SimSession rig(kKT560);
   ASSERT_TRUE(rig.Ready());
-  EXPECT_EQ(OnDownloadDebugMonitor(rig.Window()).kind, OutcomeKind::Declined);
+  EXPECT_EQ(OnDownloadDebugMonitor(rig.Shell()).kind, OutcomeKind::Declined);
   EXPECT_EQ(rig.op.questions, std::vector<std::string>{kProbexQuestion});
   EXPECT_TRUE(rig.Wire().empty());
   EXPECT_FALSE(rig.Window().CloseRequested());
@@ -144,7 +144,7 @@ TEST(DebugMonitor, ReplacesTheLoaderOnKT560TouchingBlock0OnlyWhereTheProgrammerG
   rig.SetFlash(0, 0, block0);
   ASSERT_TRUE(rig.Ready());
   rig.op.answers = {true};
-  EXPECT_TRUE(OnDownloadDebugMonitor(rig.Window()).Ok());
+  EXPECT_TRUE(OnDownloadDebugMonitor(rig.Shell()).Ok());
   EXPECT_EQ(rig.op.messages, std::vector<std::string>{"BSL is replaced by Probex!"});
   EXPECT_TRUE(rig.Window().CloseRequested());
 
@@ -162,7 +162,7 @@ TEST(DebugMonitor, AFailedBlock1WriteIsReportedAndStillEndsTheProgram) {
   SimSession rig(config);
   ASSERT_TRUE(rig.Ready());
   rig.op.answers = {true};
-  const CommandOutcome outcome = OnDownloadDebugMonitor(rig.Window());
+  const CommandOutcome outcome = OnDownloadDebugMonitor(rig.Shell());
   EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
   EXPECT_FALSE(rig.op.Saw("BSL is replaced by Probex!"));
   ASSERT_FALSE(rig.op.messages.empty());

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/session/memory_views.hpp"
 #include "support/scripted_operator.hpp"
 #include "support/temp_dir.hpp"
@@ -71,7 +71,7 @@ class MemoryViews : public ::testing::Test {
 
   test::UserDirsInTemp dirs;
   test::ScriptedOperator op;
-  MainWindow window{op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }};
+  Session window{op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }};
 };
 
 TEST_F(MemoryViews, NothingHappensBeforeTheImagesExist) {
@@ -79,7 +79,7 @@ TEST_F(MemoryViews, NothingHappensBeforeTheImagesExist) {
   ShowSectorDump(window, 0, 0);
   FillExternalSectorTable(window, -1, -1);
   ShowReadRange(window, 0, 0, 1);
-  const WindowState state = window.Snapshot();
+  const WindowState state = window.Window().Snapshot();
   EXPECT_TRUE(state.sectorTable.empty());
   EXPECT_TRUE(state.dump.empty());
   EXPECT_EQ(state.dumpHeader, "SECTOR ???");
@@ -89,7 +89,7 @@ TEST_F(MemoryViews, ReadRangeShowsItsFirstSectorAndLaterFillsKeepTheOtherView) {
   Use(kKT410);
   window.Record()->BlockImage(1).Fill(3 * 64, 64, 0x00);
   ShowReadRange(window, 1, 3, 2);
-  WindowState state = window.Snapshot();
+  WindowState state = window.Window().Snapshot();
   ASSERT_EQ(state.sectorTable.size(), 64u);
   EXPECT_EQ(state.sectorTable[3].cells[4], "All Zeros");
   ASSERT_EQ(state.dump.size(), 4u);
@@ -98,18 +98,18 @@ TEST_F(MemoryViews, ReadRangeShowsItsFirstSectorAndLaterFillsKeepTheOtherView) {
   // A fill without a read range (the tab switch) shows the zeros as unknown
   // and leaves the dump alone.
   FillSectorTable(window, 1, -1, -1);
-  state = window.Snapshot();
+  state = window.Window().Snapshot();
   EXPECT_EQ(state.sectorTable[3].cells[4], "Unknown");
   EXPECT_EQ(state.hotSectorRow, 0);
   EXPECT_EQ(state.dumpHeader, "SECTOR 003");
 
   ShowSectorDump(window, 0, 127);
-  state = window.Snapshot();
+  state = window.Window().Snapshot();
   EXPECT_EQ(state.dumpHeader, "SECTOR 127");
   EXPECT_EQ(state.dump[7].cells[0], "3FF0 - 3FFF");
   EXPECT_EQ(state.sectorTable[0].cells[1], "F000");
   ShowSectorDump(window, 0, 128);  // no such sector: nothing changes
-  EXPECT_EQ(window.Snapshot().dumpHeader, "SECTOR 127");
+  EXPECT_EQ(window.Window().Snapshot().dumpHeader, "SECTOR 127");
 }
 
 TEST_F(MemoryViews, ExternalBankViewsFollowTheSelectedBank) {
@@ -119,7 +119,7 @@ TEST_F(MemoryViews, ExternalBankViewsFollowTheSelectedBank) {
   bank[2 * 4096 + 1] = 0x00;
   window.State().externalHighBankSelected = true;
   ShowExternalReadRange(window, 2, 1);
-  WindowState state = window.Snapshot();
+  WindowState state = window.Window().Snapshot();
   EXPECT_EQ(state.sectorTable[2].cells[0], "018");
   EXPECT_EQ(state.sectorTable[2].cells[4], "Not Blank");
   EXPECT_EQ(state.hotSectorRow, 2);
@@ -131,7 +131,7 @@ TEST_F(MemoryViews, ExternalBankViewsFollowTheSelectedBank) {
   window.State().externalLowBankSelected = true;
   FillExternalSectorTable(window, -1, -1);
   ShowExternalSectorDump(window, 15);
-  state = window.Snapshot();
+  state = window.Window().Snapshot();
   EXPECT_EQ(state.sectorTable[15].cells, (Cells{"015", "F000", "FFFF", "61440", "Blank"}));
   EXPECT_EQ(state.dumpHeader, "SECTOR 015");
   EXPECT_EQ(state.dump.back().cells[0], "FFF0 - FFFF");

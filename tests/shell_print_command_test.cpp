@@ -30,7 +30,7 @@ TEST(OnPrint, WholeKT410Block0IsPrintedAs1024ListingLines) {
     return true;  // preset: first sector, "All Sectors"
   };
   rig.State().operationFailed = true;  // an earlier command's failure does not silence this one
-  const CommandOutcome outcome = OnPrint(rig.Window());
+  const CommandOutcome outcome = OnPrint(rig.Shell());
   EXPECT_TRUE(outcome.Ok());
   EXPECT_EQ(outcome.bytes, 0x4000u);
   EXPECT_EQ(offered, 128u + 64u);
@@ -49,7 +49,7 @@ TEST(OnPrint, Block1SelectsTheBlockWhereTheModelNeedsIt) {
   SimSession kt410(kKT410);
   ASSERT_TRUE(kt410.Ready());
   kt410.PickRange(kt410.Block1Entry(0), 1);
-  EXPECT_TRUE(OnPrint(kt410.Window()).Ok());
+  EXPECT_TRUE(OnPrint(kt410.Shell()).Ok());
   ASSERT_EQ(kt410.op.printed.size(), 1u);
   EXPECT_EQ(kt410.op.printed[0].substr(0, 13), "F000 - F00F  ");
   EXPECT_EQ(Lines(kt410.op.printed[0]).size(), 4u);
@@ -61,7 +61,7 @@ TEST(OnPrint, Block1SelectsTheBlockWhereTheModelNeedsIt) {
   ASSERT_TRUE(kt540.Ready());
   kt540.SetFlash(1, 0, Pattern(128, 7));
   kt540.PickRange(kt540.Block1Entry(0), 1);
-  EXPECT_TRUE(OnPrint(kt540.Window()).Ok());
+  EXPECT_TRUE(OnPrint(kt540.Shell()).Ok());
   EXPECT_EQ(kt540.Wire(), (Bytes{0x69, 0x69, 0x0C, 0x00, 0x00, 0x80}));
   EXPECT_EQ(kt540.op.printed.at(0).substr(0, 13), "0000 - 000F  ");
 }
@@ -84,7 +84,7 @@ TEST(OnPrint, FailedStepsAreReportedAndNothingIsPrinted) {
     SimSession rig(config);
     ASSERT_TRUE(rig.Ready()) << c.name;
     rig.PickRange(c.block1 ? rig.Block1Entry(0) : 0, 1);
-    const CommandOutcome outcome = OnPrint(rig.Window());
+    const CommandOutcome outcome = OnPrint(rig.Shell());
     EXPECT_EQ(outcome.kind, OutcomeKind::Failed) << c.name;
     EXPECT_EQ(outcome.step, c.step) << c.name;
     EXPECT_EQ(rig.op.messages, c.told) << c.name;
@@ -97,7 +97,7 @@ TEST(OnPrint, FailedStepsAreReportedAndNothingIsPrinted) {
   SimSession shortRead(config);
   ASSERT_TRUE(shortRead.Ready());
   shortRead.PickRange(0, 2);
-  const CommandOutcome outcome = OnPrint(shortRead.Window());
+  const CommandOutcome outcome = OnPrint(shortRead.Shell());
   EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
   EXPECT_EQ(outcome.code, 6);
   EXPECT_TRUE(shortRead.op.printed.empty());
@@ -108,7 +108,7 @@ TEST(OnPrint, FailedStepsAreReportedAndNothingIsPrinted) {
   ASSERT_TRUE(jammed.Ready());
   jammed.op.printerWorks = false;
   jammed.PickRange(0, 1);
-  const CommandOutcome jam = OnPrint(jammed.Window());
+  const CommandOutcome jam = OnPrint(jammed.Shell());
   EXPECT_EQ(jam.kind, OutcomeKind::Failed);
   EXPECT_EQ(jam.step, "print");
   EXPECT_EQ(jammed.op.messages, Messages{kFailed});
@@ -116,27 +116,27 @@ TEST(OnPrint, FailedStepsAreReportedAndNothingIsPrinted) {
   jammed.op.messages.clear();
   jammed.op.printerTrouble = "No printer is set up on this computer.";
   jammed.PickRange(0, 1);
-  EXPECT_EQ(OnPrint(jammed.Window()).kind, OutcomeKind::Failed);
+  EXPECT_EQ(OnPrint(jammed.Shell()).kind, OutcomeKind::Failed);
   EXPECT_EQ(jammed.op.messages, Messages{std::string(kFailed) + "\nNo printer is set up on this computer."});
 }
 
 TEST(OnPrint, RefusalsCancelAndLockRules) {
   SimSession undetected(kKT420);
-  EXPECT_EQ(OnPrint(undetected.Window()).refusal, Refusal::NoTarget);
+  EXPECT_EQ(OnPrint(undetected.Shell()).refusal, Refusal::NoTarget);
   EXPECT_EQ(undetected.op.messages, Messages{"No target board has been located!!!"});
 
   SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
-  EXPECT_EQ(OnPrint(rig.Window()).kind, OutcomeKind::Declined);  // dialog cancelled
+  EXPECT_EQ(OnPrint(rig.Shell()).kind, OutcomeKind::Declined);  // dialog cancelled
   EXPECT_TRUE(rig.op.messages.empty());
   EXPECT_FALSE(rig.State().rangeIncludesBlock1);
   rig.Record().SetCurrentBlock(5);
-  EXPECT_EQ(OnPrint(rig.Window()).refusal, Refusal::IllegalBlock);
+  EXPECT_EQ(OnPrint(rig.Shell()).refusal, Refusal::IllegalBlock);
   EXPECT_EQ(rig.op.messages, Messages{"Illegal Block Number Detected!!!"});
   rig.Record().SetCurrentBlock(0);
   rig.op.messages.clear();
   rig.State().userCodeStarted = true;
-  EXPECT_EQ(OnPrint(rig.Window()).refusal, Refusal::NoChip);
+  EXPECT_EQ(OnPrint(rig.Shell()).refusal, Refusal::NoChip);
   EXPECT_EQ(rig.op.messages, Messages{"No flash chip has been selected/detected!!!"});
   EXPECT_TRUE(rig.Wire().empty());
 
@@ -144,7 +144,7 @@ TEST(OnPrint, RefusalsCancelAndLockRules) {
   ASSERT_TRUE(external.Ready());
   external.State().securityBits = 0x20;
   external.PickRange(0, 1);
-  EXPECT_EQ(OnPrint(external.Window()).refusal, Refusal::SecurityLock);
+  EXPECT_EQ(OnPrint(external.Shell()).refusal, Refusal::SecurityLock);
   EXPECT_EQ(external.op.messages, Messages{"File Print doesn't work if chip is locked!\n"});
   EXPECT_TRUE(external.Wire().empty());
 
@@ -152,7 +152,7 @@ TEST(OnPrint, RefusalsCancelAndLockRules) {
   ASSERT_TRUE(hardLocked.Ready());
   hardLocked.State().securityBits = 0xC0;
   hardLocked.PickRange(hardLocked.Block1Entry(0), 1);
-  EXPECT_TRUE(OnPrint(hardLocked.Window()).Ok());
+  EXPECT_TRUE(OnPrint(hardLocked.Shell()).Ok());
   EXPECT_EQ(hardLocked.op.messages,
             (Messages{"You can only print files in Block1, since chip is hardlocked.\n", kDone}));
 }
@@ -170,9 +170,9 @@ TEST(PrintExternalBank, OffersTheBankSectorsAndReadsTheBankInBankChunks) {
     return true;
   };
   // The simulated chip has no bank entered, so the read comes back short.
-  const CommandOutcome outcome = OnPrint(rig.Window());
+  const CommandOutcome outcome = OnPrint(rig.Shell());
   EXPECT_EQ(seen.starts.size(), 16u);
-  EXPECT_EQ(seen.starts.front(), "Sector 016    Addr=10000");
+  EXPECT_EQ(seen.starts.front().label, "Sector 016    Addr=10000");
   EXPECT_EQ(seen.ranges.size(), 16u);
   EXPECT_EQ(rig.Window().Snapshot().selectedTab, 0);
   EXPECT_EQ(rig.Wire(), (Bytes{0x03, 0xF0, 0x00, 0x80}));
@@ -181,7 +181,7 @@ TEST(PrintExternalBank, OffersTheBankSectorsAndReadsTheBankInBankChunks) {
   EXPECT_TRUE(rig.op.printed.empty());
 
   rig.op.onRange = nullptr;
-  EXPECT_EQ(OnPrint(rig.Window()).kind, OutcomeKind::Declined);
+  EXPECT_EQ(OnPrint(rig.Shell()).kind, OutcomeKind::Declined);
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include "shell/flash/download_command.hpp"
 #include "shell/flash/external_bank_commands.hpp"
 #include "shell/configuration/lock_command.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "support/process.hpp"
 #include "support/result_print.hpp"
 #include "support/scripted_operator.hpp"
@@ -26,7 +26,7 @@ class PtyBoard : public TestFiles {
  public:
   explicit PtyBoard(ChipModel model, std::vector<std::string> extra = {})
       : sim_(Args(model, std::move(extra))), path_(sim_.ReadLine(5000ms)) {
-    window = std::make_unique<MainWindow>(
+    window = std::make_unique<Session>(
         op, [path = path_](const std::string&, std::string& why) { return OpenPosixSerialDevice(path, why); },
         LinkTiming::Scaled(0.25), dirs.Places());
     window->Record()->SetChipModel(model);
@@ -54,7 +54,7 @@ class PtyBoard : public TestFiles {
   }
 
   ScriptedOperator op;
-  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<Session> window;
 
  private:
   static std::vector<std::string> Args(ChipModel model, std::vector<std::string> extra) {
@@ -78,7 +78,7 @@ TEST(PtyEndToEnd, LockThenRedetect) {
   EXPECT_TRUE(OnLockChip(*board.window).Ok());
   EXPECT_TRUE(board.window->Record()->Port().IsLinkUp()) << "found again after the reset";
   EXPECT_EQ(board.window->State().securityBits, 0x40);
-  EXPECT_NE(board.window->Snapshot().securityText.find("010"), std::string::npos) << "shown as read back";
+  EXPECT_NE(board.window->Window().Snapshot().securityText.find("010"), std::string::npos) << "shown as read back";
 }
 
 TEST(PtyEndToEnd, DownloadIntoTheHighBankAndBack) {
@@ -129,7 +129,7 @@ TEST(PtyEndToEnd, TwoSectorByteEdit) {
   Bytes after = before;
   for (int i = 0; i < 8; ++i) after[0x7C + i] = static_cast<std::uint8_t>(0xA1 + i);
   EXPECT_EQ(board.Read(0x0380, 256), after);
-  EXPECT_EQ(board.window->Snapshot().progress.label, "Done");
+  EXPECT_EQ(board.window->Window().Snapshot().progress.label, "Done");
 }
 
 }  // namespace

@@ -81,7 +81,7 @@ TEST(OnRead, ShortReadLatchesTheFailureAndRefusalsLeaveTheChipAlone) {
   SimSession failing(config);
   ASSERT_TRUE(failing.Ready());
   failing.PickRange(0, 2);
-  OnRead(failing.Window());
+  OnRead(failing.Shell());
   EXPECT_TRUE(failing.State().operationFailed);
   EXPECT_FALSE(failing.State().rangeIncludesBlock1);
 

@@ -44,7 +44,7 @@ TEST(OnSave, Block1ListingsStartAtTheBlocksAddresses) {
   SimSession kt410(kKT410);
   ASSERT_TRUE(kt410.Ready());
   kt410.PickSave(kt410.Block1Entry(0), 1, kt410.Path("b1.txt"), true);
-  OnSave(kt410.Window());
+  OnSave(kt410.Shell());
   const std::string text = test::ReadFile(kt410.Path("b1.txt"));
   EXPECT_EQ(text.substr(0, 13), "F000 - F00F  ");
   EXPECT_EQ(Lines(text).size(), 4u);
@@ -90,7 +90,7 @@ TEST(OnSave, LockRulesRefuseInExternalModeAndWarnInInternalMode) {
   ASSERT_TRUE(internal.Ready());
   internal.State().securityBits = 0xA0;
   internal.PickSave(0, 1, internal.Path("x.bin"), false);
-  OnSave(internal.Window());
+  OnSave(internal.Shell());
   EXPECT_EQ(internal.op.messages,
             (Messages{"You can only save files in Block1, since chip is hardlocked.\n", kDone}));
 }

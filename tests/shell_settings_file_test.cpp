@@ -4,7 +4,7 @@
 #include <limits>
 
 #include "link/user_paths.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/setup/settings_file.hpp"
 #include "shell/setup/user_places.hpp"
 #include "support/fast_timing.hpp"
@@ -16,10 +16,12 @@ namespace {
 
 class SettingsFileTest : public ::testing::Test {
  protected:
-  std::unique_ptr<MainWindow> StartWindow() {
-    return std::make_unique<MainWindow>(
+  std::unique_ptr<Session> StartWindow() {
+    auto session = std::make_unique<Session>(
         op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }, test::FastTiming(),
         files.dirs.Places());
+    ApplySavedSettings(*session);
+    return session;
   }
   std::string SettingsPath() const { return files.Path("config/brisko/OrvexBslComDft.txt"); }
   std::string RegistryText() const { return test::ReadFile(files.Path("config/Orvex/Brisko.conf")); }
@@ -74,8 +76,8 @@ TEST_F(SettingsFileTest, ValidFilesAreAppliedAndOthersKeepTheDefaultsAndSayWhy) 
     EXPECT_EQ(window->Record()->Port().GetPortNumber(), c.port) << name;
     EXPECT_EQ(window->Record()->Port().GetBaudRate(), c.baud) << name;
     EXPECT_DOUBLE_EQ(window->Record()->GetCrystal(), c.crystal) << name;
-    EXPECT_EQ(window->Snapshot().portPane, "COM" + std::to_string(c.port)) << name;
-    EXPECT_EQ(window->Snapshot().baudPane, "Baud Rate: " + std::to_string(c.baud)) << name;
+    EXPECT_EQ(window->Window().Snapshot().portPane, "COM" + std::to_string(c.port)) << name;
+    EXPECT_EQ(window->Window().Snapshot().baudPane, "Baud Rate: " + std::to_string(c.baud)) << name;
     const std::string problem = c.whyIgnored.empty() ? "" : SettingsPath() + " is ignored: " + c.whyIgnored;
     EXPECT_EQ(SettingsFileProblem(SettingsPath()), problem) << name;
     SilentSink silent;

@@ -13,7 +13,6 @@
 #include "gui/dialogs/menu_forms.hpp"
 #include "gui/dialogs/message_box.hpp"
 #include "gui/dialogs/range_form.hpp"
-#include "gui/dialogs/registry_values.hpp"
 #include "gui/dialogs/save_form.hpp"
 #include "gui/dialogs/serial_adapters.hpp"
 #include "shell/setup/comm_setup_dialog.hpp"
@@ -27,7 +26,6 @@ bool ShowChipSelectionDialog(QWidget* parent, ChipSelection& selection) {
 }
 
 bool ShowCommSetupDialog(QWidget* parent, CommSetupDialog& dialog) {
-  UseToolkitRegistry();
   CommSetupForm form(parent, dialog, FindSerialAdapters(), dialog.PortMapFile());
   return form.exec() == QDialog::Accepted;
 }

@@ -15,7 +15,7 @@ namespace brisko::gui {
 FileSectorForm::FileSectorForm(QWidget* parent, FileSectorDialog& dialog)
     : QDialog(parent),
       dialog_(dialog),
-      start_(ListCombo(dialog.entries, dialog.chosen)),
+      start_(ListCombo(Labels(dialog.entries), dialog.chosen)),
       file_(new QLineEdit(Text(dialog.fileName))),
       browse_(new QPushButton("...")) {
   setWindowTitle(Text(dialog.title));

@@ -12,7 +12,7 @@ namespace brisko::gui {
 RangeForm::RangeForm(QWidget* parent, RangeDialog& dialog)
     : QDialog(parent),
       dialog_(dialog),
-      start_(ListCombo(dialog.starts, dialog.start)),
+      start_(ListCombo(Labels(dialog.starts), dialog.start)),
       range_(ListCombo(dialog.ranges, dialog.range)) {
   // The dialog has no caption of its own.
   setWindowTitle(" ");

@@ -2,8 +2,6 @@
 
 #include <QSettings>
 
-#include "shell/setup/settings_file.hpp"
-
 namespace brisko::gui {
 
 bool WriteRegistryValue(const std::string& file, const std::string& name, const std::string& text) {
@@ -13,6 +11,9 @@ bool WriteRegistryValue(const std::string& file, const std::string& name, const 
   return settings.status() == QSettings::NoError;
 }
 
-void UseToolkitRegistry() { SetRegistryWriter(&WriteRegistryValue); }
+SessionPlaces WithToolkitRegistry(SessionPlaces places) {
+  places.registryWriter = &WriteRegistryValue;
+  return places;
+}
 
 }  // namespace brisko::gui

@@ -1,6 +1,8 @@
 #pragma once
 #include <string>
 
+#include "link/user_paths.hpp"
+
 namespace brisko::gui {
 
 // Writes one of the written-only values "COMMPORT" and "BAUDRATE" with the
@@ -8,7 +10,7 @@ namespace brisko::gui {
 // own folders that is <config home>/Orvex/Brisko.conf, where the toolkit
 // keeps the settings of the organisation "Orvex" itself).
 bool WriteRegistryValue(const std::string& file, const std::string& name, const std::string& text);
-// From now on the shell's SaveRegistryValue writes through the above.
-void UseToolkitRegistry();
+// The places, with the registry values written through the above.
+SessionPlaces WithToolkitRegistry(SessionPlaces places);
 
 }  // namespace brisko::gui

@@ -16,7 +16,7 @@ namespace brisko::gui {
 SaveForm::SaveForm(QWidget* parent, SaveDialog& dialog)
     : QDialog(parent),
       dialog_(dialog),
-      start_(ListCombo(dialog.starts, dialog.start)),
+      start_(ListCombo(Labels(dialog.starts), dialog.start)),
       range_(ListCombo(dialog.ranges, dialog.range)),
       file_(new QLineEdit(Text(dialog.path))),
       browse_(new QPushButton("...")),

@@ -4,7 +4,7 @@
 #include "link/result_codes.hpp"
 #include "shell/block0/displaced_section.hpp"
 #include "shell/block0/image_at_2000.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/block0/recovery_file.hpp"
 #include "shell/block0/recovery_record.hpp"
 
@@ -30,16 +30,16 @@ std::string BankHelperNotice(const std::string& recoveryPath) {
   return DisplacedText("block 0 at 0000h-007Fh, 2000h-217Fh held the external flash helper", recoveryPath);
 }
 
-Result InstallBankHelper(MainWindow& w) {
-  SessionState& state = w.State();
+Result InstallBankHelper(Session& session) {
+  SessionState& state = session.State();
   if (state.ExternalBankSelected()) return Result::Ok;
-  SessionRecord& record = *w.Record();
+  SessionRecord& record = *session.Record();
   state.operationFailed = false;
   // An earlier entry that failed after its saves left the helper in block 0:
   // saving now would keep the helper instead of the user's bytes.
   if (state.bankRecoveryFile.empty()) {
     RecoveryRecord recovery;
-    if (!SaveParkingArea(w, "external flash access", LoaderReader(w), recovery)) {
+    if (!SaveParkingArea(session, "external flash access", LoaderReader(session), recovery)) {
       state.operationFailed = true;
       return Result::Failed;
     }
@@ -47,7 +47,7 @@ Result InstallBankHelper(MainWindow& w) {
   }
   bool ok = false;
   {
-    const DisplacedSection section(w, BankHelperNotice(state.bankRecoveryFile));
+    const DisplacedSection section(session, BankHelperNotice(state.bankRecoveryFile));
     if (!section.Entered()) {
       RemoveRecoveryFile(state.bankRecoveryFile);
       state.bankRecoveryFile.clear();
@@ -58,10 +58,10 @@ Result InstallBankHelper(MainWindow& w) {
   }
   // Until a return puts them back, the user's bytes are displaced: between
   // commands as much as during one.
-  w.Notice().Set(BankHelperNotice(state.bankRecoveryFile));
+  session.Notice().Set(BankHelperNotice(state.bankRecoveryFile));
   state.operationFailed = !ok;
   if (!ok) return Result::Failed;
-  w.ProgressSetText("Done");
+  session.Window().ProgressSetText("Done");
   return Result::Ok;
 }
 

@@ -5,7 +5,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // Prepares a KT400-family chip for its external flash: saves block-0 sector 0
 // and 2000h-217Fh into the session (and a recovery file), then erases sector
@@ -15,7 +15,7 @@ class MainWindow;
 // first saved copy is kept as well. The saved areas are read until two
 // reads agree. Ok, Failed, or Cancelled when a cancel came before anything
 // was erased.
-Result InstallBankHelper(MainWindow& w);
+Result InstallBankHelper(Session& session);
 
 // What the window's notice says while the helper displaces the user's bytes.
 std::string BankHelperNotice(const std::string& recoveryPath);

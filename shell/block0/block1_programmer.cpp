@@ -7,7 +7,7 @@
 #include "link/result_codes.hpp"
 #include "shell/block0/displaced_section.hpp"
 #include "shell/block0/image_at_2000.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/block0/recovery_offer.hpp"
 #include "shell/block0/recovery_record.hpp"
 
@@ -63,33 +63,33 @@ std::string Block0NotRestoredText(const std::string& recoveryPath) {
          "The next detection of this chip offers to put them back.";
 }
 
-ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, const Block1Parking& how,
+ParkedRun RunWithBlock1ProgrammerParked(Session& session, FlashEngine& engine, const Block1Parking& how,
                                         const std::function<Result()>& work) {
   ParkedRun run;
-  SessionRecord& record = *w.Record();
-  SessionState& state = w.State();
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
   SerialPort& port = record.Port();
 
   // The programmer runs from 2000h-216Fh of block 0. KT580's block 0 ends at
   // 1FFFh, so there is nowhere to park it (nor a loader re-entry point): the
   // chip would be left running erased flash.
   if (record.BlockSize(0) < kProgrammerAreaEnd) {
-    w.Op().Tell("KT580 doesn't support update block 1 in internal memory mode!");
+    session.Op().Tell("KT580 doesn't support update block 1 in internal memory mode!");
     return run;
   }
   if (how.selectBlock0 && !engine.SelectBlock0()) {
-    w.Op().Tell(how.selectFailedText);
+    session.Op().Tell(how.selectFailedText);
     return run;
   }
-  const RangeReader read = LoaderReader(w);
+  const RangeReader read = LoaderReader(session);
   RecoveryRecord recovery;
-  if (!SaveParkingArea(w, how.staysParked ? "loader update" : "block-1 operation", read, recovery)) return run;
+  if (!SaveParkingArea(session, how.staysParked ? "loader update" : "block-1 operation", read, recovery)) return run;
   run.recoveryPath = recovery.path;
 
   const std::string what = how.staysParked ? "the new loader was being written into block 1 (block 0 at " +
                                                   recovery.AreaText() + " holds the block-1 programmer)"
                                             : "block 0 at " + recovery.AreaText() + " held the block-1 programmer";
-  DisplacedSection section(w, DisplacedText(what, recovery.path));
+  DisplacedSection section(session, DisplacedText(what, recovery.path));
   if (!section.Entered()) {
     RemoveRecoveryFile(recovery.path);
     run.cancelledBefore = true;
@@ -104,13 +104,13 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
     // The loader still runs: block 0 goes back through it.
     run.startFailed = true;
     state.operationFailed = true;
-    w.Op().Tell(how.startFailedText);
-    run.block0Restored = PutRecordBack(w, recovery);
+    session.Op().Tell(how.startFailedText);
+    run.block0Restored = PutRecordBack(session, recovery);
     if (run.block0Restored)
       RemoveRecoveryFile(recovery.path);
     else
-      w.Op().Tell(Block0NotRestoredText(recovery.path));
-    w.ProgressReset();
+      session.Op().Tell(Block0NotRestoredText(recovery.path));
+    session.Window().ProgressReset();
     return run;
   }
   // The programmer owns the link: no keep-alive byte may cut into its dialogue.
@@ -126,16 +126,16 @@ ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, cons
   // The select and put-back that follow show whether the loader came back.
   if (how.reentryAddress) static_cast<void>(fixed.SendStartCommand(*how.reentryAddress, kReentryValue));
   if (how.selectBlock0 && !fixed.SelectBlock0()) {
-    w.Op().Tell(how.reselectFailedText);
-    w.Op().Tell(Block0NotRestoredText(recovery.path));
+    session.Op().Tell(how.reselectFailedText);
+    session.Op().Tell(Block0NotRestoredText(recovery.path));
     return run;
   }
   run.block0Restored =
-      (PutBlock0Back(fixed, state.saved) && AreasHoldRecord(read, recovery) == true) || PutRecordBack(w, recovery);
+      (PutBlock0Back(fixed, state.saved) && AreasHoldRecord(read, recovery) == true) || PutRecordBack(session, recovery);
   if (run.block0Restored)
     RemoveRecoveryFile(recovery.path);
   else
-    w.Op().Tell(Block0NotRestoredText(recovery.path));
+    session.Op().Tell(Block0NotRestoredText(recovery.path));
   return run;
 }
 

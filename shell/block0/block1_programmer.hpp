@@ -8,7 +8,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 class FlashEngine;
 
 // The loader cannot rewrite the block it runs from. To program or erase
@@ -62,7 +62,7 @@ struct ParkedRun {
 // bytes are not back yet, or a cancel came first. A put-back that fails is
 // told to the operator with the recovery file's path; one that succeeds
 // removes the file.
-ParkedRun RunWithBlock1ProgrammerParked(MainWindow& w, FlashEngine& engine, const Block1Parking& how,
+ParkedRun RunWithBlock1ProgrammerParked(Session& session, FlashEngine& engine, const Block1Parking& how,
                                         const std::function<Result()>& work);
 
 // Operator texts of the safeguards around the parking.

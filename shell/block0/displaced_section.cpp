@@ -1,23 +1,23 @@
 #include "shell/block0/displaced_section.hpp"
 
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 
-DisplacedSection::DisplacedSection(MainWindow& w, const std::string& notice, Kind kind) : w_(w) {
-  entered_ = kind == Kind::Restore || !w.State().cancelRequested.load();
+DisplacedSection::DisplacedSection(Session& session, const std::string& notice, Kind kind) : session_(session) {
+  entered_ = kind == Kind::Restore || !session.State().cancelRequested.load();
   if (!entered_) return;
-  previousNotice_ = w.Notice().Current();
-  w.Notice().Set(notice);
+  previousNotice_ = session.Notice().Current();
+  session.Notice().Set(notice);
 }
 
 DisplacedSection::~DisplacedSection() {
-  if (entered_) w_.Notice().Set(previousNotice_);
+  if (entered_) session_.Notice().Set(previousNotice_);
 }
 
-FlashEngine DisplacedSection::Engine() const { return w_.Engine().Uncancellable(); }
+FlashEngine DisplacedSection::Engine() const { return session_.Engine().Uncancellable(); }
 
-bool DisplacedSection::CancelPending() const { return w_.State().cancelRequested.load(); }
+bool DisplacedSection::CancelPending() const { return session_.State().cancelRequested.load(); }
 
 std::string DisplacedText(const std::string& what, const std::string& recoveryPath) {
   std::string text = "Stopped at once while " + what + ".";

@@ -6,7 +6,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // The stretch of a flow during which the user's bytes or the loader are not
 // where they belong: from the first erase of them until they are back, or
@@ -24,7 +24,7 @@ class DisplacedSection {
     Displace,  // entered only when no cancel is pending
     Restore,   // puts displaced bytes back: entered whatever a cancel says
   };
-  DisplacedSection(MainWindow& w, const std::string& notice, Kind kind = Kind::Displace);
+  DisplacedSection(Session& session, const std::string& notice, Kind kind = Kind::Displace);
   ~DisplacedSection();
   DisplacedSection(const DisplacedSection&) = delete;
   DisplacedSection& operator=(const DisplacedSection&) = delete;
@@ -37,7 +37,7 @@ class DisplacedSection {
   bool CancelPending() const;
 
  private:
-  MainWindow& w_;
+  Session& session_;
   bool entered_ = false;
   std::string previousNotice_;
 };

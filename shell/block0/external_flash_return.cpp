@@ -2,7 +2,7 @@
 
 #include "link/command_primitives.hpp"
 #include "link/result_codes.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "link/read_routines.hpp"
 #include "shell/block0/bank_helper.hpp"
 #include "shell/block0/displaced_section.hpp"
@@ -40,12 +40,12 @@ bool LoaderAnswers(SerialPort& port) {
   return ReadLoaderBytes(port, 0x0000, {&byte, 1});
 }
 
-RestoreResults RestoreBlock0Areas(MainWindow& window, int attempts) {
-  SessionRecord& record = *window.Record();
+RestoreResults RestoreBlock0Areas(Session& session, int attempts) {
+  SessionRecord& record = *session.Record();
   if (!IsKT400(record.GetChipModel())) return RestoreResults{};
-  const SessionState& state = window.State();
+  const SessionState& state = session.State();
   // Putting the user's bytes back is never cut short by a cancel.
-  const DisplacedSection section(window, BankHelperNotice(state.bankRecoveryFile), DisplacedSection::Kind::Restore);
+  const DisplacedSection section(session, BankHelperNotice(state.bankRecoveryFile), DisplacedSection::Kind::Restore);
   FlashEngine engine = section.Engine();
   const std::uint32_t sectorSize = record.SectorSize(0);
   RestoreResults results = RestoreOnce(engine, state, sectorSize, false);
@@ -55,38 +55,38 @@ RestoreResults RestoreBlock0Areas(MainWindow& window, int attempts) {
   return results;
 }
 
-void ReturnToMcuFlashAfterDetect(MainWindow& window) {
-  if (window.RefuseOnEntry(true, true)) return;
-  SessionRecord& record = *window.Record();
-  SessionState& state = window.State();
+void ReturnToMcuFlashAfterDetect(Session& session) {
+  if (session.RefuseOnEntry(true, true)) return;
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
   if (!SendLeaveBanks(record.Port())) {
-    window.Op().Tell("Return to MCU Flash Failed!");
+    session.Op().Tell("Return to MCU Flash Failed!");
     return;
   }
   state.externalLowBankSelected = false;
   state.externalHighBankSelected = false;
-  ChipInfoTexts info = window.ChipInfo();
+  ChipInfoTexts info = session.Window().ChipInfo();
   const ChipDescription& chip = DescribeChip(record.GetChipModel());
   info.memMode = "Internal";
   info.remap = state.savedRemapText;
   info.chipType = chip.chipTypeText;
   info.flashSize = chip.flashSizeText;
-  window.SetChipInfo(info);
-  if (chip.family == ChipFamily::KT500) window.SetButton(IapButton::LockChip, true);
+  session.Window().SetChipInfo(info);
+  if (chip.family == ChipFamily::KT500) session.Window().SetButton(IapButton::LockChip, true);
 
-  const RestoreResults results = RestoreBlock0Areas(window, kReturnAttempts);
+  const RestoreResults results = RestoreBlock0Areas(session, kReturnAttempts);
   state.operationFailed = false;
   if (!results.AllOk()) {
     state.operationFailed = true;
-    window.Op().Tell("Please press the reset button, and redetect the chip!");
-    window.ProgressReset();
+    session.Op().Tell("Please press the reset button, and redetect the chip!");
+    session.Window().ProgressReset();
     return;
   }
   RemoveRecoveryFile(state.bankRecoveryFile);
   state.bankRecoveryFile.clear();
-  window.Notice().Set("");
-  window.ProgressReset();
-  window.ClearStatusText();
+  session.Notice().Set("");
+  session.Window().ProgressReset();
+  session.Window().ClearStatusText();
 }
 
 }  // namespace brisko

@@ -9,7 +9,7 @@
 #include "link/read_routines.hpp"
 #include "link/result_codes.hpp"
 #include "shell/block0/block1_programmer.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/block0/recovery_offer.hpp"
 #include "shell/block0/recovery_record.hpp"
 
@@ -36,23 +36,23 @@ InstallResults InstallImageAt2000(FlashEngine& engine, std::span<const std::uint
   return r;
 }
 
-bool SaveParkingArea(MainWindow& w, const std::string& flow, const RangeReader& read, RecoveryRecord& recovery) {
+bool SaveParkingArea(Session& session, const std::string& flow, const RangeReader& read, RecoveryRecord& recovery) {
   std::vector<RecoveryArea> areas{{0x0000, std::vector<std::uint8_t>(kSector)},
                                   {kArea2000, std::vector<std::uint8_t>(kSector * kArea2000Sectors)}};
-  if (const auto waiting = UnrestoredRecoveriesFor(w, read, areas); !waiting.empty()) {
-    w.Op().Tell(UnrestoredRecoveryText(waiting.front().record));
+  if (const auto waiting = UnrestoredRecoveriesFor(session, read, areas); !waiting.empty()) {
+    session.Op().Tell(UnrestoredRecoveryText(waiting.front().record));
     return false;
   }
   if (!ReadAreasAgreed(read, areas)) {
-    w.Op().Tell(Block0BackupFailedText());
+    session.Op().Tell(Block0BackupFailedText());
     return false;
   }
-  SavedAreas& saved = w.State().saved;
+  SavedAreas& saved = session.State().saved;
   std::copy(areas[0].bytes.begin(), areas[0].bytes.end(), saved.savedSector0.begin());
   std::copy(areas[1].bytes.begin(), areas[1].bytes.end(), saved.savedArea2000.begin());
   std::string whyNot;
-  if (!KeepForRecovery(w, flow, std::move(areas), read, recovery, whyNot)) {
-    w.Op().Tell(RecoveryFileFailedText(whyNot));
+  if (!KeepForRecovery(session, flow, std::move(areas), read, recovery, whyNot)) {
+    session.Op().Tell(RecoveryFileFailedText(whyNot));
     return false;
   }
   return true;

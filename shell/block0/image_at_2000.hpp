@@ -10,7 +10,7 @@
 namespace brisko {
 
 class FlashEngine;
-class MainWindow;
+class Session;
 struct RecoveryRecord;
 
 // Helpers that replace or displace the loader park a 368-byte program at
@@ -37,7 +37,7 @@ InstallResults InstallImageAt2000(FlashEngine& engine, std::span<const std::uint
 // they could not be read alike, the file could not be written, or an earlier
 // interruption's bytes are not back in those areas yet: nothing may then be
 // erased.
-bool SaveParkingArea(MainWindow& w, const std::string& flow, const RangeReader& read, RecoveryRecord& recovery);
+bool SaveParkingArea(Session& session, const std::string& flow, const RangeReader& read, RecoveryRecord& recovery);
 
 // Whether the chip's lock lets the loader be replaced: bits 00h, 80h or 40h
 // on the KT500 family, 00h or 40h on the KT400 family.

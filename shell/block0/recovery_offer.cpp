@@ -6,7 +6,7 @@
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
 #include "shell/block0/displaced_section.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/block0/recovery_record.hpp"
 
 namespace brisko {
@@ -64,11 +64,6 @@ bool Overlap(const RecoveryRecord& r, const std::vector<RecoveryArea>& areas) {
   return false;
 }
 
-bool SharesBlockView(const SessionRecord& record) {
-  const int model = record.GetChipModel();
-  return SharesBlockAddresses(model) || (HasBlock1AtE000(model) && record.IsInternalMode());
-}
-
 std::string OfferText(const RecoveryRecord& r, RecoveryFit fit) {
   std::string text = "Block 0 of this chip does not hold the bytes that an interrupted " + r.flow + " displaced at " +
                      r.AreaText() + ".\nThey were saved in the file\n" + r.path + "\n";
@@ -79,12 +74,12 @@ std::string OfferText(const RecoveryRecord& r, RecoveryFit fit) {
   return text + "Put them back into block 0 now?";
 }
 
-void Offer(MainWindow& w, const RecoveryRecord& r, RecoveryFit fit) {
-  Operator& op = w.Op();
+void Offer(Session& session, const RecoveryRecord& r, RecoveryFit fit) {
+  Operator& op = session.Op();
   const std::string question = OfferText(r, fit);
   const bool yes = fit == RecoveryFit::Belongs ? op.Ask(question) : op.AskInPerson(question);
   if (!yes) return;
-  if (!PutRecordBack(w, r)) {
+  if (!PutRecordBack(session, r)) {
     op.Tell("Block 0 could not be restored!\nThe file\n" + r.path + "\nis kept.");
     return;
   }
@@ -113,11 +108,11 @@ std::optional<bool> AreasHoldRecord(const RangeReader& read, const RecoveryRecor
   return Holds(*now, record);
 }
 
-bool PutRecordBack(MainWindow& w, const RecoveryRecord& r) {
-  const DisplacedSection section(w, DisplacedText("block 0 at " + r.AreaText() + " was being put back", r.path),
+bool PutRecordBack(Session& session, const RecoveryRecord& r) {
+  const DisplacedSection section(session, DisplacedText("block 0 at " + r.AreaText() + " was being put back", r.path),
                                  DisplacedSection::Kind::Restore);
   FlashEngine engine = section.Engine();
-  const RangeReader read = LoaderReader(w);
+  const RangeReader read = LoaderReader(session);
   for (int attempt = 0; attempt < kPutBackAttempts; ++attempt) {
     bool written = true;
     for (const RecoveryArea& a : r.areas) {
@@ -132,14 +127,14 @@ bool PutRecordBack(MainWindow& w, const RecoveryRecord& r) {
   return false;
 }
 
-void OfferRecoveryFiles(MainWindow& w) {
-  SessionRecord* record = w.Record();
+void OfferRecoveryFiles(Session& session) {
+  SessionRecord* record = session.Record();
   if (!record || !record->Port().IsLinkUp() || record->GetMemoryMode() != kInternalMemory) return;
-  if (w.State().ExternalBankSelected()) return;
-  const std::vector<RecoveryRecord> records = ListRecoveryFiles(w.Places().dataDir);
+  if (session.State().ExternalBankSelected()) return;
+  const std::vector<RecoveryRecord> records = ListRecoveryFiles(session.Places().dataDir);
   if (records.empty()) return;
-  if (SharesBlockView(*record) && !w.Engine().SelectBlock0()) return;
-  const RangeReader read = LoaderReader(w);
+  if (record->SelectsBlocks() && !session.Engine().SelectBlock0()) return;
+  const RangeReader read = LoaderReader(session);
   const std::uint32_t blockEnd = record->BlockSize(0);
   std::string kept;
   for (const RecoveryRecord& r : records) {
@@ -155,23 +150,23 @@ void OfferRecoveryFiles(MainWindow& w) {
     if (Holds(*now, r)) {
       // Nothing of it is missing from the chip: the file is not needed.
       RemoveRecoveryFile(r.path);
-      w.Op().Tell("The bytes of the recovery file\n" + r.path + "\nare in block 0 already; the file has been removed.");
+      session.Op().Tell("The bytes of the recovery file\n" + r.path + "\nare in block 0 already; the file has been removed.");
       continue;
     }
     if (fit == RecoveryFit::Unknown && !Displaced(*now, r)) {
       kept += "\n" + r.path + " (" + r.Describe() + ")";
       continue;
     }
-    Offer(w, r, fit);
+    Offer(session, r, fit);
   }
-  if (!kept.empty()) w.Op().Tell("These recovery files do not belong to the chip detected now and are kept:" + kept);
+  if (!kept.empty()) session.Op().Tell("These recovery files do not belong to the chip detected now and are kept:" + kept);
 }
 
-std::vector<UnrestoredRecovery> UnrestoredRecoveriesFor(MainWindow& w, const RangeReader& read,
+std::vector<UnrestoredRecovery> UnrestoredRecoveriesFor(Session& session, const RangeReader& read,
                                                         const std::vector<RecoveryArea>& areas) {
-  const int model = w.Record()->GetChipModel();
+  const int model = session.Record()->GetChipModel();
   std::vector<UnrestoredRecovery> found;
-  for (const RecoveryRecord& r : ListRecoveryFiles(w.Places().dataDir)) {
+  for (const RecoveryRecord& r : ListRecoveryFiles(session.Places().dataDir)) {
     if (!Overlap(r, areas) || (!r.legacy && r.model != model)) continue;
     const RecoveryFit fit = FitOf(r, model, read);
     if (fit == RecoveryFit::Foreign) continue;

@@ -8,7 +8,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // How a recovery file relates to the chip that is connected.
 enum class RecoveryFit {
@@ -29,7 +29,7 @@ std::optional<bool> AreasHoldRecord(const RangeReader& read, const RecoveryRecor
 // bytes are back already is removed; the files of other chips are listed and
 // kept. A file is applied on a question its fingerprint lets a front end's
 // "--yes" answer only when the fingerprint tells this chip from others.
-void OfferRecoveryFiles(MainWindow& w);
+void OfferRecoveryFiles(Session& session);
 
 // Before a flow displaces `areas`: the recovery files of this chip (read
 // through `read`), newest first, that overlap them and whose bytes are not
@@ -39,13 +39,13 @@ struct UnrestoredRecovery {
   RecoveryRecord record;
   RecoveryFit fit;
 };
-std::vector<UnrestoredRecovery> UnrestoredRecoveriesFor(MainWindow& w, const RangeReader& read,
+std::vector<UnrestoredRecovery> UnrestoredRecoveriesFor(Session& session, const RangeReader& read,
                                                         const std::vector<RecoveryArea>& areas);
 // The operator's text for that refusal.
 std::string UnrestoredRecoveryText(const RecoveryRecord& record);
 
 // Erases and programs the record's areas and checks them; true when the chip
 // holds the record's bytes afterwards. The file stays; the caller removes it.
-bool PutRecordBack(MainWindow& w, const RecoveryRecord& record);
+bool PutRecordBack(Session& session, const RecoveryRecord& record);
 
 }  // namespace brisko

@@ -5,7 +5,7 @@
 #include <ctime>
 
 #include "link/read_routines.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -66,25 +66,25 @@ bool ReadAreasAgreed(const RangeReader& read, std::vector<RecoveryArea>& areas) 
                      [&](RecoveryArea& a) { return ReadUntilTwoAgree(read, a.address, a.bytes); });
 }
 
-bool KeepForRecovery(MainWindow& w, const std::string& flow, std::vector<RecoveryArea> areas,
+bool KeepForRecovery(Session& session, const std::string& flow, std::vector<RecoveryArea> areas,
                      const RangeReader& read, RecoveryRecord& record, std::string& whyNot) {
-  SessionRecord& session = *w.Record();
+  SessionRecord& chip = *session.Record();
   record = RecoveryRecord{};
   record.flow = flow;
-  record.port = session.Port().DeviceName();
-  record.model = session.GetChipModel();
+  record.port = chip.Port().DeviceName();
+  record.model = chip.GetChipModel();
   record.created = std::time(nullptr);
-  record.fingerprint = TakeFingerprint(read, session.BlockSize(0), areas);
+  record.fingerprint = TakeFingerprint(read, chip.BlockSize(0), areas);
   record.areas = std::move(areas);
   if (record.fingerprint.empty()) {
     whyNot = "the bytes that identify this chip could not be read";
     return false;
   }
-  return WriteRecoveryFile(w.Places().dataDir, record, whyNot);
+  return WriteRecoveryFile(session.Places().dataDir, record, whyNot);
 }
 
-RangeReader LoaderReader(MainWindow& w) {
-  SerialPort& port = w.Record()->Port();
+RangeReader LoaderReader(Session& session) {
+  SerialPort& port = session.Record()->Port();
   return [&port](std::uint32_t address, std::span<std::uint8_t> out) { return ReadLoaderBytes(port, address, out); };
 }
 

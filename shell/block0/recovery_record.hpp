@@ -7,7 +7,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // A chip is known again by block-0 bytes a flow does not touch: up to
 // kFingerprintSectors sectors outside `touched` that are not blank (blank
@@ -29,10 +29,10 @@ bool ReadAreasAgreed(const RangeReader& read, std::vector<RecoveryArea>& areas);
 // model, with the chip's fingerprint, written to the data directory. False
 // (the reason in `whyNot`) when the fingerprint could not be read or the file
 // could not be written: nothing may then be erased.
-bool KeepForRecovery(MainWindow& w, const std::string& flow, std::vector<RecoveryArea> areas,
+bool KeepForRecovery(Session& session, const std::string& flow, std::vector<RecoveryArea> areas,
                      const RangeReader& read, RecoveryRecord& record, std::string& whyNot);
 
 // The block-0 reader of the session's port (the loader must show block 0).
-RangeReader LoaderReader(MainWindow& w);
+RangeReader LoaderReader(Session& session);
 
 }  // namespace brisko

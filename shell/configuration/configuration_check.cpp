@@ -3,7 +3,7 @@
 #include "chip/chip_catalogue.hpp"
 #include "chip/status_decoding.hpp"
 #include "shell/detection/detect_command.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -32,14 +32,14 @@ std::string Shown(StatusAspect aspect, std::uint8_t status, int model) {
 
 }  // namespace
 
-CommandOutcome RedetectAndConfirm(MainWindow& w, const CommandOutcome& sent, const AskedStatus& asked) {
-  const CommandOutcome detected = DetectTarget(w);
+CommandOutcome RedetectAndConfirm(Session& session, const CommandOutcome& sent, const AskedStatus& asked) {
+  const CommandOutcome detected = DetectTarget(session);
   if (!sent.Ok()) return sent;
   if (!detected.Ok()) return detected;
-  const std::uint8_t status = w.State().statusByte;
+  const std::uint8_t status = session.State().statusByte;
   if ((FieldOf(asked.aspect, status) & asked.bits) == asked.bits) return sent;
-  w.Op().Tell(asked.failedText + "\nAfter the re-detection the chip shows " +
-              Shown(asked.aspect, status, w.Record()->GetChipModel()) + ".");
+  session.Op().Tell(asked.failedText + "\nAfter the re-detection the chip shows " +
+              Shown(asked.aspect, status, session.Record()->GetChipModel()) + ".");
   return CommandOutcome::Failed(asked.step, Result::Failed);
 }
 

@@ -6,7 +6,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // Which part of the status byte a configuration command changes.
 enum class StatusAspect { Security, Remap, DoubleClock };
@@ -26,6 +26,6 @@ struct AskedStatus {
 // refused, failed) keeps its outcome, one whose chip was not found again
 // ends as the detection did, and one whose chip shows other bits fails,
 // telling what the chip shows.
-CommandOutcome RedetectAndConfirm(MainWindow& w, const CommandOutcome& sent, const AskedStatus& asked);
+CommandOutcome RedetectAndConfirm(Session& session, const CommandOutcome& sent, const AskedStatus& asked);
 
 }  // namespace brisko

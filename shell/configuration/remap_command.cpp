@@ -7,7 +7,7 @@
 #include "link/result_codes.hpp"
 #include "shell/configuration/configuration_check.hpp"
 #include "shell/configuration/configuration_menus.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -49,56 +49,56 @@ std::uint8_t KT400RemapBits(int remapOption) {
   }
 }
 
-CommandOutcome ProgramConfigBit(MainWindow& w, const ConfigBitPlan& plan) {
+CommandOutcome ProgramConfigBit(Session& session, const ConfigBitPlan& plan) {
   if (plan.bytes.empty()) return CommandOutcome::Refused(Refusal::NotSupported);
-  SerialPort& port = w.Record()->Port();
+  SerialPort& port = session.Record()->Port();
   const std::string name = plan.name;
   if (!WriteEach(port, plan.bytes)) {
-    w.Op().Tell("Program " + name + " Failed!");
+    session.Op().Tell("Program " + name + " Failed!");
     return CommandOutcome::Failed("program " + name, Result::Failed);
   }
-  w.State().linkBusy = true;
+  session.State().linkBusy = true;
   std::this_thread::sleep_for(port.Timing().configPause);
-  w.Op().Tell("Program " + name + " Completed!" + (plan.hidesLoader ? kHidden : kRedetected));
-  w.ResetTarget();
+  session.Op().Tell("Program " + name + " Completed!" + (plan.hidesLoader ? kHidden : kRedetected));
+  session.ResetTarget();
   return CommandOutcome::Success("programmed " + name);
 }
 
-CommandOutcome RemapKT400(MainWindow& w, int remapOption) {
-  SessionRecord& record = *w.Record();
+CommandOutcome RemapKT400(Session& session, int remapOption) {
+  SessionRecord& record = *session.Record();
   if (record.GetMemoryMode() != kExternalMemory) return CommandOutcome::Refused(Refusal::NotSupported);
   SerialPort& port = record.Port();
   if (RemapBlocksKT400(port, port.Timing(), remapOption) != Result::Ok) {
-    w.Op().Tell("Memory Remap Failed!");
+    session.Op().Tell("Memory Remap Failed!");
     return CommandOutcome::Failed("remap", Result::Failed);
   }
-  w.State().linkBusy = true;
-  w.Op().Tell(std::string("Memory Remap Completed!") + kRedetected);
-  w.ResetTarget();
+  session.State().linkBusy = true;
+  session.Op().Tell(std::string("Memory Remap Completed!") + kRedetected);
+  session.ResetTarget();
   return CommandOutcome::Success("remapped");
 }
 
 }  // namespace
 
-CommandOutcome OnMemoryRemap(MainWindow& w) {
-  if (auto refused = w.RefuseOnEntry(true, false)) return *refused;
-  SessionRecord* record = w.Record();
+CommandOutcome OnMemoryRemap(Session& session) {
+  if (auto refused = session.RefuseOnEntry(true, false)) return *refused;
+  SessionRecord* record = session.Record();
   const int model = record->GetChipModel();
   RemapMenu menu = RemapMenuFor(model);
-  if (!w.Op().ChooseRemap(menu)) return CommandOutcome::Declined();
+  if (!session.Op().ChooseRemap(menu)) return CommandOutcome::Declined();
   // A front end that cannot grey out radios may hand back a disabled one.
   if (menu.remapOption != kSc0 && !RemapChoiceAllowed(menu, menu.remapOption))
     return CommandOutcome::Refused(Refusal::BadInput);
-  if (!w.Op().Ask(kProceed)) return CommandOutcome::Declined();
+  if (!session.Op().Ask(kProceed)) return CommandOutcome::Declined();
 
   const int mode = record->GetMemoryMode();
   const auto configBit = ConfigBitFor(model, mode, menu.remapOption);
   CommandOutcome outcome = CommandOutcome::Refused(Refusal::NotSupported);
   if (configBit)
-    outcome = ProgramConfigBit(w, *configBit);
+    outcome = ProgramConfigBit(session, *configBit);
   else if (IsKT400(model))
-    outcome = RemapKT400(w, menu.remapOption);
-  w.State().linkBusy = false;
+    outcome = RemapKT400(session, menu.remapOption);
+  session.State().linkBusy = false;
   // A chip that no longer answers in this memory mode cannot be asked.
   const bool hidden = configBit && configBit->hidesLoader && mode == kInternalMemory;
   if (hidden) return outcome;
@@ -108,7 +108,7 @@ CommandOutcome OnMemoryRemap(MainWindow& w) {
     asked.failedText = std::string("Program ") + configBit->name + " Failed!";
     asked.step = std::string("confirm ") + configBit->name;
   }
-  return RedetectAndConfirm(w, outcome, asked);
+  return RedetectAndConfirm(session, outcome, asked);
 }
 
 }  // namespace brisko

@@ -3,7 +3,7 @@
 #include <chrono>
 
 #include "link/result_codes.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -20,24 +20,24 @@ bool PatternCameBack(SerialPort& port) {
 
 }  // namespace
 
-CommandOutcome OnCableTest(MainWindow& w) {
-  SessionRecord* record = w.Record();
+CommandOutcome OnCableTest(Session& session) {
+  SessionRecord* record = session.Record();
   if (!record) {
-    w.ReportNoChip();
+    session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
   SerialPort& port = record->Port();
   if (port.IsLinkUp()) {
-    w.Op().Tell("Serial connection has be set up already!");
+    session.Op().Tell("Serial connection has be set up already!");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
-  if (!w.Op().Ask("This will test if serial cable is connected correctly.\nDo you want to proceed?"))
+  if (!session.Op().Ask("This will test if serial cable is connected correctly.\nDo you want to proceed?"))
     return CommandOutcome::Declined();
   if (port.Open() != Result::Ok) {
-    w.Op().Tell("Failed to setup Serial Comm with Target MCU!!!");
+    session.Op().Tell("Failed to setup Serial Comm with Target MCU!!!");
     return CommandOutcome::Failed("open port", Result::PortNotOpened);
   }
-  w.Op().Tell("Please remove MCU from the target board,\nthen connect TXD and RXD pin and power on!");
+  session.Op().Tell("Please remove MCU from the target board,\nthen connect TXD and RXD pin and power on!");
 
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
@@ -45,11 +45,11 @@ CommandOutcome OnCableTest(MainWindow& w) {
   while (Clock::now() - start <= port.Timing().cableTestLimit) {
     for (std::uint8_t b : kPattern) port.WriteByte(b);
     if (port.PollInput() && PatternCameBack(port)) {
-      w.Op().Tell("Serial connection is correct!");
+      session.Op().Tell("Serial connection is correct!");
       return CommandOutcome::Success("cable tested");
     }
   }
-  w.Op().Tell("Serial connection is incorrect!!!");
+  session.Op().Tell("Serial connection is incorrect!!!");
   return CommandOutcome::Failed("loop-back", Result::Failed);
 }
 

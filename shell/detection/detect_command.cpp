@@ -4,7 +4,7 @@
 #include "shell/block0/recovery_offer.hpp"
 #include "shell/setup/comm_setup_dialog.hpp"
 #include "shell/block0/external_flash_return.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "chip/handshake.hpp"
 #include "chip/status_decoding.hpp"
 
@@ -17,14 +17,14 @@ constexpr const char* kDoubleClockQuestion =
     "(e.g. You entered 2MHz before setting double clock, now you can enter 4MHz.)\n\nDo you want to enter "
     "another crystal frequency?";
 
-// H1: the operator resets the chip after OK; the port opens with the lines of
+// The operator resets the chip after OK; the port opens with the lines of
 // the memory mode. The reason the port did not open goes to the status line.
-bool OpenLink(MainWindow& window, SessionRecord& record) {
-  window.Op().Tell(kResetPrompt);
+bool OpenLink(Session& session, SessionRecord& record) {
+  session.Op().Tell(kResetPrompt);
   SerialPort& port = record.Port();
   if (port.Open() != Result::Ok) {
-    window.Op().Tell("Failed to setup Serial Comm with Target MCU!!!");
-    window.SetStatusText(port.LastOpenError());
+    session.Op().Tell("Failed to setup Serial Comm with Target MCU!!!");
+    session.Window().SetStatusText(port.LastOpenError());
     return false;
   }
   if (record.GetMemoryMode() == kExternalMemory)
@@ -34,17 +34,19 @@ bool OpenLink(MainWindow& window, SessionRecord& record) {
   return true;
 }
 
-// H2 to H5. Returns the status byte and the version answer, or none after
-// telling the step's message.
+// The loader's hand-shake: the baud lock, the ready check, the memory-mode
+// selection where the model needs one, then the status byte and the version.
+// Returns the status byte and the version answer, or none after telling the
+// step's message.
 struct LoaderAnswers {
   std::uint8_t status;
   std::array<std::uint8_t, 2> version;
 };
 
-std::optional<LoaderAnswers> Handshake(MainWindow& window, SessionRecord& record, bool& cancelled) {
+std::optional<LoaderAnswers> Handshake(Session& session, SessionRecord& record, bool& cancelled) {
   SerialPort& port = record.Port();
-  Operator& op = window.Op();
-  switch (SynchroniseBaud(port, port.Timing().syncLimit, &window.State().cancelRequested)) {
+  Operator& op = session.Op();
+  switch (SynchroniseBaud(port, port.Timing().syncLimit, &session.State().cancelRequested)) {
     case SyncOutcome::Locked: break;
     case SyncOutcome::TimedOut: op.Tell("Failed to setup RS232 connection with Target MCU!!!"); return std::nullopt;
     case SyncOutcome::SendFailed: op.Tell("Failed on sending baud_detect_string #1."); return std::nullopt;
@@ -77,112 +79,114 @@ std::optional<LoaderAnswers> Handshake(MainWindow& window, SessionRecord& record
   return answers;
 }
 
-// H6: what the chip said goes into the session and the window. False when
+// What the chip said goes into the session and the window. False when
 // the detection ends here with a message.
-bool ApplyAnswers(MainWindow& window, SessionRecord& record, const LoaderAnswers& answers) {
-  SessionState& state = window.State();
+bool ApplyAnswers(Session& session, SessionRecord& record, const LoaderAnswers& answers) {
+  SessionState& state = session.State();
   const int model = record.GetChipModel();
   record.Port().SetLinkUp();
   record.AllocateImages();
   state.statusByte = answers.status;
-  DecodeSecurityStatus(window, answers.status);
+  DecodeSecurityStatus(session, answers.status);
 
-  ChipInfoTexts info = window.ChipInfo();
+  ChipInfoTexts info = session.Window().ChipInfo();
   const ChipFamily family = FamilyOf(model);
   if (family != ChipFamily::None) info.remap = RemapText(model, answers.status);
   if (family == ChipFamily::KT500) {
     state.doubleClockOn = DoubleClockBitOf(answers.status);
-    window.UpdateDoubleClockPane();
+    session.UpdateDoubleClockPane();
   }
   state.savedRemapText = info.remap;
   const ChipDescription& chip = DescribeChip(model);
   info.chipType = chip.chipTypeText;
   info.flashSize = chip.flashSizeText;
   info.fwVersion = FirmwareVersionText(answers.version[0], answers.version[1]);
-  window.SetChipInfo(info);
+  session.Window().SetChipInfo(info);
   if (info.fwVersion != kAcceptedFirmwareText) {
-    window.Op().Tell("Wrong Firmware Version Detected in MCU chip!!!");
+    session.Op().Tell("Wrong Firmware Version Detected in MCU chip!!!");
     return false;
   }
-  window.SetStatusText("Detect target MCU is successful!");
+  session.Window().SetStatusText("Detect target MCU is successful!");
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
-    window.ReportIllegalBlock();
+    session.ReportIllegalBlock();
     return false;
   }
   state.securityBits = SecurityBitsOf(answers.status);
   info.memMode = MemoryModeText(record.GetMemoryMode());
-  window.SetChipInfo(info);
-  window.ApplyButtonChanges(ButtonsAfterDetection(record.GetMemoryMode(), model, state.securityBits));
+  session.Window().SetChipInfo(info);
+  session.Window().ApplyButtonChanges(ButtonsAfterDetection(record.GetMemoryMode(), model, state.securityBits));
   return true;
 }
 
 // A detection clears the external-flash view; in external memory mode the
 // KT400 family's loader work area is put back at once.
-void LeaveExternalFlashView(MainWindow& window, SessionRecord& record) {
-  SessionState& state = window.State();
+void LeaveExternalFlashView(Session& session, SessionRecord& record) {
+  SessionState& state = session.State();
   if (!state.ExternalBankSelected()) return;
   state.userCodeStarted = false;
   if (record.GetMemoryMode() == kInternalMemory) {
-    ReturnToMcuFlashAfterDetect(window);
+    ReturnToMcuFlashAfterDetect(session);
     return;
   }
   state.externalLowBankSelected = false;
   state.externalHighBankSelected = false;
-  RestoreBlock0Areas(window, 0);
-}
-
-void OfferDoubleClockCrystal(MainWindow& window, SessionRecord& record) {
-  SessionState& state = window.State();
-  state.userCodeStarted = false;
-  if (!state.doubleClockOn || record.Port().GetBaudRate() >= 38400 || state.doubleClockAsked) return;
-  if (!window.Op().Ask(kDoubleClockQuestion)) return;
-  window.ResetTarget();
-  state.doubleClockAsked = true;
-  CommSetupDialog dialog(window);
-  if (window.Op().CommSetup(dialog)) DetectTarget(window);
+  RestoreBlock0Areas(session, 0);
 }
 
 }  // namespace
 
-void DecodeSecurityStatus(MainWindow& window, std::uint8_t status) {
-  SessionState& state = window.State();
+void OfferDoubleClockCrystal(Session& session) {
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
+  state.userCodeStarted = false;
+  if (!state.doubleClockOn || record.Port().GetBaudRate() >= 38400 || state.doubleClockAsked) return;
+  if (!session.Op().Ask(kDoubleClockQuestion)) return;
+  session.ResetTarget();
+  state.doubleClockAsked = true;
+  CommSetupDialog dialog(session);
+  if (session.Op().CommSetup(dialog)) DetectTarget(session);
+}
+
+
+void DecodeSecurityStatus(Session& session, std::uint8_t status) {
+  SessionState& state = session.State();
   state.securityBits = SecurityBitsOf(status);
-  if (SessionRecord* record = window.Record()) {
+  if (SessionRecord* record = session.Record()) {
     record->securityCopy = state.securityBits;
     if (auto security = SecurityStatusText(state.securityBits, record->GetChipModel())) {
-      window.ShowSecurityText(security->text);
-      if (security->level4) window.Op().Tell("PLEASE STOP AND EXIT THE WINDOW!!!");
+      session.Window().ShowSecurityText(security->text);
+      if (security->level4) session.Op().Tell("PLEASE STOP AND EXIT THE WINDOW!!!");
     }
   }
 }
 
-CommandOutcome DetectTarget(MainWindow& window) {
-  SessionRecord* record = window.Record();
+CommandOutcome DetectTarget(Session& session) {
+  SessionRecord* record = session.Record();
   if (!record) {
-    window.ReportNoChip();
+    session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
   record->applyGeometry();
   if (!record->Port().IsLinkUp()) {
-    if (!OpenLink(window, *record)) return CommandOutcome::Failed("open the port", Result::PortNotOpened);
+    if (!OpenLink(session, *record)) return CommandOutcome::Failed("open the port", Result::PortNotOpened);
     bool cancelled = false;
-    const auto answers = Handshake(window, *record, cancelled);
+    const auto answers = Handshake(session, *record, cancelled);
     if (cancelled) return CommandOutcome::Cancelled("find the loader", "nothing on the chip was changed");
     if (!answers) return CommandOutcome::Failed("find the loader", Result::NoReply);
-    if (!ApplyAnswers(window, *record, *answers)) return CommandOutcome::Failed("check the loader", Result::WrongReply);
-    LeaveExternalFlashView(window, *record);
-    OfferRecoveryFiles(window);
-    OfferDoubleClockCrystal(window, *record);
+    if (!ApplyAnswers(session, *record, *answers)) return CommandOutcome::Failed("check the loader", Result::WrongReply);
+    LeaveExternalFlashView(session, *record);
+    OfferRecoveryFiles(session);
+    OfferDoubleClockCrystal(session);
   }
   if (!record->Port().IsLinkUp()) return CommandOutcome::Failed("detect again", Result::Failed);
   // The loader answers for any model: the model is the operator's choice.
-  return CommandOutcome::Success("found the loader of the selected " + window.ChipInfo().chipType);
+  return CommandOutcome::Success("found the loader of the selected " + session.Window().ChipInfo().chipType);
 }
 
-bool SelectChip(MainWindow& window) {
-  SessionRecord& record = *window.Record();
+bool SelectChip(Session& session) {
+  SessionRecord& record = *session.Record();
   ChipSelection selection{record.GetChipModel(), record.GetMemoryMode()};
-  const bool ok = window.Op().SelectChip(selection);
+  const bool ok = session.Op().SelectChip(selection);
   // A radio stores its choice as soon as it is clicked, so a model picked
   // before Cancel stays.
   record.SetChipModel(selection.model);
@@ -191,19 +195,19 @@ bool SelectChip(MainWindow& window) {
   return ok;
 }
 
-CommandOutcome OnDetectMenu(MainWindow& window) {
-  if (!window.Record()) {
-    window.ReportNoChip();
+CommandOutcome OnDetectMenu(Session& session) {
+  if (!session.Record()) {
+    session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
-  if (!SelectChip(window)) return CommandOutcome::Declined();
-  if (!window.Record()->IsChipSelected()) {
-    window.ReportChipInfoIncomplete();
+  if (!SelectChip(session)) return CommandOutcome::Declined();
+  if (!session.Record()->IsChipSelected()) {
+    session.ReportChipInfoIncomplete();
     return CommandOutcome::Refused(Refusal::BadInput);
   }
-  CommSetupDialog dialog(window);
-  if (!window.Op().CommSetup(dialog)) return CommandOutcome::Declined();
-  return DetectTarget(window);
+  CommSetupDialog dialog(session);
+  if (!session.Op().CommSetup(dialog)) return CommandOutcome::Declined();
+  return DetectTarget(session);
 }
 
 }  // namespace brisko

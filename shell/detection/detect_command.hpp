@@ -5,22 +5,27 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // Finds the loader of a freshly reset chip, locks it onto the bit rate, reads
 // its status byte and version, fills the Chip Information panel and sets the
 // link up. Does nothing while the link is up.
-CommandOutcome DetectTarget(MainWindow& window);
+CommandOutcome DetectTarget(Session& session);
 
 // Security bits of a status byte into the session and the security bar; a
 // level-4 state is told to the operator. It cannot fail.
-void DecodeSecurityStatus(MainWindow& window, std::uint8_t status);
+void DecodeSecurityStatus(Session& session, std::uint8_t status);
+
+// After a detection on a chip set to double clock at a rate below 38400, asks
+// once whether the operator enters a doubled crystal, and detects again with
+// the new set-up when the operator confirms it.
+void OfferDoubleClockCrystal(Session& session);
 
 // The chip selection dialog; true when closed with OK.
-bool SelectChip(MainWindow& window);
+bool SelectChip(Session& session);
 
 // Menu "&Detect Target MCU for Firmware1.1F and RS232 Config.": chip
 // selection, communication set-up, detection.
-CommandOutcome OnDetectMenu(MainWindow& window);
+CommandOutcome OnDetectMenu(Session& session);
 
 }  // namespace brisko

@@ -8,7 +8,7 @@
 #include "link/result_codes.hpp"
 #include "shell/flash/byte_edit_parsing.hpp"
 #include "shell/block0/displaced_section.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/block0/recovery_offer.hpp"
 #include "shell/block0/recovery_record.hpp"
 
@@ -55,13 +55,13 @@ std::string ProgramSector(SerialPort& port, std::uint32_t sector, const std::uin
 
 class ByteEditSession {
  public:
-  explicit ByteEditSession(MainWindow& w)
-      : w_(w), port_(w.Record()->Port()), model_(w.Record()->GetChipModel()), read_(LoaderReader(w)) {}
+  explicit ByteEditSession(Session& session)
+      : session_(session), port_(session.Record()->Port()), model_(session.Record()->GetChipModel()), read_(LoaderReader(session)) {}
 
   CommandOutcome Run() {
     CommandOutcome last = CommandOutcome::Declined();
     for (;;) {
-      switch (w_.Op().EditBytes(dialog_)) {
+      switch (session_.Op().EditBytes(dialog_)) {
         case ByteEditButton::ReturnToMainMenu: return last;
         case ByteEditButton::DisplayData: last = Display(); break;
         case ByteEditButton::ReplaceData: last = Replace(); break;
@@ -71,11 +71,11 @@ class ByteEditSession {
 
  private:
   CommandOutcome Refuse(const std::string& text) {
-    w_.Op().Tell(text);
+    session_.Op().Tell(text);
     return CommandOutcome::Refused(Refusal::BadInput);
   }
   CommandOutcome Fail(const std::string& text, const char* step) {
-    w_.Op().Tell(text);
+    session_.Op().Tell(text);
     return CommandOutcome::Failed(step, Result::Failed);
   }
 
@@ -113,20 +113,20 @@ class ByteEditSession {
     work_.fill(0xFF);
     std::copy(before[0].bytes.begin(), before[0].bytes.end(), work_.begin());
     std::copy(data.bytes.begin(), data.bytes.end(), work_.begin() + span.offset);
-    if (!w_.Op().Ask("Data in block 0 will be modified.\nProceed to modify?")) return CommandOutcome::Declined();
+    if (!session_.Op().Ask("Data in block 0 will be modified.\nProceed to modify?")) return CommandOutcome::Declined();
 
-    if (const auto waiting = UnrestoredRecoveriesFor(w_, read_, before); !waiting.empty()) {
-      w_.Op().Tell(UnrestoredRecoveryText(waiting.front().record));
+    if (const auto waiting = UnrestoredRecoveriesFor(session_, read_, before); !waiting.empty()) {
+      session_.Op().Tell(UnrestoredRecoveryText(waiting.front().record));
       return CommandOutcome::Refused(Refusal::BadInput);
     }
     std::string whyNot;
-    if (!KeepForRecovery(w_, "byte edit", before, read_, recovery_, whyNot))
+    if (!KeepForRecovery(session_, "byte edit", before, read_, recovery_, whyNot))
       return Fail("Failed to write the block 0 recovery file\n(" + whyNot + ").\nNothing has been erased.",
                   "write the recovery file");
     CommandOutcome result;
     {
       const DisplacedSection section(
-          w_, DisplacedText("a byte edit had block 0 at " + recovery_.AreaText() + " erased", recovery_.path));
+          session_, DisplacedText("a byte edit had block 0 at " + recovery_.AreaText() + " erased", recovery_.path));
       if (!section.Entered()) {
         RemoveRecoveryFile(recovery_.path);
         return CommandOutcome::Cancelled("edit", "nothing on the chip was changed");
@@ -138,10 +138,10 @@ class ByteEditSession {
     if (!result.Ok()) return result;
     RemoveRecoveryFile(recovery_.path);
     if (span.twoSectors) {
-      w_.ProgressSetText("Done");
+      session_.Window().ProgressSetText("Done");
       Display();
     }
-    if (w_.State().cancelRequested) return CommandOutcome::Cancelled("edit", "the new bytes are written and checked");
+    if (session_.State().cancelRequested) return CommandOutcome::Cancelled("edit", "the new bytes are written and checked");
     return Edited(result, span, data.bytes.size());
   }
 
@@ -158,12 +158,12 @@ class ByteEditSession {
   // Erase, program (once more if that fails: the sector is blank by now and
   // its bytes are only in the host) and read back one sector.
   CommandOutcome RewriteSector(std::uint32_t sector, const std::uint8_t* data, const SectorTexts& texts) {
-    w_.ProgressSetText("Erasing");
+    session_.Window().ProgressSetText("Erasing");
     if (SendFrame(port_, cmd::kErase, static_cast<std::uint16_t>(sector), 0x01) != 1)
       return Fail(texts.eraseNotSent, "erase");
     std::uint8_t status = 0;
     if (!port_.ReadByte(status) || status != kAck) return Lost(sector, data, texts.noStatus, "erase");
-    w_.ProgressSetText("Writing");
+    session_.Window().ProgressSetText("Writing");
     std::string failure = ProgramSector(port_, sector, data, texts);
     if (!failure.empty()) {
       port_.PurgeInput();
@@ -183,13 +183,13 @@ class ByteEditSession {
   // The sector on the chip is erased or half written: its bytes from before
   // the edit wait in the recovery file written before the erase.
   CommandOutcome Lost(std::uint32_t, const std::uint8_t*, const std::string& text, const char* step) {
-    w_.Op().Tell(text);
-    w_.Op().Tell("The bytes of " + recovery_.AreaText() + " from before the edit are in the file\n" +
+    session_.Op().Tell(text);
+    session_.Op().Tell("The bytes of " + recovery_.AreaText() + " from before the edit are in the file\n" +
                  recovery_.path + "\nThe next detection of this chip offers to put them back.");
     return CommandOutcome::Failed(step, Result::Failed);
   }
 
-  MainWindow& w_;
+  Session& session_;
   SerialPort& port_;
   int model_;
   ByteEditDialog dialog_;
@@ -207,24 +207,24 @@ bool EditAllowed(int model, std::uint8_t securityBits) {
 
 }  // namespace
 
-CommandOutcome OnEditBlock0(MainWindow& w) {
-  if (auto refused = w.RefuseOnEntry(true, false)) return *refused;
-  SessionRecord* record = w.Record();
-  const SessionState& state = w.State();
+CommandOutcome OnEditBlock0(Session& session) {
+  if (auto refused = session.RefuseOnEntry(true, false)) return *refused;
+  SessionRecord* record = session.Record();
+  const SessionState& state = session.State();
   if (record->GetMemoryMode() != kInternalMemory || state.ExternalBankSelected()) {
-    w.Op().Tell("Byte Edit only works in Internal Memory Mode!");
+    session.Op().Tell("Byte Edit only works in Internal Memory Mode!");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
   const int model = record->GetChipModel();
   if (!EditAllowed(model, state.securityBits)) {
-    w.Op().Tell("Byte Edit doesn't work if Block0 is hardlocked!");
+    session.Op().Tell("Byte Edit doesn't work if Block0 is hardlocked!");
     return CommandOutcome::Refused(Refusal::SecurityLock);
   }
-  if (model >= kKT540 && model <= kKT560 && !w.Engine().SelectBlock0()) {
-    w.Op().Tell("Byte Edit Failed!");
+  if (model >= kKT540 && model <= kKT560 && !session.Engine().SelectBlock0()) {
+    session.Op().Tell("Byte Edit Failed!");
     return CommandOutcome::Failed("select block 0", Result::Failed);
   }
-  return ByteEditSession(w).Run();
+  return ByteEditSession(session).Run();
 }
 
 }  // namespace brisko

@@ -9,7 +9,7 @@
 #include "link/user_paths.hpp"
 #include "shell/flash/dialog_lists.hpp"
 #include "shell/session/caption_keeper.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -45,17 +45,17 @@ std::string OutcomeText(const std::string& file, Result result, long mismatchAdd
 }
 
 // Compares and reports; the caption names the file meanwhile.
-CommandOutcome CompareAndReport(MainWindow& w, FlashEngine& engine, const ImageFile& image, int block,
+CommandOutcome CompareAndReport(Session& session, FlashEngine& engine, const ImageFile& image, int block,
                                 std::uint32_t address, bool highBank) {
   const std::string& file = image.Name();
-  w.SetCaption(ComparingCaption(file, address, highBank));
+  session.Window().SetCaption(ComparingCaption(file, address, highBank));
   long mismatchAddress = -1;
   int mismatchPair = 0;
-  FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
+  FileRoutineContext ctx{*session.Record(), session.State(), engine, session.Op()};
   const Result result = CompareFileWithRange(ctx, image, block, address, mismatchAddress, mismatchPair);
   // A cancelled compare found no difference and no fault: it says neither.
   if (result == Result::Cancelled) return CommandOutcome::Cancelled("compare");
-  w.SetStatusText(OutcomeText(file, result, mismatchAddress, mismatchPair, highBank));
+  session.Window().SetStatusText(OutcomeText(file, result, mismatchAddress, mismatchPair, highBank));
   if (mismatchAddress >= 0) {
     CommandOutcome differs = CommandOutcome::Failed("compare: the chip differs from the file", Result::ProgramFailed);
     differs.address = static_cast<std::uint32_t>(mismatchAddress);
@@ -71,27 +71,23 @@ CommandOutcome CompareAndReport(MainWindow& w, FlashEngine& engine, const ImageF
 }
 
 // Opens and size-checks the file before the chip is asked for anything.
-std::optional<CommandOutcome> LoadFirst(MainWindow& w, FlashEngine& engine, ImageFile& image,
+std::optional<CommandOutcome> LoadFirst(Session& session, FlashEngine& engine, ImageFile& image,
                                         const std::string& fileName, int block, std::uint32_t address) {
-  FileRoutineContext ctx{*w.Record(), w.State(), engine, w.Op()};
+  FileRoutineContext ctx{*session.Record(), session.State(), engine, session.Op()};
   const Result opened = OpenImageFor(ctx, image, fileName, ImageUse::Compare, block, address);
   if (opened == Result::Ok) return std::nullopt;
   // A file that cannot be read latches the failure; one that is too long for
   // the range does not.
-  if (opened == Result::Failed) w.State().operationFailed = true;
-  w.SetStatusText(OutcomeText(fileName, opened, -1, 0, false));
+  if (opened == Result::Failed) session.State().operationFailed = true;
+  session.Window().SetStatusText(OutcomeText(fileName, opened, -1, 0, false));
   return CommandOutcome::Refused(Refusal::BadInput);
 }
 
 // Lets the loader show the compared block; false (told) when it would not.
-bool SelectComparedBlock(MainWindow& w, FlashEngine& engine, int block) {
-  const SessionRecord& record = *w.Record();
-  const int model = record.GetChipModel();
-  const bool internal = record.IsInternalMode();
-  const bool selects = SharesBlockAddresses(model) || (HasBlock1AtE000(model) && internal);
-  if (!selects) return true;
+bool SelectComparedBlock(Session& session, FlashEngine& engine, int block) {
+  if (!session.Record()->SelectsBlocks()) return true;
   if (block == 0 ? engine.SelectBlock0() : engine.SelectBlock1()) return true;
-  w.Op().Tell(block == 0 ? "Comparing Block0 data failed!" : "Comparing Block1 data failed!");
+  session.Op().Tell(block == 0 ? "Comparing Block0 data failed!" : "Comparing Block1 data failed!");
   return false;
 }
 
@@ -104,53 +100,53 @@ bool HardLockedBlock0(int model, std::uint8_t bits) {
 
 }  // namespace
 
-CommandOutcome OnCompare(MainWindow& w) {
-  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
-  if (w.State().ExternalBankSelected()) return CompareWithExternalBank(w);
-  const SessionRecord& record = *w.Record();
-  const std::uint8_t bits = w.State().securityBits;
+CommandOutcome OnCompare(Session& session) {
+  if (auto refused = session.RefuseOnEntry(true, true)) return *refused;
+  if (session.State().ExternalBankSelected()) return CompareWithExternalBank(session);
+  const SessionRecord& record = *session.Record();
+  const std::uint8_t bits = session.State().securityBits;
   if (!record.IsInternalMode()) {
     if (bits != 0) {
-      w.Op().Tell("File Compare doesn't work if chip is locked!\n");
+      session.Op().Tell("File Compare doesn't work if chip is locked!\n");
       return CommandOutcome::Refused(Refusal::SecurityLock);
     }
   } else if (HardLockedBlock0(record.GetChipModel(), bits)) {
-    w.Op().Tell("You can only compare files in Block1, since chip is hardlocked.\n");
+    session.Op().Tell("You can only compare files in Block1, since chip is hardlocked.\n");
   }
-  return CompareWithFlash(w);
+  return CompareWithFlash(session);
 }
 
-CommandOutcome CompareWithFlash(MainWindow& w) {
-  SessionRecord& record = *w.Record();
+CommandOutcome CompareWithFlash(Session& session) {
+  SessionRecord& record = *session.Record();
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
-    w.ReportIllegalBlock();
+    session.ReportIllegalBlock();
     return CommandOutcome::Refused(Refusal::IllegalBlock);
   }
-  CaptionKeeper caption(w);
+  CaptionKeeper caption(session);
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, true, BankView::None), "", 0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+  if (!session.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const StartChoice start = ResolveStartIndex(record, dialog.chosen);
-  w.SelectTab(start.block);
-  FlashEngine engine = w.Engine();
+  session.SelectTab(start.block);
+  FlashEngine engine = session.Engine();
   ImageFile image;
-  if (auto refused = LoadFirst(w, engine, image, dialog.fileName, start.block, start.address)) return *refused;
-  if (!SelectComparedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
-  return CompareAndReport(w, engine, image, start.block, start.address, false);
+  if (auto refused = LoadFirst(session, engine, image, dialog.fileName, start.block, start.address)) return *refused;
+  if (!SelectComparedBlock(session, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
+  return CompareAndReport(session, engine, image, start.block, start.address, false);
 }
 
-CommandOutcome CompareWithExternalBank(MainWindow& w) {
-  SessionRecord& record = *w.Record();
-  const bool high = !w.State().externalLowBankSelected;
-  CaptionKeeper caption(w);
+CommandOutcome CompareWithExternalBank(Session& session) {
+  SessionRecord& record = *session.Record();
+  const bool high = !session.State().externalLowBankSelected;
+  CaptionKeeper caption(session);
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, false, high ? BankView::High : BankView::Low), "",
                           0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+  if (!session.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
   const auto address = static_cast<std::uint32_t>(dialog.chosen) * kBankSectorSize;
-  FlashEngine engine = w.Engine();
+  FlashEngine engine = session.Engine();
   ImageFile image;
-  if (auto refused = LoadFirst(w, engine, image, dialog.fileName, 0, address)) return *refused;
-  return CompareAndReport(w, engine, image, 0, address, high);
+  if (auto refused = LoadFirst(session, engine, image, dialog.fileName, 0, address)) return *refused;
+  return CompareAndReport(session, engine, image, 0, address, high);
 }
 
 }  // namespace brisko

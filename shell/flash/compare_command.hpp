@@ -3,12 +3,12 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // "Compare": a file against flash from a chosen sector; the outcome goes to
 // the status line (the first difference with both bytes, or OK / failed).
-CommandOutcome OnCompare(MainWindow& w);
-CommandOutcome CompareWithFlash(MainWindow& w);
-CommandOutcome CompareWithExternalBank(MainWindow& w);
+CommandOutcome OnCompare(Session& session);
+CommandOutcome CompareWithFlash(Session& session);
+CommandOutcome CompareWithExternalBank(Session& session);
 
 }  // namespace brisko

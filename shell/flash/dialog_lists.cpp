@@ -9,29 +9,29 @@ namespace {
 // addresses run past FFFFh and print with five digits.
 constexpr std::uint32_t kHighBankFirstSector = 16;
 
-std::string SectorEntry(const char* prefix, std::uint32_t number, std::uint32_t address) {
+SectorEntry Entry(int block, const char* prefix, std::uint32_t number, std::uint32_t address) {
   char text[48];
   std::snprintf(text, sizeof text, "%s %03u    Addr=%04X", prefix, number, address);
-  return text;
+  return SectorEntry{block, address, text};
 }
 
 }  // namespace
 
-std::vector<std::string> StartSectorList(const SessionRecord& record, bool includeBlock1, BankView bank) {
-  std::vector<std::string> entries;
+std::vector<SectorEntry> StartSectorList(const SessionRecord& record, bool includeBlock1, BankView bank) {
+  std::vector<SectorEntry> entries;
   if (bank != BankView::None) {
     const std::uint32_t first = bank == BankView::High ? kHighBankFirstSector : 0;
     for (std::uint32_t n = first; n < first + kBankSectorCount; ++n)
-      entries.push_back(SectorEntry("Sector", n, n * kBankSectorSize));
+      entries.push_back(Entry(-1, "Sector", n, n * kBankSectorSize));
     return entries;
   }
   const std::uint32_t size0 = record.SectorSize(0);
-  for (std::uint32_t n = 0; n < record.SectorCount(0); ++n) entries.push_back(SectorEntry("Sector", n, n * size0));
+  for (std::uint32_t n = 0; n < record.SectorCount(0); ++n) entries.push_back(Entry(0, "Sector", n, n * size0));
   if (includeBlock1) {
     const std::uint32_t size1 = record.SectorSize(1);
     const std::uint32_t start1 = Block1Start(record.GetChipModel());
     for (std::uint32_t n = 0; n < record.SectorCount(1); ++n)
-      entries.push_back(SectorEntry("B1 Str", n, start1 + n * size1));
+      entries.push_back(Entry(1, "B1 Str", n, start1 + n * size1));
   }
   return entries;
 }

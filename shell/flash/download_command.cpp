@@ -12,7 +12,7 @@
 #include "shell/block0/block1_programmer.hpp"
 #include "shell/flash/dialog_lists.hpp"
 #include "shell/session/caption_keeper.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/flash/run_user_code.hpp"
 
 namespace brisko {
@@ -74,28 +74,21 @@ std::string DownloadingCaption(const std::string& file, const char* suffix) {
   return "Downloading \"" + BaseName(file) + "\"" + suffix;
 }
 
-// Block 0 of the models whose loader shows one block at a time.
-bool NeedsBlock0Selection(const SessionRecord& record) {
-  const int model = record.GetChipModel();
-  return SharesBlockAddresses(model) || (HasBlock1AtE000(model) && record.IsInternalMode());
-}
-
 // Block 1: the BSL question where the download would start over the loader,
 // then the block selection. None to go on (with `overwritesLoader` set on a
 // Yes), else how the command ends.
-std::optional<CommandOutcome> PrepareBlock1(MainWindow& w, FlashEngine& engine, std::uint32_t address,
+std::optional<CommandOutcome> PrepareBlock1(Session& session, FlashEngine& engine, std::uint32_t address,
                                             bool& overwritesLoader) {
-  const SessionRecord& record = *w.Record();
-  const SessionState& state = w.State();
+  const SessionRecord& record = *session.Record();
+  const SessionState& state = session.State();
   const int model = record.GetChipModel();
   const LoaderGuard guard = LoaderGuardOf(model);
   if (record.IsInternalMode() && address >= guard.from && address < guard.questionEnd) {
-    if (!w.Op().Ask(kBslQuestion)) return CommandOutcome::Declined();
+    if (!session.Op().Ask(kBslQuestion)) return CommandOutcome::Declined();
     overwritesLoader = true;
   }
-  const bool selects = SharesBlockAddresses(model) || (HasBlock1AtE000(model) && record.IsInternalMode());
-  if (selects && !state.loaderUpdateInProgress && !engine.SelectBlock1()) {
-    w.Op().Tell(kBlock1SelectFailed);
+  if (record.SelectsBlocks() && !state.loaderUpdateInProgress && !engine.SelectBlock1()) {
+    session.Op().Tell(kBlock1SelectFailed);
     return CommandOutcome::Failed("select block 1", Result::Failed);
   }
   return std::nullopt;
@@ -105,15 +98,15 @@ std::optional<CommandOutcome> PrepareBlock1(MainWindow& w, FlashEngine& engine, 
 // (a loader update leaves it there). The transfer's result, or how the
 // command ends when it stopped around the transfer (refused, not parked, or
 // block 0 not put back: all told).
-std::variant<Result, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow& w, FlashEngine& engine,
+std::variant<Result, CommandOutcome> DownloadThroughParkedProgrammer(Session& session, FlashEngine& engine,
                                                                   FileRoutineContext& ctx, const ImageFile& file,
                                                                   std::uint32_t address, bool overwritesLoader,
                                                                   std::string& recoveryPath) {
-  const int model = w.Record()->GetChipModel();
-  const bool update = w.State().loaderUpdateInProgress;
+  const int model = session.Record()->GetChipModel();
+  const bool update = session.State().loaderUpdateInProgress;
   const LoaderGuard guard = LoaderGuardOf(model);
   if (!update && address >= guard.from && address < guard.refusalEnd) {
-    w.Op().Tell(guard.refusal);
+    session.Op().Tell(guard.refusal);
     return CommandOutcome::Refused(Refusal::LoaderArea);
   }
   Block1Parking how{kParkSelectFailed, kReselectFailed, LoaderReentryAddress(model), !IsKT400(model)};
@@ -131,24 +124,24 @@ std::variant<Result, CommandOutcome> DownloadThroughParkedProgrammer(MainWindow&
   FileRoutineContext wholeCtx{ctx.record, ctx.state, whole, ctx.messages};
   FileRoutineContext& writeCtx = update || overwritesLoader ? wholeCtx : ctx;
   ParkedRun run =
-      RunWithBlock1ProgrammerParked(w, engine, how, [&] { return DownloadFileToBlock1(writeCtx, file, address); });
+      RunWithBlock1ProgrammerParked(session, engine, how, [&] { return DownloadFileToBlock1(writeCtx, file, address); });
   recoveryPath = run.recoveryPath;
   if (run.cancelledBefore) return CommandOutcome::Cancelled("park the block-1 programmer", kNothingChanged);
   if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", Result::Failed);
   if (run.startFailed) return CommandOutcome::Failed("start the block-1 programmer", Result::Failed);
   if (!update && !run.block0Restored) {
-    w.State().operationFailed = true;
+    session.State().operationFailed = true;
     return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
   if (run.workResult == Result::Cancelled) return CommandOutcome::Cancelled("write block 1", "block 0 put back");
   return run.workResult;
 }
 
-CommandOutcome FinishTransfer(MainWindow& w, Result result, const ImageFile& file, int block,
+CommandOutcome FinishTransfer(Session& session, Result result, const ImageFile& file, int block,
                               std::uint32_t address, const std::optional<std::size_t>& skipped = std::nullopt) {
   if (result == Result::Cancelled) return CommandOutcome::Cancelled("program");
   if (result != Result::Ok) {
-    w.State().operationFailed = true;
+    session.State().operationFailed = true;
     return CommandOutcome::Failed(TransferStepName(result), result);
   }
   CommandOutcome done = CommandOutcome::Success("downloaded");
@@ -162,10 +155,10 @@ CommandOutcome FinishTransfer(MainWindow& w, Result result, const ImageFile& fil
 
 // Opens the file and checks that it fits, before anything is selected or
 // erased on the chip. None when it may be written.
-std::optional<CommandOutcome> LoadFirst(MainWindow& w, FileRoutineContext& ctx, ImageFile& file,
+std::optional<CommandOutcome> LoadFirst(Session& session, FileRoutineContext& ctx, ImageFile& file,
                                         const std::string& fileName, ImageUse use, int block, std::uint32_t address) {
   if (OpenImageFor(ctx, file, fileName, use, block, address) != Result::Ok) {
-    w.State().operationFailed = true;
+    session.State().operationFailed = true;
     return CommandOutcome::Refused(Refusal::BadInput);
   }
   return std::nullopt;
@@ -178,81 +171,81 @@ ImageUse UseFor(bool internal, bool loaderUpdate, int block) {
 
 }  // namespace
 
-CommandOutcome OnDownload(MainWindow& w) {
-  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
-  return w.State().ExternalBankSelected() ? DownloadToExternalBank(w) : DownloadToFlash(w);
+CommandOutcome OnDownload(Session& session) {
+  if (auto refused = session.RefuseOnEntry(true, true)) return *refused;
+  return session.State().ExternalBankSelected() ? DownloadToExternalBank(session) : DownloadToFlash(session);
 }
 
-CommandOutcome OnDownloadAndRun(MainWindow& w) {
-  w.ClearStatusText();
-  CommandOutcome outcome = OnDownload(w);
+CommandOutcome OnDownloadAndRun(Session& session) {
+  session.Window().ClearStatusText();
+  CommandOutcome outcome = OnDownload(session);
   // Only a download that was made starts the program: a declined one ends here.
   if (!outcome.Ok()) return outcome;
-  const CommandOutcome run = ExecuteUserCode(w);
+  const CommandOutcome run = ExecuteUserCode(session);
   if (!run.Ok()) return run;
   outcome.action = "downloaded and started";
   return outcome;
 }
 
-CommandOutcome DownloadToFlash(MainWindow& w) {
-  if (!w.Record()) {
-    w.ReportNoChip();
+CommandOutcome DownloadToFlash(Session& session) {
+  if (!session.Record()) {
+    session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
-  SessionRecord& record = *w.Record();
-  SessionState& state = w.State();
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
-    w.ReportIllegalBlock();
+    session.ReportIllegalBlock();
     return CommandOutcome::Refused(Refusal::IllegalBlock);
   }
 
-  CaptionKeeper caption(w);
+  CaptionKeeper caption(session);
   const bool internal = record.IsInternalMode();
-  w.SetCaption(internal && !state.loaderUpdateInProgress ? kBlock0Warning : kBlock01Warning);
+  session.Window().SetCaption(internal && !state.loaderUpdateInProgress ? kBlock0Warning : kBlock01Warning);
 
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, true, BankView::None), "", 0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+  if (!session.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const StartChoice start = ResolveStartIndex(record, dialog.chosen);
   if (internal && state.loaderUpdateInProgress && start.block != 1) {
-    w.Op().Tell(kLoaderIntoBlock1);
+    session.Op().Tell(kLoaderIntoBlock1);
     return CommandOutcome::Refused(Refusal::BadInput);
   }
-  w.SelectTab(start.block);
-  FlashEngine engine = w.Engine();
-  FileRoutineContext ctx{record, state, engine, w.Op()};
+  session.SelectTab(start.block);
+  FlashEngine engine = session.Engine();
+  FileRoutineContext ctx{record, state, engine, session.Op()};
   ImageFile file;
-  if (auto refused = LoadFirst(w, ctx, file, dialog.fileName, UseFor(internal, state.loaderUpdateInProgress, start.block),
+  if (auto refused = LoadFirst(session, ctx, file, dialog.fileName, UseFor(internal, state.loaderUpdateInProgress, start.block),
                                start.block, start.address))
     return *refused;
 
   bool overwritesLoader = false;
   if (start.block == 0) {
-    if (NeedsBlock0Selection(record) && !state.loaderUpdateInProgress && !engine.SelectBlock0()) {
-      w.Op().Tell(kBlock0SelectFailed);
+    if (record.SelectsBlocks() && !state.loaderUpdateInProgress && !engine.SelectBlock0()) {
+      session.Op().Tell(kBlock0SelectFailed);
       return CommandOutcome::Failed("select block 0", Result::Failed);
     }
-  } else if (auto stop = PrepareBlock1(w, engine, start.address, overwritesLoader)) {
+  } else if (auto stop = PrepareBlock1(session, engine, start.address, overwritesLoader)) {
     return *stop;
   }
 
-  if (!w.Op().Ask(kEraseQuestion)) {
+  if (!session.Op().Ask(kEraseQuestion)) {
     if (state.loaderUpdateInProgress) state.linkBusy = false;
     return CommandOutcome::Declined();
   }
 
-  w.SetCaption(DownloadingCaption(dialog.fileName, ""));
+  session.Window().SetCaption(DownloadingCaption(dialog.fileName, ""));
   Result result = Result::Failed;
   std::string recoveryPath;
   std::optional<std::size_t> skipped;  // only the block-0 range reads what is there first
   if (!internal) {
     result = DownloadFileToBlock(ctx, file, start.block, start.address);
   } else if (start.block == 1) {
-    auto transfer = DownloadThroughParkedProgrammer(w, engine, ctx, file, start.address, overwritesLoader, recoveryPath);
+    auto transfer = DownloadThroughParkedProgrammer(session, engine, ctx, file, start.address, overwritesLoader, recoveryPath);
     if (auto* stopped = std::get_if<CommandOutcome>(&transfer)) {
       if (overwritesLoader && stopped->step == "restore block 0") {
-        w.Op().Tell(kBslErased);
-        w.RequestClose();
+        session.Op().Tell(kBslErased);
+        session.Window().RequestClose();
       }
       return *stopped;
     }
@@ -264,13 +257,13 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
   }
 
   if (state.loaderUpdateInProgress && internal) {
-    w.Op().Tell(result == Result::Ok ? NewLoaderText(recoveryPath) : LoaderErasedText(recoveryPath));
-    w.RequestClose();
+    session.Op().Tell(result == Result::Ok ? NewLoaderText(recoveryPath) : LoaderErasedText(recoveryPath));
+    session.Window().RequestClose();
   } else if (overwritesLoader) {
-    w.Op().Tell(kBslErased);
-    w.RequestClose();
+    session.Op().Tell(kBslErased);
+    session.Window().RequestClose();
   }
-  CommandOutcome outcome = FinishTransfer(w, result, file, start.block, start.address, skipped);
+  CommandOutcome outcome = FinishTransfer(session, result, file, start.block, start.address, skipped);
   // A cancel that came while the programmer displaced block 0 waited for the
   // section's end: the command then says what it completed.
   if (outcome.Ok() && internal && start.block == 1 && state.cancelRequested)
@@ -279,35 +272,35 @@ CommandOutcome DownloadToFlash(MainWindow& w) {
   return outcome;
 }
 
-CommandOutcome DownloadToExternalBank(MainWindow& w) {
-  SessionRecord& record = *w.Record();
-  SessionState& state = w.State();
-  CaptionKeeper caption(w);
+CommandOutcome DownloadToExternalBank(Session& session) {
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
+  CaptionKeeper caption(session);
   const BankView bank = EnteredBank(state.externalLowBankSelected);
-  w.SetCaption(bank == BankView::Low ? kExternalLowWarning : kExternalHighWarning);
+  session.Window().SetCaption(bank == BankView::Low ? kExternalLowWarning : kExternalHighWarning);
 
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, false, bank), "", 0};
-  if (!w.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+  if (!session.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
   const std::uint32_t address = static_cast<std::uint32_t>(dialog.chosen) * kBankSectorSize;
-  FlashEngine engine = w.Engine();
-  FileRoutineContext ctx{record, state, engine, w.Op()};
+  FlashEngine engine = session.Engine();
+  FileRoutineContext ctx{record, state, engine, session.Op()};
   ImageFile file;
-  if (auto refused = LoadFirst(w, ctx, file, dialog.fileName, ImageUse::DownloadRange, 0, address)) return *refused;
+  if (auto refused = LoadFirst(session, ctx, file, dialog.fileName, ImageUse::DownloadRange, 0, address)) return *refused;
 
   if (dialog.chosen == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == Result::Ok) {
-    w.Op().Tell(kExternalBslRefusal);
+    session.Op().Tell(kExternalBslRefusal);
     return CommandOutcome::Refused(Refusal::LoaderArea);
   }
-  w.SelectTab(0);
+  session.SelectTab(0);
 
-  if (!w.Op().Ask(kEraseQuestion)) return CommandOutcome::Declined();
+  if (!session.Op().Ask(kEraseQuestion)) return CommandOutcome::Declined();
 
   w.SetCaption(DownloadingCaption(dialog.fileName, " to external flash"));
   std::optional<std::size_t> skipped;
   if (dialog.skipUnchanged) skipped = 0;
   const Result result = skipped ? DownloadChangedSectorsToRange(ctx, file, 0, address, *skipped)
                                 : DownloadFileToRange(ctx, file, 0, address);
-  return FinishTransfer(w, result, file, -1, address, skipped);
+  return FinishTransfer(session, result, file, -1, address, skipped);
 }
 
 }  // namespace brisko

@@ -6,7 +6,7 @@
 #include "shell/block0/block1_programmer.hpp"
 #include "shell/detection/detect_command.hpp"
 #include "shell/flash/dialog_lists.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/flash/range_command.hpp"
 
 namespace brisko {
@@ -36,23 +36,23 @@ std::uint16_t EraseReentryAddress(int model) {
 }
 
 // Block selection before the erase; false (told) when the loader refused it.
-bool SelectErasedBlock(MainWindow& w, FlashEngine& engine, int block) {
-  const SessionRecord& record = *w.Record();
+bool SelectErasedBlock(Session& session, FlashEngine& engine, int block) {
+  const SessionRecord& record = *session.Record();
   const int model = record.GetChipModel();
   const bool internal = record.IsInternalMode();
   if (block == 0) {
-    if ((SharesBlockAddresses(model) || (HasBlock1AtE000(model) && internal)) && !engine.SelectBlock0()) {
-      w.Op().Tell("Block0 sector erase failed!");
+    if (record.SelectsBlocks() && !engine.SelectBlock0()) {
+      session.Op().Tell("Block0 sector erase failed!");
       return false;
     }
     return true;
   }
   if (HasBlock1AtE000(model) && internal && !engine.SelectBlock1()) {
-    w.Op().Tell("Block1 sector erase of KT530 and KT560 failed!");
+    session.Op().Tell("Block1 sector erase of KT530 and KT560 failed!");
     return false;
   }
   if (SharesBlockAddresses(model) && !engine.SelectBlock1()) {
-    w.Op().Tell("Block1 sector erase of KT540 and KT550 failed!");
+    session.Op().Tell("Block1 sector erase of KT540 and KT550 failed!");
     return false;
   }
   return true;
@@ -68,106 +68,106 @@ CommandOutcome Erased(std::uint32_t address, std::size_t length, int block) {
   return done;
 }
 
-CommandOutcome EraseFailed(MainWindow& w, Result result) {
-  if (result != Result::Cancelled) w.State().operationFailed = true;
+CommandOutcome EraseFailed(Session& session, Result result) {
+  if (result != Result::Cancelled) session.State().operationFailed = true;
   return CommandOutcome::Stopped("erase", result);
 }
 
-CommandOutcome EraseBlock1ThroughProgrammer(MainWindow& w, FlashEngine& engine, std::uint32_t address,
+CommandOutcome EraseBlock1ThroughProgrammer(Session& session, FlashEngine& engine, std::uint32_t address,
                                             std::uint32_t sectorSize, std::uint32_t count) {
-  const int model = w.Record()->GetChipModel();
+  const int model = session.Record()->GetChipModel();
   if (const char* refusal = LoaderSectorRefusal(model, address); *refusal) {
-    w.Op().Tell(refusal);
+    session.Op().Tell(refusal);
     return CommandOutcome::Refused(Refusal::LoaderArea);
   }
   // Every model whose loader shows one block at a time selects block 0 here:
   // the block-1 selection just made must not send the parking into block 1.
   Block1Parking how{kParkingFailed, kParkingFailed, EraseReentryAddress(model), !IsKT400(model)};
   ParkedRun run =
-      RunWithBlock1ProgrammerParked(w, engine, how, [&] { return engine.EraseSectors(address, sectorSize, count); });
+      RunWithBlock1ProgrammerParked(session, engine, how, [&] { return engine.EraseSectors(address, sectorSize, count); });
   if (run.cancelledBefore)
     return CommandOutcome::Cancelled("park the block-1 programmer", "nothing on the chip was changed");
   if (!run.parked) return CommandOutcome::Failed("park the block-1 programmer", Result::Failed);
   if (!run.block0Restored) {
-    w.State().operationFailed = true;
+    session.State().operationFailed = true;
     return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
   if (run.workResult == Result::Cancelled) return CommandOutcome::Cancelled("erase", "block 0 put back");
-  if (run.workResult != Result::Ok) return EraseFailed(w, run.workResult);
-  w.Op().Tell(kCompleted);
-  if (w.State().cancelRequested) return CommandOutcome::Cancelled("erase", "block 1 erased, block 0 put back");
+  if (run.workResult != Result::Ok) return EraseFailed(session, run.workResult);
+  session.Op().Tell(kCompleted);
+  if (session.State().cancelRequested) return CommandOutcome::Cancelled("erase", "block 1 erased, block 0 put back");
   return Erased(address, static_cast<std::size_t>(count) * sectorSize, 1);
 }
 
-CommandOutcome EraseChosenRange(MainWindow& w) {
-  SessionRecord& record = *w.Record();
-  const auto range = ChooseSectorRange(w);
+CommandOutcome EraseChosenRange(Session& session) {
+  SessionRecord& record = *session.Record();
+  const auto range = ChooseSectorRange(session);
   if (!range) return CommandOutcome::Declined();
   const auto [start, count, sectorSize] = *range;
 
-  FlashEngine engine = w.Engine();
-  if (!SelectErasedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
+  FlashEngine engine = session.Engine();
+  if (!SelectErasedBlock(session, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
   if (start.block == 1 && record.IsInternalMode())
-    return EraseBlock1ThroughProgrammer(w, engine, start.address, sectorSize, count);
+    return EraseBlock1ThroughProgrammer(session, engine, start.address, sectorSize, count);
 
   const Result result = engine.EraseSectors(start.address, sectorSize, count);
-  if (result != Result::Ok) return EraseFailed(w, result);
-  w.Op().Tell(kCompleted);
+  if (result != Result::Ok) return EraseFailed(session, result);
+  session.Op().Tell(kCompleted);
   return Erased(start.address, static_cast<std::size_t>(count) * sectorSize, start.block);
 }
 
 }  // namespace
 
-CommandOutcome OnSectorErase(MainWindow& w) {
-  return RunOnSectorRange(w, EraseChosenRange, EraseExternalBankSectors);
+CommandOutcome OnSectorErase(Session& session) {
+  return RunOnSectorRange(session, EraseChosenRange, EraseExternalBankSectors);
 }
 
-CommandOutcome EraseExternalBankSectors(MainWindow& w) {
-  SessionRecord& record = *w.Record();
-  SessionState& state = w.State();
+CommandOutcome EraseExternalBankSectors(Session& session) {
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
   const BankView bank = EnteredBank(state.externalLowBankSelected);
   RangeDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+  if (!session.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
   if (dialog.start == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == Result::Ok) {
-    w.Op().Tell("You can't erase external BSL firmware\nwhich resides in the first sector of Low64K memory!");
+    session.Op().Tell("You can't erase external BSL firmware\nwhich resides in the first sector of Low64K memory!");
     return CommandOutcome::Refused(Refusal::LoaderArea);
   }
   const auto first = static_cast<std::uint32_t>(dialog.start);
   const std::uint32_t count = BankSectorCount(dialog.start, dialog.range);
 
-  const Result result = w.Engine().EraseSectors(first * kBankSectorSize, kBankSectorSize, count);
-  if (result != Result::Ok) return EraseFailed(w, result);
-  w.Op().Tell(kCompleted);
+  const Result result = session.Engine().EraseSectors(first * kBankSectorSize, kBankSectorSize, count);
+  if (result != Result::Ok) return EraseFailed(session, result);
+  session.Op().Tell(kCompleted);
   return Erased(first * kBankSectorSize, static_cast<std::size_t>(count) * kBankSectorSize, -1);
 }
 
-CommandOutcome OnChipErase(MainWindow& w) {
-  if (auto refused = w.RefuseOnEntry(true, false)) return *refused;
-  SessionState& state = w.State();
+CommandOutcome OnChipErase(Session& session) {
+  if (auto refused = session.RefuseOnEntry(true, false)) return *refused;
+  SessionState& state = session.State();
   CommandOutcome outcome = CommandOutcome::Declined();
-  if (w.Op().Ask("Do you really want to proceed?")) {
-    FlashEngine engine = w.Engine();
+  if (session.Op().Ask("Do you really want to proceed?")) {
+    FlashEngine engine = session.Engine();
     const bool external = state.ExternalBankSelected();
     const Result result = external ? engine.ChipEraseExternal() : engine.ChipErase();
     if (result != Result::Ok) {
-      w.Op().Tell("Chip Erase Failed!!!");
+      session.Op().Tell("Chip Erase Failed!!!");
       outcome = CommandOutcome::Failed("chip erase", result);
     } else if (external) {
-      w.Op().Tell("Chip Erase Completed!");
+      session.Op().Tell("Chip Erase Completed!");
       outcome = CommandOutcome::Success("erased the external flash");
     } else {
       // The chip is blank and about to be reset: no keep-alive while the
       // message is open.
       state.linkBusy = true;
-      w.Op().Tell("Chip Erase Completed!\nChip will be automatically redetected!");
-      w.ResetTarget();
+      session.Op().Tell("Chip Erase Completed!\nChip will be automatically redetected!");
+      session.ResetTarget();
       outcome = CommandOutcome::Success("erased the chip");
     }
   }
   state.linkBusy = false;
   // The chip is detected again whatever the answer; an erase that cannot be
   // followed by a detection has not ended well.
-  const CommandOutcome detected = DetectTarget(w);
+  const CommandOutcome detected = DetectTarget(session);
   if (outcome.Ok() && !detected.Ok()) return detected;
   return outcome;
 }

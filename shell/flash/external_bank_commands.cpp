@@ -6,7 +6,7 @@
 #include "link/result_codes.hpp"
 #include "shell/block0/bank_helper.hpp"
 #include "shell/block0/external_flash_return.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/block0/recovery_file.hpp"
 
 namespace brisko {
@@ -35,85 +35,85 @@ bool SendLeave(SerialPort& port) {
 bool HardLocked(std::uint8_t securityBits) { return (securityBits & 0x80) != 0; }
 
 // Where the user's block-0 bytes are when the chip still holds the helper.
-void TellRecoveryFile(MainWindow& w) {
-  const std::string& path = w.State().bankRecoveryFile;
+void TellRecoveryFile(Session& session) {
+  const std::string& path = session.State().bankRecoveryFile;
   if (path.empty()) return;
-  w.Op().Tell("Block 0 still holds the external flash helper!\nIts saved data are in the file\n" + path +
+  session.Op().Tell("Block 0 still holds the external flash helper!\nIts saved data are in the file\n" + path +
               "\n(128 bytes for 0000h-007Fh, then 384 bytes for 2000h-217Fh).");
 }
 
-void ShowBankEntered(MainWindow& w, bool high) {
-  SessionState& state = w.State();
+void ShowBankEntered(Session& session, bool high) {
+  SessionState& state = session.State();
   state.externalLowBankSelected = !high;
   state.externalHighBankSelected = high;
   for (IapButton off : {IapButton::DownloadRun, IapButton::ChipErase, IapButton::LockChip, IapButton::MemoryRemap})
-    w.SetButton(off, false);
-  for (IapButton on : {IapButton::Read, IapButton::Download, IapButton::SectorErase}) w.SetButton(on, true);
-  ChipInfoTexts info = w.ChipInfo();
+    session.Window().SetButton(off, false);
+  for (IapButton on : {IapButton::Read, IapButton::Download, IapButton::SectorErase}) session.Window().SetButton(on, true);
+  ChipInfoTexts info = session.Window().ChipInfo();
   info.chipType = "KF010";
   info.flashSize = std::string(HalfName(high)) + " 64KB";
   info.memMode = "External Flash";
   info.remap = "Not Applicable";
-  w.SetChipInfo(info);
+  session.Window().SetChipInfo(info);
 }
 
-CommandOutcome EnterBank(MainWindow& w, bool high) {
-  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
-  SessionRecord& record = *w.Record();
+CommandOutcome EnterBank(Session& session, bool high) {
+  if (auto refused = session.RefuseOnEntry(true, true)) return *refused;
+  SessionRecord& record = *session.Record();
   const std::string half = HalfName(high);
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
-    w.ReportIllegalBlock();
+    session.ReportIllegalBlock();
     return CommandOutcome::Refused(Refusal::IllegalBlock);
   }
   if (record.GetMemoryMode() != kInternalMemory) {
-    w.Op().Tell("Entering " + half + " 64KB of external flash only works in internal memory mode!");
+    session.Op().Tell("Entering " + half + " 64KB of external flash only works in internal memory mode!");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
   const bool kt400 = IsKT400(record.GetChipModel());
-  if (kt400 && HardLocked(w.State().securityBits)) {
-    w.Op().Tell("External Flash can't be accessed if Block0 hard locked!");
+  if (kt400 && HardLocked(session.State().securityBits)) {
+    session.Op().Tell("External Flash can't be accessed if Block0 hard locked!");
     return CommandOutcome::Refused(Refusal::SecurityLock);
   }
   // The host cannot see the switch: the operator says when it is set.
-  w.Op().TellAndWait(BankSwitchText(high));
+  session.Op().TellAndWait(BankSwitchText(high));
   const std::string failed = "Entering " + half + " 64KB of External Flash Failed!";
-  const Result installed = kt400 ? InstallBankHelper(w) : Result::Ok;
+  const Result installed = kt400 ? InstallBankHelper(session) : Result::Ok;
   if (installed == Result::Cancelled)
     return CommandOutcome::Cancelled("install bank helper", "nothing on the chip was changed");
   if (installed != Result::Ok) {
-    w.Op().Tell(failed);
-    TellRecoveryFile(w);
+    session.Op().Tell(failed);
+    TellRecoveryFile(session);
     return CommandOutcome::Failed("install bank helper", Result::Failed);
   }
   if (!SendEnter(record.Port(), static_cast<std::uint8_t>(record.GetCurrentBlock()))) {
-    w.Op().Tell(failed);
-    if (!w.State().ExternalBankSelected()) TellRecoveryFile(w);
+    session.Op().Tell(failed);
+    if (!session.State().ExternalBankSelected()) TellRecoveryFile(session);
     return CommandOutcome::Failed("enter bank", Result::Failed);
   }
-  ShowBankEntered(w, high);
-  w.Op().Tell("Entering " + half + " 64KB of External Flash Successful!");
+  ShowBankEntered(session, high);
+  session.Op().Tell("Entering " + half + " 64KB of External Flash Successful!");
   return CommandOutcome::Success(high ? "entered high bank" : "entered low bank");
 }
 
-void ShowMcuFlash(MainWindow& w) {
-  SessionRecord& record = *w.Record();
-  SessionState& state = w.State();
-  w.SetButton(IapButton::ChipErase, false);
+void ShowMcuFlash(Session& session) {
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
+  session.Window().SetButton(IapButton::ChipErase, false);
   const ChipDescription& chip = DescribeChip(record.GetChipModel());
-  ChipInfoTexts info = w.ChipInfo();
+  ChipInfoTexts info = session.Window().ChipInfo();
   info.memMode = "Internal";
   info.remap = state.savedRemapText;
   info.chipType = chip.chipTypeText;
   info.flashSize = chip.flashSizeText;
-  w.SetChipInfo(info);
+  session.Window().SetChipInfo(info);
   if (chip.family == ChipFamily::KT500) {
-    w.SetButton(IapButton::LockChip, true);
-    w.SetButton(IapButton::MemoryRemap, true);
+    session.Window().SetButton(IapButton::LockChip, true);
+    session.Window().SetButton(IapButton::MemoryRemap, true);
   }
   const std::uint8_t bits = state.securityBits;
   const bool usable = bits == 0x00 || bits == 0x20 || bits == 0x40 || bits == 0x80 || bits == 0xC0;
   for (IapButton b : {IapButton::Read, IapButton::Download, IapButton::SectorErase, IapButton::DownloadRun})
-    w.SetButton(b, usable);
+    session.Window().SetButton(b, usable);
 }
 
 }  // namespace
@@ -127,54 +127,54 @@ const char* BankSwitchText(bool high) {
                 "e.    Vcc >= 3.3V";
 }
 
-CommandOutcome OnEnterLowBank(MainWindow& w) { return EnterBank(w, false); }
-CommandOutcome OnEnterHighBank(MainWindow& w) { return EnterBank(w, true); }
+CommandOutcome OnEnterLowBank(Session& session) { return EnterBank(session, false); }
+CommandOutcome OnEnterHighBank(Session& session) { return EnterBank(session, true); }
 
-CommandOutcome OnReturnToMcuFlash(MainWindow& w) { return ReturnToMcuFlash(w, true); }
-CommandOutcome ReturnToMcuFlashUnasked(MainWindow& w) { return ReturnToMcuFlash(w, false); }
+CommandOutcome OnReturnToMcuFlash(Session& session) { return ReturnToMcuFlash(session, true); }
+CommandOutcome ReturnToMcuFlashUnasked(Session& session) { return ReturnToMcuFlash(session, false); }
 
-CommandOutcome ReturnToMcuFlash(MainWindow& w, bool ask) {
-  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
-  SessionState& state = w.State();
+CommandOutcome ReturnToMcuFlash(Session& session, bool ask) {
+  if (auto refused = session.RefuseOnEntry(true, true)) return *refused;
+  SessionState& state = session.State();
   if (!state.ExternalBankSelected()) {
-    w.Op().Tell("You are in Internal Memory mode already!");
+    session.Op().Tell("You are in Internal Memory mode already!");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
-  if (ask && !w.Op().Ask("Do you really want to return to internal memory mode?\n")) return CommandOutcome::Declined();
-  if (!SendLeave(w.Record()->Port())) {
-    w.Op().Tell("Return to MCU Flash Failed!");
+  if (ask && !session.Op().Ask("Do you really want to return to internal memory mode?\n")) return CommandOutcome::Declined();
+  if (!SendLeave(session.Record()->Port())) {
+    session.Op().Tell("Return to MCU Flash Failed!");
     return CommandOutcome::Failed("return to MCU flash", Result::Failed);
   }
   // A line that died during the bank's command is found out in one exchange,
   // not in every attempt of the restore.
-  if (IsKT400(w.Record()->GetChipModel()) && !LoaderAnswers(w.Record()->Port())) {
-    w.Op().Tell("Return to MCU Flash Failed!");
-    w.Op().Tell("The chip does not answer any more.");
-    TellRecoveryFile(w);
+  if (IsKT400(session.Record()->GetChipModel()) && !LoaderAnswers(session.Record()->Port())) {
+    session.Op().Tell("Return to MCU Flash Failed!");
+    session.Op().Tell("The chip does not answer any more.");
+    TellRecoveryFile(session);
     return CommandOutcome::Failed("return to MCU flash", Result::NoReply);
   }
   state.externalLowBankSelected = false;
   state.externalHighBankSelected = false;
-  ShowMcuFlash(w);
+  ShowMcuFlash(session);
 
-  const RestoreResults results = RestoreBlock0Areas(w, kAttempts);
+  const RestoreResults results = RestoreBlock0Areas(session, kAttempts);
   state.operationFailed = false;
   if (!results.AllOk()) {
     state.operationFailed = true;
-    w.Op().Tell("Return to MCU Flash Failed!");
+    session.Op().Tell("Return to MCU Flash Failed!");
     char status[64];
     std::snprintf(status, sizeof status, "rc=%d,%d,%d. Failed!", Code(results.sector0), Code(results.erase2000),
                   Code(results.area2000));
-    w.SetStatusText(status);
-    TellRecoveryFile(w);
+    session.Window().SetStatusText(status);
+    TellRecoveryFile(session);
     return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
   RemoveRecoveryFile(state.bankRecoveryFile);
   state.bankRecoveryFile.clear();
-  w.Notice().Set("");
-  w.ProgressSetText("Done");
-  w.Op().Tell("Return to MCU Flash Successful!");
-  w.SetStatusText("Return to MCU Flash Successful!");
+  session.Notice().Set("");
+  session.Window().ProgressSetText("Done");
+  session.Op().Tell("Return to MCU Flash Successful!");
+  session.Window().SetStatusText("Return to MCU Flash Successful!");
   return CommandOutcome::Success("returned to MCU flash");
 }
 

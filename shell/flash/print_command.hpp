@@ -3,11 +3,11 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // "Print": a range of sectors read from the chip again and printed as the
 // text listing. With an external bank selected, PrintExternalBank.
-CommandOutcome OnPrint(MainWindow& w);
-CommandOutcome PrintExternalBank(MainWindow& w);
+CommandOutcome OnPrint(Session& session);
+CommandOutcome PrintExternalBank(Session& session);
 
 }  // namespace brisko

@@ -7,15 +7,15 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
-using RangeCommand = CommandOutcome (*)(MainWindow&);
+using RangeCommand = CommandOutcome (*)(Session&);
 
 // What the sector-range commands (Read, Sector Erase) share around their own
 // work: the entry checks, then `onBank` while an external bank is entered,
 // else the block check and `onChip` with the range dialog offering both
 // blocks (rangeIncludesBlock1 set for its duration).
-CommandOutcome RunOnSectorRange(MainWindow& w, RangeCommand onChip, RangeCommand onBank);
+CommandOutcome RunOnSectorRange(Session& session, RangeCommand onChip, RangeCommand onBank);
 
 // A range of sectors of one block, as the range dialog chose it.
 struct SectorRange {
@@ -25,6 +25,6 @@ struct SectorRange {
 };
 // The range dialog over both blocks; none when cancelled. Selects the tab of
 // the block the range starts in.
-std::optional<SectorRange> ChooseSectorRange(MainWindow& w);
+std::optional<SectorRange> ChooseSectorRange(Session& session);
 
 }  // namespace brisko

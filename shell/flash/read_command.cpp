@@ -3,7 +3,7 @@
 #include "link/result_codes.hpp"
 
 #include "shell/flash/dialog_lists.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/session/memory_views.hpp"
 #include "shell/flash/range_command.hpp"
 
@@ -13,34 +13,34 @@ namespace {
 
 // Lets the loader show the block about to be read; false (told) when it
 // would not.
-bool MakeReadable(MainWindow& w, FlashEngine& engine, int block) {
-  const SessionRecord& record = *w.Record();
+bool MakeReadable(Session& session, FlashEngine& engine, int block) {
+  const SessionRecord& record = *session.Record();
   const int model = record.GetChipModel();
   const bool internal = record.IsInternalMode();
   if (block == 0) {
     const bool selects = model == kKT530 || model == kKT540 || model == kKT550 || model == kKT560 ||
                          ((model == kKT570 || model == kKT580) && internal);
     if (selects && !engine.SelectBlock0()) {
-      w.Op().Tell("Reading Block0 of KT530/540 failed!");
+      session.Op().Tell("Reading Block0 of KT530/540 failed!");
       return false;
     }
     return true;
   }
   if (HasBlock1AtE000(model) && internal && !engine.SelectBlock1()) {
-    w.Op().Tell("Reading Block1 failed!");
+    session.Op().Tell("Reading Block1 failed!");
     return false;
   }
   if (SharesBlockAddresses(model) && !engine.SelectBlock1()) {
-    w.Op().Tell("Reading Block1 of KT540 failed!");
+    session.Op().Tell("Reading Block1 of KT540 failed!");
     return false;
   }
   return true;
 }
 
 // A read that came to its end counts as done even if a cancel arrived late.
-CommandOutcome ReadOutcome(MainWindow& w, Result result, std::size_t length, std::uint32_t address, int block) {
+CommandOutcome ReadOutcome(Session& session, Result result, std::size_t length, std::uint32_t address, int block) {
   if (result != Result::Ok) {
-    if (result != Result::Cancelled) w.State().operationFailed = true;
+    if (result != Result::Cancelled) session.State().operationFailed = true;
     return CommandOutcome::Stopped("read", result);
   }
   CommandOutcome done = CommandOutcome::Success("read");
@@ -52,15 +52,15 @@ CommandOutcome ReadOutcome(MainWindow& w, Result result, std::size_t length, std
 
 // The range dialog, block selection, read and views, with
 // rangeIncludesBlock1 set by the caller.
-CommandOutcome ReadChosenRange(MainWindow& w) {
-  SessionRecord& record = *w.Record();
-  const auto range = ChooseSectorRange(w);
+CommandOutcome ReadChosenRange(Session& session) {
+  SessionRecord& record = *session.Record();
+  const auto range = ChooseSectorRange(session);
   if (!range) return CommandOutcome::Declined();
   const StartChoice start = range->start;
   const std::uint32_t count = range->count;
 
-  FlashEngine engine = w.Engine();
-  if (!MakeReadable(w, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
+  FlashEngine engine = session.Engine();
+  if (!MakeReadable(session, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
 
   const std::uint32_t sectorSize = record.SectorSize(start.block);
   const std::uint32_t offset = start.address - record.BaseAddress(start.block);
@@ -71,37 +71,37 @@ CommandOutcome ReadChosenRange(MainWindow& w) {
                             ? Result::NoReply
                             : engine.ReadRange(image.Data() + offset, start.address, length, sectorSize);
 
-  ShowReadRange(w, start.block, static_cast<int>(offset / sectorSize), static_cast<int>(count));
-  w.ClearStatusText();
-  return ReadOutcome(w, result, length, start.address, start.block);
+  ShowReadRange(session, start.block, static_cast<int>(offset / sectorSize), static_cast<int>(count));
+  session.Window().ClearStatusText();
+  return ReadOutcome(session, result, length, start.address, start.block);
 }
 
 }  // namespace
 
-CommandOutcome OnRead(MainWindow& w) { return RunOnSectorRange(w, ReadChosenRange, ReadExternalBank); }
+CommandOutcome OnRead(Session& session) { return RunOnSectorRange(session, ReadChosenRange, ReadExternalBank); }
 
-CommandOutcome ReadExternalBank(MainWindow& w) {
-  SessionRecord& record = *w.Record();
-  SessionState& state = w.State();
+CommandOutcome ReadExternalBank(Session& session) {
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
   const BankView bank = EnteredBank(state.externalLowBankSelected);
   RangeDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), 0, 0};
-  if (!w.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+  if (!session.Op().ChooseRange(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const auto first = static_cast<std::uint32_t>(dialog.start);
   const std::uint32_t count = BankSectorCount(dialog.start, dialog.range);
   const std::uint32_t address = first * kBankSectorSize;
-  w.SelectTab(0);
+  session.SelectTab(0);
 
   FlashImage& image = record.ExternalBankImage();
   image.Fill();
   const std::size_t length = static_cast<std::size_t>(count) * kBankSectorSize;
-  FlashEngine engine = w.Engine();
+  FlashEngine engine = session.Engine();
   const Result result = address + length > image.Size()
                             ? Result::NoReply
                             : engine.ReadRange(image.Data() + address, address, length, kBankChunk);
 
-  ShowExternalReadRange(w, static_cast<int>(first), static_cast<int>(count));
-  return ReadOutcome(w, result, length, address, -1);
+  ShowExternalReadRange(session, static_cast<int>(first), static_cast<int>(count));
+  return ReadOutcome(session, result, length, address, -1);
 }
 
 }  // namespace brisko

@@ -2,38 +2,38 @@
 
 #include "link/command_primitives.hpp"
 #include "link/result_codes.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 
 namespace {
 
-CommandOutcome Execute(MainWindow& w, bool fromExternalFlash) {
-  SessionRecord* record = w.Record();
+CommandOutcome Execute(Session& session, bool fromExternalFlash) {
+  SessionRecord* record = session.Record();
   if (!record) {
-    w.ReportNoChip();
+    session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
   if (record->GetMemoryMode() != kInternalMemory) {
-    w.Op().Tell("Run User Code only works in internal memory mode!");
+    session.Op().Tell("Run User Code only works in internal memory mode!");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
-  w.ClearStatusText();
-  SessionState& state = w.State();
+  session.Window().ClearStatusText();
+  SessionState& state = session.State();
   if (state.userCodeStarted) {
-    w.ReportNoChip();
+    session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
   SerialPort& port = record->Port();
   bool sent = true;
   if (state.ExternalBankSelected() || fromExternalFlash) {
-    w.ResetTarget();
+    session.ResetTarget();
     port.SetLinesForExternalMode();
   } else {
     sent = SendRunUserCode(port);
   }
   state.userCodeStarted = true;
-  w.ResetChipInfo();
+  session.Window().ResetChipInfo();
   port.ClearLinkUp();
   port.PurgeInput();
   // The program runs only once 62h 62h have reached the chip.
@@ -43,7 +43,7 @@ CommandOutcome Execute(MainWindow& w, bool fromExternalFlash) {
 
 }  // namespace
 
-CommandOutcome ExecuteUserCode(MainWindow& w) { return Execute(w, false); }
-CommandOutcome ExecuteUserCodeInExternalFlash(MainWindow& w) { return Execute(w, true); }
+CommandOutcome ExecuteUserCode(Session& session) { return Execute(session, false); }
+CommandOutcome ExecuteUserCodeInExternalFlash(Session& session) { return Execute(session, true); }
 
 }  // namespace brisko

@@ -4,7 +4,7 @@
 #include "link/result_codes.hpp"
 #include "shell/flash/dialog_lists.hpp"
 #include "shell/flash/file_lock_rule.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -12,11 +12,11 @@ namespace {
 
 // A cancelled save left the file as it was and failed nothing: it tells
 // nothing.
-CommandOutcome ReportOutcome(MainWindow& w, Result result, const SaveDialog& dialog, std::size_t length,
+CommandOutcome ReportOutcome(Session& session, Result result, const SaveDialog& dialog, std::size_t length,
                              std::uint32_t address, int block) {
   if (result == Result::Cancelled) return CommandOutcome::Cancelled("read");
-  if (!w.State().operationFailed)
-    w.Op().Tell(result == Result::Ok ? "Save data has completed" : "Save data failed");
+  if (!session.State().operationFailed)
+    session.Op().Tell(result == Result::Ok ? "Save data has completed" : "Save data failed");
   if (result != Result::Ok) return CommandOutcome::Failed("read and write the file", result);
   CommandOutcome done = CommandOutcome::Success(std::string("saved ") + (dialog.textMode ? "as text to " : "to ") +
                                                 dialog.path);
@@ -27,76 +27,73 @@ CommandOutcome ReportOutcome(MainWindow& w, Result result, const SaveDialog& dia
 }
 
 // Warns or refuses by the chip's lock state; false when the save may not run.
-bool PassesLockRules(MainWindow& w) {
-  switch (FileLockRuleFor(*w.Record(), w.State().securityBits)) {
+bool PassesLockRules(Session& session) {
+  switch (FileLockRuleFor(*session.Record(), session.State().securityBits)) {
     case FileLockRule::Open: return true;
     case FileLockRule::Block1Only:
-      w.Op().Tell("You can only save files in Block1, since chip is hardlocked.\n");
+      session.Op().Tell("You can only save files in Block1, since chip is hardlocked.\n");
       return true;
     case FileLockRule::Refused:
-      w.Op().Tell("File Save doesn't work if chip is locked!\n");
+      session.Op().Tell("File Save doesn't work if chip is locked!\n");
       return false;
   }
   return false;
 }
 
-bool SelectSavedBlock(MainWindow& w, FlashEngine& engine, int block) {
-  const SessionRecord& record = *w.Record();
-  const int model = record.GetChipModel();
-  const bool selects = SharesBlockAddresses(model) || (HasBlock1AtE000(model) && record.IsInternalMode());
-  if (!selects) return true;
+bool SelectSavedBlock(Session& session, FlashEngine& engine, int block) {
+  if (!session.Record()->SelectsBlocks()) return true;
   if (block == 0 ? engine.SelectBlock0() : engine.SelectBlock1()) return true;
-  w.Op().Tell(block == 0 ? "Saving Block0 data failed!" : "Saving Block1 data failed!");
+  session.Op().Tell(block == 0 ? "Saving Block0 data failed!" : "Saving Block1 data failed!");
   return false;
 }
 
 }  // namespace
 
-CommandOutcome OnSave(MainWindow& w) {
-  SessionRecord* record = w.Record();
-  if (!record || w.State().userCodeStarted) {
-    w.ReportNoChip();
+CommandOutcome OnSave(Session& session) {
+  SessionRecord* record = session.Record();
+  if (!record || session.State().userCodeStarted) {
+    session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
   // The latch tells whether this save's own read failed; an earlier
   // command's failure must not silence its outcome.
-  w.State().operationFailed = false;
-  if (w.State().ExternalBankSelected()) return SaveExternalBank(w);
-  w.ClearStatusText();
+  session.State().operationFailed = false;
+  if (session.State().ExternalBankSelected()) return SaveExternalBank(session);
+  session.Window().ClearStatusText();
   record->applyGeometry();
-  if (!PassesLockRules(w)) return CommandOutcome::Refused(Refusal::SecurityLock);
+  if (!PassesLockRules(session)) return CommandOutcome::Refused(Refusal::SecurityLock);
 
   SaveDialog dialog{StartSectorList(*record, true, BankView::None), RangeList(*record, BankView::None), "", 0, 0,
                     true};
-  if (!w.Op().ChooseSave(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+  if (!session.Op().ChooseSave(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const StartChoice start = ResolveStartIndex(*record, dialog.start);
   const std::uint32_t count = ResolveSectorCount(*record, start, dialog.range);
   const std::uint32_t sectorSize = record->SectorSize(start.block);
-  w.SelectTab(start.block);
+  session.SelectTab(start.block);
 
-  FlashEngine engine = w.Engine();
-  if (!SelectSavedBlock(w, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
-  FileRoutineContext ctx{*record, w.State(), engine, w.Op()};
+  FlashEngine engine = session.Engine();
+  if (!SelectSavedBlock(session, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
+  FileRoutineContext ctx{*record, session.State(), engine, session.Op()};
   const std::size_t length = static_cast<std::size_t>(count) * sectorSize;
-  return ReportOutcome(w, SaveToFile(ctx, dialog.path, start.address, length, sectorSize, dialog.textMode), dialog,
+  return ReportOutcome(session, SaveToFile(ctx, dialog.path, start.address, length, sectorSize, dialog.textMode), dialog,
                        length, start.address, start.block);
 }
 
-CommandOutcome SaveExternalBank(MainWindow& w) {
-  SessionRecord& record = *w.Record();
-  w.ClearStatusText();
-  const BankView bank = EnteredBank(w.State().externalLowBankSelected);
+CommandOutcome SaveExternalBank(Session& session) {
+  SessionRecord& record = *session.Record();
+  session.Window().ClearStatusText();
+  const BankView bank = EnteredBank(session.State().externalLowBankSelected);
   SaveDialog dialog{StartSectorList(record, false, bank), RangeList(record, bank), "", 0, 0, true};
-  if (!w.Op().ChooseSave(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
+  if (!session.Op().ChooseSave(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
   const auto first = static_cast<std::uint32_t>(dialog.start);
   const std::uint32_t count = BankSectorCount(dialog.start, dialog.range);
 
-  FlashEngine engine = w.Engine();
-  FileRoutineContext ctx{record, w.State(), engine, w.Op()};
+  FlashEngine engine = session.Engine();
+  FileRoutineContext ctx{record, session.State(), engine, session.Op()};
   const std::size_t length = static_cast<std::size_t>(count) * kBankSectorSize;
-  return ReportOutcome(w, SaveToFile(ctx, dialog.path, first * kBankSectorSize, length, kBankChunk, dialog.textMode),
+  return ReportOutcome(session, SaveToFile(ctx, dialog.path, first * kBankSectorSize, length, kBankChunk, dialog.textMode),
                        dialog, length, first * kBankSectorSize, -1);
 }
 

@@ -3,11 +3,11 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // "Save": a range of sectors read from the chip again and written to a file,
 // raw or as the text listing. With an external bank selected, SaveExternalBank.
-CommandOutcome OnSave(MainWindow& w);
-CommandOutcome SaveExternalBank(MainWindow& w);
+CommandOutcome OnSave(Session& session);
+CommandOutcome SaveExternalBank(Session& session);
 
 }  // namespace brisko

@@ -4,7 +4,7 @@
 #include "link/result_codes.hpp"
 #include "shell/block0/displaced_section.hpp"
 #include "shell/block0/image_at_2000.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -44,38 +44,38 @@ std::optional<ProbexImages> ProbexImagesFor(int model) {
   }
 }
 
-CommandOutcome OnDownloadDebugMonitor(MainWindow& w) {
-  if (auto refused = w.RefuseOnEntry(true, false)) return *refused;
-  SessionRecord& record = *w.Record();
-  SessionState& state = w.State();
+CommandOutcome OnDownloadDebugMonitor(Session& session) {
+  if (auto refused = session.RefuseOnEntry(true, false)) return *refused;
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
   const int model = record.GetChipModel();
   const auto images = ProbexImagesFor(model);
   if (!images) {
-    w.Op().Tell("KT580 doesn't have Probex support!");
+    session.Op().Tell("KT580 doesn't have Probex support!");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
   if (!record.IsInternalMode() || state.ExternalBankSelected()) {
-    w.Op().Tell("This is to download Probex in Internal Memory Mode\nPlease use DownLoad to download Probex in External "
+    session.Op().Tell("This is to download Probex in Internal Memory Mode\nPlease use DownLoad to download Probex in External "
                 "Memory Mode.");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
-  if (!w.Op().Ask(kQuestion)) return CommandOutcome::Declined();
+  if (!session.Op().Ask(kQuestion)) return CommandOutcome::Declined();
   if (state.userCodeStarted) {
-    w.ReportNoChip();
+    session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
-    w.ReportIllegalBlock();
+    session.ReportIllegalBlock();
     return CommandOutcome::Refused(Refusal::IllegalBlock);
   }
   if (!LoaderReplaceableUnderLock(model, state.securityBits)) {
-    w.Op().Tell("Update Probex doesn't work if Block0 or Block1 is hardlocked!");
+    session.Op().Tell("Update Probex doesn't work if Block0 or Block1 is hardlocked!");
     return CommandOutcome::Refused(Refusal::SecurityLock);
   }
 
   // From the first erase the loader is being given up: nothing stops the
   // write half way, or the chip would answer neither as a loader nor as Probex.
-  const DisplacedSection section(w, DisplacedText("Probex was being written over the loader (the chip answers "
+  const DisplacedSection section(session, DisplacedText("Probex was being written over the loader (the chip answers "
                                                   "neither as a loader nor as Probex until Block1 is programmed "
                                                   "again)",
                                                   ""));
@@ -89,8 +89,8 @@ CommandOutcome OnDownloadDebugMonitor(MainWindow& w) {
   const Result started = engine.SendStartCommand(0x2027, 0x10);
   if (started != Result::Ok && !state.operationFailed.load()) {
     state.operationFailed = true;
-    w.Op().Tell("BSL bank switch Failed!");
-    w.ProgressReset();
+    session.Op().Tell("BSL bank switch Failed!");
+    session.Window().ProgressReset();
     return CommandOutcome::Failed("start the block-1 programmer", started);
   }
 
@@ -99,8 +99,8 @@ CommandOutcome OnDownloadDebugMonitor(MainWindow& w) {
   Result written = Result::Failed;
   for (int attempt = 0; attempt < kBlock1Attempts && written != Result::Ok; ++attempt)
     written = engine.ProgramBlock1Range(part.address, part.chunk, part.image.data(), part.image.size());
-  w.Op().Tell(written == Result::Ok ? kReplaced : kNotReplaced);
-  w.RequestClose();
+  session.Op().Tell(written == Result::Ok ? kReplaced : kNotReplaced);
+  session.Window().RequestClose();
   if (written != Result::Ok) return CommandOutcome::Failed("write Probex into block 1", written);
   if (section.CancelPending()) return CommandOutcome::Cancelled("download Probex", "Probex written into Block1");
   CommandOutcome outcome = CommandOutcome::Success("replaced the loader by Probex");

@@ -7,7 +7,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // Where the debug monitor Probex goes on a model: an optional block-0 part
 // (written through the loader) and the block-1 part (through the parked
@@ -26,6 +26,6 @@ std::optional<ProbexImages> ProbexImagesFor(int model);
 // Menu "DownLoad Probex": replaces the loader by the debug monitor. The
 // program ends afterwards (the chip no longer answers as a loader), also
 // when block 1 could not be written, which is then said instead of success.
-CommandOutcome OnDownloadDebugMonitor(MainWindow& w);
+CommandOutcome OnDownloadDebugMonitor(Session& session);
 
 }  // namespace brisko

@@ -10,7 +10,7 @@
 #include "link/result_codes.hpp"
 #include "shell/detection/detect_command.hpp"
 #include "shell/loader/legacy_upgrade.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -59,27 +59,27 @@ bool Answers11F(SerialPort& port, const std::atomic<bool>& cancel) {
 
 // Ends the command with the worker stopped: between commands the keep-alive
 // and every other command use the port directly.
-CommandOutcome Leave(MainWindow& w, CommandOutcome outcome) {
-  for (const std::string& text : w.StopLegacyWorker()) w.Op().Tell(text);
-  w.State().linkBusy = false;
+CommandOutcome Leave(Session& session, CommandOutcome outcome) {
+  for (const std::string& text : session.StopLegacyWorker()) session.Op().Tell(text);
+  session.State().linkBusy = false;
   return outcome;
 }
 
 // 60h through the worker: chip code, version, letter; FFh for a byte that
 // did not come.
-std::array<std::uint8_t, 3> QueryLegacyVersion(MainWindow& w, LegacyQueues& queues) {
+std::array<std::uint8_t, 3> QueryLegacyVersion(Session& session, LegacyQueues& queues) {
   std::array<std::uint8_t, 3> answer{0xFF, 0xFF, 0xFF};
-  SettleQueues(queues, w.Record()->Port().Timing().inputWait + w.Record()->Port().Timing().readCompletion);
-  if (QueuePut(queues.commandQueue, queues.commandMutex, 0x60, w.Op()) != QueueResult::Ok) return answer;
+  SettleQueues(queues, session.Record()->Port().Timing().inputWait + session.Record()->Port().Timing().readCompletion);
+  if (QueuePut(queues.commandQueue, queues.commandMutex, 0x60, session.Op()) != QueueResult::Ok) return answer;
   for (std::uint8_t& byte : answer)
-    if (!TakeQueuedReply(queues, w.Op(), w.Record()->Port().Timing(), w.State().operationFailed, byte)) break;
+    if (!TakeQueuedReply(queues, session.Op(), session.Record()->Port().Timing(), session.State().operationFailed, byte)) break;
   return answer;
 }
 
 // Chip Information from the 60h answer; false for a wrong version.
-bool ShowLegacyChip(MainWindow& w, const std::array<std::uint8_t, 3>& answer, std::uint8_t status) {
-  SessionRecord& record = *w.Record();
-  ChipInfoTexts info = w.ChipInfo();
+bool ShowLegacyChip(Session& session, const std::array<std::uint8_t, 3>& answer, std::uint8_t status) {
+  SessionRecord& record = *session.Record();
+  ChipInfoTexts info = session.Window().ChipInfo();
   info.remap = LegacyRemapText(status);
   bool ok = true;
   if (answer[0] == 0xE4) {
@@ -102,94 +102,94 @@ bool ShowLegacyChip(MainWindow& w, const std::array<std::uint8_t, 3>& answer, st
     ok = false;
   }
   record.applyGeometry();
-  w.SetChipInfo(info);
+  session.Window().SetChipInfo(info);
   return ok;
 }
 
-CommandOutcome RunLegacyDetection(MainWindow& w, const Variant& v) {
-  SessionRecord* record = w.Record();
-  SessionState& state = w.State();
+CommandOutcome RunLegacyDetection(Session& session, const Variant& v) {
+  SessionRecord* record = session.Record();
+  SessionState& state = session.State();
   if (!record) {
-    w.ReportNoChip();
+    session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
   state.linkBusy = true;
   SerialPort& port = record->Port();
-  if (!v.fallback && port.IsLinkUp() && w.LegacyWorker()) {
-    w.ReportChipAlreadyDetected();
+  if (!v.fallback && port.IsLinkUp() && session.LegacyWorker()) {
+    session.ReportChipAlreadyDetected();
     state.linkBusy = false;
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
-  LegacyLinkWorker& worker = w.LegacyWorker() ? *w.LegacyWorker() : w.StartLegacyWorker();
+  LegacyLinkWorker& worker = session.LegacyWorker() ? *session.LegacyWorker() : session.StartLegacyWorker();
 
-  w.Op().Tell(kResetPrompt);
+  session.Op().Tell(kResetPrompt);
   if (v.fallback) {
-    w.ApplyButtonChanges({std::nullopt, std::nullopt, std::nullopt, std::nullopt, false, false, false});
-    w.ProgressSetText("Reset MCU, then wait for detecting Firmware 1.1E...");
+    session.Window().ApplyButtonChanges({std::nullopt, std::nullopt, std::nullopt, std::nullopt, false, false, false});
+    session.Window().ProgressSetText("Reset MCU, then wait for detecting Firmware 1.1E...");
   } else {
     if (port.Open() != Result::Ok) {
-      w.Op().Tell(kOpenFailed);
-      w.SetStatusText(port.LastOpenError());
-      return Leave(w, CommandOutcome::Failed("open the port", Result::PortNotOpened));
+      session.Op().Tell(kOpenFailed);
+      session.Window().SetStatusText(port.LastOpenError());
+      return Leave(session, CommandOutcome::Failed("open the port", Result::PortNotOpened));
     }
     port.SetLinesForInternalMode();
     if (Answers11F(port, state.cancelRequested)) {
-      w.Op().Tell(kAlready11F);
-      return Leave(w, CommandOutcome::Refused(Refusal::AlreadyDone));
+      session.Op().Tell(kAlready11F);
+      return Leave(session, CommandOutcome::Refused(Refusal::AlreadyDone));
     }
   }
 
   LegacyChip chip;
   if (!WaitForLegacyLoader(port, state.operationFailed, chip.status, &state.cancelRequested)) {
     if (state.cancelRequested)
-      return Leave(w, CommandOutcome::Cancelled("wait for the 1.1E loader", "nothing on the chip was changed"));
-    w.Op().Tell(kNoResponse);
-    return Leave(w, CommandOutcome::Failed("wait for the 1.1E loader", Result::NoReply));
+      return Leave(session, CommandOutcome::Cancelled("wait for the 1.1E loader", "nothing on the chip was changed"));
+    session.Op().Tell(kNoResponse);
+    return Leave(session, CommandOutcome::Failed("wait for the 1.1E loader", Result::NoReply));
   }
   // From here the worker alone reads the port.
   worker.Release();
 
   record->SetMemoryMode(kInternalMemory);
-  DecodeSecurityStatus(w, chip.status);
+  DecodeSecurityStatus(session, chip.status);
   if (!port.IsLinkUp()) {
-    w.ReportNoTargetBoard();
-    return Leave(w, CommandOutcome::Failed("detect", Result::Failed));
+    session.ReportNoTargetBoard();
+    return Leave(session, CommandOutcome::Failed("detect", Result::Failed));
   }
   record->AllocateImages();
-  const auto answer = QueryLegacyVersion(w, worker.Queues());
+  const auto answer = QueryLegacyVersion(session, worker.Queues());
   chip.version = answer[1];
-  const bool versionOk = ShowLegacyChip(w, answer, chip.status);
+  const bool versionOk = ShowLegacyChip(session, answer, chip.status);
   if (!versionOk) {
-    w.Op().Tell(kWrongVersion);
+    session.Op().Tell(kWrongVersion);
   } else {
-    w.SetStatusText("Handshaking succeed!");
-    if (v.fallback) w.ProgressSetText("Done");
+    session.Window().SetStatusText("Handshaking succeed!");
+    if (v.fallback) session.Window().ProgressSetText("Done");
   }
   if (record->GetCurrentBlock() != 0 && record->GetCurrentBlock() != 1) {
-    w.ReportIllegalBlock();
-    if (!v.fallback) w.Op().Tell("Will return 6");
-    return Leave(w, CommandOutcome::Refused(Refusal::IllegalBlock));
+    session.ReportIllegalBlock();
+    if (!v.fallback) session.Op().Tell("Will return 6");
+    return Leave(session, CommandOutcome::Refused(Refusal::IllegalBlock));
   }
 
-  ChipInfoTexts info = w.ChipInfo();
+  ChipInfoTexts info = session.Window().ChipInfo();
   info.memMode = "Internal";
-  w.SetChipInfo(info);
+  session.Window().SetChipInfo(info);
   const std::uint8_t bits = SecurityBitsOf(chip.status);
   const bool writable = versionOk && (bits == 0x00 || bits == 0x40 || bits == 0x20);
-  w.ApplyButtonChanges({writable, writable, true, writable, false, false, false});
+  session.Window().ApplyButtonChanges({writable, writable, true, writable, false, false, false});
   state.userCodeStarted = false;
-  w.ClearStatusText();
+  session.Window().ClearStatusText();
 
-  if (!w.Op().Ask(v.question)) {
-    w.Op().Tell(v.declined);
-    for (const std::string& text : w.StopLegacyWorker()) w.Op().Tell(text);
-    w.RequestClose();
+  if (!session.Op().Ask(v.question)) {
+    session.Op().Tell(v.declined);
+    for (const std::string& text : session.StopLegacyWorker()) session.Op().Tell(text);
+    session.Window().RequestClose();
     return CommandOutcome::Declined();
   }
-  CommandOutcome outcome = UpgradeLegacyLoader(w, v.fallback, chip);
+  CommandOutcome outcome = UpgradeLegacyLoader(session, v.fallback, chip);
   // Every way out of the upgrade has stopped the worker; the ones that end
   // the program keep linkBusy, as nothing may ping the chip any more.
-  if (!w.CloseRequested()) state.linkBusy = false;
+  if (!session.Window().CloseRequested()) state.linkBusy = false;
   return outcome;
 }
 
@@ -204,7 +204,7 @@ std::string LegacyRemapText(std::uint8_t status) {
   }
 }
 
-CommandOutcome OnDetectLegacyAndUpgrade(MainWindow& w) { return RunLegacyDetection(w, kMenu); }
-CommandOutcome DetectLegacyFallback(MainWindow& w) { return RunLegacyDetection(w, kFallback); }
+CommandOutcome OnDetectLegacyAndUpgrade(Session& session) { return RunLegacyDetection(session, kMenu); }
+CommandOutcome DetectLegacyFallback(Session& session) { return RunLegacyDetection(session, kFallback); }
 
 }  // namespace brisko

@@ -12,7 +12,7 @@
 #include "link/read_routines.hpp"
 #include "link/result_codes.hpp"
 #include "shell/block0/displaced_section.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/block0/recovery_offer.hpp"
 #include "shell/block0/recovery_record.hpp"
 
@@ -40,8 +40,8 @@ bool Attempts(Step step) {
   return false;
 }
 
-void TellHeld(MainWindow& w) {
-  for (const std::string& text : w.StopLegacyWorker()) w.Op().Tell(text);
+void TellHeld(Session& session) {
+  for (const std::string& text : session.StopLegacyWorker()) session.Op().Tell(text);
 }
 
 // The texts and limits in which the two legacy detections differ after the
@@ -51,13 +51,14 @@ struct ResumeTexts {
   Millis syncLimit;
 };
 
-// H2 to H6 of the 1.1F detection against the freshly installed loader. No
-// step stops the sequence; a failing one marks the result. True when nothing
-// was marked.
-bool ResumeAfterInstall(MainWindow& w, const ResumeTexts& t, const LegacyChip& chip) {
-  SessionRecord& record = *w.Record();
+// The 1.1F detection's hand-shake against the freshly installed loader (baud
+// lock, ready check, memory-mode selection, status byte and version) and the
+// chip panel filled from its answers. No step stops the sequence; a failing
+// one marks the result. True when nothing was marked.
+bool ResumeAfterInstall(Session& session, const ResumeTexts& t, const LegacyChip& chip) {
+  SessionRecord& record = *session.Record();
   SerialPort& port = record.Port();
-  Operator& op = w.Op();
+  Operator& op = session.Op();
   bool ok = true;
   auto mark = [&](const char* text) {
     op.Tell(text);
@@ -105,9 +106,9 @@ bool ResumeAfterInstall(MainWindow& w, const ResumeTexts& t, const LegacyChip& c
   port.SetLinkUp();
   record.AllocateImages();
   record.SetMemoryMode(kInternalMemory);
-  ChipInfoTexts info = w.ChipInfo();
+  ChipInfoTexts info = session.Window().ChipInfo();
   info.remap = LegacyRemapText(chip.status);
-  w.State().savedRemapText = info.remap;
+  session.State().savedRemapText = info.remap;
   const int model = record.GetChipModel();
   if (model == kKT410 || model == kKT420) {
     info.chipType = model == kKT410 ? "KT410" : "KT420";
@@ -117,20 +118,20 @@ bool ResumeAfterInstall(MainWindow& w, const ResumeTexts& t, const LegacyChip& c
   }
   const bool rightVersion = version == 0x11 && letter == 'F';
   if (model == kKT410 || model == kKT420) info.fwVersion = rightVersion ? "v1.1F" : version == 0x11 ? "v1.1?" : "?????";
-  w.SetChipInfo(info);
+  session.Window().SetChipInfo(info);
   if (!rightVersion)
     mark(t.fallback ? "Wrong Firmware Version Detected in MCU chip!!!" : "F Wrong Firmware Version Detected in MCU chip!!!");
   else
-    w.SetStatusText("Re-detect target MCU is done.");
+    session.Window().SetStatusText("Re-detect target MCU is done.");
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
-    w.ReportIllegalBlock();
+    session.ReportIllegalBlock();
     ok = false;
   }
   info.memMode = "Internal";
-  w.SetChipInfo(info);
+  session.Window().SetChipInfo(info);
   const std::uint8_t bits = SecurityBitsOf(status);
   const bool writable = rightVersion && (bits == 0x00 || bits == 0x40 || bits == 0x20);
-  w.ApplyButtonChanges({writable, writable, true, writable, false, false, false});
+  session.Window().ApplyButtonChanges({writable, writable, true, writable, false, false, false});
   return ok;
 }
 
@@ -148,28 +149,28 @@ bool WriteInstaller(FlashEngine& engine, LegacyQueues& queues) {
 // are the ones put back. Otherwise they are read from the chip until two
 // reads agree and written to a new recovery file. None to go on, else how
 // the command ends (told).
-std::optional<CommandOutcome> KeepUserCode(MainWindow& w, const RangeReader& read, RecoveryRecord& recovery,
+std::optional<CommandOutcome> KeepUserCode(Session& session, const RangeReader& read, RecoveryRecord& recovery,
                                            bool& earlierFile) {
   std::vector<RecoveryArea> areas{{0x0000, std::vector<std::uint8_t>(kUserBytes)}};
-  for (const UnrestoredRecovery& earlier : UnrestoredRecoveriesFor(w, read, areas)) {
+  for (const UnrestoredRecovery& earlier : UnrestoredRecoveriesFor(session, read, areas)) {
     const RecoveryRecord& r = earlier.record;
     if (r.areas.size() != 1 || r.areas[0].address != 0x0000 || r.areas[0].bytes.size() != kUserBytes) continue;
     const std::string question = "Block 0 of this chip (0000h-04FFh) does not hold the user's code that an "
                                  "interrupted " + r.flow + " saved in the file\n" + r.path +
                                  "\nPut that code back after this upgrade, instead of what block 0 holds now?";
-    const bool take = earlier.fit == RecoveryFit::Belongs ? w.Op().Ask(question) : w.Op().AskInPerson(question);
+    const bool take = earlier.fit == RecoveryFit::Belongs ? session.Op().Ask(question) : session.Op().AskInPerson(question);
     if (!take) continue;
     recovery = r;
     earlierFile = true;
     return std::nullopt;
   }
   if (!ReadAreasAgreed(read, areas)) {
-    w.Op().Tell(UserCodeNotSavedText());
+    session.Op().Tell(UserCodeNotSavedText());
     return CommandOutcome::Failed("save the user's code", Result::Failed);
   }
   std::string whyNot;
-  if (!KeepForRecovery(w, kFlow, std::move(areas), read, recovery, whyNot)) {
-    w.Op().Tell(UserCodeRecoveryFailedText(whyNot));
+  if (!KeepForRecovery(session, kFlow, std::move(areas), read, recovery, whyNot)) {
+    session.Op().Tell(UserCodeRecoveryFailedText(whyNot));
     return CommandOutcome::Failed("write the recovery file", Result::Failed);
   }
   return std::nullopt;
@@ -192,31 +193,31 @@ std::string UserCodeNotRestoredText(const std::string& recoveryPath) {
          recoveryPath + "\n(1280 bytes from address 0000h).";
 }
 
-CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChip& chip) {
-  SessionRecord& record = *w.Record();
-  SessionState& state = w.State();
+CommandOutcome UpgradeLegacyLoader(Session& session, bool fallback, const LegacyChip& chip) {
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
   SerialPort& port = record.Port();
   const LinkTiming& timing = port.Timing();
-  LegacyQueues& queues = w.LegacyWorker()->Queues();
+  LegacyQueues& queues = session.LegacyWorker()->Queues();
   const RangeReader queued = [&](std::uint32_t address, std::span<std::uint8_t> out) {
-    return ReadLoaderBytesQueued(queues, w.Op(), timing, state.operationFailed, address, out);
+    return ReadLoaderBytesQueued(queues, session.Op(), timing, state.operationFailed, address, out);
   };
 
   // The installer overwrites the user's first ten sectors: without a copy of
   // them in hand, and on disk, nothing is erased.
   RecoveryRecord recovery;
   bool earlierFile = false;
-  if (auto stop = KeepUserCode(w, queued, recovery, earlierFile)) {
-    TellHeld(w);
+  if (auto stop = KeepUserCode(session, queued, recovery, earlierFile)) {
+    TellHeld(session);
     return *stop;
   }
   std::copy(recovery.areas[0].bytes.begin(), recovery.areas[0].bytes.end(), state.saved.savedUserCode.begin());
 
   DisplacedSection section(
-      w, DisplacedText("the loader upgrade had block 0 at 0000h-04FFh erased or holding its installer", recovery.path));
+      session, DisplacedText("the loader upgrade had block 0 at 0000h-04FFh erased or holding its installer", recovery.path));
   if (!section.Entered()) {
     if (!earlierFile) RemoveRecoveryFile(recovery.path);
-    TellHeld(w);
+    TellHeld(session);
     return CommandOutcome::Cancelled("save the user's code", "nothing on the chip was changed");
   }
   // From the first erase until the user's code is back no step is cut short.
@@ -227,23 +228,23 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
     // back through the 1.1E loader, which still runs, by a worker started
     // again where the one that carried the installer has given up.
     const bool restored = Attempts([&] {
-      LegacyQueues& live = w.LiveLegacyWorker()->Queues();
+      LegacyQueues& live = session.LiveLegacyWorker()->Queues();
       return engine.EraseSectorsQueued(live, 0x0000, kSector, kUserSectors) == Result::Ok &&
              engine.ProgramRangeQueued(live, 0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) ==
                  Result::Ok;
     });
-    TellHeld(w);
+    TellHeld(session);
     if (restored)
       RemoveRecoveryFile(recovery.path);
     else
-      w.Op().Tell(UserCodeNotRestoredText(recovery.path));
-    w.Op().Tell(kRedo);
-    w.RequestClose();
+      session.Op().Tell(UserCodeNotRestoredText(recovery.path));
+    session.Op().Tell(kRedo);
+    session.Window().RequestClose();
     return CommandOutcome::Failed("write the installer", Result::Failed);
   }
 
   // The 62h pair goes straight to the port: the worker must be gone.
-  TellHeld(w);
+  TellHeld(session);
   port.ClearLinkUp();
   port.PurgeInput();
   port.PurgeOutput();
@@ -251,41 +252,41 @@ CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChi
   port.WriteByte(0x62);
   port.WriteByte(0x62);
   std::this_thread::sleep_for(timing.legacyInstallPause);
-  w.ProgressSetText("Upgrade is in process, please wait...");
+  session.Window().ProgressSetText("Upgrade is in process, please wait...");
 
   const ResumeTexts texts{fallback, fallback ? timing.legacyFallbackResumeSync : timing.legacyResumeSync};
-  const bool resumed = ResumeAfterInstall(w, texts, chip);
+  const bool resumed = ResumeAfterInstall(session, texts, chip);
 
   // The installer needs this long after its start before block 0 may be
   // written again.
   std::this_thread::sleep_until(installerStart + timing.legacyRestoreWait);
   record.SetCurrentBlock(0);
-  w.SelectTab(0);
+  session.SelectTab(0);
   const bool written = Attempts([&] {
     return engine.EraseSectors(0x0000, kSector, kUserSectors) == Result::Ok &&
            engine.ProgramRange(0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) == Result::Ok;
   });
   // Checked against the copy that two reads agreed on.
-  const bool restored = (written && AreasHoldRecord(LoaderReader(w), recovery) == true) || PutRecordBack(w, recovery);
+  const bool restored = (written && AreasHoldRecord(LoaderReader(session), recovery) == true) || PutRecordBack(session, recovery);
 
   if (!restored) {
-    w.Op().Tell(std::string(kCompleted) + "\nBut user's code on Block0 was destroyed.");
-    w.Op().Tell(UserCodeNotRestoredText(recovery.path));
-    w.ProgressReset();
+    session.Op().Tell(std::string(kCompleted) + "\nBut user's code on Block0 was destroyed.");
+    session.Op().Tell(UserCodeNotRestoredText(recovery.path));
+    session.Window().ProgressReset();
     return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
   RemoveRecoveryFile(recovery.path);
   if (!resumed) {
-    w.Op().Tell(kReopen);
-    w.ProgressReset();
+    session.Op().Tell(kReopen);
+    session.Window().ProgressReset();
     return CommandOutcome::Failed("re-detect the 1.1F loader", Result::Failed);
   }
-  if (!fallback) w.SetCaption("Orvex Brisko11F Boot-Strap Loader(Fw:v1.1F)");
-  w.Op().Tell(fallback ? "Upgrade Bootstrap Loader from 1.1E to 1.1F Succeed!" : kCompleted);
-  w.ProgressReset();
-  w.SetStatusText("Re-detect chip from target MCU for BSL1.1F is done.");
+  if (!fallback) session.Window().SetCaption("Orvex Brisko11F Boot-Strap Loader(Fw:v1.1F)");
+  session.Op().Tell(fallback ? "Upgrade Bootstrap Loader from 1.1E to 1.1F Succeed!" : kCompleted);
+  session.Window().ProgressReset();
+  session.Window().SetStatusText("Re-detect chip from target MCU for BSL1.1F is done.");
   state.userCodeStarted = false;
-  w.Op().Tell("Please continue to use IAP function.");
+  session.Op().Tell("Please continue to use IAP function.");
   if (section.CancelPending())
     return CommandOutcome::Cancelled("upgrade the loader", "loader upgraded to 1.1F and the user's code put back");
   CommandOutcome outcome = CommandOutcome::Success("upgraded the loader to 1.1F");

@@ -4,7 +4,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // Replaces a detected 1.1E loader by 1.1F: keeps the user's first 10 sectors
 // of block 0 (host memory and a recovery file), writes the installer there
@@ -12,7 +12,7 @@ class MainWindow;
 // user's sectors back. Stops before anything is erased when the user's
 // sectors cannot be read or kept. `fallback` gives the texts of the
 // unknown-version detection. Ends the program after a failed installer write.
-CommandOutcome UpgradeLegacyLoader(MainWindow& w, bool fallback, const LegacyChip& chip);
+CommandOutcome UpgradeLegacyLoader(Session& session, bool fallback, const LegacyChip& chip);
 
 // Operator texts of the safeguards around the upgrade.
 std::string UserCodeNotSavedText();

@@ -4,29 +4,29 @@
 #include "link/result_codes.hpp"
 #include "shell/flash/download_command.hpp"
 #include "shell/block0/image_at_2000.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
 
-std::optional<CommandOutcome> InternalRefusal(MainWindow& w) {
-  if (auto refused = w.RefuseOnEntry(true, true)) return refused;
-  const SessionRecord& record = *w.Record();
-  const SessionState& state = w.State();
+std::optional<CommandOutcome> InternalRefusal(Session& session) {
+  if (auto refused = session.RefuseOnEntry(true, true)) return refused;
+  const SessionRecord& record = *session.Record();
+  const SessionState& state = session.State();
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
-    w.ReportIllegalBlock();
+    session.ReportIllegalBlock();
     return CommandOutcome::Refused(Refusal::IllegalBlock);
   }
   if (record.GetChipModel() == kKT580) {
-    w.Op().Tell("KT580 doesn't support update block 1 in internal memory mode!");
+    session.Op().Tell("KT580 doesn't support update block 1 in internal memory mode!");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
   if (!record.IsInternalMode() || state.ExternalBankSelected()) {
-    w.Op().Tell("This command is to Update block 1 in internal memory mode!");
+    session.Op().Tell("This command is to Update block 1 in internal memory mode!");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
   if (!LoaderReplaceableUnderLock(record.GetChipModel(), state.securityBits)) {
-    w.Op().Tell("Update BSL doesn't work if Block0 or Block1 is hardlocked!");
+    session.Op().Tell("Update BSL doesn't work if Block0 or Block1 is hardlocked!");
     return CommandOutcome::Refused(Refusal::SecurityLock);
   }
   return std::nullopt;
@@ -34,13 +34,13 @@ std::optional<CommandOutcome> InternalRefusal(MainWindow& w) {
 
 }  // namespace
 
-CommandOutcome OnUpdateInternalLoader(MainWindow& w) {
-  if (auto refused = InternalRefusal(w)) return *refused;
-  SessionRecord& record = *w.Record();
-  SessionState& state = w.State();
+CommandOutcome OnUpdateInternalLoader(Session& session) {
+  if (auto refused = InternalRefusal(session)) return *refused;
+  SessionRecord& record = *session.Record();
+  SessionState& state = session.State();
   state.linkBusy = true;
-  if (!IsKT400(record.GetChipModel()) && !w.Engine().SelectBlock0()) {
-    w.Op().Tell("Update block 1 Failed!");
+  if (!IsKT400(record.GetChipModel()) && !session.Engine().SelectBlock0()) {
+    session.Op().Tell("Update block 1 Failed!");
     state.linkBusy = false;
     return CommandOutcome::Failed("select block 0", Result::Failed);
   }
@@ -49,27 +49,27 @@ CommandOutcome OnUpdateInternalLoader(MainWindow& w) {
   // loader into block 1 and leaves the programmer for the new loader to
   // replace at the next reset.
   state.loaderUpdateInProgress = true;
-  CommandOutcome outcome = DownloadToFlash(w);
+  CommandOutcome outcome = DownloadToFlash(session);
   state.loaderUpdateInProgress = false;
-  state.linkBusy = w.CloseRequested();
+  state.linkBusy = session.Window().CloseRequested();
   if (outcome.Ok()) outcome.action = "updated the loader";
   return outcome;
 }
 
-CommandOutcome OnUpdateExternalLoader(MainWindow& w) {
-  if (auto refused = w.RefuseOnEntry(true, true)) return *refused;
-  if (!w.State().externalLowBankSelected) {
-    w.Op().Tell("Please enter into Low64K in internal memory mode for upgrade BSL!");
+CommandOutcome OnUpdateExternalLoader(Session& session) {
+  if (auto refused = session.RefuseOnEntry(true, true)) return *refused;
+  if (!session.State().externalLowBankSelected) {
+    session.Op().Tell("Please enter into Low64K in internal memory mode for upgrade BSL!");
     return CommandOutcome::Refused(Refusal::NotSupported);
   }
-  FlashEngine engine = w.Engine();
+  FlashEngine engine = session.Engine();
   const auto& image = firmware::ExternalLoaderImage;
-  const Result result = engine.ProgramRange(0x0000, w.Record()->SectorSize(0), image.data(), image.size());
+  const Result result = engine.ProgramRange(0x0000, session.Record()->SectorSize(0), image.data(), image.size());
   const bool ok = result == Result::Ok;
   const char* text = ok ? "Upgrade External BSL Succeed!" : "Upgrade External BSL Failed!";
-  w.ProgressSetText(ok ? "Done" : "Abort");
-  w.Op().Tell(text);
-  w.SetStatusText(text);
+  session.Window().ProgressSetText(ok ? "Done" : "Abort");
+  session.Op().Tell(text);
+  session.Window().SetStatusText(text);
   if (!ok) return CommandOutcome::Failed("program the external loader", result);
   CommandOutcome outcome = CommandOutcome::Success("updated the external loader");
   outcome.bytes = image.size();

@@ -3,7 +3,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // Menu "&Upgrade Internal BSL1.1F+ to Newer Version": the Download command
 // asks for the new loader file and its block-1 sector and checks them, then
@@ -12,10 +12,10 @@ class MainWindow;
 // takes over at the next reset; the block-0 bytes it displaced wait in a
 // recovery file for the next detection. Nothing is erased before the file
 // and sector are known good and the displaced bytes are kept.
-CommandOutcome OnUpdateInternalLoader(MainWindow& w);
+CommandOutcome OnUpdateInternalLoader(Session& session);
 
 // Menu "Upgrade External BSL Firmware to Newer Version": the embedded loader
 // for external memory mode into the first sector of the entered low bank.
-CommandOutcome OnUpdateExternalLoader(MainWindow& w);
+CommandOutcome OnUpdateExternalLoader(Session& session);
 
 }  // namespace brisko

@@ -1,20 +1,20 @@
 #pragma once
 #include <string>
 
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 
 // Puts the window's caption back on every way out of a command.
 class CaptionKeeper {
  public:
-  explicit CaptionKeeper(MainWindow& w) : w_(w), saved_(w.Caption()) {}
-  ~CaptionKeeper() { w_.SetCaption(saved_); }
+  explicit CaptionKeeper(Session& session) : session_(session), saved_(session.Window().Caption()) {}
+  ~CaptionKeeper() { session_.Window().SetCaption(saved_); }
   CaptionKeeper(const CaptionKeeper&) = delete;
   CaptionKeeper& operator=(const CaptionKeeper&) = delete;
 
  private:
-  MainWindow& w_;
+  Session& session_;
   std::string saved_;
 };
 

@@ -1,10 +1,10 @@
 #include "shell/session/command_runner.hpp"
 
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 
-CommandRunner::CommandRunner(MainWindow& window) : window_(window), thread_([this] { Loop(); }) {}
+CommandRunner::CommandRunner(Session& session) : session_(session), thread_([this] { Loop(); }) {}
 
 CommandRunner::~CommandRunner() {
   {
@@ -12,7 +12,7 @@ CommandRunner::~CommandRunner() {
     stopping_ = true;
     jobs_.clear();
   }
-  window_.State().cancelRequested = true;
+  session_.State().cancelRequested = true;
   changed_.notify_all();
   thread_.join();
 }
@@ -24,7 +24,7 @@ bool CommandRunner::Start(Command command, Done done) {
     commandPending_ = true;
     // A cancel belongs to the command it was asked for: it holds from here
     // to the command's end, however many steps the command takes.
-    window_.State().cancelRequested = false;
+    session_.State().cancelRequested = false;
     jobs_.push_back(Job{std::move(command), std::move(done), false});
   }
   changed_.notify_all();
@@ -51,19 +51,19 @@ void CommandRunner::WaitIdle() {
 
 void CommandRunner::Cancel() {
   std::lock_guard lock(mutex_);
-  if (commandPending_) window_.State().cancelRequested = true;
+  if (commandPending_) session_.State().cancelRequested = true;
 }
 
 void CommandRunner::Tick(const std::tm& localTime) {
-  window_.UpdateClockPane(localTime);
-  window_.UpdatePortPane();
-  window_.UpdateBaudPane();
+  session_.Window().UpdateClockPane(localTime);
+  session_.UpdatePortPane();
+  session_.UpdateBaudPane();
   if (localTime.tm_sec % 10 != 0) return;
   {
     std::lock_guard lock(mutex_);
     if (stopping_ || commandPending_ || running_ || !jobs_.empty()) return;
-    jobs_.push_back(Job{[](MainWindow& w) {
-                          w.KeepAlive();
+    jobs_.push_back(Job{[](Session& session) {
+                          session.KeepAlive();
                           return CommandOutcome::Success();
                         },
                         {}, true});
@@ -81,7 +81,7 @@ void CommandRunner::Loop() {
     running_ = true;
     lock.unlock();
 
-    const CommandOutcome outcome = job.command(window_);
+    const CommandOutcome outcome = job.command(session_);
 
     lock.lock();
     running_ = false;

@@ -12,7 +12,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // The one way any front end runs a command (brisko-cli, the desktop window,
 // tests, a gang of boards: one runner per board).
@@ -28,17 +28,17 @@ class MainWindow;
 //   (any thread) writes the clock, port and baud panes at once and queues the
 //   keep-alive only when no command is running or queued, so it never cuts
 //   into a loader dialogue, not even while a command waits for an answer.
-// - Front ends read the window's state through MainWindow::Snapshot or an
+// - Front ends read the window's state through WindowModel::Snapshot or an
 //   observer; both are safe from any thread (an observer is called on the
 //   command thread and must copy what it needs).
 // - Cancel (any thread) asks the running command to stop at its next safe
 //   point; the command still puts back what it displaced.
 class CommandRunner {
  public:
-  using Command = std::function<CommandOutcome(MainWindow&)>;
+  using Command = std::function<CommandOutcome(Session&)>;
   using Done = std::function<void(const CommandOutcome&)>;
 
-  explicit CommandRunner(MainWindow& window);
+  explicit CommandRunner(Session& session);
   // Waits for the running command (cancelled) and ends the thread.
   ~CommandRunner();
   CommandRunner(const CommandRunner&) = delete;
@@ -70,7 +70,7 @@ class CommandRunner {
   };
   void Loop();
 
-  MainWindow& window_;
+  Session& session_;
   mutable std::mutex mutex_;
   std::condition_variable changed_;
   std::deque<Job> jobs_;

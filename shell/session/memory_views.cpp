@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <optional>
 
-#include "shell/flash/dialog_lists.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/external_bank.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -30,8 +30,8 @@ struct ViewSource {
   SectorTableLayout layout;
 };
 
-std::optional<ViewSource> BlockSource(MainWindow& w, int block) {
-  SessionRecord* record = w.Record();
+std::optional<ViewSource> BlockSource(Session& session, int block) {
+  SessionRecord* record = session.Record();
   if (!record || (block != 0 && block != 1)) return std::nullopt;
   const FlashImage& image = record->BlockImage(block);
   if (image.Empty()) return std::nullopt;
@@ -40,12 +40,12 @@ std::optional<ViewSource> BlockSource(MainWindow& w, int block) {
   return ViewSource{std::span<const std::uint8_t>(image.Data(), image.Size()), layout};
 }
 
-std::optional<ViewSource> BankSource(MainWindow& w) {
-  SessionRecord* record = w.Record();
+std::optional<ViewSource> BankSource(Session& session) {
+  SessionRecord* record = session.Record();
   if (!record) return std::nullopt;
   const FlashImage& image = record->ExternalBankImage();
   if (image.Empty()) return std::nullopt;
-  const bool high = w.State().externalHighBankSelected;
+  const bool high = session.State().externalHighBankSelected;
   const int first = high ? kHighBankFirstSector : 0;
   SectorTableLayout layout{kBankSectorCount, kBankSectorSize, static_cast<std::uint32_t>(first) * kBankSectorSize,
                            first, high};
@@ -69,14 +69,14 @@ std::vector<SectorRow> TableOf(const ViewSource& source, int count, int start) {
   return BuildSectorTable(source.bytes, source.layout, count, start);
 }
 
-void ReplaceTable(MainWindow& w, std::vector<SectorRow> table, int hotRow) {
-  WindowState now = w.Snapshot();
-  w.SetViews(std::move(table), hotRow, std::move(now.dumpHeader), std::move(now.dump));
+void ReplaceTable(Session& session, std::vector<SectorRow> table, int hotRow) {
+  WindowState now = session.Window().Snapshot();
+  session.Window().SetViews(std::move(table), hotRow, std::move(now.dumpHeader), std::move(now.dump));
 }
 
-void ReplaceDump(MainWindow& w, std::string header, std::vector<DumpRow> dump) {
-  WindowState now = w.Snapshot();
-  w.SetViews(std::move(now.sectorTable), now.hotSectorRow, std::move(header), std::move(dump));
+void ReplaceDump(Session& session, std::string header, std::vector<DumpRow> dump) {
+  WindowState now = session.Window().Snapshot();
+  session.Window().SetViews(std::move(now.sectorTable), now.hotSectorRow, std::move(header), std::move(dump));
 }
 
 }  // namespace
@@ -129,47 +129,47 @@ std::vector<DumpRow> BuildSectorDump(std::span<const std::uint8_t> sector, std::
 
 std::string DumpHeaderText(int sector) { return Format("SECTOR %03u", static_cast<unsigned>(sector)); }
 
-void FillSectorTable(MainWindow& w, int block, int count, int start) {
-  if (auto source = BlockSource(w, block)) ReplaceTable(w, TableOf(*source, count, start), 0);
+void FillSectorTable(Session& session, int block, int count, int start) {
+  if (auto source = BlockSource(session, block)) ReplaceTable(session, TableOf(*source, count, start), 0);
 }
 
-void FillExternalSectorTable(MainWindow& w, int count, int start) {
-  if (auto source = BankSource(w)) ReplaceTable(w, TableOf(*source, count, start), 0);
+void FillExternalSectorTable(Session& session, int count, int start) {
+  if (auto source = BankSource(session)) ReplaceTable(session, TableOf(*source, count, start), 0);
 }
 
-void ShowSectorDump(MainWindow& w, int block, int sector) {
-  auto source = BlockSource(w, block);
+void ShowSectorDump(Session& session, int block, int sector) {
+  auto source = BlockSource(session, block);
   if (!source) return;
   const auto bytes = RowBytes(*source, sector);
   if (bytes.empty()) return;
-  ReplaceDump(w, DumpHeaderText(sector), BuildSectorDump(bytes, RowAddress(*source, sector), false));
+  ReplaceDump(session, DumpHeaderText(sector), BuildSectorDump(bytes, RowAddress(*source, sector), false));
 }
 
-void ShowExternalSectorDump(MainWindow& w, int sector) {
-  auto source = BankSource(w);
+void ShowExternalSectorDump(Session& session, int sector) {
+  auto source = BankSource(session);
   if (!source) return;
   const auto bytes = RowBytes(*source, sector);
   if (bytes.empty()) return;
-  ReplaceDump(w, DumpHeaderText(source->layout.firstNumber + sector),
+  ReplaceDump(session, DumpHeaderText(source->layout.firstNumber + sector),
               BuildSectorDump(bytes, RowAddress(*source, sector), source->layout.wide));
 }
 
-void ShowReadRange(MainWindow& w, int block, int first, int count) {
-  auto source = BlockSource(w, block);
+void ShowReadRange(Session& session, int block, int first, int count) {
+  auto source = BlockSource(session, block);
   if (!source) return;
   const auto bytes = RowBytes(*source, first);
-  if (bytes.empty()) return FillSectorTable(w, block, count, first);
-  w.SetViews(TableOf(*source, count, first), first, DumpHeaderText(first),
+  if (bytes.empty()) return FillSectorTable(session, block, count, first);
+  session.Window().SetViews(TableOf(*source, count, first), first, DumpHeaderText(first),
              BuildSectorDump(bytes, RowAddress(*source, first), false));
 }
 
-void ShowExternalReadRange(MainWindow& w, int first, int count) {
-  auto source = BankSource(w);
+void ShowExternalReadRange(Session& session, int first, int count) {
+  auto source = BankSource(session);
   if (!source) return;
   const int number = source->layout.firstNumber + first;
   const auto bytes = RowBytes(*source, first);
-  if (bytes.empty()) return FillExternalSectorTable(w, count, number);
-  w.SetViews(TableOf(*source, count, number), first, DumpHeaderText(number),
+  if (bytes.empty()) return FillExternalSectorTable(session, count, number);
+  session.Window().SetViews(TableOf(*source, count, number), first, DumpHeaderText(number),
              BuildSectorDump(bytes, RowAddress(*source, first), source->layout.wide));
 }
 

@@ -8,7 +8,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // --- rows, from bytes -----------------------------------------------------
 
@@ -44,18 +44,18 @@ std::string DumpHeaderText(int sector);
 // Each does nothing while the source image does not exist (no chip detected).
 
 // Internal block b; the sector table's row 0 becomes the hot item.
-void FillSectorTable(MainWindow& w, int block, int count, int start);
+void FillSectorTable(Session& session, int block, int count, int start);
 // The selected external bank; count and start in sector numbers (16..31 for
 // the high bank).
-void FillExternalSectorTable(MainWindow& w, int count, int start);
-void ShowSectorDump(MainWindow& w, int block, int sector);
+void FillExternalSectorTable(Session& session, int count, int start);
+void ShowSectorDump(Session& session, int block, int sector);
 // sector 0..15 within the selected bank.
-void ShowExternalSectorDump(MainWindow& w, int sector);
+void ShowExternalSectorDump(Session& session, int sector);
 
 // After a read: the table with the range just read, its first sector the hot
 // item and in the dump. `first` is the sector index within the block (within
 // the bank for the external form).
-void ShowReadRange(MainWindow& w, int block, int first, int count);
-void ShowExternalReadRange(MainWindow& w, int first, int count);
+void ShowReadRange(Session& session, int block, int first, int count);
+void ShowExternalReadRange(Session& session, int first, int count);
 
 }  // namespace brisko

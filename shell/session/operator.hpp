@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,24 @@ struct ChipSelection {
   MemoryMode memoryMode = kNoMemoryMode;
 };
 
+// One entry of a "Starting Sector" list: the block its sector lies in (0 or
+// 1; -1 for a sector of an external bank), the sector's address as the label
+// shows it, and the label.
+struct SectorEntry {
+  int block = 0;
+  std::uint32_t address = 0;
+  std::string label;
+};
+inline std::vector<std::string> Labels(const std::vector<SectorEntry>& entries) {
+  std::vector<std::string> labels;
+  for (const SectorEntry& entry : entries) labels.push_back(entry.label);
+  return labels;
+}
+
 // The download and compare dialogs: a "Starting Sector" list and a file name.
 struct FileSectorDialog {
   std::string title;
-  std::vector<std::string> entries;
+  std::vector<SectorEntry> entries;
   std::string fileName;
   int chosen = 0;
   // Downloads: read the range first and write only the sectors that differ.
@@ -36,7 +51,7 @@ inline bool InLists(int start, int range, std::size_t starts, std::size_t ranges
 
 // The range dialog of Read, Sector Erase and Print.
 struct RangeDialog {
-  std::vector<std::string> starts;
+  std::vector<SectorEntry> starts;
   std::vector<std::string> ranges;
   int start = 0;
   int range = 0;
@@ -46,7 +61,7 @@ struct RangeDialog {
 
 // The save dialog: range lists, a target path and the file mode.
 struct SaveDialog {
-  std::vector<std::string> starts;
+  std::vector<SectorEntry> starts;
   std::vector<std::string> ranges;
   std::string path;
   int start = 0;

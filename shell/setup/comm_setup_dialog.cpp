@@ -4,7 +4,7 @@
 #include <string>
 
 #include "shell/setup/baud_calculator.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "shell/setup/settings_file.hpp"
 
 namespace brisko {
@@ -24,10 +24,10 @@ int ClampPortEntry(int entry) { return std::clamp(entry, 0, kPortCount - 1); }
 
 }  // namespace
 
-CommSetupDialog::CommSetupDialog(MainWindow& window) : window_(window) {
+CommSetupDialog::CommSetupDialog(Session& session) : session_(session) {
   for (int n = 1; n <= kPortCount; ++n) portEntries_.push_back("COM" + std::to_string(n));
   for (unsigned rate : kRateTable) rateEntries_.push_back(std::to_string(rate));
-  if (const SessionRecord* record = window_.Record()) {
+  if (const SessionRecord* record = session_.Record()) {
     selectedPort = ClampPortEntry(record->Port().GetPortNumber() - 1);
     device = record->Port().DevicePath();
     // A settings file whose crystal did not parse leaves 0; the default
@@ -61,7 +61,7 @@ void CommSetupDialog::ReadFields() {
   confirmedCrystal_ = crystalMHz;
 }
 
-std::string CommSetupDialog::PortMapFile() const { return window_.Places().PortMapFile(); }
+std::string CommSetupDialog::PortMapFile() const { return session_.Places().PortMapFile(); }
 
 void CommSetupDialog::ShowRecommendation(unsigned bitRate, std::uint32_t reload) {
   recommendedBaud = bitRate;
@@ -82,7 +82,7 @@ void CommSetupDialog::NextBaud() {
 }
 
 CommSetupDialog::Outcome CommSetupDialog::Confirm() {
-  SessionRecord* record = window_.Record();
+  SessionRecord* record = session_.Record();
   if (!record) return Outcome::Confirmed;
   SerialPort& port = record->Port();
   if (port.IsLinkUp()) {
@@ -95,15 +95,15 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   const unsigned rate = validRate ? kRateTable[static_cast<std::size_t>(selectedRate)] : kRateTable.front();
 
   // The command line saves what a detection proved, later and only when asked.
-  const bool save = window_.Places().setupWritesSettings;
+  const bool save = session_.Places().setupWritesSettings;
   record->SetCrystal(confirmedCrystal_);
-  if (save && !SaveRegistryValue(window_.Places(), "COMMPORT", std::to_string(portNumber)))
+  if (save && !SaveRegistryValue(session_.Places(), "COMMPORT", std::to_string(portNumber)))
     messages_.push_back(kCannotSave);
   port.SetPortNumber(portNumber);
   port.SetDevicePath(device);
   port.SetBaudRate(rate);
-  window_.UpdatePortPane();
-  window_.UpdateBaudPane();
+  session_.UpdatePortPane();
+  session_.UpdateBaudPane();
 
   if (rate > recommendedBaud) {
     // The port number, the refused rate and COMMPORT stay as set; the
@@ -114,8 +114,8 @@ CommSetupDialog::Outcome CommSetupDialog::Confirm() {
   }
 
   if (save) {
-    WriteSettingsFile(window_.Places().SettingsFile(), FormatSettings(portNumber, rate, record->GetCrystal()));
-    if (!SaveRegistryValue(window_.Places(), "BAUDRATE", std::to_string(rate))) messages_.push_back(kCannotSave);
+    WriteSettingsFile(session_.Places().SettingsFile(), FormatSettings(portNumber, rate, record->GetCrystal()));
+    if (!SaveRegistryValue(session_.Places(), "BAUDRATE", std::to_string(rate))) messages_.push_back(kCannotSave);
   }
 
   if (const std::string message = CheckFields(); !message.empty()) {

@@ -5,7 +5,7 @@
 
 namespace brisko {
 
-class MainWindow;
+class Session;
 
 // "RS232 Configuration and  Detect Target MCU": port and rate lists, the
 // crystal and the calculator. A new dialog object each time it is shown.
@@ -14,7 +14,7 @@ class CommSetupDialog {
   static constexpr const char* kTitle = "RS232 Configuration and  Detect Target MCU";
 
   // Fills the lists and takes the session's port and crystal.
-  explicit CommSetupDialog(MainWindow& window);
+  explicit CommSetupDialog(Session& session);
 
   const std::vector<std::string>& PortEntries() const { return portEntries_; }
   const std::vector<std::string>& RateEntries() const { return rateEntries_; }
@@ -56,7 +56,7 @@ class CommSetupDialog {
   void ReadFields();
   void ShowRecommendation(unsigned bitRate, std::uint32_t reload);
 
-  MainWindow& window_;
+  Session& session_;
   double confirmedCrystal_;  // the crystal of the last Compute / Next Baud, or of the fill
   std::vector<std::string> portEntries_;
   std::vector<std::string> rateEntries_;

@@ -1,12 +1,12 @@
 #include "shell/setup/settings_file.hpp"
 
-#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "link/file_replacement.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -36,13 +36,7 @@ bool ReadSettingsFile(const std::string& path, std::string& text) {
   return true;
 }
 
-// The registry is one store for the whole process, as it is on the system
-// that has one; so is the choice of its writer.
-std::atomic<RegistryWriter> registryWriter{nullptr};
-
 }  // namespace
-
-void SetRegistryWriter(RegistryWriter writer) { registryWriter = writer; }
 
 bool WriteSettingsFile(const std::string& path, const std::string& text) {
   std::string whyNot;
@@ -80,11 +74,19 @@ std::string ApplySettingsFile(SessionRecord& record, const std::string& path) {
   return "";
 }
 
+std::string ApplySavedSettings(Session& session) {
+  if (!session.Record()) return "";
+  std::string problem = ApplySettingsFile(*session.Record(), session.Places().SettingsFile());
+  session.UpdatePortPane();
+  session.UpdateBaudPane();
+  return problem;
+}
+
 bool SaveRegistryValue(const SessionPlaces& places, const std::string& name, const std::string& text) {
   if (!places.keepSettings) return true;
   const std::string path = RegistryFilePath(places.configDir);
   if (path.empty()) return false;
-  if (const RegistryWriter writer = registryWriter.load()) return writer(path, name, CutRegistryText(text));
+  if (places.registryWriter) return places.registryWriter(path, name, CutRegistryText(text));
   // Keep the other values of the section; replace or add this one.
   std::vector<std::string> lines;
   {

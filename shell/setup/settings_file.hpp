@@ -7,12 +7,14 @@
 
 namespace brisko {
 
+class Session;
+
 // The settings file "COM%d$BAUD%d$CRYSTAL%f$$": port number, baud rate and
 // crystal frequency in MHz, kept between runs (text and limits in
 // shell/setup/settings_text.hpp).
 //
 // What front ends do with it:
-//  - at start-up ApplySettingsFile() applies a valid file and returns, in one
+//  - at start-up ApplySavedSettings() applies a valid file and returns, in one
 //    sentence naming the file, why a file that is there was ignored ("" when
 //    it was applied or there is none); SettingsFileProblem() tells the same
 //    without applying, for a front end that reports it once;
@@ -31,6 +33,9 @@ bool WriteSettingsFile(const std::string& path, const std::string& text, std::st
 // Applies a valid settings file to the record's port and crystal; a missing
 // or invalid file changes nothing. Returns what SettingsFileProblem() says.
 std::string ApplySettingsFile(SessionRecord& record, const std::string& path);
+// The same for a session's own settings file, shown in its port and rate
+// panes: what a front end does once at start-up.
+std::string ApplySavedSettings(Session& session);
 // "<path> is ignored: <why>" for a settings file that is there but not
 // valid; "" when it is valid or missing. Reads only.
 std::string SettingsFileProblem(const std::string& path);
@@ -44,13 +49,9 @@ std::string SaveSessionSettings(const SessionPlaces& places, const SessionRecord
 // The two string values "COMMPORT" and "BAUDRATE", written only, kept under
 // the organisation "Orvex" in the same place the desktop toolkit's settings
 // would put them (<config home>/Orvex/Brisko.conf, section [General]).
-// Kept beside the configuration folder; nothing is written (and true is
-// returned) for a session that keeps no settings.
+// Kept beside the configuration folder, written by the places' writer when
+// they have one; nothing is written (and true is returned) for a session that
+// keeps no settings.
 bool SaveRegistryValue(const SessionPlaces& places, const std::string& name, const std::string& text);
-// The desktop window writes that file through its toolkit's settings store
-// instead (same file, same form); null goes back to the plain file writer.
-// The writer gets the file's path and the text already cut.
-using RegistryWriter = bool (*)(const std::string& file, const std::string& name, const std::string& text);
-void SetRegistryWriter(RegistryWriter writer);
 
 }  // namespace brisko

@@ -8,7 +8,7 @@
 #include "link/user_paths.hpp"
 #include "shell/session/command_runner.hpp"
 #include "shell/detection/detect_command.hpp"
-#include "shell/session/main_window.hpp"
+#include "shell/session/session.hpp"
 #include "sim/sim_device.hpp"
 #include "support/fast_timing.hpp"
 #include "support/scripted_operator.hpp"
@@ -25,17 +25,17 @@ class SimSession : public SimChip, public WindowObserver {
  public:
   explicit SimSession(const sim::SimConfig& config = {}, LinkTiming timing = FastTiming())
       : SimChip(BusyFor(config, timing)),
-        window(std::make_unique<MainWindow>(op, sim::SimOpener(target), timing, dirs.Places())) {
+        window(std::make_unique<Session>(op, sim::SimOpener(target), timing, dirs.Places())) {
     Record().SetChipModel(static_cast<ChipModel>(config.model));
     Record().SetMemoryMode(static_cast<MemoryMode>(config.memoryMode));
     Record().applyGeometry();
-    window->SetObserver(this);
+    window->Window().SetObserver(this);
     runner = std::make_unique<CommandRunner>(*window);
   }
   SimSession(int model, int memoryMode = kInternalMemory) : SimSession(ChipConfig(model, memoryMode)) {}
   ~SimSession() override {
     runner.reset();
-    window->SetObserver(nullptr);
+    window->Window().SetObserver(nullptr);
   }
 
   // The chip's erase time follows the host's pauses.
@@ -48,13 +48,13 @@ class SimSession : public SimChip, public WindowObserver {
   }
 
   // Runs a command the way every front end does: on the runner's thread.
-  CommandOutcome Run(CommandOutcome (*command)(MainWindow&)) { return runner->Run(command); }
-  OutcomeKind RunKind(CommandOutcome (*command)(MainWindow&)) { return Run(command).kind; }
+  CommandOutcome Run(CommandOutcome (*command)(Session&)) { return runner->Run(command); }
+  OutcomeKind RunKind(CommandOutcome (*command)(Session&)) { return Run(command).kind; }
 
   // True when the link came up with the loader's expected version.
   bool Detect() {
     Run(DetectTarget);
-    return Record().Port().IsLinkUp() && window->StatusText() == "Detect target MCU is successful!";
+    return Record().Port().IsLinkUp() && window->Window().StatusText() == "Detect target MCU is successful!";
   }
   bool Ready() {
     if (!Detect()) return false;
@@ -66,7 +66,8 @@ class SimSession : public SimChip, public WindowObserver {
     return true;
   }
 
-  MainWindow& Window() { return *window; }
+  Session& Shell() { return *window; }
+  WindowModel& Window() { return window->Window(); }
   SessionRecord& Record() { return *window->Record(); }
   SessionState& State() { return window->State(); }
 
@@ -112,7 +113,7 @@ class SimSession : public SimChip, public WindowObserver {
   }
 
   ScriptedOperator op;
-  std::unique_ptr<MainWindow> window;
+  std::unique_ptr<Session> window;
   std::unique_ptr<CommandRunner> runner;
   std::vector<std::string> captions;
   // Called on the command thread at every change of the progress pane.

@@ -1,4 +1,4 @@
-#include "shell/block0/displaced_notice.hpp"
+#include "shell/session/displaced_notice.hpp"
 
 #include <algorithm>
 
