@@ -160,6 +160,8 @@ TEST(DetectTarget, StatusByteDecoding) {
        "SECURITY : CHIP IS LEVEL4 HARDLOCKED (FSTAT[7:5]:011)", nullptr, false, true, false},
       {"a KT400 remap leaves the double clock alone", kKT410, 0, 1, 0, false, true, 0x00,
        "SECURITY : CHIP IS UNLOCKED (FSTAT[7:5]:000)", "1 KByte", true, false, true},
+      {"KT540 at 40h is level 3, not level 4", kKT540, 0x40, 0, 0, false, false, 0x40,
+       "SECURITY : CHIP IS LEVEL3 SOFTLOCKED (FSTAT[7:5]:010)", nullptr, true, false, false},
       {"bit 4 is no security bit", kKT540, 0, 0, 0x10, false, false, 0x00,
        "SECURITY : CHIP IS UNLOCKED (FSTAT[7:5]:000)", "8 KByte", true, false, false},
   };
