@@ -74,10 +74,11 @@ class PendingFile {
 
   std::FILE* Stream() const { return file_; }
 
-  // Everything on the disk, then the rename; a full disk shows at the flush,
-  // the sync or the close at the latest.
+  // Everything on the disk, then the rename; a full disk shows in the write,
+  // at the flush, the sync or the close at the latest. A write that failed
+  // left its reason in errno.
   bool Commit(bool written, const std::string& target, std::string& whyNot) {
-    errno = 0;
+    if (written) errno = 0;
     bool ok = written && std::fflush(file_) == 0 && ::fsync(::fileno(file_)) == 0;
     int error = errno;
     if (std::fclose(file_) != 0 && ok) {
@@ -151,6 +152,7 @@ Result SaveToFile(FileRoutineContext& ctx, const std::string& path, std::uint32_
   PendingFile file;
   if (!file.Create(path, whyNot)) return fail();
 
+  errno = 0;
   const bool written = textMode ? WriteListing(file.Stream(), bytes.Data(), length, startAddress,
                                                ctx.state.externalHighBankSelected)
                                 : WriteBinary(file.Stream(), bytes.Data(), length);

@@ -78,15 +78,6 @@ TEST_F(Block1Test, ReadBlock1RangeReadsWithTheBlock1CommandAndStopsShortAtAMissi
   EXPECT_EQ(again, Bytes(content.begin(), content.begin() + 128));
 }
 
-TEST_F(Block1Test, RefusedEraseIsReportedBeforeAnythingIsWritten) {
-  // Three erases parked the programmer; the block-1 erase is the fourth.
-  rig.Faults().refuseEraseOccurrence = 4;
-  EXPECT_EQ(Program(), Result::Failed);
-  EXPECT_EQ(rig.messages.messages, (Log{"Failed to Read the Erase Status byte!"}));
-  EXPECT_TRUE(rig.progress.log.empty());
-  EXPECT_EQ(rig.Wire(), Frame(0x0B, 0x0400, 3));
-}
-
 TEST_F(Block1Test, CorruptOrMissingReadBackFailsInBoundedTime) {
   rig.Faults().replyFaults = {{Kind::Corrupt, 0x0A, 0, 7, 0x10, Millis{0}}};
   EXPECT_EQ(Program(), Result::Failed);

@@ -85,28 +85,6 @@ TEST_F(FlashEngineFaultTest, CompareNeverTakesAMissingByteForAnEqualOne) {
   EXPECT_EQ(rig.progress.LastLabel(), "Abort");
 }
 
-TEST_F(FlashEngineFaultTest, ChipThatStopsAnsweringMidOperation) {
-  const Bytes data = Pattern(4 * 128, 1);
-  // Silent from the middle of the second chunk's data on.
-  rig.Faults().stopAfterHostBytes = rig.target->HostBytesSinceReset() + 136 + 60;
-  Stopwatch watch;
-  EXPECT_EQ(rig.engine.ProgramRange(0x0000, 128, data.data(), data.size()), Result::Failed);
-  EXPECT_EQ(rig.progress.log, (Log{"range 4", "reset", "Writing", "advance", "reset", "Abort"}));
-
-  Bytes destination(256);
-  std::size_t got = 99;
-  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 256, 128, &got), Result::NoReply);
-  EXPECT_EQ(got, 0u);
-  long address = -1;
-  int pair = -1;
-  EXPECT_EQ(rig.engine.CompareRange(0x0000, 128, data.data(), data.size(), address, pair), Result::Failed);
-  EXPECT_EQ(address, -1);
-  EXPECT_EQ(rig.engine.EraseSectors(0x0000, 128, 2), Result::Failed);
-  EXPECT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), Result::NoReply);
-  EXPECT_FALSE(rig.engine.SelectBlock0());
-  EXPECT_LT(watch.Elapsed(), 2 * kGenerousBound);
-}
-
 TEST_F(FlashEngineFaultTest, PulledCableFailsEveryOperationAtItsFirstFrame) {
   ASSERT_NE(rig.device, nullptr);
   static_cast<sim::SimDevice*>(rig.device)->Disconnect();

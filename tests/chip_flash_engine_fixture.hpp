@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -28,7 +29,10 @@ class RecordingProgress final : public ProgressSink {
  public:
   void ProgressSetRange(int max) override { log.push_back("range " + std::to_string(max)); }
   void ProgressReset() override { log.push_back("reset"); }
-  void ProgressAdvance() override { log.push_back("advance"); }
+  void ProgressAdvance() override {
+    log.push_back("advance");
+    if (onAdvance) onAdvance();
+  }
   void ProgressSetText(const std::string& label) override {
     log.push_back(label);
     labels.push_back(label);
@@ -37,6 +41,7 @@ class RecordingProgress final : public ProgressSink {
   void Clear() { log.clear(), labels.clear(); }
   Log log;
   Log labels;
+  std::function<void()> onAdvance;
 };
 
 // Returns within this bound when a failure is bounded with FastTiming; a

@@ -53,6 +53,10 @@ TEST_F(FlashEngineTest, ReadRangeAsksForWholeChunksAndTheRemainder) {
   EXPECT_EQ(destination, content);
   EXPECT_EQ(rig.Wire(), Cat({Frame(0x0C, 0x0200, 128), Frame(0x0C, 0x0280, 128), Frame(0x0C, 0x0300, 44)}));
   EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Reading", "advance", "advance", "advance", "reset", "Done"}));
+
+  // A cancel that comes with the last chunk finds the read complete.
+  rig.progress.onAdvance = [&] { rig.state.cancelRequested = rig.progress.log.size() >= 14; };
+  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0200, 300, 128), Result::Ok);
 }
 
 TEST_F(FlashEngineTest, CompareReportsTheFirstDifferenceWithTheChipByteHigh) {

@@ -50,18 +50,21 @@ TEST(SaveToFile, AFailedSaveKeepsTheOldFileAndSaysWhy) {
   EXPECT_EQ(SaveToFile(rig.ctx, path, 0x0000, 5 * 128, 128, true), Result::Failed);
   EXPECT_EQ(ReadFile(path), old);
 
-  // A full disk: the file may grow no further than 100 bytes.
-  rlimit saved{};
-  ::getrlimit(RLIMIT_FSIZE, &saved);
-  const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-  rlimit small = saved;
-  small.rlim_cur = 100;
-  ::setrlimit(RLIMIT_FSIZE, &small);
-  const Result fullDisk = SaveToFile(rig.ctx, path, 0x0000, 5 * 128, 128, false);
-  ::setrlimit(RLIMIT_FSIZE, &saved);
-  std::signal(SIGXFSZ, previousHandler);
-  EXPECT_EQ(fullDisk, Result::Failed);
-  EXPECT_EQ(ReadFile(path), old);
+  // A full disk: the file may grow no further than 100 bytes. A short save
+  // fails at the flush, a long one already in the write.
+  for (const std::size_t length : {5 * 128, 0x2000}) {
+    rlimit saved{};
+    ::getrlimit(RLIMIT_FSIZE, &saved);
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 100;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    const Result fullDisk = SaveToFile(rig.ctx, path, 0x0000, length, 128, false);
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previousHandler);
+    EXPECT_EQ(fullDisk, Result::Failed) << length;
+    EXPECT_EQ(ReadFile(path), old) << length;
+  }
 
   // Only a regular file the user may write is replaced.
   const std::string fifo = rig.Path("a fifo");
@@ -85,6 +88,7 @@ TEST(SaveToFile, AFailedSaveKeepsTheOldFileAndSaysWhy) {
   EXPECT_EQ(rig.messages.messages,
             (std::vector<std::string>{
                 path + ": the chip could not be read; the file is unchanged",
+                path + ": cannot be written: File too large; the file is unchanged",
                 path + ": cannot be written: File too large; the file is unchanged",
                 rig.Path("no/such/dir/x.bin") + ": cannot be created: No such file or directory",
                 folder + ": cannot be created: Is a directory",

@@ -214,37 +214,6 @@ TEST_F(SerialPortTest, PurgeAndCloseLetTheOutputDrainAndClearOnlyWhatDidNot) {
   }
 }
 
-TEST_F(SerialPortTest, WritesDrainFirstAndUseTheirOwnCompletionLimits) {
-  ASSERT_EQ(port.Open(), Result::Ok);
-  wire->log.clear();
-  wire->drains = false;  // the write goes ahead all the same
-  EXPECT_TRUE(port.WriteByte(0x63));
-  const std::uint8_t pattern[4] = {0x80, 0xE0, 0xF8, 0xFE};
-  EXPECT_TRUE(port.WriteBytes(pattern, 4));
-  auto drain = "drain " + std::to_string(FastTiming().drainWait.count());
-  EXPECT_EQ(wire->log, (Log{drain, "write", drain, "write"}));
-  EXPECT_EQ(wire->writes, (Writes{{0x63}, {0x80, 0xE0, 0xF8, 0xFE}}));
-  EXPECT_EQ(wire->writeLimits, (std::vector<Millis>{FastTiming().writeCompletion, FastTiming().writeBytesCompletion}));
-  EXPECT_TRUE(sink.messages.empty());
-}
-
-TEST_F(SerialPortTest, ReadsTakeQueuedBytesInOrderAndEveryTransferFailsOnAClosedPort) {
-  std::uint8_t byte = 0;
-  EXPECT_FALSE(port.ReadByte(byte));
-  EXPECT_FALSE(port.WaitForInput());
-  EXPECT_FALSE(port.PollInput());
-  EXPECT_FALSE(port.PurgeInput());
-  port.PulseRts();
-  EXPECT_TRUE(sink.messages.empty());
-
-  ASSERT_EQ(port.Open(), Result::Ok);
-  wire->input = {0x11, 'F'};
-  ASSERT_TRUE(port.ReadByte(byte));
-  EXPECT_EQ(byte, 0x11);
-  ASSERT_TRUE(port.ReadByte(byte));
-  EXPECT_EQ(byte, 'F');
-}
-
 // One line per event: direction, milliseconds since the open,
 // and a byte in hex or a note; each on disk as soon as it happened.
 TEST_F(SerialPortTest, TraceRecordsOpenLinesAndBytesBothWays) {

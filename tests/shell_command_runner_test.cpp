@@ -102,18 +102,6 @@ TEST(CommandOutcomes, EachCommandSaysHowItEnded) {
   }
 }
 
-TEST(CommandOutcomes, ASuccessCarriesWhatWasDoneForTheSummary) {
-  SimSession s(kKT540);
-  ASSERT_TRUE(s.Ready());
-  DownloadFile(s);
-  const CommandOutcome done = s.Run(OnDownload);
-  EXPECT_EQ(done.action, "downloaded");
-  EXPECT_EQ(done.bytes, 300u);
-  EXPECT_EQ(done.address, 0x0100u);
-  EXPECT_EQ(done.block, 0);
-  EXPECT_TRUE(done.verified);
-}
-
 // A command runs while another thread ticks the timer and takes snapshots, as
 // a window does: the keep-alive never cuts into the command, not even while
 // it waits for an answer, and runs once the command has ended.

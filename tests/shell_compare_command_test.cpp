@@ -77,51 +77,5 @@ TEST(OnCompare, UnreadableAndOverSizeFilesFailOnlyTheFirstLatches) {
   EXPECT_FALSE(rig.State().operationFailed);
 }
 
-// Download, read back, compare: both blocks, through the parked programmer for
-// block 1, of one KT400 and two KT500 models.
-struct RoundTrip {
-  int model;
-  int block1Sector;  // clear of the loader's sectors
-};
-
-class FlashRoundTrip : public ::testing::TestWithParam<RoundTrip> {};
-
-void DownloadReadCompare(SimSession& rig, int entry, const Bytes& file, const std::string& name) {
-  const std::string path = rig.Write(name, file);
-  rig.PickFile(path, entry);
-  rig.op.answers = {true};
-  ASSERT_EQ(rig.Run(OnDownload).kind, OutcomeKind::Succeeded) << name;
-
-  const StartChoice start = ResolveStartIndex(rig.Record(), entry);
-  const std::uint32_t sectorSize = rig.Record().SectorSize(start.block);
-  rig.PickRange(entry, static_cast<int>((file.size() + sectorSize - 1) / sectorSize));
-  rig.Run(OnRead);
-  const FlashImage& image = rig.Record().BlockImage(start.block);
-  const std::size_t offset = start.address - rig.Record().BaseAddress(start.block);
-  EXPECT_EQ(Bytes(image.Data() + offset, image.Data() + offset + file.size()), file) << name;
-  EXPECT_EQ(rig.Window().Snapshot().dumpHeader, DumpHeaderText(static_cast<int>(offset / sectorSize)));
-
-  rig.PickFile(path, entry);
-  rig.Run(OnCompare);
-  EXPECT_EQ(rig.Window().StatusText(), "File " + name + " Compare OK!");
-  EXPECT_FALSE(rig.State().operationFailed) << name;
-}
-
-TEST_P(FlashRoundTrip, Block0AndBlock1) {
-  SimSession rig(GetParam().model);
-  ASSERT_TRUE(rig.Ready());
-  const Bytes sector0 = Pattern(128, 41);
-  DownloadReadCompare(rig, 0, sector0, "b0.bin");
-  DownloadReadCompare(rig, 40, Pattern(1000, 42), "b0-40.bin");
-  DownloadReadCompare(rig, rig.Block1Entry(GetParam().block1Sector), Pattern(300, 43), "b1.bin");
-  EXPECT_EQ(rig.Flash(0, 0, 128), sector0);
-  EXPECT_TRUE(rig.target->LoaderIntact());
-  EXPECT_EQ(rig.op.messages, Messages{});
-}
-
-INSTANTIATE_TEST_SUITE_P(Models, FlashRoundTrip,
-                         ::testing::Values(RoundTrip{kKT410, 20}, RoundTrip{kKT530, 9}, RoundTrip{kKT540, 12}),
-                         [](const auto& info) { return DescribeChip(info.param.model).chipTypeText; });
-
 }  // namespace
 }  // namespace brisko

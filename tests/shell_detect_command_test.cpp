@@ -141,44 +141,54 @@ TEST(DetectTarget, MissingAnswersOrAWrongVersionNameTheStepThatFailed) {
   }
 }
 
-TEST(DetectTarget, StatusByteOfALockedDoubleClockedKT560) {
-  sim::SimConfig config = ChipConfig(kKT560);
-  config.securityBits = 0x60;
-  config.doubleClock = true;
-  config.remapBits = 3;  // status 6Bh
-  SimSession s(config);
-  ASSERT_TRUE(s.Detect());
-  EXPECT_EQ(s.State().securityBits, 0x60);
-  EXPECT_EQ(s.Record().securityCopy, 0x60);
-  EXPECT_TRUE(s.State().doubleClockOn);
-  const WindowState w = s.Window().Snapshot();
-  EXPECT_EQ(w.chipInfo.remap, "Block1 Invisible");
-  EXPECT_EQ(w.doubleClockPane, "Double Clock  ON");
-  EXPECT_EQ(w.securityText, "SECURITY : CHIP IS LEVEL3 HARDLOCKED (FSTAT[7:5]: 011)");
-  EXPECT_FALSE(s.op.Saw("PLEASE STOP AND EXIT THE WINDOW!!!"));
-  for (IapButton off : {IapButton::Download, IapButton::SectorErase, IapButton::DownloadRun})
-    EXPECT_FALSE(s.Window().ButtonEnabled(off));
-  EXPECT_TRUE(s.Window().ButtonEnabled(IapButton::LockChip));
-  EXPECT_TRUE(s.Window().ButtonEnabled(IapButton::MemoryRemap));
-  // At 38400 bit/s there is nothing to gain from a doubled crystal: no question.
-  EXPECT_TRUE(s.op.questions.empty());
-}
-
-TEST(DetectTarget, KT400StatusByte60IsLevel4AndItsRemapLeavesDoubleClockAlone) {
-  sim::SimConfig locked = ChipConfig(kKT420);
-  locked.securityBits = 0x60;
-  SimSession a(locked);
-  ASSERT_TRUE(a.Detect());
-  EXPECT_TRUE(a.op.Saw("PLEASE STOP AND EXIT THE WINDOW!!!"));
-  EXPECT_EQ(a.Window().Snapshot().securityText, "SECURITY : CHIP IS LEVEL4 HARDLOCKED (FSTAT[7:5]:011)");
-
-  sim::SimConfig remapped = ChipConfig(kKT410);
-  remapped.remapBits = 1;
-  SimSession b(remapped);
-  b.State().doubleClockOn = true;
-  ASSERT_TRUE(b.Detect());
-  EXPECT_EQ(b.Window().Snapshot().chipInfo.remap, "1 KByte");
-  EXPECT_TRUE(b.State().doubleClockOn);
+// The status byte: security in bits 7..5, double clock in bit 3, remap in
+// bits 1..0. A bit outside them changes nothing.
+TEST(DetectTarget, StatusByteDecoding) {
+  struct Row {
+    const char* what;
+    int model;
+    std::uint8_t security, remap, flip;  // flip: XORed into the status reply
+    bool doubleClock, clockBefore;
+    std::uint8_t securityBits;
+    const char* securityText;
+    const char* remapText;
+    bool writable, level4, clockAfter;
+  } rows[] = {
+      {"KT560 at 6Bh", kKT560, 0x60, 3, 0, true, false, 0x60,
+       "SECURITY : CHIP IS LEVEL3 HARDLOCKED (FSTAT[7:5]: 011)", "Block1 Invisible", false, false, true},
+      {"KT420 at 60h is level 4", kKT420, 0x60, 0, 0, false, false, 0x60,
+       "SECURITY : CHIP IS LEVEL4 HARDLOCKED (FSTAT[7:5]:011)", nullptr, false, true, false},
+      {"a KT400 remap leaves the double clock alone", kKT410, 0, 1, 0, false, true, 0x00,
+       "SECURITY : CHIP IS UNLOCKED (FSTAT[7:5]:000)", "1 KByte", true, false, true},
+      {"KT540 at 40h is level 3, not level 4", kKT540, 0x40, 0, 0, false, false, 0x40,
+       "SECURITY : CHIP IS LEVEL3 SOFTLOCKED (FSTAT[7:5]:010)", nullptr, true, false, false},
+      {"bit 4 is no security bit", kKT540, 0, 0, 0x10, false, false, 0x00,
+       "SECURITY : CHIP IS UNLOCKED (FSTAT[7:5]:000)", "8 KByte", true, false, false},
+  };
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    sim::SimConfig config = ChipConfig(r.model);
+    config.securityBits = r.security;
+    config.remapBits = r.remap;
+    config.doubleClock = r.doubleClock;
+    if (r.flip != 0) config.faults.replyFaults.push_back({Kind::Corrupt, 0x05, 1, 0, r.flip});
+    SimSession s(config);
+    s.State().doubleClockOn = r.clockBefore;
+    ASSERT_TRUE(s.Detect());
+    EXPECT_EQ(s.State().securityBits, r.securityBits);
+    EXPECT_EQ(s.Record().securityCopy, r.securityBits);
+    EXPECT_EQ(s.State().doubleClockOn, r.clockAfter);
+    const WindowState w = s.Window().Snapshot();
+    EXPECT_EQ(w.securityText, r.securityText);
+    if (r.remapText) {
+      EXPECT_EQ(w.chipInfo.remap, r.remapText);
+    }
+    EXPECT_EQ(s.op.Saw("PLEASE STOP AND EXIT THE WINDOW!!!"), r.level4);
+    for (IapButton b : {IapButton::Download, IapButton::SectorErase, IapButton::DownloadRun})
+      EXPECT_EQ(s.Window().ButtonEnabled(b), r.writable);
+    // At 38400 bit/s there is nothing to gain from a doubled crystal: no question.
+    EXPECT_TRUE(s.op.questions.empty());
+  }
 }
 
 TEST(DetectTarget, DoubleClockBelow38400OffersTheCrystalOnce) {

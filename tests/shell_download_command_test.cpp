@@ -28,33 +28,6 @@ OutcomeKind Download(SimSession& rig, const Bytes& bytes, int entry, std::deque<
   return rig.Run(DownloadToFlash).kind;
 }
 
-TEST(DownloadToFlash, EntryChecksCancelAndFailuresEndWithTheCaptionBack) {
-  SimSession rig(kKT420);
-  ASSERT_TRUE(rig.Ready());
-  const std::string before = rig.Window().Caption();
-  EXPECT_EQ(rig.Run(DownloadToFlash).kind, OutcomeKind::Declined);  // the dialog is cancelled
-  EXPECT_EQ(rig.Run(OnDownloadAndRun).kind, OutcomeKind::Declined);
-  EXPECT_FALSE(rig.State().userCodeStarted);
-  rig.State().loaderUpdateInProgress = true;
-  EXPECT_EQ(rig.Run(DownloadToFlash).kind, OutcomeKind::Declined);
-  rig.State().loaderUpdateInProgress = false;
-
-  rig.PickFile(rig.Path("missing.bin"), 0);
-  rig.op.answers = {true};
-  EXPECT_EQ(rig.Run(DownloadToFlash).kind, OutcomeKind::Refused);
-  EXPECT_EQ(rig.op.messages, Messages{"Can't open the selected file!!!"});
-  EXPECT_TRUE(rig.State().operationFailed);
-  EXPECT_EQ(rig.Window().Caption(), before);
-
-  rig.Record().SetCurrentBlock(2);
-  EXPECT_EQ(rig.Run(DownloadToFlash).kind, OutcomeKind::Refused);
-  EXPECT_EQ(rig.op.messages.back(), "Illegal Block Number Detected!!!");
-  rig.State().userCodeStarted = true;
-  EXPECT_EQ(rig.Run(OnDownload).kind, OutcomeKind::Refused);
-  EXPECT_EQ(rig.op.messages.back(), "No flash chip has been selected/detected!!!");
-  EXPECT_TRUE(rig.Wire().empty());
-}
-
 TEST(DownloadToFlash, Block0OfKT540AsksSelectsBlock0ShowsTheFileInTheCaptionAndRuns) {
   SimSession rig(kKT540);
   ASSERT_TRUE(rig.Ready());

@@ -7,8 +7,6 @@
 #include "firmware/firmware.hpp"
 #include "link/result_codes.hpp"
 #include "support/result_print.hpp"
-#include "link/posix_serial_device.hpp"
-#include "sim/pty_server.hpp"
 #include "shell/loader/legacy_detection.hpp"
 #include "shell/loader/legacy_upgrade.hpp"
 #include "shell/loader/unknown_version_detect.hpp"
@@ -266,43 +264,6 @@ TEST(UnknownVersion, A11FChipIsDetectedAndA11EChipIsOfferedTheUpgrade) {
   EXPECT_EQ(rig.Window().Caption(), caption);
   EXPECT_TRUE(rig.UserCodeIntact());
   EXPECT_TRUE(rig.target->LoaderIntact());
-}
-
-// End to end: the simulated chip on a pseudo-terminal, the host on the
-// termios backend, no modem lines to reset the chip with.
-TEST(LegacyUpgradeOnPty, KeepsTheUsersSectors) {
-  sim::SimConfig config = LegacyChipConfig(kKT410);
-  config.legacyIdlePrompt = Millis{5};
-  auto target = std::make_shared<sim::SimTarget>(config);
-  const Bytes user = Pattern(1280, 31);
-  std::copy(user.begin(), user.end(), target->Flash(0).Data());
-  sim::PtyServer server(target);
-  std::string why;
-  ASSERT_TRUE(server.Start("", why)) << why;
-  std::atomic<bool> stop{false};
-  std::thread serving([&] { server.Run(stop); });
-
-  test::TestFiles files;
-  test::ScriptedOperator op;
-  op.answers = {true};
-  CommandOutcome outcome;
-  {
-    Session w(op, [](const std::string& name, std::string& whyNot) { return OpenPosixSerialDevice(name, whyNot); },
-                 test::PtyLegacyTiming(), files.dirs.Places());
-    w.Record()->Port().SetDevicePath(server.SlavePath());
-    w.Record()->SetChipModel(kKT410);
-    w.Record()->SetMemoryMode(kInternalMemory);
-    outcome = OnDetectLegacyAndUpgrade(w);
-    EXPECT_EQ(w.Window().ChipInfo().fwVersion, "v1.1F");
-    EXPECT_EQ(target->CurrentPhase(), Phase::Loader) << "a 1.1F loader answers (until the port closes)";
-  }
-  stop = true;
-  serving.join();
-
-  EXPECT_TRUE(outcome.Ok()) << outcome.step;
-  EXPECT_EQ(op.messages, (Messages{kResetPrompt, kCompleted, "Please continue to use IAP function."}));
-  EXPECT_EQ(Bytes(target->Flash(0).Data(), target->Flash(0).Data() + 1280), user);
-  EXPECT_TRUE(target->LoaderIntact());
 }
 
 // The RESET button and the window's end stop a running worker and wait for

@@ -74,17 +74,6 @@ class MemoryViews : public ::testing::Test {
   Session window{op, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); }};
 };
 
-TEST_F(MemoryViews, NothingHappensBeforeTheImagesExist) {
-  FillSectorTable(window, 0, -1, -1);
-  ShowSectorDump(window, 0, 0);
-  FillExternalSectorTable(window, -1, -1);
-  ShowReadRange(window, 0, 0, 1);
-  const WindowState state = window.Window().Snapshot();
-  EXPECT_TRUE(state.sectorTable.empty());
-  EXPECT_TRUE(state.dump.empty());
-  EXPECT_EQ(state.dumpHeader, "SECTOR ???");
-}
-
 TEST_F(MemoryViews, ReadRangeShowsItsFirstSectorAndLaterFillsKeepTheOtherView) {
   Use(kKT410);
   window.Record()->BlockImage(1).Fill(3 * 64, 64, 0x00);

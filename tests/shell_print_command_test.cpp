@@ -120,43 +120,6 @@ TEST(OnPrint, FailedStepsAreReportedAndNothingIsPrinted) {
   EXPECT_EQ(jammed.op.messages, Messages{std::string(kFailed) + "\nNo printer is set up on this computer."});
 }
 
-TEST(OnPrint, RefusalsCancelAndLockRules) {
-  SimSession undetected(kKT420);
-  EXPECT_EQ(OnPrint(undetected.Shell()).refusal, Refusal::NoTarget);
-  EXPECT_EQ(undetected.op.messages, Messages{"No target board has been located!!!"});
-
-  SimSession rig(kKT420);
-  ASSERT_TRUE(rig.Ready());
-  EXPECT_EQ(OnPrint(rig.Shell()).kind, OutcomeKind::Declined);  // dialog cancelled
-  EXPECT_TRUE(rig.op.messages.empty());
-  EXPECT_FALSE(rig.State().rangeIncludesBlock1);
-  rig.Record().SetCurrentBlock(5);
-  EXPECT_EQ(OnPrint(rig.Shell()).refusal, Refusal::IllegalBlock);
-  EXPECT_EQ(rig.op.messages, Messages{"Illegal Block Number Detected!!!"});
-  rig.Record().SetCurrentBlock(0);
-  rig.op.messages.clear();
-  rig.State().userCodeStarted = true;
-  EXPECT_EQ(OnPrint(rig.Shell()).refusal, Refusal::NoChip);
-  EXPECT_EQ(rig.op.messages, Messages{"No flash chip has been selected/detected!!!"});
-  EXPECT_TRUE(rig.Wire().empty());
-
-  SimSession external(kKT530, kExternalMemory);
-  ASSERT_TRUE(external.Ready());
-  external.State().securityBits = 0x20;
-  external.PickRange(0, 1);
-  EXPECT_EQ(OnPrint(external.Shell()).refusal, Refusal::SecurityLock);
-  EXPECT_EQ(external.op.messages, Messages{"File Print doesn't work if chip is locked!\n"});
-  EXPECT_TRUE(external.Wire().empty());
-
-  SimSession hardLocked(kKT410);
-  ASSERT_TRUE(hardLocked.Ready());
-  hardLocked.State().securityBits = 0xC0;
-  hardLocked.PickRange(hardLocked.Block1Entry(0), 1);
-  EXPECT_TRUE(OnPrint(hardLocked.Shell()).Ok());
-  EXPECT_EQ(hardLocked.op.messages,
-            (Messages{"You can only print files in Block1, since chip is hardlocked.\n", kDone}));
-}
-
 TEST(PrintExternalBank, OffersTheBankSectorsAndReadsTheBankInBankChunks) {
   SimSession rig(kKT540);
   ASSERT_TRUE(rig.Ready());

@@ -59,24 +59,6 @@ TEST(OnSave, Block1ListingsStartAtTheBlocksAddresses) {
   EXPECT_EQ(Bytes(kt540.Wire().begin(), kt540.Wire().begin() + 2), (Bytes{0x69, 0x69}));
 }
 
-TEST(OnSave, CancelNoFileNameAndStartedUserCode) {
-  SimSession rig(kKT420);
-  ASSERT_TRUE(rig.Ready());
-  rig.Run(OnSave);  // cancelled
-  EXPECT_TRUE(rig.op.messages.empty());
-  EXPECT_TRUE(rig.Wire().empty());
-  rig.PickSave(0, 1, "", true);
-  rig.Run(OnSave);
-  EXPECT_EQ(rig.op.messages, Messages{"Save data failed"});
-
-  rig.op.messages.clear();
-  rig.op.log.clear();
-  rig.State().userCodeStarted = true;
-  rig.PickSave(0, 1, rig.Path("x.bin"), false);
-  rig.Run(OnSave);
-  EXPECT_EQ(rig.op.log, Messages{"tell: No flash chip has been selected/detected!!!"});  // no dialog
-}
-
 TEST(OnSave, LockRulesRefuseInExternalModeAndWarnInInternalMode) {
   SimSession external(kKT530, kExternalMemory);
   ASSERT_TRUE(external.Ready());

@@ -52,22 +52,6 @@ TEST(SimDevice, DrainWaitsUntilTheLastByteHasLeft) {
   EXPECT_LE(chip->HostBytes().size(), 100u);
 }
 
-TEST(SimDevice, RisingRtsResetsTheChipAndLosesWhatItHadNotSent) {
-  auto config = ChipConfig(kKT420);
-  config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x60, 0, 0, 0x01, Millis{200}});
-  auto chip = LoaderChip(config);
-  SimDevice d(chip);
-  d.SetRts(false);
-  EXPECT_EQ(chip->CurrentPhase(), Phase::Loader) << "a falling edge resets nothing";
-  ASSERT_TRUE(WriteBytes(d, {0x60}));
-  d.SetRts(true);
-  EXPECT_EQ(chip->CurrentPhase(), Phase::AwaitPattern);
-  EXPECT_FALSE(d.WaitForInput(300ms));
-  d.SetRts(true);
-  ASSERT_TRUE(WriteBytes(d, Cat({kSyncGroup, Text("BSL")})));
-  EXPECT_EQ(ReadBytes(d, 5), Text("OKRDY"));
-}
-
 // Through a USB adapter a read-back arrives in packets (62, 62, 4 bytes),
 // whole and in order; only an adapter whose driver honours it takes the
 // low-latency request.
@@ -88,46 +72,6 @@ TEST(SimDevice, AUsbAdapterCarriesRepliesInPacketsAndHonoursLowLatencyWhereItCan
   ASSERT_TRUE(WriteBytes(d, {0x63}));
   EXPECT_EQ(ReadBytes(d, 1), Bytes{0x63}) << "a lone byte leaves when the timer runs out";
   EXPECT_TRUE(d.DrainOutput(1000ms));
-}
-
-TEST(SimDevice, DisconnectFailsEveryTransferAndWakesAWaiter) {
-  auto chip = LoaderChip();
-  SimDevice d(chip);
-  std::atomic<bool> woke{false};
-  const auto start = Clock::now();
-  std::thread waiter([&] { woke = !d.WaitForInput(5000ms); });
-  std::this_thread::sleep_for(20ms);
-  d.Disconnect();
-  waiter.join();
-  EXPECT_TRUE(woke);
-  EXPECT_LT(Clock::now() - start, 2000ms);
-  EXPECT_FALSE(WriteBytes(d, {0x60}));
-  std::uint8_t b;
-  EXPECT_EQ(d.ReadAvailable(&b, 1), -1);
-  EXPECT_EQ(chip->HostBytesSinceReset(), 21);
-}
-
-// A worker drives the line while this thread watches the chip, as the
-// legacy worker and a test do.
-TEST(SimDevice, ChipCanBeWatchedWhileAnotherThreadTalks) {
-  auto chip = LoaderChip();
-  SimDevice d(chip, 50us);
-  std::atomic<int> echoes{0};
-  std::atomic<bool> done{false};
-  std::thread worker([&] {
-    for (int i = 0; i < 200; ++i) {
-      if (!WriteBytes(d, {0x63}) || ReadBytes(d, 1) != Bytes{0x63}) break;
-      ++echoes;
-    }
-    done = true;
-  });
-  while (!done) {
-    EXPECT_EQ(chip->CurrentPhase(), Phase::Loader);
-    (void)chip->StatusByte();
-    (void)chip->HostBytesSinceReset();
-  }
-  worker.join();
-  EXPECT_EQ(echoes, 200);
 }
 
 }  // namespace

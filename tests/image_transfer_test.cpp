@@ -1,0 +1,326 @@
+// The file routines: where an image goes on each model (or is refused before
+// anything is sent), the bytes on the wire, and which step a failure names.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "firmware/firmware.hpp"
+#include "image_rig.hpp"
+
+namespace brisko::test {
+namespace {
+
+using Kind = sim::ReplyFault::Kind;
+using Messages = std::vector<std::string>;
+using Phase = sim::SimTarget::Phase;
+constexpr const char* kOverSize = "The selected file is over size!!!";
+
+enum Use { Range, Block, Block1, Compare, BankRange, BankCompare };
+
+Result Transfer(RoutineParts& rig, Use use, const std::string& file, int block, std::uint32_t start) {
+  long address = -1;
+  int pair = -1;
+  switch (use) {
+    case Range:
+    case BankRange: return DownloadFileToRange(rig.ctx, file, block, start);
+    case Block: return DownloadFileToBlock(rig.ctx, file, block, start);
+    case Block1: return DownloadFileToBlock1(rig.ctx, file, start);
+    case Compare:
+    case BankCompare: return CompareFileWithRange(rig.ctx, file, block, start, address, pair);
+  }
+  return Result::Failed;
+}
+
+// Where the image byte meant for `address` lives: a block and an offset in
+// it, or nowhere (between the blocks, where a long file is not written).
+std::optional<std::pair<int, std::size_t>> Home(const SessionRecord& r, int block, std::uint32_t address) {
+  const std::uint32_t base1 = r.BaseAddress(1);
+  if (block == 1) return std::pair{1, std::size_t(address - base1)};
+  if (address < r.BlockSize(0)) return std::pair{0, std::size_t(address)};
+  if (!SharesBlockAddresses(r.GetChipModel()) && address >= base1 && address - base1 < r.BlockSize(1))
+    return std::pair{1, std::size_t(address - base1)};
+  return std::nullopt;
+}
+
+// One row per layout: the file either lands byte for byte where the model
+// keeps each address (and compares equal there), or is refused as over size
+// with nothing sent.
+TEST(ImageLayout, EachModelTakesWhatFitsAndRefusesTheRestUnsent) {
+  struct Row {
+    const char* what;
+    int model;
+    int mode;
+    Use use;
+    int block;
+    std::uint32_t start;
+    std::size_t length;
+    bool fits;
+  } rows[] = {
+      {"KT420 block 0 whole", kKT420, kInternalMemory, Range, 0, 0x0000, 0x8001, false},
+      {"KT420 one byte past the block", kKT420, kInternalMemory, Range, 0, 0x7F80, 129, false},
+      {"KT420 ending at the block's end", kKT420, kInternalMemory, Range, 0, 0x8000 - 384, 384, true},
+      {"KT530 ending between the blocks", kKT530, kExternalMemory, Block, 0, 0x0000, 40 * 1024, false},
+      {"KT530 all 64 KB spills from E000h", kKT530, kExternalMemory, Block, 0, 0x0000, 0x10000, true},
+      {"KT530 7F00h to E0FFh", kKT530, kExternalMemory, Block, 0, 0x7F00, 0xE100 - 0x7F00, true},
+      {"KT410 spills from F000h", kKT410, kExternalMemory, Block, 0, 0x0000, 0xF800, true},
+      {"KT410 ending below F000h", kKT410, kExternalMemory, Block, 0, 0x0000, 0x5000, false},
+      {"KT540 block 0 up to FFFFh", kKT540, kExternalMemory, Block, 0, 0xFF00, 0x100, true},
+      {"KT540 past FFFFh", kKT540, kExternalMemory, Block, 0, 0xFF00, 0x101, false},
+      {"KT410 block 1", kKT410, kExternalMemory, Block, 1, 0xF000, 0x1000, true},
+      {"KT410 block 1 too long", kKT410, kExternalMemory, Block, 1, 0xF000, 0x1001, false},
+      {"KT410 block 1 late", kKT410, kExternalMemory, Block, 1, 0xF800, 0x801, false},
+      {"KT530 block 1", kKT530, kExternalMemory, Block, 1, 0xE000, 0x2000, true},
+      {"KT580 block 1 late", kKT580, kExternalMemory, Block, 1, 0xF000, 0x1001, false},
+      {"KT540 block 1 at 0000h", kKT540, kExternalMemory, Block, 1, 0x0000, 0x2000, true},
+      {"KT540 block 1 too long", kKT540, kExternalMemory, Block, 1, 0x0000, 0x2001, false},
+      {"KT410 parked, too long", kKT410, kInternalMemory, Block1, 1, 0xF000, 0x1001, false},
+      {"KT530 parked, late", kKT530, kInternalMemory, Block1, 1, 0xFF00, 0x101, false},
+      {"KT540 parked, late", kKT540, kInternalMemory, Block1, 1, 0x1F00, 0x101, false},
+      {"compare KT420 below F000h", kKT420, kInternalMemory, Compare, 0, 0x0000, 0x8001, false},
+      {"compare KT410 past FFFFh", kKT410, kInternalMemory, Compare, 1, 0xF000, 0x1001, false},
+      {"compare KT530 block 1 unreadable at E000h", kKT530, kInternalMemory, Compare, 0, 0x0000, 0x8001, false},
+      {"compare KT570 between the blocks", kKT570, kExternalMemory, Compare, 0, 0x0000, 0xD000, false},
+      {"compare KT580 block 1", kKT580, kExternalMemory, Compare, 1, 0xE000, 0x2001, false},
+      {"compare KT410 running into block 1", kKT410, kInternalMemory, Compare, 0, 0x0000, 0xF100, true},
+      {"compare KT540 stops at its block end", kKT540, kInternalMemory, Compare, 0, 0xFE00, 0x300, true},
+      {"bank of a KT410 up to its end", kKT410, kInternalMemory, BankRange, 0, 0xF000, 0x1000, true},
+      {"bank of a KT410 past its end", kKT410, kInternalMemory, BankRange, 0, 0xF000, 0x1001, false},
+      {"compare a KT530 bank", kKT530, kInternalMemory, BankCompare, 0, 0xE000, 0x1800, true},
+      {"compare a KT530 bank past its end", kKT530, kInternalMemory, BankCompare, 0, 0xE000, 0x2001, false},
+  };
+  unsigned seed = 0;
+  for (const Row& r : rows) {
+    SCOPED_TRACE(r.what);
+    const Bytes data = Pattern(r.length, ++seed);
+    if (r.use == BankRange || r.use == BankCompare) {
+      BankImageRig rig(static_cast<ChipModel>(r.model));
+      if (r.use == BankCompare) std::copy(data.begin(), data.end(), rig.bank->flash.begin() + r.start);
+      const std::size_t sent = rig.bank->hostBytes.size();
+      EXPECT_EQ(Transfer(rig, r.use, rig.Write("f.bin", data), r.block, r.start), r.fits ? Result::Ok : Result::OverSize);
+      EXPECT_TRUE(!r.fits || std::equal(data.begin(), data.end(), rig.bank->flash.begin() + r.start));
+      EXPECT_TRUE(r.fits || rig.bank->hostBytes.size() == sent);
+      EXPECT_EQ(rig.messages.messages, r.fits ? Messages{} : Messages{kOverSize});
+      continue;
+    }
+    SimImageRig rig(r.model, r.mode);
+    ASSERT_TRUE(rig.Connect());
+    ASSERT_TRUE(r.block == 0 || r.use != Block || !SharesBlockAddresses(r.model) || rig.engine.SelectBlock1());
+    const Bytes block0 = rig.Flash(0, 0, rig.record.BlockSize(0));
+    const Bytes block1 = rig.Flash(1, 0, rig.record.BlockSize(1));
+    if (r.use == Compare && r.fits)
+      for (std::size_t i = 0; i < data.size(); ++i)
+        if (const auto home = Home(rig.record, r.block, r.start + static_cast<std::uint32_t>(i)))
+          rig.SetFlash(home->first, static_cast<std::uint32_t>(home->second), {data[i]});
+    rig.ClearWire();
+    EXPECT_EQ(Transfer(rig, r.use, rig.Write("f.bin", data), r.block, r.start), r.fits ? Result::Ok : Result::OverSize);
+    if (!r.fits) {
+      EXPECT_EQ(rig.messages.messages, Messages{kOverSize});
+      EXPECT_TRUE(rig.Wire().empty());
+      EXPECT_EQ(rig.Flash(0, 0, block0.size()), block0);
+      continue;
+    }
+    EXPECT_TRUE(rig.messages.messages.empty());
+    Bytes want0 = block0, want1 = block1;
+    for (std::size_t i = 0; i < data.size(); ++i)
+      if (const auto home = Home(rig.record, r.block, r.start + static_cast<std::uint32_t>(i)))
+        (home->first == 0 ? want0 : want1)[home->second] = data[i];
+    // Bytes past the file in its last sector are erased or padded; the rest is kept.
+    auto outside = [&](int b, std::size_t off) {
+      const std::uint32_t end = r.start + static_cast<std::uint32_t>(r.length);
+      const std::uint32_t sector = rig.record.SectorSize(b);
+      const auto at = static_cast<std::uint32_t>(b == 1 ? off + rig.record.BaseAddress(1) : off);
+      return !(at >= end && at < (end + sector - 1) / sector * sector);
+    };
+    const Bytes got0 = rig.Flash(0, 0, block0.size()), got1 = rig.Flash(1, 0, block1.size());
+    for (std::size_t i = 0; i < got0.size(); ++i)
+      if (outside(0, i) && got0[i] != want0[i]) ADD_FAILURE() << "block 0 at " << i;
+    for (std::size_t i = 0; i < got1.size(); ++i)
+      if (outside(1, i) && got1[i] != want1[i]) ADD_FAILURE() << "block 1 at " << i;
+  }
+}
+
+TEST(DownloadToRange, HundredBytesEraseOneSectorAndProgramOnePaddedChunk) {
+  SimImageRig rig(kKT420);
+  ASSERT_TRUE(rig.Connect());
+  const Bytes data = Pattern(100, 1);
+  rig.SetFlash(0, 0, Bytes(128, 0x00));
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("app.bin", data), 0, 0x0000), Result::Ok);
+
+  Bytes chunk = data;
+  chunk.resize(128, 0xFF);
+  EXPECT_EQ(rig.Wire(), Cat({FrameOf(0x0B, 0x0000, 0x01), FrameOf(0x0E, 0x0000, 0x80), chunk,
+                             FrameOf(0x0C, 0x0000, 0x80)}));
+  EXPECT_EQ(rig.Flash(0, 0, 128), chunk);
+
+  // A HEX file is converted in memory: nothing is left in the user's folders.
+  const std::string hex = rig.Write("fw.HEX", std::string(":10010000000102030405060708090A0B0C0D0E0F77\n:00000001FF\n"));
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, hex, 0, 0x0200), Result::Ok);
+  EXPECT_TRUE(std::filesystem::is_empty(rig.dirs.Dir().File("cache")));
+  Bytes expected(0x100, 0xFF);
+  for (std::uint8_t i = 0; i < 16; ++i) expected.push_back(i);
+  EXPECT_EQ(rig.Flash(0, 0x200, 272), expected);
+
+  rig.ClearWire();
+  const std::string bad = rig.Write("bad.hex", std::string(":0100000011EE\n:0100010022FF\n"));
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, bad, 0, 0), Result::Failed);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Path("missing.bin"), 0, 0), Result::Failed);
+  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.dirs.Dir().Path(), 0, 0), Result::Failed);
+  EXPECT_EQ(rig.messages.messages,
+            (Messages{"Bad Intel HEX record at line 2 of \"bad.hex\": checksum mismatch",
+                      "Can't open the selected file!!!", "Can't open the selected file!!!"}));
+  EXPECT_TRUE(rig.Wire().empty());
+}
+
+// Skipping unchanged sectors: the range is read first, and only the sector
+// that differs is erased, written and verified.
+TEST(DownloadToRange, SkipUnchangedWritesOnlyTheSectorsThatDiffer) {
+  SimImageRig rig(kKT420);
+  ASSERT_TRUE(rig.Connect());
+  const Bytes data = Pattern(3 * 128, 7);
+  rig.SetFlash(0, 0x0200, data);
+  Bytes changed = data;
+  changed[200] ^= 0x55;
+  std::size_t skipped = 0;
+  ASSERT_EQ(WithFile(brisko::DownloadChangedSectorsToRange, rig.ctx, rig.Write("app.bin", changed), 0, 0x0200u, skipped), Result::Ok);
+  EXPECT_EQ(skipped, 2u);
+  EXPECT_EQ(rig.Flash(0, 0x0200, 3 * 128), changed);
+  EXPECT_EQ(rig.Wire(), Cat({FrameOf(0x0C, 0x0200, 0x80), FrameOf(0x0C, 0x0280, 0x80), FrameOf(0x0C, 0x0300, 0x80),
+                             FrameOf(0x0B, 0x0280, 0x01), FrameOf(0x0E, 0x0280, 0x80), Bytes(changed.begin() + 128, changed.begin() + 256),
+                             FrameOf(0x0C, 0x0280, 0x80)}));
+}
+
+TEST(DownloadToBank, ErasesWholeBankSectorsAndProgramsIn128ByteChunks) {
+  BankImageRig rig(kKT410);  // the bank, not the chip's 16 KB block, sets the limit
+  const Bytes data = Pattern(5000, 7);
+  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("ext.bin", data), 0, 0x1000), Result::Ok);
+  EXPECT_TRUE(std::equal(data.begin(), data.end(), rig.bank->flash.begin() + 0x1000));
+  const Bytes& wire = rig.bank->hostBytes;
+  const Bytes start = Cat({FrameOf(0x04, 0x1000, 0x01), FrameOf(0x04, 0x2000, 0x01), FrameOf(0x06, 0x1000, 0x80)});
+  ASSERT_GE(wire.size(), start.size());
+  EXPECT_TRUE(std::equal(start.begin(), start.end(), wire.begin()));
+  // 5000 bytes are 40 chunks of 128 with data; the padding to 8192 is blank.
+  std::size_t programFrames = 0;
+  for (std::size_t i = 8; i + 4 <= wire.size(); i += 4 + (wire[i] == 0x06 ? 128 : 0)) {
+    ASSERT_TRUE(wire[i] == 0x06 || wire[i] == 0x03) << i;
+    programFrames += wire[i] == 0x06;
+  }
+  EXPECT_EQ(programFrames, 40u);
+}
+
+// The first difference, with the chip's byte high and the file's low.
+TEST(CompareFile, ReportsTheFirstDifferenceOfTheImage) {
+  SimImageRig rig(kKT410);
+  ASSERT_TRUE(rig.Connect());
+  const std::string hex = rig.Write("fw.hex", std::string(":0300050011223392\n:00000001FF\n"));
+  rig.SetFlash(0, 0x80, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x11, 0x20, 0x33});
+  long address = -1;
+  int pair = -1;
+  EXPECT_EQ(CompareFileWithRange(rig.ctx, hex, 0, 0x80, address, pair), Result::ProgramFailed);
+  EXPECT_EQ(address, 0x86);
+  EXPECT_EQ(pair, 0x2022);
+  EXPECT_EQ(rig.messages.messages, Messages{"Failed to Verify Data!!!"});
+
+  // Past block 0 the file is compared with block 1.
+  const Bytes data = Pattern(0xF100, 2);
+  rig.SetFlash(0, 0, Bytes(data.begin(), data.begin() + 0x4000));
+  rig.SetFlash(1, 0, Bytes(data.begin() + 0xF000, data.end()));
+  rig.SetFlash(1, 0x10, {static_cast<std::uint8_t>(data[0xF010] ^ 0x80)});
+  EXPECT_EQ(CompareFileWithRange(rig.ctx, rig.Write("spill.bin", data), 0, 0, address, pair), Result::ProgramFailed);
+  EXPECT_EQ(address, 0xF010);
+}
+
+// The program step verifies each chunk with the first 0Ch; the full read-back
+// after the file is the second.
+TEST(DownloadFailures, EachNamesItsStep) {
+  struct Row {
+    Use use;
+    int mode;
+    int refuseErase;
+    sim::ReplyFault fault;
+    Result result;
+    Messages messages;
+  } rows[] = {
+      // Block 0 in internal memory mode: the command tells what failed.
+      {Range, kInternalMemory, 1, {}, Result::Failed, {}},
+      {Range, kInternalMemory, 0, {Kind::Corrupt, 0x0C, 1, 7, 0x01, Millis{0}}, Result::ProgramFailed, {}},
+      {Block, kExternalMemory, 1, {}, Result::Failed, {"Sector erase failed!!!"}},
+      {Block, kExternalMemory, 0, {Kind::Corrupt, 0x0C, 1, 0, 0x01, Millis{0}}, Result::ProgramFailed,
+       {"Failed to Download Data!!!"}},
+      {Block, kExternalMemory, 0, {Kind::Corrupt, 0x0C, 2, 5, 0x10, Millis{0}}, Result::ProgramFailed,
+       {"Failed to Verify Data!!!"}},
+      {Block, kExternalMemory, 0, {Kind::Drop, 0x0C, 2, 0, 0x01, Millis{0}}, Result::NoReply,
+       {"Failed to Read Data!!!"}},
+  };
+  for (const Row& r : rows) {
+    SimImageRig rig(kKT420, r.mode);
+    ASSERT_TRUE(rig.Connect());
+    rig.target->Faults().refuseEraseOccurrence = r.refuseErase;
+    if (r.fault.command != 0) rig.target->Faults().replyFaults.push_back(r.fault);
+    EXPECT_EQ(Transfer(rig, r.use, rig.Write("a.bin", Pattern(128, 12)), 0, 0), r.result) << TransferStepName(r.result);
+    EXPECT_EQ(rig.messages.messages, r.messages) << TransferStepName(r.result);
+  }
+}
+
+// Block 1 in internal memory mode, through the programmer parked in block 0
+// at 2000h and started at 2027h.
+struct Block1Case {
+  int model;
+  std::uint32_t start;  // past the loader's sectors
+};
+
+class DownloadToBlock1 : public ::testing::TestWithParam<Block1Case> {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(rig.Connect());
+    const bool kt400 = IsKT400(GetParam().model);
+    const auto& programmer = kt400 ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500;
+    ASSERT_TRUE(kt400 || rig.engine.SelectBlock0());
+    ASSERT_EQ(rig.engine.EraseSectors(0x2000, 128, 3), Result::Ok);
+    ASSERT_EQ(rig.engine.ProgramRange(0x2000, 128, programmer.data(), programmer.size()), Result::Ok);
+    ASSERT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), Result::Ok);
+    ASSERT_EQ(rig.target->CurrentPhase(), Phase::Programmer);
+    rig.ClearWire();
+  }
+  Bytes FirstFrame() const { return Bytes(rig.Wire().begin(), rig.Wire().begin() + 4); }
+  std::size_t Offset(std::uint32_t address) const { return address - rig.record.BaseAddress(1); }
+
+  SimImageRig rig{GetParam().model};
+};
+
+TEST_P(DownloadToBlock1, ProgramsThroughTheParkedProgrammerSectorBySectorOrAllAtOnce) {
+  const std::uint32_t start = GetParam().start, unit = rig.record.SectorSize(1);
+  const std::size_t padded = RoundUp(1000, unit);
+  const Bytes data = Pattern(1000, 1);
+  const Bytes after = rig.Flash(1, Offset(start) + padded, 64);
+
+  ASSERT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("b1.bin", data), start), Result::Ok);
+  EXPECT_EQ(rig.Flash(1, Offset(start), 1000), data);
+  EXPECT_EQ(rig.Flash(1, Offset(start) + 1000, padded - 1000), Bytes(padded - 1000, 0xFF));
+  EXPECT_EQ(rig.Flash(1, Offset(start) + padded, 64), after);
+  EXPECT_EQ(FirstFrame(), FrameOf(0x0B, start, 0x01));  // erased sector by sector
+  EXPECT_TRUE(rig.messages.messages.empty());
+
+  // A loader update leaves the erase of all its sectors to the programmer.
+  rig.ClearWire();
+  rig.state.loaderUpdateInProgress = true;
+  const std::uint32_t second = start + static_cast<std::uint32_t>(padded + unit);
+  const Bytes update = Pattern(3 * unit, 2);
+  ASSERT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("update.bin", update), second), Result::Ok);
+  EXPECT_EQ(FirstFrame(), FrameOf(0x0B, second, 0x03));
+  EXPECT_EQ(rig.Flash(1, Offset(second), update.size()), update);
+  EXPECT_EQ(rig.target->CurrentPhase(), Phase::Programmer);  // handing back is the caller's step
+}
+
+TEST_P(DownloadToBlock1, AFailedEraseIsReported) {
+  rig.target->Faults().refuseEraseOccurrence = 4;  // the parking took three erase frames
+  EXPECT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("a.bin", Pattern(64, 4)), GetParam().start), Result::Failed);
+  EXPECT_EQ(rig.messages.messages, (Messages{"Sector erase failed!!!", "Erase failed on talon51!"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Models, DownloadToBlock1,
+                         ::testing::Values(Block1Case{kKT410, 0xF400}, Block1Case{kKT530, 0xE480},
+                                           Block1Case{kKT540, 0x0480}),
+                         [](const auto& info) { return std::string(DescribeChip(info.param.model).chipTypeText); });
+
+}  // namespace
+}  // namespace brisko::test
