@@ -24,7 +24,6 @@
 #include "gui/dialogs/range_form.hpp"
 #include "gui/dialogs/registry_values.hpp"
 #include "gui/dialogs/save_form.hpp"
-#include "gui/dialogs/serial_adapters.hpp"
 #include "chip/chip_catalogue.hpp"
 #include "link/port_names.hpp"
 #include "link/user_paths.hpp"
@@ -270,20 +269,6 @@ class DialogsTest : public QObject {
     CommSetupDialog reopened(*window);
     gui::CommSetupForm form(nullptr, reopened, {}, mapPath);
     QCOMPARE(form.DeviceCombo()->currentText(), typed);
-  }
-
-  void serialAdaptersAreTheExistingDevicesInOrder() {
-    test::TempDir dev;
-    for (const char* name : {"ttyS10", "ttyS2", "ttyUSB1", "ttyACM0", "tty0", "ttyUSBx", "ttyS", "null"})
-      test::WriteFile(dev.File(name), "");
-    std::filesystem::create_directories(dev.File("serial/by-id"));
-    test::WriteFile(dev.File("serial/by-id/usb-FTDI_FT232R_A1"), "");
-    const std::vector<std::string> found = gui::FindSerialAdapters(dev.Path());
-    QCOMPARE(Texts(found), (QStringList{QString::fromStdString(dev.File("serial/by-id/usb-FTDI_FT232R_A1")),
-                                         QString::fromStdString(dev.File("ttyUSB1")),
-                                         QString::fromStdString(dev.File("ttyACM0")),
-                                         QString::fromStdString(dev.File("ttyS2")),
-                                         QString::fromStdString(dev.File("ttyS10"))}));
   }
 
   void fileSectorDialogKeepsTheSectorWhenBrowsing() {

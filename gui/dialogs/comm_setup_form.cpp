@@ -14,7 +14,6 @@
 
 #include "gui/dialogs/form_parts.hpp"
 #include "gui/dialogs/message_box.hpp"
-#include "gui/dialogs/serial_adapters.hpp"
 #include "link/port_names.hpp"
 
 namespace brisko::gui {

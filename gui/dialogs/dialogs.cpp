@@ -14,7 +14,8 @@
 #include "gui/dialogs/message_box.hpp"
 #include "gui/dialogs/range_form.hpp"
 #include "gui/dialogs/save_form.hpp"
-#include "gui/dialogs/serial_adapters.hpp"
+#include "link/port_list.hpp"
+#include "link/port_names.hpp"
 #include "shell/setup/comm_setup_dialog.hpp"
 #include "shell/session/operator.hpp"
 
@@ -26,7 +27,12 @@ bool ShowChipSelectionDialog(QWidget* parent, ChipSelection& selection) {
 }
 
 bool ShowCommSetupDialog(QWidget* parent, CommSetupDialog& dialog) {
-  CommSetupForm form(parent, dialog, FindSerialAdapters(), dialog.PortMapFile());
+  // The same list as `brisko-cli ports`: real adapters (by their stable
+  // name where they have one) and whatever the port map names.
+  std::vector<std::string> adapters;
+  for (const SerialPortEntry& port : ListSerialPorts(ReadPortMap(dialog.PortMapFile())))
+    adapters.push_back(port.byId.empty() ? port.device : port.byId);
+  CommSetupForm form(parent, dialog, std::move(adapters), dialog.PortMapFile());
   return form.exec() == QDialog::Accepted;
 }
 
