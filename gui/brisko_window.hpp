@@ -56,7 +56,6 @@ class BriskoWindow final : public QMainWindow {
   void CancelCommand();
   // A dropped or recent file: the download dialog opens with it filled in.
   void OpenForDownload(const QString& path);
-  bool CommandRunning() const { return runner_->Busy(); }
   const CommandOutcome& LastOutcome() const { return lastOutcome_; }
 
   // The views' models, for whoever reads their cells.
@@ -89,7 +88,7 @@ class BriskoWindow final : public QMainWindow {
   void ApplyButtons();
   void OnShown(const QString& text);
   void Render(unsigned changed, const WindowState& state);
-  void OnCommandEnded();
+  void OnCommandEnded(const CommandOutcome& outcome);
   void OnTabChanged(int tab);
   void OnExit();
   void OnTimer();
