@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "gui/command_table.hpp"
+#include "gui/window_entries.hpp"
 #include "gui/memory_table_model.hpp"
 #include "gui/qt_operator.hpp"
 #include "link/link_timing.hpp"
@@ -89,7 +89,7 @@ class BriskoWindow final : public QMainWindow {
   void ApplyButtons();
   void OnShown(const QString& text);
   void Render(unsigned changed, const WindowState& state);
-  void OnCommandEnded();
+  void OnCommandEnded(const CommandOutcome& outcome);
   void OnTabChanged(int tab);
   void OnExit();
   void OnTimer();

@@ -201,7 +201,7 @@ class WindowTest : public QObject {
     QVERIFY(d.window.Log().Text().contains(QStringLiteral("Cancel asked")));
     QCOMPARE(d.Flash(0, 0, block0.size()), block0);  // nothing displaced is left out
     QCOMPARE(d.Flash(1, 0, block1.size()), block1);  // and the file was not written
-    QCOMPARE(read->isEnabled(), d.window.Shell().Snapshot().buttons[2]);
+    QCOMPARE(read->isEnabled(), d.window.Shell().Window().Snapshot().buttons[2]);
     QVERIFY(d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
     // Now Exit asks, No being the default answer; Yes ends the window.
     d.MenuItem(QStringLiteral("Exit"))->trigger();

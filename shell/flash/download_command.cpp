@@ -295,7 +295,7 @@ CommandOutcome DownloadToExternalBank(Session& session) {
 
   if (!session.Op().Ask(kEraseQuestion)) return CommandOutcome::Declined();
 
-  w.SetCaption(DownloadingCaption(dialog.fileName, " to external flash"));
+  session.Window().SetCaption(DownloadingCaption(dialog.fileName, " to external flash"));
   std::optional<std::size_t> skipped;
   if (dialog.skipUnchanged) skipped = 0;
   const Result result = skipped ? DownloadChangedSectorsToRange(ctx, file, 0, address, *skipped)
