@@ -7,6 +7,7 @@
 #include <nlohmann/json_fwd.hpp>
 
 #include "cli/arguments.hpp"
+#include "shell/commands/command_table.hpp"
 #include "shell/session/command_outcome.hpp"
 
 namespace CLI {
@@ -27,18 +28,9 @@ struct CommandContext {
   nlohmann::json* data = nullptr;  // what the command found, for --json; may be none
 };
 
-// What a command needs to know of the chip's model. The 1.1F loader does not
-// say which model it runs on, so the operator must name it (--model; the
-// simulated chip's is known); a wrong model means a wrong sector map.
-enum class ChipModelUse {
-  None,      // no chip is detected (the calculator, the cable test)
-  Selected,  // the operator's --model
-  Reported,  // the older 1.1E loader reports it
-};
-
-// One command of brisko-cli. Adding a command is adding one of these to the
-// table (cli/command_table.cpp): its name and help line, its own options, and
-// what it runs.
+// One command of brisko-cli: a command of the shared table (its name, help
+// line, needs and handler), with the options and output brisko-cli gives it,
+// or a command only brisko-cli has (no chip: the calculator, the port list).
 struct CliCommand {
   std::string name;
   std::string summary;  // the one line of `brisko-cli --help`
@@ -56,15 +48,26 @@ struct CliCommand {
   bool entersBankItself = false;
 };
 
+// What brisko-cli adds to a command of the shared table, found by its name.
+struct CliExtra {
+  std::string name;
+  std::function<void(CLI::App&, Arguments&)> addOptions;  // may be empty
+  // Runs the table's handler (given) and prints what it found, or chooses
+  // another flow from the options; may be empty.
+  std::function<CommandOutcome(CommandContext&, CommandHandler)> run;
+};
+
 // Every command, in the order `--help` lists them.
 const std::vector<CliCommand>& CommandTable();
 const CliCommand* FindCommand(const std::string& name);
 
-// The groups the table is made of, one per file.
-std::vector<CliCommand> SessionCommands();  // detect, run, baud
-std::vector<CliCommand> FlashCommands();    // download, read, save, compare, erase...
-std::vector<CliCommand> ConfigurationCommands();  // lock, remap, double-clock, edit, cable-test
-std::vector<CliCommand> LoaderCommands();   // upgrade-loader, update-loader, probex...
-std::vector<CliCommand> PortCommands();     // ports
+// The extras, one group per file.
+std::vector<CliExtra> SessionExtras();        // detect
+std::vector<CliExtra> FlashExtras();          // download, read, save, compare, erase...
+std::vector<CliExtra> ConfigurationExtras();  // lock, remap, edit
+std::vector<CliExtra> LoaderExtras();         // update-loader, update-external-loader, upgrade-loader
+// The commands only brisko-cli has.
+CliCommand BaudCommand();
+CliCommand PortsCommand();
 
 }  // namespace brisko::cli

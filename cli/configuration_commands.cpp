@@ -4,12 +4,8 @@
 
 #include "cli/terminal_dialogs.hpp"
 #include "cli/terminal_operator.hpp"
-#include "shell/flash/byte_edit_command.hpp"
 #include "shell/flash/byte_edit_parsing.hpp"
-#include "shell/detection/cable_test_command.hpp"
-#include "shell/configuration/double_clock_command.hpp"
 #include "shell/flash/external_bank_commands.hpp"
-#include "shell/configuration/lock_command.hpp"
 #include "shell/session/session.hpp"
 #include "shell/configuration/remap_command.hpp"
 
@@ -63,8 +59,8 @@ void EditOptions(CLI::App& command, Arguments& args) {
 }
 
 // Without new bytes the command shows the bytes at the address.
-CommandOutcome EditAndShow(CommandContext& c) {
-  const CommandOutcome outcome = OnEditBlock0(c.session);
+CommandOutcome EditAndShow(CommandContext& c, CommandHandler edit) {
+  const CommandOutcome outcome = edit(c.session);
   if (c.args.editData) return outcome;
   if (auto* op = dynamic_cast<TerminalOperator*>(&c.session.Op()); op && !op->EditDisplayText().empty())
     std::fprintf(c.out, "%s: %s\n", c.args.editAddress->c_str(), op->EditDisplayText().c_str());
@@ -105,17 +101,11 @@ CommandOutcome RunOnBank(Session& session, bool high, const CommandRunner::Comma
   return outcome;
 }
 
-std::vector<CliCommand> ConfigurationCommands() {
+std::vector<CliExtra> ConfigurationExtras() {
   return {
-      {"lock", "program the security bits: option N of the chip's lock menu", LockOptions, true,
-       [](CommandContext& c) { return OnLockChip(c.session); }},
-      {"remap", "remap memory (KT410/420) or program SC0/SC1 (KT500 family)", RemapOptions, true,
-       [](CommandContext& c) { return OnMemoryRemap(c.session); }},
-      {"double-clock", "switch a KT500-family chip to double-clock mode", {}, true,
-       [](CommandContext& c) { return OnDoubleClock(c.session); }},
-      {"edit", "show up to 16 bytes of block 0, or replace them", EditOptions, true, EditAndShow},
-      {"cable-test", "test the serial cable by loop-back (chip removed, TXD joined to RXD)", {}, false,
-       [](CommandContext& c) { return OnCableTest(c.session); }, false, ChipModelUse::None},
+      {"lock", LockOptions, {}},
+      {"remap", RemapOptions, {}},
+      {"edit", EditOptions, EditAndShow},
   };
 }
 

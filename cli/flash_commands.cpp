@@ -2,13 +2,9 @@
 #include "cli/command_options.hpp"
 #include "cli/configuration_commands.hpp"
 #include "cli/result_printing.hpp"
-#include "shell/flash/compare_command.hpp"
 #include "shell/flash/download_command.hpp"
-#include "shell/flash/erase_commands.hpp"
 #include "shell/session/session.hpp"
-#include "shell/flash/read_command.hpp"
 #include "shell/flash/run_user_code.hpp"
-#include "shell/flash/save_command.hpp"
 
 namespace brisko::cli {
 namespace {
@@ -16,8 +12,8 @@ namespace {
 // With --bank the program goes into the bank, the chip's own flash comes
 // back (block 0 of a KT410/KT420 put back), and only then does the board
 // restart into the program in external memory.
-CommandOutcome DownloadAndRun(CommandContext& c) {
-  if (!c.args.bankHigh) return OnDownloadAndRun(c.session);
+CommandOutcome DownloadAndRun(CommandContext& c, CommandHandler downloadAndRun) {
+  if (!c.args.bankHigh) return downloadAndRun(c.session);
   CommandOutcome outcome = RunOnBank(c.session, *c.args.bankHigh, OnDownload);
   if (!outcome.Ok()) return outcome;
   if (c.session.State().cancelRequested)
@@ -28,8 +24,8 @@ CommandOutcome DownloadAndRun(CommandContext& c) {
   return outcome;
 }
 
-CommandOutcome ReadAndShow(CommandContext& c) {
-  CommandOutcome outcome = OnRead(c.session);
+CommandOutcome ReadAndShow(CommandContext& c, CommandHandler read) {
+  CommandOutcome outcome = read(c.session);
   if (outcome.Ok()) PrintViews(c.session.Window().Snapshot(), c.out);
   return outcome;
 }
@@ -53,7 +49,7 @@ void SaveOptions(CLI::App& command, Arguments& args) {
 
 }  // namespace
 
-std::vector<CliCommand> FlashCommands() {
+std::vector<CliExtra> FlashExtras() {
   const auto download = [](CLI::App& c, Arguments& a) {
     FileAndStart(c, a, "Intel HEX (.hex) or binary file");
     c.add_flag("--skip-unchanged", a.skipUnchanged,
@@ -64,20 +60,13 @@ std::vector<CliCommand> FlashCommands() {
     AddRangeOption(c, a);
     AddBankOption(c, a);
   };
-  CliCommand downloadRun{"download-run", "download, then start the user's program", download, true, DownloadAndRun};
-  downloadRun.entersBankItself = true;
   return {
-      {"download", "download an Intel HEX or binary file into flash", download, true,
-       [](CommandContext& c) { return OnDownload(c.session); }},
-      downloadRun,
-      {"read", "read sectors; prints the sector table and the first sector", range, true, ReadAndShow},
-      {"save", "read sectors and save them to a file", SaveOptions, true,
-       [](CommandContext& c) { return OnSave(c.session); }},
-      {"compare", "compare a file with flash",
-       [](CLI::App& c, Arguments& a) { FileAndStart(c, a, "the file to compare"); }, true,
-       [](CommandContext& c) { return OnCompare(c.session); }},
-      {"erase", "erase sectors", range, true, [](CommandContext& c) { return OnSectorErase(c.session); }},
-      {"chip-erase", "erase the whole chip", {}, true, [](CommandContext& c) { return OnChipErase(c.session); }},
+      {"download", download, {}},
+      {"download-run", download, DownloadAndRun},
+      {"read", range, ReadAndShow},
+      {"save", SaveOptions, {}},
+      {"compare", [](CLI::App& c, Arguments& a) { FileAndStart(c, a, "the file to compare"); }, {}},
+      {"erase", range, {}},
   };
 }
 

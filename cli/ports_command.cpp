@@ -33,9 +33,9 @@ CommandOutcome ListPorts(CommandContext& c) {
 
 }  // namespace
 
-std::vector<CliCommand> PortCommands() {
-  return {{"ports", "list the serial ports: adapters present and the COMn names ports.conf gives", {}, false,
-           ListPorts, false, ChipModelUse::None}};
+CliCommand PortsCommand() {
+  return {"ports", "list the serial ports: adapters present and the COMn names ports.conf gives", {}, false,
+          ListPorts, false, ChipModelUse::None};
 }
 
 }  // namespace brisko::cli

@@ -2,16 +2,14 @@
 #include "cli/command_options.hpp"
 #include "cli/result_printing.hpp"
 #include "shell/setup/comm_setup_dialog.hpp"
-#include "shell/detection/detect_command.hpp"
 #include "shell/session/session.hpp"
-#include "shell/flash/run_user_code.hpp"
 #include "shell/loader/unknown_version_detect.hpp"
 
 namespace brisko::cli {
 namespace {
 
-CommandOutcome DetectAndShow(CommandContext& c) {
-  CommandOutcome outcome = c.args.unknownVersion ? OnDetectUnknownVersion(c.session) : OnDetectMenu(c.session);
+CommandOutcome DetectAndShow(CommandContext& c, CommandHandler detect) {
+  CommandOutcome outcome = c.args.unknownVersion ? OnDetectUnknownVersion(c.session) : detect(c.session);
   // A failed detection leaves the panel empty: nothing to show.
   if (outcome.Ok()) PrintChipInformation(c.session.Window().Snapshot(), true, c.out);
   return outcome;
@@ -31,21 +29,21 @@ CommandOutcome Calculate(CommandContext& c) {
 
 }  // namespace
 
-std::vector<CliCommand> SessionCommands() {
+std::vector<CliExtra> SessionExtras() {
   return {
-      {"detect", "detect the chip and print its information",
+      {"detect",
        [](CLI::App& c, Arguments& a) {
          c.add_flag("--unknown-version", a.unknownVersion,
                     "look for a 1.1F loader first, then for 1.1E (which is then offered the upgrade)");
        },
-       false, DetectAndShow},
-      {"run", "start the user's program", {}, true, [](CommandContext& c) { return ExecuteUserCode(c.session); }},
-      {"baud", "the best bit rate and timer-2 reload for --crystal MHZ",
-       [](CLI::App& c, Arguments& a) {
-         c.add_flag("--next", a.next, "the next lower bit rate that fits the crystal");
-       },
-       false, Calculate, false, ChipModelUse::None},
+       DetectAndShow},
   };
+}
+
+CliCommand BaudCommand() {
+  return {"baud", "the best bit rate and timer-2 reload for --crystal MHZ",
+          [](CLI::App& c, Arguments& a) { c.add_flag("--next", a.next, "the next lower bit rate that fits the crystal"); },
+          false, Calculate, false, ChipModelUse::None};
 }
 
 }  // namespace brisko::cli

@@ -26,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include "gui/command_gate.hpp"
+#include "shell/commands/command_table.hpp"
 #include "gui/file_drop.hpp"
 #include "gui/log_pane.hpp"
 #include "gui/dialogs/registry_values.hpp"
@@ -367,7 +368,7 @@ void BriskoWindow::CancelCommand() {
 void BriskoWindow::OpenForDownload(const QString& path) {
   if (runner_->Busy()) return SayBusy();
   op_.PrefillFile(path);
-  if (!StartCommand(IapEntries().front().command, QStringLiteral("Download"))) {
+  if (!StartCommand(FindCommandEntry("download")->handler, QStringLiteral("Download"))) {
     op_.PrefillFile({});
     SayBusy();
   }

@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-#include "gui/command_table.hpp"
+#include "gui/window_entries.hpp"
 #include "gui/memory_table_model.hpp"
 #include "gui/qt_operator.hpp"
 #include "link/link_timing.hpp"

@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_command.hpp"
 #include "cli/interrupt_watch.hpp"
 #include "shell/session/displaced_notice.hpp"
 #include "cli/outcome_lines.hpp"
 #include "cli/run_cli.hpp"
 #include "cli/run_log.hpp"
 #include "cli/terminal_progress.hpp"
+#include "shell/commands/command_table.hpp"
 #include "shell/flash/compare_command.hpp"
 #include "shell/flash/download_command.hpp"
 #include "shell/flash/erase_commands.hpp"
@@ -100,7 +102,15 @@ TEST_F(CliTest, UsageErrorsExitTwoAndSayWhy) {
   }
   EXPECT_FALSE(std::filesystem::exists(files.Path("config/brisko/OrvexBslComDft.txt")));
   auto help = Cli({"--help"});
-  for (const char* command : {"detect", "download-run", "chip-erase", "baud"}) EXPECT_TRUE(Has(help.out, command));
+  // Every command of the shared table is offered with its line, and what
+  // brisko-cli adds to a command finds it by name (a misspelled name would
+  // silently drop the options).
+  for (const CommandEntry& entry : Commands())
+    EXPECT_TRUE(entry.help.empty() || Has(help.out, std::string(entry.help))) << entry.name;
+  for (auto group : {cli::SessionExtras, cli::FlashExtras, cli::ConfigurationExtras, cli::LoaderExtras})
+    for (const cli::CliExtra& extra : group())
+      EXPECT_TRUE(FindCommandEntry(extra.name) && !FindCommandEntry(extra.name)->help.empty()) << extra.name;
+  EXPECT_TRUE(Has(help.out, "baud"));
   EXPECT_TRUE(Has(Cli({"download", "--help"}).out, "--sector"));
 }
 

@@ -8,6 +8,10 @@ namespace brisko::gui {
 
 enum class EntryKind { Chip, Exit, About, Separator };
 
+// The window's items. The chip commands, their texts and places come from the
+// shared command table; only the window's own items (File > Exit, the About
+// boxes, separators) and the tool buttons' icons are kept here.
+
 // One menu item: its menu, its exact text, and what it does. A chip command
 // without a handler is shown disabled.
 struct MenuEntry {
