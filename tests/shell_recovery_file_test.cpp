@@ -170,7 +170,7 @@ TEST(RecoveryOffer, OnlyTheChipAFileBelongsToIsOfferedIt) {
       record.model = row.fits == Fits::OtherModel ? kKT410 : kKT420;
       record.created = 2000;
       record.areas = {{0x0000, sector0}, {0x2000, area2000}};
-      record.fingerprint = TakeFingerprint(LoaderReader(rig.Shell()), 0x8000, record.areas);
+      record.fingerprint = TakeFingerprint(LoaderReader(rig.Shell().Record()->Port()), 0x8000, record.areas);
       std::string whyNot;
       ASSERT_TRUE(WriteRecoveryFile(rig.dirs.Places().dataDir, record, whyNot)) << whyNot;
       path = record.path;

@@ -39,7 +39,7 @@ Result InstallBankHelper(Session& session) {
   // saving now would keep the helper instead of the user's bytes.
   if (state.bankRecoveryFile.empty()) {
     RecoveryRecord recovery;
-    if (!SaveParkingArea(session, "external flash access", LoaderReader(session), recovery)) {
+    if (!SaveParkingArea(session, "external flash access", LoaderReader(session.Record()->Port()), recovery)) {
       state.operationFailed = true;
       return Result::Failed;
     }

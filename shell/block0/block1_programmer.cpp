@@ -81,7 +81,7 @@ ParkedRun RunWithBlock1ProgrammerParked(Session& session, FlashEngine& engine, c
     session.Op().Tell(how.selectFailedText);
     return run;
   }
-  const RangeReader read = LoaderReader(session);
+  const RangeReader read = LoaderReader(session.Record()->Port());
   RecoveryRecord recovery;
   if (!SaveParkingArea(session, how.staysParked ? "loader update" : "block-1 operation", read, recovery)) return run;
   run.recoveryPath = recovery.path;

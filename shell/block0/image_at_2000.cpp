@@ -39,7 +39,9 @@ InstallResults InstallImageAt2000(FlashEngine& engine, std::span<const std::uint
 bool SaveParkingArea(Session& session, const std::string& flow, const RangeReader& read, RecoveryRecord& recovery) {
   std::vector<RecoveryArea> areas{{0x0000, std::vector<std::uint8_t>(kSector)},
                                   {kArea2000, std::vector<std::uint8_t>(kSector * kArea2000Sectors)}};
-  if (const auto waiting = UnrestoredRecoveriesFor(session, read, areas); !waiting.empty()) {
+  if (const auto waiting =
+          UnrestoredRecoveriesFor(session.Places().dataDir, session.Record()->GetChipModel(), read, areas);
+      !waiting.empty()) {
     session.Op().Tell(UnrestoredRecoveryText(waiting.front().record));
     return false;
   }
@@ -51,7 +53,7 @@ bool SaveParkingArea(Session& session, const std::string& flow, const RangeReade
   std::copy(areas[0].bytes.begin(), areas[0].bytes.end(), saved.savedSector0.begin());
   std::copy(areas[1].bytes.begin(), areas[1].bytes.end(), saved.savedArea2000.begin());
   std::string whyNot;
-  if (!KeepForRecovery(session, flow, std::move(areas), read, recovery, whyNot)) {
+  if (!KeepForRecovery(*session.Record(), session.Places().dataDir, flow, std::move(areas), read, recovery, whyNot)) {
     session.Op().Tell(RecoveryFileFailedText(whyNot));
     return false;
   }

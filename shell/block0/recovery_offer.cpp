@@ -112,7 +112,7 @@ bool PutRecordBack(Session& session, const RecoveryRecord& r) {
   const DisplacedSection section(session, DisplacedText("block 0 at " + r.AreaText() + " was being put back", r.path),
                                  DisplacedSection::Kind::Restore);
   FlashEngine engine = section.Engine();
-  const RangeReader read = LoaderReader(session);
+  const RangeReader read = LoaderReader(session.Record()->Port());
   for (int attempt = 0; attempt < kPutBackAttempts; ++attempt) {
     bool written = true;
     for (const RecoveryArea& a : r.areas) {
@@ -134,7 +134,7 @@ void OfferRecoveryFiles(Session& session) {
   const std::vector<RecoveryRecord> records = ListRecoveryFiles(session.Places().dataDir);
   if (records.empty()) return;
   if (record->SelectsBlocks() && !session.Engine().SelectBlock0()) return;
-  const RangeReader read = LoaderReader(session);
+  const RangeReader read = LoaderReader(session.Record()->Port());
   const std::uint32_t blockEnd = record->BlockSize(0);
   std::string kept;
   for (const RecoveryRecord& r : records) {
@@ -162,11 +162,10 @@ void OfferRecoveryFiles(Session& session) {
   if (!kept.empty()) session.Op().Tell("These recovery files do not belong to the chip detected now and are kept:" + kept);
 }
 
-std::vector<UnrestoredRecovery> UnrestoredRecoveriesFor(Session& session, const RangeReader& read,
+std::vector<UnrestoredRecovery> UnrestoredRecoveriesFor(const std::string& dataDir, int model, const RangeReader& read,
                                                         const std::vector<RecoveryArea>& areas) {
-  const int model = session.Record()->GetChipModel();
   std::vector<UnrestoredRecovery> found;
-  for (const RecoveryRecord& r : ListRecoveryFiles(session.Places().dataDir)) {
+  for (const RecoveryRecord& r : ListRecoveryFiles(dataDir)) {
     if (!Overlap(r, areas) || (!r.legacy && r.model != model)) continue;
     const RecoveryFit fit = FitOf(r, model, read);
     if (fit == RecoveryFit::Foreign) continue;

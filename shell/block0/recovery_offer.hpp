@@ -31,15 +31,15 @@ std::optional<bool> AreasHoldRecord(const RangeReader& read, const RecoveryRecor
 // "--yes" answer only when the fingerprint tells this chip from others.
 void OfferRecoveryFiles(Session& session);
 
-// Before a flow displaces `areas`: the recovery files of this chip (read
-// through `read`), newest first, that overlap them and whose bytes are not
+// Before a flow displaces `areas`: the recovery files in `dataDir` of this
+// chip (a `model`, read through `read`), newest first, that overlap them and whose bytes are not
 // back. A flow must not keep what such an interruption left there as the
 // user's bytes.
 struct UnrestoredRecovery {
   RecoveryRecord record;
   RecoveryFit fit;
 };
-std::vector<UnrestoredRecovery> UnrestoredRecoveriesFor(Session& session, const RangeReader& read,
+std::vector<UnrestoredRecovery> UnrestoredRecoveriesFor(const std::string& dataDir, int model, const RangeReader& read,
                                                         const std::vector<RecoveryArea>& areas);
 // The operator's text for that refusal.
 std::string UnrestoredRecoveryText(const RecoveryRecord& record);

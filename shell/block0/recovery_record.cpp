@@ -66,9 +66,9 @@ bool ReadAreasAgreed(const RangeReader& read, std::vector<RecoveryArea>& areas) 
                      [&](RecoveryArea& a) { return ReadUntilTwoAgree(read, a.address, a.bytes); });
 }
 
-bool KeepForRecovery(Session& session, const std::string& flow, std::vector<RecoveryArea> areas,
-                     const RangeReader& read, RecoveryRecord& record, std::string& whyNot) {
-  SessionRecord& chip = *session.Record();
+bool KeepForRecovery(const SessionRecord& chip, const std::string& dataDir, const std::string& flow,
+                     std::vector<RecoveryArea> areas, const RangeReader& read, RecoveryRecord& record,
+                     std::string& whyNot) {
   record = RecoveryRecord{};
   record.flow = flow;
   record.port = chip.Port().DeviceName();
@@ -80,11 +80,10 @@ bool KeepForRecovery(Session& session, const std::string& flow, std::vector<Reco
     whyNot = "the bytes that identify this chip could not be read";
     return false;
   }
-  return WriteRecoveryFile(session.Places().dataDir, record, whyNot);
+  return WriteRecoveryFile(dataDir, record, whyNot);
 }
 
-RangeReader LoaderReader(Session& session) {
-  SerialPort& port = session.Record()->Port();
+RangeReader LoaderReader(SerialPort& port) {
   return [&port](std::uint32_t address, std::span<std::uint8_t> out) { return ReadLoaderBytes(port, address, out); };
 }
 

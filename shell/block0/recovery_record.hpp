@@ -2,12 +2,12 @@
 #include <string>
 #include <vector>
 
+#include "chip/session_record.hpp"
 #include "link/agreed_read.hpp"
+#include "link/serial_port.hpp"
 #include "shell/block0/recovery_file.hpp"
 
 namespace brisko {
-
-class Session;
 
 // A chip is known again by block-0 bytes a flow does not touch: up to
 // kFingerprintSectors sectors outside `touched` that are not blank (blank
@@ -25,14 +25,15 @@ FingerprintCheck CheckFingerprint(const RangeReader& read, const std::vector<Fin
 // not be read so.
 bool ReadAreasAgreed(const RangeReader& read, std::vector<RecoveryArea>& areas);
 
-// A record of `areas` (their bytes already read) on this session's port and
-// model, with the chip's fingerprint, written to the data directory. False
+// A record of `areas` (their bytes already read) on the chip's port and
+// model, with the chip's fingerprint, written to `dataDir`. False
 // (the reason in `whyNot`) when the fingerprint could not be read or the file
 // could not be written: nothing may then be erased.
-bool KeepForRecovery(Session& session, const std::string& flow, std::vector<RecoveryArea> areas,
-                     const RangeReader& read, RecoveryRecord& record, std::string& whyNot);
+bool KeepForRecovery(const SessionRecord& chip, const std::string& dataDir, const std::string& flow,
+                     std::vector<RecoveryArea> areas, const RangeReader& read, RecoveryRecord& record,
+                     std::string& whyNot);
 
-// The block-0 reader of the session's port (the loader must show block 0).
-RangeReader LoaderReader(Session& session);
+// The block-0 reader of the loader on `port` (it must show block 0).
+RangeReader LoaderReader(SerialPort& port);
 
 }  // namespace brisko

@@ -183,10 +183,9 @@ CommandOutcome DetectTarget(Session& session) {
   return CommandOutcome::Success("found the loader of the selected " + session.Window().ChipInfo().chipType);
 }
 
-bool SelectChip(Session& session) {
-  SessionRecord& record = *session.Record();
+bool SelectChip(SessionRecord& record, Operator& op) {
   ChipSelection selection{record.GetChipModel(), record.GetMemoryMode()};
-  const bool ok = session.Op().SelectChip(selection);
+  const bool ok = op.SelectChip(selection);
   // A radio stores its choice as soon as it is clicked, so a model picked
   // before Cancel stays.
   record.SetChipModel(selection.model);
@@ -200,7 +199,7 @@ CommandOutcome OnDetectMenu(Session& session) {
     session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
-  if (!SelectChip(session)) return CommandOutcome::Declined();
+  if (!SelectChip(*session.Record(), session.Op())) return CommandOutcome::Declined();
   if (!session.Record()->IsChipSelected()) {
     session.ReportChipInfoIncomplete();
     return CommandOutcome::Refused(Refusal::BadInput);

@@ -1,7 +1,9 @@
 #pragma once
 #include <cstdint>
 
+#include "chip/session_record.hpp"
 #include "shell/session/command_outcome.hpp"
+#include "shell/session/operator.hpp"
 
 namespace brisko {
 
@@ -22,7 +24,7 @@ void DecodeSecurityStatus(Session& session, std::uint8_t status);
 void OfferDoubleClockCrystal(Session& session);
 
 // The chip selection dialog; true when closed with OK.
-bool SelectChip(Session& session);
+bool SelectChip(SessionRecord& record, Operator& op);
 
 // Menu "&Detect Target MCU for Firmware1.1F and RS232 Config.": chip
 // selection, communication set-up, detection.

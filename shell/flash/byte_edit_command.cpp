@@ -56,7 +56,10 @@ std::string ProgramSector(SerialPort& port, std::uint32_t sector, const std::uin
 class ByteEditSession {
  public:
   explicit ByteEditSession(Session& session)
-      : session_(session), port_(session.Record()->Port()), model_(session.Record()->GetChipModel()), read_(LoaderReader(session)) {}
+      : session_(session),
+        port_(session.Record()->Port()),
+        model_(session.Record()->GetChipModel()),
+        read_(LoaderReader(session.Record()->Port())) {}
 
   CommandOutcome Run() {
     CommandOutcome last = CommandOutcome::Declined();
@@ -115,12 +118,14 @@ class ByteEditSession {
     std::copy(data.bytes.begin(), data.bytes.end(), work_.begin() + span.offset);
     if (!session_.Op().Ask("Data in block 0 will be modified.\nProceed to modify?")) return CommandOutcome::Declined();
 
-    if (const auto waiting = UnrestoredRecoveriesFor(session_, read_, before); !waiting.empty()) {
+    if (const auto waiting =
+            UnrestoredRecoveriesFor(session_.Places().dataDir, session_.Record()->GetChipModel(), read_, before);
+        !waiting.empty()) {
       session_.Op().Tell(UnrestoredRecoveryText(waiting.front().record));
       return CommandOutcome::Refused(Refusal::BadInput);
     }
     std::string whyNot;
-    if (!KeepForRecovery(session_, "byte edit", before, read_, recovery_, whyNot))
+    if (!KeepForRecovery(*session_.Record(), session_.Places().dataDir, "byte edit", before, read_, recovery_, whyNot))
       return Fail("Failed to write the block 0 recovery file\n(" + whyNot + ").\nNothing has been erased.",
                   "write the recovery file");
     CommandOutcome result;

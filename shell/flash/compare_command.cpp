@@ -7,6 +7,7 @@
 #include "image/file_routines.hpp"
 #include "link/result_codes.hpp"
 #include "link/user_paths.hpp"
+#include "shell/flash/block_selection.hpp"
 #include "shell/flash/dialog_lists.hpp"
 #include "shell/session/caption_keeper.hpp"
 #include "shell/session/session.hpp"
@@ -84,13 +85,6 @@ std::optional<CommandOutcome> LoadFirst(Session& session, FlashEngine& engine, I
 }
 
 // Lets the loader show the compared block; false (told) when it would not.
-bool SelectComparedBlock(Session& session, FlashEngine& engine, int block) {
-  if (!session.Record()->SelectsBlocks()) return true;
-  if (block == 0 ? engine.SelectBlock0() : engine.SelectBlock1()) return true;
-  session.Op().Tell(block == 0 ? "Comparing Block0 data failed!" : "Comparing Block1 data failed!");
-  return false;
-}
-
 bool HardLockedBlock0(int model, std::uint8_t bits) {
   if (IsKT400(model)) return bits == 0x80 || bits == 0xA0 || bits == 0xC0 || bits == 0xE0;
   if (model == kKT530 || model == kKT540 || model == kKT550 || model == kKT560)
@@ -122,7 +116,7 @@ CommandOutcome CompareWithFlash(Session& session) {
     session.ReportIllegalBlock();
     return CommandOutcome::Refused(Refusal::IllegalBlock);
   }
-  CaptionKeeper caption(session);
+  CaptionKeeper caption(session.Window());
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, true, BankView::None), "", 0};
   if (!session.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();
 
@@ -131,14 +125,16 @@ CommandOutcome CompareWithFlash(Session& session) {
   FlashEngine engine = session.Engine();
   ImageFile image;
   if (auto refused = LoadFirst(session, engine, image, dialog.fileName, start.block, start.address)) return *refused;
-  if (!SelectComparedBlock(session, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
+  if (!SelectBlockOrTell(*session.Record(), engine, session.Op(), start.block, "Comparing Block0 data failed!",
+                         "Comparing Block1 data failed!"))
+    return CommandOutcome::Failed("select the block", Result::Failed);
   return CompareAndReport(session, engine, image, start.block, start.address, false);
 }
 
 CommandOutcome CompareWithExternalBank(Session& session) {
   SessionRecord& record = *session.Record();
   const bool high = !session.State().externalLowBankSelected;
-  CaptionKeeper caption(session);
+  CaptionKeeper caption(session.Window());
   FileSectorDialog dialog{kDialogTitle, StartSectorList(record, false, high ? BankView::High : BankView::Low), "",
                           0};
   if (!session.Op().ChooseFileAndSector(dialog) || !dialog.Valid()) return CommandOutcome::Declined();

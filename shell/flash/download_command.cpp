@@ -137,11 +137,11 @@ std::variant<Result, CommandOutcome> DownloadThroughParkedProgrammer(Session& se
   return run.workResult;
 }
 
-CommandOutcome FinishTransfer(Session& session, Result result, const ImageFile& file, int block,
+CommandOutcome FinishTransfer(SessionState& state, Result result, const ImageFile& file, int block,
                               std::uint32_t address, const std::optional<std::size_t>& skipped = std::nullopt) {
   if (result == Result::Cancelled) return CommandOutcome::Cancelled("program");
   if (result != Result::Ok) {
-    session.State().operationFailed = true;
+    state.operationFailed = true;
     return CommandOutcome::Failed(TransferStepName(result), result);
   }
   CommandOutcome done = CommandOutcome::Success("downloaded");
@@ -155,10 +155,10 @@ CommandOutcome FinishTransfer(Session& session, Result result, const ImageFile& 
 
 // Opens the file and checks that it fits, before anything is selected or
 // erased on the chip. None when it may be written.
-std::optional<CommandOutcome> LoadFirst(Session& session, FileRoutineContext& ctx, ImageFile& file,
-                                        const std::string& fileName, ImageUse use, int block, std::uint32_t address) {
+std::optional<CommandOutcome> LoadFirst(FileRoutineContext& ctx, ImageFile& file, const std::string& fileName,
+                                        ImageUse use, int block, std::uint32_t address) {
   if (OpenImageFor(ctx, file, fileName, use, block, address) != Result::Ok) {
-    session.State().operationFailed = true;
+    ctx.state.operationFailed = true;
     return CommandOutcome::Refused(Refusal::BadInput);
   }
   return std::nullopt;
@@ -199,7 +199,7 @@ CommandOutcome DownloadToFlash(Session& session) {
     return CommandOutcome::Refused(Refusal::IllegalBlock);
   }
 
-  CaptionKeeper caption(session);
+  CaptionKeeper caption(session.Window());
   const bool internal = record.IsInternalMode();
   session.Window().SetCaption(internal && !state.loaderUpdateInProgress ? kBlock0Warning : kBlock01Warning);
 
@@ -215,7 +215,7 @@ CommandOutcome DownloadToFlash(Session& session) {
   FlashEngine engine = session.Engine();
   FileRoutineContext ctx{record, state, engine, session.Op()};
   ImageFile file;
-  if (auto refused = LoadFirst(session, ctx, file, dialog.fileName, UseFor(internal, state.loaderUpdateInProgress, start.block),
+  if (auto refused = LoadFirst(ctx, file, dialog.fileName, UseFor(internal, state.loaderUpdateInProgress, start.block),
                                start.block, start.address))
     return *refused;
 
@@ -263,7 +263,7 @@ CommandOutcome DownloadToFlash(Session& session) {
     session.Op().Tell(kBslErased);
     session.Window().RequestClose();
   }
-  CommandOutcome outcome = FinishTransfer(session, result, file, start.block, start.address, skipped);
+  CommandOutcome outcome = FinishTransfer(session.State(), result, file, start.block, start.address, skipped);
   // A cancel that came while the programmer displaced block 0 waited for the
   // section's end: the command then says what it completed.
   if (outcome.Ok() && internal && start.block == 1 && state.cancelRequested)
@@ -275,7 +275,7 @@ CommandOutcome DownloadToFlash(Session& session) {
 CommandOutcome DownloadToExternalBank(Session& session) {
   SessionRecord& record = *session.Record();
   SessionState& state = session.State();
-  CaptionKeeper caption(session);
+  CaptionKeeper caption(session.Window());
   const BankView bank = EnteredBank(state.externalLowBankSelected);
   session.Window().SetCaption(bank == BankView::Low ? kExternalLowWarning : kExternalHighWarning);
 
@@ -285,7 +285,7 @@ CommandOutcome DownloadToExternalBank(Session& session) {
   FlashEngine engine = session.Engine();
   FileRoutineContext ctx{record, state, engine, session.Op()};
   ImageFile file;
-  if (auto refused = LoadFirst(session, ctx, file, dialog.fileName, ImageUse::DownloadRange, 0, address)) return *refused;
+  if (auto refused = LoadFirst(ctx, file, dialog.fileName, ImageUse::DownloadRange, 0, address)) return *refused;
 
   if (dialog.chosen == 0 && VerifyExternalLoaderImage(record.Port(), firmware::ExternalLoaderImage) == Result::Ok) {
     session.Op().Tell(kExternalBslRefusal);
@@ -300,7 +300,7 @@ CommandOutcome DownloadToExternalBank(Session& session) {
   if (dialog.skipUnchanged) skipped = 0;
   const Result result = skipped ? DownloadChangedSectorsToRange(ctx, file, 0, address, *skipped)
                                 : DownloadFileToRange(ctx, file, 0, address);
-  return FinishTransfer(session, result, file, -1, address, skipped);
+  return FinishTransfer(session.State(), result, file, -1, address, skipped);
 }
 
 }  // namespace brisko

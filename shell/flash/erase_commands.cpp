@@ -36,23 +36,22 @@ std::uint16_t EraseReentryAddress(int model) {
 }
 
 // Block selection before the erase; false (told) when the loader refused it.
-bool SelectErasedBlock(Session& session, FlashEngine& engine, int block) {
-  const SessionRecord& record = *session.Record();
+bool SelectErasedBlock(const SessionRecord& record, FlashEngine& engine, Operator& op, int block) {
   const int model = record.GetChipModel();
   const bool internal = record.IsInternalMode();
   if (block == 0) {
     if (record.SelectsBlocks() && !engine.SelectBlock0()) {
-      session.Op().Tell("Block0 sector erase failed!");
+      op.Tell("Block0 sector erase failed!");
       return false;
     }
     return true;
   }
   if (HasBlock1AtE000(model) && internal && !engine.SelectBlock1()) {
-    session.Op().Tell("Block1 sector erase of KT530 and KT560 failed!");
+    op.Tell("Block1 sector erase of KT530 and KT560 failed!");
     return false;
   }
   if (SharesBlockAddresses(model) && !engine.SelectBlock1()) {
-    session.Op().Tell("Block1 sector erase of KT540 and KT550 failed!");
+    op.Tell("Block1 sector erase of KT540 and KT550 failed!");
     return false;
   }
   return true;
@@ -68,8 +67,8 @@ CommandOutcome Erased(std::uint32_t address, std::size_t length, int block) {
   return done;
 }
 
-CommandOutcome EraseFailed(Session& session, Result result) {
-  if (result != Result::Cancelled) session.State().operationFailed = true;
+CommandOutcome EraseFailed(SessionState& state, Result result) {
+  if (result != Result::Cancelled) state.operationFailed = true;
   return CommandOutcome::Stopped("erase", result);
 }
 
@@ -93,7 +92,7 @@ CommandOutcome EraseBlock1ThroughProgrammer(Session& session, FlashEngine& engin
     return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
   if (run.workResult == Result::Cancelled) return CommandOutcome::Cancelled("erase", "block 0 put back");
-  if (run.workResult != Result::Ok) return EraseFailed(session, run.workResult);
+  if (run.workResult != Result::Ok) return EraseFailed(session.State(), run.workResult);
   session.Op().Tell(kCompleted);
   if (session.State().cancelRequested) return CommandOutcome::Cancelled("erase", "block 1 erased, block 0 put back");
   return Erased(address, static_cast<std::size_t>(count) * sectorSize, 1);
@@ -106,12 +105,13 @@ CommandOutcome EraseChosenRange(Session& session) {
   const auto [start, count, sectorSize] = *range;
 
   FlashEngine engine = session.Engine();
-  if (!SelectErasedBlock(session, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
+  if (!SelectErasedBlock(*session.Record(), engine, session.Op(), start.block))
+    return CommandOutcome::Failed("select the block", Result::Failed);
   if (start.block == 1 && record.IsInternalMode())
     return EraseBlock1ThroughProgrammer(session, engine, start.address, sectorSize, count);
 
   const Result result = engine.EraseSectors(start.address, sectorSize, count);
-  if (result != Result::Ok) return EraseFailed(session, result);
+  if (result != Result::Ok) return EraseFailed(session.State(), result);
   session.Op().Tell(kCompleted);
   return Erased(start.address, static_cast<std::size_t>(count) * sectorSize, start.block);
 }
@@ -136,7 +136,7 @@ CommandOutcome EraseExternalBankSectors(Session& session) {
   const std::uint32_t count = BankSectorCount(dialog.start, dialog.range);
 
   const Result result = session.Engine().EraseSectors(first * kBankSectorSize, kBankSectorSize, count);
-  if (result != Result::Ok) return EraseFailed(session, result);
+  if (result != Result::Ok) return EraseFailed(session.State(), result);
   session.Op().Tell(kCompleted);
   return Erased(first * kBankSectorSize, static_cast<std::size_t>(count) * kBankSectorSize, -1);
 }

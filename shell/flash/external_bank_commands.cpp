@@ -35,11 +35,11 @@ bool SendLeave(SerialPort& port) {
 bool HardLocked(std::uint8_t securityBits) { return (securityBits & 0x80) != 0; }
 
 // Where the user's block-0 bytes are when the chip still holds the helper.
-void TellRecoveryFile(Session& session) {
-  const std::string& path = session.State().bankRecoveryFile;
+void TellRecoveryFile(const SessionState& state, Operator& op) {
+  const std::string& path = state.bankRecoveryFile;
   if (path.empty()) return;
-  session.Op().Tell("Block 0 still holds the external flash helper!\nIts saved data are in the file\n" + path +
-              "\n(128 bytes for 0000h-007Fh, then 384 bytes for 2000h-217Fh).");
+  op.Tell("Block 0 still holds the external flash helper!\nIts saved data are in the file\n" + path +
+          "\n(128 bytes for 0000h-007Fh, then 384 bytes for 2000h-217Fh).");
 }
 
 void ShowBankEntered(Session& session, bool high) {
@@ -82,12 +82,12 @@ CommandOutcome EnterBank(Session& session, bool high) {
     return CommandOutcome::Cancelled("install bank helper", "nothing on the chip was changed");
   if (installed != Result::Ok) {
     session.Op().Tell(failed);
-    TellRecoveryFile(session);
+    TellRecoveryFile(session.State(), session.Op());
     return CommandOutcome::Failed("install bank helper", Result::Failed);
   }
   if (!SendEnter(record.Port(), static_cast<std::uint8_t>(record.GetCurrentBlock()))) {
     session.Op().Tell(failed);
-    if (!session.State().ExternalBankSelected()) TellRecoveryFile(session);
+    if (!session.State().ExternalBankSelected()) TellRecoveryFile(session.State(), session.Op());
     return CommandOutcome::Failed("enter bank", Result::Failed);
   }
   ShowBankEntered(session, high);
@@ -150,7 +150,7 @@ CommandOutcome ReturnToMcuFlash(Session& session, bool ask) {
   if (IsKT400(session.Record()->GetChipModel()) && !LoaderAnswers(session.Record()->Port())) {
     session.Op().Tell("Return to MCU Flash Failed!");
     session.Op().Tell("The chip does not answer any more.");
-    TellRecoveryFile(session);
+    TellRecoveryFile(session.State(), session.Op());
     return CommandOutcome::Failed("return to MCU flash", Result::NoReply);
   }
   state.externalLowBankSelected = false;
@@ -166,7 +166,7 @@ CommandOutcome ReturnToMcuFlash(Session& session, bool ask) {
     std::snprintf(status, sizeof status, "rc=%d,%d,%d. Failed!", Code(results.sector0), Code(results.erase2000),
                   Code(results.area2000));
     session.Window().SetStatusText(status);
-    TellRecoveryFile(session);
+    TellRecoveryFile(session.State(), session.Op());
     return CommandOutcome::Failed("restore block 0", Result::Failed);
   }
   RemoveRecoveryFile(state.bankRecoveryFile);

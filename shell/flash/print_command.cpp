@@ -2,10 +2,11 @@
 
 #include "image/print_range.hpp"
 #include "link/result_codes.hpp"
+#include "shell/flash/block_selection.hpp"
 #include "shell/flash/dialog_lists.hpp"
 #include "shell/flash/file_lock_rule.hpp"
-#include "shell/session/session.hpp"
 #include "shell/flash/range_command.hpp"
+#include "shell/session/session.hpp"
 
 namespace brisko {
 namespace {
@@ -21,13 +22,13 @@ struct Printed {
 
 // Tells the result unless the engine has already told its own failure; a
 // cancelled print neither failed nor printed, so it tells nothing.
-CommandOutcome ReportOutcome(Session& session, const Printed& printed, std::uint32_t address, std::size_t length,
-                             int block) {
+CommandOutcome ReportOutcome(Operator& op, const SessionState& state, const Printed& printed, std::uint32_t address,
+                             std::size_t length, int block) {
   const Result result = printed.result;
   if (result == Result::Cancelled) return CommandOutcome::Cancelled("read");
-  if (!session.State().operationFailed) {
+  if (!state.operationFailed) {
     const bool told = result == Result::Failed && !printed.whyNot.empty();
-    session.Op().Tell(result == Result::Ok ? kPrinted : told ? kPrintFailed + ("\n" + printed.whyNot) : kPrintFailed);
+    op.Tell(result == Result::Ok ? kPrinted : told ? kPrintFailed + ("\n" + printed.whyNot) : kPrintFailed);
   }
   if (result != Result::Ok) return CommandOutcome::Failed(result == Result::Failed ? "print" : "read", result);
   CommandOutcome outcome = CommandOutcome::Success("printed");
@@ -46,29 +47,22 @@ Printed Print(Session& session, FlashEngine& engine, std::uint32_t address, std:
   return printed;
 }
 
-// KT540/KT550 always, the E000h models in internal memory mode, must be told
-// which block the addresses mean; the KT400 family needs nothing.
-bool SelectPrintedBlock(Session& session, FlashEngine& engine, int block) {
-  if (!session.Record()->SelectsBlocks()) return true;
-  if (block == 0 ? engine.SelectBlock0() : engine.SelectBlock1()) return true;
-  session.Op().Tell(block == 0 ? "Printing Block0 of KT530/540 failed!" : "Printing Block1 failed!");
-  return false;
-}
-
 CommandOutcome PrintChosenRange(Session& session) {
   const auto range = ChooseSectorRange(session);
   if (!range) return CommandOutcome::Declined();
   const auto [start, count, sectorSize] = *range;
 
   FlashEngine engine = session.Engine();
-  if (!SelectPrintedBlock(session, engine, start.block)) {
+  if (!SelectBlockOrTell(*session.Record(), engine, session.Op(), start.block, "Printing Block0 of KT530/540 failed!",
+                         "Printing Block1 failed!")) {
     CommandOutcome outcome =
         CommandOutcome::Failed(start.block == 0 ? "select block 0" : "select block 1", Result::Failed);
     outcome.block = start.block;
     return outcome;
   }
   const std::size_t length = static_cast<std::size_t>(count) * sectorSize;
-  return ReportOutcome(session, Print(session, engine, start.address, length, sectorSize), start.address, length, start.block);
+  return ReportOutcome(session.Op(), session.State(), Print(session, engine, start.address, length, sectorSize),
+                       start.address, length, start.block);
 }
 
 }  // namespace
@@ -112,7 +106,8 @@ CommandOutcome PrintExternalBank(Session& session) {
   const std::size_t length = static_cast<std::size_t>(BankSectorCount(dialog.start, dialog.range)) * kBankSectorSize;
   session.SelectTab(0);
   FlashEngine engine = session.Engine();
-  return ReportOutcome(session, Print(session, engine, address, length, kBankChunk), address, length, -1);
+  return ReportOutcome(session.Op(), session.State(), Print(session, engine, address, length, kBankChunk), address,
+                       length, -1);
 }
 
 }  // namespace brisko

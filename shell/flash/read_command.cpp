@@ -13,34 +13,33 @@ namespace {
 
 // Lets the loader show the block about to be read; false (told) when it
 // would not.
-bool MakeReadable(Session& session, FlashEngine& engine, int block) {
-  const SessionRecord& record = *session.Record();
+bool MakeReadable(const SessionRecord& record, FlashEngine& engine, Operator& op, int block) {
   const int model = record.GetChipModel();
   const bool internal = record.IsInternalMode();
   if (block == 0) {
     const bool selects = model == kKT530 || model == kKT540 || model == kKT550 || model == kKT560 ||
                          ((model == kKT570 || model == kKT580) && internal);
     if (selects && !engine.SelectBlock0()) {
-      session.Op().Tell("Reading Block0 of KT530/540 failed!");
+      op.Tell("Reading Block0 of KT530/540 failed!");
       return false;
     }
     return true;
   }
   if (HasBlock1AtE000(model) && internal && !engine.SelectBlock1()) {
-    session.Op().Tell("Reading Block1 failed!");
+    op.Tell("Reading Block1 failed!");
     return false;
   }
   if (SharesBlockAddresses(model) && !engine.SelectBlock1()) {
-    session.Op().Tell("Reading Block1 of KT540 failed!");
+    op.Tell("Reading Block1 of KT540 failed!");
     return false;
   }
   return true;
 }
 
 // A read that came to its end counts as done even if a cancel arrived late.
-CommandOutcome ReadOutcome(Session& session, Result result, std::size_t length, std::uint32_t address, int block) {
+CommandOutcome ReadOutcome(SessionState& state, Result result, std::size_t length, std::uint32_t address, int block) {
   if (result != Result::Ok) {
-    if (result != Result::Cancelled) session.State().operationFailed = true;
+    if (result != Result::Cancelled) state.operationFailed = true;
     return CommandOutcome::Stopped("read", result);
   }
   CommandOutcome done = CommandOutcome::Success("read");
@@ -60,7 +59,8 @@ CommandOutcome ReadChosenRange(Session& session) {
   const std::uint32_t count = range->count;
 
   FlashEngine engine = session.Engine();
-  if (!MakeReadable(session, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
+  if (!MakeReadable(record, engine, session.Op(), start.block))
+    return CommandOutcome::Failed("select the block", Result::Failed);
 
   const std::uint32_t sectorSize = record.SectorSize(start.block);
   const std::uint32_t offset = start.address - record.BaseAddress(start.block);
@@ -73,7 +73,7 @@ CommandOutcome ReadChosenRange(Session& session) {
 
   ShowReadRange(session, start.block, static_cast<int>(offset / sectorSize), static_cast<int>(count));
   session.Window().ClearStatusText();
-  return ReadOutcome(session, result, length, start.address, start.block);
+  return ReadOutcome(session.State(), result, length, start.address, start.block);
 }
 
 }  // namespace
@@ -101,7 +101,7 @@ CommandOutcome ReadExternalBank(Session& session) {
                             : engine.ReadRange(image.Data() + address, address, length, kBankChunk);
 
   ShowExternalReadRange(session, static_cast<int>(first), static_cast<int>(count));
-  return ReadOutcome(session, result, length, address, -1);
+  return ReadOutcome(session.State(), result, length, address, -1);
 }
 
 }  // namespace brisko

@@ -2,6 +2,7 @@
 
 #include "image/save_to_file.hpp"
 #include "link/result_codes.hpp"
+#include "shell/flash/block_selection.hpp"
 #include "shell/flash/dialog_lists.hpp"
 #include "shell/flash/file_lock_rule.hpp"
 #include "shell/session/session.hpp"
@@ -12,11 +13,10 @@ namespace {
 
 // A cancelled save left the file as it was and failed nothing: it tells
 // nothing.
-CommandOutcome ReportOutcome(Session& session, Result result, const SaveDialog& dialog, std::size_t length,
-                             std::uint32_t address, int block) {
+CommandOutcome ReportOutcome(Operator& op, const SessionState& state, Result result, const SaveDialog& dialog,
+                             std::size_t length, std::uint32_t address, int block) {
   if (result == Result::Cancelled) return CommandOutcome::Cancelled("read");
-  if (!session.State().operationFailed)
-    session.Op().Tell(result == Result::Ok ? "Save data has completed" : "Save data failed");
+  if (!state.operationFailed) op.Tell(result == Result::Ok ? "Save data has completed" : "Save data failed");
   if (result != Result::Ok) return CommandOutcome::Failed("read and write the file", result);
   CommandOutcome done = CommandOutcome::Success(std::string("saved ") + (dialog.textMode ? "as text to " : "to ") +
                                                 dialog.path);
@@ -27,23 +27,16 @@ CommandOutcome ReportOutcome(Session& session, Result result, const SaveDialog& 
 }
 
 // Warns or refuses by the chip's lock state; false when the save may not run.
-bool PassesLockRules(Session& session) {
-  switch (FileLockRuleFor(*session.Record(), session.State().securityBits)) {
+bool PassesLockRules(const SessionRecord& record, std::uint8_t securityBits, Operator& op) {
+  switch (FileLockRuleFor(record, securityBits)) {
     case FileLockRule::Open: return true;
     case FileLockRule::Block1Only:
-      session.Op().Tell("You can only save files in Block1, since chip is hardlocked.\n");
+      op.Tell("You can only save files in Block1, since chip is hardlocked.\n");
       return true;
     case FileLockRule::Refused:
-      session.Op().Tell("File Save doesn't work if chip is locked!\n");
+      op.Tell("File Save doesn't work if chip is locked!\n");
       return false;
   }
-  return false;
-}
-
-bool SelectSavedBlock(Session& session, FlashEngine& engine, int block) {
-  if (!session.Record()->SelectsBlocks()) return true;
-  if (block == 0 ? engine.SelectBlock0() : engine.SelectBlock1()) return true;
-  session.Op().Tell(block == 0 ? "Saving Block0 data failed!" : "Saving Block1 data failed!");
   return false;
 }
 
@@ -61,7 +54,8 @@ CommandOutcome OnSave(Session& session) {
   if (session.State().ExternalBankSelected()) return SaveExternalBank(session);
   session.Window().ClearStatusText();
   record->applyGeometry();
-  if (!PassesLockRules(session)) return CommandOutcome::Refused(Refusal::SecurityLock);
+  if (!PassesLockRules(*record, session.State().securityBits, session.Op()))
+    return CommandOutcome::Refused(Refusal::SecurityLock);
 
   SaveDialog dialog{StartSectorList(*record, true, BankView::None), RangeList(*record, BankView::None), "", 0, 0,
                     true};
@@ -73,11 +67,14 @@ CommandOutcome OnSave(Session& session) {
   session.SelectTab(start.block);
 
   FlashEngine engine = session.Engine();
-  if (!SelectSavedBlock(session, engine, start.block)) return CommandOutcome::Failed("select the block", Result::Failed);
+  if (!SelectBlockOrTell(*record, engine, session.Op(), start.block, "Saving Block0 data failed!",
+                         "Saving Block1 data failed!"))
+    return CommandOutcome::Failed("select the block", Result::Failed);
   FileRoutineContext ctx{*record, session.State(), engine, session.Op()};
   const std::size_t length = static_cast<std::size_t>(count) * sectorSize;
-  return ReportOutcome(session, SaveToFile(ctx, dialog.path, start.address, length, sectorSize, dialog.textMode), dialog,
-                       length, start.address, start.block);
+  return ReportOutcome(session.Op(), session.State(),
+                       SaveToFile(ctx, dialog.path, start.address, length, sectorSize, dialog.textMode), dialog, length,
+                       start.address, start.block);
 }
 
 CommandOutcome SaveExternalBank(Session& session) {
@@ -93,7 +90,8 @@ CommandOutcome SaveExternalBank(Session& session) {
   FlashEngine engine = session.Engine();
   FileRoutineContext ctx{record, session.State(), engine, session.Op()};
   const std::size_t length = static_cast<std::size_t>(count) * kBankSectorSize;
-  return ReportOutcome(session, SaveToFile(ctx, dialog.path, first * kBankSectorSize, length, kBankChunk, dialog.textMode),
+  return ReportOutcome(session.Op(), session.State(),
+                       SaveToFile(ctx, dialog.path, first * kBankSectorSize, length, kBankChunk, dialog.textMode),
                        dialog, length, first * kBankSectorSize, -1);
 }
 

@@ -152,7 +152,8 @@ bool WriteInstaller(FlashEngine& engine, LegacyQueues& queues) {
 std::optional<CommandOutcome> KeepUserCode(Session& session, const RangeReader& read, RecoveryRecord& recovery,
                                            bool& earlierFile) {
   std::vector<RecoveryArea> areas{{0x0000, std::vector<std::uint8_t>(kUserBytes)}};
-  for (const UnrestoredRecovery& earlier : UnrestoredRecoveriesFor(session, read, areas)) {
+  for (const UnrestoredRecovery& earlier :
+       UnrestoredRecoveriesFor(session.Places().dataDir, session.Record()->GetChipModel(), read, areas)) {
     const RecoveryRecord& r = earlier.record;
     if (r.areas.size() != 1 || r.areas[0].address != 0x0000 || r.areas[0].bytes.size() != kUserBytes) continue;
     const std::string question = "Block 0 of this chip (0000h-04FFh) does not hold the user's code that an "
@@ -169,7 +170,7 @@ std::optional<CommandOutcome> KeepUserCode(Session& session, const RangeReader& 
     return CommandOutcome::Failed("save the user's code", Result::Failed);
   }
   std::string whyNot;
-  if (!KeepForRecovery(session, kFlow, std::move(areas), read, recovery, whyNot)) {
+  if (!KeepForRecovery(*session.Record(), session.Places().dataDir, kFlow, std::move(areas), read, recovery, whyNot)) {
     session.Op().Tell(UserCodeRecoveryFailedText(whyNot));
     return CommandOutcome::Failed("write the recovery file", Result::Failed);
   }
@@ -267,7 +268,8 @@ CommandOutcome UpgradeLegacyLoader(Session& session, bool fallback, const Legacy
            engine.ProgramRange(0x0000, kSector, state.saved.savedUserCode.data(), kUserBytes) == Result::Ok;
   });
   // Checked against the copy that two reads agreed on.
-  const bool restored = (written && AreasHoldRecord(LoaderReader(session), recovery) == true) || PutRecordBack(session, recovery);
+  const bool restored = (written && AreasHoldRecord(LoaderReader(session.Record()->Port()), recovery) == true) ||
+                        PutRecordBack(session, recovery);
 
   if (!restored) {
     session.Op().Tell(std::string(kCompleted) + "\nBut user's code on Block0 was destroyed.");

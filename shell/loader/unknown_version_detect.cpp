@@ -14,8 +14,8 @@ namespace {
 constexpr const char* kResetPrompt =
     "Click on OK then Reset MCU\nto Detect Baud & Chip\n(We will detect MCU:FW 1.1F first.)";
 
-CommandOutcome Fail(Session& session, const char* text, const char* step, Result code) {
-  session.Op().Tell(text);
+CommandOutcome Fail(Operator& op, const char* text, const char* step, Result code) {
+  op.Tell(text);
   return CommandOutcome::Failed(step, code);
 }
 
@@ -27,20 +27,23 @@ CommandOutcome FinishHandshake(Session& session, SessionRecord& record) {
   switch (CheckReady(port)) {
     case ReadyOutcome::Ready: break;
     case ReadyOutcome::SendFailed:
-      return Fail(session, "Failed on sending baud_detect_string #2.", "ready check", Result::Failed);
-    case ReadyOutcome::NoByte0: return Fail(session, "Failed on receiving string RDY(0).", "ready check", Result::NoReply);
-    case ReadyOutcome::NoByte1: return Fail(session, "Failed on receiving string RDY(1).", "ready check", Result::NoReply);
+      return Fail(session.Op(), "Failed on sending baud_detect_string #2.", "ready check", Result::Failed);
+    case ReadyOutcome::NoByte0:
+      return Fail(session.Op(), "Failed on receiving string RDY(0).", "ready check", Result::NoReply);
+    case ReadyOutcome::NoByte1:
+      return Fail(session.Op(), "Failed on receiving string RDY(1).", "ready check", Result::NoReply);
     case ReadyOutcome::BadOrNoByte2:
-      return Fail(session, "Failed on receiving string RDY(2).", "ready check", Result::WrongReply);
+      return Fail(session.Op(), "Failed on receiving string RDY(2).", "ready check", Result::WrongReply);
   }
   const std::uint8_t select[] = {0x05, 0x55};
   if (!port.WriteBytes(select, sizeof select))
-    return Fail(session, "Failed on sending 05h & 55h to Target MCU.", "mode select", Result::FrameNotSent);
+    return Fail(session.Op(), "Failed on sending 05h & 55h to Target MCU.", "mode select", Result::FrameNotSent);
   std::uint8_t status = 0;
   if (!port.ReadByte(status))
-    return Fail(session, "No Response from Target Board after sending 05h,55h!!!", "mode select", Result::NoReply);
+    return Fail(session.Op(), "No Response from Target Board after sending 05h,55h!!!", "mode select", Result::NoReply);
   const auto version = QueryVersion(port);
-  if (!version) return Fail(session, "No Response from Target Board after sending 60h!!!", "version query", Result::NoReply);
+  if (!version)
+    return Fail(session.Op(), "No Response from Target Board after sending 60h!!!", "version query", Result::NoReply);
 
   SessionState& state = session.State();
   const int model = record.GetChipModel();
@@ -61,7 +64,7 @@ CommandOutcome FinishHandshake(Session& session, SessionRecord& record) {
   info.fwVersion = FirmwareVersionText((*version)[0], (*version)[1]);
   session.Window().SetChipInfo(info);
   if (info.fwVersion != kAcceptedFirmwareText)
-    return Fail(session, "Wrong Firmware Version Detected in MCU chip!!!", "version", Result::WrongReply);
+    return Fail(session.Op(), "Wrong Firmware Version Detected in MCU chip!!!", "version", Result::WrongReply);
   session.Window().SetStatusText("Detect target MCU is successful!");
   session.Window().ProgressSetText("Done");
   if (record.GetCurrentBlock() != 0 && record.GetCurrentBlock() != 1) {
@@ -82,7 +85,7 @@ CommandOutcome OnDetectUnknownVersion(Session& session) {
     session.ReportNoChip();
     return CommandOutcome::Refused(Refusal::NoChip);
   }
-  if (!SelectChip(session)) return CommandOutcome::Declined();
+  if (!SelectChip(*session.Record(), session.Op())) return CommandOutcome::Declined();
   SessionRecord& record = *session.Record();
   if (!record.IsChipSelected()) {
     session.ReportChipInfoIncomplete();
@@ -97,7 +100,7 @@ CommandOutcome OnDetectUnknownVersion(Session& session) {
   session.Op().Tell(kResetPrompt);
   if (port.Open() != Result::Ok) {
     session.Window().SetStatusText(port.LastOpenError());
-    return Fail(session, "Failed to setup Serial Comm with Target MCU!!!", "open the port", Result::PortNotOpened);
+    return Fail(session.Op(), "Failed to setup Serial Comm with Target MCU!!!", "open the port", Result::PortNotOpened);
   }
   port.SetLinesForInternalMode();
   session.Window().ProgressSetText("Reset MCU, then wait for detecting Firmware 1.1F...");
@@ -109,7 +112,7 @@ CommandOutcome OnDetectUnknownVersion(Session& session) {
       // Not a chip without 1.1F: the operator stopped the search.
       return CommandOutcome::Cancelled("find the loader", "nothing on the chip was changed");
     case SyncOutcome::SendFailed:
-      return Fail(session, "Failed on sending baud_detect_string #1.", "baud detection", Result::FrameNotSent);
+      return Fail(session.Op(), "Failed on sending baud_detect_string #1.", "baud detection", Result::FrameNotSent);
     case SyncOutcome::TimedOut:
       session.Window().ProgressSetText("Detect Firmware 1.1F failed...");
       session.Op().Tell("Failed to detect Firmware 1.1F,\nnow we will try to detect 1.1E.");

@@ -1,20 +1,20 @@
 #pragma once
 #include <string>
 
-#include "shell/session/session.hpp"
+#include "shell/session/window_model.hpp"
 
 namespace brisko {
 
 // Puts the window's caption back on every way out of a command.
 class CaptionKeeper {
  public:
-  explicit CaptionKeeper(Session& session) : session_(session), saved_(session.Window().Caption()) {}
-  ~CaptionKeeper() { session_.Window().SetCaption(saved_); }
+  explicit CaptionKeeper(WindowModel& window) : window_(window), saved_(window.Caption()) {}
+  ~CaptionKeeper() { window_.SetCaption(saved_); }
   CaptionKeeper(const CaptionKeeper&) = delete;
   CaptionKeeper& operator=(const CaptionKeeper&) = delete;
 
  private:
-  Session& session_;
+  WindowModel& window_;
   std::string saved_;
 };
 
