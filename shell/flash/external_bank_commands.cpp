@@ -42,19 +42,18 @@ void TellRecoveryFile(const SessionState& state, Operator& op) {
           "\n(128 bytes for 0000h-007Fh, then 384 bytes for 2000h-217Fh).");
 }
 
-void ShowBankEntered(Session& session, bool high) {
-  SessionState& state = session.State();
+void ShowBankEntered(WindowModel& window, SessionState& state, bool high) {
   state.externalLowBankSelected = !high;
   state.externalHighBankSelected = high;
   for (IapButton off : {IapButton::DownloadRun, IapButton::ChipErase, IapButton::LockChip, IapButton::MemoryRemap})
-    session.Window().SetButton(off, false);
-  for (IapButton on : {IapButton::Read, IapButton::Download, IapButton::SectorErase}) session.Window().SetButton(on, true);
-  ChipInfoTexts info = session.Window().ChipInfo();
+    window.SetButton(off, false);
+  for (IapButton on : {IapButton::Read, IapButton::Download, IapButton::SectorErase}) window.SetButton(on, true);
+  ChipInfoTexts info = window.ChipInfo();
   info.chipType = "KF010";
   info.flashSize = std::string(HalfName(high)) + " 64KB";
   info.memMode = "External Flash";
   info.remap = "Not Applicable";
-  session.Window().SetChipInfo(info);
+  window.SetChipInfo(info);
 }
 
 CommandOutcome EnterBank(Session& session, bool high) {
@@ -90,30 +89,28 @@ CommandOutcome EnterBank(Session& session, bool high) {
     if (!session.State().ExternalBankSelected()) TellRecoveryFile(session.State(), session.Op());
     return CommandOutcome::Failed("enter bank", Result::Failed);
   }
-  ShowBankEntered(session, high);
+  ShowBankEntered(session.Window(), session.State(), high);
   session.Op().Tell("Entering " + half + " 64KB of External Flash Successful!");
   return CommandOutcome::Success(high ? "entered high bank" : "entered low bank");
 }
 
-void ShowMcuFlash(Session& session) {
-  SessionRecord& record = *session.Record();
-  SessionState& state = session.State();
-  session.Window().SetButton(IapButton::ChipErase, false);
+void ShowMcuFlash(WindowModel& window, const SessionRecord& record, const SessionState& state) {
+  window.SetButton(IapButton::ChipErase, false);
   const ChipDescription& chip = DescribeChip(record.GetChipModel());
-  ChipInfoTexts info = session.Window().ChipInfo();
+  ChipInfoTexts info = window.ChipInfo();
   info.memMode = "Internal";
   info.remap = state.savedRemapText;
   info.chipType = chip.chipTypeText;
   info.flashSize = chip.flashSizeText;
-  session.Window().SetChipInfo(info);
+  window.SetChipInfo(info);
   if (chip.family == ChipFamily::KT500) {
-    session.Window().SetButton(IapButton::LockChip, true);
-    session.Window().SetButton(IapButton::MemoryRemap, true);
+    window.SetButton(IapButton::LockChip, true);
+    window.SetButton(IapButton::MemoryRemap, true);
   }
   const std::uint8_t bits = state.securityBits;
   const bool usable = bits == 0x00 || bits == 0x20 || bits == 0x40 || bits == 0x80 || bits == 0xC0;
   for (IapButton b : {IapButton::Read, IapButton::Download, IapButton::SectorErase, IapButton::DownloadRun})
-    session.Window().SetButton(b, usable);
+    window.SetButton(b, usable);
 }
 
 }  // namespace
@@ -155,7 +152,7 @@ CommandOutcome ReturnToMcuFlash(Session& session, bool ask) {
   }
   state.externalLowBankSelected = false;
   state.externalHighBankSelected = false;
-  ShowMcuFlash(session);
+  ShowMcuFlash(session.Window(), *session.Record(), session.State());
 
   const RestoreResults results = RestoreBlock0Areas(session, kAttempts);
   state.operationFailed = false;

@@ -77,9 +77,9 @@ std::array<std::uint8_t, 3> QueryLegacyVersion(Session& session, LegacyQueues& q
 }
 
 // Chip Information from the 60h answer; false for a wrong version.
-bool ShowLegacyChip(Session& session, const std::array<std::uint8_t, 3>& answer, std::uint8_t status) {
-  SessionRecord& record = *session.Record();
-  ChipInfoTexts info = session.Window().ChipInfo();
+bool ShowLegacyChip(WindowModel& window, SessionRecord& record, const std::array<std::uint8_t, 3>& answer,
+                    std::uint8_t status) {
+  ChipInfoTexts info = window.ChipInfo();
   info.remap = LegacyRemapText(status);
   bool ok = true;
   if (answer[0] == 0xE4) {
@@ -102,7 +102,7 @@ bool ShowLegacyChip(Session& session, const std::array<std::uint8_t, 3>& answer,
     ok = false;
   }
   record.applyGeometry();
-  session.Window().SetChipInfo(info);
+  window.SetChipInfo(info);
   return ok;
 }
 
@@ -158,7 +158,7 @@ CommandOutcome RunLegacyDetection(Session& session, const Variant& v) {
   record->AllocateImages();
   const auto answer = QueryLegacyVersion(session, worker.Queues());
   chip.version = answer[1];
-  const bool versionOk = ShowLegacyChip(session, answer, chip.status);
+  const bool versionOk = ShowLegacyChip(session.Window(), *record, answer, chip.status);
   if (!versionOk) {
     session.Op().Tell(kWrongVersion);
   } else {
