@@ -1,6 +1,6 @@
-// The external command set, used while an external flash bank is selected,
-// against a scripted far end: 04h erases a 4096-byte sector, 06h programs the
-// bytes that follow, 03h reads, 02h 02h erases the whole device.
+// The external command set's erases, against a scripted far end: 04h erases
+// a 4096-byte sector, 02h 02h the whole device. Programs, reads and compares
+// in a bank are tested with the file routines.
 #include <deque>
 #include <thread>
 
@@ -87,47 +87,6 @@ TEST_F(ExternalBankTest, SectorEraseUses04hAndPausesBeforeTheReply) {
       ++looksAfterFrames;
     }
   EXPECT_EQ(looksAfterFrames, 2);
-}
-
-TEST_F(ExternalBankTest, ProgramUses06hAndReadsBackWith03h) {
-  const Bytes data = Pattern(200, 5);
-  Bytes last(128, 0xFF);
-  std::copy(data.begin() + 128, data.end(), last.begin());
-  const Bytes first(data.begin(), data.begin() + 128);
-  Reply(Cat({first, last}));
-  EXPECT_EQ(rig.engine.ProgramRange(0x8000, 128, data.data(), data.size()), Result::Ok);
-  EXPECT_EQ(Line().sent, Cat({Frame(0x06, 0x8000, 0x80), first, Frame(0x03, 0x8000, 0x80), Frame(0x06, 0x8080, 0x80),
-                              last, Frame(0x03, 0x8080, 0x80)}));
-}
-
-TEST_F(ExternalBankTest, ReadAndCompareUse03hWhileABankIsSelected) {
-  const Bytes content = Pattern(300, 6);
-  Reply(content);
-  Bytes destination(300);
-  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0xF000, 300, 128), Result::Ok);
-  EXPECT_EQ(destination, content);
-  EXPECT_EQ(Line().sent, Cat({Frame(0x03, 0xF000, 128), Frame(0x03, 0xF080, 128), Frame(0x03, 0xF100, 44)}));
-
-  Line().sent.clear();
-  Reply(content);
-  Bytes file = content;
-  file[5] ^= 0xFF;
-  long address = -1;
-  int pair = -1;
-  EXPECT_EQ(rig.engine.CompareRange(0xF000, 128, file.data(), file.size(), address, pair), Result::Failed);
-  EXPECT_EQ(address, 0xF005);
-  EXPECT_EQ(pair, content[5] * 256 + file[5]);
-  EXPECT_EQ(Line().sent, Frame(0x03, 0xF000, 128));
-
-  // The low bank uses the same set; with no bank selected the loader's own
-  // read command is back.
-  Line().sent.clear();
-  rig.state.externalHighBankSelected = false;
-  rig.state.externalLowBankSelected = true;
-  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 16, 16), Result::Ok);
-  rig.state.externalLowBankSelected = false;
-  EXPECT_EQ(rig.engine.ReadRange(destination.data(), 0x0000, 16, 16), Result::Ok);
-  EXPECT_EQ(Line().sent, Cat({Frame(0x03, 0x0000, 16), Frame(0x0C, 0x0000, 16)}));
 }
 
 TEST_F(ExternalBankTest, ChipEraseWantsItsConfirmation) {

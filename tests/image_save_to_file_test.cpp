@@ -1,10 +1,8 @@
 // SaveToFile: flash read again and written raw or as the text listing.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "image/listing.hpp"
@@ -53,16 +51,10 @@ TEST(SaveToFile, AFailedSaveKeepsTheOldFileAndSaysWhy) {
   // A full disk: the file may grow no further than 100 bytes. A short save
   // fails at the flush, a long one already in the write.
   for (const std::size_t length : {5 * 128, 0x2000}) {
-    rlimit saved{};
-    ::getrlimit(RLIMIT_FSIZE, &saved);
-    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 100;
-    ::setrlimit(RLIMIT_FSIZE, &small);
-    const Result fullDisk = SaveToFile(rig.ctx, path, 0x0000, length, 128, false);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previousHandler);
-    EXPECT_EQ(fullDisk, Result::Failed) << length;
+    {
+      const FileSizeLimit full(100);
+      EXPECT_EQ(SaveToFile(rig.ctx, path, 0x0000, length, 128, false), Result::Failed) << length;
+    }
     EXPECT_EQ(ReadFile(path), old) << length;
   }
 
