@@ -12,16 +12,11 @@
 #include "sim/sim_device.hpp"
 #include "support/fast_timing.hpp"
 #include "support/recording_sink.hpp"
-#include "support/sim_chip.hpp"
+#include "sim_bench.hpp"
 #include "chip/handshake.hpp"
 #include "chip/progress_sink.hpp"
 
 namespace brisko::test {
-
-inline Bytes FrameOf(std::uint8_t command, std::uint16_t address, std::uint8_t parameter) {
-  Frame f = MakeFrame(command, address, parameter);
-  return {f.bytes, f.bytes + 4};
-}
 
 // The routines as a command runs them: the named file is opened (read,
 // converted, checked for data) first; its refusal is the result.
@@ -31,28 +26,6 @@ Result WithFile(Routine routine, FileRoutineContext& ctx, const std::string& nam
   if (const Result opened = file.Open(name, ctx.messages); opened != Result::Ok) return opened;
   return routine(ctx, file, std::forward<Args>(args)...);
 }
-inline Result DownloadFileToRange(FileRoutineContext& ctx, const std::string& name, int block,
-                                  std::uint32_t at) {
-  return WithFile(brisko::DownloadFileToRange, ctx, name, block, at);
-}
-inline Result DownloadFileToBlock(FileRoutineContext& ctx, const std::string& name, int block,
-                                  std::uint32_t at) {
-  return WithFile(brisko::DownloadFileToBlock, ctx, name, block, at);
-}
-inline Result DownloadFileToBlock1(FileRoutineContext& ctx, const std::string& name, std::uint32_t at) {
-  return WithFile(brisko::DownloadFileToBlock1, ctx, name, at);
-}
-inline Result CompareFileWithRange(FileRoutineContext& ctx, const std::string& name, int block, std::uint32_t at,
-                                   long& mismatchAddress, int& mismatchPair) {
-  return WithFile(brisko::CompareFileWithRange, ctx, name, block, at, mismatchAddress, mismatchPair);
-}
-
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
-
 // What the file routines work with.
 class RoutineParts {
  public:
