@@ -90,7 +90,7 @@ TEST_F(QueuedTest, EraseThenProgramThroughTheQueues) {
   EXPECT_TRUE(rig.messages.messages.empty());
 }
 
-TEST_F(QueuedTest, MissingEraseReplyEndsAfterTheReplyWaitAndACorruptReadBackFails) {
+TEST_F(QueuedTest, AMissingOrRefusedEraseReplyAndACorruptReadBackFail) {
   target.Faults().replyFaults = {{Kind::Drop, 0x0B, 2, 0, 0x01, Millis{0}},
                                  {Kind::Corrupt, 0x0C, 2, 0, 0x01, Millis{0}}};
   rig.port.SetTiming(Timing(Millis{50}));
@@ -104,6 +104,10 @@ TEST_F(QueuedTest, MissingEraseReplyEndsAfterTheReplyWaitAndACorruptReadBackFail
   rig.progress.log.clear();
   EXPECT_EQ(Program(Pattern(384, 22)), Result::Failed);
   EXPECT_EQ(rig.progress.log, "3/[Writing]+/[Abort]");
+
+  // An answer other than C0h is a failed erase too.
+  target.Faults().refuseEraseOccurrence = 3;
+  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 1), Result::Failed);
 }
 
 TEST_F(QueuedTest, WorkerThatGivesUpStopsTheProgramAtOnce) {
