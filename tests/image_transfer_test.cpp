@@ -141,7 +141,7 @@ TEST(ImageLayout, EachModelTakesWhatFitsAndRefusesTheRestUnsent) {
   }
 }
 
-TEST(DownloadToRange, HundredBytesEraseOneSectorAndProgramOnePaddedChunk) {
+TEST(DownloadToRange, ErasesAndProgramsPaddedChunksConvertsHexInMemoryAndSkipsUnchangedSectors) {
   SimImageRig rig(kKT420);
   ASSERT_TRUE(rig.Connect());
   const Bytes data = Pattern(100, 1);
@@ -161,24 +161,21 @@ TEST(DownloadToRange, HundredBytesEraseOneSectorAndProgramOnePaddedChunk) {
   Bytes expected(0x100, 0xFF);
   for (std::uint8_t i = 0; i < 16; ++i) expected.push_back(i);
   EXPECT_EQ(rig.Flash(0, 0x200, 272), expected);
-}
 
-// Skipping unchanged sectors: the range is read first, and only the sector
-// that differs is erased, written and verified.
-TEST(DownloadToRange, SkipUnchangedWritesOnlyTheSectorsThatDiffer) {
-  SimImageRig rig(kKT420);
-  ASSERT_TRUE(rig.Connect());
-  const Bytes data = Pattern(3 * 128, 7);
-  rig.SetFlash(0, 0x0200, data);
-  Bytes changed = data;
+  // Skipping unchanged sectors: the range is read first, and only the sector
+  // that differs is erased, written and verified.
+  const Bytes old = Pattern(3 * 128, 7);
+  rig.SetFlash(0, 0x0400, old);
+  Bytes changed = old;
   changed[200] ^= 0x55;
   std::size_t skipped = 0;
-  ASSERT_EQ(WithFile(brisko::DownloadChangedSectorsToRange, rig.ctx, rig.Write("app.bin", changed), 0, 0x0200u, skipped), Result::Ok);
+  rig.ClearWire();
+  ASSERT_EQ(WithFile(brisko::DownloadChangedSectorsToRange, rig.ctx, rig.Write("app.bin", changed), 0, 0x0400u, skipped), Result::Ok);
   EXPECT_EQ(skipped, 2u);
-  EXPECT_EQ(rig.Flash(0, 0x0200, 3 * 128), changed);
-  EXPECT_EQ(rig.Wire(), Cat({Frame(0x0C, 0x0200, 0x80), Frame(0x0C, 0x0280, 0x80), Frame(0x0C, 0x0300, 0x80),
-                             Frame(0x0B, 0x0280, 0x01), Frame(0x0E, 0x0280, 0x80), Bytes(changed.begin() + 128, changed.begin() + 256),
-                             Frame(0x0C, 0x0280, 0x80)}));
+  EXPECT_EQ(rig.Flash(0, 0x0400, 3 * 128), changed);
+  EXPECT_EQ(rig.Wire(), Cat({Frame(0x0C, 0x0400, 0x80), Frame(0x0C, 0x0480, 0x80), Frame(0x0C, 0x0500, 0x80),
+                             Frame(0x0B, 0x0480, 0x01), Frame(0x0E, 0x0480, 0x80), Bytes(changed.begin() + 128, changed.begin() + 256),
+                             Frame(0x0C, 0x0480, 0x80)}));
 }
 
 TEST(DownloadToBank, ErasesWholeBankSectorsAndProgramsIn128ByteChunks) {
