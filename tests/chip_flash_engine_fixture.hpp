@@ -1,6 +1,6 @@
 #pragma once
 // Shared rig of the flash engine tests: a FlashEngine on a real SerialPort,
-// with a progress pane and a message sink that record every call.
+// with a progress pane that keeps what it was shown and a message sink.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -22,25 +22,18 @@
 
 namespace brisko::test {
 
-using Log = std::vector<std::string>;
-
-// Logs every call as "range N", "reset", "advance" or the label itself.
+// The bar as one line: "N" sets the range, "/" resets, "+" advances and
+// "[text]" is a label shown.
 class RecordingProgress final : public ProgressSink {
  public:
-  void ProgressSetRange(int max) override { log.push_back("range " + std::to_string(max)); }
-  void ProgressReset() override { log.push_back("reset"); }
+  void ProgressSetRange(int max) override { log += std::to_string(max); }
+  void ProgressReset() override { log += '/'; }
   void ProgressAdvance() override {
-    log.push_back("advance");
+    log += '+';
     if (onAdvance) onAdvance();
   }
-  void ProgressSetText(const std::string& label) override {
-    log.push_back(label);
-    labels.push_back(label);
-  }
-  std::string LastLabel() const { return labels.empty() ? "" : labels.back(); }
-  void Clear() { log.clear(), labels.clear(); }
-  Log log;
-  Log labels;
+  void ProgressSetText(const std::string& label) override { log += '[' + label + ']'; }
+  std::string log;
   std::function<void()> onAdvance;
 };
 
@@ -91,7 +84,7 @@ struct SimRig : SimChip, EngineRig {
   bool Connect() {
     if (port.Open() != Result::Ok || SimBench(target).Detect() != 0x00) return false;
     ClearWire();
-    progress.Clear();
+    progress.log.clear();
     messages.messages.clear();
     return true;
   }

@@ -86,12 +86,11 @@ TEST_F(QueuedTest, EraseThenProgramThroughTheQueues) {
             Cat({Frame(0x0B, 0x0000, 1), Frame(0x0B, 0x0080, 1), Frame(0x0B, 0x0100, 1), Frame(0x0E, 0x0000, 0x80),
                  Bytes(data.begin(), data.begin() + 128), Frame(0x0C, 0x0000, 0x80), Frame(0x0E, 0x0100, 0x80), last,
                  Frame(0x0C, 0x0100, 0x80)}));
-  EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Erasing", "advance", "advance", "advance", "reset", "Done",
-                                   "range 3", "reset", "Writing", "advance", "advance", "advance", "reset", "Done"}));
+  EXPECT_EQ(rig.progress.log, "3/[Erasing]+++/[Done]3/[Writing]+++/[Done]");
   EXPECT_TRUE(rig.messages.messages.empty());
 }
 
-TEST_F(QueuedTest, MissingEraseReplyEndsAfterTheReplyWaitAndACorruptReadBackFails) {
+TEST_F(QueuedTest, AMissingOrRefusedEraseReplyAndACorruptReadBackFail) {
   target.Faults().replyFaults = {{Kind::Drop, 0x0B, 2, 0, 0x01, Millis{0}},
                                  {Kind::Corrupt, 0x0C, 2, 0, 0x01, Millis{0}}};
   rig.port.SetTiming(Timing(Millis{50}));
@@ -99,12 +98,16 @@ TEST_F(QueuedTest, MissingEraseReplyEndsAfterTheReplyWaitAndACorruptReadBackFail
   Stopwatch watch;
   EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 3), Result::Failed);
   EXPECT_LT(watch.Elapsed(), kGenerousBound);
-  EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Erasing", "advance", "reset", "Abort"}));
+  EXPECT_EQ(rig.progress.log, "3/[Erasing]+/[Abort]");
 
   rig.port.SetTiming(Timing());
-  rig.progress.Clear();
+  rig.progress.log.clear();
   EXPECT_EQ(Program(Pattern(384, 22)), Result::Failed);
-  EXPECT_EQ(rig.progress.log, (Log{"range 3", "reset", "Writing", "advance", "reset", "Abort"}));
+  EXPECT_EQ(rig.progress.log, "3/[Writing]+/[Abort]");
+
+  // An answer other than C0h is a failed erase too.
+  target.Faults().refuseEraseOccurrence = 3;
+  EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 1), Result::Failed);
 }
 
 TEST_F(QueuedTest, WorkerThatGivesUpStopsTheProgramAtOnce) {
@@ -115,13 +118,12 @@ TEST_F(QueuedTest, WorkerThatGivesUpStopsTheProgramAtOnce) {
   Stopwatch watch;
   EXPECT_EQ(Program(Pattern(10 * 128, 23)), Result::Failed);
   EXPECT_LT(watch.Elapsed(), kGenerousBound);
-  EXPECT_EQ(std::count(rig.progress.log.begin(), rig.progress.log.end(), "advance"), 2);
-  EXPECT_EQ(rig.progress.LastLabel(), "Abort");
+  EXPECT_EQ(rig.progress.log, "10/[Writing]++/[Abort]");
 
   // With the latch set nothing more is taken.
-  rig.progress.Clear();
+  rig.progress.log.clear();
   EXPECT_EQ(rig.engine.EraseSectorsQueued(queues, 0x0000, 128, 2), Result::Failed);
-  EXPECT_EQ(rig.progress.log, (Log{"range 2", "reset", "Erasing", "reset", "Abort"}));
+  EXPECT_EQ(rig.progress.log, "2/[Erasing]/[Abort]");
 }
 
 }  // namespace

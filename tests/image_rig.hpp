@@ -1,7 +1,6 @@
 #pragma once
 // The file routines on a real SessionRecord and FlashEngine, over the
 // in-process simulated chip or over a scripted external flash bank.
-#include <deque>
 #include <memory>
 #include <string>
 
@@ -10,18 +9,14 @@
 #include "link/result_codes.hpp"
 #include "support/result_print.hpp"
 #include "sim/sim_device.hpp"
+#include "bank_device.hpp"
 #include "support/fast_timing.hpp"
 #include "support/recording_sink.hpp"
-#include "support/sim_chip.hpp"
+#include "sim_bench.hpp"
 #include "chip/handshake.hpp"
 #include "chip/progress_sink.hpp"
 
 namespace brisko::test {
-
-inline Bytes FrameOf(std::uint8_t command, std::uint16_t address, std::uint8_t parameter) {
-  Frame f = MakeFrame(command, address, parameter);
-  return {f.bytes, f.bytes + 4};
-}
 
 // The routines as a command runs them: the named file is opened (read,
 // converted, checked for data) first; its refusal is the result.
@@ -31,28 +26,6 @@ Result WithFile(Routine routine, FileRoutineContext& ctx, const std::string& nam
   if (const Result opened = file.Open(name, ctx.messages); opened != Result::Ok) return opened;
   return routine(ctx, file, std::forward<Args>(args)...);
 }
-inline Result DownloadFileToRange(FileRoutineContext& ctx, const std::string& name, int block,
-                                  std::uint32_t at) {
-  return WithFile(brisko::DownloadFileToRange, ctx, name, block, at);
-}
-inline Result DownloadFileToBlock(FileRoutineContext& ctx, const std::string& name, int block,
-                                  std::uint32_t at) {
-  return WithFile(brisko::DownloadFileToBlock, ctx, name, block, at);
-}
-inline Result DownloadFileToBlock1(FileRoutineContext& ctx, const std::string& name, std::uint32_t at) {
-  return WithFile(brisko::DownloadFileToBlock1, ctx, name, at);
-}
-inline Result CompareFileWithRange(FileRoutineContext& ctx, const std::string& name, int block, std::uint32_t at,
-                                   long& mismatchAddress, int& mismatchPair) {
-  return WithFile(brisko::CompareFileWithRange, ctx, name, block, at, mismatchAddress, mismatchPair);
-}
-
-inline Bytes Cat(std::initializer_list<Bytes> parts) {
-  Bytes all;
-  for (const auto& p : parts) all.insert(all.end(), p.begin(), p.end());
-  return all;
-}
-
 // What the file routines work with.
 class RoutineParts {
  public:
@@ -95,67 +68,6 @@ class SimImageRig : public SimChip, public RoutineParts {
     ClearWire();
     return true;
   }
-};
-
-// The far end of the external command set: one 64 KB bank of the board's
-// flash behind the loader. 04h erases the 4096-byte sector holding the
-// address, 06h programs the bytes that follow, 03h reads.
-class BankDevice final : public SerialDevice {
- public:
-  struct Bank {
-    Bytes flash = Bytes(0x10000, 0xFF);
-    Bytes hostBytes;
-  };
-
-  explicit BankDevice(std::shared_ptr<Bank> bank) : bank_(std::move(bank)) {}
-
-  bool Configure(unsigned) override { return true; }
-  std::size_t InputAvailable() override { return replies_.size(); }
-  bool WaitForInput(Millis) override { return !replies_.empty(); }
-  long ReadAvailable(std::uint8_t* out, std::size_t count) override {
-    std::size_t n = 0;
-    for (; n < count && !replies_.empty(); ++n, replies_.pop_front()) out[n] = replies_.front();
-    return static_cast<long>(n);
-  }
-  bool Write(const std::uint8_t* data, std::size_t count, Millis) override {
-    for (std::size_t i = 0; i < count; ++i) Receive(data[i]);
-    return true;
-  }
-  bool DrainOutput(Millis) override { return true; }
-  void PurgeInput() override { replies_.clear(); }
-  void PurgeOutput() override {}
-  void SetDtr(bool) override {}
-  void SetRts(bool) override {}
-
- private:
-  void Receive(std::uint8_t byte) {
-    bank_->hostBytes.push_back(byte);
-    if (dataLeft_ > 0) {
-      bank_->flash[dataAddress_++ & 0xFFFF] &= byte;  // programming only clears bits
-      --dataLeft_;
-      return;
-    }
-    frame_.push_back(byte);
-    if (frame_.size() < 4) return;
-    const std::size_t address = frame_[1] * 256u + frame_[2];
-    const std::size_t count = frame_[3] == 0 ? 256 : frame_[3];
-    if (frame_[0] == 0x04) {
-      std::fill_n(bank_->flash.begin() + static_cast<long>(address & 0xF000), 0x1000, 0xFF);
-      replies_.push_back(kAck);
-    } else if (frame_[0] == 0x06) {
-      dataAddress_ = address;
-      dataLeft_ = count;
-    } else if (frame_[0] == 0x03) {
-      for (std::size_t i = 0; i < count; ++i) replies_.push_back(bank_->flash[(address + i) & 0xFFFF]);
-    }
-    frame_.clear();
-  }
-
-  std::shared_ptr<Bank> bank_;
-  std::deque<std::uint8_t> replies_;
-  Bytes frame_;
-  std::size_t dataAddress_ = 0;
-  std::size_t dataLeft_ = 0;
 };
 
 // A detected chip with an external flash bank selected.

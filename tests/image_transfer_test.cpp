@@ -22,11 +22,11 @@ Result Transfer(RoutineParts& rig, Use use, const std::string& file, int block, 
   int pair = -1;
   switch (use) {
     case Range:
-    case BankRange: return DownloadFileToRange(rig.ctx, file, block, start);
-    case Block: return DownloadFileToBlock(rig.ctx, file, block, start);
-    case Block1: return DownloadFileToBlock1(rig.ctx, file, start);
+    case BankRange: return WithFile(brisko::DownloadFileToRange, rig.ctx, file, block, start);
+    case Block: return WithFile(brisko::DownloadFileToBlock, rig.ctx, file, block, start);
+    case Block1: return WithFile(brisko::DownloadFileToBlock1, rig.ctx, file, start);
     case Compare:
-    case BankCompare: return CompareFileWithRange(rig.ctx, file, block, start, address, pair);
+    case BankCompare: return WithFile(brisko::CompareFileWithRange, rig.ctx, file, block, start, address, pair);
   }
   return Result::Failed;
 }
@@ -141,63 +141,50 @@ TEST(ImageLayout, EachModelTakesWhatFitsAndRefusesTheRestUnsent) {
   }
 }
 
-TEST(DownloadToRange, HundredBytesEraseOneSectorAndProgramOnePaddedChunk) {
+TEST(DownloadToRange, ErasesAndProgramsPaddedChunksConvertsHexInMemoryAndSkipsUnchangedSectors) {
   SimImageRig rig(kKT420);
   ASSERT_TRUE(rig.Connect());
   const Bytes data = Pattern(100, 1);
   rig.SetFlash(0, 0, Bytes(128, 0x00));
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("app.bin", data), 0, 0x0000), Result::Ok);
+  ASSERT_EQ(WithFile(brisko::DownloadFileToRange, rig.ctx, rig.Write("app.bin", data), 0, 0x0000), Result::Ok);
 
   Bytes chunk = data;
   chunk.resize(128, 0xFF);
-  EXPECT_EQ(rig.Wire(), Cat({FrameOf(0x0B, 0x0000, 0x01), FrameOf(0x0E, 0x0000, 0x80), chunk,
-                             FrameOf(0x0C, 0x0000, 0x80)}));
+  EXPECT_EQ(rig.Wire(), Cat({Frame(0x0B, 0x0000, 0x01), Frame(0x0E, 0x0000, 0x80), chunk,
+                             Frame(0x0C, 0x0000, 0x80)}));
   EXPECT_EQ(rig.Flash(0, 0, 128), chunk);
 
   // A HEX file is converted in memory: nothing is left in the user's folders.
   const std::string hex = rig.Write("fw.HEX", std::string(":10010000000102030405060708090A0B0C0D0E0F77\n:00000001FF\n"));
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, hex, 0, 0x0200), Result::Ok);
+  ASSERT_EQ(WithFile(brisko::DownloadFileToRange, rig.ctx, hex, 0, 0x0200), Result::Ok);
   EXPECT_TRUE(std::filesystem::is_empty(rig.dirs.Dir().File("cache")));
   Bytes expected(0x100, 0xFF);
   for (std::uint8_t i = 0; i < 16; ++i) expected.push_back(i);
   EXPECT_EQ(rig.Flash(0, 0x200, 272), expected);
 
-  rig.ClearWire();
-  const std::string bad = rig.Write("bad.hex", std::string(":0100000011EE\n:0100010022FF\n"));
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, bad, 0, 0), Result::Failed);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.Path("missing.bin"), 0, 0), Result::Failed);
-  EXPECT_EQ(DownloadFileToRange(rig.ctx, rig.dirs.Dir().Path(), 0, 0), Result::Failed);
-  EXPECT_EQ(rig.messages.messages,
-            (Messages{"Bad Intel HEX record at line 2 of \"bad.hex\": checksum mismatch",
-                      "Can't open the selected file!!!", "Can't open the selected file!!!"}));
-  EXPECT_TRUE(rig.Wire().empty());
-}
-
-// Skipping unchanged sectors: the range is read first, and only the sector
-// that differs is erased, written and verified.
-TEST(DownloadToRange, SkipUnchangedWritesOnlyTheSectorsThatDiffer) {
-  SimImageRig rig(kKT420);
-  ASSERT_TRUE(rig.Connect());
-  const Bytes data = Pattern(3 * 128, 7);
-  rig.SetFlash(0, 0x0200, data);
-  Bytes changed = data;
+  // Skipping unchanged sectors: the range is read first, and only the sector
+  // that differs is erased, written and verified.
+  const Bytes old = Pattern(3 * 128, 7);
+  rig.SetFlash(0, 0x0400, old);
+  Bytes changed = old;
   changed[200] ^= 0x55;
   std::size_t skipped = 0;
-  ASSERT_EQ(WithFile(brisko::DownloadChangedSectorsToRange, rig.ctx, rig.Write("app.bin", changed), 0, 0x0200u, skipped), Result::Ok);
+  rig.ClearWire();
+  ASSERT_EQ(WithFile(brisko::DownloadChangedSectorsToRange, rig.ctx, rig.Write("app.bin", changed), 0, 0x0400u, skipped), Result::Ok);
   EXPECT_EQ(skipped, 2u);
-  EXPECT_EQ(rig.Flash(0, 0x0200, 3 * 128), changed);
-  EXPECT_EQ(rig.Wire(), Cat({FrameOf(0x0C, 0x0200, 0x80), FrameOf(0x0C, 0x0280, 0x80), FrameOf(0x0C, 0x0300, 0x80),
-                             FrameOf(0x0B, 0x0280, 0x01), FrameOf(0x0E, 0x0280, 0x80), Bytes(changed.begin() + 128, changed.begin() + 256),
-                             FrameOf(0x0C, 0x0280, 0x80)}));
+  EXPECT_EQ(rig.Flash(0, 0x0400, 3 * 128), changed);
+  EXPECT_EQ(rig.Wire(), Cat({Frame(0x0C, 0x0400, 0x80), Frame(0x0C, 0x0480, 0x80), Frame(0x0C, 0x0500, 0x80),
+                             Frame(0x0B, 0x0480, 0x01), Frame(0x0E, 0x0480, 0x80), Bytes(changed.begin() + 128, changed.begin() + 256),
+                             Frame(0x0C, 0x0480, 0x80)}));
 }
 
 TEST(DownloadToBank, ErasesWholeBankSectorsAndProgramsIn128ByteChunks) {
   BankImageRig rig(kKT410);  // the bank, not the chip's 16 KB block, sets the limit
   const Bytes data = Pattern(5000, 7);
-  ASSERT_EQ(DownloadFileToRange(rig.ctx, rig.Write("ext.bin", data), 0, 0x1000), Result::Ok);
+  ASSERT_EQ(WithFile(brisko::DownloadFileToRange, rig.ctx, rig.Write("ext.bin", data), 0, 0x1000), Result::Ok);
   EXPECT_TRUE(std::equal(data.begin(), data.end(), rig.bank->flash.begin() + 0x1000));
   const Bytes& wire = rig.bank->hostBytes;
-  const Bytes start = Cat({FrameOf(0x04, 0x1000, 0x01), FrameOf(0x04, 0x2000, 0x01), FrameOf(0x06, 0x1000, 0x80)});
+  const Bytes start = Cat({Frame(0x04, 0x1000, 0x01), Frame(0x04, 0x2000, 0x01), Frame(0x06, 0x1000, 0x80)});
   ASSERT_GE(wire.size(), start.size());
   EXPECT_TRUE(std::equal(start.begin(), start.end(), wire.begin()));
   // 5000 bytes are 40 chunks of 128 with data; the padding to 8192 is blank.
@@ -209,26 +196,22 @@ TEST(DownloadToBank, ErasesWholeBankSectorsAndProgramsIn128ByteChunks) {
   EXPECT_EQ(programFrames, 40u);
 }
 
-// The first difference, with the chip's byte high and the file's low.
-TEST(CompareFile, ReportsTheFirstDifferenceOfTheImage) {
+// Past block 0 the file is compared with block 1, and a difference there is
+// reported at its own address. (The first difference and both bytes are
+// checked through the compare command.)
+TEST(CompareFile, ReportsADifferenceInBlock1AtItsAddress) {
   SimImageRig rig(kKT410);
   ASSERT_TRUE(rig.Connect());
-  const std::string hex = rig.Write("fw.hex", std::string(":0300050011223392\n:00000001FF\n"));
-  rig.SetFlash(0, 0x80, {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0x11, 0x20, 0x33});
   long address = -1;
   int pair = -1;
-  EXPECT_EQ(CompareFileWithRange(rig.ctx, hex, 0, 0x80, address, pair), Result::ProgramFailed);
-  EXPECT_EQ(address, 0x86);
-  EXPECT_EQ(pair, 0x2022);
-  EXPECT_EQ(rig.messages.messages, Messages{"Failed to Verify Data!!!"});
-
-  // Past block 0 the file is compared with block 1.
   const Bytes data = Pattern(0xF100, 2);
   rig.SetFlash(0, 0, Bytes(data.begin(), data.begin() + 0x4000));
   rig.SetFlash(1, 0, Bytes(data.begin() + 0xF000, data.end()));
   rig.SetFlash(1, 0x10, {static_cast<std::uint8_t>(data[0xF010] ^ 0x80)});
-  EXPECT_EQ(CompareFileWithRange(rig.ctx, rig.Write("spill.bin", data), 0, 0, address, pair), Result::ProgramFailed);
+  EXPECT_EQ(WithFile(brisko::CompareFileWithRange, rig.ctx, rig.Write("spill.bin", data), 0, 0, address, pair), Result::ProgramFailed);
   EXPECT_EQ(address, 0xF010);
+  EXPECT_EQ(pair, (data[0xF010] ^ 0x80) * 256 + data[0xF010]);
+  EXPECT_EQ(rig.messages.messages, Messages{"Failed to Verify Data!!!"});
 }
 
 // The program step verifies each chunk with the first 0Ch; the full read-back
@@ -295,11 +278,11 @@ TEST_P(DownloadToBlock1, ProgramsThroughTheParkedProgrammerSectorBySectorOrAllAt
   const Bytes data = Pattern(1000, 1);
   const Bytes after = rig.Flash(1, Offset(start) + padded, 64);
 
-  ASSERT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("b1.bin", data), start), Result::Ok);
+  ASSERT_EQ(WithFile(brisko::DownloadFileToBlock1, rig.ctx, rig.Write("b1.bin", data), start), Result::Ok);
   EXPECT_EQ(rig.Flash(1, Offset(start), 1000), data);
   EXPECT_EQ(rig.Flash(1, Offset(start) + 1000, padded - 1000), Bytes(padded - 1000, 0xFF));
   EXPECT_EQ(rig.Flash(1, Offset(start) + padded, 64), after);
-  EXPECT_EQ(FirstFrame(), FrameOf(0x0B, start, 0x01));  // erased sector by sector
+  EXPECT_EQ(FirstFrame(), Frame(0x0B, start, 0x01));  // erased sector by sector
   EXPECT_TRUE(rig.messages.messages.empty());
 
   // A loader update leaves the erase of all its sectors to the programmer.
@@ -307,15 +290,15 @@ TEST_P(DownloadToBlock1, ProgramsThroughTheParkedProgrammerSectorBySectorOrAllAt
   rig.state.loaderUpdateInProgress = true;
   const std::uint32_t second = start + static_cast<std::uint32_t>(padded + unit);
   const Bytes update = Pattern(3 * unit, 2);
-  ASSERT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("update.bin", update), second), Result::Ok);
-  EXPECT_EQ(FirstFrame(), FrameOf(0x0B, second, 0x03));
+  ASSERT_EQ(WithFile(brisko::DownloadFileToBlock1, rig.ctx, rig.Write("update.bin", update), second), Result::Ok);
+  EXPECT_EQ(FirstFrame(), Frame(0x0B, second, 0x03));
   EXPECT_EQ(rig.Flash(1, Offset(second), update.size()), update);
   EXPECT_EQ(rig.target->CurrentPhase(), Phase::Programmer);  // handing back is the caller's step
 }
 
 TEST_P(DownloadToBlock1, AFailedEraseIsReported) {
   rig.target->Faults().refuseEraseOccurrence = 4;  // the parking took three erase frames
-  EXPECT_EQ(DownloadFileToBlock1(rig.ctx, rig.Write("a.bin", Pattern(64, 4)), GetParam().start), Result::Failed);
+  EXPECT_EQ(WithFile(brisko::DownloadFileToBlock1, rig.ctx, rig.Write("a.bin", Pattern(64, 4)), GetParam().start), Result::Failed);
   EXPECT_EQ(rig.messages.messages, (Messages{"Sector erase failed!!!", "Erase failed on talon51!"}));
 }
 

@@ -43,34 +43,8 @@ INSTANTIATE_TEST_SUITE_P(Sim, EveryBoard,
                                   MemoryModeText(std::get<1>(info.param));
                          });
 
-TEST(SimHandshake, StatusByteCarriesSecurityDoubleClockAndRemapAndVersionLetterIsSet) {
-  auto config = ChipConfig(kKT560);
-  config.securityBits = 0xA0;
-  config.remapBits = 2;
-  config.doubleClock = true;
-  config.versionLetter = 'E';
-  SimBench b(config);
-  EXPECT_EQ(b.Detect(), 0xAA);
-  EXPECT_EQ(b.Send({0x60}), (Bytes{0x11, 'E'}));
-
-  // The KT400 family has no double clock to report.
-  config.model = kKT410;
-  EXPECT_EQ(SimBench(config).Detect(), 0xA2);
-  EXPECT_EQ(SimBench(0, kInternalMemory).Detect(), -1) << "an unknown model never passes the mode select";
-}
-
-TEST(SimHandshake, ResetKeepsFlashAndConfigurationButRestartsTheLoader) {
-  SimBench b(kKT420, kInternalMemory);
-  ASSERT_EQ(b.Detect(), 0x00);
-  b.Program(0x0100, {0x12});
-  b.Send({0x04, 0x01});  // SB2
-  b.chip->Reset();
-  EXPECT_EQ(b.chip->CurrentPhase(), Phase::AwaitPattern);
-  EXPECT_TRUE(b.Send({0x60}).empty());
-  EXPECT_EQ(b.Detect(), 0x40);
-  EXPECT_EQ(b.Read(0x0100, 1), Bytes{0x12});
-}
-
+// The status byte's bits, the version letter and what a reset keeps are
+// checked through the detect command.
 TEST(SimHandshake, OkComesOnlyAfterTheConfiguredDelayAndNeverWithNoOk) {
   auto config = ChipConfig(kKT530);
   ASSERT_EQ(config.faults.Apply("ok-delay:3000"), "");

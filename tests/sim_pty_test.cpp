@@ -40,7 +40,7 @@ bool IsLink(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-TEST(SimPty, ProgramServesTheHandshakeRestartsOnThePatternAndRemovesItsLink) {
+TEST(SimPty, ProgramServesTheHandshakeRestartsOnThePatternAndRemovesOnlyItsLink) {
   TempDir dir;
   const std::string link = dir.File("tty");
   ASSERT_EQ(symlink("/nonexistent", link.c_str()), 0) << "a stale link is replaced";
@@ -71,6 +71,12 @@ TEST(SimPty, ProgramServesTheHandshakeRestartsOnThePatternAndRemovesItsLink) {
   const ProcessResult bad = RunProcess({BRISKO_SIM_PATH, "--model", "KT999"}, 5000ms);
   EXPECT_EQ(bad.exitCode, 2);
   EXPECT_EQ(bad.out, "");
+
+  // Anything but a link where the link goes is left alone.
+  WriteFile(link, "keep");
+  const ProcessResult kept = RunProcess({BRISKO_SIM_PATH, "--model", "KT530", "--link", link, "--quiet"}, 5000ms);
+  EXPECT_EQ(kept.exitCode, 1);
+  EXPECT_EQ(ReadFile(link), "keep");
 }
 
 TEST(SimPty, ServerHoldsDelayedRepliesUntilTheyAreDue) {
@@ -129,17 +135,6 @@ TEST(SimPty, ServerResetsTheChipWhenTheHostClosesThePort) {
   stop = true;
   serving.join();
   EXPECT_EQ(Bytes(target->Flash(0).Data(), target->Flash(0).Data() + 256), flash);
-}
-
-TEST(SimPty, ServerLeavesAnythingButALinkAlone) {
-  TempDir dir;
-  const std::string file = dir.File("precious");
-  WriteFile(file, "keep");
-  sim::PtyServer server(std::make_shared<sim::SimTarget>(sim::SimConfig{}));
-  std::string why;
-  EXPECT_FALSE(server.Start(file, why));
-  EXPECT_NE(why, "");
-  EXPECT_EQ(ReadFile(file), "keep");
 }
 
 }  // namespace

@@ -12,13 +12,13 @@ namespace brisko::test {
 
 using Bytes = std::vector<std::uint8_t>;
 
-// Bytes that differ from sector to sector and never make a blank chunk.
 // `a` followed by `b`.
 inline Bytes Concat(Bytes a, const Bytes& b) {
   a.insert(a.end(), b.begin(), b.end());
   return a;
 }
 
+// Bytes that differ from sector to sector and never make a blank chunk.
 inline Bytes Pattern(std::size_t n, unsigned seed) {
   Bytes bytes(n);
   for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>((i * 7 + seed * 31 + i / 256) % 251);
