@@ -1,11 +1,17 @@
 #pragma once
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
 
-#include "link/read_routines.hpp"
-
 namespace brisko {
+
+// Block-0 areas the host keeps while a helper program occupies them.
+struct SavedAreas {
+  std::array<std::uint8_t, 128> savedSector0{};    // 0000h-007Fh
+  std::array<std::uint8_t, 384> savedArea2000{};   // 2000h-217Fh
+  std::array<std::uint8_t, 1280> savedUserCode{};  // 0000h-04FFh (legacy loader)
+};
 
 // The facts and flags that live for the whole run beside the session record.
 // One object per session, passed down; never global.

@@ -15,30 +15,6 @@ constexpr std::size_t kExternalLoaderChunks = 9;
 // Of the 1152 bytes read back, the last eight are not part of the comparison.
 constexpr std::size_t kExternalLoaderCompared = 1144;
 
-
-bool ReadSector(SerialPort& port, std::uint8_t* out) {
-  for (std::size_t i = 0; i < kSector; ++i)
-    if (!port.ReadByte(out[i])) return false;
-  return true;
-}
-
-// One 0Ch frame per sector from `first`, each answered by exactly 128 bytes.
-Result ReadBlock0Sectors(SerialPort& port, std::uint16_t first, std::uint8_t* out,
-                      std::size_t sectors) {
-  for (std::size_t k = 0; k < sectors; ++k) {
-    auto address = static_cast<std::uint16_t>(first + k * kSector);
-    if (!SendFrame(port, cmd::kRead, address, kSector)) {
-      port.Owner().Tell(text::kSendReadCommandFailed);
-      return Result::Failed;
-    }
-    if (!ReadSector(port, out + k * kSector)) {
-      port.Owner().Tell(text::kDataByteMissing);
-      return Result::Failed;
-    }
-  }
-  return Result::Ok;
-}
-
 }  // namespace
 
 // The worker puts reply bytes into replyQueue as the chip sends them; a byte
@@ -56,33 +32,6 @@ bool TakeQueuedReply(LegacyQueues& queues, MessageSink& owner, const LinkTiming&
   // The worker sets the latch when it has given up: a byte taken then is no
   // part of a reply that will complete.
   return result == QueueResult::Ok && !operationFailed.load();
-}
-
-Result SaveSector0(SerialPort& port, SavedAreas& saved) {
-  return ReadBlock0Sectors(port, 0x0000, saved.savedSector0.data(), 1);
-}
-
-Result SaveArea2000(SerialPort& port, SavedAreas& saved) {
-  return ReadBlock0Sectors(port, 0x2000, saved.savedArea2000.data(), 3);
-}
-
-Result SaveUserCode(LegacyQueues& queues, MessageSink& owner, const LinkTiming& timing,
-                    const std::atomic<bool>& operationFailed, SavedAreas& saved) {
-  constexpr std::size_t kSectors = 1280 / kSector;
-  for (std::size_t k = 0; k < kSectors; ++k) {
-    auto address = static_cast<std::uint16_t>(k * kSector);
-    if (!QueueFrame(queues, owner, cmd::kRead, address, kSector)) {
-      owner.Tell(text::kSendReadCommandFailed);
-      return Result::Failed;
-    }
-    for (std::size_t i = 0; i < kSector; ++i) {
-      if (!TakeQueuedReply(queues, owner, timing, operationFailed, saved.savedUserCode[k * kSector + i])) {
-        owner.Tell(text::kDataByteMissing);
-        return Result::Failed;
-      }
-    }
-  }
-  return Result::Ok;
 }
 
 bool ReadLoaderBytes(SerialPort& port, std::uint32_t address, std::span<std::uint8_t> out) {

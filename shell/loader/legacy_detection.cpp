@@ -7,6 +7,7 @@
 #include "chip/handshake.hpp"
 #include "chip/legacy_link_worker.hpp"
 #include "chip/status_decoding.hpp"
+#include "link/read_routines.hpp"
 #include "link/result_codes.hpp"
 #include "shell/detection/detect_command.hpp"
 #include "shell/loader/legacy_upgrade.hpp"
