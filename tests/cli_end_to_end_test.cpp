@@ -468,26 +468,18 @@ TEST(CliProgress, EachPhaseIsOneLineWhoseBarOnlyGrowsAndACancelIsNoFailure) {
       s.op.messages.clear();
       row.prepare(s);
       const bool cancelled = *row.cancelAt;
-      s.onProgress = [&s, &row](const ProgressPane& pane) {
-        if (pane.label == row.cancelAt && pane.position == 1) s.runner->Cancel();
-      };
       char* text = nullptr;
       std::size_t size = 0;
       std::FILE* log = ::open_memstream(&text, &size);
       cli::TerminalProgress progress(log);
-      struct Both final : WindowObserver {
-        Both(WindowObserver& a, WindowObserver& b) : first(a), second(b) {}
-        void WindowChanged(WindowAspect aspect, const WindowState& state) override {
-          first.WindowChanged(aspect, state);
-          second.WindowChanged(aspect, state);
-        }
-        WindowObserver& first;
-        WindowObserver& second;
-      } both(progress, s);
-      s.Window().SetObserver(&both);
+      s.onProgress = [&s, &row, &progress](const ProgressPane& pane) {
+        WindowState shown;
+        shown.progress = pane;
+        progress.WindowChanged(WindowAspect::Progress, shown);
+        if (pane.label == row.cancelAt && pane.position == 1) s.runner->Cancel();
+      };
       const CommandOutcome outcome = s.Run(row.command);
       progress.Finish();
-      s.Window().SetObserver(&s);
       std::fclose(log);
       const std::string drawn(text, size);
       std::free(text);
