@@ -84,7 +84,10 @@ class WindowTest : public QObject {
   Q_OBJECT
  private slots:
   // The panes show the session's state at start and the detection's after.
-  void detectFillsChipInformationAndPanes() {
+  // The log holds every box and outcome of the session with the reason of
+  // each failure, saves as it shows, and shows at the next start when it was
+  // shown last.
+  void detectFillsChipInformationPanesAndLog() {
     WindowDriver d(test::ChipConfig(kKT540));
     d.window.TickAt(At(13, 5, 9));
     QTRY_COMPARE_WITH_TIMEOUT(d.window.findChild<QLabel*>(QStringLiteral("clockPane"))->text(),
@@ -96,6 +99,8 @@ class WindowTest : public QObject {
     for (const auto& pane : panes)
       QCOMPARE(d.window.findChild<QLabel*>(QString::fromUtf8(pane[0]))->text(), QString::fromUtf8(pane[1]));
     QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY: UNKNOWN"));
+    QVERIFY(d.window.Log().isHidden());
+    QVERIFY(d.ClickButton(QStringLiteral("Read")));  // no chip detected yet
     QVERIFY(d.Detect());
     QCOMPARE(d.Field("chipType"), QStringLiteral("KT540"));
     QCOMPARE(d.Field("fwVersion"), QStringLiteral("v1.1F"));
@@ -105,6 +110,20 @@ class WindowTest : public QObject {
     // Every box has the application title as its caption.
     for (const auto& caption : d.captions) QCOMPARE(QString::fromStdString(caption), QString::fromUtf8(kAppTitle));
     QCOMPARE(d.window.windowTitle(), QString::fromUtf8(kAppTitle));
+
+    const QString log = d.window.Log().Text();
+    for (const char* line : {"] No target board has been located!!!", "] Read: refused", "] Click on OK then Reset MCU",
+                             "          to Detect Baud & Chip", "] Detect Target MCU for Firmware1.1F and RS232 Config.: "})
+      QVERIFY2(log.contains(QString::fromUtf8(line)), line);
+    QString whyNot;
+    const std::string saved = d.Path("session.log");
+    QVERIFY(d.window.Log().SaveTo(QString::fromStdString(saved), whyNot));
+    QCOMPARE(QString::fromStdString(test::ReadFile(saved)), log + QLatin1Char('\n'));
+    d.MenuItem(QStringLiteral("Show &Log"))->trigger();
+    auto settings = gui::OpenWindowSettings(d.dirs.Places());
+    gui::LogPane next(settings.get());
+    next.Restore();
+    QVERIFY(!d.window.Log().isHidden() && !next.isHidden());
   }
 
   // The views show what the shell builds (its cells are tested there): a
@@ -249,30 +268,6 @@ class WindowTest : public QObject {
     QVERIFY(d.Run([recent] { recent->actions().first()->trigger(); }));
     QVERIFY(d.RunMenu(QStringLiteral("&Compare")));  // a drop fills in one dialog only
     QCOMPARE(offered, (std::vector<std::string>{file, file, ""}));
-  }
-
-  // The log holds every box and outcome of the session with the reason of
-  // each failure, saves as it shows, and shows at the next start when it
-  // was shown last.
-  void logPaneRecordsTheSessionAndIsRemembered() {
-    WindowDriver d(test::ChipConfig(kKT540));
-    QVERIFY(d.window.Log().isHidden());
-    QVERIFY(d.ClickButton(QStringLiteral("Read")));  // no chip detected yet
-    QVERIFY(d.Detect());
-    const QString log = d.window.Log().Text();
-    for (const char* line : {"] No target board has been located!!!", "] Read: refused", "] Click on OK then Reset MCU",
-                             "          to Detect Baud & Chip", "] Detect Target MCU for Firmware1.1F and RS232 Config.: "})
-      QVERIFY2(log.contains(QString::fromUtf8(line)), line);
-    QString whyNot;
-    const std::string saved = d.Path("session.log");
-    QVERIFY(d.window.Log().SaveTo(QString::fromStdString(saved), whyNot));
-    QCOMPARE(QString::fromStdString(test::ReadFile(saved)), log + QLatin1Char('\n'));
-
-    d.MenuItem(QStringLiteral("Show &Log"))->trigger();
-    auto settings = gui::OpenWindowSettings(d.dirs.Places());
-    gui::LogPane next(settings.get());
-    next.Restore();
-    QVERIFY(!d.window.Log().isHidden() && !next.isHidden());
   }
 
   // The runner is free a moment before the window hears that a command
