@@ -226,38 +226,36 @@ TEST_F(CliOnPtyTest, DownloadCompareReadSaveAndErase) {
   std::string image(1000, '\0');
   for (char& c : image) c = static_cast<char>(random() & 0xFF);
   const std::string file = files.Write("app.bin", image);
-  for (const char* command : {"download", "download-run"}) {  // without a terminal questions are answered No
-    auto unanswered = OnPty({command, file}, false);
-    EXPECT_EQ(unanswered.exitCode, 1);
-    EXPECT_TRUE(Has(unanswered.err, "Data in corresponding sectors will be erased.\nProceed to download?"));
-    EXPECT_TRUE(Has(unanswered.out, std::string(command) + ": declined"));
-  }
-
-  auto download = OnPty({"download", file, "--sector", "2"});
-  ASSERT_EQ(download.exitCode, 0) << download.err;
-  auto compare = OnPty({"compare", file, "--address", "0100", "--block", "0"});
-  EXPECT_EQ(compare.exitCode, 0) << compare.err;
-  EXPECT_TRUE(Has(compare.out, "IAP Status: File app.bin Compare OK!\n"));
-  auto elsewhere = OnPty({"compare", file, "--sector", "0"});
-  EXPECT_EQ(elsewhere.exitCode, 1);
-  EXPECT_TRUE(Has(elsewhere.out, "Unmatched data at memory address 0000h"));
-
-  auto read = OnPty({"read", "--sector", "2", "--range", "8"});
-  EXPECT_EQ(read.exitCode, 0) << read.err;
-  EXPECT_TRUE(Has(read.out, "SECTOR 002"));
-  for (char c : read.out) EXPECT_LT(static_cast<unsigned char>(c), 0x80);  // the dump's text column is printable
   const std::string saved = files.Path("saved.bin");
-  auto save = OnPty({"save", saved, "--binary", "--sector", "2", "--range", "8"});
-  ASSERT_EQ(save.exitCode, 0) << save.err;
-  EXPECT_EQ(test::ReadFile(saved), image + std::string(1024 - image.size(), '\xFF'));
-  auto keep = OnPty({"save", saved, "--text", "--sector", "2", "--range", "8"}, false);  // asks before replacing
-  EXPECT_EQ(keep.exitCode, 1);
-  EXPECT_TRUE(Has(keep.err, "already exists"));
-  EXPECT_EQ(test::ReadFile(saved).size(), 1024u);
-
-  auto erase = OnPty({"erase", "--sector", "2", "--range", "8"});
-  EXPECT_EQ(erase.exitCode, 0) << erase.err;
-  EXPECT_EQ(OnPty({"compare", file, "--sector", "2"}).exitCode, 1);
+  const char* erased = "Data in corresponding sectors will be erased.\nProceed to download?";
+  const struct {
+    Args args;
+    bool yes;  // without --yes (and a terminal) questions are answered No
+    int exit;
+    const char* out;
+    const char* err;
+  } steps[] = {
+      {{"download", file}, false, 1, "download: declined", erased},
+      {{"download-run", file}, false, 1, "download-run: declined", erased},
+      {{"download", file, "--sector", "2"}, true, 0, "", ""},
+      {{"compare", file, "--address", "0100", "--block", "0"}, true, 0, "IAP Status: File app.bin Compare OK!\n", ""},
+      {{"compare", file, "--sector", "0"}, true, 1, "Unmatched data at memory address 0000h", ""},
+      {{"read", "--sector", "2", "--range", "8"}, true, 0, "SECTOR 002", ""},
+      {{"save", saved, "--binary", "--sector", "2", "--range", "8"}, true, 0, "", ""},
+      {{"save", saved, "--text", "--sector", "2", "--range", "8"}, false, 1, "", "already exists"},  // kept
+      {{"erase", "--sector", "2", "--range", "8"}, true, 0, "", ""},
+      {{"compare", file, "--sector", "2"}, true, 1, "", ""},
+  };
+  for (const auto& step : steps) {
+    const auto r = OnPty(step.args, step.yes);
+    EXPECT_EQ(r.exitCode, step.exit) << testing::PrintToString(step.args) << r.err;
+    EXPECT_TRUE(Has(r.out, step.out));
+    EXPECT_TRUE(Has(r.err, step.err));
+    for (char c : r.out) EXPECT_LT(static_cast<unsigned char>(c), 0x80);  // a dump's text column is printable
+    if (step.args[0] == "save") {
+      EXPECT_EQ(test::ReadFile(saved), image + std::string(1024 - image.size(), '\xFF'));
+    }
+  }
   EXPECT_FALSE(std::filesystem::exists(settings)) << "runs on a device path save nothing";
 }
 
