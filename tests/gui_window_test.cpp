@@ -110,6 +110,19 @@ class WindowTest : public QObject {
     // Every box has the application title as its caption.
     for (const auto& caption : d.captions) QCOMPARE(QString::fromStdString(caption), QString::fromUtf8(kAppTitle));
     QCOMPARE(d.window.windowTitle(), QString::fromUtf8(kAppTitle));
+    // No two menus, and no two items of a menu, share a mnemonic: its key runs the one it names.
+    const auto distinctKeys = [](const QList<QAction*>& actions) {
+      QString keys;
+      for (QAction* action : actions) {
+        const QString text = QString(action->text()).remove(QStringLiteral("&&"));
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        if (at < 0 || at + 1 >= text.size()) continue;
+        QVERIFY2(!keys.contains(text[at + 1].toLower()), qPrintable(action->text()));
+        keys += text[at + 1].toLower();
+      }
+    };
+    distinctKeys(d.window.menuBar()->actions());
+    for (QAction* menu : d.window.menuBar()->actions()) distinctKeys(menu->menu()->actions());
 
     const QString log = d.window.Log().Text();
     for (const char* line : {"] No target board has been located!!!", "] Read: refused", "] Click on OK then Reset MCU",
