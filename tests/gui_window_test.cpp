@@ -68,14 +68,6 @@ struct Detected : WindowDriver {
     replies = {true};
     QVERIFY(ClickButton(QStringLiteral("Download")));
   }
-  void Read(int sectors) {
-    answers.onRange = [sectors](RangeDialog& d) {
-      d.start = 0;
-      d.range = sectors;  // "%03d sectors"
-      return true;
-    };
-    QVERIFY(ClickButton(QStringLiteral("Read")));
-  }
 };
 
 }  // namespace
@@ -153,7 +145,8 @@ class WindowTest : public QObject {
     QVERIFY(Has(d.questions, kEraseQuestion));
     QCOMPARE(d.Flash(0, 0, 256), image);
     d.SetFlash(0, 0x100, Bytes(128, 0x00));
-    d.Read(4);
+    d.answers.onRange = [](RangeDialog& r) { return r.start = 0, r.range = 4, true; };
+    QVERIFY(d.ClickButton(QStringLiteral("Read")));
     const char* row0[] = {"000", "0000", "007F", "00000", "Not Blank"};
     for (int c = 0; c < 5; ++c) QCOMPARE(d.SectorCell(0, c), QString::fromUtf8(row0[c]));
     QCOMPARE(d.SectorCell(2, 4), QStringLiteral("All Zeros"));
