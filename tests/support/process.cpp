@@ -117,6 +117,7 @@ void ChildProcess::Signal(int signal) {
 
 ProcessResult ChildProcess::Wait(std::chrono::milliseconds limit, int* signal) {
   ProcessResult result;
+  if (pid_ <= 0) return result;  // it never started, or was waited for
   const auto start = std::chrono::steady_clock::now();
   int status = 0;
   bool ended = false;
