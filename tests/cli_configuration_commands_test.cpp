@@ -12,132 +12,52 @@
 
 #include "cli/arguments.hpp"
 #include "cli/terminal_operator.hpp"
-#include "support/process.hpp"
+#include "support/cli_board.hpp"
 #include "support/temp_dir.hpp"
 
 namespace brisko {
 namespace {
 
 using namespace std::chrono_literals;
-using Args = std::vector<std::string>;
+using test::Args;
+using test::Has;
+using CliOnBoard = test::CliBoard;
 
-test::ProcessResult Cli(Args args) {
-  args.insert(args.begin(), BRISKO_CLI_PATH);
-  return test::RunProcess(args, 60s);
-}
-
-::testing::AssertionResult Has(const std::string& text, const std::string& part) {
-  if (text.find(part) != std::string::npos) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "\"" << part << "\" not in:\n" << text;
-}
-
-TEST(CliConfiguration, LockWithoutAnOptionListsTheMenuAndRemapRefusesADisabledRadio) {
-  auto menu = Cli({"--simulate", "KT410", "lock"});
-  EXPECT_EQ(menu.exitCode, 2);
-  EXPECT_TRUE(Has(menu.err, "  5  L3 Soft Lock Block 0, Hard Lock Block 1 (PROG-SB3)"));
-  auto sc1 = Cli({"--simulate", "KT550", "--yes", "remap", "sc1"});
-  EXPECT_EQ(sc1.exitCode, 2);
-  EXPECT_TRUE(Has(sc1.err, "\"PROG-SC1 (KT530, KT560/570/580, KT550)\" is not offered for this chip."));
-  EXPECT_EQ(Cli({"--simulate", "KT420", "remap", "8k"}).exitCode, 2);
-  auto level4 = Cli({"--simulate", "KT420", "--sim-security", "20", "--yes", "lock", "4"});
-  EXPECT_EQ(level4.exitCode, 1) << "refused: nothing was programmed";
-  EXPECT_TRUE(Has(level4.err, "Can not set level4 lock!"));
-}
-
-class CliOnBoard : public ::testing::Test {
- protected:
-  void Start(const std::string& model, Args extra = {}) {
-    model_ = model;
-    Args args{BRISKO_SIM_PATH, "--model", model, "--link", link, "--quiet"};
-    args.insert(args.end(), extra.begin(), extra.end());
-    sim = std::make_unique<test::BackgroundProcess>(args);
-    ASSERT_FALSE(sim->ReadLine(10s).empty());
+// Block 0 after commands that must leave it as it was, or as edited: a bank
+// program goes in and block 0 comes back before the board restarts into it
+// (the bank helper is not left there); a loader sector not in the list is
+// refused before the programmer is parked; a byte edit across two sectors
+// lands in both, as its display shows.
+TEST_F(CliOnBoard, Block0AfterEachCommandIsWhatItShouldBe) {
+  const std::string erased(68 * 128, '\xFF');
+  std::string edited = erased;
+  for (int i = 0; i < 8; ++i) edited[0x3FC + i] = static_cast<char>(i + 1);
+  const struct {
+    const char* model;
+    std::vector<Args> commands;  // the last one's exit status and text are checked
+    int exit;
+    const char* says;
+    const std::string& block0;
+  } rows[] = {
+      {"KT420",
+       {{"download-run", files.Write("bank.bin", std::string(200, '\x5A')), "--bank", "low", "--sector", "1"}},
+       0, "Return to MCU Flash Successful!", erased},
+      {"KT550", {{"update-loader", files.Write("bsl.bin", std::string(1152, '\x11')), "--sector", "600"}}, 2, "",
+       erased},
+      {"KT540", {{"edit", "03FC", "1 2 03 04 05 06 07 08"}, {"edit", "3fc"}}, 0,
+       "03FC: 01 02 03 04 05 06 07 08 FF FF FF FF FF FF FF FF \n", edited},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.model);
+    Start(row.model);
+    test::ProcessResult run;
+    for (const Args& command : row.commands) run = OnPty(command);
+    EXPECT_EQ(run.exitCode, row.exit) << run.err;
+    EXPECT_TRUE(Has(run.out + run.err, row.says));
+    auto saved = OnPty({"save", files.Path("block0.bin"), "--binary", "--sector", "0", "--range", "68"});
+    ASSERT_EQ(saved.exitCode, 0) << saved.err;
+    EXPECT_TRUE(test::ReadFile(files.Path("block0.bin")) == row.block0) << "block 0 is not what it should be";
   }
-  // The simulator's state line once the chip has taken every byte that is
-  // still on its way (two looks 20 ms apart agree).
-  std::string SettledState() {
-    std::string before;
-    for (int look = 0; look < 100; ++look) {
-      if (!sim->WriteInput("state\n")) return "";
-      std::string now = sim->ReadLine(5s);
-      if (now == before) return now;
-      before = std::move(now);
-      std::this_thread::sleep_for(20ms);
-    }
-    return before;
-  }
-  test::ProcessResult OnPty(Args args) {
-    args.insert(args.begin(), {"--port", link, "--model", model_, "--yes"});
-    return Cli(args);
-  }
-  test::TestFiles files;
-  std::string link = files.Path("tty");
-  std::string model_;
-  std::unique_ptr<test::BackgroundProcess> sim;
-};
-
-TEST_F(CliOnBoard, LockThenRedetect) {
-  Start("KT530");
-  auto lock = OnPty({"lock", "2"});
-  EXPECT_EQ(lock.exitCode, 0) << lock.err;
-  EXPECT_TRUE(Has(lock.err, "Set Lock Completed!\nChip will be automatically redetected!"));
-  auto detect = OnPty({"detect"});
-  EXPECT_TRUE(Has(detect.out, "(FSTAT[7:5]: 011)")) << "SB2 and SB3 read back by a new process";
-}
-
-TEST_F(CliOnBoard, DownloadIntoTheHighBankAndBack) {
-  Start("KT420", {"--a16", "1"});
-  std::string image(300, '\0');
-  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<char>(i * 7 + 1);
-  const std::string file = files.Write("bank.bin", image);
-  auto download = OnPty({"download", file, "--bank", "high", "--sector", "1"});
-  EXPECT_EQ(download.exitCode, 0) << download.err;
-  EXPECT_TRUE(Has(download.err, "c.    A16 = 1     or  #3 = OFF"));
-  EXPECT_TRUE(Has(download.err, "Return to MCU Flash Successful!"));
-  EXPECT_EQ(OnPty({"--bank", "high", "compare", file, "--sector", "1"}).exitCode, 0);  // before the command too
-  // The host never picks the half: with the switch on A16 = 1, "low" is
-  // the same half. Flipped (on the simulator's input), it is another.
-  EXPECT_EQ(OnPty({"compare", file, "--bank", "low", "--sector", "1"}).exitCode, 0);
-  ASSERT_TRUE(sim->WriteInput("a16 0\n"));
-  int compared = 0;
-  for (int attempt = 0; attempt < 20 && compared == 0; ++attempt)
-    compared = OnPty({"compare", file, "--bank", "low", "--sector", "1"}).exitCode;
-  EXPECT_EQ(compared, 1) << "the low half does not hold the file";
-  EXPECT_EQ(OnPty({"detect"}).exitCode, 0) << "block 0 is back and the loader answers";
-}
-
-// The program goes into the bank, block 0 comes back, and only then does the
-// board restart into the program: the bank helper is not left in block 0.
-TEST_F(CliOnBoard, DownloadRunIntoABankReturnsBeforeItStarts) {
-  Start("KT420");
-  const std::string file = files.Write("bank.bin", std::string(200, '\x5A'));
-  auto run = OnPty({"download-run", file, "--bank", "low", "--sector", "1"});
-  EXPECT_EQ(run.exitCode, 0) << run.err;
-  EXPECT_TRUE(Has(run.err, "Return to MCU Flash Successful!"));
-  auto saved = OnPty({"save", files.Path("block0.bin"), "--binary", "--sector", "0", "--range", "68"});
-  ASSERT_EQ(saved.exitCode, 0) << saved.err;
-  EXPECT_EQ(test::ReadFile(files.Path("block0.bin")), std::string(68 * 128, '\xFF')) << "block 0 is as it was";
-}
-
-// A sector that is not in the list is refused before the programmer is
-// parked: block 0 stays as it was.
-TEST_F(CliOnBoard, UpdateLoaderChecksItsSectorBeforeItTouchesTheChip) {
-  Start("KT550");
-  const std::string file = files.Write("bsl.bin", std::string(1152, '\x11'));
-  auto update = OnPty({"update-loader", file, "--sector", "600"});
-  EXPECT_EQ(update.exitCode, 2) << update.err;
-  auto saved = OnPty({"save", files.Path("block0.bin"), "--binary", "--sector", "0", "--range", "68"});
-  ASSERT_EQ(saved.exitCode, 0) << saved.err;
-  EXPECT_EQ(test::ReadFile(files.Path("block0.bin")), std::string(68 * 128, '\xFF'));
-}
-
-TEST_F(CliOnBoard, TwoSectorByteEdit) {
-  Start("KT540");
-  auto edit = OnPty({"edit", "03FC", "1 2 03 04 05 06 07 08"});
-  EXPECT_EQ(edit.exitCode, 0) << edit.err;
-  auto show = OnPty({"edit", "3fc"});
-  EXPECT_EQ(show.exitCode, 0);
-  EXPECT_TRUE(Has(show.out, "03FC: 01 02 03 04 05 06 07 08 FF FF FF FF FF FF FF FF \n"));
 }
 
 // --yes answers the ordinary questions and the A16 switch text, but never a
@@ -208,10 +128,11 @@ TEST_F(CliOnBoard, TheLastBytesOfEveryCommandReachAChipThatKeepsItsState) {
     Args simArgs;
     Args command;
     std::vector<const char*> state;  // parts of the chip's state line
+    const char* says = "";           // on stderr
   } rows[] = {
       {"run: 62h 62h start the program", "KT540", {}, {"run"}, {"phase=UserCode", "55606262"}},
       {"lock: SB1, then 6Bh 6Bh, then the re-detection", "KT540", {}, {"lock", "1"},
-       {"security=80", "040FFF6B6B80E0F8FE"}},
+       {"security=80", "040FFF6B6B80E0F8FE"}, "Set Lock Completed!\nChip will be automatically redetected!"},
       {"remap of a KT410 in external memory mode: 6Bh 6Bh twice, the reset's second", "KT410",
        {"--mode", "external"}, {"--mode", "external", "remap", "1k"}, {"remap=1", "02006B6B6B6B80E0F8FE"}},
       {"SC0 of a KT540 in internal memory mode: nothing follows", "KT540", {}, {"remap", "sc0"},
@@ -221,7 +142,8 @@ TEST_F(CliOnBoard, TheLastBytesOfEveryCommandReachAChipThatKeepsItsState) {
       {"a read in the low bank ends with the return 01h 01h", "KT560", {}, {"read", "--bank", "low", "--range", "1"},
        {"bank=none", "0101"}},
       // Its rounds come back late: the last round may still be on its way.
-      {"the cable test", nullptr, {"--loopback", "--read-lag-us", "12000"}, {"cable-test"}, {"80E0F8"}},
+      {"the cable test", nullptr, {"--loopback", "--read-lag-us", "12000"}, {"cable-test"}, {"80E0F8"},
+       "Serial connection is correct!"},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -233,22 +155,13 @@ TEST_F(CliOnBoard, TheLastBytesOfEveryCommandReachAChipThatKeepsItsState) {
     command.insert(command.end(), row.command.begin(), row.command.end());
     const auto run = OnPty(command);
     EXPECT_EQ(run.exitCode, 0) << run.err;
+    EXPECT_TRUE(Has(run.err, row.says));
     const std::string state = SettledState();
     for (const char* part : row.state) EXPECT_TRUE(Has(state, part));
     const std::string sent = SentBytes(trace);
     EXPECT_FALSE(sent.empty());
     EXPECT_TRUE(state.ends_with("received=" + sent)) << "sent " << sent << "\n" << state;
   }
-}
-
-TEST(CliCableTest, PassesOnALoopBackCable) {
-  test::TestFiles files;
-  const std::string link = files.Path("tty");
-  test::BackgroundProcess cable({BRISKO_SIM_PATH, "--loopback", "--link", link, "--quiet"});
-  ASSERT_FALSE(cable.ReadLine(10s).empty());
-  auto test = Cli({"--port", link, "--yes", "cable-test"});
-  EXPECT_EQ(test.exitCode, 0) << test.err;
-  EXPECT_TRUE(Has(test.err, "Serial connection is correct!"));
 }
 
 }  // namespace

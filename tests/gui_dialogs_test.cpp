@@ -2,8 +2,6 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QGroupBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
@@ -11,7 +9,6 @@
 #include <QSettings>
 #include <QTimer>
 #include <QtTest>
-#include <filesystem>
 #include <functional>
 
 #include "gui/dialogs/byte_edit_form.hpp"
@@ -25,7 +22,6 @@
 #include "gui/dialogs/registry_values.hpp"
 #include "gui/dialogs/save_form.hpp"
 #include "chip/chip_catalogue.hpp"
-#include "link/port_names.hpp"
 #include "link/user_paths.hpp"
 #include "shell/configuration/configuration_menus.hpp"
 #include "shell/session/session.hpp"
@@ -37,18 +33,6 @@
 using namespace brisko;
 
 namespace {
-
-QStringList Entries(const QComboBox* combo) {
-  QStringList entries;
-  for (int i = 0; i < combo->count(); ++i) entries << combo->itemText(i);
-  return entries;
-}
-
-QStringList Texts(const std::vector<std::string>& list) {
-  QStringList texts;
-  for (const auto& s : list) texts << QString::fromStdString(s);
-  return texts;
-}
 
 // Runs `act` on the modal widget that the next exec() opens.
 template <class Widget>
@@ -94,20 +78,11 @@ class DialogsTest : public QObject {
     ChipSelection selection{kKT530, kExternalMemory};
     gui::ChipSelectionForm form(nullptr, selection);
     QCOMPARE(form.windowTitle(), QString("Select MCU Chip Type and Memory Mode"));
+    // The stored choice is shown checked (the lists are the catalogue's).
     QStringList checked;
-    QStringList order;
-    for (QRadioButton* radio : form.findChildren<QRadioButton*>()) {
-      order << radio->text();
+    for (QRadioButton* radio : form.findChildren<QRadioButton*>())
       if (radio->isChecked()) checked << radio->text();
-    }
-    QCOMPARE(order, (QStringList{"KT410", "KT420", "KT530", "KT540", "KT550", "KT560", "KT570", "KT580",
-                                 "Internal Memory (EA#=1)", "External Memory (EA#=0)"}));
     QCOMPARE(checked, (QStringList{"KT530", "External Memory (EA#=0)"}));
-    QStringList groups;
-    for (QGroupBox* box : form.findChildren<QGroupBox*>()) groups << box->title();
-    groups.sort();
-    QCOMPARE(groups, (QStringList{"Chip Type", "Memory Mode", "Talon51 MCU (V1.1F and plus)"}));
-
     // A click stores the model at once; Cancel keeps it.
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -126,81 +101,56 @@ class DialogsTest : public QObject {
     QCOMPARE(selection.model, kKT410);
   }
 
-  void commSetupOpensWithListsAndTheCalculatorFills() {
+  // The form's buttons run the dialog's calculator and checks (whose figures
+  // and texts the shell's tests hold): results land in the fields; a refusal
+  // is a box of the form's own on the UI thread, never through the operator,
+  // and gives the bad field the focus, the crystal kept as typed. Confirmed,
+  // the choice goes to the settings file and the toolkit's registry values.
+  void commSetupButtonsRunTheCalculatorChecksAndConfirm() {
     CommSetupDialog dialog(*window);
     gui::CommSetupForm form(nullptr, dialog, {}, files.Path("ports.conf"));
-    // The lists and the calculator's figures are the shell dialog's own (tested
-    // there); the form shows them and wires its buttons to them.
     QCOMPARE(form.windowTitle(), QString("RS232 Configuration and  Detect Target MCU"));
-    QCOMPARE(Entries(form.PortCombo()).size(), 256);
     QCOMPARE(form.CrystalField()->text(), QString("11.0592"));
-    QCOMPARE(form.RecommendedField()->text(), QString("38400"));
-    QCOMPARE(form.DetectButton()->text(), QString("&Detect MCU"));
     QVERIFY(form.DetectButton()->isDefault());
-
-    struct Step {
+    const QString crystalRange = "Please enter a number between 1.0 and 40.0.";
+    const struct {
       const char* crystal;
+      const char* recommended;  // typed; nullptr: as shown
+      int rate;                 // picked from the list; -1: as shown
       QPushButton* button;
-      const char* recommended;
-      const char* rate;
-    } steps[] = {{"1.0", form.ComputeButton(), "2400", "2400"},
-                 {"11.0592", form.ComputeButton(), "38400", "38400"},
-                 {"11.0592", form.NextBaudButton(), "19200", "19200"}};
-    for (const Step& step : steps) {
-      form.CrystalField()->setText(step.crystal);
-      QTest::mouseClick(step.button, Qt::LeftButton);
-      QCOMPARE(form.RecommendedField()->text(), QString(step.recommended));
-      QCOMPARE(form.RateCombo()->currentText(), QString(step.rate));
-    }
-    QVERIFY(op.messages.empty());
-  }
-
-  // A value out of range is named with its allowed range on the UI thread
-  // (never through the operator) and its field gets the focus back.
-  void commSetupRangeMessagesFocusTheField() {
-    CommSetupDialog dialog(*window);
-    gui::CommSetupForm form(nullptr, dialog, {}, files.Path("ports.conf"));
-    struct Case {
-      const char* crystal;
-      const char* recommended;
-      QPushButton* button;
-      const char* message;
-      QLineEdit* field;
-    } cases[] = {
-        {"50", "38400", form.ComputeButton(), "Please enter a number between 1.0 and 40.0.", form.CrystalField()},
-        {"abc", "38400", form.NextBaudButton(), "Please enter a number between 1.0 and 40.0.", form.CrystalField()},
-        {"12", "100", form.NextBaudButton(), "Please enter an integer between 600 and 38400.",
-         form.RecommendedField()},
-        {"0.5", "38400", form.DetectButton(), "Please enter a number between 1.0 and 40.0.", form.CrystalField()},
+      QString message;          // empty: none
+      QWidget* focus;           // nullptr: no check
+      const char* rateAfter;
+    } steps[] = {
+        {"1.0", nullptr, -1, form.ComputeButton(), {}, nullptr, "2400"},
+        {"11.0592", nullptr, -1, form.ComputeButton(), {}, nullptr, "38400"},
+        {"11.0592", nullptr, -1, form.NextBaudButton(), {}, nullptr, "19200"},
+        {"50", "38400", -1, form.ComputeButton(), crystalRange, form.CrystalField(), nullptr},
+        {"abc", "38400", -1, form.NextBaudButton(), crystalRange, form.CrystalField(), nullptr},
+        {"12", "100", -1, form.NextBaudButton(), "Please enter an integer between 600 and 38400.",
+         form.RecommendedField(), nullptr},
+        {"0.5", "38400", -1, form.DetectButton(), crystalRange, form.CrystalField(), nullptr},
+        {"1.0", nullptr, -1, form.ComputeButton(), {}, nullptr, "2400"},
+        {"1.0", nullptr, 2, form.DetectButton(),
+         "You can't choose a baudrate which is higher than the computed best baudrate!\n", nullptr, "2400"},
     };
-    for (const Case& c : cases) {
-      form.CrystalField()->setText(c.crystal);
-      form.RecommendedField()->setText(c.recommended);
-      QStringList shown;
-      ReadNextMessage(shown);
-      QTest::mouseClick(c.button, Qt::LeftButton);
-      QCOMPARE(shown, QStringList{c.message});
-      QCOMPARE(form.focusWidget(), c.field);
-      QCOMPARE(form.CrystalField()->text(), QString(c.crystal));  // as typed
-    }
-    QCOMPARE(form.result(), int(QDialog::Rejected));  // still open after the refused close
-    QVERIFY(op.messages.empty());
-  }
-
-  void commSetupRefusesARateAboveTheRecommendationThenConfirms() {
-    CommSetupDialog dialog(*window);
-    gui::CommSetupForm form(nullptr, dialog, {}, files.Path("ports.conf"));
     form.PortCombo()->setCurrentIndex(1);
-    form.CrystalField()->setText("1.0");
-    QTest::mouseClick(form.ComputeButton(), Qt::LeftButton);
-    form.RateCombo()->setCurrentIndex(2);  // 9600
-    QStringList shown;
-    ReadNextMessage(shown);
-    QTest::mouseClick(form.DetectButton(), Qt::LeftButton);
-    QCOMPARE(shown, QStringList{"You can't choose a baudrate which is higher than the computed best baudrate!\n"});
-    QCOMPARE(form.RateCombo()->currentText(), QString("2400"));
-    QCOMPARE(form.result(), int(QDialog::Rejected));
-
+    for (const auto& step : steps) {
+      form.CrystalField()->setText(step.crystal);
+      if (step.recommended) form.RecommendedField()->setText(step.recommended);
+      if (step.rate >= 0) form.RateCombo()->setCurrentIndex(step.rate);
+      QStringList shown;
+      if (!step.message.isEmpty()) ReadNextMessage(shown);
+      QTest::mouseClick(step.button, Qt::LeftButton);
+      QCOMPARE(shown, step.message.isEmpty() ? QStringList() : QStringList{step.message});
+      if (step.focus) QCOMPARE(form.focusWidget(), step.focus);
+      QCOMPARE(form.CrystalField()->text(), QString(step.crystal));
+      if (step.rateAfter) {
+        QCOMPARE(form.RateCombo()->currentText(), QString(step.rateAfter));
+        QCOMPARE(form.RecommendedField()->text(), QString(step.rateAfter));
+      }
+      QCOMPARE(form.result(), int(QDialog::Rejected));  // still open
+    }
     QTest::mouseClick(form.DetectButton(), Qt::LeftButton);
     QCOMPARE(form.result(), int(QDialog::Accepted));
     QCOMPARE(QString::fromStdString(test::ReadFile(files.dirs.Places().SettingsFile())), QString("COM2$BAUD2400$CRYSTAL1.000000$$"));
@@ -218,8 +168,6 @@ class DialogsTest : public QObject {
     gui::CommSetupForm form(nullptr, dialog, {"/dev/ttyUSB0", "/dev/ttyS0"}, map);
     form.PortCombo()->setCurrentIndex(0);
     QCOMPARE(form.DeviceCombo()->currentText(), QString("/dev/ttyACM3"));  // COM1, mapped, not plugged in
-    form.PortCombo()->setCurrentIndex(4);
-    QCOMPARE(form.DeviceCombo()->currentText(), QString("/dev/old"));
     form.PortCombo()->setCurrentIndex(5);
     QCOMPARE(form.DeviceCombo()->currentText(), QString("/dev/ttyS5 (default)"));
     form.DeviceCombo()->setFocus();
@@ -231,9 +179,6 @@ class DialogsTest : public QObject {
     QCOMPARE(QString::fromStdString(test::ReadFile(map)),
              QString("# mine\nCOM1=/dev/ttyACM3\nCOM5=/dev/old\nCOM6=/dev/ttyUSB0\n"));
 
-    std::string whyNot;
-    QVERIFY(SavePortMapping(map, 5, "", whyNot));
-    QCOMPARE(QString::fromStdString(test::ReadFile(map)), QString("# mine\nCOM1=/dev/ttyACM3\nCOM6=/dev/ttyUSB0\n"));
     QCOMPARE(QString::fromStdString(dialog.device), QString("/dev/ttyUSB0"));  // applied to the session
     QCOMPARE(QString::fromStdString(window->Record()->Port().DevicePath()), QString("/dev/ttyUSB0"));
   }
@@ -277,7 +222,6 @@ class DialogsTest : public QObject {
                             0};
     gui::FileSectorForm form(nullptr, dialog);
     QCOMPARE(form.windowTitle(), QString("Download Hex or Binary File into Flash Memory"));
-    QCOMPARE(Entries(form.StartCombo()), Texts(Labels(dialog.entries)));
     QCOMPARE(form.StartCombo()->currentIndex(), 0);
     QVERIFY(form.FileField()->text().isEmpty());
 
@@ -317,9 +261,7 @@ class DialogsTest : public QObject {
                        0};
     OnNextModal<QDialog>([](QDialog* d) {
       auto* form = qobject_cast<gui::RangeForm*>(d);
-      QCOMPARE(form->StartCombo()->currentIndex(), 0);
       QCOMPARE(form->RangeCombo()->currentText(), QString("All Sectors"));
-      QCOMPARE(Entries(form->RangeCombo()), (QStringList{"All Sectors", "001 sectors"}));
       form->StartCombo()->setCurrentIndex(1);
       form->RangeCombo()->setCurrentIndex(1);
       ClickOk(form);

@@ -10,7 +10,6 @@
 #include <QtTest>
 #include <filesystem>
 #include <fstream>
-#include <future>
 
 #include "gui/dialogs/byte_edit_form.hpp"
 #include "gui/dialogs/comm_setup_form.hpp"
@@ -37,7 +36,6 @@ namespace {
 
 // How the window is told where the board is, and what it does there.
 enum class Naming { PortMap, TypedPath, MissingDevice };
-enum class Then { Nothing, Block1Download, LowBank, LegacyUpgrade };
 
 constexpr const char* kBusy = "A command is still running.\nClose the window when it has ended.";
 constexpr const char* kResetPrompt = "Click on OK then Reset MCU\nto Detect Baud & Chip\n(MCU:Fw v1.1F)";
@@ -70,14 +68,6 @@ struct Detected : WindowDriver {
     replies = {true};
     QVERIFY(ClickButton(QStringLiteral("Download")));
   }
-  void Read(int sectors) {
-    answers.onRange = [sectors](RangeDialog& d) {
-      d.start = 0;
-      d.range = sectors;  // "%03d sectors"
-      return true;
-    };
-    QVERIFY(ClickButton(QStringLiteral("Read")));
-  }
 };
 
 }  // namespace
@@ -85,19 +75,66 @@ struct Detected : WindowDriver {
 class WindowTest : public QObject {
   Q_OBJECT
  private slots:
-  void detectFillsChipInformationAndBars() {
-    Detected d;
+  // The panes show the session's state at start and the detection's after.
+  // The log holds every box and outcome of the session with the reason of
+  // each failure, saves as it shows, and shows at the next start when it was
+  // shown last.
+  void detectFillsChipInformationPanesAndLog() {
+    WindowDriver d(test::ChipConfig(kKT540));
+    d.window.TickAt(At(13, 5, 9));
+    QTRY_COMPARE_WITH_TIMEOUT(d.window.findChild<QLabel*>(QStringLiteral("clockPane"))->text(),
+                              QStringLiteral("01:05:09PM"), 60000);
+    const char* panes[][2] = {{"messagePane", "Ready"},
+                              {"doubleClockPane", "Double Clock OFF"},
+                              {"portPane", "COM1"},
+                              {"baudPane", "Baud Rate: 38400"}};
+    for (const auto& pane : panes)
+      QCOMPARE(d.window.findChild<QLabel*>(QString::fromUtf8(pane[0]))->text(), QString::fromUtf8(pane[1]));
+    QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY: UNKNOWN"));
+    QVERIFY(d.window.Log().isHidden());
+    QVERIFY(d.ClickButton(QStringLiteral("Read")));  // no chip detected yet
+    QVERIFY(d.Detect());
     QCOMPARE(d.Field("chipType"), QStringLiteral("KT540"));
     QCOMPARE(d.Field("fwVersion"), QStringLiteral("v1.1F"));
     QCOMPARE(d.Field("iapStatus"), QStringLiteral("Detect target MCU is successful!"));
-    QVERIFY(d.Field("securityText").startsWith(QStringLiteral("SECURITY")));
+    QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY : CHIP IS UNLOCKED (FSTAT[7:5]:000)"));
     QVERIFY(Has(d.messages, kResetPrompt));
     // Every box has the application title as its caption.
     for (const auto& caption : d.captions) QCOMPARE(QString::fromStdString(caption), QString::fromUtf8(kAppTitle));
     QCOMPARE(d.window.windowTitle(), QString::fromUtf8(kAppTitle));
+    // No two menus, and no two items of a menu, share a mnemonic: its key runs the one it names.
+    const auto distinctKeys = [](const QList<QAction*>& actions) {
+      QString keys;
+      for (QAction* action : actions) {
+        const QString text = QString(action->text()).remove(QStringLiteral("&&"));
+        const qsizetype at = text.indexOf(QLatin1Char('&'));
+        if (at < 0 || at + 1 >= text.size()) continue;
+        QVERIFY2(!keys.contains(text[at + 1].toLower()), qPrintable(action->text()));
+        keys += text[at + 1].toLower();
+      }
+    };
+    distinctKeys(d.window.menuBar()->actions());
+    for (QAction* menu : d.window.menuBar()->actions()) distinctKeys(menu->menu()->actions());
+
+    const QString log = d.window.Log().Text();
+    for (const char* line : {"] No target board has been located!!!", "] Read: refused", "] Click on OK then Reset MCU",
+                             "          to Detect Baud & Chip", "] Detect Target MCU for Firmware1.1F and RS232 Config.: "})
+      QVERIFY2(log.contains(QString::fromUtf8(line)), line);
+    QString whyNot;
+    const std::string saved = d.Path("session.log");
+    QVERIFY(d.window.Log().SaveTo(QString::fromStdString(saved), whyNot));
+    QCOMPARE(QString::fromStdString(test::ReadFile(saved)), log + QLatin1Char('\n'));
+    d.MenuItem(QStringLiteral("Show &Log"))->trigger();
+    auto settings = gui::OpenWindowSettings(d.dirs.Places());
+    gui::LogPane next(settings.get());
+    next.Restore();
+    QVERIFY(!d.window.Log().isHidden() && !next.isHidden());
   }
 
-  void downloadThenReadShowsTheCells() {
+  // The views show what the shell builds (its cells are tested there): a
+  // read fills both, a tab switch empties the read range, and a click on a
+  // row of either view shows that sector and selects nothing.
+  void downloadReadTabsAndClicksFillTheViews() {
     Detected d;
     Bytes image = test::Pattern(256, 3);
     image[0x10] = 'A';
@@ -107,34 +144,26 @@ class WindowTest : public QObject {
     d.Download(image);
     QVERIFY(Has(d.questions, kEraseQuestion));
     QCOMPARE(d.Flash(0, 0, 256), image);
-
-    d.Read(3);
+    d.SetFlash(0, 0x100, Bytes(128, 0x00));
+    d.answers.onRange = [](RangeDialog& r) { return r.start = 0, r.range = 4, true; };
+    QVERIFY(d.ClickButton(QStringLiteral("Read")));
     const char* row0[] = {"000", "0000", "007F", "00000", "Not Blank"};
     for (int c = 0; c < 5; ++c) QCOMPARE(d.SectorCell(0, c), QString::fromUtf8(row0[c]));
-    QCOMPARE(d.SectorCell(2, 4), QStringLiteral("Blank"));
+    QCOMPARE(d.SectorCell(2, 4), QStringLiteral("All Zeros"));
+    QCOMPARE(d.SectorCell(3, 4), QStringLiteral("Blank"));
     QCOMPARE(d.window.SectorModel().rowCount(), 512);
     QCOMPARE(d.window.DumpTable().headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("SECTOR 000"));
     QCOMPARE(d.DumpCell(1, 0), QStringLiteral("0010 - 001F"));
-    QCOMPARE(d.DumpCell(1, 2), QStringLiteral("AB"));  // the ASCII cell ends at the first 00h
-    QVERIFY(d.DumpCell(0, 1).contains(QStringLiteral(" - ")));
     QCOMPARE(d.DumpCell(1, 1).left(11), QStringLiteral("41 42 00 43"));
-  }
-
-  void tabSwitchAndClickRule() {
-    Detected d;
-    d.Download(test::Pattern(512, 9));
-    d.SetFlash(0, 0x100, Bytes(128, 0x00));
-    d.Read(4);
-    QCOMPARE(d.SectorCell(2, 4), QStringLiteral("All Zeros"));
+    QCOMPARE(d.DumpCell(1, 2), QStringLiteral("AB"));
 
     auto* tabs = d.window.findChild<QTabBar*>(QStringLiteral("blockTabs"));
     QVERIFY(d.Run([tabs] { tabs->setCurrentIndex(1); }));
     QVERIFY(Has(d.messages, "Internal Data"));
     QCOMPARE(d.window.Shell().Record()->GetCurrentBlock(), 1);
     QVERIFY(d.Run([tabs] { tabs->setCurrentIndex(0); }));
-    QCOMPARE(d.SectorCell(2, 4), QStringLiteral("Unknown"));  // no read range after a switch
+    QCOMPARE(d.SectorCell(2, 4), QStringLiteral("Unknown"));
 
-    // A click on row 3 of either view shows sector 3 and selects nothing.
     auto* table = d.window.findChild<gui::MemoryView*>(QStringLiteral("sectorTable"));
     const QRect row3 = table->visualRect(d.window.SectorModel().index(3, 1));
     QVERIFY(d.Run([&] { QTest::mouseClick(table->viewport(), Qt::LeftButton, {}, row3.center()); }));
@@ -247,30 +276,6 @@ class WindowTest : public QObject {
     QCOMPARE(offered, (std::vector<std::string>{file, file, ""}));
   }
 
-  // The log holds every box and outcome of the session with the reason of
-  // each failure, saves as it shows, and shows at the next start when it
-  // was shown last.
-  void logPaneRecordsTheSessionAndIsRemembered() {
-    WindowDriver d(test::ChipConfig(kKT540));
-    QVERIFY(d.window.Log().isHidden());
-    QVERIFY(d.ClickButton(QStringLiteral("Read")));  // no chip detected yet
-    QVERIFY(d.Detect());
-    const QString log = d.window.Log().Text();
-    for (const char* line : {"] No target board has been located!!!", "] Read: refused", "] Click on OK then Reset MCU",
-                             "          to Detect Baud & Chip", "] Detect Target MCU for Firmware1.1F and RS232 Config.: "})
-      QVERIFY2(log.contains(QString::fromUtf8(line)), line);
-    QString whyNot;
-    const std::string saved = d.Path("session.log");
-    QVERIFY(d.window.Log().SaveTo(QString::fromStdString(saved), whyNot));
-    QCOMPARE(QString::fromStdString(test::ReadFile(saved)), log + QLatin1Char('\n'));
-
-    d.MenuItem(QStringLiteral("Show &Log"))->trigger();
-    auto settings = gui::OpenWindowSettings(d.dirs.Places());
-    gui::LogPane next(settings.get());
-    next.Restore();
-    QVERIFY(!d.window.Log().isHidden() && !next.isHidden());
-  }
-
   // The runner is free a moment before the window hears that a command
   // ended; a click in that moment starts the next command, whose first
   // message box needs this thread. Nothing may wait for the runner then.
@@ -291,39 +296,26 @@ class WindowTest : public QObject {
   // The window on a board behind a real port: brisko-sim's chip on a
   // pseudo-terminal, named as COMn in the port map or typed into the set-up
   // dialog's device box, with the session's settings, port map and recovery
-  // files in a temporary folder.
+  // files in a temporary folder. The commands over it are the shell's.
   void onARealPort_data() {
     QTest::addColumn<int>("naming");
     QTest::addColumn<int>("model");
-    QTest::addColumn<int>("then");
-    QTest::newRow("KT540 as COM3 of the port map") << int(Naming::PortMap) << int(kKT540) << int(Then::Nothing);
-    QTest::newRow("KT410 by a typed path, block-1 download")
-        << int(Naming::TypedPath) << int(kKT410) << int(Then::Block1Download);
-    QTest::newRow("KT420 as COM3, low bank and back") << int(Naming::PortMap) << int(kKT420) << int(Then::LowBank);
-    QTest::newRow("KT410 with loader 1.1E as COM1, upgrade")
-        << int(Naming::PortMap) << int(kKT410) << int(Then::LegacyUpgrade);
-    QTest::newRow("COM3 mapped to a missing device") << int(Naming::MissingDevice) << int(kKT540) << int(Then::Nothing);
+    QTest::newRow("KT540 as COM3 of the port map") << int(Naming::PortMap) << int(kKT540);
+    QTest::newRow("KT410 by a typed path") << int(Naming::TypedPath) << int(kKT410);
+    QTest::newRow("COM3 mapped to a missing device") << int(Naming::MissingDevice) << int(kKT540);
   }
   void onARealPort() {
     QFETCH(int, naming);
     QFETCH(int, model);
-    QFETCH(int, then);
-    const bool legacy = then == int(Then::LegacyUpgrade);
-    sim::SimConfig config = legacy ? test::LegacyChipConfig(model) : test::ChipConfig(model);
-    config.legacyIdlePrompt = std::chrono::milliseconds(5);
-    WindowDriver d(config, test::ChipLink::Pty, test::PtyLegacyTiming());
+    WindowDriver d(test::ChipConfig(model), test::ChipLink::Pty, test::PtyLegacyTiming());
     QVERIFY2(d.board->Serving(), d.board->WhyNot().c_str());
-    const Bytes block0 = test::Pattern(0x4000, 21);
-    d.SetFlash(0, 0, block0);
-
     const std::string tty = d.Path("tty");
     const std::string missing = d.Path("missing");
-    const int port = naming == int(Naming::TypedPath) ? 5 : legacy ? 1 : 3;
+    const int port = naming == int(Naming::TypedPath) ? 5 : 3;
     const SessionPlaces places = d.dirs.Places();
     std::filesystem::create_directories(places.configDir);
-    if (naming == int(Naming::PortMap))
-      test::WriteFile(places.PortMapFile(), "COM" + std::to_string(port) + "=" + tty + "\n");
-    if (naming == int(Naming::MissingDevice)) test::WriteFile(places.PortMapFile(), "COM3=" + missing + "\n");
+    if (naming != int(Naming::TypedPath))
+      test::WriteFile(places.PortMapFile(), "COM3=" + (naming == int(Naming::PortMap) ? tty : missing) + "\n");
     QString shownDevice;
     d.dialogActs.push_back([&](QDialog* dialog) {
       auto* form = qobject_cast<gui::CommSetupForm*>(dialog);
@@ -336,22 +328,10 @@ class WindowTest : public QObject {
       }
       QTest::mouseClick(form->DetectButton(), Qt::LeftButton);
     });
-
-    if (legacy) {
-      d.dialogActs.clear();  // the 1.1E detection opens the port it has, without the set-up
-      d.replies = {true};
-      QVERIFY(d.RunMenu(QStringLiteral("Detect Target MCU for Firmware1.1&E and Upgrade to 1.1F (EA#=1)")));
-      QVERIFY(Has(d.messages, "Upgrade Bootstrap Loader from 1.1E to 1.1F Completed!"));
-      QCOMPARE(d.Field("fwVersion"), QStringLiteral("v1.1F"));
-      QVERIFY(d.target->LoaderIntact());
-    } else {
-      QVERIFY(d.Detect());
-      QVERIFY(d.dialogActs.empty());
-      const std::string mapped = naming == int(Naming::PortMap)         ? tty
-                                 : naming == int(Naming::MissingDevice) ? missing
-                                                                         : "";
-      QCOMPARE(shownDevice, mapped.empty() ? QStringLiteral("/dev/ttyS4 (default)") : QString::fromStdString(mapped));
-    }
+    QVERIFY(d.Detect());
+    QVERIFY(d.dialogActs.empty());
+    const std::string mapped = naming == int(Naming::PortMap) ? tty : naming == int(Naming::MissingDevice) ? missing : "";
+    QCOMPARE(shownDevice, mapped.empty() ? QStringLiteral("/dev/ttyS4 (default)") : QString::fromStdString(mapped));
     QVERIFY(!Has(d.messages, "Unable to save the configuration"));
     if (naming == int(Naming::MissingDevice)) {
       QVERIFY(Has(d.messages, "Failed to setup Serial Comm with Target MCU!!!"));
@@ -363,33 +343,7 @@ class WindowTest : public QObject {
       QCOMPARE(QString::fromStdString(test::ReadFile(places.PortMapFile())),
                QString::fromStdString("COM5=" + tty + "\n"));
 
-    if (then == int(Then::Block1Download)) {
-      const Bytes file = test::Pattern(256, 5);
-      const std::string path = d.Path("block1.bin");
-      test::WriteFile(path, std::string(file.begin(), file.end()));
-      d.answers.onFileAndSector = [&](FileSectorDialog& f) {
-        f.fileName = path;
-        f.chosen = 128 + 16;  // B1 F400h
-        return true;
-      };
-      d.replies = {true};
-      QVERIFY(d.ClickButton(QStringLiteral("Download")));
-      QCOMPARE(d.Flash(1, 0x400, 256), file);
-      QVERIFY(d.target->LoaderIntact());
-    }
-    if (then == int(Then::LowBank)) {
-      QVERIFY(d.RunMenu(QStringLiteral("&Low 64KB of External Flash")));
-      QVERIFY(Has(d.messages, "Entering Low 64KB of External Flash Successful!"));
-      QCOMPARE(d.Field("chipType"), QStringLiteral("KF010"));
-      d.replies = {true};
-      QVERIFY(d.RunMenu(QStringLiteral("&Back to MCU Flash")));
-      QVERIFY(Has(d.messages, "Return to MCU Flash Successful!"));
-    }
-    QCOMPARE(d.Flash(0, 0, block0.size()), block0);  // every displaced area put back
-    QVERIFY(test::FolderNames(places.dataDir).empty());  // and its recovery file gone
-
     // The settings are kept for the next start, which finds the board the same way.
-    if (legacy) return;
     QCOMPARE(QString::fromStdString(test::ReadFile(places.SettingsFile())),
              QString("COM%1$BAUD38400$CRYSTAL11.059200$$").arg(port));
     gui::BriskoWindow next(PosixOpener(places.PortMapFile()), test::PtyLegacyTiming(), places);
@@ -399,27 +353,21 @@ class WindowTest : public QObject {
              QString::fromStdString(tty));
   }
 
+  // The lock menu's choice (its list is the shell's) is programmed and the
+  // redetection's security shown.
   void lockThenRedetectionShowsTheNewSecurity() {
     Detected d;
-    QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY : CHIP IS UNLOCKED (FSTAT[7:5]:000)"));
-    QStringList offered;
-    d.dialogActs.push_back([&offered](QDialog* dialog) {
+    d.dialogActs.push_back([](QDialog* dialog) {
       auto* form = qobject_cast<gui::LockMenuForm*>(dialog);
       QVERIFY(form);
-      for (QRadioButton* radio : form->Radios()) {
-        offered << radio->text();
-        QVERIFY(!radio->isChecked());
-      }
       QTest::mouseClick(form->Radios().at(3), Qt::LeftButton);  // "L3 Soft Lock Block 0, 1 (PROG-SB2)"
       QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
     });
     d.replies = {true};
     QVERIFY(d.ClickButton(QStringLiteral("Lock Chip")));
-    QCOMPARE(offered.size(), 6);
     QVERIFY(Has(d.questions, "Do you really want to proceed?"));
     QVERIFY(Has(d.messages, "Set Lock Completed!\nChip will be automatically redetected!"));
     QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY : CHIP IS LEVEL3 SOFTLOCKED (FSTAT[7:5]:010)"));
-    QCOMPARE(d.Field("chipType"), QStringLiteral("KT540"));
   }
 
   void byteEditDisplaysAndReplacesInPlace() {
@@ -453,20 +401,6 @@ class WindowTest : public QObject {
     edited[0x10] = 0xAA;
     edited[0x11] = 0x55;
     QCOMPARE(d.Flash(0, 0, 128), edited);  // the rest of the sector kept
-  }
-
-  void statusPanesAtStart() {
-    WindowDriver d(test::ChipConfig(kKT540));
-    d.window.TickAt(At(13, 5, 9));
-    QTRY_COMPARE_WITH_TIMEOUT(d.window.findChild<QLabel*>(QStringLiteral("clockPane"))->text(),
-                              QStringLiteral("01:05:09PM"), 60000);
-    const char* panes[][2] = {{"messagePane", "Ready"},
-                              {"doubleClockPane", "Double Clock OFF"},
-                              {"portPane", "COM1"},
-                              {"baudPane", "Baud Rate: 38400"}};
-    for (const auto& pane : panes)
-      QCOMPARE(d.window.findChild<QLabel*>(QString::fromUtf8(pane[0]))->text(), QString::fromUtf8(pane[1]));
-    QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY: UNKNOWN"));
   }
 
   void progressBarGeometry_data() {

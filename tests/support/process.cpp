@@ -9,22 +9,6 @@
 namespace brisko::test {
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-pid_t Spawn(const std::vector<std::string>& argv, int outFd, int errFd, int inFd = -1) {
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  const int devNull = ::open("/dev/null", O_RDONLY);
-  ::dup2(inFd >= 0 ? inFd : devNull, 0);
-  ::dup2(outFd, 1);
-  ::dup2(errFd, 2);
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  ::execv(args[0], args.data());
-  ::_exit(127);
-}
-
 void Drain(int fd, std::string& into, bool& open) {
   char buffer[4096];
   const ssize_t n = ::read(fd, buffer, sizeof buffer);
@@ -36,90 +20,10 @@ void Drain(int fd, std::string& into, bool& open) {
 
 }  // namespace
 
-ProcessResult RunProcess(const std::vector<std::string>& argv, std::chrono::milliseconds limit) {
-  ProcessResult result;
-  int out[2], err[2];
-  if (::pipe(out) != 0 || ::pipe(err) != 0) return result;
-  const auto start = Clock::now();
-  const pid_t pid = Spawn(argv, out[1], err[1]);
-  ::close(out[1]);
-  ::close(err[1]);
-  bool outOpen = true, errOpen = true, killed = false;
-  while (outOpen || errOpen) {
-    const auto left = limit - std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-    if (left.count() <= 0) {
-      ::kill(pid, SIGKILL);
-      killed = true;
-      break;
-    }
-    pollfd fds[2] = {{out[0], POLLIN, 0}, {err[0], POLLIN, 0}};
-    if (::poll(fds, 2, static_cast<int>(left.count())) <= 0) continue;
-    if (outOpen && (fds[0].revents & (POLLIN | POLLHUP))) Drain(out[0], result.out, outOpen);
-    if (errOpen && (fds[1].revents & (POLLIN | POLLHUP))) Drain(err[0], result.err, errOpen);
-  }
-  int status = 0;
-  ::waitpid(pid, &status, 0);
-  ::close(out[0]);
-  ::close(err[0]);
-  result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
-  result.exitCode = (!killed && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
-  return result;
-}
-
-BackgroundProcess::BackgroundProcess(const std::vector<std::string>& argv) {
-  int out[2];
-  int in[2];
-  if (::pipe(out) != 0) return;
-  if (::pipe2(in, O_CLOEXEC) != 0) return;
-  const int devNull = ::open("/dev/null", O_WRONLY);
-  pid_ = Spawn(argv, out[1], devNull, in[0]);
-  ::close(devNull);
-  ::close(out[1]);
-  ::close(in[0]);
-  out_ = out[0];
-  in_ = in[1];
-}
-
-bool BackgroundProcess::WriteInput(const std::string& text) {
-  return in_ >= 0 && ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
-}
-
-BackgroundProcess::~BackgroundProcess() {
-  if (pid_ > 0) {
-    ::kill(pid_, SIGTERM);
-    for (int i = 0; i < 100; ++i) {
-      if (::waitpid(pid_, nullptr, WNOHANG) == pid_) {
-        pid_ = -1;
-        break;
-      }
-      ::usleep(10000);
-    }
-    if (pid_ > 0) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
-  }
-  if (out_ >= 0) ::close(out_);
-  if (in_ >= 0) ::close(in_);
-}
-
-std::string BackgroundProcess::ReadLine(std::chrono::milliseconds limit) {
-  std::string line;
-  const auto start = Clock::now();
-  while (Clock::now() - start < limit) {
-    pollfd fd{out_, POLLIN, 0};
-    if (::poll(&fd, 1, 50) <= 0) continue;
-    char c;
-    if (::read(out_, &c, 1) != 1) break;
-    if (c == '\n') return line;
-    line += c;
-  }
-  return line;
-}
-
-ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-  int out[2], err[2];
+ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env, bool input) {
+  int out[2], err[2], in[2] = {-1, -1};
   if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) return;
+  if (input && ::pipe2(in, O_CLOEXEC) != 0) return;
   // Everything execve needs is built before the fork: after it, in a process
   // with threads, only async-signal-safe calls are allowed.
   std::vector<std::string> environment = env;
@@ -137,26 +41,33 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
   std::vector<char*> argp;
   for (std::string& a : args) argp.push_back(a.data());
   argp.push_back(nullptr);
-  const int devNull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+  const int stdinFd = input ? in[0] : ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   pid_ = ::fork();
   if (pid_ == 0) {
-    ::dup2(devNull, 0);
+    ::dup2(stdinFd, 0);
     ::dup2(out[1], 1);
     ::dup2(err[1], 2);
     ::execve(argp[0], argp.data(), envp.data());
     ::_exit(127);
   }
-  ::close(devNull);
+  ::close(stdinFd);
   ::close(out[1]);
   ::close(err[1]);
+  in_ = in[1];
   reader_ = std::thread([this, o = out[0], e = err[0]] { Collect(o, e); });
 }
 
 ChildProcess::~ChildProcess() {
   if (pid_ > 0) {
-    ::kill(pid_, SIGKILL);
-    ::waitpid(pid_, nullptr, 0);
+    ::kill(pid_, SIGTERM);  // brisko-sim removes its link on the way out
+    int waited = 0;
+    while (::waitpid(pid_, nullptr, WNOHANG) != pid_ && ++waited < 100) ::usleep(10000);
+    if (waited == 100) {
+      ::kill(pid_, SIGKILL);
+      ::waitpid(pid_, nullptr, 0);
+    }
   }
+  if (in_ >= 0) ::close(in_);
   if (reader_.joinable()) reader_.join();
 }
 
@@ -187,18 +98,32 @@ bool ChildProcess::WaitForOutput(const std::string& text, int count, std::chrono
   });
 }
 
+std::string ChildProcess::ReadLine(std::chrono::milliseconds limit) {
+  std::unique_lock lock(mutex_);
+  grew_.wait_for(lock, limit, [&] { return out_.find('\n', lineFrom_) != std::string::npos; });
+  const std::size_t end = std::min(out_.find('\n', lineFrom_), out_.size());
+  std::string line = out_.substr(lineFrom_, end - lineFrom_);
+  lineFrom_ = std::min(end + 1, out_.size());
+  return line;
+}
+
+bool ChildProcess::WriteInput(const std::string& text) {
+  return in_ >= 0 && ::write(in_, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+}
+
 void ChildProcess::Signal(int signal) {
   if (pid_ > 0) ::kill(pid_, signal);
 }
 
 ProcessResult ChildProcess::Wait(std::chrono::milliseconds limit, int* signal) {
   ProcessResult result;
-  const auto start = Clock::now();
+  if (pid_ <= 0) return result;  // it never started, or was waited for
+  const auto start = std::chrono::steady_clock::now();
   int status = 0;
   bool ended = false;
   while (pid_ > 0 && !ended) {
     ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
-    if (!ended && Clock::now() - start > limit) {
+    if (!ended && std::chrono::steady_clock::now() - start > limit) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, &status, 0);
       ended = true;
@@ -207,7 +132,6 @@ ProcessResult ChildProcess::Wait(std::chrono::milliseconds limit, int* signal) {
   }
   pid_ = -1;
   if (reader_.joinable()) reader_.join();
-  result.elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start);
   result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   if (signal) *signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
   std::lock_guard lock(mutex_);

@@ -42,21 +42,16 @@ class DialogAnswers final : public Operator {
   bool CommSetup(CommSetupDialog& d) override { return realCommSetup ? boxes.CommSetup(d) : true; }
   bool ChooseFileAndSector(FileSectorDialog& d) override { return onFileAndSector && onFileAndSector(d); }
   bool ChooseRange(RangeDialog& d) override { return onRange && onRange(d); }
-  bool ChooseSave(SaveDialog& d) override { return onSave && onSave(d); }
+  bool ChooseSave(SaveDialog&) override { return false; }
   bool ChooseLockOption(LockMenu& m) override { return boxes.ChooseLockOption(m); }
   bool ChooseRemap(RemapMenu& m) override { return boxes.ChooseRemap(m); }
   ByteEditButton EditBytes(ByteEditDialog& d) override { return boxes.EditBytes(d); }
-  bool PrintListing(const std::string& listing, std::string&) override {
-    printed.push_back(listing);
-    return true;
-  }
+  bool PrintListing(const std::string&, std::string&) override { return true; }
 
   gui::QtOperator boxes;
   std::function<bool(ChipSelection&)> onSelectChip;
   std::function<bool(FileSectorDialog&)> onFileAndSector;
   std::function<bool(RangeDialog&)> onRange;
-  std::function<bool(SaveDialog&)> onSave;
-  std::vector<std::string> printed;
   bool realCommSetup = false;
 };
 
