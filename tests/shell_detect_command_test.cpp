@@ -22,7 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 using Kind = sim::ReplyFault::Kind;
 using Texts = std::vector<std::string>;
 
-constexpr const char* kSuccess = "Detect target MCU is successful!";
 
 TEST(DetectTarget, FillsThePanelAndSetsTheLinkUp) {
   SimSession s(kKT540);
@@ -207,31 +206,6 @@ TEST(DetectTarget, DoubleClockBelow38400OffersTheCrystalOnce) {
   EXPECT_EQ(s.op.questions.size(), 1u);
   EXPECT_EQ(dialogs, 1);
   EXPECT_TRUE(s.State().doubleClockAsked);
-}
-
-TEST(DetectMenu, SelectionAndSetupComeFirst) {
-  SimSession s(kKT540);
-  s.Run(OnDetectMenu);  // chip selection cancelled: nothing else happens
-  EXPECT_TRUE(s.Wire().empty());
-
-  s.op.onSelectChip = [](ChipSelection& selection) {
-    selection.memoryMode = kNoMemoryMode;
-    return true;
-  };
-  s.Run(OnDetectMenu);
-  EXPECT_TRUE(s.op.Saw("Chip Info is not completed!!!"));
-
-  s.op.onSelectChip = [](ChipSelection& selection) {
-    selection.model = kKT540;
-    selection.memoryMode = kInternalMemory;
-    return true;
-  };
-  s.Run(OnDetectMenu);
-  EXPECT_EQ(s.Window().StatusText(), kSuccess);
-
-  s.op.messages.clear();
-  s.Run(OnDetectMenu);  // with the link up the set-up dialog refuses
-  EXPECT_TRUE(s.op.Saw("ChipType had been detected earlier."));
 }
 
 TEST(KeepAlive, EchoEveryTenSecondsOrTheLinkIsDropped) {
