@@ -94,24 +94,6 @@ TEST(OnLockChip, ProgramsTheOptionsBitsThenReadsThemBack) {
   }
 }
 
-TEST(OnLockChip, OkWithoutAChoiceSendsOnlyTheCloseAndFails) {
-  SimSession rig(kKT560);
-  ASSERT_TRUE(rig.Ready());
-  rig.op.onLockMenu = [](LockMenu& menu) {
-    EXPECT_EQ(menu.title, "Dialog");
-    return true;
-  };
-  rig.op.answers = {true};
-  EXPECT_EQ(OnLockChip(rig.Shell()).kind, OutcomeKind::Failed);
-  EXPECT_EQ(rig.Wire(), kClose) << "the link stayed up: the detection returned at once";
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"Set Lock Failed!"});
-
-  rig.ClearWire();
-  rig.op.onLockMenu = nullptr;  // Cancel
-  EXPECT_EQ(OnLockChip(rig.Shell()).kind, OutcomeKind::Declined);
-  EXPECT_TRUE(rig.Wire().empty());
-}
-
 struct RemapCase {
   const char* what;
   int model, mode, option;

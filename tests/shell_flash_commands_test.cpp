@@ -7,7 +7,9 @@
 #include <optional>
 
 #include "firmware/firmware.hpp"
+#include "shell/configuration/lock_command.hpp"
 #include "shell/detection/cable_test_command.hpp"
+#include "shell/flash/byte_edit_command.hpp"
 #include "shell/flash/compare_command.hpp"
 #include "shell/flash/download_command.hpp"
 #include "shell/flash/erase_commands.hpp"
@@ -18,6 +20,7 @@
 #include "shell/flash/save_command.hpp"
 #include "shell/loader/debug_monitor.hpp"
 #include "shell/loader/loader_update.hpp"
+#include "shell/loader/unknown_version_detect.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {
@@ -495,6 +498,26 @@ const Row kRows[] = {
     {.name = "detect menu: with the link up the set-up dialog refuses", .command = OnDetectMenu, .prepare = SelectKT540,
      .kind = OutcomeKind::Declined,
      .check = [](SimSession& s, const CommandOutcome&) { EXPECT_TRUE(s.op.Saw("ChipType had been detected earlier.")); }},
+
+    {.name = "unknown version: a 1.1F chip is detected", .command = OnDetectUnknownVersion, .detected = false,
+     .prepare = SelectKT540,
+     .check = [](SimSession& s, const CommandOutcome&) {
+       EXPECT_EQ(s.Window().StatusText(), kDetected);
+       EXPECT_EQ(s.Window().Snapshot().progress.label + " " + s.Window().ChipInfo().fwVersion, "Done v1.1F");
+     }},
+
+    // Byte edit and lock: the refusals and choices that leave the chip alone.
+    {.name = "edit: refused on a hardlocked block 0", .command = OnEditBlock0, .model = kKT410, .security = 0x80,
+     .kind = OutcomeKind::Refused, .told = Messages{"Byte Edit doesn't work if Block0 is hardlocked!"}, .sent = Bytes{}},
+    {.name = "edit: only in internal memory mode", .command = OnEditBlock0, .model = kKT560, .mode = kExternalMemory,
+     .kind = OutcomeKind::Refused, .told = Messages{"Byte Edit only works in Internal Memory Mode!"}, .sent = Bytes{}},
+    // The link stays up: the detection after the close returns at once.
+    {.name = "lock: OK without a choice sends only the close and fails", .command = OnLockChip, .model = kKT560,
+     .answers = {true},
+     .prepare = [](SimSession& s) { s.op.onLockMenu = [](LockMenu& menu) { return menu.title == "Dialog"; }; },
+     .kind = OutcomeKind::Failed, .told = Messages{"Set Lock Failed!"}, .sent = Bytes{0x6B, 0x6B}},
+    {.name = "lock: the menu cancelled", .command = OnLockChip, .model = kKT560, .answers = {true},
+     .kind = OutcomeKind::Declined, .sent = Bytes{}},
 
     // Run the user's program.
     {.name = "run: starts the program and forgets the chip", .command = ExecuteUserCode, .model = kKT550,
