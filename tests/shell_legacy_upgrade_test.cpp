@@ -98,45 +98,63 @@ TEST(LegacyUpgrade, Upgrades11ETo11FAndKeepsTheUsersSectors) {
 }
 
 // Ways the upgrade ends before anything is erased: the user's code stays.
+// While the offer is open the panel shows the chip and version from 60h, and
+// the buttons its security bits allow.
 TEST(LegacyUpgrade, EndsWithTheChipUntouched) {
-  // Every read of block 0 answers too late for the host.
-  sim::SimConfig late = LegacyChipConfig(kKT420);
-  late.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x0C, 0, 0, 0x01, Millis{60}});
-  sim::SimConfig silent = LegacyChipConfig(kKT420);
-  silent.faults.stopAfterHostBytes = 0;
+  const std::string exitText =
+      "Please exit the current application\nand use the older version of software\nto run IAP funtions. This "
+      "version of\nsoftware only supports BSL1.1F or greater.";
   const struct {
     const char* what;
-    sim::SimConfig config;
+    ChipModel model;
+    std::uint8_t security;
+    std::vector<sim::ReplyFault> faults;
+    bool silent;  // the chip never prompts
     std::deque<bool> answers;
     OutcomeKind kind;
     std::string lastTold;
-    bool closes;
+    bool writable;  // as the offer shows it
   } rows[] = {
-      {"No to the offer ends the program", LegacyChipConfig(kKT420, 1), {}, OutcomeKind::Declined,
-       "Please exit the current application\nand use the older version of software\nto run IAP funtions. This "
-       "version of\nsoftware only supports BSL1.1F or greater.",
-       true},
-      {"a chip that never prompts is not found", silent, {true}, OutcomeKind::Failed, "No Response from Target Board!!!",
-       false},
-      {"user sectors that cannot be read", late, {true}, OutcomeKind::Failed, UserCodeNotSavedText(), false},
+      {"No to the offer on KT410", kKT410, 0x00, {}, false, {}, OutcomeKind::Declined, exitText, true},
+      {"No to the offer on a soft-locked KT420", kKT420, 0x40, {}, false, {}, OutcomeKind::Declined, exitText, true},
+      {"No to the offer on a hard-locked KT420", kKT420, 0x80, {}, false, {}, OutcomeKind::Declined, exitText, false},
+      {"a chip that never prompts is not found", kKT420, 0x00, {}, true, {true}, OutcomeKind::Failed,
+       "No Response from Target Board!!!", true},
+      // Every read of block 0 answers too late for the host.
+      {"user sectors that cannot be read", kKT420, 0x00, {{sim::ReplyFault::Kind::Delay, 0x0C, 0, 0, 0x01, Millis{60}}},
+       false, {true}, OutcomeKind::Failed, UserCodeNotSavedText(), true},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);
+    sim::SimConfig config = LegacyChipConfig(row.model, 1);
+    config.securityBits = row.security;
+    config.faults.replyFaults = row.faults;
+    if (row.silent) config.faults.stopAfterHostBytes = 0;
     LinkTiming timing = test::LegacyTiming();
     timing.queueReplyWait = Millis{30};
-    LegacyRig rig(row.config, timing);
+    LegacyRig rig(config, timing);
     rig.op.answers = row.answers;
+    int offers = 0;
+    rig.op.onAsk = [&] {
+      ++offers;
+      const ChipInfoTexts info = rig.Window().ChipInfo();
+      EXPECT_EQ(info.chipType + " " + info.fwVersion, (row.model == kKT410 ? "KT410" : "KT420") + std::string(" v1.1E"));
+      EXPECT_EQ(rig.Window().ButtonEnabled(IapButton::Download), row.writable);
+      EXPECT_EQ(rig.State().securityBits, row.security);
+    };
     const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
     EXPECT_EQ(OutcomeKindName(outcome.kind), std::string(OutcomeKindName(row.kind)));
+    EXPECT_EQ(offers, row.silent ? 0 : 1);
     ASSERT_FALSE(rig.op.messages.empty());
     EXPECT_EQ(rig.op.messages.front(), kResetPrompt);
     EXPECT_EQ(rig.op.messages.back(), row.lastTold);
-    EXPECT_EQ(rig.Window().CloseRequested(), row.closes);
+    const bool closes = row.kind == OutcomeKind::Declined;
+    EXPECT_EQ(rig.Window().CloseRequested(), closes);
+    EXPECT_EQ(rig.State().linkBusy.load(), closes);
     EXPECT_FALSE(rig.WireHas({0x0B, 0x00, 0x00, 0x01}));
     EXPECT_FALSE(rig.WireHas({0x62, 0x62}));
     EXPECT_TRUE(rig.UserCodeIntact());
     EXPECT_TRUE(rig.RecoveryFiles().empty());
-    EXPECT_EQ(rig.State().linkBusy.load(), row.closes);
   }
 }
 
@@ -155,35 +173,6 @@ TEST(LegacyUpgrade, AChipOn11FAlreadyIsToldSoAtOnce) {
   EXPECT_EQ(rig.op.messages.back().rfind("This chip's loader is 1.1F already", 0), 0u) << rig.op.messages.back();
   EXPECT_FALSE(rig.WireHas({0x05, 0x55}));
   EXPECT_EQ(rig.Shell().LegacyWorker(), nullptr);
-}
-
-// What the detection shows before the offer: chip and version from 60h, and
-// the buttons the security bits allow.
-TEST(LegacyUpgrade, DetectionShowsTheChipAndTheButtonsItsLockAllows) {
-  struct Row {
-    ChipModel model;
-    std::uint8_t security;
-    const char* chipType;
-    bool writable;
-  };
-  for (const Row row : {Row{kKT410, 0x00, "KT410", true}, Row{kKT420, 0x40, "KT420", true},
-                        Row{kKT420, 0x80, "KT420", false}}) {
-    SCOPED_TRACE(row.chipType + std::to_string(row.security));
-    sim::SimConfig config = LegacyChipConfig(row.model);
-    config.securityBits = row.security;
-    LegacyRig rig(config);
-    bool download = !row.writable;
-    ChipInfoTexts info;
-    rig.op.onAsk = [&] {
-      download = rig.Window().ButtonEnabled(IapButton::Download);
-      info = rig.Window().ChipInfo();
-    };
-    OnDetectLegacyAndUpgrade(rig.Shell());
-    EXPECT_EQ(download, row.writable);
-    EXPECT_EQ(info.chipType, row.chipType);
-    EXPECT_EQ(info.fwVersion, "v1.1E");
-    EXPECT_EQ(rig.State().securityBits, row.security);
-  }
 }
 
 // The chip stops answering when the restore of block 0 begins.
