@@ -201,12 +201,6 @@ TEST(OnDoubleClock, SetsTheBitByMemoryModeAndReadsItBack) {
       EXPECT_EQ(rig.op.messages.back(), "Double clock Failed!\nAfter the re-detection the chip shows Double Clock OFF.");
     }
   }
-
-  SimSession kt400(kKT410);
-  ASSERT_TRUE(kt400.Ready());
-  EXPECT_EQ(OnDoubleClock(kt400.Shell()).kind, OutcomeKind::Refused);
-  EXPECT_EQ(kt400.op.messages, std::vector<std::string>{"KT410/420 doesn't support double clock mode."});
-  EXPECT_TRUE(kt400.Wire().empty());
 }
 
 }  // namespace

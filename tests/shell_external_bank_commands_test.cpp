@@ -123,8 +123,10 @@ TEST(ExternalBanks, AnotherEntryKeepsTheFirstSavedCopy) {
   }
 }
 
-// A detection while a bank is entered leaves it and puts block 0 back.
-TEST(ExternalBanks, DetectionReturnsToMcuFlash) {
+// A detection while a bank is entered leaves it and puts block 0 back. When
+// the host died meanwhile, a new session knows nothing of the bank, but the
+// recovery file and the helper at 2000h tell the detection.
+TEST(ExternalBanks, DetectionReturnsToMcuFlashOrOffersTheRecoveryFileBack) {
   SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
@@ -135,15 +137,8 @@ TEST(ExternalBanks, DetectionReturnsToMcuFlash) {
   EXPECT_FALSE(rig.State().ExternalBankSelected());
   EXPECT_TRUE(areas.PutBack(rig));
   EXPECT_TRUE(rig.RecoveryFiles().empty());
-}
 
-// The host died while a bank was entered: a new session knows nothing of it,
-// but the recovery file and the helper at 2000h tell the detection.
-TEST(ExternalBanks, ANewSessionOffersTheRecoveryFileBack) {
-  SimSession rig(kKT420);
-  ASSERT_TRUE(rig.Ready());
-  const test::DisplacedAreas areas(rig);
-  ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());
+  ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());  // and the host dies
   rig.State().externalLowBankSelected = false;
   rig.State().bankRecoveryFile.clear();
   rig.State().saved = SavedAreas{};

@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "firmware/firmware.hpp"
+#include "shell/configuration/double_clock_command.hpp"
 #include "shell/configuration/lock_command.hpp"
 #include "shell/detection/cable_test_command.hpp"
 #include "shell/flash/byte_edit_command.hpp"
@@ -506,7 +507,7 @@ const Row kRows[] = {
        EXPECT_EQ(s.Window().Snapshot().progress.label + " " + s.Window().ChipInfo().fwVersion, "Done v1.1F");
      }},
 
-    // Byte edit and lock: the refusals and choices that leave the chip alone.
+    // Byte edit, lock and double clock: the refusals and choices that leave the chip alone.
     {.name = "edit: refused on a hardlocked block 0", .command = OnEditBlock0, .model = kKT410, .security = 0x80,
      .kind = OutcomeKind::Refused, .told = Messages{"Byte Edit doesn't work if Block0 is hardlocked!"}, .sent = Bytes{}},
     {.name = "edit: only in internal memory mode", .command = OnEditBlock0, .model = kKT560, .mode = kExternalMemory,
@@ -518,6 +519,8 @@ const Row kRows[] = {
      .kind = OutcomeKind::Failed, .told = Messages{"Set Lock Failed!"}, .sent = Bytes{0x6B, 0x6B}},
     {.name = "lock: the menu cancelled", .command = OnLockChip, .model = kKT560, .answers = {true},
      .kind = OutcomeKind::Declined, .sent = Bytes{}},
+    {.name = "double clock: not on the KT400 family", .command = OnDoubleClock, .model = kKT410,
+     .kind = OutcomeKind::Refused, .told = Messages{"KT410/420 doesn't support double clock mode."}, .sent = Bytes{}},
 
     // Run the user's program.
     {.name = "run: starts the program and forgets the chip", .command = ExecuteUserCode, .model = kKT550,
