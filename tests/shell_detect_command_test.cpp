@@ -43,7 +43,7 @@ TEST(DetectTarget, FillsThePanelAndSetsTheLinkUp) {
   EXPECT_TRUE(s.op.messages.empty());
 }
 
-TEST(DetectTarget, PatternRoundsThenReadyModeSelectPairAndVersionQuestion) {
+TEST(DetectTarget, PatternRoundsThenReadyModeSelectPairAndVersionQuestionAndReset) {
   struct Case {
     int model;
     int mode;
@@ -58,6 +58,16 @@ TEST(DetectTarget, PatternRoundsThenReadyModeSelectPairAndVersionQuestion) {
     const auto bsl = std::search(wire.begin(), wire.end(), std::begin("BSL"), std::begin("BSL") + 3);
     EXPECT_EQ(Bytes(bsl, wire.end()), (Bytes{'B', 'S', 'L', 0x05, c.second, 0x60})) << c.model;
     EXPECT_EQ(s.Window().Snapshot().chipInfo.memMode, c.mode == kInternalMemory ? "Internal" : "External");
+
+    // RESET drops the link and restarts the chip; external memory mode closes with 6Bh 6Bh.
+    s.ClearWire();
+    s.Shell().ResetTarget();
+    EXPECT_EQ(s.Wire(), c.mode == kExternalMemory ? (Bytes{0x6B, 0x6B}) : Bytes{});
+    EXPECT_FALSE(s.Record().Port().IsLinkUp());
+    const WindowState w = s.Window().Snapshot();
+    EXPECT_EQ(w.securityText + "|" + w.chipInfo.fwVersion, "SECURITY : UNKNOWN|");
+    EXPECT_EQ(s.target->CurrentPhase(), sim::SimTarget::Phase::AwaitPattern);
+    EXPECT_TRUE(s.Detect());
   }
 }
 
@@ -247,19 +257,6 @@ TEST(KeepAlive, EchoEveryTenSecondsOrTheLinkIsDropped) {
   EXPECT_EQ(s.Window().Snapshot().clockPane, "12:05:10PM");
   s.Window().UpdateClockPane(std::tm{});
   EXPECT_EQ(s.Window().Snapshot().clockPane, "00:00:00AM");
-}
-
-TEST(ResetTarget, DropsTheLinkAndRestartsTheChip) {
-  SimSession s(ChipConfig(kKT540, kExternalMemory));
-  ASSERT_TRUE(s.Ready());
-  s.Shell().ResetTarget();
-  EXPECT_FALSE(s.Record().Port().IsLinkUp());
-  const WindowState w = s.Window().Snapshot();
-  EXPECT_EQ(w.securityText, "SECURITY : UNKNOWN");
-  EXPECT_EQ(w.chipInfo.fwVersion, "");
-  EXPECT_EQ(s.target->CurrentPhase(), sim::SimTarget::Phase::AwaitPattern);
-  EXPECT_EQ(s.Wire(), (Bytes{0x6B, 0x6B}));  // external memory mode closes with 6Bh 6Bh
-  EXPECT_TRUE(s.Detect());
 }
 
 }  // namespace
