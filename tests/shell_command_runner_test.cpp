@@ -1,6 +1,6 @@
-// The command contract: every command's outcome, one command thread with the
-// keep-alive only between commands, cancellation that puts back what it
-// displaced, and sessions that never share a file.
+// The command contract: one command thread with the keep-alive only between
+// commands, cancellation between whole exchanges, and sessions that never
+// share a file.
 #include <gtest/gtest.h>
 
 #include <future>
@@ -10,12 +10,8 @@
 #include <thread>
 
 #include "link/command_primitives.hpp"
-#include "shell/flash/compare_command.hpp"
 #include "shell/flash/download_command.hpp"
-#include "shell/flash/erase_commands.hpp"
 #include "shell/flash/read_command.hpp"
-#include "shell/flash/run_user_code.hpp"
-#include "shell/flash/save_command.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {
@@ -24,90 +20,16 @@ namespace {
 using test::Bytes;
 using test::Pattern;
 using test::SimSession;
-using Kind = sim::ReplyFault::Kind;
-using Command = CommandOutcome (*)(Session&);
 
-// Sets up a session (already detected) for one row of the table.
-using Prepare = void (*)(SimSession&);
-
-void NoSetup(SimSession&) {}
 void DownloadBytes(SimSession& s, const Bytes& bytes) {
   s.PickFile(s.Write("app.bin", bytes), 2);
   s.op.answers = {true};
 }
-void DownloadFile(SimSession& s) { DownloadBytes(s, Pattern(300, 1)); }
-void CompareDiffers(SimSession& s) {
-  Bytes file = Pattern(200, 2);
-  s.SetFlash(0, 0x100, file);
-  file[77] ^= 0xFF;
-  s.PickFile(s.Write("cmp.bin", file), 2);
-}
 
-TEST(CommandOutcomes, EachCommandSaysHowItEnded) {
-  struct Row {
-    const char* what;
-    Command command;
-    Prepare prepare;
-    OutcomeKind kind;
-    Refusal refusal = Refusal::None;
-    const char* step = "";
-  } rows[] = {
-      {"download", OnDownload, DownloadFile, OutcomeKind::Succeeded},
-      {"download answered No", OnDownload,
-       [](SimSession& s) {
-         DownloadFile(s);
-         s.op.answers = {false};
-       },
-       OutcomeKind::Declined},
-      {"download of a missing file", OnDownload, [](SimSession& s) { s.PickFile(s.Path("none.bin"), 0); },
-       OutcomeKind::Refused, Refusal::BadInput},
-      {"download with the program reply lost", OnDownload,
-       [](SimSession& s) {
-         DownloadFile(s);
-         s.target->Faults().replyFaults.push_back({Kind::Drop, cmd::kRead, 1, 5});
-       },
-       OutcomeKind::Failed, Refusal::None, "program and verify"},
-      {"download-run declined starts nothing", OnDownloadAndRun,
-       [](SimSession& s) {
-         DownloadFile(s);
-         s.op.answers = {false};
-       },
-       OutcomeKind::Declined},
-      {"read cancelled in its dialog", OnRead, NoSetup, OutcomeKind::Declined},
-      {"read", OnRead, [](SimSession& s) { s.PickRange(0, 2); }, OutcomeKind::Succeeded},
-      {"read without a detected chip", OnRead,
-       [](SimSession& s) { s.Record().Port().ClearLinkUp(); },
-       OutcomeKind::Refused, Refusal::NoTarget},
-      {"compare with a difference", OnCompare, CompareDiffers, OutcomeKind::Failed, Refusal::None,
-       "compare: the chip differs from the file"},
-      {"sector erase", OnSectorErase, [](SimSession& s) { s.PickRange(0, 1); }, OutcomeKind::Succeeded},
-      {"sector erase of the loader", OnSectorErase, [](SimSession& s) { s.PickRange(s.Block1Entry(0), 1); },
-       OutcomeKind::Refused, Refusal::LoaderArea},
-      {"chip erase answered No", OnChipErase, NoSetup, OutcomeKind::Declined},
-      {"save with no file chosen", OnSave, NoSetup, OutcomeKind::Declined},
-      {"save", OnSave, [](SimSession& s) { s.PickSave(0, 1, s.Path("dump.txt"), true); }, OutcomeKind::Succeeded},
-      {"run", ExecuteUserCode, NoSetup, OutcomeKind::Succeeded},
-  };
-  for (const Row& row : rows) {
-    SimSession s(kKT530);
-    ASSERT_TRUE(s.Ready()) << row.what;
-    row.prepare(s);
-    const CommandOutcome outcome = s.Run(row.command);
-    EXPECT_EQ(OutcomeKindName(outcome.kind), std::string(OutcomeKindName(row.kind))) << row.what;
-    EXPECT_EQ(outcome.refusal, row.refusal) << row.what;
-    EXPECT_EQ(outcome.step, row.step) << row.what;
-    if (row.command == OnDownloadAndRun) {
-      EXPECT_FALSE(s.State().userCodeStarted) << row.what;
-    }
-  }
-}
-
-// A command runs while another thread ticks the timer and takes snapshots, as
-// a window does: the keep-alive never cuts into the command, not even while
-// it waits for an answer, and runs once the command has ended.
 // A cancel belongs to the command it was asked for, from the moment it is
 // queued: one that comes before the command's thread takes it up is not
-// forgotten, and the next command starts without it.
+// forgotten, and the next command starts without it. One with no command
+// pending is forgotten at once.
 TEST(CommandRunnerThreads, ACancelHoldsFromTheMomentTheCommandIsQueued) {
   SimSession s(kKT540);
   std::promise<bool> sawCancel;
@@ -129,8 +51,14 @@ TEST(CommandRunnerThreads, ACancelHoldsFromTheMomentTheCommandIsQueued) {
   s.runner->WaitIdle();
   ASSERT_TRUE(s.runner->Start(seen(sawNone)));
   EXPECT_FALSE(sawNone.get_future().get());
+  s.runner->WaitIdle();
+  s.runner->Cancel();
+  EXPECT_FALSE(s.State().cancelRequested) << "no command was pending";
 }
 
+// A command runs while another thread ticks the timer and takes snapshots, as
+// a window does: the keep-alive never cuts into the command, not even while
+// it waits for an answer, and runs once the command has ended.
 TEST(CommandRunnerThreads, TheKeepAliveWaitsForTheCommandAndSnapshotsAreSafe) {
   SimSession s(kKT540);
   ASSERT_TRUE(s.Ready());
@@ -208,26 +136,6 @@ TEST(Cancellation, ABlock0DownloadStopsBetweenSectorsAndKeepsWhatIsWritten) {
     // The next command runs as usual.
     s.PickRange(0, 1);
     EXPECT_TRUE(s.Run(OnRead).Ok());
-  }
-}
-
-TEST(Cancellation, AParkedBlock1DownloadStillPutsBlock0Back) {
-  for (int after : {1, 3}) {
-    SimSession s(kKT540);
-    ASSERT_TRUE(s.Ready());
-    const test::DisplacedAreas areas(s);
-    s.PickFile(s.Write("b1.bin", Pattern(6 * 128, 4)), s.Block1Entry(20));
-    s.op.answers = {true};
-    bool parked = false;
-    s.onProgress = [&](const ProgressPane& pane) {
-      // The parking programs 2000h first; the cancel comes in block 1's own writing.
-      if (pane.label == "Start") parked = true;
-      if (parked && pane.label == "Writing" && pane.position == after) s.runner->Cancel();
-    };
-    EXPECT_EQ(s.Run(OnDownload).kind, OutcomeKind::Cancelled) << after;
-    EXPECT_TRUE(areas.PutBack(s)) << after;
-    EXPECT_TRUE(s.RecoveryFiles().empty()) << after;
-    EXPECT_TRUE(s.target->LoaderIntact());
   }
 }
 

@@ -94,24 +94,6 @@ TEST(OnLockChip, ProgramsTheOptionsBitsThenReadsThemBack) {
   }
 }
 
-TEST(OnLockChip, OkWithoutAChoiceSendsOnlyTheCloseAndFails) {
-  SimSession rig(kKT560);
-  ASSERT_TRUE(rig.Ready());
-  rig.op.onLockMenu = [](LockMenu& menu) {
-    EXPECT_EQ(menu.title, "Dialog");
-    return true;
-  };
-  rig.op.answers = {true};
-  EXPECT_EQ(OnLockChip(rig.Shell()).kind, OutcomeKind::Failed);
-  EXPECT_EQ(rig.Wire(), kClose) << "the link stayed up: the detection returned at once";
-  EXPECT_EQ(rig.op.messages, std::vector<std::string>{"Set Lock Failed!"});
-
-  rig.ClearWire();
-  rig.op.onLockMenu = nullptr;  // Cancel
-  EXPECT_EQ(OnLockChip(rig.Shell()).kind, OutcomeKind::Declined);
-  EXPECT_TRUE(rig.Wire().empty());
-}
-
 struct RemapCase {
   const char* what;
   int model, mode, option;
@@ -219,12 +201,6 @@ TEST(OnDoubleClock, SetsTheBitByMemoryModeAndReadsItBack) {
       EXPECT_EQ(rig.op.messages.back(), "Double clock Failed!\nAfter the re-detection the chip shows Double Clock OFF.");
     }
   }
-
-  SimSession kt400(kKT410);
-  ASSERT_TRUE(kt400.Ready());
-  EXPECT_EQ(OnDoubleClock(kt400.Shell()).kind, OutcomeKind::Refused);
-  EXPECT_EQ(kt400.op.messages, std::vector<std::string>{"KT410/420 doesn't support double clock mode."});
-  EXPECT_TRUE(kt400.Wire().empty());
 }
 
 }  // namespace

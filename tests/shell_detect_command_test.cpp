@@ -22,7 +22,6 @@ using Bytes = std::vector<std::uint8_t>;
 using Kind = sim::ReplyFault::Kind;
 using Texts = std::vector<std::string>;
 
-constexpr const char* kSuccess = "Detect target MCU is successful!";
 
 TEST(DetectTarget, FillsThePanelAndSetsTheLinkUp) {
   SimSession s(kKT540);
@@ -44,7 +43,7 @@ TEST(DetectTarget, FillsThePanelAndSetsTheLinkUp) {
   EXPECT_TRUE(s.op.messages.empty());
 }
 
-TEST(DetectTarget, PatternRoundsThenReadyModeSelectPairAndVersionQuestion) {
+TEST(DetectTarget, PatternRoundsThenReadyModeSelectPairAndVersionQuestionAndReset) {
   struct Case {
     int model;
     int mode;
@@ -59,6 +58,16 @@ TEST(DetectTarget, PatternRoundsThenReadyModeSelectPairAndVersionQuestion) {
     const auto bsl = std::search(wire.begin(), wire.end(), std::begin("BSL"), std::begin("BSL") + 3);
     EXPECT_EQ(Bytes(bsl, wire.end()), (Bytes{'B', 'S', 'L', 0x05, c.second, 0x60})) << c.model;
     EXPECT_EQ(s.Window().Snapshot().chipInfo.memMode, c.mode == kInternalMemory ? "Internal" : "External");
+
+    // RESET drops the link and restarts the chip; external memory mode closes with 6Bh 6Bh.
+    s.ClearWire();
+    s.Shell().ResetTarget();
+    EXPECT_EQ(s.Wire(), c.mode == kExternalMemory ? (Bytes{0x6B, 0x6B}) : Bytes{});
+    EXPECT_FALSE(s.Record().Port().IsLinkUp());
+    const WindowState w = s.Window().Snapshot();
+    EXPECT_EQ(w.securityText + "|" + w.chipInfo.fwVersion, "SECURITY : UNKNOWN|");
+    EXPECT_EQ(s.target->CurrentPhase(), sim::SimTarget::Phase::AwaitPattern);
+    EXPECT_TRUE(s.Detect());
   }
 }
 
@@ -209,31 +218,6 @@ TEST(DetectTarget, DoubleClockBelow38400OffersTheCrystalOnce) {
   EXPECT_TRUE(s.State().doubleClockAsked);
 }
 
-TEST(DetectMenu, SelectionAndSetupComeFirst) {
-  SimSession s(kKT540);
-  s.Run(OnDetectMenu);  // chip selection cancelled: nothing else happens
-  EXPECT_TRUE(s.Wire().empty());
-
-  s.op.onSelectChip = [](ChipSelection& selection) {
-    selection.memoryMode = kNoMemoryMode;
-    return true;
-  };
-  s.Run(OnDetectMenu);
-  EXPECT_TRUE(s.op.Saw("Chip Info is not completed!!!"));
-
-  s.op.onSelectChip = [](ChipSelection& selection) {
-    selection.model = kKT540;
-    selection.memoryMode = kInternalMemory;
-    return true;
-  };
-  s.Run(OnDetectMenu);
-  EXPECT_EQ(s.Window().StatusText(), kSuccess);
-
-  s.op.messages.clear();
-  s.Run(OnDetectMenu);  // with the link up the set-up dialog refuses
-  EXPECT_TRUE(s.op.Saw("ChipType had been detected earlier."));
-}
-
 TEST(KeepAlive, EchoEveryTenSecondsOrTheLinkIsDropped) {
   SimSession s(kKT420);
   ASSERT_TRUE(s.Ready());
@@ -273,19 +257,6 @@ TEST(KeepAlive, EchoEveryTenSecondsOrTheLinkIsDropped) {
   EXPECT_EQ(s.Window().Snapshot().clockPane, "12:05:10PM");
   s.Window().UpdateClockPane(std::tm{});
   EXPECT_EQ(s.Window().Snapshot().clockPane, "00:00:00AM");
-}
-
-TEST(ResetTarget, DropsTheLinkAndRestartsTheChip) {
-  SimSession s(ChipConfig(kKT540, kExternalMemory));
-  ASSERT_TRUE(s.Ready());
-  s.Shell().ResetTarget();
-  EXPECT_FALSE(s.Record().Port().IsLinkUp());
-  const WindowState w = s.Window().Snapshot();
-  EXPECT_EQ(w.securityText, "SECURITY : UNKNOWN");
-  EXPECT_EQ(w.chipInfo.fwVersion, "");
-  EXPECT_EQ(s.target->CurrentPhase(), sim::SimTarget::Phase::AwaitPattern);
-  EXPECT_EQ(s.Wire(), (Bytes{0x6B, 0x6B}));  // external memory mode closes with 6Bh 6Bh
-  EXPECT_TRUE(s.Detect());
 }
 
 }  // namespace

@@ -37,6 +37,7 @@ TEST(ExternalBanks, DownloadIntoTheHighBankAndBack) {
   EXPECT_TRUE(rig.target->ExternalBankEntered());
   EXPECT_EQ(rig.Flash(0, 0x2000, firmware::BankHelper.size()),
             Bytes(firmware::BankHelper.begin(), firmware::BankHelper.end()));
+  EXPECT_EQ(rig.Flash(0, 0x0000, 128), Bytes(128, 0xFF));
   const ChipInfoTexts info = rig.Window().ChipInfo();
   EXPECT_EQ(info.chipType + "|" + info.flashSize + "|" + info.memMode + "|" + info.remap,
             "KF010|High 64KB|External Flash|Not Applicable");
@@ -95,24 +96,37 @@ TEST(ExternalBanks, ALineThatDiesDuringABankDownloadIsFoundOutAtOnce) {
   EXPECT_NE(rig.op.messages.back().find(rig.RecoveryFiles()[0]), std::string::npos);
 }
 
-// Entering the other half while one is entered must not save the helper and
-// the erased sector over the user's bytes.
-TEST(ExternalBanks, ASecondEntryKeepsTheFirstSavedCopy) {
-  SimSession rig(kKT410);
-  ASSERT_TRUE(rig.Ready());
-  const test::DisplacedAreas areas(rig);
-  ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());
-  ASSERT_TRUE(OnEnterHighBank(rig.Shell()).Ok());
-  EXPECT_TRUE(rig.State().externalHighBankSelected);
-  EXPECT_FALSE(rig.State().externalLowBankSelected);
-  EXPECT_EQ(rig.RecoveryFiles().size(), 1u);
-  rig.op.answers = {true};
-  EXPECT_TRUE(OnReturnToMcuFlash(rig.Shell()).Ok());
-  EXPECT_TRUE(areas.PutBack(rig));
+// Entering a half while the helper is in (the other half entered, or an
+// entry whose bytes did not go out) must not save the helper and the erased
+// sector over the user's bytes: the first saved copy is kept.
+TEST(ExternalBanks, AnotherEntryKeepsTheFirstSavedCopy) {
+  for (const bool firstFailed : {false, true}) {
+    SCOPED_TRACE(firstFailed ? "after a failed entry" : "with the other half entered");
+    SimSession rig(kKT420);
+    ASSERT_TRUE(rig.Ready());
+    const test::DisplacedAreas areas(rig);
+    ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());
+    const std::string firstFile = rig.State().bankRecoveryFile;
+    if (firstFailed) {  // the state such a failure leaves: chip in its own flash, no bank flag
+      rig.Record().Port().WriteByte(0x01);
+      rig.Record().Port().WriteByte(0x01);
+      rig.State().externalLowBankSelected = false;
+    }
+    ASSERT_TRUE(OnEnterHighBank(rig.Shell()).Ok());
+    EXPECT_TRUE(rig.State().externalHighBankSelected);
+    EXPECT_FALSE(rig.State().externalLowBankSelected);
+    EXPECT_EQ(rig.State().bankRecoveryFile, firstFile);
+    EXPECT_EQ(rig.RecoveryFiles().size(), 1u);
+    rig.op.answers = {true};
+    EXPECT_TRUE(OnReturnToMcuFlash(rig.Shell()).Ok());
+    EXPECT_TRUE(areas.PutBack(rig));
+  }
 }
 
-// A detection while a bank is entered leaves it and puts block 0 back.
-TEST(ExternalBanks, DetectionReturnsToMcuFlash) {
+// A detection while a bank is entered leaves it and puts block 0 back. When
+// the host died meanwhile, a new session knows nothing of the bank, but the
+// recovery file and the helper at 2000h tell the detection.
+TEST(ExternalBanks, DetectionReturnsToMcuFlashOrOffersTheRecoveryFileBack) {
   SimSession rig(kKT420);
   ASSERT_TRUE(rig.Ready());
   const test::DisplacedAreas areas(rig);
@@ -123,51 +137,8 @@ TEST(ExternalBanks, DetectionReturnsToMcuFlash) {
   EXPECT_FALSE(rig.State().ExternalBankSelected());
   EXPECT_TRUE(areas.PutBack(rig));
   EXPECT_TRUE(rig.RecoveryFiles().empty());
-}
 
-TEST(ExternalBanks, Refusals) {
-  struct Case {
-    int model, mode;
-    std::uint8_t security;
-    bool high;
-    std::string message;
-  };
-  const Case cases[] = {
-      {kKT560, kExternalMemory, 0x00, false,
-       "Entering Low 64KB of external flash only works in internal memory mode!"},
-      {kKT560, kExternalMemory, 0x00, true,
-       "Entering High 64KB of external flash only works in internal memory mode!"},
-      {kKT410, kInternalMemory, 0x80, false, "External Flash can't be accessed if Block0 hard locked!"},
-  };
-  for (const Case& c : cases) {
-    auto config = ChipConfig(c.model, c.mode);
-    config.securityBits = c.security;
-    SimSession rig(config);
-    ASSERT_TRUE(rig.Ready());
-    const CommandOutcome outcome = c.high ? OnEnterHighBank(rig.Shell()) : OnEnterLowBank(rig.Shell());
-    EXPECT_EQ(outcome.kind, OutcomeKind::Refused);
-    EXPECT_EQ(rig.op.messages, Messages{c.message});
-    EXPECT_TRUE(rig.Wire().empty());
-  }
-  auto locked = ChipConfig(kKT560);
-  locked.securityBits = 0x80;
-  SimSession kt560(locked);
-  ASSERT_TRUE(kt560.Ready());
-  EXPECT_TRUE(OnEnterLowBank(kt560.Shell()).Ok()) << "SB1 only stops the KT400 family";
-  kt560.op.messages.clear();
-  kt560.op.answers = {true};
-  EXPECT_TRUE(OnReturnToMcuFlash(kt560.Shell()).Ok());
-  EXPECT_EQ(OnReturnToMcuFlash(kt560.Shell()).kind, OutcomeKind::Refused);
-  EXPECT_EQ(kt560.op.messages.back(), "You are in Internal Memory mode already!");
-}
-
-// The host died while a bank was entered: a new session knows nothing of it,
-// but the recovery file and the helper at 2000h tell the detection.
-TEST(ExternalBanks, ANewSessionOffersTheRecoveryFileBack) {
-  SimSession rig(kKT420);
-  ASSERT_TRUE(rig.Ready());
-  const test::DisplacedAreas areas(rig);
-  ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());
+  ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());  // and the host dies
   rig.State().externalLowBankSelected = false;
   rig.State().bankRecoveryFile.clear();
   rig.State().saved = SavedAreas{};
@@ -219,25 +190,6 @@ TEST(ExternalBanks, ReadSaveCompareAndEraseWorkOnTheEnteredBank) {
   EXPECT_EQ(Bytes(after.begin() + 0x12000, after.begin() + 0x13000), Bytes(4096, 0xFF));
   rig.PickFile(saved, 2);
   EXPECT_FALSE(OnCompare(rig.Shell()).Ok()) << "the erased sector no longer matches";
-}
-
-// An entry whose bytes did not go out after the helper went in: the next
-// attempt must not take the helper for the user's code.
-TEST(ExternalBanks, AFailedEntryKeepsTheFirstSavedCopyForTheNextOne) {
-  SimSession rig(kKT420);
-  ASSERT_TRUE(rig.Ready());
-  const test::DisplacedAreas areas(rig);
-  ASSERT_TRUE(OnEnterLowBank(rig.Shell()).Ok());
-  // The state such a failure leaves: chip in its own flash, no bank flag.
-  rig.Record().Port().WriteByte(0x01);
-  rig.Record().Port().WriteByte(0x01);
-  rig.State().externalLowBankSelected = false;
-  const std::string firstFile = rig.State().bankRecoveryFile;
-  ASSERT_TRUE(OnEnterHighBank(rig.Shell()).Ok());
-  EXPECT_EQ(rig.State().bankRecoveryFile, firstFile);
-  rig.op.answers = {true};
-  ASSERT_TRUE(OnReturnToMcuFlash(rig.Shell()).Ok());
-  EXPECT_TRUE(areas.PutBack(rig));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <thread>
+#include <deque>
+#include <optional>
 
 #include "chip/legacy_link_worker.hpp"
 #include "firmware/firmware.hpp"
@@ -44,57 +44,115 @@ struct LegacyRig : SimSession {
   Bytes beyond = Pattern(256, 12);
 };
 
+// The upgrade on a clean line, and with the faults it must ride out: the
+// user's sectors are read until two reads agree (a byte corrupted on the line,
+// or one dropped so that the loader's prompt comes as the last byte, is never
+// what goes back), and a command the loader loses and prompts again for, late,
+// costs one attempt, not the upgrade.
 TEST(LegacyUpgrade, Upgrades11ETo11FAndKeepsTheUsersSectors) {
-  LegacyRig rig;
-  rig.op.answers = {true};
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
-
-  EXPECT_TRUE(outcome.Ok()) << outcome.step;
-  EXPECT_EQ(rig.op.messages, (Messages{kResetPrompt, kCompleted, "Please continue to use IAP function."}));
-  EXPECT_EQ(rig.op.questions, Messages{kQuestion});
-  const ChipInfoTexts info = rig.Window().ChipInfo();
-  EXPECT_EQ(info.chipType, "KT420");
-  EXPECT_EQ(info.flashSize, "32+4 KB");
-  EXPECT_EQ(info.fwVersion, "v1.1F");
-  EXPECT_EQ(info.remap, "1 KByte");
-  EXPECT_EQ(info.memMode, "Internal");
-  EXPECT_EQ(rig.Window().Caption(), "Orvex Brisko11F Boot-Strap Loader(Fw:v1.1F)");
-  EXPECT_EQ(rig.Window().StatusText(), "Re-detect chip from target MCU for BSL1.1F is done.");
-  EXPECT_FALSE(rig.Window().ButtonEnabled(IapButton::LockChip));
-  EXPECT_TRUE(rig.Window().ButtonEnabled(IapButton::Download));
-
-  // The chip: a 1.1F loader in F000h-F3FFh answering, the user's code back.
-  EXPECT_EQ(rig.target->CurrentPhase(), Phase::Loader);
-  EXPECT_TRUE(rig.target->LoaderIntact());
-  EXPECT_TRUE(rig.UserCodeIntact());
-  EXPECT_TRUE(rig.RecoveryFiles().empty());
-  EXPECT_EQ(rig.Shell().LegacyWorker(), nullptr);
-  EXPECT_TRUE(rig.Record().Port().IsLinkUp());
-  EXPECT_FALSE(rig.State().linkBusy.load());
-
-  // The wire, as the 1.1E loader's command table reads.
-  const Bytes installer(firmware::LegacyInstallerImage.begin(), firmware::LegacyInstallerImage.begin() + 128);
-  EXPECT_TRUE(rig.WireHas({0x05, 0x55}));
-  EXPECT_TRUE(rig.WireHas({0x60}));
-  EXPECT_TRUE(rig.WireHas({0x0C, 0x04, 0x80, 0x80}));
-  EXPECT_TRUE(rig.WireHas({0x0B, 0x04, 0x80, 0x01}));
-  EXPECT_TRUE(rig.WireHas(Concat({0x0E, 0x00, 0x00, 0x80}, installer)));
-  EXPECT_TRUE(rig.WireHas({0x62, 0x62}));
-  EXPECT_TRUE(rig.WireHas({'B', 'S', 'L'}));
-  EXPECT_TRUE(rig.WireHas(Concat({0x0E, 0x04, 0x80, 0x80}, Bytes(rig.user.begin() + 0x480, rig.user.end()))));
-}
-
-// The user's sectors are read until two reads agree: a byte corrupted on the
-// line, or one dropped (the loader's prompt then comes as the last byte), is
-// never what goes back.
-TEST(LegacyUpgrade, TheUsersSectorsAreReadUntilTwoReadsAgree) {
-  for (auto fault : {sim::ReplyFault::Kind::Corrupt, sim::ReplyFault::Kind::Drop}) {
+  const struct {
+    const char* what;
+    std::optional<sim::ReplyFault::Kind> fault;  // on byte 5 of the first read
+    std::uint8_t lostCommand;
+  } rows[] = {{"a clean line", std::nullopt, 0},
+              {"a corrupted byte", sim::ReplyFault::Kind::Corrupt, 0},
+              {"a dropped byte", sim::ReplyFault::Kind::Drop, 0},
+              {"the installer's first erase lost", std::nullopt, 0x0B}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
     sim::SimConfig config = LegacyChipConfig(kKT420, 1);
-    config.faults.replyFaults.push_back({fault, 0x0C, 1, 5, 0xFF, Millis{0}});
+    if (row.fault) config.faults.replyFaults.push_back({*row.fault, 0x0C, 1, 5, 0xFF, Millis{0}});
+    config.legacyLoseCommand = row.lostCommand;
     LegacyRig rig(config);
     rig.op.answers = {true};
     const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
-    EXPECT_TRUE(outcome.Ok()) << outcome.step << ::testing::PrintToString(rig.op.messages);
+
+    EXPECT_TRUE(outcome.Ok()) << outcome.step;
+    EXPECT_EQ(rig.op.messages, (Messages{kResetPrompt, kCompleted, "Please continue to use IAP function."}));
+    EXPECT_EQ(rig.op.questions, Messages{kQuestion});
+    const ChipInfoTexts info = rig.Window().ChipInfo();
+    EXPECT_EQ((Messages{info.chipType, info.flashSize, info.fwVersion, info.remap, info.memMode}),
+              (Messages{"KT420", "32+4 KB", "v1.1F", "1 KByte", "Internal"}));
+    EXPECT_EQ(rig.Window().Caption(), "Orvex Brisko11F Boot-Strap Loader(Fw:v1.1F)");
+    EXPECT_EQ(rig.Window().StatusText(), "Re-detect chip from target MCU for BSL1.1F is done.");
+    EXPECT_FALSE(rig.Window().ButtonEnabled(IapButton::LockChip));
+    EXPECT_TRUE(rig.Window().ButtonEnabled(IapButton::Download));
+
+    // The chip: a 1.1F loader in F000h-F3FFh answering, the user's code back.
+    EXPECT_EQ(rig.target->CurrentPhase(), Phase::Loader);
+    EXPECT_TRUE(rig.target->LoaderIntact());
+    EXPECT_TRUE(rig.UserCodeIntact());
+    EXPECT_TRUE(rig.RecoveryFiles().empty());
+    EXPECT_EQ(rig.Shell().LegacyWorker(), nullptr);
+    EXPECT_TRUE(rig.Record().Port().IsLinkUp());
+    EXPECT_FALSE(rig.State().linkBusy.load());
+
+    // The wire, as the 1.1E loader's command table reads.
+    const Bytes installer(firmware::LegacyInstallerImage.begin(), firmware::LegacyInstallerImage.begin() + 128);
+    for (const Bytes& frame : {Bytes{0x05, 0x55}, Bytes{0x60}, Bytes{0x0C, 0x04, 0x80, 0x80},
+                               Bytes{0x0B, 0x04, 0x80, 0x01}, Concat({0x0E, 0x00, 0x00, 0x80}, installer),
+                               Bytes{0x62, 0x62}, Bytes{'B', 'S', 'L'},
+                               Concat({0x0E, 0x04, 0x80, 0x80}, Bytes(rig.user.begin() + 0x480, rig.user.end()))})
+      EXPECT_TRUE(rig.WireHas(frame)) << ::testing::PrintToString(Bytes(frame.begin(), frame.begin() + 4));
+  }
+}
+
+// Ways the upgrade ends before anything is erased: the user's code stays.
+// While the offer is open the panel shows the chip and version from 60h, and
+// the buttons its security bits allow.
+TEST(LegacyUpgrade, EndsWithTheChipUntouched) {
+  const std::string exitText =
+      "Please exit the current application\nand use the older version of software\nto run IAP funtions. This "
+      "version of\nsoftware only supports BSL1.1F or greater.";
+  const struct {
+    const char* what;
+    ChipModel model;
+    std::uint8_t security;
+    std::vector<sim::ReplyFault> faults;
+    bool silent;  // the chip never prompts
+    std::deque<bool> answers;
+    OutcomeKind kind;
+    std::string lastTold;
+    bool writable;  // as the offer shows it
+  } rows[] = {
+      {"No to the offer on KT410", kKT410, 0x00, {}, false, {}, OutcomeKind::Declined, exitText, true},
+      {"No to the offer on a soft-locked KT420", kKT420, 0x40, {}, false, {}, OutcomeKind::Declined, exitText, true},
+      {"No to the offer on a hard-locked KT420", kKT420, 0x80, {}, false, {}, OutcomeKind::Declined, exitText, false},
+      {"a chip that never prompts is not found", kKT420, 0x00, {}, true, {true}, OutcomeKind::Failed,
+       "No Response from Target Board!!!", true},
+      // Every read of block 0 answers too late for the host.
+      {"user sectors that cannot be read", kKT420, 0x00, {{sim::ReplyFault::Kind::Delay, 0x0C, 0, 0, 0x01, Millis{60}}},
+       false, {true}, OutcomeKind::Failed, UserCodeNotSavedText(), true},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    sim::SimConfig config = LegacyChipConfig(row.model, 1);
+    config.securityBits = row.security;
+    config.faults.replyFaults = row.faults;
+    if (row.silent) config.faults.stopAfterHostBytes = 0;
+    LinkTiming timing = test::LegacyTiming();
+    timing.queueReplyWait = Millis{30};
+    LegacyRig rig(config, timing);
+    rig.op.answers = row.answers;
+    int offers = 0;
+    rig.op.onAsk = [&] {
+      ++offers;
+      const ChipInfoTexts info = rig.Window().ChipInfo();
+      EXPECT_EQ(info.chipType + " " + info.fwVersion, (row.model == kKT410 ? "KT410" : "KT420") + std::string(" v1.1E"));
+      EXPECT_EQ(rig.Window().ButtonEnabled(IapButton::Download), row.writable);
+      EXPECT_EQ(rig.State().securityBits, row.security);
+    };
+    const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
+    EXPECT_EQ(OutcomeKindName(outcome.kind), std::string(OutcomeKindName(row.kind)));
+    EXPECT_EQ(offers, row.silent ? 0 : 1);
+    ASSERT_FALSE(rig.op.messages.empty());
+    EXPECT_EQ(rig.op.messages.front(), kResetPrompt);
+    EXPECT_EQ(rig.op.messages.back(), row.lastTold);
+    const bool closes = row.kind == OutcomeKind::Declined;
+    EXPECT_EQ(rig.Window().CloseRequested(), closes);
+    EXPECT_EQ(rig.State().linkBusy.load(), closes);
+    EXPECT_FALSE(rig.WireHas({0x0B, 0x00, 0x00, 0x01}));
+    EXPECT_FALSE(rig.WireHas({0x62, 0x62}));
     EXPECT_TRUE(rig.UserCodeIntact());
     EXPECT_TRUE(rig.RecoveryFiles().empty());
   }
@@ -115,91 +173,6 @@ TEST(LegacyUpgrade, AChipOn11FAlreadyIsToldSoAtOnce) {
   EXPECT_EQ(rig.op.messages.back().rfind("This chip's loader is 1.1F already", 0), 0u) << rig.op.messages.back();
   EXPECT_FALSE(rig.WireHas({0x05, 0x55}));
   EXPECT_EQ(rig.Shell().LegacyWorker(), nullptr);
-}
-
-// The loader loses the installer's first erase command and prompts again,
-// late: that attempt fails at once and the next one carries the upgrade on.
-TEST(LegacyUpgrade, ACommandTheLoaderLosesCostsOneAttemptNotTheUpgrade) {
-  sim::SimConfig config = LegacyChipConfig(kKT420, 1);
-  config.legacyLoseCommand = 0x0B;
-  LegacyRig rig(config);
-  rig.op.answers = {true};
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
-  EXPECT_TRUE(outcome.Ok()) << outcome.step << "\n" << ::testing::PrintToString(rig.op.messages);
-  EXPECT_TRUE(rig.target->LoaderIntact());
-  EXPECT_TRUE(rig.UserCodeIntact());
-  EXPECT_TRUE(rig.RecoveryFiles().empty());
-}
-
-TEST(LegacyUpgrade, NoToTheOfferEndsTheProgramWithTheChipUntouched) {
-  LegacyRig rig;
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
-  EXPECT_EQ(outcome.kind, OutcomeKind::Declined);
-  EXPECT_EQ(rig.op.messages.back(),
-            "Please exit the current application\nand use the older version of software\nto run IAP funtions. This "
-            "version of\nsoftware only supports BSL1.1F or greater.");
-  EXPECT_TRUE(rig.Window().CloseRequested());
-  EXPECT_TRUE(rig.UserCodeIntact());
-  EXPECT_EQ(rig.target->CurrentPhase(), Phase::LegacyLoader);
-}
-
-// What the detection shows before the offer: chip and version from 60h, and
-// the buttons the security bits allow.
-TEST(LegacyUpgrade, DetectionShowsTheChipAndTheButtonsItsLockAllows) {
-  struct Row {
-    ChipModel model;
-    std::uint8_t security;
-    const char* chipType;
-    bool writable;
-  };
-  for (const Row row : {Row{kKT410, 0x00, "KT410", true}, Row{kKT420, 0x40, "KT420", true},
-                        Row{kKT420, 0x80, "KT420", false}}) {
-    SCOPED_TRACE(row.chipType + std::to_string(row.security));
-    sim::SimConfig config = LegacyChipConfig(row.model);
-    config.securityBits = row.security;
-    LegacyRig rig(config);
-    bool download = !row.writable;
-    ChipInfoTexts info;
-    rig.op.onAsk = [&] {
-      download = rig.Window().ButtonEnabled(IapButton::Download);
-      info = rig.Window().ChipInfo();
-    };
-    OnDetectLegacyAndUpgrade(rig.Shell());
-    EXPECT_EQ(download, row.writable);
-    EXPECT_EQ(info.chipType, row.chipType);
-    EXPECT_EQ(info.fwVersion, "v1.1E");
-    EXPECT_EQ(rig.State().securityBits, row.security);
-  }
-}
-
-TEST(LegacyUpgrade, AChipThatNeverPromptsIsNotFound) {
-  sim::SimConfig config = LegacyChipConfig(kKT420);
-  config.faults.stopAfterHostBytes = 0;
-  LegacyRig rig(config);
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
-  EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
-  EXPECT_EQ(rig.op.messages, (Messages{kResetPrompt, "No Response from Target Board!!!"}));
-  EXPECT_EQ(rig.Shell().LegacyWorker(), nullptr);
-  EXPECT_FALSE(rig.State().linkBusy.load());
-}
-
-TEST(LegacyUpgrade, UserSectorsThatCannotBeReadStopTheUpgradeBeforeAnyErase) {
-  // Every read of block 0 answers too late for the host.
-  sim::SimConfig config = LegacyChipConfig(kKT420);
-  config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x0C, 0, 0, 0x01, Millis{60}});
-  LinkTiming timing = test::LegacyTiming();
-  timing.queueReplyWait = Millis{30};
-  LegacyRig rig(config, timing);
-  rig.op.answers = {true};
-  const CommandOutcome outcome = OnDetectLegacyAndUpgrade(rig.Shell());
-  EXPECT_EQ(outcome.kind, OutcomeKind::Failed);
-  EXPECT_EQ(rig.op.messages.back(), UserCodeNotSavedText());
-  EXPECT_FALSE(rig.WireHas({0x0B, 0x00, 0x00, 0x01}));
-  EXPECT_FALSE(rig.WireHas({0x62, 0x62}));
-  EXPECT_TRUE(rig.UserCodeIntact());
-  EXPECT_EQ(rig.target->CurrentPhase(), Phase::LegacyLoader);
-  EXPECT_TRUE(rig.RecoveryFiles().empty());
-  EXPECT_FALSE(rig.Window().CloseRequested());
 }
 
 // The chip stops answering when the restore of block 0 begins.
@@ -235,24 +208,13 @@ TEST(LegacyUpgrade, AFailedRestoreNamesTheRecoveryFileThatHoldsTheUsersSectors) 
   EXPECT_EQ(rig.op.messages.back(), UserCodeNotRestoredText(files[0]));
 }
 
-TEST(UnknownVersion, A11FChipIsDetectedAndA11EChipIsOfferedTheUpgrade) {
-  auto choose = [](ChipModel model) {
-    return [model](ChipSelection& s) {
-      s.model = model;
-      s.memoryMode = kInternalMemory;
-      return true;
-    };
-  };
-  {
-    SimSession rig(test::ChipConfig(kKT540), test::LegacyTiming());
-    rig.op.onSelectChip = choose(kKT540);
-    EXPECT_TRUE(OnDetectUnknownVersion(rig.Shell()).Ok());
-    EXPECT_EQ(rig.Window().StatusText(), "Detect target MCU is successful!");
-    EXPECT_EQ(rig.Window().Snapshot().progress.label, "Done");
-    EXPECT_EQ(rig.Window().ChipInfo().fwVersion, "v1.1F");
-  }
+TEST(UnknownVersion, A11EChipIsOfferedTheUpgrade) {
   LegacyRig rig(LegacyChipConfig(kKT410));
-  rig.op.onSelectChip = choose(kKT410);
+  rig.op.onSelectChip = [](ChipSelection& s) {
+    s.model = kKT410;
+    s.memoryMode = kInternalMemory;
+    return true;
+  };
   rig.op.answers = {true};
   const std::string caption = rig.Window().Caption();
   EXPECT_TRUE(OnDetectUnknownVersion(rig.Shell()).Ok());

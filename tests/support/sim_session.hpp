@@ -43,13 +43,9 @@ class SimSession : public SimChip, public WindowObserver {
     config.chipEraseBusy = sim::SimConfig::ChipEraseBusyFor(timing);
     return config;
   }
-  static sim::SimConfig MakeConfig(int model, int memoryMode = kInternalMemory) {
-    return ChipConfig(model, memoryMode);
-  }
 
   // Runs a command the way every front end does: on the runner's thread.
   CommandOutcome Run(CommandOutcome (*command)(Session&)) { return runner->Run(command); }
-  OutcomeKind RunKind(CommandOutcome (*command)(Session&)) { return Run(command).kind; }
 
   // True when the link came up with the loader's expected version.
   bool Detect() {
