@@ -37,23 +37,23 @@ std::vector<MenuEntry> MenuEntries() {
   const QString file = Text(MenuTitle(WindowMenu::File));
   const auto fileEnd =
       std::find_if(entries.begin(), entries.end(), [&file](const MenuEntry& e) { return e.menu != file; });
-  entries.insert(entries.insert(fileEnd, MenuEntry{file, QStringLiteral("Exit"), EntryKind::Exit, {}, {}}),
+  entries.insert(entries.insert(fileEnd, MenuEntry{file, QStringLiteral("&Exit"), EntryKind::Exit, {}, {}}),
                  MenuEntry{file, {}, EntryKind::Separator, {}, {}});
   for (MenuEntry& about : std::vector<MenuEntry>{
-      About("About Orvex Brisko",
+      About("About &Orvex Brisko",
             "Orvex Brisko programs the flash of Talon51 chips through their boot-strap loader over an RS-232 line.\n\n"
             "Detect the chip first (DetectChip/RS232), then use the IAP Function buttons: Download, Read, "
             "Sector Erase, Chip Erase, Lock Chip and Memory Remap."),
-      About("About Detect Chip",
+      About("About &Detect Chip",
             "Detect Chip selects the chip model and memory mode, sets the port and bit rate, and then asks you to "
             "reset the board. The host locks the loader onto the bit rate and reads its security, remap and clock "
             "state.\n\nEvery other chip command waits for a successful detection."),
-      About("About Upgrade BSL",
+      About("About &Upgrade BSL",
             "Upgrade BSL replaces the loader in block 1 with a newer version, from a file or from external memory.\n\n"
             "Do not remove power or reset the board while the upgrade runs."),
-      About("About Byte Modify",
+      About("About &Byte Modify",
             "Byte Modify edits up to 16 bytes of block 0 in place. The rest of the sector is kept as it was."),
-      About("About Probex",
+      About("About &Probex",
             "DownLoad Probex replaces the loader by the Probex debug monitor. The chip then answers the debugger, "
             "not this program, until a loader is installed again."),
        })

@@ -212,7 +212,7 @@ class WindowTest : public QObject {
         else
           QTest::mouseClick(d.window.findChild<QPushButton*>(QStringLiteral("cancelButton")), Qt::LeftButton);
         QVERIFY(!d.window.close());
-        d.MenuItem(QStringLiteral("Exit"))->trigger();  // says the same, and asks nothing
+        d.MenuItem(QStringLiteral("&Exit"))->trigger();  // says the same, and asks nothing
       }, Qt::BlockingQueuedConnection);
       return true;
     };
@@ -233,10 +233,10 @@ class WindowTest : public QObject {
     QCOMPARE(read->isEnabled(), d.window.Shell().Window().Snapshot().buttons[2]);
     QVERIFY(d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
     // Now Exit asks, No being the default answer; Yes ends the window.
-    d.MenuItem(QStringLiteral("Exit"))->trigger();
+    d.MenuItem(QStringLiteral("&Exit"))->trigger();
     QVERIFY(Has(d.questions, "Are you sure you want to exit this application?") && d.window.isVisible());
     d.replies = {true};
-    d.MenuItem(QStringLiteral("Exit"))->trigger();
+    d.MenuItem(QStringLiteral("&Exit"))->trigger();
     QVERIFY(!d.window.isVisible());
   }
 
