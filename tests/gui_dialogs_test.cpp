@@ -11,7 +11,6 @@
 #include <QtTest>
 #include <functional>
 
-#include "gui/dialogs/byte_edit_form.hpp"
 #include "gui/dialogs/chip_selection_form.hpp"
 #include "gui/dialogs/comm_setup_form.hpp"
 #include "gui/dialogs/dialogs.hpp"
@@ -342,37 +341,6 @@ class DialogsTest : public QObject {
     QTest::mouseClick(form.Radios().at(click), Qt::LeftButton);
     ClickOk(&form);
     QCOMPARE(menu.remapOption, stored);
-  }
-
-  void byteEditLimitsItsFieldsAndReturnsTheButton() {
-    ByteEditDialog dialog;
-    dialog.displayText = "72 4F 5D 00 ";
-    gui::ByteEditForm form(nullptr, dialog);
-    QCOMPARE(form.windowTitle(), QString("Byte Edit in Block 0"));
-    QCOMPARE(form.AddressField()->maxLength(), 4);
-    QCOMPARE(form.DisplayField()->maxLength(), 48);
-    QCOMPARE(form.NewDataField()->maxLength(), 48);
-    QCOMPARE(form.DisplayField()->text(), QString("72 4F 5D 00 "));
-    QVERIFY(form.ReturnButton()->isDefault());
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTest::keyClicks(form.AddressField(), "03E6FF");
-    QTest::keyClicks(form.NewDataField(), QString("AB ").repeated(20));
-    QTest::mouseClick(form.ReplaceButton(), Qt::LeftButton);
-    QCOMPARE(form.Pressed(), ByteEditButton::ReplaceData);
-    QCOMPARE(QString::fromStdString(dialog.addressText), QString("03E6"));
-    QCOMPARE(dialog.newDataText, QString("AB ").repeated(16).toStdString());
-
-    OnNextModal<QDialog>([](QDialog* d) {
-      auto* edit = qobject_cast<gui::ByteEditForm*>(d);
-      QCOMPARE(edit->AddressField()->text(), QString("03E6"));
-      QTest::mouseClick(edit->DisplayButton(), Qt::LeftButton);
-    });
-    QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::DisplayData);
-    OnNextModal<QDialog>([](QDialog* d) { QTest::keyClick(d, Qt::Key_Escape); });  // closing the window
-    QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::ReturnToMainMenu);
-    OnNextModal<QDialog>([](QDialog* d) { QTest::keyClick(qobject_cast<gui::ByteEditForm*>(d)->AddressField(), Qt::Key_Return); });
-    QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::ReturnToMainMenu);  // Return: the default button
   }
 };
 

@@ -365,6 +365,9 @@ class WindowTest : public QObject {
     QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY : CHIP IS LEVEL3 SOFTLOCKED (FSTAT[7:5]:010)"));
   }
 
+  // The byte-edit form from the menu: its fields take an address and at most
+  // 16 bytes, Display shows the bytes there, Replace writes them in place, and
+  // Return (its default button) or Esc goes back.
   void byteEditDisplaysAndReplacesInPlace() {
     Detected d;
     const Bytes image = test::Pattern(128, 11);
@@ -373,29 +376,32 @@ class WindowTest : public QObject {
     d.dialogActs.push_back([](QDialog* dialog) {
       auto* form = qobject_cast<gui::ByteEditForm*>(dialog);
       QVERIFY(form);
-      QTest::keyClicks(form->AddressField(), "0010");
+      QCOMPARE(form->windowTitle(), QStringLiteral("Byte Edit in Block 0"));
+      QVERIFY(form->ReturnButton()->isDefault());
+      QTest::keyClicks(form->AddressField(), "0010FF");  // four digits are taken
       QTest::mouseClick(form->DisplayButton(), Qt::LeftButton);
     });
     d.dialogActs.push_back([&shown](QDialog* dialog) {
       auto* form = qobject_cast<gui::ByteEditForm*>(dialog);
       shown = form->DisplayField()->text();
-      QTest::keyClicks(form->NewDataField(), "AA 55 ");
+      QTest::keyClicks(form->NewDataField(), QStringLiteral("AA 55 ").repeated(10));  // sixteen bytes are taken
       QTest::mouseClick(form->ReplaceButton(), Qt::LeftButton);
     });
     d.dialogActs.push_back([](QDialog* dialog) {
-      QTest::mouseClick(qobject_cast<gui::ByteEditForm*>(dialog)->ReturnButton(), Qt::LeftButton);
+      QTest::keyClick(qobject_cast<gui::ByteEditForm*>(dialog)->AddressField(), Qt::Key_Return);
     });
+    d.dialogActs.push_back([](QDialog* dialog) { QTest::keyClick(dialog, Qt::Key_Escape); });
     d.replies = {true};
     QVERIFY(d.RunMenu(QStringLiteral("&Edit data in Block 0")));
-    QVERIFY(d.dialogActs.empty());
     QVERIFY(Has(d.questions, "Data in block 0 will be modified.\nProceed to modify?"));
     QString expected;
     for (int i = 0; i < 16; ++i) expected += QString::asprintf("%02X ", image[0x10 + i]);
     QCOMPARE(shown, expected);
     Bytes edited = image;
-    edited[0x10] = 0xAA;
-    edited[0x11] = 0x55;
+    for (int i = 0; i < 16; ++i) edited[0x10 + i] = i % 2 ? 0x55 : 0xAA;
     QCOMPARE(d.Flash(0, 0, 128), edited);  // the rest of the sector kept
+    QVERIFY(d.RunMenu(QStringLiteral("&Edit data in Block 0")));
+    QVERIFY(d.dialogActs.empty());
   }
 
   void progressBarGeometry_data() {
