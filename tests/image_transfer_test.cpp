@@ -55,6 +55,7 @@ TEST(ImageLayout, EachModelTakesWhatFitsAndRefusesTheRestUnsent) {
     std::uint32_t start;
     std::size_t length;
     bool fits;
+    long differsAt = -1;  // a compare: the address whose chip byte differs
   } rows[] = {
       {"KT420 block 0 whole", kKT420, kInternalMemory, Range, 0, 0x0000, 0x8001, false},
       {"KT420 one byte past the block", kKT420, kInternalMemory, Range, 0, 0x7F80, 129, false},
@@ -82,6 +83,7 @@ TEST(ImageLayout, EachModelTakesWhatFitsAndRefusesTheRestUnsent) {
       {"compare KT570 between the blocks", kKT570, kExternalMemory, Compare, 0, 0x0000, 0xD000, false},
       {"compare KT580 block 1", kKT580, kExternalMemory, Compare, 1, 0xE000, 0x2001, false},
       {"compare KT410 running into block 1", kKT410, kInternalMemory, Compare, 0, 0x0000, 0xF100, true},
+      {"compare KT410 differing in block 1", kKT410, kInternalMemory, Compare, 0, 0x0000, 0xF100, true, 0xF010},
       {"compare KT540 stops at its block end", kKT540, kInternalMemory, Compare, 0, 0xFE00, 0x300, true},
       {"bank of a KT410 up to its end", kKT410, kInternalMemory, BankRange, 0, 0xF000, 0x1000, true},
       {"bank of a KT410 past its end", kKT410, kInternalMemory, BankRange, 0, 0xF000, 0x1001, false},
@@ -114,6 +116,19 @@ TEST(ImageLayout, EachModelTakesWhatFitsAndRefusesTheRestUnsent) {
         if (const auto home = Home(rig.record, r.block, r.start + static_cast<std::uint32_t>(i)))
           rig.SetFlash(home->first, static_cast<std::uint32_t>(home->second), {data[i]});
     rig.ClearWire();
+    if (r.differsAt >= 0) {  // reported at its own address, past block 0 too
+      const std::uint8_t chip = data[std::size_t(r.differsAt - r.start)] ^ 0x80;
+      const auto home = Home(rig.record, r.block, std::uint32_t(r.differsAt));
+      rig.SetFlash(home->first, static_cast<std::uint32_t>(home->second), {chip});
+      long address = -1;
+      int pair = -1;
+      EXPECT_EQ(WithFile(brisko::CompareFileWithRange, rig.ctx, rig.Write("f.bin", data), r.block, r.start, address, pair),
+                Result::ProgramFailed);
+      EXPECT_EQ(address, r.differsAt);
+      EXPECT_EQ(pair, chip * 256 + (chip ^ 0x80));
+      EXPECT_EQ(rig.messages.messages, Messages{"Failed to Verify Data!!!"});
+      continue;
+    }
     EXPECT_EQ(Transfer(rig, r.use, rig.Write("f.bin", data), r.block, r.start), r.fits ? Result::Ok : Result::OverSize);
     if (!r.fits) {
       EXPECT_EQ(rig.messages.messages, Messages{kOverSize});
@@ -194,24 +209,6 @@ TEST(DownloadToBank, ErasesWholeBankSectorsAndProgramsIn128ByteChunks) {
     programFrames += wire[i] == 0x06;
   }
   EXPECT_EQ(programFrames, 40u);
-}
-
-// Past block 0 the file is compared with block 1, and a difference there is
-// reported at its own address. (The first difference and both bytes are
-// checked through the compare command.)
-TEST(CompareFile, ReportsADifferenceInBlock1AtItsAddress) {
-  SimImageRig rig(kKT410);
-  ASSERT_TRUE(rig.Connect());
-  long address = -1;
-  int pair = -1;
-  const Bytes data = Pattern(0xF100, 2);
-  rig.SetFlash(0, 0, Bytes(data.begin(), data.begin() + 0x4000));
-  rig.SetFlash(1, 0, Bytes(data.begin() + 0xF000, data.end()));
-  rig.SetFlash(1, 0x10, {static_cast<std::uint8_t>(data[0xF010] ^ 0x80)});
-  EXPECT_EQ(WithFile(brisko::CompareFileWithRange, rig.ctx, rig.Write("spill.bin", data), 0, 0, address, pair), Result::ProgramFailed);
-  EXPECT_EQ(address, 0xF010);
-  EXPECT_EQ(pair, (data[0xF010] ^ 0x80) * 256 + data[0xF010]);
-  EXPECT_EQ(rig.messages.messages, Messages{"Failed to Verify Data!!!"});
 }
 
 // The program step verifies each chunk with the first 0Ch; the full read-back
