@@ -229,7 +229,6 @@ TEST_F(CliOnPtyTest, DownloadCompareReadSaveAndErase) {
     const char* err;
   } steps[] = {
       {{"download", file}, false, 1, "download: declined", erased},
-      {{"download-run", file}, false, 1, "download-run: declined", erased},
       {{"download", file, "--sector", "2"}, true, 0, "", ""},
       {{"compare", file, "--address", "0100", "--block", "0"}, true, 0, "IAP Status: File app.bin Compare OK!\n", ""},
       {{"compare", file, "--sector", "0"}, true, 1, "Unmatched data at memory address 0000h", ""},
