@@ -55,6 +55,9 @@ void ReadNextMessage(QStringList& texts) {
 
 void ClickOk(QDialog* dialog) { QTest::mouseClick(dialog->findChild<QPushButton*>("ok"), Qt::LeftButton); }
 
+const std::vector<SectorEntry> kTwoSectors{{0, 0x0000, "Sector 000    Addr=0000"}, {0, 0x0080, "Sector 001    Addr=0080"}};
+const std::vector<std::string> kRanges{"All Sectors", "001 sectors"};
+
 }  // namespace
 
 class DialogsTest : public QObject {
@@ -254,10 +257,7 @@ class DialogsTest : public QObject {
   }
 
   void rangeDialogReturnsBothEntries() {
-    RangeDialog dialog{{{0, 0x0000, "Sector 000    Addr=0000"}, {0, 0x0080, "Sector 001    Addr=0080"}},
-                       {"All Sectors", "001 sectors"},
-                       0,
-                       0};
+    RangeDialog dialog{kTwoSectors, kRanges, 0, 0};
     OnNextModal<QDialog>([](QDialog* d) {
       auto* form = qobject_cast<gui::RangeForm*>(d);
       QCOMPARE(form->RangeCombo()->currentText(), QString("All Sectors"));
@@ -276,12 +276,7 @@ class DialogsTest : public QObject {
   }
 
   void saveDialogOpensWithNeitherModeCheckedAndTextByDefault() {
-    SaveDialog dialog{{{0, 0x0000, "Sector 000    Addr=0000"}, {0, 0x0080, "Sector 001    Addr=0080"}},
-                      {"All Sectors", "001 sectors"},
-                      "",
-                      0,
-                      0,
-                      true};
+    SaveDialog dialog{kTwoSectors, kRanges, "", 0, 0, true};
     {
       gui::SaveForm form(nullptr, dialog);
       QCOMPARE(form.windowTitle(), QString("Save Flash Contents into a Disk File"));
