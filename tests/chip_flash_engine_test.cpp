@@ -249,18 +249,6 @@ TEST(FlashEngine, StartCommandWantsTheAcknowledgement) {
   }
 }
 
-TEST(FlashEngine, SelectsTheBlockTheLoaderShows) {
-  SimRig rig(kKT540);
-  ASSERT_TRUE(rig.Connect());
-  EXPECT_TRUE(rig.engine.SelectBlock1());
-  EXPECT_EQ(rig.target->SelectedBlock(), 1);
-  EXPECT_TRUE(rig.engine.SelectBlock0());
-  EXPECT_EQ(rig.target->SelectedBlock(), 0);
-  EXPECT_EQ(rig.Wire(), (Bytes{0x69, 0x69, 0x68, 0x68}));
-  rig.Faults().replyFaults.push_back(Fault(Kind::Drop, 0x69, 0, 0));
-  EXPECT_FALSE(rig.engine.SelectBlock1());
-}
-
 TEST(FlashEngine, APulledCableFailsEveryOperationAtItsFirstFrame) {
   SimRig rig(kKT420);
   ASSERT_TRUE(rig.Connect());

@@ -106,7 +106,6 @@ TEST_F(CliTest, UsageErrorsExitTwoAndSayWhy) {
 // On the built-in simulated chip: exit status, what goes to stdout and stderr.
 TEST_F(CliTest, SimulatedChipCommands) {
   const std::string letters = files.Write("letters.bin", std::string("ABCDEFGH"));
-  const std::string loader = files.Write("bsl.bin", std::string(256, '\x11'));
   const struct { Args args; int exit; const char* out; const char* err; } rows[] = {
       {{"--simulate", "KT540", "--model", "KT540", "detect"}, 0,
        "Chip Type: KT540 (selected by the user; the loader does not tell the model)\nFlash Size: 64+8 KB\n",
@@ -138,11 +137,7 @@ TEST_F(CliTest, SimulatedChipCommands) {
       {{"--simulate", "KT420", "--sim-security", "20", "--yes", "lock", "4"}, 1, "", "Can not set level4 lock!"},
       // The loader commands exit 0 only when the loader was replaced.
       {{"--simulate", "KT560", "--model", "KT560", "--yes", "probex"}, 0, "", "BSL is replaced by Probex!"},
-      {{"--simulate", "KT560", "--model", "KT560", "--sim-fault", "corrupt:0A:0:0", "--yes", "probex"}, 1, "",
-       "Failed to write Probex into Block1!"},
       {{"--simulate", "KT580", "--model", "KT580", "--yes", "probex"}, 1, "", "KT580 doesn't have Probex support!"},
-      {{"--simulate", "KT410", "--model", "KT410", "--sim-security", "80", "update-loader", loader, "--sector", "0"},
-       1, "", "Update BSL doesn't work if Block0 or Block1 is hardlocked!"},
       {{"--simulate", "KT420", "--model", "KT420", "update-external-loader"}, 1, "",
        "Please enter into Low64K in internal memory mode for upgrade BSL!"},
       {{"--simulate", "KT420", "--model", "KT420", "--yes", "update-external-loader", "--bank", "low"}, 0, "",
@@ -234,7 +229,6 @@ TEST_F(CliOnPtyTest, DownloadCompareReadSaveAndErase) {
     const char* err;
   } steps[] = {
       {{"download", file}, false, 1, "download: declined", erased},
-      {{"download-run", file}, false, 1, "download-run: declined", erased},
       {{"download", file, "--sector", "2"}, true, 0, "", ""},
       {{"compare", file, "--address", "0100", "--block", "0"}, true, 0, "IAP Status: File app.bin Compare OK!\n", ""},
       {{"compare", file, "--sector", "0"}, true, 1, "Unmatched data at memory address 0000h", ""},

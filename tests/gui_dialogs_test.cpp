@@ -11,7 +11,6 @@
 #include <QtTest>
 #include <functional>
 
-#include "gui/dialogs/byte_edit_form.hpp"
 #include "gui/dialogs/chip_selection_form.hpp"
 #include "gui/dialogs/comm_setup_form.hpp"
 #include "gui/dialogs/dialogs.hpp"
@@ -55,6 +54,9 @@ void ReadNextMessage(QStringList& texts) {
 }
 
 void ClickOk(QDialog* dialog) { QTest::mouseClick(dialog->findChild<QPushButton*>("ok"), Qt::LeftButton); }
+
+const std::vector<SectorEntry> kTwoSectors{{0, 0x0000, "Sector 000    Addr=0000"}, {0, 0x0080, "Sector 001    Addr=0080"}};
+const std::vector<std::string> kRanges{"All Sectors", "001 sectors"};
 
 }  // namespace
 
@@ -255,10 +257,7 @@ class DialogsTest : public QObject {
   }
 
   void rangeDialogReturnsBothEntries() {
-    RangeDialog dialog{{{0, 0x0000, "Sector 000    Addr=0000"}, {0, 0x0080, "Sector 001    Addr=0080"}},
-                       {"All Sectors", "001 sectors"},
-                       0,
-                       0};
+    RangeDialog dialog{kTwoSectors, kRanges, 0, 0};
     OnNextModal<QDialog>([](QDialog* d) {
       auto* form = qobject_cast<gui::RangeForm*>(d);
       QCOMPARE(form->RangeCombo()->currentText(), QString("All Sectors"));
@@ -277,12 +276,7 @@ class DialogsTest : public QObject {
   }
 
   void saveDialogOpensWithNeitherModeCheckedAndTextByDefault() {
-    SaveDialog dialog{{{0, 0x0000, "Sector 000    Addr=0000"}, {0, 0x0080, "Sector 001    Addr=0080"}},
-                      {"All Sectors", "001 sectors"},
-                      "",
-                      0,
-                      0,
-                      true};
+    SaveDialog dialog{kTwoSectors, kRanges, "", 0, 0, true};
     {
       gui::SaveForm form(nullptr, dialog);
       QCOMPARE(form.windowTitle(), QString("Save Flash Contents into a Disk File"));
@@ -342,37 +336,6 @@ class DialogsTest : public QObject {
     QTest::mouseClick(form.Radios().at(click), Qt::LeftButton);
     ClickOk(&form);
     QCOMPARE(menu.remapOption, stored);
-  }
-
-  void byteEditLimitsItsFieldsAndReturnsTheButton() {
-    ByteEditDialog dialog;
-    dialog.displayText = "72 4F 5D 00 ";
-    gui::ByteEditForm form(nullptr, dialog);
-    QCOMPARE(form.windowTitle(), QString("Byte Edit in Block 0"));
-    QCOMPARE(form.AddressField()->maxLength(), 4);
-    QCOMPARE(form.DisplayField()->maxLength(), 48);
-    QCOMPARE(form.NewDataField()->maxLength(), 48);
-    QCOMPARE(form.DisplayField()->text(), QString("72 4F 5D 00 "));
-    QVERIFY(form.ReturnButton()->isDefault());
-    form.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&form));
-    QTest::keyClicks(form.AddressField(), "03E6FF");
-    QTest::keyClicks(form.NewDataField(), QString("AB ").repeated(20));
-    QTest::mouseClick(form.ReplaceButton(), Qt::LeftButton);
-    QCOMPARE(form.Pressed(), ByteEditButton::ReplaceData);
-    QCOMPARE(QString::fromStdString(dialog.addressText), QString("03E6"));
-    QCOMPARE(dialog.newDataText, QString("AB ").repeated(16).toStdString());
-
-    OnNextModal<QDialog>([](QDialog* d) {
-      auto* edit = qobject_cast<gui::ByteEditForm*>(d);
-      QCOMPARE(edit->AddressField()->text(), QString("03E6"));
-      QTest::mouseClick(edit->DisplayButton(), Qt::LeftButton);
-    });
-    QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::DisplayData);
-    OnNextModal<QDialog>([](QDialog* d) { QTest::keyClick(d, Qt::Key_Escape); });  // closing the window
-    QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::ReturnToMainMenu);
-    OnNextModal<QDialog>([](QDialog* d) { QTest::keyClick(qobject_cast<gui::ByteEditForm*>(d)->AddressField(), Qt::Key_Return); });
-    QCOMPARE(gui::ShowByteEditDialog(nullptr, dialog), ByteEditButton::ReturnToMainMenu);  // Return: the default button
   }
 };
 

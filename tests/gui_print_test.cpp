@@ -56,16 +56,13 @@ class PrintTest : public QObject {
     if (QStandardPaths::findExecutable("pdftotext").isEmpty()) QSKIP("pdftotext (poppler-utils) is not installed");
   }
 
-  void listingFontIsTenPointFixedPitch() {
-    const QFont font = gui::ListingFont();
-    QCOMPARE(font.pointSize(), 10);
-    const QFontMetrics metrics(font);
-    QCOMPARE(metrics.horizontalAdvance("iiii"), metrics.horizontalAdvance("MMMM"));
-  }
-
   // Every line of the listing comes out once, in order, on full pages of
-  // the whole paper, with no blank lines between pages.
+  // the whole paper, with no blank lines between pages, in a 10-point
+  // fixed-pitch font.
   void multiPageListingPrintsEveryLineOnFullPages() {
+    QCOMPARE(gui::ListingFont().pointSize(), 10);
+    QCOMPARE(QFontMetrics(gui::ListingFont()).horizontalAdvance("iiii"),
+             QFontMetrics(gui::ListingFont()).horizontalAdvance("MMMM"));
     test::TempDir dir;
     const QString pdf = QString::fromStdString(dir.File("listing.pdf"));
     QPrinter printer(QPrinter::HighResolution);

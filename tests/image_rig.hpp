@@ -13,7 +13,6 @@
 #include "support/fast_timing.hpp"
 #include "support/recording_sink.hpp"
 #include "sim_bench.hpp"
-#include "chip/handshake.hpp"
 #include "chip/progress_sink.hpp"
 
 namespace brisko::test {
@@ -48,22 +47,11 @@ class SimImageRig : public SimChip, public RoutineParts {
       : SimChip(ChipConfig(model, memoryMode)), RoutineParts(sim::SimOpener(target)) {}
 
   bool Connect() {
-    const sim::SimConfig& config = target->Config();
-    record.SetChipModel(static_cast<ChipModel>(config.model));
-    record.SetMemoryMode(static_cast<MemoryMode>(config.memoryMode));
+    record.SetChipModel(static_cast<ChipModel>(target->Config().model));
+    record.SetMemoryMode(static_cast<MemoryMode>(target->Config().memoryMode));
     record.applyGeometry();
-    SerialPort& port = record.Port();
-    if (port.Open() != Result::Ok) return false;
-    if (config.memoryMode == kInternalMemory)
-      port.SetLinesForInternalMode();
-    else
-      port.SetLinesForExternalMode();
-    if (SynchroniseBaud(port, port.Timing().syncLimit) != SyncOutcome::Locked) return false;
-    if (CheckReady(port) != ReadyOutcome::Ready) return false;
-    auto select = ModeSelectFor(config.model, config.memoryMode);
-    std::uint8_t status = 0;
-    if (!select || !port.WriteBytes(select->bytes.data(), 2) || !port.ReadByte(status))
-      return false;
+    // The port's rising RTS resets the chip; the handshake is the bench's.
+    if (record.Port().Open() != Result::Ok || SimBench(target).Detect() < 0) return false;
     record.AllocateImages();
     ClearWire();
     return true;

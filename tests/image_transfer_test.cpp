@@ -55,6 +55,7 @@ TEST(ImageLayout, EachModelTakesWhatFitsAndRefusesTheRestUnsent) {
     std::uint32_t start;
     std::size_t length;
     bool fits;
+    long differsAt = -1;  // a compare: the address whose chip byte differs
   } rows[] = {
       {"KT420 block 0 whole", kKT420, kInternalMemory, Range, 0, 0x0000, 0x8001, false},
       {"KT420 one byte past the block", kKT420, kInternalMemory, Range, 0, 0x7F80, 129, false},
@@ -82,6 +83,7 @@ TEST(ImageLayout, EachModelTakesWhatFitsAndRefusesTheRestUnsent) {
       {"compare KT570 between the blocks", kKT570, kExternalMemory, Compare, 0, 0x0000, 0xD000, false},
       {"compare KT580 block 1", kKT580, kExternalMemory, Compare, 1, 0xE000, 0x2001, false},
       {"compare KT410 running into block 1", kKT410, kInternalMemory, Compare, 0, 0x0000, 0xF100, true},
+      {"compare KT410 differing in block 1", kKT410, kInternalMemory, Compare, 0, 0x0000, 0xF100, true, 0xF010},
       {"compare KT540 stops at its block end", kKT540, kInternalMemory, Compare, 0, 0xFE00, 0x300, true},
       {"bank of a KT410 up to its end", kKT410, kInternalMemory, BankRange, 0, 0xF000, 0x1000, true},
       {"bank of a KT410 past its end", kKT410, kInternalMemory, BankRange, 0, 0xF000, 0x1001, false},
@@ -114,6 +116,19 @@ TEST(ImageLayout, EachModelTakesWhatFitsAndRefusesTheRestUnsent) {
         if (const auto home = Home(rig.record, r.block, r.start + static_cast<std::uint32_t>(i)))
           rig.SetFlash(home->first, static_cast<std::uint32_t>(home->second), {data[i]});
     rig.ClearWire();
+    if (r.differsAt >= 0) {  // reported at its own address, past block 0 too
+      const std::uint8_t chip = data[std::size_t(r.differsAt - r.start)] ^ 0x80;
+      const auto home = Home(rig.record, r.block, std::uint32_t(r.differsAt));
+      rig.SetFlash(home->first, static_cast<std::uint32_t>(home->second), {chip});
+      long address = -1;
+      int pair = -1;
+      EXPECT_EQ(WithFile(brisko::CompareFileWithRange, rig.ctx, rig.Write("f.bin", data), r.block, r.start, address, pair),
+                Result::ProgramFailed);
+      EXPECT_EQ(address, r.differsAt);
+      EXPECT_EQ(pair, chip * 256 + (chip ^ 0x80));
+      EXPECT_EQ(rig.messages.messages, Messages{"Failed to Verify Data!!!"});
+      continue;
+    }
     EXPECT_EQ(Transfer(rig, r.use, rig.Write("f.bin", data), r.block, r.start), r.fits ? Result::Ok : Result::OverSize);
     if (!r.fits) {
       EXPECT_EQ(rig.messages.messages, Messages{kOverSize});
@@ -196,24 +211,6 @@ TEST(DownloadToBank, ErasesWholeBankSectorsAndProgramsIn128ByteChunks) {
   EXPECT_EQ(programFrames, 40u);
 }
 
-// Past block 0 the file is compared with block 1, and a difference there is
-// reported at its own address. (The first difference and both bytes are
-// checked through the compare command.)
-TEST(CompareFile, ReportsADifferenceInBlock1AtItsAddress) {
-  SimImageRig rig(kKT410);
-  ASSERT_TRUE(rig.Connect());
-  long address = -1;
-  int pair = -1;
-  const Bytes data = Pattern(0xF100, 2);
-  rig.SetFlash(0, 0, Bytes(data.begin(), data.begin() + 0x4000));
-  rig.SetFlash(1, 0, Bytes(data.begin() + 0xF000, data.end()));
-  rig.SetFlash(1, 0x10, {static_cast<std::uint8_t>(data[0xF010] ^ 0x80)});
-  EXPECT_EQ(WithFile(brisko::CompareFileWithRange, rig.ctx, rig.Write("spill.bin", data), 0, 0, address, pair), Result::ProgramFailed);
-  EXPECT_EQ(address, 0xF010);
-  EXPECT_EQ(pair, (data[0xF010] ^ 0x80) * 256 + data[0xF010]);
-  EXPECT_EQ(rig.messages.messages, Messages{"Failed to Verify Data!!!"});
-}
-
 // The program step verifies each chunk with the first 0Ch; the full read-back
 // after the file is the second.
 TEST(DownloadFailures, EachNamesItsStep) {
@@ -247,65 +244,55 @@ TEST(DownloadFailures, EachNamesItsStep) {
 }
 
 // Block 1 in internal memory mode, through the programmer parked in block 0
-// at 2000h and started at 2027h.
-struct Block1Case {
-  int model;
-  std::uint32_t start;  // past the loader's sectors
-};
-
-class DownloadToBlock1 : public ::testing::TestWithParam<Block1Case> {
- protected:
-  void SetUp() override {
+// at 2000h and started at 2027h: sector by sector, or all at once for a
+// loader update; a refused erase is told twice.
+TEST(DownloadToBlock1, ProgramsThroughTheParkedProgrammerSectorBySectorOrAllAtOnce) {
+  const auto parked = [](SimImageRig& rig, int model) {
+    const auto& programmer = IsKT400(model) ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500;
     ASSERT_TRUE(rig.Connect());
-    const bool kt400 = IsKT400(GetParam().model);
-    const auto& programmer = kt400 ? firmware::Block1ProgrammerKT400 : firmware::Block1ProgrammerKT500;
-    ASSERT_TRUE(kt400 || rig.engine.SelectBlock0());
+    ASSERT_TRUE(IsKT400(model) || rig.engine.SelectBlock0());
     ASSERT_EQ(rig.engine.EraseSectors(0x2000, 128, 3), Result::Ok);
     ASSERT_EQ(rig.engine.ProgramRange(0x2000, 128, programmer.data(), programmer.size()), Result::Ok);
     ASSERT_EQ(rig.engine.SendStartCommand(0x2027, 0x10), Result::Ok);
     ASSERT_EQ(rig.target->CurrentPhase(), Phase::Programmer);
     rig.ClearWire();
+  };
+  for (const auto& [model, start] : {std::pair{kKT410, 0xF400u}, {kKT530, 0xE480u}, {kKT540, 0x0480u}}) {
+    SCOPED_TRACE(DescribeChip(model).chipTypeText);
+    SimImageRig rig(model);
+    parked(rig, model);
+    const auto offset = [&rig](std::uint32_t address) { return address - rig.record.BaseAddress(1); };
+    const auto firstFrame = [&rig] { return Bytes(rig.Wire().begin(), rig.Wire().begin() + 4); };
+    const std::uint32_t unit = rig.record.SectorSize(1);
+    const std::size_t padded = RoundUp(1000, unit);
+    const Bytes data = Pattern(1000, 1);
+    const Bytes after = rig.Flash(1, offset(start) + padded, 64);
+
+    ASSERT_EQ(WithFile(brisko::DownloadFileToBlock1, rig.ctx, rig.Write("b1.bin", data), start), Result::Ok);
+    EXPECT_EQ(rig.Flash(1, offset(start), 1000), data);
+    EXPECT_EQ(rig.Flash(1, offset(start) + 1000, padded - 1000), Bytes(padded - 1000, 0xFF));
+    EXPECT_EQ(rig.Flash(1, offset(start) + padded, 64), after);
+    EXPECT_EQ(firstFrame(), Frame(0x0B, start, 0x01));  // erased sector by sector
+    EXPECT_TRUE(rig.messages.messages.empty());
+
+    // A loader update leaves the erase of all its sectors to the programmer.
+    rig.ClearWire();
+    rig.state.loaderUpdateInProgress = true;
+    const std::uint32_t second = start + static_cast<std::uint32_t>(padded + unit);
+    const Bytes update = Pattern(3 * unit, 2);
+    ASSERT_EQ(WithFile(brisko::DownloadFileToBlock1, rig.ctx, rig.Write("update.bin", update), second), Result::Ok);
+    EXPECT_EQ(firstFrame(), Frame(0x0B, second, 0x03));
+    EXPECT_EQ(rig.Flash(1, offset(second), update.size()), update);
+    EXPECT_EQ(rig.target->CurrentPhase(), Phase::Programmer);  // handing back is the caller's step
+
+    SimImageRig refused(model);
+    parked(refused, model);
+    refused.target->Faults().refuseEraseOccurrence = 4;  // the parking took three erase frames
+    EXPECT_EQ(WithFile(brisko::DownloadFileToBlock1, refused.ctx, refused.Write("a.bin", Pattern(64, 4)), start),
+              Result::Failed);
+    EXPECT_EQ(refused.messages.messages, (Messages{"Sector erase failed!!!", "Erase failed on talon51!"}));
   }
-  Bytes FirstFrame() const { return Bytes(rig.Wire().begin(), rig.Wire().begin() + 4); }
-  std::size_t Offset(std::uint32_t address) const { return address - rig.record.BaseAddress(1); }
-
-  SimImageRig rig{GetParam().model};
-};
-
-TEST_P(DownloadToBlock1, ProgramsThroughTheParkedProgrammerSectorBySectorOrAllAtOnce) {
-  const std::uint32_t start = GetParam().start, unit = rig.record.SectorSize(1);
-  const std::size_t padded = RoundUp(1000, unit);
-  const Bytes data = Pattern(1000, 1);
-  const Bytes after = rig.Flash(1, Offset(start) + padded, 64);
-
-  ASSERT_EQ(WithFile(brisko::DownloadFileToBlock1, rig.ctx, rig.Write("b1.bin", data), start), Result::Ok);
-  EXPECT_EQ(rig.Flash(1, Offset(start), 1000), data);
-  EXPECT_EQ(rig.Flash(1, Offset(start) + 1000, padded - 1000), Bytes(padded - 1000, 0xFF));
-  EXPECT_EQ(rig.Flash(1, Offset(start) + padded, 64), after);
-  EXPECT_EQ(FirstFrame(), Frame(0x0B, start, 0x01));  // erased sector by sector
-  EXPECT_TRUE(rig.messages.messages.empty());
-
-  // A loader update leaves the erase of all its sectors to the programmer.
-  rig.ClearWire();
-  rig.state.loaderUpdateInProgress = true;
-  const std::uint32_t second = start + static_cast<std::uint32_t>(padded + unit);
-  const Bytes update = Pattern(3 * unit, 2);
-  ASSERT_EQ(WithFile(brisko::DownloadFileToBlock1, rig.ctx, rig.Write("update.bin", update), second), Result::Ok);
-  EXPECT_EQ(FirstFrame(), Frame(0x0B, second, 0x03));
-  EXPECT_EQ(rig.Flash(1, Offset(second), update.size()), update);
-  EXPECT_EQ(rig.target->CurrentPhase(), Phase::Programmer);  // handing back is the caller's step
 }
-
-TEST_P(DownloadToBlock1, AFailedEraseIsReported) {
-  rig.target->Faults().refuseEraseOccurrence = 4;  // the parking took three erase frames
-  EXPECT_EQ(WithFile(brisko::DownloadFileToBlock1, rig.ctx, rig.Write("a.bin", Pattern(64, 4)), GetParam().start), Result::Failed);
-  EXPECT_EQ(rig.messages.messages, (Messages{"Sector erase failed!!!", "Erase failed on talon51!"}));
-}
-
-INSTANTIATE_TEST_SUITE_P(Models, DownloadToBlock1,
-                         ::testing::Values(Block1Case{kKT410, 0xF400}, Block1Case{kKT530, 0xE480},
-                                           Block1Case{kKT540, 0x0480}),
-                         [](const auto& info) { return std::string(DescribeChip(info.param.model).chipTypeText); });
 
 }  // namespace
 }  // namespace brisko::test
