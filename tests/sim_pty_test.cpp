@@ -2,13 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <thread>
 
 #include "link/posix_serial_device.hpp"
-#include "sim/pty_server.hpp"
 #include "sim_bench.hpp"
 #include "support/process.hpp"
+#include "support/pty_board.hpp"
 #include "support/temp_dir.hpp"
 
 namespace brisko::test {
@@ -82,21 +81,16 @@ TEST(SimPty, ProgramServesTheHandshakeRestartsOnThePatternAndRemovesOnlyItsLink)
 TEST(SimPty, ServerHoldsDelayedRepliesUntilTheyAreDue) {
   auto config = ChipConfig(kKT410, kExternalMemory);
   config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x63, 1, 0, 0x01, Millis{150}});
-  sim::PtyServer server(std::make_shared<sim::SimTarget>(config));
-  std::string why;
-  ASSERT_TRUE(server.Start("", why)) << why;
-  std::atomic<bool> stop{false};
-  std::thread serving([&] { server.Run(stop); });
-
-  if (auto client = Client(server.SlavePath())) {
+  TempDir dir;
+  PtyBoard board(std::make_shared<sim::SimTarget>(config), dir.File("tty"));
+  ASSERT_TRUE(board.Serving()) << board.WhyNot();
+  if (auto client = Client(dir.File("tty"))) {
     EXPECT_EQ(Ask(*client, Cat({kSyncRound, Text("BSL")}), 5), Text("OKRDY"));
     EXPECT_EQ(Ask(*client, {0x05, 0x01}, 1), Bytes{0x00});
     const auto sent = Clock::now();
     EXPECT_EQ(Ask(*client, {0x63, 0x60}, 3), (Bytes{0x63, 0x11, 'F'})) << "later replies wait behind the delayed one";
     EXPECT_GE(Clock::now() - sent, 150ms);
   }
-  stop = true;
-  serving.join();
 }
 
 // A host killed halfway through an erase frame: the next host's pattern must
@@ -105,11 +99,9 @@ TEST(SimPty, ServerResetsTheChipWhenTheHostClosesThePort) {
   auto target = std::make_shared<sim::SimTarget>(ChipConfig(kKT420));
   const Bytes flash = Pattern(256, 3);
   std::copy(flash.begin(), flash.end(), target->Flash(0).Data());
-  sim::PtyServer server(target);
-  std::string why;
-  ASSERT_TRUE(server.Start("", why)) << why;
-  std::atomic<bool> stop{false};
-  std::thread serving([&] { server.Run(stop); });
+  TempDir dir;
+  auto board = std::make_unique<PtyBoard>(target, dir.File("tty"));
+  ASSERT_TRUE(board->Serving()) << board->WhyNot();
   auto eventually = [](auto condition) {
     for (auto deadline = Clock::now() + 3s; Clock::now() < deadline; std::this_thread::sleep_for(1ms))
       if (condition()) return true;
@@ -119,7 +111,7 @@ TEST(SimPty, ServerResetsTheChipWhenTheHostClosesThePort) {
     return eventually([&] { return target->CurrentPhase() == phase; });
   };
 
-  if (auto client = Client(server.SlavePath())) {
+  if (auto client = Client(dir.File("tty"))) {
     EXPECT_EQ(Ask(*client, Cat({kSyncRound, Text("BSL")}), 5), Text("OKRDY"));
     EXPECT_EQ(Ask(*client, {0x05, 0x55}, 1), Bytes{0x00});
     const long heard = target->HostBytesSinceReset();
@@ -128,12 +120,11 @@ TEST(SimPty, ServerResetsTheChipWhenTheHostClosesThePort) {
     EXPECT_TRUE(eventually([&] { return target->HostBytesSinceReset() == heard + 2; }));
   }
   EXPECT_TRUE(phaseBecomes(sim::SimTarget::Phase::AwaitPattern)) << "closing the port resets the chip";
-  if (auto client = Client(server.SlavePath())) {
+  if (auto client = Client(dir.File("tty"))) {
     EXPECT_EQ(Ask(*client, kSyncRound, 2), Text("OK"));
     EXPECT_EQ(Ask(*client, Text("BSL"), 3), Text("RDY"));
   }
-  stop = true;
-  serving.join();
+  board.reset();
   EXPECT_EQ(Bytes(target->Flash(0).Data(), target->Flash(0).Data() + 256), flash);
 }
 
