@@ -124,20 +124,42 @@ TEST_F(CommSetupDialogTest, ComputeAndNextBaudShowTheirResults) {
   EXPECT_EQ(op.messages.size(), 2u);
 }
 
+// A typed crystal counts only once Compute or Next Baud has used it; what
+// is confirmed goes to the port, the settings file, the store and the panes.
 TEST_F(CommSetupDialogTest, ConfirmStoresTheChoiceAndWritesTheSettings) {
-  CommSetupDialog dialog(window);
-  dialog.selectedPort = 2;
-  dialog.Compute();
-  Relay(dialog);
-  dialog.selectedRate = 1;  // 19200
-  EXPECT_EQ(Confirm(dialog), Outcome::Confirmed);
-  EXPECT_TRUE(op.messages.empty());
-  EXPECT_EQ(SettingsText(), "COM3$BAUD19200$CRYSTAL11.059200$$");
-  EXPECT_EQ(Port().GetPortNumber(), 3);
+  enum class Press { Nothing, Compute, NextBaud };
+  const struct {
+    const char* what;
+    double typed;
+    Press press;
+    double typedAfter;  // 0: none
+    int port, rate;     // -1: as the dialog sets them
+    const char* settings;
+  } rows[] = {
+      {"typed, never computed", 20.0, Press::Nothing, 0, -1, -1, "COM1$BAUD38400$CRYSTAL11.059200$$"},
+      {"typed again after Compute", 12.0, Press::Compute, 24.0, -1, -1, "COM1$BAUD38400$CRYSTAL12.000000$$"},
+      {"Next Baud", 3.6864, Press::NextBaud, 0, -1, -1, "COM1$BAUD19200$CRYSTAL3.686400$$"},
+      {"COM3 at 19200", 11.0592, Press::Compute, 0, 2, 1, "COM3$BAUD19200$CRYSTAL11.059200$$"},
+  };
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    CommSetupDialog dialog(window);
+    dialog.crystalMHz = row.typed;
+    if (row.port >= 0) dialog.selectedPort = row.port;
+    if (row.press == Press::Compute) dialog.Compute();
+    if (row.press == Press::NextBaud) dialog.NextBaud();
+    Relay(dialog);
+    if (row.typedAfter != 0) dialog.crystalMHz = row.typedAfter;
+    if (row.rate >= 0) dialog.selectedRate = row.rate;
+    EXPECT_EQ(Confirm(dialog), Outcome::Confirmed);
+    EXPECT_TRUE(op.messages.empty());
+    EXPECT_EQ(SettingsText(), row.settings);
+  }
   EXPECT_EQ(Port().GetBaudRate(), 19200u);
+  EXPECT_EQ(Port().GetPortNumber(), 3);
   EXPECT_EQ(RegistryText(), "[General]\nCOMMPORT=3\nBAUDRATE=19200\n");
-  EXPECT_EQ(window.Window().Snapshot().portPane, "COM3");
   EXPECT_EQ(window.Window().Snapshot().baudPane, "Baud Rate: 19200");
+  EXPECT_EQ(window.Window().Snapshot().portPane, "COM3");
 }
 
 TEST_F(CommSetupDialogTest, RateAboveTheRecommendationIsRefused) {
@@ -160,29 +182,6 @@ TEST_F(CommSetupDialogTest, RateAboveTheRecommendationIsRefused) {
 
   EXPECT_EQ(Confirm(dialog), Outcome::Confirmed);  // with the list as it now stands
   EXPECT_EQ(SettingsText(), "COM2$BAUD2400$CRYSTAL1.000000$$");
-}
-
-TEST_F(CommSetupDialogTest, TypedCrystalCountsOnlyAfterComputeOrNextBaud) {
-  CommSetupDialog opened(window);
-  opened.crystalMHz = 20.0;
-  EXPECT_EQ(Confirm(opened), Outcome::Confirmed);  // the opening recommendation accepts its own rate
-  EXPECT_DOUBLE_EQ(Record().GetCrystal(), 11.0592);
-  EXPECT_EQ(SettingsText(), "COM1$BAUD38400$CRYSTAL11.059200$$");
-
-  CommSetupDialog computed(window);
-  computed.crystalMHz = 12.0;
-  computed.Compute();
-  Relay(computed);
-  computed.crystalMHz = 24.0;
-  EXPECT_EQ(Confirm(computed), Outcome::Confirmed);
-  EXPECT_EQ(SettingsText(), "COM1$BAUD38400$CRYSTAL12.000000$$");
-
-  CommSetupDialog stepped(window);
-  stepped.crystalMHz = 3.6864;
-  stepped.NextBaud();
-  Relay(stepped);
-  EXPECT_EQ(Confirm(stepped), Outcome::Confirmed);
-  EXPECT_EQ(SettingsText(), "COM1$BAUD19200$CRYSTAL3.686400$$");
 }
 
 TEST_F(CommSetupDialogTest, LinkUpOrNoSessionRecordStoresNothing) {

@@ -43,15 +43,6 @@ TEST(SimFaults, DropCorruptAndRefuseHitOneOccurrenceCountedFromTheReset) {
   EXPECT_EQ(b.Read(0x0000, 8), dropped);
 }
 
-TEST(SimFaults, StopAfterSilencesTheChipUntilReset) {
-  SimBench b = WithFaults(kKT560, {"stop-after:25"});
-  ASSERT_EQ(b.Detect(), 0x00);  // 16 + 3 + 2 bytes
-  EXPECT_EQ(b.Send({0x63, 0x63, 0x63, 0x63}), (Bytes{0x63, 0x63, 0x63, 0x63}));
-  EXPECT_TRUE(b.Send({0x63}).empty());
-  EXPECT_TRUE(b.Send({0x60}).empty());
-  EXPECT_EQ(b.Detect(), 0x00);
-}
-
 TEST(FaultPlanApply, RefusesMalformedDescriptionsAndChangesNothing) {
   for (const char* bad : {"", "drop", "drop:0C:3", "drop:0C:3:5:1", "drop:100:1:0", "drop:xy:1:0", "drop:0C:-1:0",
                           "drop:0C:1:2x", "corrupt:0C:1:0:1FF", "delay:60:1:0", "delay:60:1:0:soon", "refuse-erase:0",
@@ -77,7 +68,7 @@ TEST(SimOptions, ParsesTheCommandLineAndRefusesWhatItCannotServe) {
     return sim::ParseSimOptions({std::istream_iterator<std::string>(words), {}}, o);
   };
   sim::SimOptions o;
-  ASSERT_EQ(parse("--model kt530 --mode external --remap 2 --double-clock --letter E --fault no-ok --quiet "
+  ASSERT_EQ(parse("--model kt530 --mode external --remap 2 --double-clock --letter E --fault no-ok --fault stop-after:7 --quiet "
                   "--keep-on-close --read-lag-us 900 --read-lag-us 2500",
                   o),
             "");
@@ -89,6 +80,7 @@ TEST(SimOptions, ParsesTheCommandLineAndRefusesWhatItCannotServe) {
   EXPECT_TRUE(o.config.doubleClock);
   EXPECT_EQ(o.config.versionLetter, 'E');
   EXPECT_TRUE(o.config.faults.noOk);
+  EXPECT_EQ(o.config.faults.stopAfterHostBytes, 7);
   EXPECT_FALSE(o.verbose);
   EXPECT_TRUE(o.config.restartOnPattern) << "a pty has no reset line";
   sim::SimOptions version;

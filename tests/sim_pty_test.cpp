@@ -2,13 +2,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <thread>
 
 #include "link/posix_serial_device.hpp"
-#include "sim/pty_server.hpp"
 #include "sim_bench.hpp"
 #include "support/process.hpp"
+#include "support/pty_board.hpp"
 #include "support/temp_dir.hpp"
 
 namespace brisko::test {
@@ -40,7 +39,7 @@ bool IsLink(const std::string& path) {
   return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
 }
 
-TEST(SimPty, ProgramServesTheHandshakeRestartsOnThePatternAndRemovesOnlyItsLink) {
+TEST(SimPty, ProgramServesTheHandshakeAndRemovesOnlyItsLink) {
   TempDir dir;
   const std::string link = dir.File("tty");
   ASSERT_EQ(symlink("/nonexistent", link.c_str()), 0) << "a stale link is replaced";
@@ -58,13 +57,6 @@ TEST(SimPty, ProgramServesTheHandshakeRestartsOnThePatternAndRemovesOnlyItsLink)
     EXPECT_EQ(Ask(*client, Text("BSL"), 3), Text("RDY"));
     EXPECT_EQ(Ask(*client, {0x05, 0x55}, 1), Bytes{0x40});
     EXPECT_EQ(Ask(*client, {0x60}, 2), (Bytes{0x11, 'F'}));
-    client.reset();
-
-    // A new client: no reset button on a pty, the pattern restarts the chip.
-    client = Client(path);
-    ASSERT_TRUE(client);
-    EXPECT_EQ(Ask(*client, kSyncRound, 2), Text("OK"));
-    EXPECT_FALSE(client->WaitForInput(100ms)) << "one answer per synchronisation";
   }  // SIGTERM, as an operator stops it
   EXPECT_FALSE(IsLink(link)) << "the link goes with the program";
 
@@ -82,21 +74,16 @@ TEST(SimPty, ProgramServesTheHandshakeRestartsOnThePatternAndRemovesOnlyItsLink)
 TEST(SimPty, ServerHoldsDelayedRepliesUntilTheyAreDue) {
   auto config = ChipConfig(kKT410, kExternalMemory);
   config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x63, 1, 0, 0x01, Millis{150}});
-  sim::PtyServer server(std::make_shared<sim::SimTarget>(config));
-  std::string why;
-  ASSERT_TRUE(server.Start("", why)) << why;
-  std::atomic<bool> stop{false};
-  std::thread serving([&] { server.Run(stop); });
-
-  if (auto client = Client(server.SlavePath())) {
+  TempDir dir;
+  PtyBoard board(std::make_shared<sim::SimTarget>(config), dir.File("tty"));
+  ASSERT_TRUE(board.Serving()) << board.WhyNot();
+  if (auto client = Client(dir.File("tty"))) {
     EXPECT_EQ(Ask(*client, Cat({kSyncRound, Text("BSL")}), 5), Text("OKRDY"));
     EXPECT_EQ(Ask(*client, {0x05, 0x01}, 1), Bytes{0x00});
     const auto sent = Clock::now();
     EXPECT_EQ(Ask(*client, {0x63, 0x60}, 3), (Bytes{0x63, 0x11, 'F'})) << "later replies wait behind the delayed one";
     EXPECT_GE(Clock::now() - sent, 150ms);
   }
-  stop = true;
-  serving.join();
 }
 
 // A host killed halfway through an erase frame: the next host's pattern must
@@ -105,11 +92,9 @@ TEST(SimPty, ServerResetsTheChipWhenTheHostClosesThePort) {
   auto target = std::make_shared<sim::SimTarget>(ChipConfig(kKT420));
   const Bytes flash = Pattern(256, 3);
   std::copy(flash.begin(), flash.end(), target->Flash(0).Data());
-  sim::PtyServer server(target);
-  std::string why;
-  ASSERT_TRUE(server.Start("", why)) << why;
-  std::atomic<bool> stop{false};
-  std::thread serving([&] { server.Run(stop); });
+  TempDir dir;
+  auto board = std::make_unique<PtyBoard>(target, dir.File("tty"));
+  ASSERT_TRUE(board->Serving()) << board->WhyNot();
   auto eventually = [](auto condition) {
     for (auto deadline = Clock::now() + 3s; Clock::now() < deadline; std::this_thread::sleep_for(1ms))
       if (condition()) return true;
@@ -119,7 +104,7 @@ TEST(SimPty, ServerResetsTheChipWhenTheHostClosesThePort) {
     return eventually([&] { return target->CurrentPhase() == phase; });
   };
 
-  if (auto client = Client(server.SlavePath())) {
+  if (auto client = Client(dir.File("tty"))) {
     EXPECT_EQ(Ask(*client, Cat({kSyncRound, Text("BSL")}), 5), Text("OKRDY"));
     EXPECT_EQ(Ask(*client, {0x05, 0x55}, 1), Bytes{0x00});
     const long heard = target->HostBytesSinceReset();
@@ -128,12 +113,11 @@ TEST(SimPty, ServerResetsTheChipWhenTheHostClosesThePort) {
     EXPECT_TRUE(eventually([&] { return target->HostBytesSinceReset() == heard + 2; }));
   }
   EXPECT_TRUE(phaseBecomes(sim::SimTarget::Phase::AwaitPattern)) << "closing the port resets the chip";
-  if (auto client = Client(server.SlavePath())) {
+  if (auto client = Client(dir.File("tty"))) {
     EXPECT_EQ(Ask(*client, kSyncRound, 2), Text("OK"));
     EXPECT_EQ(Ask(*client, Text("BSL"), 3), Text("RDY"));
   }
-  stop = true;
-  serving.join();
+  board.reset();
   EXPECT_EQ(Bytes(target->Flash(0).Data(), target->Flash(0).Data() + 256), flash);
 }
 
