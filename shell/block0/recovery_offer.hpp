@@ -32,9 +32,9 @@ std::optional<bool> AreasHoldRecord(const RangeReader& read, const RecoveryRecor
 void OfferRecoveryFiles(Session& session);
 
 // Before a flow displaces `areas`: the recovery files in `dataDir` of this
-// chip (a `model`, read through `read`), newest first, that overlap them and whose bytes are not
-// back. A flow must not keep what such an interruption left there as the
-// user's bytes.
+// chip (a `model`, read through `read`), newest first, that overlap them and
+// whose bytes are not back. A flow must not keep what such an interruption
+// left there as the user's bytes.
 struct UnrestoredRecovery {
   RecoveryRecord record;
   RecoveryFit fit;
