@@ -19,16 +19,6 @@ class SingleCopyTest : public QObject {
     QVERIFY(!second.BecomePrimary());
     QVERIFY(activated.wait(60000));
   }
-
-  void aSocketLeftByACrashedCopyIsNoCopy() {
-    const QString name = QStringLiteral("brisko-test-stale-%1").arg(QCoreApplication::applicationPid());
-    {
-      SingleInstance gone(name);
-      QVERIFY(gone.BecomePrimary());
-    }
-    SingleInstance next(name);
-    QVERIFY(next.BecomePrimary());
-  }
 };
 
 QTEST_MAIN(SingleCopyTest)
