@@ -202,18 +202,13 @@ class DialogsTest : public QObject {
   }
 
   void fileSectorDialogKeepsTheSectorWhenBrowsing() {
-    FileSectorDialog dialog{"Download Hex or Binary File into Flash Memory",
-                            {{0, 0x0000, "Sector 000    Addr=0000"},
-                             {0, 0x0080, "Sector 001    Addr=0080"},
-                             {1, 0xF000, "B1 Str 000    Addr=F000"}},
-                            "",
-                            0};
+    FileSectorDialog dialog{"Download Hex or Binary File into Flash Memory", kTwoSectors, "", 0};
     gui::FileSectorForm form(nullptr, dialog);
     QCOMPARE(form.windowTitle(), QString("Download Hex or Binary File into Flash Memory"));
 
     const std::string file = files.Path("code.hex");
     test::WriteFile(file, ":00000001FF\n");
-    form.StartCombo()->setCurrentIndex(2);
+    form.StartCombo()->setCurrentIndex(1);
     OnNextModal<QFileDialog>([file](QFileDialog* browser) {
       QCOMPARE(browser->fileMode(), QFileDialog::ExistingFile);
       QCOMPARE(browser->nameFilters(), (QStringList{"Intel HEX (*.hex *.ihx)", "Binary (*.bin)", "All files (*)"}));
@@ -222,7 +217,7 @@ class DialogsTest : public QObject {
     });
     QTest::mouseClick(form.BrowseButton(), Qt::LeftButton);
     QCOMPARE(form.FileField()->text(), QString::fromStdString(file));
-    QCOMPARE(form.StartCombo()->currentIndex(), 2);
+    QCOMPARE(form.StartCombo()->currentIndex(), 1);
     // Enter in the name field presses OK, not the browse button.
     form.show();
     QVERIFY(QTest::qWaitForWindowExposed(&form));
@@ -236,7 +231,7 @@ class DialogsTest : public QObject {
     QTest::keyClick(form.FileField(), Qt::Key_Return);
     QVERIFY(!browsed);
     QCOMPARE(form.result(), int(QDialog::Accepted));
-    QCOMPARE(dialog.chosen, 2);
+    QCOMPARE(dialog.chosen, 1);
     QCOMPARE(QString::fromStdString(dialog.fileName), QString::fromStdString(file));
   }
 

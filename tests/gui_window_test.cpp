@@ -78,7 +78,6 @@ class WindowTest : public QObject {
     QVERIFY(d.Detect());
     QCOMPARE(d.Field("chipType"), QStringLiteral("KT540"));
     QCOMPARE(d.Field("fwVersion"), QStringLiteral("v1.1F"));
-    QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY : CHIP IS UNLOCKED (FSTAT[7:5]:000)"));
     // Every box has the application title as its caption.
     for (const auto& caption : d.captions) QCOMPARE(QString::fromStdString(caption), QString::fromUtf8(kAppTitle));
     QCOMPARE(d.window.windowTitle(), QString::fromUtf8(kAppTitle));
@@ -198,8 +197,7 @@ class WindowTest : public QObject {
     QVERIFY(d.window.Log().Text().contains(QStringLiteral("Cancel asked")));
     QCOMPARE(d.Flash(0, 0, block0.size()), block0);  // nothing displaced is left out
     QCOMPARE(d.Flash(1, 0, block1.size()), block1);  // and the file was not written
-    QCOMPARE(read->isEnabled(), d.window.Shell().Window().Snapshot().buttons[2]);
-    QVERIFY(d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
+    QVERIFY(read->isEnabled() && d.MenuItem(QStringLiteral("&Compare"))->isEnabled());
     // Now Exit asks, No being the default answer; Yes ends the window.
     d.MenuItem(QStringLiteral("&Exit"))->trigger();
     QVERIFY(Has(d.questions, "Are you sure you want to exit this application?") && d.window.isVisible());
