@@ -9,7 +9,6 @@
 #include <QThread>
 #include <QtTest>
 #include <filesystem>
-#include <fstream>
 
 #include "gui/dialogs/byte_edit_form.hpp"
 #include "gui/dialogs/comm_setup_form.hpp"
@@ -43,8 +42,7 @@ struct Detected : WindowDriver {
   Detected() : WindowDriver(test::ChipConfig(kKT540)) { QVERIFY(Detect()); }
   // Downloads `bytes` into block 0 from sector 0, answering Yes.
   void Download(const Bytes& bytes) {
-    const std::string file = Path("image.bin");
-    std::ofstream(file, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    const std::string file = Write("image.bin", bytes);
     answers.onFileAndSector = [file](FileSectorDialog& d) {
       d.fileName = file;
       d.chosen = 0;
@@ -297,25 +295,12 @@ class WindowTest : public QObject {
              QString::fromStdString(device));
   }
 
-  // The lock menu's choice (its list is the shell's) is programmed and the
+  // The forms a command opens reach the session. Byte edit: its fields take
+  // an address and at most 16 bytes, Display shows the bytes there, Replace
+  // writes them in place, and Return (its default button) or Esc goes back.
+  // Lock: the choice (its list is the shell's) is programmed and the
   // redetection's security shown.
-  void lockThenRedetectionShowsTheNewSecurity() {
-    Detected d;
-    d.dialogActs.push_back([](QDialog* dialog) {
-      auto* form = qobject_cast<gui::LockMenuForm*>(dialog);
-      QVERIFY(form);
-      QTest::mouseClick(form->Radios().at(3), Qt::LeftButton);  // "L3 Soft Lock Block 0, 1 (PROG-SB2)"
-      QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
-    });
-    d.replies = {true};
-    QVERIFY(d.ClickButton(QStringLiteral("Lock Chip")));
-    QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY : CHIP IS LEVEL3 SOFTLOCKED (FSTAT[7:5]:010)"));
-  }
-
-  // The byte-edit form from the menu: its fields take an address and at most
-  // 16 bytes, Display shows the bytes there, Replace writes them in place, and
-  // Return (its default button) or Esc goes back.
-  void byteEditDisplaysAndReplacesInPlace() {
+  void byteEditAndLockFormsReachTheSession() {
     Detected d;
     const Bytes image = test::Pattern(128, 11);
     d.Download(image);
@@ -348,6 +333,16 @@ class WindowTest : public QObject {
     QCOMPARE(d.Flash(0, 0, 128), edited);  // the rest of the sector kept
     QVERIFY(d.RunMenu(QStringLiteral("&Edit data in Block 0")));
     QVERIFY(d.dialogActs.empty());
+
+    d.dialogActs.push_back([](QDialog* dialog) {
+      auto* form = qobject_cast<gui::LockMenuForm*>(dialog);
+      QVERIFY(form);
+      QTest::mouseClick(form->Radios().at(3), Qt::LeftButton);  // "L3 Soft Lock Block 0, 1 (PROG-SB2)"
+      QTest::mouseClick(form->findChild<QPushButton*>(QStringLiteral("ok")), Qt::LeftButton);
+    });
+    d.replies = {true};
+    QVERIFY(d.ClickButton(QStringLiteral("Lock Chip")));
+    QCOMPARE(d.Field("securityText"), QStringLiteral("SECURITY : CHIP IS LEVEL3 SOFTLOCKED (FSTAT[7:5]:010)"));
   }
 
   // The window on screens from small to 200 % scaling (areas in logical

@@ -1,10 +1,7 @@
 #pragma once
-// The desktop window on a simulated chip, driven as a person would: its
-// menus, buttons, tabs and views are clicked, and every message box it opens
-// is read and answered by pressing its buttons. The chip is in-process, or
-// on a pseudo-terminal that the window opens as a real port; either way the
-// session keeps its settings, port map and recovery files in the test's
-// temporary folder.
+// The desktop window on a simulated chip (in-process, or on a pseudo-terminal
+// opened as a real port), its session's files in the test's folder, driven as
+// a person would: menus, buttons, tabs and views clicked, every box answered.
 #include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
