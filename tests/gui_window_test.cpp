@@ -371,6 +371,7 @@ class WindowTest : public QObject {
     d.answers.onRange = [](RangeDialog& r) { return r.start = 0, r.range = 1, true; };
     QVERIFY(d.Detect());
     QVERIFY(d.ClickButton(QStringLiteral("Read")));
+    QCOMPARE(d.DumpCell(0, 2), QString(16, QChar(0xFF)));  // erased bytes, shown as Latin-1
     for (const QSize size : {fit.client.size(), fit.minimum}) {
       d.window.resize(size);
       QTRY_COMPARE(d.window.size(), size);
