@@ -103,6 +103,7 @@ TEST_F(CliTest, UsageErrorsExitTwoAndSayWhy) {
 // On the built-in simulated chip: exit status, what goes to stdout and stderr.
 TEST_F(CliTest, SimulatedChipCommands) {
   const std::string letters = files.Write("letters.bin", std::string("ABCDEFGH"));
+  const std::string saved = files.Path("saved.bin");
   const struct { Args args; int exit; const char* out; const char* err; } rows[] = {
       {{"--simulate", "KT540", "--model", "KT540", "detect"}, 0,
        "Chip Type: KT540 (selected by the user; the loader does not tell the model)\nFlash Size: 64+8 KB\n",
@@ -117,6 +118,12 @@ TEST_F(CliTest, SimulatedChipCommands) {
       // Both blocks of a KT540 start at 0000h: the address alone names no one sector; block 1 is not blank.
       {{"--simulate", "KT540", "--model", "KT540", "read", "--address", "0000"}, 2, "", "--sector 0 or --sector 512"},
       {{"--simulate", "KT540", "--model", "KT540", "read", "--address", "0000", "--block", "1"}, 0, "Not Blank", ""},
+      // Without --yes (and a terminal) questions are answered No; a file is not replaced.
+      {{"--simulate", "KT540", "download", letters}, 1, "download: declined",
+       "Data in corresponding sectors will be erased.\nProceed to download?"},
+      {{"--simulate", "KT540", "--yes", "save", saved, "--binary", "--sector", "2", "--range", "8"}, 0, "", ""},
+      {{"--simulate", "KT540", "save", saved, "--text", "--sector", "2", "--range", "8"}, 1, "", "already exists"},
+      {{"--simulate", "KT540", "read", "--sector", "2", "--range", "8"}, 0, "SECTOR 002", ""},
       // The high half's mismatch, not the return's success, is the status; its
       // address is the absolute one.
       {{"--simulate", "KT420", "--yes", "compare", letters, "--bank", "high", "--sector", "1"}, 1,
@@ -140,11 +147,13 @@ TEST_F(CliTest, SimulatedChipCommands) {
     EXPECT_EQ(r.exitCode, row.exit) << testing::PrintToString(row.args) << r.err;
     EXPECT_TRUE(Has(r.out, row.out));
     EXPECT_TRUE(Has(r.err, row.err));
+    for (char c : r.out) EXPECT_LT(static_cast<unsigned char>(c), 0x80);  // a dump's text column is printable
     if (row.exit == 1 && row.args.back() == "detect") {  // a failed detection shows no empty panel, and says how
       EXPECT_FALSE(Has(r.out, "Chip Type:"));
       EXPECT_TRUE(Has(r.err, "brisko-cli: detect failed"));
     }
   }
+  EXPECT_EQ(test::ReadFile(saved), std::string(1024, '\xFF'));
   // A settings file cut short is said once, left as it is and not applied.
   std::filesystem::create_directories(files.Path("config/brisko"));
   test::WriteFile(files.Path("config/brisko/OrvexBslComDft.txt"), "COM2$BAUD9600$CRY");
@@ -194,49 +203,13 @@ TEST(CliRunLog, ALineWrittenInPartIsTakenBack) {
   EXPECT_TRUE(Has(why, "the log line is lost: " + dir.File("run.log") + ": File too large"));
 }
 
-// brisko-sim on a pseudo-terminal keeps its flash between commands, so a
-// download can be read back, compared and saved by later processes.
+// brisko-sim on a pseudo-terminal keeps its flash between commands, so what
+// a run writes is there for the next.
 class CliOnPtyTest : public test::CliBoard {
  protected:
   void SetUp() override { Start("KT540"); }
   std::string settings = files.Path("config/brisko/OrvexBslComDft.txt");
 };
-
-TEST_F(CliOnPtyTest, DownloadCompareReadSaveAndErase) {
-  std::mt19937 random(7);
-  std::string image(1000, '\0');
-  for (char& c : image) c = static_cast<char>(random() & 0xFF);
-  const std::string file = files.Write("app.bin", image);
-  const std::string saved = files.Path("saved.bin");
-  const char* erased = "Data in corresponding sectors will be erased.\nProceed to download?";
-  const struct {
-    Args args;
-    bool yes;  // without --yes (and a terminal) questions are answered No
-    int exit;
-    const char* out;
-    const char* err;
-  } steps[] = {
-      {{"download", file}, false, 1, "download: declined", erased},
-      {{"download", file, "--sector", "2"}, true, 0, "", ""},
-      {{"compare", file, "--address", "0100", "--block", "0"}, true, 0, "IAP Status: File app.bin Compare OK!\n", ""},
-      {{"read", "--sector", "2", "--range", "8"}, true, 0, "SECTOR 002", ""},
-      {{"save", saved, "--binary", "--sector", "2", "--range", "8"}, true, 0, "", ""},
-      {{"save", saved, "--text", "--sector", "2", "--range", "8"}, false, 1, "", "already exists"},  // kept
-      {{"erase", "--sector", "2", "--range", "8"}, true, 0, "", ""},
-      {{"compare", file, "--sector", "2"}, true, 1, "", ""},
-  };
-  for (const auto& step : steps) {
-    const auto r = OnPty(step.args, step.yes);
-    EXPECT_EQ(r.exitCode, step.exit) << testing::PrintToString(step.args) << r.err;
-    EXPECT_TRUE(Has(r.out, step.out));
-    EXPECT_TRUE(Has(r.err, step.err));
-    for (char c : r.out) EXPECT_LT(static_cast<unsigned char>(c), 0x80);  // a dump's text column is printable
-    if (step.args[0] == "save") {
-      EXPECT_EQ(test::ReadFile(saved), image + std::string(1024 - image.size(), '\xFF'));
-    }
-  }
-  EXPECT_FALSE(std::filesystem::exists(settings)) << "runs on a device path save nothing";
-}
 
 // The saved settings are the defaults of a real run; --save-settings, and
 // only it, replaces them, once the chip is detected.
@@ -301,6 +274,7 @@ TEST_F(CliOnPtyTest, SeveralBoardsLogJsonAndSkipUnchanged) {
   EXPECT_EQ(again.exitCode, 0) << again.err;
   EXPECT_TRUE(Has(again.out, "verified, 23 unchanged sectors skipped"));
   EXPECT_EQ(OnPty({"compare", file, "--sector", "0"}).exitCode, 0);
+  EXPECT_FALSE(std::filesystem::exists(settings)) << "runs on a device path save nothing";
 }
 
 // Ctrl-C, SIGTERM (a `timeout`, a service manager) and SIGHUP (a closed

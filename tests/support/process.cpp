@@ -6,19 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace brisko::test {
-namespace {
-
-void Drain(int fd, std::string& into, bool& open) {
-  char buffer[4096];
-  const ssize_t n = ::read(fd, buffer, sizeof buffer);
-  if (n > 0)
-    into.append(buffer, static_cast<std::size_t>(n));
-  else
-    open = false;
-}
-
-}  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env, bool input) {
   int out[2], err[2], in[2] = {-1, -1};
@@ -27,13 +17,10 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
   // Everything execve needs is built before the fork: after it, in a process
   // with threads, only async-signal-safe calls are allowed.
   std::vector<std::string> environment = env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    const std::string name = entry.substr(0, entry.find('='));
-    bool replaced = false;
-    for (const std::string& mine : env) replaced = replaced || mine.rfind(name + "=", 0) == 0;
-    if (!replaced) environment.push_back(entry);
-  }
+  const auto name = [](const std::string& entry) { return entry.substr(0, entry.find('=') + 1); };
+  for (char** e = environ; *e != nullptr; ++e)
+    if (std::none_of(env.begin(), env.end(), [&](const std::string& mine) { return name(mine) == name(*e); }))
+      environment.push_back(*e);
   std::vector<char*> envp;
   for (std::string& e : environment) envp.push_back(e.data());
   envp.push_back(nullptr);
@@ -72,16 +59,20 @@ ChildProcess::~ChildProcess() {
 }
 
 void ChildProcess::Collect(int out, int err) {
-  bool outOpen = true, errOpen = true;
-  while (outOpen || errOpen) {
-    pollfd fds[2] = {{outOpen ? out : -1, POLLIN, 0}, {errOpen ? err : -1, POLLIN, 0}};
+  const int fd[2] = {out, err};
+  std::string* into[2] = {&out_, &err_};
+  bool open[2] = {true, true};
+  while (open[0] || open[1]) {
+    pollfd fds[2] = {{open[0] ? out : -1, POLLIN, 0}, {open[1] ? err : -1, POLLIN, 0}};
     if (::poll(fds, 2, 100) <= 0) continue;
-    std::string outPart, errPart;
-    if (outOpen && (fds[0].revents & (POLLIN | POLLHUP))) Drain(out, outPart, outOpen);
-    if (errOpen && (fds[1].revents & (POLLIN | POLLHUP))) Drain(err, errPart, errOpen);
+    char buffer[4096];
     std::lock_guard lock(mutex_);
-    out_ += outPart;
-    err_ += errPart;
+    for (int i = 0; i < 2; ++i) {
+      if (!open[i] || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      const ssize_t n = ::read(fd[i], buffer, sizeof buffer);
+      if (n > 0) into[i]->append(buffer, static_cast<std::size_t>(n));
+      open[i] = n > 0;
+    }
     grew_.notify_all();
   }
   ::close(out);
