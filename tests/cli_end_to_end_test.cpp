@@ -22,10 +22,7 @@
 #include "shell/flash/compare_command.hpp"
 #include "shell/flash/download_command.hpp"
 #include "shell/flash/erase_commands.hpp"
-#include "shell/flash/external_bank_commands.hpp"
-#include "shell/flash/print_command.hpp"
 #include "shell/flash/read_command.hpp"
-#include "shell/flash/save_command.hpp"
 #include "support/cli_board.hpp"
 #include "support/sim_session.hpp"
 #include "support/temp_dir.hpp"
@@ -335,8 +332,7 @@ int Percent(const std::string& frame) {
 // Every command that moves flash through the engine, drawn on a terminal:
 // each phase is one line whose bar only grows, to 100 % unless stopped, and
 // "Done" is never drawn (the summary says how the command ended). A Ctrl-C
-// at a phase's first step, in block 0 and in a bank (whose commands take
-// paths of their own), ends the command cancelled (exit 130), never as a
+// at a phase's first step ends the command cancelled (exit 130), never as a
 // failure of the step it stopped: no "Compare failed!", no "Sector erase
 // failed!!!".
 TEST(CliProgress, EachPhaseIsOneLineWhoseBarOnlyGrowsAndACancelIsNoFailure) {
@@ -353,9 +349,8 @@ TEST(CliProgress, EachPhaseIsOneLineWhoseBarOnlyGrowsAndACancelIsNoFailure) {
     CommandOutcome (*command)(Session&);
     std::function<void(SimSession&)> prepare;
     const char* cancelAt;             // the phase whose first step is followed by Ctrl-C; "": none
-    int model = 0;                    // 0: a KT530, and a KT560 in its low bank; else block 0 only
+    int model = kKT530;
     std::vector<std::string> phases = {};  // none: not checked
-    bool block1 = false;                   // not in a bank
   } rows[] = {
       {"download", OnDownload, download(6 * 128, 1), "", kKT540, {"Erasing", "Writing"}},
       {"download of a different length than its erase", OnDownload, download(3 * 128 + 1, 1), "", kKT540,
@@ -368,13 +363,11 @@ TEST(CliProgress, EachPhaseIsOneLineWhoseBarOnlyGrowsAndACancelIsNoFailure) {
        {"Comparing"}},
       {"download, during the erase", OnDownload, download(6 * 128, 1), "Erasing"},
       {"download, during the writing", OnDownload, download(6 * 128, 1), "Writing"},
-      {"download into block 1", OnDownload, download(6 * 128, -20), "Writing", 0, {}, true},
+      {"download into block 1", OnDownload, download(6 * 128, -20), "Writing"},
       {"download-run", OnDownloadAndRun, download(6 * 128, 1), "Writing"},
       {"read", OnRead, range(4), "Reading"},
       {"compare", OnCompare,
        [](SimSession& s) { s.PickFile(s.Write("cmp.bin", test::Bytes(6 * 128, 0xFF)), 1); }, "Comparing"},
-      {"save", OnSave, [](SimSession& s) { s.PickSave(0, 4, s.Path("dump.bin"), false); }, "Reading"},
-      {"print", OnPrint, range(4), "Reading"},
       {"sector erase", OnSectorErase,
        [](SimSession& s) {
          s.PickRange(1, 4);
@@ -382,60 +375,53 @@ TEST(CliProgress, EachPhaseIsOneLineWhoseBarOnlyGrowsAndACancelIsNoFailure) {
        },
        "Erasing"},
   };
-  for (const bool bank : {false, true}) {
-    for (const Row& row : rows) {
-      if (bank && (row.model || row.block1)) continue;
-      SCOPED_TRACE(std::string(bank ? "low bank: " : "block 0: ") + row.what);
-      SimSession s(row.model ? row.model : bank ? kKT560 : kKT530);
-      ASSERT_TRUE(s.Ready());
-      if (bank) {
-        ASSERT_TRUE(s.Run(OnEnterLowBank).Ok());
-      }
-      s.op.messages.clear();
-      row.prepare(s);
-      const bool cancelled = *row.cancelAt;
-      char* text = nullptr;
-      std::size_t size = 0;
-      std::FILE* log = ::open_memstream(&text, &size);
-      cli::TerminalProgress progress(log);
-      s.onProgress = [&s, &row, &progress](const ProgressPane& pane) {
-        WindowState shown;
-        shown.progress = pane;
-        progress.WindowChanged(WindowAspect::Progress, shown);
-        if (pane.label == row.cancelAt && pane.position == 1) s.runner->Cancel();
-      };
-      const CommandOutcome outcome = s.Run(row.command);
-      progress.Finish();
-      std::fclose(log);
-      const std::string drawn(text, size);
-      std::free(text);
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    SimSession s(row.model);
+    ASSERT_TRUE(s.Ready());
+    row.prepare(s);
+    const bool cancelled = *row.cancelAt;
+    char* text = nullptr;
+    std::size_t size = 0;
+    std::FILE* log = ::open_memstream(&text, &size);
+    cli::TerminalProgress progress(log);
+    s.onProgress = [&s, &row, &progress](const ProgressPane& pane) {
+      WindowState shown;
+      shown.progress = pane;
+      progress.WindowChanged(WindowAspect::Progress, shown);
+      if (pane.label == row.cancelAt && pane.position == 1) s.runner->Cancel();
+    };
+    const CommandOutcome outcome = s.Run(row.command);
+    progress.Finish();
+    std::fclose(log);
+    const std::string drawn(text, size);
+    std::free(text);
 
-      EXPECT_EQ(OutcomeKindName(outcome.kind), std::string(cancelled ? "cancelled" : "succeeded"))
-          << outcome.step << " " << outcome.code;
-      EXPECT_EQ(cli::ExitStatus(outcome), cancelled ? 130 : 0);
-      EXPECT_EQ(Has(cli::SummaryLine(row.what, outcome, 0), "cancelled"), cancelled);
-      for (const std::string& message : s.op.messages) EXPECT_EQ(message.find("ailed"), std::string::npos) << message;
-      EXPECT_EQ(s.Window().StatusText().find("ailed"), std::string::npos) << s.Window().StatusText();
-      EXPECT_FALSE(s.State().operationFailed.load());
-      EXPECT_FALSE(cancelled && s.State().userCodeStarted);
+    EXPECT_EQ(OutcomeKindName(outcome.kind), std::string(cancelled ? "cancelled" : "succeeded"))
+        << outcome.step << " " << outcome.code;
+    EXPECT_EQ(cli::ExitStatus(outcome), cancelled ? 130 : 0);
+    EXPECT_EQ(Has(cli::SummaryLine(row.what, outcome, 0), "cancelled"), cancelled);
+    for (const std::string& message : s.op.messages) EXPECT_EQ(message.find("ailed"), std::string::npos) << message;
+    EXPECT_EQ(s.Window().StatusText().find("ailed"), std::string::npos) << s.Window().StatusText();
+    EXPECT_FALSE(s.State().operationFailed.load());
+    EXPECT_FALSE(cancelled && s.State().userCodeStarted);
 
-      EXPECT_FALSE(Has(drawn, "Done"));
-      const auto lines = Frames(drawn);
-      std::vector<std::string> phases;
-      for (const auto& frames : lines) {
-        ASSERT_FALSE(frames.empty()) << drawn;
-        phases.push_back(frames.front().substr(0, frames.front().find(' ')));
-        for (std::size_t i = 1; i < frames.size(); ++i) EXPECT_LE(Percent(frames[i - 1]), Percent(frames[i])) << drawn;
-      }
-      EXPECT_TRUE(row.phases.empty() || phases == row.phases) << drawn;
-      for (std::size_t i = 0; i + (cancelled ? 1 : 0) < lines.size(); ++i) {
-        if (!Has(lines[i].back(), "%")) continue;  // a word without a range of its own
-        EXPECT_EQ(Percent(lines[i].back()), 100) << drawn;
-      }
-      // A stop is drawn where it came (block 0 may be put back after it).
-      const auto stopped = [](const auto& frames) { return Has(frames.back(), "Abort"); };
-      EXPECT_EQ(std::any_of(lines.begin(), lines.end(), stopped), cancelled) << drawn;
+    EXPECT_FALSE(Has(drawn, "Done"));
+    const auto lines = Frames(drawn);
+    std::vector<std::string> phases;
+    for (const auto& frames : lines) {
+      ASSERT_FALSE(frames.empty()) << drawn;
+      phases.push_back(frames.front().substr(0, frames.front().find(' ')));
+      for (std::size_t i = 1; i < frames.size(); ++i) EXPECT_LE(Percent(frames[i - 1]), Percent(frames[i])) << drawn;
     }
+    EXPECT_TRUE(row.phases.empty() || phases == row.phases) << drawn;
+    for (std::size_t i = 0; i + (cancelled ? 1 : 0) < lines.size(); ++i) {
+      if (!Has(lines[i].back(), "%")) continue;  // a word without a range of its own
+      EXPECT_EQ(Percent(lines[i].back()), 100) << drawn;
+    }
+    // A stop is drawn where it came (block 0 may be put back after it).
+    const auto stopped = [](const auto& frames) { return Has(frames.back(), "Abort"); };
+    EXPECT_EQ(std::any_of(lines.begin(), lines.end(), stopped), cancelled) << drawn;
   }
 }
 
