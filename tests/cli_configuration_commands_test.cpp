@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <cstring>
 #include <sstream>
 
 #include "cli/arguments.hpp"
@@ -65,13 +64,14 @@ TEST(TerminalOperator, YesAnswersOnlyWhatItMayAndTheSwitchTextWaitsAtATerminal) 
   const int master = ::posix_openpt(O_RDWR | O_NOCTTY);
   ASSERT_TRUE(master >= 0 && ::grantpt(master) == 0 && ::unlockpt(master) == 0);
   std::FILE* terminal = std::fopen(::ptsname(master), "r");
-  ASSERT_NE(terminal, nullptr);
   std::FILE* nowhere = std::fopen("/dev/null", "r");
-  std::FILE* err = std::tmpfile();
-  const auto typed = [&](const char* text) { ASSERT_EQ(::write(master, text, std::strlen(text)), static_cast<ssize_t>(std::strlen(text))); };
-  cli::Arguments yes;
+  char* said = nullptr;
+  std::size_t size = 0;
+  std::FILE* err = ::open_memstream(&said, &size);
+  ASSERT_TRUE(terminal && nowhere && err);
+  const auto typed = [master](const std::string& text) { return ::write(master, text.data(), text.size()) > 0; };
+  cli::Arguments yes, asks;
   yes.yes = true;
-  cli::Arguments asks;
 
   cli::TerminalOperator script(yes, nowhere, err);
   EXPECT_TRUE(script.Ask("Proceed?"));
@@ -79,28 +79,25 @@ TEST(TerminalOperator, YesAnswersOnlyWhatItMayAndTheSwitchTextWaitsAtATerminal) 
   script.TellAndWait("Set A16 = 1");  // returns at once
 
   cli::TerminalOperator yesAtTerminal(yes, terminal, err);
-  typed("y\n");
+  ASSERT_TRUE(typed("y\n"));
   EXPECT_TRUE(yesAtTerminal.AskInPerson("Put them back?")) << "a person at the terminal answers it";
-  typed("left\n");
+  ASSERT_TRUE(typed("left\n"));
   yesAtTerminal.TellAndWait("Set A16 = 1");  // --yes: nothing read
   char line[16] = {0};
-  ASSERT_NE(std::fgets(line, sizeof line, terminal), nullptr);
-  EXPECT_STREQ(line, "left\n");
+  EXPECT_STREQ(std::fgets(line, sizeof line, terminal), "left\n");
 
   cli::TerminalOperator atTerminal(asks, terminal, err);
-  typed("\n");
+  ASSERT_TRUE(typed("\n"));
   atTerminal.TellAndWait("Set A16 = 1");  // waits for that Enter
-  typed("n\n");
+  ASSERT_TRUE(typed("n\n"));
   EXPECT_FALSE(atTerminal.Ask("Proceed?"));
 
-  std::rewind(err);
-  std::string said(4096, '\0');
-  said.resize(std::fread(said.data(), 1, said.size(), err));
+  std::fclose(err);
   EXPECT_TRUE(Has(said, "Put them back? [answered No: only a person at a terminal may answer Yes here, --yes does not]"));
   EXPECT_TRUE(Has(said, "Set A16 = 1\n[press Enter when done] "));
+  std::free(said);
   std::fclose(terminal);
   std::fclose(nowhere);
-  std::fclose(err);
   ::close(master);
 }
 

@@ -21,13 +21,14 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
   for (char** e = environ; *e != nullptr; ++e)
     if (std::none_of(env.begin(), env.end(), [&](const std::string& mine) { return name(mine) == name(*e); }))
       environment.push_back(*e);
-  std::vector<char*> envp;
-  for (std::string& e : environment) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  const auto pointers = [](std::vector<std::string>& strings) {
+    std::vector<char*> p;
+    for (std::string& s : strings) p.push_back(s.data());
+    p.push_back(nullptr);
+    return p;
+  };
   std::vector<std::string> args = argv;
-  std::vector<char*> argp;
-  for (std::string& a : args) argp.push_back(a.data());
-  argp.push_back(nullptr);
+  std::vector<char*> envp = pointers(environment), argp = pointers(args);
   const int stdinFd = input ? in[0] : ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   pid_ = ::fork();
   if (pid_ == 0) {
@@ -47,12 +48,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
 ChildProcess::~ChildProcess() {
   if (pid_ > 0) {
     ::kill(pid_, SIGTERM);  // brisko-sim removes its link on the way out
-    int waited = 0;
-    while (::waitpid(pid_, nullptr, WNOHANG) != pid_ && ++waited < 100) ::usleep(10000);
-    if (waited == 100) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
+    Wait(std::chrono::seconds(1));
   }
   if (in_ >= 0) ::close(in_);
   if (reader_.joinable()) reader_.join();
@@ -111,15 +107,13 @@ ProcessResult ChildProcess::Wait(std::chrono::milliseconds limit, int* signal) {
   if (pid_ <= 0) return result;  // it never started, or was waited for
   const auto start = std::chrono::steady_clock::now();
   int status = 0;
-  bool ended = false;
-  while (pid_ > 0 && !ended) {
-    ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
-    if (!ended && std::chrono::steady_clock::now() - start > limit) {
+  while (::waitpid(pid_, &status, WNOHANG) != pid_) {
+    if (std::chrono::steady_clock::now() - start > limit) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, &status, 0);
-      ended = true;
+      break;
     }
-    if (!ended) ::usleep(2000);
+    ::usleep(2000);
   }
   pid_ = -1;
   if (reader_.joinable()) reader_.join();
