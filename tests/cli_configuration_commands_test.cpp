@@ -1,4 +1,4 @@
-// brisko-cli's lock, remap, edit, cable-test and --bank, end to end.
+// brisko-cli's commands that change the chip, and its questions, end to end.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
@@ -15,7 +15,6 @@
 namespace brisko {
 namespace {
 
-using namespace std::chrono_literals;
 using test::Args;
 using test::Has;
 using CliOnBoard = test::CliBoard;
@@ -24,18 +23,14 @@ using CliOnBoard = test::CliBoard;
 // program goes in and block 0 comes back before the board restarts into it
 // (the bank helper is not left there); a loader sector not in the list is
 // refused before the programmer is parked; a byte edit across two sectors
-// lands in both, as its display shows.
+// lands in both, as its display shows. The last command's exit status and
+// text are checked.
 TEST_F(CliOnBoard, Block0AfterEachCommandIsWhatItShouldBe) {
   const std::string erased(68 * 128, '\xFF');
   std::string edited = erased;
   for (int i = 0; i < 8; ++i) edited[0x3FC + i] = static_cast<char>(i + 1);
-  const struct {
-    const char* model;
-    std::vector<Args> commands;  // the last one's exit status and text are checked
-    int exit;
-    const char* says;
-    const std::string& block0;
-  } rows[] = {
+  struct Row { const char* model; std::vector<Args> commands; int exit; const char* says; const std::string& block0; };
+  const Row rows[] = {
       {"KT420",
        {{"download-run", files.Write("bank.bin", std::string(200, '\x5A')), "--bank", "low", "--sector", "1"}},
        0, "Return to MCU Flash Successful!", erased},

@@ -84,11 +84,10 @@ class Board {
   void WaitForHostGone(int before) const { sim_->WaitForOutput(kHostGone, before + 1, 3s); }
 
   int RecoveryFiles() const {
-    int n = 0;
     std::error_code ignored;
-    for (const auto& entry : std::filesystem::directory_iterator(File("data/brisko"), ignored))
-      n += entry.path().extension() == ".bin";
-    return n;
+    const std::filesystem::directory_iterator folder(File("data/brisko"), ignored);
+    const auto bin = [](const auto& file) { return file.path().extension() == ".bin"; };
+    return static_cast<int>(std::count_if(begin(folder), end(folder), bin));
   }
   // Block 0's first bytes, read by a new run (whose detection offers the
   // recovery files); "" when the chip does not answer as a loader.
@@ -205,12 +204,11 @@ const Expect kPutBack{Content::Original, 0};
 // detection leaves the chip as it was (no chip erase after a stopped one).
 TEST(InterruptTable, ErasesThatTouchNothingBeforeTheDetectionEnds) {
   const Point detection{"during the detection", "delay:60:1:0:150", kHeld, 1, kUntouched, kUntouched};
-  const Flow download{"download into block 0", "KT540", {}, [](const Board& b) {
-                        return Args{"download", b.Write("new.bin", std::string(300, '\x11')), "--sector", "0"};
-                      }};
-  RunTable(download, {detection});
-  const Flow chipErase{"chip erase", "KT540", {"--mode", "external"}, [](const Board&) { return Args{"chip-erase"}; }};
-  RunTable(chipErase, {detection});
+  RunTable({"download into block 0", "KT540", {}, [](const Board& b) {
+              return Args{"download", b.Write("new.bin", std::string(300, '\x11')), "--sector", "0"};
+            }},
+           {detection});
+  RunTable({"chip erase", "KT540", {"--mode", "external"}, [](const Board&) { return Args{"chip-erase"}; }}, {detection});
 }
 
 // Block 1 through the parked programmer, and a bank of a KT420 through the
@@ -225,7 +223,8 @@ TEST(InterruptTable, Block1AndBankFlowsThroughBlock0) {
                {"mid-write", "delay:0A:1:0:150", kHeld, 1, kPutBack, kPutBack},
                {"during the put-back", "delay:0B:8:0:150", kHeld, 1, kPutBack, kPutBack},
            });
-  RunTable({"block-1 erase", "KT540", {}, [](const Board&) { return Args{"erase", "--sector", "532", "--range", "2"}; }},
+  RunTable({"block-1 erase", "KT540", {},
+            [](const Board&) { return Args{"erase", "--sector", "532", "--range", "2"}; }},
            {
                {"before the first erase", "delay:0C:1:0:150", kHeld, 1, kUntouched, kUntouched},
                {"mid-erase", "delay:0B:1:0:150", kHeld, 1, kPutBack, kPutBack},
