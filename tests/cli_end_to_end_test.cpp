@@ -323,7 +323,6 @@ TEST(CliProgress, EachPhaseIsOneLineWhoseBarOnlyGrowsAndACancelIsNoFailure) {
       s.op.answers = {true, true};
     };
   };
-  const auto range = [](int sectors) { return [sectors](SimSession& s) { s.PickRange(0, sectors); }; };
   struct Row {
     const char* what;
     CommandOutcome (*command)(Session&);
@@ -337,12 +336,12 @@ TEST(CliProgress, EachPhaseIsOneLineWhoseBarOnlyGrowsAndACancelIsNoFailure) {
        {"Erasing", "Writing"}},
       // Parking, block 1, put-back: the phases may come and go, each on a line of its own.
       {"block-1 download, relabelled every chunk", OnDownload, download(4 * 64, -16), "", kKT410},
-      {"read to its end", OnRead, range(5), "", kKT540, {"Reading"}},
+      {"read to its end", OnRead, [](SimSession& s) { s.PickRange(0, 5); }, "", kKT540, {"Reading"}},
       {"download, during the erase", OnDownload, download(6 * 128, 1), "Erasing"},
       {"download, during the writing", OnDownload, download(6 * 128, 1), "Writing"},
       {"download into block 1", OnDownload, download(6 * 128, -20), "Writing"},
       {"download-run", OnDownloadAndRun, download(6 * 128, 1), "Writing"},
-      {"read", OnRead, range(4), "Reading"},
+      {"read", OnRead, [](SimSession& s) { s.PickRange(0, 4); }, "Reading"},
       {"compare", OnCompare,
        [](SimSession& s) { s.PickFile(s.Write("cmp.bin", test::Bytes(6 * 128, 0xFF)), 1); }, "Comparing"},
       {"sector erase", OnSectorErase,

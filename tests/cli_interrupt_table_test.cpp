@@ -50,9 +50,7 @@ class Board {
     const auto mode = std::find(simArgs.begin(), simArgs.end(), "--mode");
     if (mode != simArgs.end() && mode + 1 != simArgs.end()) mode_ = *(mode + 1);
     sim_ = std::make_unique<test::ChildProcess>(args, Env());
-    ready_ = sim_->WaitForOutput("/dev/", 1, 10s);
   }
-  bool Ready() const { return ready_; }
   std::string File(const std::string& name) const { return dir_.File(name); }
   std::string Write(const std::string& name, const std::string& bytes) const {
     test::WriteFile(File(name), bytes);
@@ -109,7 +107,6 @@ class Board {
   std::string model_;
   std::string mode_ = "internal";
   std::unique_ptr<test::ChildProcess> sim_;
-  bool ready_ = false;
   mutable std::string lastSaid_;
 };
 
@@ -145,7 +142,7 @@ void RunRow(const Flow& flow, const Point& point, int signal) {
   Args simArgs = flow.simArgs;
   if (*point.fault) simArgs.insert(simArgs.end(), {"--fault", point.fault});
   Board board(flow.model, simArgs);
-  ASSERT_TRUE(board.Ready());
+  ASSERT_TRUE(board.WaitForSim("/dev/", 1)) << "brisko-sim names its link";
   const Args command = flow.command(board);
   const int before = board.SimSaid(point.marker);
   const int closed = board.SimSaid(kHostGone);
