@@ -6,19 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace brisko::test {
-namespace {
-
-void Drain(int fd, std::string& into, bool& open) {
-  char buffer[4096];
-  const ssize_t n = ::read(fd, buffer, sizeof buffer);
-  if (n > 0)
-    into.append(buffer, static_cast<std::size_t>(n));
-  else
-    open = false;
-}
-
-}  // namespace
 
 ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vector<std::string>& env, bool input) {
   int out[2], err[2], in[2] = {-1, -1};
@@ -27,20 +17,18 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
   // Everything execve needs is built before the fork: after it, in a process
   // with threads, only async-signal-safe calls are allowed.
   std::vector<std::string> environment = env;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
-    const std::string name = entry.substr(0, entry.find('='));
-    bool replaced = false;
-    for (const std::string& mine : env) replaced = replaced || mine.rfind(name + "=", 0) == 0;
-    if (!replaced) environment.push_back(entry);
-  }
-  std::vector<char*> envp;
-  for (std::string& e : environment) envp.push_back(e.data());
-  envp.push_back(nullptr);
+  const auto name = [](const std::string& entry) { return entry.substr(0, entry.find('=') + 1); };
+  for (char** e = environ; *e != nullptr; ++e)
+    if (std::none_of(env.begin(), env.end(), [&](const std::string& mine) { return name(mine) == name(*e); }))
+      environment.push_back(*e);
+  const auto pointers = [](std::vector<std::string>& strings) {
+    std::vector<char*> p;
+    for (std::string& s : strings) p.push_back(s.data());
+    p.push_back(nullptr);
+    return p;
+  };
   std::vector<std::string> args = argv;
-  std::vector<char*> argp;
-  for (std::string& a : args) argp.push_back(a.data());
-  argp.push_back(nullptr);
+  std::vector<char*> envp = pointers(environment), argp = pointers(args);
   const int stdinFd = input ? in[0] : ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   pid_ = ::fork();
   if (pid_ == 0) {
@@ -60,28 +48,27 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
 ChildProcess::~ChildProcess() {
   if (pid_ > 0) {
     ::kill(pid_, SIGTERM);  // brisko-sim removes its link on the way out
-    int waited = 0;
-    while (::waitpid(pid_, nullptr, WNOHANG) != pid_ && ++waited < 100) ::usleep(10000);
-    if (waited == 100) {
-      ::kill(pid_, SIGKILL);
-      ::waitpid(pid_, nullptr, 0);
-    }
+    Wait(std::chrono::seconds(1));
   }
   if (in_ >= 0) ::close(in_);
   if (reader_.joinable()) reader_.join();
 }
 
 void ChildProcess::Collect(int out, int err) {
-  bool outOpen = true, errOpen = true;
-  while (outOpen || errOpen) {
-    pollfd fds[2] = {{outOpen ? out : -1, POLLIN, 0}, {errOpen ? err : -1, POLLIN, 0}};
+  const int fd[2] = {out, err};
+  std::string* into[2] = {&out_, &err_};
+  bool open[2] = {true, true};
+  while (open[0] || open[1]) {
+    pollfd fds[2] = {{open[0] ? out : -1, POLLIN, 0}, {open[1] ? err : -1, POLLIN, 0}};
     if (::poll(fds, 2, 100) <= 0) continue;
-    std::string outPart, errPart;
-    if (outOpen && (fds[0].revents & (POLLIN | POLLHUP))) Drain(out, outPart, outOpen);
-    if (errOpen && (fds[1].revents & (POLLIN | POLLHUP))) Drain(err, errPart, errOpen);
+    char buffer[4096];
     std::lock_guard lock(mutex_);
-    out_ += outPart;
-    err_ += errPart;
+    for (int i = 0; i < 2; ++i) {
+      if (!open[i] || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
+      const ssize_t n = ::read(fd[i], buffer, sizeof buffer);
+      if (n > 0) into[i]->append(buffer, static_cast<std::size_t>(n));
+      open[i] = n > 0;
+    }
     grew_.notify_all();
   }
   ::close(out);
@@ -120,15 +107,13 @@ ProcessResult ChildProcess::Wait(std::chrono::milliseconds limit, int* signal) {
   if (pid_ <= 0) return result;  // it never started, or was waited for
   const auto start = std::chrono::steady_clock::now();
   int status = 0;
-  bool ended = false;
-  while (pid_ > 0 && !ended) {
-    ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
-    if (!ended && std::chrono::steady_clock::now() - start > limit) {
+  while (::waitpid(pid_, &status, WNOHANG) != pid_) {
+    if (std::chrono::steady_clock::now() - start > limit) {
       ::kill(pid_, SIGKILL);
       ::waitpid(pid_, &status, 0);
-      ended = true;
+      break;
     }
-    if (!ended) ::usleep(2000);
+    ::usleep(2000);
   }
   pid_ = -1;
   if (reader_.joinable()) reader_.join();
