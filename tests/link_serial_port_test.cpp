@@ -30,7 +30,6 @@ using Writes = std::vector<Bytes>;
 struct Wire {
   Log log;
   Writes writes;  // every write attempted
-  std::vector<Millis> writeLimits;
   std::deque<std::uint8_t> input;
   int failWriteAt = -1;         // index into writes of the one that fails
   bool failBySlowness = false;  // fail after the whole limit instead of at once
@@ -41,12 +40,6 @@ struct Wire {
     Bytes all;
     for (const auto& w : writes) all.insert(all.end(), w.begin(), w.end());
     return all;
-  }
-  Log Lines() const {
-    Log lines;
-    for (const auto& e : log)
-      if (e.rfind("DTR", 0) == 0 || e.rfind("RTS", 0) == 0) lines.push_back(e);
-    return lines;
   }
 };
 
@@ -76,7 +69,6 @@ class FakeDevice final : public SerialDevice {
   bool Write(const std::uint8_t* data, std::size_t count, Millis limit) override {
     int index = static_cast<int>(w_->writes.size());
     w_->writes.emplace_back(data, data + count);
-    w_->writeLimits.push_back(limit);
     w_->log.push_back("write");
     if (index != w_->failWriteAt) return true;
     if (w_->failBySlowness) std::this_thread::sleep_for(limit);
