@@ -1,21 +1,13 @@
-#include <gtest/gtest.h>
-
 #include <algorithm>
-#include <chrono>
 #include <thread>
 
 #include <time.h>
 
-#include "chip/flash_engine.hpp"
 #include "chip/legacy_link_worker.hpp"
+#include "chip_flash_engine_fixture.hpp"
 #include "link/command_primitives.hpp"
 #include "link/read_routines.hpp"
-#include "link/result_codes.hpp"
-#include "support/result_print.hpp"
-#include "sim/sim_device.hpp"
 #include "support/legacy_timing.hpp"
-#include "support/recording_sink.hpp"
-#include "support/sim_chip.hpp"
 
 namespace brisko {
 namespace {
@@ -25,13 +17,14 @@ using test::LegacyChipConfig;
 using test::Pattern;
 using Clock = std::chrono::steady_clock;
 
-class NoProgress final : public ProgressSink {
- public:
-  void ProgressSetRange(int) override {}
-  void ProgressReset() override {}
-  void ProgressAdvance() override {}
-  void ProgressSetText(const std::string&) override {}
-};
+// Bounded: every wait of the worker is.
+template <class Done>
+bool Eventually(Done done) {
+  for (const auto until = Clock::now() + std::chrono::seconds(5); Clock::now() < until;
+       std::this_thread::sleep_for(std::chrono::milliseconds(1)))
+    if (done()) return true;
+  return false;
+}
 
 // A 1.1E chip on an open port, a worker released to it after the hand-shake.
 struct WorkerRig : test::SimChip {
@@ -49,26 +42,17 @@ struct WorkerRig : test::SimChip {
       return TakeQueuedReply(worker.Queues(), sink, port.Timing(), state.operationFailed, b);
     });
   }
-  // Bounded: every wait of the worker is.
-  bool WorkerEnds() {
-    const auto until = Clock::now() + std::chrono::seconds(5);
-    while (!worker.Finished() && Clock::now() < until) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    return worker.Finished();
-  }
   bool WireHasEventually(const Bytes& run) {
-    const auto until = Clock::now() + std::chrono::seconds(5);
-    while (Clock::now() < until) {
+    return Eventually([&] {
       // The worker is writing: look at a copy taken under the chip's lock.
       const Bytes wire = target->HostBytesCopy();
-      if (std::search(wire.begin(), wire.end(), run.begin(), run.end()) != wire.end()) return true;
-      std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return false;
+      return std::search(wire.begin(), wire.end(), run.begin(), run.end()) != wire.end();
+    });
   }
   FlashEngine Engine() { return FlashEngine(port, state, progress, sink); }
 
   test::RecordingSink sink;
-  NoProgress progress;
+  test::RecordingProgress progress;
   SessionState state;
   SerialPort port;
   LegacyLinkWorker worker{port, state.operationFailed};
@@ -177,7 +161,7 @@ TEST(LegacyLinkWorker, AWorkerThatHasEndedFailsEveryWaitAtOnce) {
     std::uint8_t status = 0;
     ASSERT_TRUE(rig.Handshake(status));
     if (silent) {
-      ASSERT_TRUE(rig.WorkerEnds());
+      ASSERT_TRUE(Eventually([&] { return rig.worker.Finished(); }));
       EXPECT_EQ(rig.worker.ExitCode(), -1);
       EXPECT_TRUE(rig.state.operationFailed.load());
       rig.state.operationFailed = false;  // as a new attempt finds it
@@ -199,7 +183,6 @@ TEST(LegacyLinkWorker, WaitsForTheWorkerDoNotSpin) {
   queues.workerIdle = false;
   test::RecordingSink sink;
   SessionState state;
-  NoProgress progress;
   LinkTiming timing;
   timing.queueReplyWait = Millis{300};
   const auto cpu = [] {
