@@ -57,38 +57,15 @@ struct WorkerRig : test::SimChip {
   LegacyLinkWorker worker{port, state.operationFailed};
 };
 
-// Reads, erases and programs through the worker are checked by the 1.1E
-// upgrade, and after a reset below.
-TEST(LegacyLinkWorker, CarriesTheLoadersCommandsAfterTheHandshakeAndStopsCleanly) {
-  WorkerRig rig(LegacyChipConfig(kKT420, 1));
-  std::uint8_t status = 0;
-  ASSERT_TRUE(rig.Handshake(status));
-  EXPECT_EQ(status, 0x01);
-  EXPECT_TRUE(rig.port.IsLinkUp());
-
-  // 60h: chip code, version, letter.
-  ASSERT_EQ(QueuePut(rig.worker.Queues().commandQueue, rig.worker.Queues().commandMutex, 0x60, rig.sink), QueueResult::Ok);
-  Bytes version(3);
-  ASSERT_TRUE(rig.Take(version));
-  EXPECT_EQ(version, (Bytes{0xE2, 0x11, 'E'}));
-
-  // Nothing queued: each prompt is answered with 61h.
-  EXPECT_TRUE(rig.WireHasEventually({0x61}));
-
-  EXPECT_TRUE(rig.worker.Stop().empty());
-  EXPECT_TRUE(rig.worker.Finished());
-  EXPECT_EQ(rig.worker.ExitCode(), 0);
-  EXPECT_EQ(&rig.port.Owner(), &rig.sink) << "the port's messages go to its owner again";
-  EXPECT_FALSE(rig.state.operationFailed.load());
-}
-
-// The loader gives up on a command and prompts again: one it never got
-// (lost on the wire), or one whose reply stopped halfway (a prompt byte
-// late in the reply). Only that command's wait fails, at once rather than at
-// the host's own limit, and the worker, alive, carries the next one. A
-// prompt byte that comes promptly is data. The margins around the late-byte
-// limit are wide, so that a loaded machine holding a thread back for a
-// while does not turn one case into the other.
+// The worker after the hand-shake (reads, erases and programs through it are
+// checked by the 1.1E upgrade, and after a reset below). The loader gives up
+// on a command and prompts again: one it never got (lost on the wire), or one
+// whose reply stopped halfway (a prompt byte late in the reply). Only that
+// command's wait fails, at once rather than at the host's own limit, and the
+// worker, alive, carries the next one. A prompt byte that comes promptly is
+// data. The margins around the late-byte limit are wide, so that a loaded
+// machine holding a thread back for a while does not turn one case into the
+// other.
 TEST(LegacyLinkWorker, ALostCommandFailsOnlyItsOwnWaitAndTheNextOneGoesOut) {
   struct Row {
     const char* what;
@@ -103,7 +80,7 @@ TEST(LegacyLinkWorker, ALostCommandFailsOnlyItsOwnWaitAndTheNextOneGoesOut) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     const bool lost = row.lose || row.promptLateBy > row.lateByte;
-    sim::SimConfig config = LegacyChipConfig(kKT420);
+    sim::SimConfig config = LegacyChipConfig(kKT420, 1);
     config.legacyLoseCommand = row.lose;
     if (row.promptLateBy > Millis{0})
       config.faults.replyFaults.push_back({sim::ReplyFault::Kind::Delay, 0x0C, 1, 5, 0x01, row.promptLateBy});
@@ -118,6 +95,9 @@ TEST(LegacyLinkWorker, ALostCommandFailsOnlyItsOwnWaitAndTheNextOneGoesOut) {
     rig.port.SetTiming(patient);
     std::uint8_t status = 0;
     ASSERT_TRUE(rig.Handshake(status));
+    EXPECT_EQ(status, 0x01);
+    EXPECT_TRUE(rig.port.IsLinkUp());
+    EXPECT_TRUE(rig.WireHasEventually({0x61})) << "nothing queued: each prompt is answered with 61h";
     LegacyQueues& queues = rig.worker.Queues();
 
     if (row.lose)
@@ -140,7 +120,9 @@ TEST(LegacyLinkWorker, ALostCommandFailsOnlyItsOwnWaitAndTheNextOneGoesOut) {
     EXPECT_TRUE(rig.Take(version));
     EXPECT_EQ(version, (Bytes{0xE2, 0x11, 'E'}));
     EXPECT_TRUE(rig.worker.Stop().empty());
+    EXPECT_TRUE(rig.worker.Finished());
     EXPECT_EQ(rig.worker.ExitCode(), 0);
+    EXPECT_EQ(&rig.port.Owner(), &rig.sink) << "the port's messages go to its owner again";
   }
 }
 
