@@ -1,49 +1,18 @@
 #include <gtest/gtest.h>
 
-#include "support/recording_sink.hpp"
 #include "chip/chip_catalogue.hpp"
-#include "chip/session_record.hpp"
 #include "chip/status_decoding.hpp"
 
 namespace brisko {
 namespace {
 
-// The defaults and each model's geometry are checked through the settings file
-// and the dialogs' sector lists.
-TEST(SessionRecord, UnknownModelsTakeTheFallbackGeometryAndNewImagesAreBlank) {
-  test::RecordingSink sink;
-  SessionRecord record(sink, [](const std::string&, std::string&) { return std::unique_ptr<SerialDevice>(); });
-  EXPECT_TRUE(record.BlockImage(0).Empty());
-  record.SetChipModel(static_cast<ChipModel>(42));
-  record.applyGeometry();
-  EXPECT_EQ(record.SectorCount(0), 512u);
-  EXPECT_EQ(record.SectorSize(1), 64u);
-  EXPECT_EQ(record.BaseAddress(1), 0xF000u);
-
-  record.SetChipModel(kKT580);
-  record.applyGeometry();
-  record.AllocateImages();
-  for (const FlashImage* image : {&record.BlockImage(0), &record.BlockImage(1), &record.ExternalBankImage()}) {
-    ASSERT_EQ(image->Size(), image == &record.ExternalBankImage() ? 65580u : 8192u + 16u);
-    for (std::size_t i = 0; i < image->Size(); ++i) ASSERT_EQ((*image)[i], 0xFF) << i;
-  }
-}
-
 // The texts the detection shows for the common cases are checked through the
-// detect command; these are the rows that differ by family or model.
-TEST(ChipCatalogue, FamiliesLoaderAddressesAndTheRarerTexts) {
-  EXPECT_EQ(FamilyOf(kKT420), ChipFamily::KT400);
-  EXPECT_EQ(FamilyOf(kKT530), ChipFamily::KT500);
-  EXPECT_EQ(FamilyOf(9), ChipFamily::None);
+// detect command, the block addresses and loader re-entry points through the
+// dialog lists and the parked programmer; these are the rarer rows.
+TEST(ChipCatalogue, UnknownModelsAndTheRarerTexts) {
   EXPECT_STREQ(DescribeChip(0).chipTypeText, "????????");
   EXPECT_EQ(ModelFromName("kt560"), kKT560);
   EXPECT_FALSE(ModelFromName("KT590").has_value());
-  EXPECT_EQ(Block1Start(kKT410), 0xF000u);
-  EXPECT_EQ(Block1Start(kKT570), 0xE000u);
-  EXPECT_EQ(Block1Start(kKT550), 0x0000u);
-  EXPECT_EQ(LoaderReentryAddress(kKT550), 0x02CA);
-  EXPECT_EQ(LoaderReentryAddress(kKT570), 0xE2CA);
-  EXPECT_EQ(LoaderReentryAddress(kKT420), 0xF080);
   EXPECT_FALSE(LoaderReentryAddress(kKT580).has_value());
 
   EXPECT_EQ(RemapText(kKT420, 0x03), "4 KByte");

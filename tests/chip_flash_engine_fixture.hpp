@@ -41,14 +41,9 @@ class RecordingProgress final : public ProgressSink {
 // wait at the shipped limits (or an endless one) would exceed it.
 inline constexpr std::chrono::milliseconds kGenerousBound{1500};
 
-class Stopwatch {
- public:
-  std::chrono::milliseconds Elapsed() const {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start_);
-  }
-
- private:
-  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+struct Stopwatch {
+  std::chrono::steady_clock::time_point start = std::chrono::steady_clock::now();
+  auto Elapsed() const { return std::chrono::steady_clock::now() - start; }
 };
 
 // The engine on a SerialPort over whatever device `open` gives; `device` is

@@ -75,8 +75,6 @@ const Row kRows[] = {
      .data = kWithBlankChunk, .result = Result::Ok,
      .wire = Cat({Programmed(0x1000, Part(kWithBlankChunk, 0, 128)), Programmed(0x1100, kPadded)}),
      .bar = "3/[Writing]+++/[Done]", .flash = Cat({Part(kWithBlankChunk, 0, 256), kPadded})},
-    {.name = "program: a blank buffer sends nothing", .op = Op::Program, .at = 0, .data = Blank(384),
-     .result = Result::Ok, .wire = {}, .bar = "3/[Writing]+++/[Done]"},
     {.name = "program: a corrupt read-back in the third chunk stops there", .op = Op::Program, .at = 0,
      .data = kFiveChunks, .result = Result::Failed, .wire = Programmed(0, Part(kFiveChunks, 0, 384)),
      .bar = "5/[Writing]++/[Abort]", .flash = Cat({Part(kFiveChunks, 0, 384), Blank(256)}),

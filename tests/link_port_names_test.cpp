@@ -147,11 +147,6 @@ TEST(UserPathsTest, FoldersAreMadePrivateAndAFailureSaysWhy) {
   EXPECT_FALSE(EnsureDir(dir.File("plain-file/brisko"), whyNot));
   EXPECT_NE(whyNot.find("plain-file"), std::string::npos) << whyNot;
   EXPECT_NE(whyNot.find("Not a directory"), std::string::npos) << whyNot;
-
-  // A session that keeps no settings has no settings file.
-  SessionPlaces simulated = places;
-  simulated.keepSettings = false;
-  EXPECT_EQ(simulated.SettingsFile(), "");
 }
 
 }  // namespace

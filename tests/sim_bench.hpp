@@ -38,14 +38,11 @@ class SimBench {
   explicit SimBench(sim::SimConfig config) : SimBench(std::make_shared<sim::SimTarget>(std::move(config))) {}
   SimBench(int model, int mode) : SimBench(ChipConfig(model, mode)) {}
 
-  std::vector<sim::SimReply> SendTimed(const Bytes& bytes) {
+  Bytes Send(const Bytes& bytes) {
     std::vector<sim::SimReply> replies;
     for (std::uint8_t b : bytes) chip->Receive(b, now, replies);
-    return replies;
-  }
-  Bytes Send(const Bytes& bytes) {
     Bytes out;
-    for (const auto& r : SendTimed(bytes)) out.push_back(r.byte);
+    for (const auto& r : replies) out.push_back(r.byte);
     return out;
   }
   void Wait(Millis m) { now += m; }

@@ -43,25 +43,6 @@ INSTANTIATE_TEST_SUITE_P(Sim, EveryBoard,
                                   MemoryModeText(std::get<1>(info.param));
                          });
 
-// The status byte's bits, the version letter and what a reset keeps are
-// checked through the detect command.
-TEST(SimHandshake, OkComesOnlyAfterTheConfiguredDelay) {
-  auto config = ChipConfig(kKT530);
-  ASSERT_EQ(config.faults.Apply("ok-delay:3000"), "");
-  SimBench b(config);
-  EXPECT_TRUE(b.Send(kSyncGroup).empty());
-  b.Wait(Millis{2999});
-  EXPECT_TRUE(b.Send(kSyncGroup).empty());
-  b.Wait(Millis{1});
-  EXPECT_TRUE(b.Send({0x80, 0xE0}).empty());
-  EXPECT_EQ(b.Send({0xF8, 0xFE}), Text("OK"));
-
-  // The delay runs again from the first pattern byte after a reset.
-  b.chip->Reset();
-  b.Wait(Millis{10000});
-  EXPECT_TRUE(b.Send(kSyncGroup).empty());
-}
-
 TEST(SimHandshake, PatternRestartsAnIdleChipOnlyWhenEnabled) {
   auto config = ChipConfig(kKT540);
   SimBench off(config);
@@ -72,6 +53,12 @@ TEST(SimHandshake, PatternRestartsAnIdleChipOnlyWhenEnabled) {
   config.restartOnPattern = true;
   SimBench on(config);
   ASSERT_EQ(on.Detect(), 0x00);
+  // Pattern bytes inside a command are data, and so is the group read back;
+  // a broken group does not hide the command after it.
+  on.Program(0x0000, kSyncGroup);
+  EXPECT_EQ(on.Read(0x0000, 4), kSyncGroup);
+  EXPECT_EQ(on.Send({0x80, 0xE0, 0x60}), (Bytes{0x11, 'F'}));
+  EXPECT_EQ(on.chip->CurrentPhase(), Phase::Loader);
   EXPECT_EQ(on.Send({0x69, 0x69}), Bytes{0xC0});
   EXPECT_EQ(on.Send(kSyncGroup), Text("OK"));
   EXPECT_EQ(on.chip->CurrentPhase(), Phase::AwaitReady);
@@ -93,19 +80,6 @@ TEST(SimHandshake, PatternRestartsAnIdleChipOnlyWhenEnabled) {
   EXPECT_EQ(on.chip->CurrentPhase(), Phase::AwaitPattern);
   on.Wait(Millis{500});
   EXPECT_EQ(on.Send(kSyncGroup), Text("OK"));
-}
-
-TEST(SimHandshake, PatternBytesInsideACommandAreData) {
-  auto config = ChipConfig(kKT420);
-  config.restartOnPattern = true;
-  SimBench b(config);
-  ASSERT_EQ(b.Detect(), 0x00);
-  b.Program(0x0000, kSyncGroup);
-  EXPECT_EQ(b.chip->CurrentPhase(), Phase::Loader);
-  EXPECT_EQ(b.Read(0x0000, 4), kSyncGroup);
-  // The group read back as data is not taken for a restart either, and a
-  // broken group does not hide the command after it.
-  EXPECT_EQ(b.Send({0x80, 0xE0, 0x60}), (Bytes{0x11, 'F'}));
 }
 
 }  // namespace

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <thread>
 
 #include "link/posix_serial_device.hpp"
@@ -34,11 +34,6 @@ Bytes Ask(SerialDevice& d, const Bytes& bytes, std::size_t replyLength) {
   return out;
 }
 
-bool IsLink(const std::string& path) {
-  struct stat st {};
-  return lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
-}
-
 TEST(SimPty, ProgramServesTheHandshakeAndRemovesOnlyItsLink) {
   TempDir dir;
   const std::string link = dir.File("tty");
@@ -58,7 +53,7 @@ TEST(SimPty, ProgramServesTheHandshakeAndRemovesOnlyItsLink) {
     EXPECT_EQ(Ask(*client, {0x05, 0x55}, 1), Bytes{0x40});
     EXPECT_EQ(Ask(*client, {0x60}, 2), (Bytes{0x11, 'F'}));
   }  // SIGTERM, as an operator stops it
-  EXPECT_FALSE(IsLink(link)) << "the link goes with the program";
+  EXPECT_FALSE(std::filesystem::is_symlink(link)) << "the link goes with the program";
 
   const ProcessResult bad = RunProcess({BRISKO_SIM_PATH, "--model", "KT999"}, 5000ms);
   EXPECT_EQ(bad.exitCode, 2);
@@ -100,9 +95,6 @@ TEST(SimPty, ServerResetsTheChipWhenTheHostClosesThePort) {
       if (condition()) return true;
     return false;
   };
-  auto phaseBecomes = [&](sim::SimTarget::Phase phase) {
-    return eventually([&] { return target->CurrentPhase() == phase; });
-  };
 
   if (auto client = Client(dir.File("tty"))) {
     EXPECT_EQ(Ask(*client, Cat({kSyncRound, Text("BSL")}), 5), Text("OKRDY"));
@@ -112,7 +104,8 @@ TEST(SimPty, ServerResetsTheChipWhenTheHostClosesThePort) {
     ASSERT_TRUE(client->Write(halfFrame.data(), 2, 1000ms));
     EXPECT_TRUE(eventually([&] { return target->HostBytesSinceReset() == heard + 2; }));
   }
-  EXPECT_TRUE(phaseBecomes(sim::SimTarget::Phase::AwaitPattern)) << "closing the port resets the chip";
+  EXPECT_TRUE(eventually([&] { return target->CurrentPhase() == sim::SimTarget::Phase::AwaitPattern; }))
+      << "closing the port resets the chip";
   if (auto client = Client(dir.File("tty"))) {
     EXPECT_EQ(Ask(*client, kSyncRound, 2), Text("OK"));
     EXPECT_EQ(Ask(*client, Text("BSL"), 3), Text("RDY"));
