@@ -32,7 +32,6 @@ TEST(DetectTarget, FillsThePanelAndSetsTheLinkUp) {
             (Texts{"KT540", "64+8 KB", "8 KByte", "v1.1F", "Internal", "SECURITY : CHIP IS UNLOCKED (FSTAT[7:5]:000)",
                    "Double Clock OFF"}));
   EXPECT_EQ(s.op.messages, Texts{"Click on OK then Reset MCU\nto Detect Baud & Chip\n(MCU:Fw v1.1F)"});
-  EXPECT_EQ(s.Record().BlockImage(0).Size(), 65536u + 16u);
   EXPECT_EQ(s.State().savedRemapText, "8 KByte");
 
   // With the link up, a second detection sends and tells nothing.

@@ -30,7 +30,12 @@ class ScriptedOperator final : public Operator {
     return Ask(question);
   }
   bool SelectChip(ChipSelection& selection) override { return onSelectChip && onSelectChip(selection); }
-  bool CommSetup(CommSetupDialog& dialog) override { return onCommSetup ? onCommSetup(dialog) : ConfirmAndTell(dialog); }
+  bool CommSetup(CommSetupDialog& dialog) override {
+    if (onCommSetup) return onCommSetup(dialog);
+    const bool confirmed = dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
+    for (const std::string& message : dialog.TakeMessages()) Tell(message);
+    return confirmed;
+  }
   bool ChooseFileAndSector(FileSectorDialog& dialog) override { return onFileAndSector && onFileAndSector(dialog); }
   bool ChooseRange(RangeDialog& dialog) override { return onRange && onRange(dialog); }
   bool ChooseSave(SaveDialog& dialog) override { return onSave && onSave(dialog); }
@@ -50,21 +55,9 @@ class ScriptedOperator final : public Operator {
     return printerWorks;
   }
 
-  // Confirms the dialog as filled and tells what it had to say.
-  bool ConfirmAndTell(CommSetupDialog& dialog) {
-    const bool confirmed = dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
-    for (const std::string& message : dialog.TakeMessages()) Tell(message);
-    return confirmed;
-  }
-
   bool Saw(const std::string& text) const {
     for (const auto& m : messages)
       if (m == text) return true;
-    return false;
-  }
-  bool Asked(const std::string& text) const {
-    for (const auto& q : questions)
-      if (q == text) return true;
     return false;
   }
 
@@ -72,7 +65,7 @@ class ScriptedOperator final : public Operator {
   std::deque<bool> answers;
   std::function<void()> onAsk;
   std::function<bool(ChipSelection&)> onSelectChip;
-  // Default: confirm the dialog as filled.
+  // Default: confirm the dialog as filled and tell what it had to say.
   std::function<bool(CommSetupDialog&)> onCommSetup;
   std::function<bool(FileSectorDialog&)> onFileAndSector;
   std::function<bool(RangeDialog&)> onRange;
