@@ -14,7 +14,6 @@
 namespace brisko::test {
 namespace {
 
-// Files in `folder` whose name begins with `name`.
 int FilesNamed(const std::string& folder, const std::string& name) {
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder))

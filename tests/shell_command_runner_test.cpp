@@ -129,7 +129,6 @@ TEST(Cancellation, ABlock0DownloadStopsBetweenSectorsAndKeepsWhatIsWritten) {
       EXPECT_FALSE(s.WireHas({cmd::kProgram})) << "a cancelled erase programs nothing";
     }
     EXPECT_EQ(s.Window().Snapshot().progress.label, "Abort");
-    // The next command runs as usual.
     s.PickRange(0, 1);
     EXPECT_TRUE(s.Run(OnRead).Ok());
   }

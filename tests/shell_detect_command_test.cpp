@@ -249,13 +249,6 @@ TEST(KeepAlive, EchoEveryTenSecondsOrTheLinkIsDropped) {
   EXPECT_FALSE(s.State().operationFailed);
   EXPECT_TRUE(s.op.Saw("A timeout error detected and resets the host Application.\nPlease re-detect the Chiptype."));
   EXPECT_EQ(s.Window().Snapshot().chipInfo.chipType, "");
-
-  // Hours after noon count from 01 PM; noon itself is PM too.
-  at.tm_hour = 12;
-  s.Window().UpdateClockPane(at);
-  EXPECT_EQ(s.Window().Snapshot().clockPane, "12:05:10PM");
-  s.Window().UpdateClockPane(std::tm{});
-  EXPECT_EQ(s.Window().Snapshot().clockPane, "00:00:00AM");
 }
 
 }  // namespace

@@ -45,7 +45,6 @@ constexpr const char* kEraseQuestion = "Data in corresponding sectors will be er
 constexpr const char* kBslQuestion = "Downloading to BSL address. BSL will be erased.\nProceed to download?";
 constexpr const char* kKT410LoaderRefusal = "You can not erase BSL which resides in the first 16 sectors of Block1!";
 constexpr const char* kRemoveMcu = "Please remove MCU from the target board,\nthen connect TXD and RXD pin and power on!";
-const std::string kListingLine16 = "0100 - 010F  02 FF 30 FF FF FF FF FF - FF FF FF FF FF FF FF FF\n";
 
 Bytes ImageBytes(SimSession& s, int block, std::size_t offset, std::size_t n) {
   const FlashImage& image = s.Record().BlockImage(block);
@@ -71,7 +70,7 @@ void IsWholeKT410Listing(const std::string& text) {
   const auto lines = Lines(text);
   ASSERT_EQ(lines.size(), 1024u);
   EXPECT_EQ(lines[0].substr(0, 13), "0000 - 000F  ");
-  EXPECT_EQ(lines[16], kListingLine16);
+  EXPECT_EQ(lines[16], "0100 - 010F  02 FF 30 FF FF FF FF FF - FF FF FF FF FF FF FF FF\n");
   EXPECT_EQ(lines.back().substr(0, 13), "3FF0 - 3FFF  ");
 }
 // The range dialog offers both blocks, and the flag that says so is up only

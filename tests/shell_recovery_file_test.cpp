@@ -198,9 +198,7 @@ TEST(RecoveryOffer, OnlyTheChipAFileBelongsToIsOfferedIt) {
 
 // What the byte edit erases and puts back is read until two reads agree: one
 // byte corrupted on the line, or one missing from a reply, is neither written
-// back nor taken as the reference of the check after the put-back. (The
-// parked programmer's and the bank helper's shared reads are checked with the
-// parked programmer.)
+// back nor taken as the reference of the check after the put-back.
 TEST(RecoveryOffer, BytesAboutToBeErasedAreReadUntilTwoReadsAgree) {
   using Kind = sim::ReplyFault::Kind;
   for (const Kind fault : {Kind::Corrupt, Kind::Drop}) {

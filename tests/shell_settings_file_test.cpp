@@ -23,7 +23,6 @@ class SettingsFileTest : public ::testing::Test {
     return session;
   }
   std::string SettingsPath() const { return files.Path("config/brisko/OrvexBslComDft.txt"); }
-  std::string RegistryText() const { return test::ReadFile(files.Path("config/Orvex/Brisko.conf")); }
 
   test::TestFiles files;
   test::ScriptedOperator op;
@@ -124,14 +123,6 @@ TEST_F(SettingsFileTest, WriteReplacesTheWholeFileOnlyWithWhatTheReaderTakes) {
   EXPECT_FALSE(WriteSettingsFile(SettingsPath(), "COM1$BAUD600$CRYSTAL1.000000$$"));
   EXPECT_TRUE(std::filesystem::is_directory(SettingsPath()));
   EXPECT_EQ(StartWindow()->Record()->Port().GetBaudRate(), 38400u);
-}
-
-// Adding and replacing values is checked through the set-up dialog.
-TEST_F(SettingsFileTest, RegistryValuesOfThirtyTwoCharactersOrMoreAreCutToThirty) {
-  ASSERT_TRUE(SaveRegistryValue(files.dirs.Places(), "BAUDRATE", std::string(31, '7')));
-  EXPECT_EQ(RegistryText(), "[General]\nBAUDRATE=" + std::string(31, '7') + "\n");
-  ASSERT_TRUE(SaveRegistryValue(files.dirs.Places(), "BAUDRATE", std::string(32, '8')));
-  EXPECT_EQ(RegistryText(), "[General]\nBAUDRATE=" + std::string(30, '8') + "\n");
 }
 
 TEST(UserPlacesTest, XdgFoldersWinAndRelativeOnesAreIgnored) {
