@@ -153,6 +153,7 @@ TEST(OnEditBlock0, TwoSectorEditEndsOnDoneAndShowsTheNewBytes) {
   EXPECT_EQ(rig.Flash(0, 0x0404, 4), Bytes(before.begin() + 0x84, before.begin() + 0x88));
   EXPECT_EQ(rig.Window().Snapshot().progress.label, "Done");
   EXPECT_EQ(rig.op.shownDisplayTexts.back().substr(0, 24), "01 02 03 04 05 06 07 08 ");
+  EXPECT_EQ(Bytes(rig.Wire().begin(), rig.Wire().begin() + 2), (Bytes{0x68, 0x68})) << "block 0 selected first";
 }
 
 TEST(OnEditBlock0, NoAndRefusedInputsLeaveTheChipAlone) {

@@ -148,7 +148,6 @@ const Row kRows[] = {
      .check = [](SimSession& s, const CommandOutcome&) { EXPECT_TRUE(s.State().operationFailed); }},
     {.name = "read: no chip detected", .command = OnRead, .model = kKT530, .detected = false,
      .kind = OutcomeKind::Refused, .refusal = Refusal::NoTarget, .told = Messages{kNoTarget}, .sent = Bytes{}},
-    {.name = "read: cancelled in its dialog", .command = OnRead, .kind = OutcomeKind::Declined, .sent = Bytes{}},
     {.name = "read: an illegal block", .command = OnRead, .prepare = [](SimSession& s) { s.Record().SetCurrentBlock(5); },
      .kind = OutcomeKind::Refused, .refusal = Refusal::IllegalBlock, .told = Messages{"Illegal Block Number Detected!!!"},
      .sent = Bytes{}},
@@ -282,9 +281,6 @@ const Row kRows[] = {
        NothingPrinted(s, outcome);
        EXPECT_EQ(s.Window().Snapshot().selectedTab, 0);
      }},
-    {.name = "print: the bank's dialog cancelled", .command = OnPrint,
-     .prepare = [](SimSession& s) { s.State().externalHighBankSelected = true; }, .kind = OutcomeKind::Declined,
-     .sent = Bytes{}},
     {.name = "erase: KT410's loader sectors in block 1", .command = OnSectorErase, .model = kKT410,
      .start = B1(0x3C0 / 64), .range = 2, .kind = OutcomeKind::Refused, .refusal = Refusal::LoaderArea,
      .told = Messages{"You can not erase the first 16 block1\nsectors which are used to store BSL!"}, .sent = Bytes{}},
