@@ -73,7 +73,6 @@ TEST(ImageLayout, EachModelTakesWhatFitsAndRefusesTheRestUnsent) {
       {"KT540 block 1 too long", kKT540, kExternalMemory, Block, 1, 0x0000, 0x2001, false},
       {"KT410 parked, too long", kKT410, kInternalMemory, Block1, 1, 0xF000, 0x1001, false},
       {"KT540 parked, late", kKT540, kInternalMemory, Block1, 1, 0x1F00, 0x101, false},
-      {"compare KT410 past FFFFh", kKT410, kInternalMemory, Compare, 1, 0xF000, 0x1001, false},
       {"compare KT530 block 1 unreadable at E000h", kKT530, kInternalMemory, Compare, 0, 0x0000, 0x8001, false},
       {"compare KT570 between the blocks", kKT570, kExternalMemory, Compare, 0, 0x0000, 0xD000, false},
       {"compare KT580 block 1", kKT580, kExternalMemory, Compare, 1, 0xE000, 0x2001, false},

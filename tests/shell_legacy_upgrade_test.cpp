@@ -175,7 +175,6 @@ TEST(LegacyUpgrade, AChipOn11FAlreadyIsToldSoAtOnce) {
   EXPECT_EQ(rig.Shell().LegacyWorker(), nullptr);
 }
 
-// The chip stops answering when the restore of block 0 begins.
 class SilenceAtRestore : public WindowObserver {
  public:
   explicit SilenceAtRestore(sim::SimTarget& target) : target_(target) {}
