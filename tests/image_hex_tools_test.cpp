@@ -100,7 +100,6 @@ TEST_F(ToolMadeHex, OffsetsRecordLengthsGapsFillsAndFarWindows) {
       {"objcopy -I binary -O ihex {c} {out}", c},
       {"objcopy -I binary -O ihex --change-addresses 0x20010 {c} {out}", Expected({{0x10, c}})},
       {"srec_cat {a} -binary -offset 0xF800 -o {out} -intel -address-length=4", refused},
-      {"objcopy -I binary -O ihex --change-addresses 0xF800 {a} {out}", refused},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.command);

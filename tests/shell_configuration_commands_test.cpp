@@ -163,10 +163,8 @@ TEST(RemapMenuFor, EnablesTheModelsRadiosOnly) {
     std::vector<bool> enabled;  // RB0, RB1, RB0+RB1, SC0, SC1
   };
   const Case cases[] = {
-      {kKT410, {true, true, true, false, false}},  {kKT420, {true, true, true, false, false}},
-      {kKT540, {false, false, false, true, false}}, {kKT550, {false, false, false, true, false}},
-      {kKT530, {false, false, false, true, true}},  {kKT580, {false, false, false, true, true}},
-      {kNoModel, {true, true, true, true, true}},
+      {kKT420, {true, true, true, false, false}}, {kKT550, {false, false, false, true, false}},
+      {kKT580, {false, false, false, true, true}}, {kNoModel, {true, true, true, true, true}},
   };
   for (const Case& c : cases) {
     const RemapMenu menu = RemapMenuFor(c.model);

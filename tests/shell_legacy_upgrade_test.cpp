@@ -175,7 +175,6 @@ TEST(LegacyUpgrade, AChipOn11FAlreadyIsToldSoAtOnce) {
   EXPECT_EQ(rig.Shell().LegacyWorker(), nullptr);
 }
 
-// The chip stops answering when the restore of block 0 begins.
 class SilenceAtRestore : public WindowObserver {
  public:
   explicit SilenceAtRestore(sim::SimTarget& target) : target_(target) {}
@@ -219,8 +218,8 @@ TEST(UnknownVersion, A11EChipIsOfferedTheUpgrade) {
   const std::string caption = rig.Window().Caption();
   EXPECT_TRUE(OnDetectUnknownVersion(rig.Shell()).Ok());
   EXPECT_TRUE(rig.op.Saw("Failed to detect Firmware 1.1F,\nnow we will try to detect 1.1E."));
-  EXPECT_TRUE(rig.op.Asked("Do you really want to upgrade BSL from 1.1E to 1.1F?\nBSL1.1F will use 3 more sectors than "
-                           "BSL1.1E,\nit will use from address 0xF000 to 0xF3FF.\n"));
+  EXPECT_EQ(rig.op.questions, Messages{"Do you really want to upgrade BSL from 1.1E to 1.1F?\nBSL1.1F will use 3 "
+                                       "more sectors than BSL1.1E,\nit will use from address 0xF000 to 0xF3FF.\n"});
   EXPECT_EQ(rig.op.messages.back(), "Please continue to use IAP function.");
   EXPECT_TRUE(rig.op.Saw("Upgrade Bootstrap Loader from 1.1E to 1.1F Succeed!"));
   EXPECT_EQ(rig.Window().Caption(), caption);

@@ -83,8 +83,7 @@ const Row kRows[] = {
        EXPECT_EQ(s.Flash(1, 0x1600, 256), Pattern(256, 1));
        EXPECT_EQ(s.Record().GetCurrentBlock(), 1);
        EXPECT_EQ(s.Window().Snapshot().selectedTab, 1);
-       EXPECT_EQ(s.op.log, (Messages{"dialog: Download Hex or Binary File into Flash Memory",
-                                     std::string("ask: ") + kEraseQuestion}));
+       EXPECT_EQ(s.op.questions, Messages{kEraseQuestion});
        EXPECT_EQ(s.Wire().front(), 0x69);
        EXPECT_TRUE(s.WireHas(kParkedStart));
        EXPECT_TRUE(s.WireHas({0x03, 0xE2, 0xCA, 0x01}));  // the loader re-entered
@@ -231,7 +230,7 @@ const Row kRows[] = {
        op.answers = {true};
        DetectTarget(next);
        EXPECT_TRUE(next.Record()->Port().IsLinkUp());
-       EXPECT_TRUE(areas.PutBack(s)) << ::testing::PrintToString(op.log);
+       EXPECT_TRUE(areas.PutBack(s)) << ::testing::PrintToString(op.messages);
        EXPECT_TRUE(s.RecoveryFiles().empty());
      }},
 };

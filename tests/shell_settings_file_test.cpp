@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <limits>
 
 #include "link/user_paths.hpp"
 #include "shell/session/session.hpp"
@@ -24,7 +23,6 @@ class SettingsFileTest : public ::testing::Test {
     return session;
   }
   std::string SettingsPath() const { return files.Path("config/brisko/OrvexBslComDft.txt"); }
-  std::string RegistryText() const { return test::ReadFile(files.Path("config/Orvex/Brisko.conf")); }
 
   test::TestFiles files;
   test::ScriptedOperator op;
@@ -45,10 +43,9 @@ TEST_F(SettingsFileTest, ValidFilesAreAppliedAndOthersKeepTheDefaultsAndSayWhy) 
       {"COM5x$BAUD9600baud$CRYSTAL12MHz$$", 5, 9600, 12.0, ""},         // the number at the start counts
       {"COMx$BAUD$CRYSTAL?$$", 1, 38400, 11.0592, form},
       {"COM1$BAUD38400$$", 1, 38400, 11.0592, form},
-      {"COM1$BAUD38400$CRYST", 1, 38400, 11.0592, form},  // cut short
       {"com3$BAUD9600$CRYSTAL12.0$$", 1, 38400, 11.0592, form},
       {"COM3$CRYSTAL12.0$BAUD9600$$", 1, 38400, 11.0592, form},
-      {"COM3$BAUD9600$CRYSTAL12.0", 1, 38400, 11.0592, form},
+      {"COM3$BAUD9600$CRYSTAL12.0", 1, 38400, 11.0592, form},  // cut short
       {"", 1, 38400, 11.0592, form},
       // The reader looks at 48 bytes; the third '$' lies beyond them.
       {"COM3$BAUD9600$CRYSTAL12.000000000000000000000000000$$", 1, 38400, 11.0592, form},
@@ -58,8 +55,6 @@ TEST_F(SettingsFileTest, ValidFilesAreAppliedAndOthersKeepTheDefaultsAndSayWhy) 
       {"COM2$BAUD99999999999999999999$CRYSTAL12$$", 1, 38400, 11.0592, form},
       {"COM2$BAUD9600$CRYSTAL50.000000$$", 1, 38400, 11.0592,
        "the crystal frequency 50 MHz is not between 1.0 and 40.0"},
-      {"COM2$BAUD9600$CRYSTAL-12$$", 1, 38400, 11.0592, "the crystal frequency -12 MHz is not between 1.0 and 40.0"},
-      {"COM2$BAUD9600$CRYSTALinf$$", 1, 38400, 11.0592, "the crystal frequency inf MHz is not between 1.0 and 40.0"},
       {"COM2$BAUD9600$CRYSTALnan$$", 1, 38400, 11.0592, "the crystal frequency nan MHz is not between 1.0 and 40.0"},
       {"COM2$BAUD9600$CRYSTAL1e300$$", 1, 38400, 11.0592,
        "the crystal frequency 1e+300 MHz is not between 1.0 and 40.0"},
@@ -103,9 +98,6 @@ TEST_F(SettingsFileTest, WriteReplacesTheWholeFileOnlyWithWhatTheReaderTakes) {
     double crystal;
     const char* why;
   } refused[] = {
-      {1, 38400, 50.0, "the crystal frequency 50 MHz is not between 1.0 and 40.0"},
-      {1, 38400, 1e300, "the crystal frequency 1e+300 MHz is not between 1.0 and 40.0"},
-      {1, 38400, std::numeric_limits<double>::quiet_NaN(), "the crystal frequency nan MHz is not between 1.0 and 40.0"},
       {1, 38400, 0.5, "the crystal frequency 0.5 MHz is not between 1.0 and 40.0"},
       {0, 38400, 12.0, "the port number 0 is not between 1 and 9999"},
       {1, 0, 12.0, "the baud rate 0 is not between 110 and 921600"},
@@ -131,14 +123,6 @@ TEST_F(SettingsFileTest, WriteReplacesTheWholeFileOnlyWithWhatTheReaderTakes) {
   EXPECT_FALSE(WriteSettingsFile(SettingsPath(), "COM1$BAUD600$CRYSTAL1.000000$$"));
   EXPECT_TRUE(std::filesystem::is_directory(SettingsPath()));
   EXPECT_EQ(StartWindow()->Record()->Port().GetBaudRate(), 38400u);
-}
-
-// Adding and replacing values is checked through the set-up dialog.
-TEST_F(SettingsFileTest, RegistryValuesOfThirtyTwoCharactersOrMoreAreCutToThirty) {
-  ASSERT_TRUE(SaveRegistryValue(files.dirs.Places(), "BAUDRATE", std::string(31, '7')));
-  EXPECT_EQ(RegistryText(), "[General]\nBAUDRATE=" + std::string(31, '7') + "\n");
-  ASSERT_TRUE(SaveRegistryValue(files.dirs.Places(), "BAUDRATE", std::string(32, '8')));
-  EXPECT_EQ(RegistryText(), "[General]\nBAUDRATE=" + std::string(30, '8') + "\n");
 }
 
 TEST(UserPlacesTest, XdgFoldersWinAndRelativeOnesAreIgnored) {

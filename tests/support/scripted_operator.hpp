@@ -14,14 +14,10 @@ namespace brisko::test {
 // unscripted dialogs are cancelled, so a test never waits.
 class ScriptedOperator final : public Operator {
  public:
-  void Tell(const std::string& text) override {
-    messages.push_back(text);
-    log.push_back("tell: " + text);
-  }
+  void Tell(const std::string& text) override { messages.push_back(text); }
   bool Ask(const std::string& question) override {
     if (onAsk) onAsk();
     questions.push_back(question);
-    log.push_back("ask: " + question);
     if (answers.empty()) return false;
     bool answer = answers.front();
     answers.pop_front();
@@ -33,38 +29,20 @@ class ScriptedOperator final : public Operator {
     inPerson.push_back(question);
     return Ask(question);
   }
-  bool SelectChip(ChipSelection& selection) override {
-    log.push_back("dialog: select chip");
-    return onSelectChip ? onSelectChip(selection) : false;
-  }
+  bool SelectChip(ChipSelection& selection) override { return onSelectChip && onSelectChip(selection); }
   bool CommSetup(CommSetupDialog& dialog) override {
-    log.push_back("dialog: comm setup");
     if (onCommSetup) return onCommSetup(dialog);
-    return ConfirmAndTell(dialog);
+    const bool confirmed = dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
+    for (const std::string& message : dialog.TakeMessages()) Tell(message);
+    return confirmed;
   }
-  bool ChooseFileAndSector(FileSectorDialog& dialog) override {
-    log.push_back("dialog: " + dialog.title);
-    return onFileAndSector ? onFileAndSector(dialog) : false;
-  }
-  bool ChooseRange(RangeDialog& dialog) override {
-    log.push_back("dialog: range");
-    return onRange ? onRange(dialog) : false;
-  }
-  bool ChooseSave(SaveDialog& dialog) override {
-    log.push_back("dialog: save");
-    return onSave ? onSave(dialog) : false;
-  }
-  bool ChooseLockOption(LockMenu& menu) override {
-    log.push_back("dialog: " + menu.title);
-    return onLockMenu ? onLockMenu(menu) : false;
-  }
-  bool ChooseRemap(RemapMenu& menu) override {
-    log.push_back("dialog: " + menu.title);
-    return onRemapMenu ? onRemapMenu(menu) : false;
-  }
+  bool ChooseFileAndSector(FileSectorDialog& dialog) override { return onFileAndSector && onFileAndSector(dialog); }
+  bool ChooseRange(RangeDialog& dialog) override { return onRange && onRange(dialog); }
+  bool ChooseSave(SaveDialog& dialog) override { return onSave && onSave(dialog); }
+  bool ChooseLockOption(LockMenu& menu) override { return onLockMenu && onLockMenu(menu); }
+  bool ChooseRemap(RemapMenu& menu) override { return onRemapMenu && onRemapMenu(menu); }
   // Presses the scripted buttons in order, then "Return to Main Menu".
   ByteEditButton EditBytes(ByteEditDialog& dialog) override {
-    log.push_back("dialog: " + dialog.title);
     shownDisplayTexts.push_back(dialog.displayText);
     if (byteEditPresses.empty()) return ByteEditButton::ReturnToMainMenu;
     auto press = byteEditPresses.front();
@@ -72,17 +50,9 @@ class ScriptedOperator final : public Operator {
     return press(dialog);
   }
   bool PrintListing(const std::string& listing, std::string& whyNot) override {
-    log.push_back("print");
     printed.push_back(listing);
     if (!printerWorks) whyNot = printerTrouble;
     return printerWorks;
-  }
-
-  // Confirms the dialog as filled and tells what it had to say.
-  bool ConfirmAndTell(CommSetupDialog& dialog) {
-    const bool confirmed = dialog.Confirm() == CommSetupDialog::Outcome::Confirmed;
-    for (const std::string& message : dialog.TakeMessages()) Tell(message);
-    return confirmed;
   }
 
   bool Saw(const std::string& text) const {
@@ -90,17 +60,12 @@ class ScriptedOperator final : public Operator {
       if (m == text) return true;
     return false;
   }
-  bool Asked(const std::string& text) const {
-    for (const auto& q : questions)
-      if (q == text) return true;
-    return false;
-  }
 
   // Answers to Ask, in order (true = Yes); onAsk runs while a question is open.
   std::deque<bool> answers;
   std::function<void()> onAsk;
   std::function<bool(ChipSelection&)> onSelectChip;
-  // Default: confirm the dialog as filled.
+  // Default: confirm the dialog as filled and tell what it had to say.
   std::function<bool(CommSetupDialog&)> onCommSetup;
   std::function<bool(FileSectorDialog&)> onFileAndSector;
   std::function<bool(RangeDialog&)> onRange;
@@ -120,7 +85,6 @@ class ScriptedOperator final : public Operator {
   std::vector<std::string> messages;
   std::vector<std::string> questions;
   std::vector<std::string> inPerson;  // the questions only a person may answer Yes
-  std::vector<std::string> log;
 };
 
 }  // namespace brisko::test

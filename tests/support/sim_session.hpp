@@ -57,7 +57,6 @@ class SimSession : public SimChip, public WindowObserver {
     ClearWire();
     op.messages.clear();
     op.questions.clear();
-    op.log.clear();
     captions.clear();
     return true;
   }
