@@ -3,15 +3,16 @@
 // share a file.
 #include <gtest/gtest.h>
 
-#include <future>
-
 #include <algorithm>
 #include <atomic>
+#include <future>
 #include <thread>
 
 #include "link/command_primitives.hpp"
 #include "shell/flash/download_command.hpp"
+#include "shell/flash/print_command.hpp"
 #include "shell/flash/read_command.hpp"
+#include "shell/flash/save_command.hpp"
 #include "support/sim_session.hpp"
 
 namespace brisko {
@@ -131,6 +132,25 @@ TEST(Cancellation, ABlock0DownloadStopsBetweenSectorsAndKeepsWhatIsWritten) {
     EXPECT_EQ(s.Window().Snapshot().progress.label, "Abort");
     s.PickRange(0, 1);
     EXPECT_TRUE(s.Run(OnRead).Ok());
+  }
+}
+
+// A stopped save or print is a cancel, not a failure: nothing is printed and
+// the file a save would have replaced keeps its old bytes.
+TEST(Cancellation, AStoppedSaveOrPrintTellsNothingAndKeepsTheOldFile) {
+  for (const auto command : {OnSave, OnPrint}) {
+    SimSession s(kKT530);
+    ASSERT_TRUE(s.Ready());
+    const std::string old = s.Write("dump.bin", std::string("old"));
+    s.PickSave(0, 4, old, false);
+    s.PickRange(0, 4);
+    s.onProgress = [&](const ProgressPane& pane) {
+      if (pane.label == "Reading" && pane.position == 1) s.runner->Cancel();
+    };
+    EXPECT_EQ(s.Run(command).kind, OutcomeKind::Cancelled);
+    EXPECT_EQ(test::ReadFile(old), "old");
+    EXPECT_TRUE(s.op.printed.empty());
+    EXPECT_TRUE(s.op.messages.empty()) << s.op.messages.front();
   }
 }
 
