@@ -149,8 +149,9 @@ TEST_F(CliTest, SimulatedChipCommands) {
       {{"ports"}, 0, "/dev/pts/9 (COM9)", "", 4},
   };
   for (const auto& row : rows) {
+    SCOPED_TRACE(testing::PrintToString(row.args));
     auto r = Cli(row.args);
-    EXPECT_EQ(r.exitCode, row.exit) << testing::PrintToString(row.args) << r.err;
+    EXPECT_EQ(r.exitCode, row.exit) << r.err;
     EXPECT_TRUE(Has(r.out, row.out));
     EXPECT_TRUE(Has(r.err, row.err));
     for (char c : r.out) EXPECT_LT(static_cast<unsigned char>(c), 0x80);  // a dump's text column is printable
